@@ -1,0 +1,89 @@
+// simconfig.h
+//
+// The configuration of a simulated source: its profile (identity, abilities),
+// its capability table, its feeder, the events it sends and the faults it
+// injects, built from the built-in profile and the optional file named by
+// SIMSCANNER_CONFIG. The file format is described in README.md.
+
+#ifndef DRAVO_SIMCONFIG_H
+#define DRAVO_SIMCONFIG_H
+
+#include "simprofile.h"
+
+#include <string>
+#include <vector>
+
+// What makes a configured event fire.
+enum ESimTrigger
+{
+    eSimTriggerOpen,          // after MSG_OPENDS
+    eSimTriggerEnable,        // after MSG_ENABLEDS
+    eSimTriggerEnableUiOnly,  // after MSG_ENABLEDSUIONLY
+    eSimTriggerDisable,       // after MSG_DISABLEDS
+    eSimTriggerEndXfer,       // after every MSG_ENDXFER
+    eSimTriggerLastXfer,      // after the MSG_ENDXFER that ends the batch
+};
+
+struct SimEventRule
+{
+    ESimTrigger    m_eTrigger = eSimTriggerOpen;
+    TW_UINT16      m_u16Msg = MSG_NULL;
+    std::uint32_t  m_u32DelayMs = 0;
+    TW_DEVICEEVENT m_twdeviceevent;     // for MSG_DEVICEEVENT (Event and the optional fields)
+};
+
+enum ESimFaultAction
+{
+    eSimFaultRefuse,          // answer the given return and condition code
+    eSimFaultThrow,           // throw a C++ exception out of DS_Entry
+    eSimFaultConType,         // capability answer with a wrong container type
+    eSimFaultItemType,        // capability answer with a wrong item type
+    eSimFaultBadIndex,        // enumeration with CurrentIndex/DefaultIndex past NumItems
+    eSimFaultUnterminated,    // string items without terminator
+    eSimFaultWrongSize,       // a container smaller than its header says
+    eSimFaultNullHandle,      // success with a null container handle
+};
+
+constexpr std::uint32_t kSimAny = 0xFFFFFFFFu;
+
+struct SimFault
+{
+    ESimFaultAction m_eAction = eSimFaultRefuse;
+    std::uint32_t   m_u32Dg = kSimAny;
+    std::uint32_t   m_u32Dat = kSimAny;
+    std::uint32_t   m_u32Msg = kSimAny;
+    std::uint32_t   m_u32Cap = kSimAny;
+    TW_UINT16       m_u16Rc = TWRC_FAILURE;
+    TW_UINT16       m_u16Cc = TWCC_BUMMER;
+    std::uint32_t   m_u32Skip = 0;          // let this many matching calls through first
+    std::uint32_t   m_u32Times = kSimAny;   // then fault this many (all by default)
+    std::int64_t    m_i64Value = 0;         // action detail (container type, item type, ...)
+    bool            m_blValue = false;
+};
+
+struct SimConfig
+{
+    std::string               m_szPath;
+    SimProfile                m_profile;
+    std::vector<SimCapDef>    m_adef;
+    int                       m_iPages = 3;               // sheets in the feeder at open
+    std::uint32_t             m_u32XferReadyDelayMs = 0;
+    TW_UINT16                 m_u16UiOnlyReply = MSG_CLOSEDSOK;   // MSG_NULL: none
+    std::uint32_t             m_u32UiOnlyDelayMs = 0;
+    std::vector<SimEventRule> m_aevent;
+    std::vector<SimFault>     m_afault;
+    std::vector<std::string>  m_aszErrors;   // "<file>:<line>: <message>"
+};
+
+// Builds the configuration from the built-in profile and the file (none when
+// a_szPath is null or empty). Lines the parser cannot use are reported in
+// m_aszErrors and ignored.
+SimConfig SimLoadConfig(const SimProfile& a_profile, const char* a_szPath);
+
+// Parses the text of a configuration (a_szName names it in error messages).
+void SimParseConfigText(SimConfig& a_config, const std::string& a_szText, const std::string& a_szName);
+
+// Parses one value of an item type ("TWPT_RGB", "0x10", "-2.5", "0,0,8.5,11", ...).
+bool SimParseItem(TW_UINT16 a_u16Type, const std::string& a_szToken, SimItem& a_item);
+
+#endif // DRAVO_SIMCONFIG_H

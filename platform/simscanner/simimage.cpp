@@ -1,0 +1,380 @@
+// simimage.cpp
+//
+// Synthetic pages and image formats of the simulated scanner (see simimage.h).
+
+#include "simimage.h"
+
+#include <cmath>
+#include <csetjmp>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include <jpeglib.h>
+
+namespace
+{
+// Two periods of the gray ramp, so that a row is a run of copies of it.
+struct Ramps
+{
+    unsigned char m_au8Chocolate[512];
+    unsigned char m_au8Vanilla[512];
+    Ramps()
+    {
+        for (int ii = 0; ii < 512; ii++)
+        {
+            m_au8Chocolate[ii] = static_cast<unsigned char>(ii & 0xFF);
+            m_au8Vanilla[ii] = static_cast<unsigned char>(255 - (ii & 0xFF));
+        }
+    }
+};
+
+const Ramps s_ramps;
+
+void Put16(std::vector<unsigned char>& a_au8, std::size_t a_uAt, std::uint16_t a_u16)
+{
+    std::memcpy(&a_au8[a_uAt], &a_u16, 2);
+}
+
+void Put32(std::vector<unsigned char>& a_au8, std::size_t a_uAt, std::uint32_t a_u32)
+{
+    std::memcpy(&a_au8[a_uAt], &a_u32, 4);
+}
+
+int SamplesPerPixel(const SimImageParams& a_params)
+{
+    return (a_params.m_iPixelType == TWPT_RGB) ? 3 : 1;
+}
+
+int BitsPerPixel(const SimImageParams& a_params)
+{
+    return (a_params.m_iPixelType == TWPT_RGB) ? 24 : (a_params.m_iPixelType == TWPT_GRAY) ? 8 : 1;
+}
+
+std::uint32_t Mod256(std::int64_t a_i64)
+{
+    return static_cast<std::uint32_t>(a_i64 & 0xFF);
+}
+}
+
+std::size_t SimRowBytes(const SimImageParams& a_params)
+{
+    return static_cast<std::size_t>((a_params.m_i64Width * BitsPerPixel(a_params) + 7) / 8);
+}
+
+void SimPixel(const SimImageParams& a_params, std::int64_t a_i64X, std::int64_t a_i64Y, unsigned char a_au8[3])
+{
+    std::int64_t p = a_params.m_u32Page;
+    switch (a_params.m_iPixelType)
+    {
+        case TWPT_RGB:
+            a_au8[0] = static_cast<unsigned char>(Mod256(a_i64X + 37 * p));
+            a_au8[1] = static_cast<unsigned char>(Mod256(2 * a_i64Y + 11 * p));
+            a_au8[2] = static_cast<unsigned char>(Mod256(a_i64X + a_i64Y + 101 * p));
+            break;
+        case TWPT_GRAY:
+        {
+            std::uint32_t u32 = Mod256(a_i64X + 2 * a_i64Y + 37 * p);
+            a_au8[0] = static_cast<unsigned char>(a_params.m_blVanilla ? 255 - u32 : u32);
+            break;
+        }
+        default:
+        {
+            bool blBlack = (((a_i64X / 8) + (a_i64Y / 8) + p) & 1) != 0;
+            a_au8[0] = static_cast<unsigned char>(blBlack == a_params.m_blVanilla ? 1 : 0);
+            break;
+        }
+    }
+}
+
+void SimRenderRow(const SimImageParams& a_params, std::int64_t a_i64Y, unsigned char* a_pu8Row)
+{
+    std::int64_t i64Width = a_params.m_i64Width;
+    std::int64_t p = a_params.m_u32Page;
+    switch (a_params.m_iPixelType)
+    {
+        case TWPT_GRAY:
+        {
+            // The row is the ramp from (2y + 37p) mod 256 on: copies of 256 bytes.
+            const unsigned char* pu8Ramp = a_params.m_blVanilla ? s_ramps.m_au8Vanilla : s_ramps.m_au8Chocolate;
+            std::uint32_t u32Start = Mod256(2 * a_i64Y + 37 * p);
+            std::int64_t i64Done = 0;
+            while (i64Done < i64Width)
+            {
+                std::int64_t i64Chunk = (i64Width - i64Done < 256) ? (i64Width - i64Done) : 256;
+                std::memcpy(a_pu8Row + i64Done, pu8Ramp + u32Start, static_cast<std::size_t>(i64Chunk));
+                i64Done += i64Chunk;
+            }
+            break;
+        }
+        case TWPT_RGB:
+        {
+            unsigned char u8G = static_cast<unsigned char>(Mod256(2 * a_i64Y + 11 * p));
+            std::uint32_t u32R = Mod256(37 * p);
+            std::uint32_t u32B = Mod256(a_i64Y + 101 * p);
+            for (std::int64_t x = 0; x < i64Width; x++)
+            {
+                a_pu8Row[3 * x] = static_cast<unsigned char>(u32R);
+                a_pu8Row[3 * x + 1] = u8G;
+                a_pu8Row[3 * x + 2] = static_cast<unsigned char>(u32B);
+                u32R = (u32R + 1) & 0xFF;
+                u32B = (u32B + 1) & 0xFF;
+            }
+            break;
+        }
+        default:
+        {
+            // Blocks of 8 pixels share one colour: one byte per block.
+            std::size_t uBytes = SimRowBytes(a_params);
+            std::int64_t i64Base = (a_i64Y / 8) + p;
+            for (std::size_t ii = 0; ii < uBytes; ii++)
+            {
+                bool blBlack = ((static_cast<std::int64_t>(ii) + i64Base) & 1) != 0;
+                a_pu8Row[ii] = (blBlack == a_params.m_blVanilla) ? 0xFF : 0x00;
+            }
+            int iTail = static_cast<int>(i64Width % 8);
+            if (iTail != 0 && uBytes > 0)
+            {
+                a_pu8Row[uBytes - 1] &= static_cast<unsigned char>(0xFF << (8 - iTail));
+            }
+            break;
+        }
+    }
+}
+
+void SimBuildDib(const SimImageParams& a_params, std::vector<unsigned char>& a_au8)
+{
+    int iBits = BitsPerPixel(a_params);
+    std::size_t uPalette = (iBits == 1) ? 2 : (iBits == 8) ? 256 : 0;
+    std::size_t uStride = (static_cast<std::size_t>(a_params.m_i64Width) * iBits + 31) / 32 * 4;
+    std::size_t uImage = uStride * static_cast<std::size_t>(a_params.m_i64Height);
+    std::size_t uHeader = 40 + 4 * uPalette;
+    a_au8.assign(uHeader + uImage, 0);
+    Put32(a_au8, 0, 40);
+    Put32(a_au8, 4, static_cast<std::uint32_t>(a_params.m_i64Width));
+    Put32(a_au8, 8, static_cast<std::uint32_t>(a_params.m_i64Height));   // positive: bottom-up
+    Put16(a_au8, 12, 1);
+    Put16(a_au8, 14, static_cast<std::uint16_t>(iBits));
+    Put32(a_au8, 16, 0);   // BI_RGB
+    Put32(a_au8, 20, static_cast<std::uint32_t>(uImage));
+    Put32(a_au8, 24, static_cast<std::uint32_t>(std::lround(a_params.m_dXRes * 39.3701)));
+    Put32(a_au8, 28, static_cast<std::uint32_t>(std::lround(a_params.m_dYRes * 39.3701)));
+    Put32(a_au8, 32, static_cast<std::uint32_t>(uPalette));
+    Put32(a_au8, 36, static_cast<std::uint32_t>(uPalette));
+    // The palette gives the pixels their meaning: entry 0 black, then up to white.
+    for (std::size_t ii = 0; ii < uPalette; ii++)
+    {
+        unsigned char u8 = static_cast<unsigned char>((uPalette == 2) ? ii * 255 : ii);
+        a_au8[40 + 4 * ii] = u8;
+        a_au8[40 + 4 * ii + 1] = u8;
+        a_au8[40 + 4 * ii + 2] = u8;
+    }
+    SimImageParams params = a_params;
+    params.m_blVanilla = false;   // the samples follow the palette (0 is black)
+    std::vector<unsigned char> au8Row(SimRowBytes(params) + 1);
+    for (std::int64_t y = 0; y < params.m_i64Height; y++)
+    {
+        unsigned char* pu8Dest = &a_au8[uHeader + uStride * static_cast<std::size_t>(params.m_i64Height - 1 - y)];
+        SimRenderRow(params, y, au8Row.data());
+        if (iBits == 24)
+        {
+            for (std::int64_t x = 0; x < params.m_i64Width; x++)
+            {
+                pu8Dest[3 * x] = au8Row[3 * x + 2];
+                pu8Dest[3 * x + 1] = au8Row[3 * x + 1];
+                pu8Dest[3 * x + 2] = au8Row[3 * x];
+            }
+        }
+        else
+        {
+            std::memcpy(pu8Dest, au8Row.data(), SimRowBytes(params));
+        }
+    }
+}
+
+void SimBuildBmpFile(const SimImageParams& a_params, std::vector<unsigned char>& a_au8)
+{
+    std::vector<unsigned char> au8Dib;
+    SimBuildDib(a_params, au8Dib);
+    std::uint32_t u32Palette = 0;
+    std::memcpy(&u32Palette, &au8Dib[32], 4);
+    a_au8.assign(14, 0);
+    a_au8[0] = 'B';
+    a_au8[1] = 'M';
+    Put32(a_au8, 2, static_cast<std::uint32_t>(14 + au8Dib.size()));
+    Put32(a_au8, 10, 14 + 40 + 4 * u32Palette);
+    a_au8.insert(a_au8.end(), au8Dib.begin(), au8Dib.end());
+}
+
+void SimBuildTiff(const SimImageParams& a_params, std::vector<unsigned char>& a_au8)
+{
+    int iSamples = SamplesPerPixel(a_params);
+    int iBitsPerSample = (a_params.m_iPixelType == TWPT_BW) ? 1 : 8;
+    std::size_t uRow = SimRowBytes(a_params);
+    std::size_t uImage = uRow * static_cast<std::size_t>(a_params.m_i64Height);
+    // Header, one directory of 12 entries, then the extra values, then the strip.
+    const std::uint16_t u16Entries = 12;
+    std::size_t uDir = 8;
+    std::size_t uExtra = uDir + 2 + 12 * u16Entries + 4;
+    std::size_t uBits = uExtra;              // 3 x SHORT for colour
+    std::size_t uXRes = uBits + 8;
+    std::size_t uYRes = uXRes + 8;
+    std::size_t uData = uYRes + 8;
+    a_au8.assign(uData + uImage, 0);
+    a_au8[0] = 'I';
+    a_au8[1] = 'I';
+    Put16(a_au8, 2, 42);
+    Put32(a_au8, 4, static_cast<std::uint32_t>(uDir));
+    Put16(a_au8, uDir, u16Entries);
+    std::size_t uEntry = uDir + 2;
+    auto entry = [&](std::uint16_t a_u16Tag, std::uint16_t a_u16Type, std::uint32_t a_u32Count, std::uint32_t a_u32Value) {
+        Put16(a_au8, uEntry, a_u16Tag);
+        Put16(a_au8, uEntry + 2, a_u16Type);
+        Put32(a_au8, uEntry + 4, a_u32Count);
+        if (a_u16Type == 3 && a_u32Count == 1)
+        {
+            Put16(a_au8, uEntry + 8, static_cast<std::uint16_t>(a_u32Value));
+        }
+        else
+        {
+            Put32(a_au8, uEntry + 8, a_u32Value);
+        }
+        uEntry += 12;
+    };
+    // Photometric: the samples are stored as delivered (0 black unless vanilla).
+    std::uint16_t u16Photometric = (a_params.m_iPixelType == TWPT_RGB) ? 2 : (a_params.m_blVanilla ? 0 : 1);
+    entry(256, 4, 1, static_cast<std::uint32_t>(a_params.m_i64Width));
+    entry(257, 4, 1, static_cast<std::uint32_t>(a_params.m_i64Height));
+    if (iSamples == 3)
+    {
+        entry(258, 3, 3, static_cast<std::uint32_t>(uBits));
+        Put16(a_au8, uBits, 8);
+        Put16(a_au8, uBits + 2, 8);
+        Put16(a_au8, uBits + 4, 8);
+    }
+    else
+    {
+        entry(258, 3, 1, static_cast<std::uint32_t>(iBitsPerSample));
+    }
+    entry(259, 3, 1, 1);
+    entry(262, 3, 1, u16Photometric);
+    entry(273, 4, 1, static_cast<std::uint32_t>(uData));
+    entry(277, 3, 1, static_cast<std::uint32_t>(iSamples));
+    entry(278, 4, 1, static_cast<std::uint32_t>(a_params.m_i64Height));
+    entry(279, 4, 1, static_cast<std::uint32_t>(uImage));
+    entry(282, 5, 1, static_cast<std::uint32_t>(uXRes));
+    entry(283, 5, 1, static_cast<std::uint32_t>(uYRes));
+    entry(296, 3, 1, 2);
+    Put32(a_au8, uEntry, 0);   // no next directory
+    Put32(a_au8, uXRes, static_cast<std::uint32_t>(std::lround(a_params.m_dXRes * 100)));
+    Put32(a_au8, uXRes + 4, 100);
+    Put32(a_au8, uYRes, static_cast<std::uint32_t>(std::lround(a_params.m_dYRes * 100)));
+    Put32(a_au8, uYRes + 4, 100);
+    for (std::int64_t y = 0; y < a_params.m_i64Height; y++)
+    {
+        SimRenderRow(a_params, y, &a_au8[uData + uRow * static_cast<std::size_t>(y)]);
+    }
+}
+
+namespace
+{
+struct JpegError
+{
+    jpeg_error_mgr m_mgr;
+    std::jmp_buf   m_jmpbuf;
+};
+
+void JpegErrorExit(j_common_ptr a_pcinfo)
+{
+    JpegError* perror = reinterpret_cast<JpegError*>(a_pcinfo->err);
+    std::longjmp(perror->m_jmpbuf, 1);
+}
+
+void JpegOutputMessage(j_common_ptr)
+{
+    // The simulator reports failures through its return codes only.
+}
+}
+
+bool SimBuildJpeg(const SimImageParams& a_params, std::vector<unsigned char>& a_au8)
+{
+    a_au8.clear();
+    if (a_params.m_i64Width <= 0 || a_params.m_i64Height <= 0 || a_params.m_i64Width > 65500 || a_params.m_i64Height > 65500)
+    {
+        return false;
+    }
+    // Everything the compression needs exists before setjmp: a longjmp must
+    // not skip a destructor.
+    int iComponents = SamplesPerPixel(a_params);
+    std::vector<unsigned char> au8Raw(SimRowBytes(a_params) + 1);
+    std::vector<unsigned char> au8Line(static_cast<std::size_t>(a_params.m_i64Width) * iComponents);
+    jpeg_compress_struct cinfo;
+    JpegError error;
+    unsigned char* pu8Out = nullptr;
+    unsigned long ulOut = 0;
+    std::memset(&cinfo, 0, sizeof(cinfo));
+    cinfo.err = jpeg_std_error(&error.m_mgr);
+    error.m_mgr.error_exit = JpegErrorExit;
+    error.m_mgr.output_message = JpegOutputMessage;
+    if (setjmp(error.m_jmpbuf) != 0)
+    {
+        jpeg_destroy_compress(&cinfo);
+        std::free(pu8Out);
+        return false;
+    }
+    jpeg_create_compress(&cinfo);
+    jpeg_mem_dest(&cinfo, &pu8Out, &ulOut);
+    cinfo.image_width = static_cast<JDIMENSION>(a_params.m_i64Width);
+    cinfo.image_height = static_cast<JDIMENSION>(a_params.m_i64Height);
+    cinfo.input_components = iComponents;
+    cinfo.in_color_space = (iComponents == 3) ? JCS_RGB : JCS_GRAYSCALE;
+    jpeg_set_defaults(&cinfo);
+    int iQuality = (a_params.m_iJpegQuality >= 1 && a_params.m_iJpegQuality <= 100) ? a_params.m_iJpegQuality : 75;
+    jpeg_set_quality(&cinfo, iQuality, TRUE);
+    cinfo.write_JFIF_header = TRUE;
+    cinfo.density_unit = 1;   // dots per inch
+    cinfo.X_density = static_cast<UINT16>(std::lround(a_params.m_dXRes));
+    cinfo.Y_density = static_cast<UINT16>(std::lround(a_params.m_dYRes));
+    jpeg_start_compress(&cinfo, TRUE);
+    while (cinfo.next_scanline < cinfo.image_height)
+    {
+        SimRenderRow(a_params, cinfo.next_scanline, au8Raw.data());
+        if (a_params.m_iPixelType == TWPT_BW)
+        {
+            // Black and white goes into the JPEG as 8-bit gray, black 0.
+            for (std::int64_t x = 0; x < a_params.m_i64Width; x++)
+            {
+                bool blBit = ((au8Raw[x / 8] >> (7 - x % 8)) & 1) != 0;
+                au8Line[x] = (blBit != a_params.m_blVanilla) ? 255 : 0;
+            }
+        }
+        else
+        {
+            std::memcpy(au8Line.data(), au8Raw.data(), au8Line.size());
+        }
+        JSAMPROW row = au8Line.data();
+        jpeg_write_scanlines(&cinfo, &row, 1);
+    }
+    jpeg_finish_compress(&cinfo);
+    a_au8.assign(pu8Out, pu8Out + ulOut);
+    jpeg_destroy_compress(&cinfo);
+    std::free(pu8Out);
+    return true;
+}
+
+bool SimBuildFile(const SimImageParams& a_params, TW_UINT16 a_u16Format, std::vector<unsigned char>& a_au8)
+{
+    switch (a_u16Format)
+    {
+        case TWFF_TIFF:
+            SimBuildTiff(a_params, a_au8);
+            return true;
+        case TWFF_BMP:
+            SimBuildBmpFile(a_params, a_au8);
+            return true;
+        case TWFF_JFIF:
+            return SimBuildJpeg(a_params, a_au8);
+        default:
+            return false;
+    }
+}

@@ -1,0 +1,36 @@
+// simprofile.h
+//
+// The profiles of the simulated scanner: one code, several Data Sources with
+// different identities and abilities. Each .ds library of the build is
+// compiled with one profile (SIMSCANNER_PROFILE); the configuration file can
+// change everything a profile sets.
+
+#ifndef DRAVO_SIMPROFILE_H
+#define DRAVO_SIMPROFILE_H
+
+#include "simcaps.h"
+
+#include <string>
+#include <vector>
+
+struct SimProfile
+{
+    std::string m_szKey;               // "scanner", "scanner1x", "zav", "camera"
+    TW_IDENTITY m_twidentity;          // Id 0; the DSM assigns it
+    bool        m_blFeeder = true;     // a document feeder besides the flatbed
+    bool        m_blFileSystem = false;   // DAT_FILESYSTEM with cameras
+    bool        m_blWindows = false;   // CAP_WINDOWCAMERA camera windows
+    bool        m_blCustomQueryBits = false;  // adds the machine bit to MSG_QUERYSUPPORT answers
+    std::vector<std::string> m_aszCameras;    // file-system names of the cameras
+};
+
+// The profile this library was built for.
+const SimProfile& SimBuiltInProfile();
+
+// The built-in capability table of a profile.
+std::vector<SimCapDef> SimDefaultCaps(const SimProfile& a_profile);
+
+// The extended image information items the simulator answers.
+std::vector<TW_UINT16> SimSupportedExtImageInfo();
+
+#endif // DRAVO_SIMPROFILE_H

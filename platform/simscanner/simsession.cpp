@@ -1,0 +1,861 @@
+// simsession.cpp
+//
+// One application's connection to a simulated source (see simsession.h): the
+// common frame of every triplet, the capability, control and event handlers,
+// and fault injection. The image handlers are in simxfer.cpp.
+
+#include "simsession.h"
+
+#include "simdispatch.h"
+#include "simsource.h"
+
+#include <cstdlib>
+#include <cstring>
+
+CSimSession::CSimSession(CSimSource& a_source, const TW_IDENTITY& a_twidentityApp, const TW_IDENTITY& a_twidentityDs,
+                         const SimConfig& a_config)
+    : m_source(a_source), m_twidentityApp(a_twidentityApp), m_twidentityDs(a_twidentityDs), m_config(a_config)
+{
+    m_caps.Setup(m_config.m_adef, m_twidentityDs.ProtocolMajor, m_twidentityDs.ProtocolMinor);
+    m_caps.SetLive([this](TW_UINT16 a_u16Cap, std::vector<SimItem>& a_aitem) { return LiveValue(a_u16Cap, a_aitem); });
+    if (m_config.m_profile.m_blCustomQueryBits)
+    {
+        m_caps.SetQueryExtra(TWQC_MACHINE);
+    }
+    m_iSheets = m_config.m_iPages;
+    m_szFileName = "twain.bmp";
+    m_afault = m_config.m_afault;
+    m_au32Seen.assign(m_afault.size(), 0);
+    m_au32Fired.assign(m_afault.size(), 0);
+}
+
+TW_UINT16 CSimSession::Fail(TW_UINT16 a_u16Cc)
+{
+    m_u16Cc = a_u16Cc;
+    return TWRC_FAILURE;
+}
+
+TW_UINT16 CSimSession::Succeed(TW_UINT16 a_u16Rc)
+{
+    m_u16Cc = TWCC_SUCCESS;
+    return a_u16Rc;
+}
+
+bool CSimSession::Protocol(int a_iAtLeast) const
+{
+    return m_twidentityDs.ProtocolMajor * 100 + m_twidentityDs.ProtocolMinor >= a_iAtLeast;
+}
+
+bool CSimSession::Supports(TW_UINT32 a_u32Dg, TW_UINT16 a_u16Dat) const
+{
+    const SimDispatch* pdispatch = SimFindDispatch(a_u32Dg, a_u16Dat);
+    if (pdispatch == nullptr)
+    {
+        return false;
+    }
+    return pdispatch->m_eScope != eSimRowFileSystem || m_config.m_profile.m_blFileSystem;
+}
+
+TW_UINT16 CSimSession::Dispatch(TW_UINT32 a_u32Dg, TW_UINT16 a_u16Dat, TW_UINT16 a_u16Msg, TW_MEMREF a_pData, SimJournalCall& a_call)
+{
+    const SimDispatch* pdispatch = SimFindDispatch(a_u32Dg, a_u16Dat);
+    if (a_pData == nullptr)
+    {
+        a_call.m_szData = "null";
+    }
+    else if (pdispatch != nullptr && pdispatch->m_uDataSize > 0)
+    {
+        std::size_t uSize = pdispatch->m_uDataSize;
+        if (a_u16Dat == DAT_EXTIMAGEINFO)
+        {
+            // The request is its count and that many entries (bounded).
+            TW_UINT32 u32Num = TwGetU32(a_pData);
+            uSize += sizeof(TW_INFO) * static_cast<std::size_t>(u32Num > 256 ? 256 : u32Num);
+        }
+        a_call.m_szData = SimHex(a_pData, uSize);
+    }
+    TW_UINT16 u16CcBefore = m_u16Cc;
+    TW_UINT16 u16Rc = TWRC_FAILURE;
+    if (pdispatch == nullptr || !Supports(a_u32Dg, a_u16Dat))
+    {
+        u16Rc = Fail(TWCC_BADPROTOCOL);
+    }
+    else if (pdispatch->m_blNeedsData && a_pData == nullptr)
+    {
+        u16Rc = Fail(TWCC_BADVALUE);
+    }
+    else if (!SimDispatchKnows(*pdispatch, a_u16Msg))
+    {
+        u16Rc = Fail(TWCC_BADPROTOCOL);
+    }
+    else
+    {
+        u16Rc = (this->*(pdispatch->m_pfnHandler))(a_u16Msg, a_pData, a_call);
+    }
+    a_call.m_u16Cc = m_u16Cc;
+    if (a_u16Dat == DAT_STATUS && a_u32Dg == DG_CONTROL)
+    {
+        // The status request reads the condition; it does not replace it.
+        m_u16Cc = u16CcBefore;
+    }
+    m_pfaultActive = nullptr;
+    return u16Rc;
+}
+
+const SimFault* CSimSession::MatchFault(TW_UINT32 a_u32Dg, TW_UINT16 a_u16Dat, TW_UINT16 a_u16Msg, TW_MEMREF a_pData)
+{
+    for (std::size_t ii = 0; ii < m_afault.size(); ii++)
+    {
+        const SimFault& fault = m_afault[ii];
+        if ((fault.m_u32Dg != kSimAny && fault.m_u32Dg != (a_u32Dg & DG_MASK)) || (fault.m_u32Dat != kSimAny && fault.m_u32Dat != a_u16Dat) ||
+            (fault.m_u32Msg != kSimAny && fault.m_u32Msg != a_u16Msg))
+        {
+            continue;
+        }
+        if (fault.m_u32Cap != kSimAny)
+        {
+            if (a_u16Dat != DAT_CAPABILITY || a_pData == nullptr || static_cast<pTW_CAPABILITY>(a_pData)->Cap != fault.m_u32Cap)
+            {
+                continue;
+            }
+        }
+        std::uint32_t u32Seen = m_au32Seen[ii]++;
+        if (u32Seen < fault.m_u32Skip || m_au32Fired[ii] >= fault.m_u32Times)
+        {
+            continue;
+        }
+        m_au32Fired[ii]++;
+        return &fault;
+    }
+    return nullptr;
+}
+
+void CSimSession::Trigger(ESimTrigger a_eTrigger)
+{
+    for (const SimEventRule& rule : m_config.m_aevent)
+    {
+        if (rule.m_eTrigger != a_eTrigger)
+        {
+            continue;
+        }
+        SimEvent event;
+        event.m_u32AppId = static_cast<TW_UINT32>(m_twidentityApp.Id);
+        event.m_u16Msg = rule.m_u16Msg;
+        event.m_twdeviceevent = rule.m_twdeviceevent;
+        m_source.PostEvent(event, rule.m_u32DelayMs);
+    }
+}
+
+bool CSimSession::PrepareEvent(SimEvent& a_event, bool a_blCallback)
+{
+    if (a_event.m_u64Generation != 0 && a_event.m_u64Generation != m_u64Generation)
+    {
+        return false;   // the enable it belonged to is over
+    }
+    switch (a_event.m_u16Msg)
+    {
+        case MSG_XFERREADY:
+            // Only an enabled source with an image may say it is ready.
+            if (m_iState != 5 || m_aslot.empty())
+            {
+                return false;
+            }
+            if (!a_blCallback)
+            {
+                m_au16Waiting.push_back(MSG_XFERREADY);
+                return false;
+            }
+            m_iState = 6;
+            StartImage();
+            return true;
+        case MSG_DEVICEEVENT:
+        {
+            // Only the events the application asked for in CAP_DEVICEEVENT.
+            bool blWanted = false;
+            for (const SimItem& item : m_caps.CurrentList(CAP_DEVICEEVENT))
+            {
+                blWanted = blWanted || static_cast<TW_UINT32>(item.m_i64) == a_event.m_twdeviceevent.Event;
+            }
+            if (!blWanted)
+            {
+                return false;
+            }
+            m_adeviceevent.push_back(a_event.m_twdeviceevent);
+            break;
+        }
+        default:
+            break;
+    }
+    if (!a_blCallback)
+    {
+        m_au16Waiting.push_back(a_event.m_u16Msg);
+        return false;
+    }
+    return true;
+}
+
+// ---------------------------------------------------------------------------
+// Memory handed to the application
+// ---------------------------------------------------------------------------
+
+TW_HANDLE CSimSession::Alloc(std::size_t a_uBytes)
+{
+    const TW_ENTRYPOINT& twentrypoint = m_source.EntryPoints();
+    if (twentrypoint.DSM_MemAllocate != nullptr)
+    {
+        return twentrypoint.DSM_MemAllocate(static_cast<TW_UINT32>(a_uBytes));
+    }
+    // Without the DSM's functions the handle is plain C memory.
+    return std::calloc(1, a_uBytes == 0 ? 1 : a_uBytes);
+}
+
+void* CSimSession::Lock(TW_HANDLE a_h)
+{
+    const TW_ENTRYPOINT& twentrypoint = m_source.EntryPoints();
+    return (twentrypoint.DSM_MemLock != nullptr) ? twentrypoint.DSM_MemLock(a_h) : a_h;
+}
+
+void CSimSession::Unlock(TW_HANDLE a_h)
+{
+    const TW_ENTRYPOINT& twentrypoint = m_source.EntryPoints();
+    if (twentrypoint.DSM_MemUnlock != nullptr)
+    {
+        twentrypoint.DSM_MemUnlock(a_h);
+    }
+}
+
+// ---------------------------------------------------------------------------
+// DAT_CAPABILITY
+// ---------------------------------------------------------------------------
+
+bool CSimSession::LiveValue(TW_UINT16 a_u16Cap, std::vector<SimItem>& a_aitem)
+{
+    switch (a_u16Cap)
+    {
+        case CAP_FEEDERLOADED:
+            a_aitem.assign(1, SimInt(m_iSheets > 0 ? 1 : 0));
+            return true;
+        case CAP_SUPPORTEDDATS:
+        {
+            std::size_t uCount = 0;
+            const SimDispatch* pdispatch = SimDispatchTable(uCount);
+            a_aitem.clear();
+            for (std::size_t ii = 0; ii < uCount; ii++)
+            {
+                if (Supports(pdispatch[ii].m_u32Dg, pdispatch[ii].m_u16Dat))
+                {
+                    a_aitem.push_back(SimInt(static_cast<std::int64_t>((pdispatch[ii].m_u32Dg << 16) | pdispatch[ii].m_u16Dat)));
+                }
+            }
+            return true;
+        }
+        default:
+            return false;
+    }
+}
+
+std::string CSimSession::ContainerHex(const unsigned char* a_pu8, TW_UINT16 a_u16ConType)
+{
+    TW_UINT16 u16Type = TwGetU16(a_pu8);
+    std::size_t uItem = SimItemSize(u16Type);
+    std::size_t uBytes = 2;
+    switch (a_u16ConType)
+    {
+        case TWON_ONEVALUE:
+            uBytes = 2 + (uItem > 8 ? uItem : 8);
+            break;
+        case TWON_RANGE:
+            uBytes = sizeof(TW_RANGE);
+            break;
+        case TWON_ENUMERATION:
+        case TWON_ARRAY:
+        {
+            std::size_t uHeader = (a_u16ConType == TWON_ENUMERATION) ? 26 : 10;
+            std::uint64_t u64Num = TwGetU32(a_pu8 + 2);
+            uBytes = (uItem != 0 && u64Num <= kSimMaxItems) ? uHeader + uItem * u64Num : uHeader;
+            break;
+        }
+        default:
+            break;
+    }
+    return SimHex(a_pu8, uBytes);
+}
+
+TW_UINT16 CSimSession::AnswerContainer(pTW_CAPABILITY a_ptwcap, const SimContainer& a_con)
+{
+    std::vector<unsigned char> au8;
+    SimContainerEncode(a_con, au8);
+    TW_UINT16 u16ConType = a_con.m_u16ConType;
+    std::size_t uAlloc = au8.size();
+    if (m_pfaultActive != nullptr)
+    {
+        // A malformed answer, as configured.
+        const SimFault& fault = *m_pfaultActive;
+        std::size_t uItem = SimItemSize(a_con.m_u16ItemType);
+        switch (fault.m_eAction)
+        {
+            case eSimFaultConType:
+                u16ConType = static_cast<TW_UINT16>(fault.m_blValue ? fault.m_i64Value : 0);
+                break;
+            case eSimFaultItemType:
+                TwSetU16(au8.data(), static_cast<TW_UINT16>(fault.m_blValue ? fault.m_i64Value : 0xFFFF));
+                break;
+            case eSimFaultBadIndex:
+                if (u16ConType == TWON_ENUMERATION)
+                {
+                    TW_UINT32 u32Index = a_con.m_aItems.size() + static_cast<TW_UINT32>(fault.m_blValue ? fault.m_i64Value : 5);
+                    TwSetU32(au8.data() + 10, u32Index);
+                    TwSetU32(au8.data() + 18, u32Index);
+                }
+                break;
+            case eSimFaultUnterminated:
+                if (SimTypeIsString(a_con.m_u16ItemType))
+                {
+                    std::size_t uHeader = (u16ConType == TWON_ENUMERATION) ? 26 : (u16ConType == TWON_ARRAY) ? 10 : 2;
+                    std::size_t uCount = (u16ConType == TWON_ONEVALUE) ? 1 : a_con.m_aItems.size();
+                    std::memset(au8.data() + uHeader, 'X', uItem * uCount);
+                }
+                break;
+            case eSimFaultWrongSize:
+                if (u16ConType == TWON_ENUMERATION || u16ConType == TWON_ARRAY)
+                {
+                    TW_UINT32 u32Num = a_con.m_aItems.size() + static_cast<TW_UINT32>(fault.m_blValue ? fault.m_i64Value : 4);
+                    TwSetU32(au8.data() + 2, u32Num);
+                }
+                else
+                {
+                    uAlloc = 2;   // only the item type
+                }
+                break;
+            case eSimFaultNullHandle:
+                a_ptwcap->ConType = u16ConType;
+                a_ptwcap->hContainer = nullptr;
+                return Succeed();
+            default:
+                break;
+        }
+    }
+    TW_HANDLE h = Alloc(uAlloc);
+    if (h == nullptr)
+    {
+        return Fail(TWCC_LOWMEMORY);
+    }
+    void* pv = Lock(h);
+    if (pv == nullptr)
+    {
+        return Fail(TWCC_LOWMEMORY);
+    }
+    std::memcpy(pv, au8.data(), uAlloc);
+    Unlock(h);
+    a_ptwcap->ConType = u16ConType;
+    a_ptwcap->hContainer = h;
+    return TWRC_SUCCESS;
+}
+
+TW_UINT16 CSimSession::DatCapability(TW_UINT16 a_u16Msg, TW_MEMREF a_pData, SimJournalCall& a_call)
+{
+    pTW_CAPABILITY ptwcap = static_cast<pTW_CAPABILITY>(a_pData);
+    TW_UINT16 u16Cap = ptwcap->Cap;
+    SimContainer con;
+    SimCapResult result;
+    switch (a_u16Msg)
+    {
+        case MSG_RESETALL:
+            if (!Protocol(200))
+            {
+                return Fail(TWCC_BADPROTOCOL);
+            }
+            if (!InState(4, 4))
+            {
+                return Fail(TWCC_SEQERROR);
+            }
+            m_caps.ResetAll();
+            return Succeed();
+        case MSG_GET:
+        case MSG_GETCURRENT:
+        case MSG_GETDEFAULT:
+        case MSG_QUERYSUPPORT:
+            result = m_caps.Get(u16Cap, a_u16Msg, con);
+            break;
+        case MSG_GETHELP:
+        case MSG_GETLABEL:
+        case MSG_GETLABELENUM:
+            return Fail(m_caps.Find(u16Cap) == nullptr ? TWCC_CAPUNSUPPORTED : TWCC_CAPBADOPERATION);
+        case MSG_RESET:
+            if (!InState(4, 4))
+            {
+                return Fail(TWCC_SEQERROR);
+            }
+            result = m_caps.Reset(u16Cap, con);
+            break;
+        case MSG_SET:
+        case MSG_SETCONSTRAINT:
+        {
+            if (a_u16Msg == MSG_SETCONSTRAINT && !Protocol(202))
+            {
+                return Fail(TWCC_BADPROTOCOL);
+            }
+            if (!InState(4, 4))
+            {
+                return Fail(TWCC_SEQERROR);
+            }
+            if (ptwcap->hContainer == nullptr)
+            {
+                return Fail(TWCC_BADVALUE);
+            }
+            const unsigned char* pu8 = static_cast<const unsigned char*>(Lock(ptwcap->hContainer));
+            if (pu8 == nullptr)
+            {
+                return Fail(TWCC_BADVALUE);
+            }
+            a_call.m_szContainer = ContainerHex(pu8, ptwcap->ConType);
+            TW_UINT16 u16Cc = TWCC_SUCCESS;
+            bool blDecoded = SimContainerDecode(ptwcap->ConType, pu8, con, u16Cc);
+            Unlock(ptwcap->hContainer);
+            if (m_caps.Find(u16Cap) == nullptr)
+            {
+                return Fail(TWCC_CAPUNSUPPORTED);
+            }
+            if (!blDecoded)
+            {
+                return Fail(u16Cc);
+            }
+            result = m_caps.Set(u16Cap, a_u16Msg, con);
+            if (result.m_u16Rc == TWRC_FAILURE)
+            {
+                return Fail(result.m_u16Cc);
+            }
+            return Succeed(result.m_u16Rc);
+        }
+        default:
+            return Fail(TWCC_BADPROTOCOL);
+    }
+    if (result.m_u16Rc == TWRC_FAILURE)
+    {
+        return Fail(result.m_u16Cc);
+    }
+    TW_UINT16 u16Rc = AnswerContainer(ptwcap, con);
+    return (u16Rc == TWRC_SUCCESS) ? Succeed(result.m_u16Rc) : u16Rc;
+}
+
+// ---------------------------------------------------------------------------
+// Control handlers
+// ---------------------------------------------------------------------------
+
+TW_UINT16 CSimSession::DatIdentity(TW_UINT16, TW_MEMREF a_pData, SimJournalCall&)
+{
+    std::memcpy(a_pData, &m_twidentityDs, sizeof(TW_IDENTITY));
+    return Succeed();
+}
+
+TW_UINT16 CSimSession::DatStatus(TW_UINT16, TW_MEMREF a_pData, SimJournalCall&)
+{
+    pTW_STATUS ptwstatus = static_cast<pTW_STATUS>(a_pData);
+    ptwstatus->ConditionCode = m_u16Cc;
+    ptwstatus->Data = 0;
+    return TWRC_SUCCESS;
+}
+
+TW_UINT16 CSimSession::DatEvent(TW_UINT16, TW_MEMREF a_pData, SimJournalCall&)
+{
+    pTW_EVENT ptwevent = static_cast<pTW_EVENT>(a_pData);
+    if (!InState(4, 7))
+    {
+        return Fail(TWCC_SEQERROR);
+    }
+    // Without a DSM callback the events wait here, as for a source of the
+    // first protocol generation; otherwise no event passes through this call.
+    while (!m_au16Waiting.empty())
+    {
+        TW_UINT16 u16Msg = m_au16Waiting.front();
+        m_au16Waiting.pop_front();
+        if (u16Msg == MSG_XFERREADY)
+        {
+            if (m_iState != 5 || m_aslot.empty())
+            {
+                continue;
+            }
+            m_iState = 6;
+            StartImage();
+        }
+        ptwevent->TWMessage = u16Msg;
+        return Succeed(TWRC_DSEVENT);
+    }
+    ptwevent->TWMessage = MSG_NULL;
+    return Succeed(TWRC_NOTDSEVENT);
+}
+
+TW_UINT16 CSimSession::DatUserInterface(TW_UINT16 a_u16Msg, TW_MEMREF a_pData, SimJournalCall&)
+{
+    pTW_USERINTERFACE ptwui = static_cast<pTW_USERINTERFACE>(a_pData);
+    switch (a_u16Msg)
+    {
+        case MSG_ENABLEDS:
+        {
+            if (!InState(4, 4))
+            {
+                return Fail(TWCC_SEQERROR);
+            }
+            if (!BuildBatch())
+            {
+                // An empty feeder (or no enabled camera): nothing to scan.
+                return Fail(Protocol(201) ? TWCC_NOMEDIA : TWCC_BUMMER);
+            }
+            m_iState = 5;
+            m_blShowUI = ptwui->ShowUI != 0;
+            m_blUiOnly = false;
+            m_u64Generation++;
+            // With or without a user interface the simulated scan starts at
+            // once: the source is ready as soon as the call has returned.
+            SimEvent event;
+            event.m_u32AppId = static_cast<TW_UINT32>(m_twidentityApp.Id);
+            event.m_u16Msg = MSG_XFERREADY;
+            event.m_u64Generation = m_u64Generation;
+            event.m_blBuiltIn = true;
+            m_source.PostEvent(event, m_config.m_u32XferReadyDelayMs);
+            Trigger(eSimTriggerEnable);
+            return Succeed();
+        }
+        case MSG_ENABLEDSUIONLY:
+        {
+            if (!InState(4, 4))
+            {
+                return Fail(TWCC_SEQERROR);
+            }
+            if (m_caps.CurrentInt(CAP_ENABLEDSUIONLY, 0) == 0)
+            {
+                return Fail(TWCC_BADPROTOCOL);
+            }
+            m_iState = 5;
+            m_blShowUI = true;
+            m_blUiOnly = true;
+            m_u64Generation++;
+            if (m_config.m_u16UiOnlyReply != MSG_NULL)
+            {
+                // The simulated user closes the settings dialog.
+                SimEvent event;
+                event.m_u32AppId = static_cast<TW_UINT32>(m_twidentityApp.Id);
+                event.m_u16Msg = m_config.m_u16UiOnlyReply;
+                event.m_u64Generation = m_u64Generation;
+                event.m_blBuiltIn = true;
+                m_source.PostEvent(event, m_config.m_u32UiOnlyDelayMs);
+            }
+            Trigger(eSimTriggerEnableUiOnly);
+            return Succeed();
+        }
+        case MSG_DISABLEDS:
+            if (!InState(5, 5))
+            {
+                return Fail(TWCC_SEQERROR);
+            }
+            m_iState = 4;
+            m_aslot.clear();
+            m_u64Generation++;
+            m_au16Waiting.clear();
+            Trigger(eSimTriggerDisable);
+            return Succeed();
+        default:
+            return Fail(TWCC_BADPROTOCOL);
+    }
+}
+
+TW_UINT16 CSimSession::DatSetupMemXfer(TW_UINT16, TW_MEMREF a_pData, SimJournalCall&)
+{
+    if (!InState(4, 6))
+    {
+        return Fail(TWCC_SEQERROR);
+    }
+    pTW_SETUPMEMXFER ptwsetup = static_cast<pTW_SETUPMEMXFER>(a_pData);
+    std::size_t uMin = MinBufSize();
+    std::size_t uPreferred = 65536;
+    if (uPreferred < uMin)
+    {
+        uPreferred = uMin;
+    }
+    uPreferred = (uPreferred / uMin) * uMin;   // whole rows
+    ptwsetup->MinBufSize = uMin;
+    ptwsetup->MaxBufSize = TWON_DONTCARE32;
+    ptwsetup->Preferred = uPreferred;
+    return Succeed();
+}
+
+TW_UINT16 CSimSession::DatSetupFileXfer(TW_UINT16 a_u16Msg, TW_MEMREF a_pData, SimJournalCall&)
+{
+    pTW_SETUPFILEXFER ptwsetup = static_cast<pTW_SETUPFILEXFER>(a_pData);
+    const char* szDefaultName = "twain.bmp";
+    switch (a_u16Msg)
+    {
+        case MSG_GET:
+        case MSG_GETDEFAULT:
+        {
+            if (!InState(4, 6))
+            {
+                return Fail(TWCC_SEQERROR);
+            }
+            bool blDefault = (a_u16Msg == MSG_GETDEFAULT);
+            std::memset(ptwsetup, 0, sizeof(*ptwsetup));
+            std::strncpy(ptwsetup->FileName, blDefault ? szDefaultName : m_szFileName.c_str(), sizeof(ptwsetup->FileName) - 1);
+            ptwsetup->Format = static_cast<TW_UINT16>(blDefault ? TWFF_BMP : m_caps.CurrentInt(ICAP_IMAGEFILEFORMAT, TWFF_BMP));
+            return Succeed();
+        }
+        case MSG_SET:
+        {
+            if (!InState(4, 6))
+            {
+                return Fail(TWCC_SEQERROR);
+            }
+            if (std::memchr(ptwsetup->FileName, 0, sizeof(ptwsetup->FileName)) == nullptr || ptwsetup->FileName[0] == '\0')
+            {
+                return Fail(TWCC_BADVALUE);
+            }
+            // The format is ICAP_IMAGEFILEFORMAT's current value.
+            SimCapResult result = m_caps.SetInternal(ICAP_IMAGEFILEFORMAT, {SimInt(ptwsetup->Format)});
+            if (result.m_u16Rc != TWRC_SUCCESS)
+            {
+                return Fail(TWCC_BADVALUE);
+            }
+            m_szFileName = ptwsetup->FileName;
+            return Succeed();
+        }
+        case MSG_RESET:
+        {
+            if (!InState(4, 4))
+            {
+                return Fail(TWCC_SEQERROR);
+            }
+            SimContainer con;
+            m_caps.Reset(ICAP_IMAGEFILEFORMAT, con);
+            m_szFileName = szDefaultName;
+            std::memset(ptwsetup, 0, sizeof(*ptwsetup));
+            std::strncpy(ptwsetup->FileName, szDefaultName, sizeof(ptwsetup->FileName) - 1);
+            ptwsetup->Format = static_cast<TW_UINT16>(m_caps.CurrentInt(ICAP_IMAGEFILEFORMAT, TWFF_BMP));
+            return Succeed();
+        }
+        default:
+            return Fail(TWCC_BADPROTOCOL);
+    }
+}
+
+TW_UINT16 CSimSession::DatXferGroup(TW_UINT16 a_u16Msg, TW_MEMREF a_pData, SimJournalCall&)
+{
+    if (!InState(4, 6))
+    {
+        return Fail(TWCC_SEQERROR);
+    }
+    if (a_u16Msg == MSG_SET)
+    {
+        // Only images: an audio group is not something this device has.
+        TW_UINT32 u32 = TwGetU32(a_pData);
+        if ((u32 & DG_MASK) != DG_IMAGE)
+        {
+            return Fail(TWCC_BADVALUE);
+        }
+        m_u32XferGroup = DG_IMAGE;
+        return Succeed();
+    }
+    TwSetU32(a_pData, m_u32XferGroup);
+    return Succeed();
+}
+
+TW_UINT16 CSimSession::DatCustomDsData(TW_UINT16 a_u16Msg, TW_MEMREF a_pData, SimJournalCall&)
+{
+    pTW_CUSTOMDSDATA ptwcustom = static_cast<pTW_CUSTOMDSDATA>(a_pData);
+    if (!InState(4, 4))
+    {
+        return Fail(TWCC_SEQERROR);
+    }
+    if (a_u16Msg == MSG_GET)
+    {
+        std::string szText = m_caps.SaveText();
+        TW_HANDLE h = Alloc(szText.size());
+        void* pv = (h != nullptr) ? Lock(h) : nullptr;
+        if (pv == nullptr)
+        {
+            return Fail(TWCC_LOWMEMORY);
+        }
+        std::memcpy(pv, szText.data(), szText.size());
+        Unlock(h);
+        ptwcustom->InfoLength = szText.size();
+        ptwcustom->hData = h;
+        return Succeed();
+    }
+    if (ptwcustom->InfoLength > 64 * 1024 * 1024 || (ptwcustom->InfoLength > 0 && ptwcustom->hData == nullptr))
+    {
+        return Fail(TWCC_BADVALUE);
+    }
+    std::string szText;
+    if (ptwcustom->InfoLength > 0)
+    {
+        const char* pch = static_cast<const char*>(Lock(ptwcustom->hData));
+        if (pch == nullptr)
+        {
+            return Fail(TWCC_BADVALUE);
+        }
+        szText.assign(pch, ptwcustom->InfoLength);
+        Unlock(ptwcustom->hData);
+    }
+    if (!m_caps.LoadText(szText))
+    {
+        return Fail(TWCC_BADVALUE);
+    }
+    return Succeed();
+}
+
+TW_UINT16 CSimSession::DatDeviceEvent(TW_UINT16, TW_MEMREF a_pData, SimJournalCall&)
+{
+    if (!InState(4, 7))
+    {
+        return Fail(TWCC_SEQERROR);
+    }
+    if (m_adeviceevent.empty())
+    {
+        return Fail(TWCC_SEQERROR);
+    }
+    std::memcpy(a_pData, &m_adeviceevent.front(), sizeof(TW_DEVICEEVENT));
+    m_adeviceevent.pop_front();
+    return Succeed();
+}
+
+// ---------------------------------------------------------------------------
+// DAT_FILESYSTEM: the cameras of a camera source
+// ---------------------------------------------------------------------------
+
+int CSimSession::FindCamera(const std::string& a_szName) const
+{
+    const std::vector<std::string>& aszCamera = m_config.m_profile.m_aszCameras;
+    for (std::size_t ii = 0; ii < aszCamera.size(); ii++)
+    {
+        if (aszCamera[ii] == a_szName || aszCamera[ii].substr(1) == a_szName)
+        {
+            return static_cast<int>(ii);
+        }
+    }
+    return -1;
+}
+
+void CSimSession::FillEntry(pTW_FILESYSTEM a_ptwfs, int a_iCamera)
+{
+    const std::vector<std::string>& aszCamera = m_config.m_profile.m_aszCameras;
+    std::string szName = (a_iCamera < 0) ? "/" : aszCamera[a_iCamera];
+    std::memset(a_ptwfs->OutputName, 0, sizeof(a_ptwfs->OutputName));
+    std::strncpy(a_ptwfs->OutputName, szName.c_str(), sizeof(a_ptwfs->OutputName) - 1);
+    a_ptwfs->FileType = (a_iCamera < 0) ? TWFY_DIRECTORY
+                        : (szName.find("Bottom") != std::string::npos) ? TWFY_CAMERABOTTOM : TWFY_CAMERATOP;
+    a_ptwfs->Size = 0;
+    std::memset(a_ptwfs->CreateTimeDate, 0, sizeof(a_ptwfs->CreateTimeDate));
+    std::strncpy(a_ptwfs->CreateTimeDate, "2000/01/01 12:00:00.000", sizeof(a_ptwfs->CreateTimeDate) - 1);
+    std::memcpy(a_ptwfs->ModifiedTimeDate, a_ptwfs->CreateTimeDate, sizeof(a_ptwfs->ModifiedTimeDate));
+    a_ptwfs->FreeSpace = 0;
+    a_ptwfs->NewImageSize = 0;
+    a_ptwfs->NumberOfFiles = (a_iCamera < 0) ? aszCamera.size() : 0;
+    a_ptwfs->NumberOfSnippets = 0;
+    a_ptwfs->DeviceGroupMask = 1;
+}
+
+TW_UINT16 CSimSession::DatFileSystem(TW_UINT16 a_u16Msg, TW_MEMREF a_pData, SimJournalCall&)
+{
+    pTW_FILESYSTEM ptwfs = static_cast<pTW_FILESYSTEM>(a_pData);
+    if (!InState(4, 6))
+    {
+        return Fail(TWCC_SEQERROR);
+    }
+    if (a_u16Msg != MSG_GETNEXTFILE && a_u16Msg != MSG_GETCLOSE &&
+        std::memchr(ptwfs->InputName, 0, sizeof(ptwfs->InputName)) == nullptr)
+    {
+        return Fail(TWCC_BADVALUE);
+    }
+    std::string szInput = (a_u16Msg == MSG_GETNEXTFILE || a_u16Msg == MSG_GETCLOSE) ? std::string() : std::string(ptwfs->InputName);
+    // The directory a name stands for: -1 the root, a camera index, or -2 none.
+    auto resolve = [this](const std::string& a_szName, int a_iCurrent) {
+        if (a_szName.empty())
+        {
+            return a_iCurrent;
+        }
+        if (a_szName == "/" || a_szName == "..")
+        {
+            return -1;
+        }
+        int iCamera = FindCamera(a_szName);
+        return (iCamera >= 0) ? iCamera : -2;
+    };
+    switch (a_u16Msg)
+    {
+        case MSG_CHANGEDIRECTORY:
+        {
+            int iDir = resolve(szInput, m_caps.GetCamera());
+            if (szInput.empty() || iDir == -2)
+            {
+                return Fail(TWCC_FILENOTFOUND);
+            }
+            m_caps.SetCamera(iDir);
+            FillEntry(ptwfs, iDir);
+            return Succeed();
+        }
+        case MSG_GETINFO:
+        {
+            int iDir = resolve(szInput, m_caps.GetCamera());
+            if (iDir == -2)
+            {
+                return Fail(TWCC_FILENOTFOUND);
+            }
+            FillEntry(ptwfs, iDir);
+            return Succeed();
+        }
+        case MSG_GETFIRSTFILE:
+        {
+            int iDir = resolve(szInput, m_caps.GetCamera());
+            if (iDir == -2)
+            {
+                return Fail(TWCC_FILENOTFOUND);
+            }
+            Listing listing;
+            if (iDir == -1)
+            {
+                for (std::size_t ii = 0; ii < m_config.m_profile.m_aszCameras.size(); ii++)
+                {
+                    listing.m_aiEntry.push_back(static_cast<int>(ii));
+                }
+            }
+            if (listing.m_aiEntry.empty())
+            {
+                ptwfs->Context = nullptr;
+                return Succeed(TWRC_ENDOFLIST);
+            }
+            listing.m_uNext = 1;
+            std::uintptr_t uContext = m_uNextListing++;
+            m_maplisting[uContext] = listing;
+            FillEntry(ptwfs, listing.m_aiEntry[0]);
+            ptwfs->Context = reinterpret_cast<TW_MEMREF>(uContext);
+            return Succeed();
+        }
+        case MSG_GETNEXTFILE:
+        {
+            auto it = m_maplisting.find(reinterpret_cast<std::uintptr_t>(ptwfs->Context));
+            if (it == m_maplisting.end())
+            {
+                return Fail(TWCC_BADVALUE);
+            }
+            if (it->second.m_uNext >= it->second.m_aiEntry.size())
+            {
+                m_maplisting.erase(it);
+                ptwfs->Context = nullptr;
+                return Succeed(TWRC_ENDOFLIST);
+            }
+            FillEntry(ptwfs, it->second.m_aiEntry[it->second.m_uNext++]);
+            return Succeed();
+        }
+        case MSG_GETCLOSE:
+        {
+            auto it = m_maplisting.find(reinterpret_cast<std::uintptr_t>(ptwfs->Context));
+            if (it == m_maplisting.end())
+            {
+                return Fail(TWCC_BADVALUE);
+            }
+            m_maplisting.erase(it);
+            ptwfs->Context = nullptr;
+            return Succeed();
+        }
+        default:
+            return Fail(TWCC_BADPROTOCOL);
+    }
+}

@@ -1,0 +1,173 @@
+// simsession.h
+//
+// One application's connection to a simulated source, from MSG_OPENDS to
+// MSG_CLOSEDS: the TWAIN state 4 to 7, the last condition code, the
+// capabilities, the feeder and the batch of images, the transfer in progress,
+// the pending device events and the faults to inject. Every triplet the
+// application sends reaches it through the dispatch table (simdispatch.cpp).
+// All members run under the source's lock.
+
+#ifndef DRAVO_SIMSESSION_H
+#define DRAVO_SIMSESSION_H
+
+#include "simconfig.h"
+#include "simimage.h"
+#include "simjournal.h"
+
+#include <deque>
+#include <map>
+#include <string>
+#include <vector>
+
+class CSimSource;
+
+// An event the worker sends once its delay has passed.
+struct SimEvent
+{
+    TW_UINT32      m_u32AppId = 0;
+    TW_UINT16      m_u16Msg = MSG_NULL;
+    std::uint64_t  m_u64Generation = 0;   // the enable it belongs to (0: none)
+    bool           m_blBuiltIn = false;   // the source's own (not configured)
+    TW_DEVICEEVENT m_twdeviceevent;
+};
+
+class CSimSession
+{
+public:
+    CSimSession(CSimSource& a_source, const TW_IDENTITY& a_twidentityApp, const TW_IDENTITY& a_twidentityDs, const SimConfig& a_config);
+
+    // One triplet; returns the return code and keeps the condition code.
+    // Fills the journal record's data and container fields.
+    TW_UINT16 Dispatch(TW_UINT32 a_u32Dg, TW_UINT16 a_u16Dat, TW_UINT16 a_u16Msg, TW_MEMREF a_pData, SimJournalCall& a_call);
+
+    int  GetState() const { return m_iState; }
+    TW_UINT16 GetCondition() const { return m_u16Cc; }
+    void SetCondition(TW_UINT16 a_u16Cc) { m_u16Cc = a_u16Cc; }
+    const TW_IDENTITY& AppIdentity() const { return m_twidentityApp; }
+    const TW_IDENTITY& DsIdentity() const { return m_twidentityDs; }
+    const SimConfig& Config() const { return m_config; }
+
+    // The worker's event is due: whether to send it (and the state it moves);
+    // without a DSM callback the event waits for DAT_EVENT instead.
+    bool PrepareEvent(SimEvent& a_event, bool a_blCallback);
+
+    // Posts the events configured for a trigger.
+    void Trigger(ESimTrigger a_eTrigger);
+
+    // The fault for this triplet, when one is due (counts the match).
+    const SimFault* MatchFault(TW_UINT32 a_u32Dg, TW_UINT16 a_u16Dat, TW_UINT16 a_u16Msg, TW_MEMREF a_pData);
+    void SetActiveFault(const SimFault* a_pfault) { m_pfaultActive = a_pfault; }
+
+    // The data argument types this session answers (CAP_SUPPORTEDDATS).
+    bool Supports(TW_UINT32 a_u32Dg, TW_UINT16 a_u16Dat) const;
+
+    // Handlers, one per data argument type (simsession.cpp, simxfer.cpp).
+    TW_UINT16 DatCapability(TW_UINT16 a_u16Msg, TW_MEMREF a_pData, SimJournalCall& a_call);
+    TW_UINT16 DatEvent(TW_UINT16 a_u16Msg, TW_MEMREF a_pData, SimJournalCall& a_call);
+    TW_UINT16 DatPendingXfers(TW_UINT16 a_u16Msg, TW_MEMREF a_pData, SimJournalCall& a_call);
+    TW_UINT16 DatSetupMemXfer(TW_UINT16 a_u16Msg, TW_MEMREF a_pData, SimJournalCall& a_call);
+    TW_UINT16 DatSetupFileXfer(TW_UINT16 a_u16Msg, TW_MEMREF a_pData, SimJournalCall& a_call);
+    TW_UINT16 DatStatus(TW_UINT16 a_u16Msg, TW_MEMREF a_pData, SimJournalCall& a_call);
+    TW_UINT16 DatUserInterface(TW_UINT16 a_u16Msg, TW_MEMREF a_pData, SimJournalCall& a_call);
+    TW_UINT16 DatXferGroup(TW_UINT16 a_u16Msg, TW_MEMREF a_pData, SimJournalCall& a_call);
+    TW_UINT16 DatCustomDsData(TW_UINT16 a_u16Msg, TW_MEMREF a_pData, SimJournalCall& a_call);
+    TW_UINT16 DatDeviceEvent(TW_UINT16 a_u16Msg, TW_MEMREF a_pData, SimJournalCall& a_call);
+    TW_UINT16 DatFileSystem(TW_UINT16 a_u16Msg, TW_MEMREF a_pData, SimJournalCall& a_call);
+    TW_UINT16 DatIdentity(TW_UINT16 a_u16Msg, TW_MEMREF a_pData, SimJournalCall& a_call);
+    TW_UINT16 DatImageInfo(TW_UINT16 a_u16Msg, TW_MEMREF a_pData, SimJournalCall& a_call);
+    TW_UINT16 DatImageLayout(TW_UINT16 a_u16Msg, TW_MEMREF a_pData, SimJournalCall& a_call);
+    TW_UINT16 DatImageNativeXfer(TW_UINT16 a_u16Msg, TW_MEMREF a_pData, SimJournalCall& a_call);
+    TW_UINT16 DatImageMemXfer(TW_UINT16 a_u16Msg, TW_MEMREF a_pData, SimJournalCall& a_call);
+    TW_UINT16 DatImageMemFileXfer(TW_UINT16 a_u16Msg, TW_MEMREF a_pData, SimJournalCall& a_call);
+    TW_UINT16 DatImageFileXfer(TW_UINT16 a_u16Msg, TW_MEMREF a_pData, SimJournalCall& a_call);
+    TW_UINT16 DatExtImageInfo(TW_UINT16 a_u16Msg, TW_MEMREF a_pData, SimJournalCall& a_call);
+
+private:
+    // One image of the batch.
+    struct Slot
+    {
+        int  m_iCamera = -1;       // camera index (camera profile), -1 otherwise
+        int  m_iSide = TWCS_TOP;
+        bool m_blNewSheet = true;  // the first image of its sheet
+    };
+    // An open DAT_FILESYSTEM listing.
+    struct Listing
+    {
+        std::vector<int> m_aiEntry;   // camera indexes
+        std::size_t      m_uNext = 0;
+    };
+
+    TW_UINT16 Fail(TW_UINT16 a_u16Cc);
+    TW_UINT16 Succeed(TW_UINT16 a_u16Rc = TWRC_SUCCESS);
+    bool InState(int a_iLow, int a_iHigh) const { return m_iState >= a_iLow && m_iState <= a_iHigh; }
+    bool Protocol(int a_iAtLeast) const;
+    bool IsCameraSource() const { return m_config.m_profile.m_blFileSystem; }
+
+    // Capabilities.
+    bool LiveValue(TW_UINT16 a_u16Cap, std::vector<SimItem>& a_aitem);
+    TW_UINT16 AnswerContainer(pTW_CAPABILITY a_ptwcap, const SimContainer& a_con);
+    std::string ContainerHex(const unsigned char* a_pu8, TW_UINT16 a_u16ConType);
+
+    // Memory of the application (through the DSM's functions when given).
+    TW_HANDLE Alloc(std::size_t a_uBytes);
+    void*     Lock(TW_HANDLE a_h);
+    void      Unlock(TW_HANDLE a_h);
+
+    // Batch and transfers (simxfer.cpp).
+    bool BuildBatch();
+    void ClearBatch();
+    void EndCurrent(bool a_blConsume);
+    SimImageParams ParamsFor(const Slot& a_slot);
+    SimImageParams ParamsNow();   // settings as they stand (state 4)
+    void StartImage();
+    void ResetTransfer();
+    TW_UINT16 XferGuard(TW_UINT16 a_u16Mech, bool a_blAllowInProgress);
+    TW_UINT16 MemoryBlock(pTW_IMAGEMEMXFER a_ptwmem, bool a_blFile);
+    std::size_t MinBufSize();
+
+    // Camera names and file-system entries.
+    int  FindCamera(const std::string& a_szName) const;
+    void FillEntry(pTW_FILESYSTEM a_ptwfs, int a_iCamera);
+
+    CSimSource&               m_source;
+    TW_IDENTITY               m_twidentityApp;
+    TW_IDENTITY               m_twidentityDs;
+    SimConfig                 m_config;
+    CSimCaps                  m_caps;
+    int                       m_iState = 4;
+    TW_UINT16                 m_u16Cc = TWCC_SUCCESS;
+    std::uint64_t             m_u64Generation = 0;   // advanced by every enable and disable
+    bool                      m_blShowUI = false;
+    bool                      m_blUiOnly = false;
+
+    // Feeder and batch.
+    int                       m_iSheets = 0;          // sheets (captures) left
+    std::deque<Slot>          m_aslot;                // images of the batch still to end
+    std::uint32_t             m_u32NextDocument = 1;
+    std::uint32_t             m_u32NextPage = 1;
+    std::uint32_t             m_u32PaperCount = 0;
+    SimImageParams            m_paramsCurrent;        // the image of m_aslot.front()
+
+    // Transfer in progress (state 7).
+    TW_UINT16                 m_u16XferDat = 0;       // the transfer that began the image
+    bool                      m_blXferDone = false;
+    std::int64_t              m_i64RowsDone = 0;
+    std::vector<unsigned char> m_au8Encoded;          // compressed data or a file in memory
+    std::size_t               m_uEncodedDone = 0;
+
+    // Set-up and other device data.
+    std::string               m_szFileName;
+    TW_UINT32                 m_u32XferGroup = DG_IMAGE;
+    std::deque<TW_DEVICEEVENT> m_adeviceevent;        // waiting for DAT_DEVICEEVENT
+    std::deque<TW_UINT16>     m_au16Waiting;          // events for DAT_EVENT (no callback)
+    std::map<std::uintptr_t, Listing> m_maplisting;
+    std::uintptr_t            m_uNextListing = 1;
+
+    // Fault injection.
+    std::vector<SimFault>     m_afault;
+    std::vector<std::uint32_t> m_au32Seen;
+    std::vector<std::uint32_t> m_au32Fired;
+    const SimFault*           m_pfaultActive = nullptr;
+};
+
+#endif // DRAVO_SIMSESSION_H

@@ -1,0 +1,68 @@
+// dravo_forward.cpp
+// The commands that forward one TWAIN operation to the current TWAIN object.
+//
+// Each one checks that there is a current object (else it prints
+// "%%error, no current CTwain object...") and hands the command's words to
+// the facade member of the same family; the result stays in the connection
+// (its last return and condition codes), which is what scripts test.
+//
+// Wiring another facade member takes one DRAVO_FORWARD line here and one row
+// in the command table (dravo_parse.cpp).
+#include "dravo.h"
+
+#include "clog.h"
+#include "ctwain.h"
+#include "osservices.h"
+
+bool CDravo::HaveTwain()
+{
+    if (m_ptwain)
+        return true;
+    Print("%%%%error, no current CTwain object...");
+    return false;
+}
+
+// A forwarder taking the word vector.
+#define DRAVO_FORWARD(a_cmd, a_member)                                                                                 \
+    void CDravo::a_cmd(char **a_aszCmd)                                                                                \
+    {                                                                                                                  \
+        if (HaveTwain())                                                                                               \
+            m_ptwain->a_member(a_aszCmd);                                                                              \
+    }
+
+// A forwarder whose facade member takes no words.
+#define DRAVO_FORWARD_NOWORDS(a_cmd, a_member)                                                                         \
+    void CDravo::a_cmd(char **)                                                                                        \
+    {                                                                                                                  \
+        if (HaveTwain())                                                                                               \
+            m_ptwain->a_member();                                                                                      \
+    }
+
+DRAVO_FORWARD(CmdDsmlist, DSMList)
+DRAVO_FORWARD_NOWORDS(CmdDsmclose, DSMClose)
+DRAVO_FORWARD(CmdDisplay, DSDisplay)
+
+// The Data Source Manager commands that turn a failure into an error line.
+
+void CDravo::CmdDsmopen(char **)
+{
+    if (HaveTwain() && !m_ptwain->DSMOpen())
+        Print("%%%%error, failed to open the DSM...");
+}
+
+void CDravo::CmdDsmset(char **a_aszCmd)
+{
+    if (HaveTwain() && !m_ptwain->DSMSet(a_aszCmd))
+        Print("%%%%error, can't select driver...<%s>", a_aszCmd[1] ? a_aszCmd[1] : "");
+}
+
+void CDravo::CmdDsmfind(char **a_aszCmd)
+{
+    if (!a_aszCmd || !a_aszCmd[0] || !a_aszCmd[1])
+    {
+        Print("%%%%error, missing argument (must specify string)");
+        return;
+    }
+    if (HaveTwain() && !m_ptwain->DSMFind(a_aszCmd[1]))
+        Print("%%%%error, string not found...");
+}

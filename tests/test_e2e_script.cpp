@@ -1,0 +1,589 @@
+// End-to-end tests of the script language through the real program: script
+// files and their arguments, labels and jumps, blocks, status and difference
+// tests, messages and counters, timers, data blocks and the ways of running
+// a script.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <regex>
+#include <string>
+#include <vector>
+
+#include "test_e2e_shell_helpers.h"
+
+using shelltest::Bold;
+using shelltest::Green;
+using shelltest::Red;
+using shelltest::Shell;
+using shelltest::Yellow;
+
+namespace
+{
+std::string Err(const std::string &a_script, const std::string &a_text)
+{
+    return "DRAVO.ERROR(" + a_script + "):   " + a_text;
+}
+} // namespace
+
+// ---------------------------------------------------------------------------
+// Finding and running script files
+// ---------------------------------------------------------------------------
+
+TEST(E2eScriptFiles, ArgumentsAreQuotedSubstituted)
+{
+    Shell sh;
+    sh.Dir().Write("t.txt", "echo {1}\necho {2}\necho \"{2}\"\necho {3}\nsetvar ProductName {2}\ngetvar ProductName\n");
+    e2e::Result r = sh.Run("run t a \"b c\"\nexit\n");
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(sh.Lines(), (std::vector<std::string>{shelltest::Banner(), "tw0>>> echo \"a\"", Bold("a"),
+                                                     "tw0>>> echo \"b c\"", Bold("b c"), "tw0>>> echo \"b c\"",
+                                                     Bold("b c"), "tw0>>> echo \"\"", "",
+                                                     "tw0>>> setvar ProductName \"b c\"", "tw0>>> getvar ProductName",
+                                                     "ProductName=b c"}));
+}
+
+TEST(E2eScriptFiles, SixteenArgumentsAndNoMore)
+{
+    Shell sh;
+    sh.Dir().Write("many.txt", "echo {16}\necho {10}{1}\necho {17}\n");
+    std::string line = "run many";
+    for (int ii = 1; ii <= 17; ii++)
+        line += " a" + std::to_string(ii);
+    sh.Run(line + "\nexit\n");
+    EXPECT_TRUE(sh.Has(Bold("a16")));
+    EXPECT_TRUE(sh.Has("tw0>>> echo \"a10\"\"a1\""));
+    EXPECT_TRUE(sh.Has("tw0>>> echo {17}"));
+}
+
+TEST(E2eScriptFiles, DesktopPlaceholder)
+{
+    Shell sh;
+    sh.Dir().Write("d.txt", "echo {desktop}/x\n");
+    sh.Run("run d\nexit\n");
+    ASSERT_EQ(sh.Lines().size(), 3u);
+    std::string shown = sh.Lines()[2];
+    EXPECT_EQ(shown.rfind("\033[1m", 0), 0u);
+    EXPECT_NE(shown.find("/x"), std::string::npos);
+    EXPECT_EQ(shown.find("{desktop}"), std::string::npos);
+    // The desktop folder lies in the home folder the test gave the program.
+    EXPECT_NE(shown.find(sh.Dir().Path()), std::string::npos) << shown;
+}
+
+TEST(E2eScriptFiles, NameResolutionAndListing)
+{
+    Shell sh;
+    sh.Dir().Write("plain", "echo plain\n");
+    sh.Dir().Write("plain.txt", "echo plain.txt\n");
+    sh.Dir().Write("other.twain", "echo other.twain\n");
+    sh.Dir().Write("b.txt", "");
+    sh.Dir().MakeDir("folder.txt");
+    sh.Run("run plain\nrun other\nrun missing\nrun folder\nrun\nexit\n");
+    EXPECT_TRUE(sh.Has(Bold("plain")));
+    EXPECT_FALSE(sh.Has(Bold("plain.txt")));
+    EXPECT_TRUE(sh.Has(Bold("other.twain")));
+    EXPECT_EQ(sh.CountOf("file not found..."), 2);
+    EXPECT_TRUE(sh.HasSequence({"Scripts", "~~~~~~~", "  b", "  plain", "  other"}));
+}
+
+TEST(E2eScriptFiles, StarRunOverSeveralFiles)
+{
+    Shell sh;
+    sh.Dir().Write("s1.txt", "echo one\n");
+    sh.Dir().Write("s2.txt", "echo two\nbogus\necho not reached\n");
+    sh.Dir().Write("s3.txt", "echo three\n");
+    sh.Run("run s*.txt\nrun none*.txt\nexit\n");
+    EXPECT_TRUE(sh.HasSequence({"tw0>>>", "tw0>>>", "tw0>>>", "tw0>>> run s1.txt", "tw0>>> echo one", Bold("one")}));
+    EXPECT_TRUE(sh.HasSequence({"tw0>>>", "tw0>>>", "tw0>>>", "tw0>>> run s2.txt"}));
+    // A stop in one file does not prevent the following ones.
+    EXPECT_FALSE(sh.Has(Bold("not reached")));
+    EXPECT_TRUE(sh.HasSequence({"tw0>>>", "tw0>>>", "tw0>>>", "tw0>>> run s3.txt", "tw0>>> echo three", Bold("three")}));
+    // A pattern that matches nothing prints nothing.
+    EXPECT_EQ(sh.CountOf("tw0>>>"), 9);
+}
+
+TEST(E2eScriptFiles, BlankLinesAndCrLfKeepTheLineNumbers)
+{
+    Shell sh;
+    sh.Dir().Write("crlf.txt", "repeat 2\r\n\r\necho body\r\n\r\nend\r\necho after\r\n");
+    sh.Dir().Write("lf.txt", "\nrepeat 2\n\n\necho body\nend\n");
+    sh.Run("run crlf\nrun lf\nexit\n");
+    EXPECT_EQ(sh.CountOf(Bold("body")), 4);
+    EXPECT_EQ(sh.CountOf("tw0>>> "), 9);
+    EXPECT_TRUE(sh.Has(Bold("after")));
+}
+
+TEST(E2eScriptFiles, LineTableLimit)
+{
+    Shell sh;
+    std::string ok, tooMany;
+    for (int ii = 0; ii < 8191; ii++)
+        ok += ";\n";
+    ok += "echo last\n";
+    tooMany = ok + ";\n";
+    sh.Dir().Write("ok.txt", ok);
+    sh.Dir().Write("big.txt", tooMany);
+    sh.Run("run ok\nrun big\necho back\nexit\n");
+    EXPECT_TRUE(sh.Has(Bold("last")));
+    EXPECT_TRUE(sh.Has("buffer overflow...(8192 lines in script)"));
+    EXPECT_EQ(sh.CountOf(Bold("last")), 1);
+    EXPECT_TRUE(sh.Has(Bold("back")));
+}
+
+TEST(E2eScriptFiles, OverlongScriptLineStopsTheScript)
+{
+    Shell sh;
+    sh.Dir().Write("long.txt", "echo " + std::string(600, 'x') + "\necho not reached\n");
+    sh.Run("run long\ntally\nexit\n");
+    EXPECT_TRUE(sh.Has(Err("long", Red("%%line too long (605 characters, at most 511)"))));
+    EXPECT_FALSE(sh.Has(Bold("not reached")));
+    EXPECT_TRUE(sh.Has(Red("Errors: 1, Warnings: 0")));
+}
+
+// ---------------------------------------------------------------------------
+// Stopping scripts: unrecognised words, return, exit, quit
+// ---------------------------------------------------------------------------
+
+TEST(E2eScriptStop, UnrecognizedWordStopsTheScriptAndCounts)
+{
+    Shell sh;
+    sh.Dir().Write("u.txt", "echo before\nfrobnicate now\necho after\n");
+    e2e::Result r = sh.Run("run u\necho prompt\ntally\nexit\n");
+    EXPECT_EQ(r.status, 0);
+    EXPECT_TRUE(sh.HasSequence({"tw0>>> frobnicate now",
+                                Err("u", Red("%%unrecognized command (frobnicate), enter HELP for list"))}));
+    EXPECT_FALSE(sh.Has(Bold("after")));
+    EXPECT_TRUE(sh.Has(Bold("prompt")));
+    EXPECT_TRUE(sh.Has(Red("Errors: 1, Warnings: 0")));
+}
+
+TEST(E2eScriptStop, ReturnEndsOnlyTheScript)
+{
+    Shell sh;
+    sh.Dir().Write("r.txt", "echo in\nreturn TWRC_CANCEL TWCC_BADVALUE\necho not reached\n");
+    e2e::Result r = sh.Run("run r\nsetexitstatus\nexit\n");
+    EXPECT_FALSE(sh.Has(Bold("not reached")));
+    EXPECT_EQ(r.status, 3);
+}
+
+TEST(E2eScriptStop, ExitEndsEveryCallerQuitOnlyTheScript)
+{
+    Shell sh;
+    sh.Dir().Write("inner.txt", "setexitstatus TWCC_PAPERJAM\nexit\necho not reached\n");
+    sh.Dir().Write("outer.txt", "run inner\necho outer not reached\n");
+    e2e::Result r = sh.Run("run outer\necho prompt not reached\n");
+    EXPECT_EQ(r.status, 20);
+    EXPECT_FALSE(sh.Has(Bold("outer not reached")));
+    EXPECT_FALSE(sh.Has(Bold("prompt not reached")));
+
+    sh.Dir().Write("inner.txt", "quit\necho not reached\n");
+    sh.Dir().Write("outer.txt", "run inner\necho outer goes on\n");
+    r = sh.Run("run outer\necho prompt goes on\nexit\n");
+    EXPECT_EQ(r.status, 0);
+    EXPECT_TRUE(sh.Has(Bold("outer goes on")));
+    EXPECT_TRUE(sh.Has(Bold("prompt goes on")));
+}
+
+TEST(E2eScriptStop, PromptAnswerQStopsTheScript)
+{
+    Shell sh;
+    sh.Dir().Write("p.txt", "prompt\necho not reached\n");
+    e2e::Result r = sh.Run("run p\nq\necho prompt\nexit\n");
+    std::string out = shelltest::WithoutPrompts(r.out);
+    EXPECT_EQ(out.find(Bold("not reached")), std::string::npos);
+    EXPECT_NE(out.find("press enter key to continue..." + Bold("prompt")), std::string::npos);
+}
+
+// ---------------------------------------------------------------------------
+// Labels and jumps
+// ---------------------------------------------------------------------------
+
+TEST(E2eScriptGoto, ForwardOutOfNestedBlocks)
+{
+    Shell sh;
+    sh.Dir().Write("g.txt", "ifstatus TWRC_SUCCESS\n"
+                            "  ifstatus TWRC_SUCCESS\n"
+                            "    goto out\n"
+                            "    echo skipped 1\n"
+                            "  end\n"
+                            "  echo skipped 2\n"
+                            "end\n"
+                            "echo skipped 3\n"
+                            "  out:  \n"
+                            "echo done\n");
+    e2e::Result r = sh.Run("run g\nbogus\nexit\n");
+    EXPECT_TRUE(sh.Has(Bold("done")));
+    EXPECT_FALSE(sh.Has(Bold("skipped 1")));
+    EXPECT_FALSE(sh.Has(Bold("skipped 2")));
+    EXPECT_FALSE(sh.Has(Bold("skipped 3")));
+    // Back at the prompt at depth 0: an unknown word is the prompt's message.
+    EXPECT_TRUE(sh.Has("%%unrecognized command, enter HELP for list"));
+    EXPECT_EQ(r.status, 0);
+}
+
+TEST(E2eScriptGoto, BackwardOutOfABlock)
+{
+    Shell sh;
+    sh.Dir().Write("b.txt", "goto second\n"
+                            "first:\n"
+                            "echo first\n"
+                            "goto done\n"
+                            "second:\n"
+                            "echo second\n"
+                            "repeat 1\n"
+                            "  goto first\n"
+                            "end\n"
+                            "done:\n"
+                            "echo done\n");
+    sh.Run("run b\nbogus\nexit\n");
+    EXPECT_TRUE(sh.HasInOrder({Bold("second"), Bold("first"), Bold("done")}));
+    EXPECT_TRUE(sh.Has("%%unrecognized command, enter HELP for list"));
+}
+
+TEST(E2eScriptGoto, MissingLabelEndsTheScriptNormally)
+{
+    Shell sh;
+    sh.Dir().Write("m.txt", "goto nowhere\necho not reached\n");
+    sh.Dir().Write("caller.txt", "run m\necho caller goes on\n");
+    sh.Run("run caller\ngoto m\ntally\nexit\n");
+    EXPECT_TRUE(sh.Has("Failed to find goto label...nowhere:"));
+    EXPECT_FALSE(sh.Has(Bold("not reached")));
+    EXPECT_TRUE(sh.Has(Bold("caller goes on")));
+    EXPECT_TRUE(sh.Has(Green("Errors: 0, Warnings: 0")));
+}
+
+TEST(E2eScriptGoto, LabelsAreCaseSensitiveAndWholeLines)
+{
+    Shell sh;
+    sh.Dir().Write("c.txt", "goto Here\nhere:\necho lower\nHere: extra\necho upper-ish\n");
+    sh.Run("run c\nexit\n");
+    EXPECT_TRUE(sh.Has("Failed to find goto label...Here:"));
+}
+
+TEST(E2eScriptGoto, UnbalancedJumpIsRefused)
+{
+    Shell sh;
+    // Jumping forward across an "end" that closes nothing this script opened.
+    sh.Dir().Write("u.txt", "goto after\nend\nafter:\necho not reached\n");
+    sh.Run("run u\necho prompt\nexit\n");
+    EXPECT_TRUE(sh.Has(Err("u", Red("%%error, goto after leaves the blocks unbalanced (depth 0, allowed 1 to 15)"))));
+    EXPECT_FALSE(sh.Has(Bold("not reached")));
+    EXPECT_TRUE(sh.Has(Bold("prompt")));
+}
+
+// ---------------------------------------------------------------------------
+// Blocks
+// ---------------------------------------------------------------------------
+
+TEST(E2eScriptBlocks, RepeatCountsAndCounterLines)
+{
+    Shell sh;
+    sh.Dir().Write("r.txt", "repeat 3\n  echo body\n  end\necho after\n");
+    sh.Run("run r\nexit\n");
+    EXPECT_EQ(sh.CountOf(Bold("body")), 3);
+    EXPECT_TRUE(sh.HasSequence({"tw0>>>   end", "tw0>>>", "tw0>>>   count 2", "tw0>>>   echo body"}));
+    EXPECT_TRUE(sh.HasSequence({"tw0>>>   end", "tw0>>>", "tw0>>>   count 1", "tw0>>>   echo body"}));
+    EXPECT_TRUE(sh.Has(Bold("after")));
+}
+
+TEST(E2eScriptBlocks, RepeatOnceForZeroOneAndNonNumbers)
+{
+    Shell sh;
+    sh.Dir().Write("z.txt", "repeat 0\necho zero\nend\nrepeat 1\necho one\nend\nrepeat x\necho word\nend\n"
+                            "repeat\necho no number\n");
+    sh.Run("run z\nexit\n");
+    EXPECT_EQ(sh.CountOf(Bold("zero")), 1);
+    EXPECT_EQ(sh.CountOf(Bold("one")), 1);
+    EXPECT_EQ(sh.CountOf(Bold("word")), 1);
+    EXPECT_TRUE(sh.Has(Err("z", "must specify a number...")));
+    EXPECT_TRUE(sh.Has(Bold("no number")));
+}
+
+TEST(E2eScriptBlocks, NestedRepeats)
+{
+    Shell sh;
+    sh.Dir().Write("n.txt", "repeat 2\nrepeat 3\necho inner\nend\necho outer\nend\n");
+    sh.Run("run n\nexit\n");
+    EXPECT_EQ(sh.CountOf(Bold("inner")), 6);
+    EXPECT_EQ(sh.CountOf(Bold("outer")), 2);
+}
+
+TEST(E2eScriptBlocks, StatusTestsOnReturnedCodes)
+{
+    Shell sh;
+    sh.Dir().Write("s.txt", "ifstatus TWRC_FAILURE AND TWCC_SEQERROR\n echo both\nend\n"
+                            "ifstatus TWRC_SUCCESS OR TWCC_SEQERROR\n echo either\nend\n"
+                            "ifstatus not TWRC_SUCCESS\n echo not success\nend\n"
+                            "ifstatus TWRC_SUCCESS\n echo never 1\n"
+                            " ifstatus TWRC_FAILURE\n  echo never 2\n end\n"
+                            " repeat 3\n  echo never 3\n end\n"
+                            " echo never 4\nend\n"
+                            "ifstatus TWRC_FAILURE AND TWCC_BADCAP\n echo never 5\nend\n"
+                            "ifstatus NOT TWRC_FAILURE OR TWCC_SEQERROR\n echo not-or\nend\n"
+                            "ifstatus no_such_name\n echo never 6\nend\n"
+                            "ifstatus\n echo never 7\nend\n"
+                            "echo finished\n");
+    sh.Run("return TWRC_FAILURE TWCC_SEQERROR\nrun s\nbogus\nexit\n");
+    EXPECT_TRUE(sh.Has(Bold("both")));
+    EXPECT_TRUE(sh.Has(Bold("either")));
+    EXPECT_TRUE(sh.Has(Bold("not success")));
+    EXPECT_TRUE(sh.Has(Bold("not-or")));
+    for (int ii = 1; ii <= 7; ii++)
+        EXPECT_FALSE(sh.Has(Bold("never " + std::to_string(ii)))) << ii;
+    EXPECT_TRUE(sh.Has(Bold("finished")));
+    EXPECT_TRUE(sh.Has("%%unrecognized command, enter HELP for list"));
+}
+
+TEST(E2eScriptBlocks, NestingToTheLimitAndPast)
+{
+    Shell sh;
+    // A script takes level 1; fourteen blocks reach level 15.
+    std::string deep, tooDeep;
+    for (int ii = 0; ii < 14; ii++)
+        deep += "ifstatus TWRC_SUCCESS\n";
+    deep += "echo deepest\n";
+    for (int ii = 0; ii < 14; ii++)
+        deep += "end\n";
+    deep += "echo out\n";
+    for (int ii = 0; ii < 15; ii++)
+        tooDeep += "repeat 2\n";
+    tooDeep += "echo never\n";
+    sh.Dir().Write("deep.txt", deep);
+    sh.Dir().Write("toodeep.txt", tooDeep);
+    e2e::Result r = sh.Run("run deep\nrun toodeep\necho alive\nexit\n");
+    EXPECT_EQ(r.status, 0);
+    EXPECT_TRUE(sh.Has(Bold("deepest")));
+    EXPECT_TRUE(sh.Has(Bold("out")));
+    EXPECT_TRUE(sh.Has(Err("toodeep", Red("%%error, too many nested blocks and scripts (at most 15 levels)"))));
+    EXPECT_FALSE(sh.Has(Bold("never")));
+    EXPECT_TRUE(sh.Has(Bold("alive")));
+}
+
+TEST(E2eScriptBlocks, RecursiveRunIsBounded)
+{
+    Shell sh;
+    sh.Dir().Write("self.txt", "echo in\nrun self\n");
+    e2e::Result r = sh.Run("run self\nbogus\nexit\n");
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(sh.CountOf(Bold("in")), 15);
+    EXPECT_EQ(sh.CountMatching(".*too many nested blocks and scripts.*"), 1);
+    // Every run unwound: the prompt is back at depth 0.
+    EXPECT_TRUE(sh.Has("%%unrecognized command, enter HELP for list"));
+}
+
+TEST(E2eScriptBlocks, DifferenceTestsOnRunArguments)
+{
+    Shell sh;
+    sh.Dir().Write("d.txt", "setdiff twrunargs.u32Count 4\n"
+                            "ifdiff twrunargs\n echo differ\nend\n"
+                            "ifdiff not twrunargs\n echo same\nend\n");
+    sh.Run("run d a b\nrun d a\nexit\n");
+    EXPECT_EQ(sh.CountOf(Bold("same")), 1);
+    EXPECT_EQ(sh.CountOf(Bold("differ")), 1);
+    EXPECT_TRUE(sh.HasInOrder({Bold("same"), Bold("differ")}));
+
+    sh.Dir().Write("a.txt", "setdiff twrunargs.szArg3 y\n"
+                            "ifdiff twrunargs\n echo differ\nend\n"
+                            "setdiff twrunargs.SZARG3 {1}\n"
+                            "ifdiff twrunargs\n echo still\nend\n");
+    sh.Run("run a x\nexit\n");
+    EXPECT_TRUE(sh.Has(Bold("differ")));
+    EXPECT_FALSE(sh.Has(Bold("still")));
+}
+
+TEST(E2eScriptBlocks, DifferenceCommandErrors)
+{
+    Shell sh;
+    sh.Dir().Write("e.txt", "setdiff\nsetdiff foo 1\nsetdiff twrunargs.bogus 1\nsetdiff twrunargs.szArg11 1\n"
+                            "ifdiff\n echo never 1\nend\n"
+                            "ifdiff bogus\n echo never 2\nend\n"
+                            "ifdiff not bogus\n echo not bogus\nend\n");
+    sh.Run("run e\nexit\n");
+    EXPECT_TRUE(sh.HasInOrder({"Missing target name...", "Unrecognized target...<foo>",
+                               "Unrecognized target...<twrunargs.bogus>", "Unrecognized target...<twrunargs.szArg11>",
+                               "Please specify an argument to 'ifdiff'...", "Unrecognized 'ifdiff' structure...<bogus>",
+                               "Unrecognized 'ifdiff' structure...<bogus>"}));
+    EXPECT_FALSE(sh.Has(Bold("never 1")));
+    EXPECT_FALSE(sh.Has(Bold("never 2")));
+    EXPECT_TRUE(sh.Has(Bold("not bogus")));
+}
+
+// ---------------------------------------------------------------------------
+// Messages, tally, timers, variables
+// ---------------------------------------------------------------------------
+
+TEST(E2eScriptState, MessagesCarryTheScriptNameAndCount)
+{
+    Shell sh;
+    sh.Dir().Write("m.txt", "info hello there\ninfonofile plain\necho bold\nwarn careful now\nwarning again\n"
+                            "warn\nerrorsilent quiet one\ngetvar ScriptName\n");
+    sh.Run("run m\ntally\ngetvar ScriptName\ntally clear\ntally\nwarn w\ntally\ntally bogus\nexit\n");
+    EXPECT_TRUE(sh.Has("DRAVO.INFO(m):    " + Green("hello there")));
+    EXPECT_TRUE(sh.Has(Green("plain")));
+    EXPECT_TRUE(sh.Has(Bold("bold")));
+    EXPECT_TRUE(sh.Has("DRAVO.WARNING(m): " + Yellow("careful now")));
+    EXPECT_TRUE(sh.Has("DRAVO.WARNING(m): " + Yellow("again")));
+    EXPECT_TRUE(sh.Has("DRAVO.WARNING(m): "));
+    EXPECT_TRUE(sh.Has(Err("m", Red("quiet one"))));
+    EXPECT_TRUE(sh.Has("ScriptName=m"));
+    EXPECT_TRUE(sh.Has("ScriptName="));
+    EXPECT_TRUE(sh.HasInOrder({Red("Errors: 1, Warnings: 2"), Green("Errors: 0, Warnings: 0"),
+                               Yellow("Errors: 0, Warnings: 1"), "DRAVO.ERROR():   unrecognized command..."}));
+}
+
+TEST(E2eScriptState, Timers)
+{
+    Shell sh;
+    sh.Dir().Write("t.txt", "timer start\ntimer pause\ntimer resume\ntimer\ntimer stop\n");
+    sh.Run("run t\ntimer pause\ntimer resume\ntimer stop\ntimer start pause\ntimer pause\ntimer resume\n"
+           "timer resume\ntimer clear\ntimer stop\ntimer bogus\nexit\n");
+    std::string magenta = "DRAVO\\.ERROR\\((t)?\\):   \033\\[35m\033\\[1mTimer\\(1\\) Count=";
+    std::string numbers = " Total=[0-9.e+-]+s Average=[0-9.e+-]+s\033\\[0m";
+    EXPECT_EQ(sh.CountMatching(magenta + "1" + numbers), 1);
+    EXPECT_EQ(sh.CountMatching(magenta + "2" + numbers), 1);
+    // The listing of a running timer reports the time up to now.
+    std::regex listing("Timer\\(01\\) Count=2 Total=([0-9.e+-]+)s Average=([0-9.e+-]+)s");
+    bool blListed = false;
+    for (const auto &l : sh.Lines())
+    {
+        std::smatch m;
+        if (std::regex_match(l, m, listing))
+        {
+            blListed = true;
+            EXPECT_LT(std::stod(m[1].str()), 60.0) << l;
+            EXPECT_GE(std::stod(m[1].str()), 0.0) << l;
+        }
+    }
+    EXPECT_TRUE(blListed);
+    EXPECT_EQ(sh.CountOf("DRAVO.ERROR():   timer underflow..."), 4);
+    EXPECT_TRUE(sh.Has("DRAVO.ERROR():   must start or resume first..."));
+    EXPECT_TRUE(sh.Has("DRAVO.ERROR():   must pause..."));
+    EXPECT_TRUE(sh.Has("DRAVO.ERROR():   unrecognized command..."));
+}
+
+TEST(E2eScriptState, TimerStackOverflow)
+{
+    Shell sh;
+    std::string input;
+    for (int ii = 0; ii < 16; ii++)
+        input += "timer start\n";
+    sh.Run(input + "exit\n");
+    EXPECT_EQ(sh.CountOf("DRAVO.ERROR():   timer overflow..."), 1);
+}
+
+TEST(E2eScriptState, ExitStatusFromAScript)
+{
+    Shell sh;
+    sh.Dir().Write("x.txt", "setexitstatus TWCC_CHECKDEVICEONLINE\n");
+    EXPECT_EQ(sh.Run("run x\nexit\n").status, 23);
+    sh.Dir().Write("y.txt", "setexitstatus 12\n");
+    EXPECT_EQ(sh.Run("run y\nexit\n").status, 255);
+}
+
+// ---------------------------------------------------------------------------
+// Data blocks and the record file
+// ---------------------------------------------------------------------------
+
+TEST(E2eScriptData, DataBlockComparedPassAndFail)
+{
+    Shell sh;
+    std::string body = "log data on\necho hello\nlog data off\nlog compare\n";
+    sh.Dir().Write("pass.txt", body + "datadatadata\ntw0>>> echo hello\n\033[1mhello\033[0m\ntw0>>> log data off\n"
+                                      "DATADATADATA\n");
+    sh.Dir().Write("fail.txt", body + "datadatadata\ntw0>>> echo hello\ngoodbye\ntw0>>> log data off\ndatadatadata\n");
+    sh.Dir().Write("short.txt", body + "datadatadata\ntw0>>> echo hello\ndatadatadata\n");
+    sh.Run("run pass\nrun fail\nrun short\nexit\n");
+    EXPECT_EQ(sh.CountOf("pass..."), 1);
+    EXPECT_TRUE(sh.HasSequence({"Fail at line 1", "Got:      <" + Bold("hello") + ">", "Expected: <goodbye>"}));
+    EXPECT_TRUE(sh.HasSequence({"Fail at line 1", "Got:      <" + Bold("hello") + ">", "Expected: <>"}));
+}
+
+TEST(E2eScriptData, RecordingReplaysAsAPassingScript)
+{
+    Shell sh;
+    e2e::Result r = sh.Run("log record on rec\necho hi\ninfo there\nsetvar ProductName x\nlog record off\n"
+                           "run rec\nexit\n");
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(sh.Dir().Read("rec.txt"), "log data on\r\n"
+                                        "echo hi\r\n"
+                                        "info there\r\n"
+                                        "setvar ProductName x\r\n"
+                                        "log data off\r\n"
+                                        "log compare\r\n"
+                                        "datadatadata\r\n"
+                                        "tw>>> echo hi\r\n"
+                                        "\033[1mhi\033[0m\r\n"
+                                        "tw>>> info there\r\n"
+                                        "DRAVO.INFO():    \033[32m\033[1mthere\033[0m\r\n"
+                                        "tw>>> setvar ProductName x\r\n"
+                                        "tw>>> log data off\r\n"
+                                        "datadatadata\r\n");
+    EXPECT_EQ(sh.CountOf("pass..."), 1);
+    EXPECT_FALSE(sh.Has("Fail at line 0"));
+}
+
+TEST(E2eScriptData, ReplayWithDifferentOutputFails)
+{
+    Shell sh;
+    sh.Run("log record on rec2\necho hi\nlog record off\nexit\n");
+    std::string text = sh.Dir().Read("rec2.txt");
+    size_t pos = text.find("\033[1mhi");
+    ASSERT_NE(pos, std::string::npos);
+    text.replace(pos, 6, "\033[1mho");
+    sh.Dir().Write("rec2.txt", text);
+    sh.Run("run rec2\nexit\n");
+    EXPECT_FALSE(sh.Has("pass..."));
+    EXPECT_TRUE(sh.Has("Fail at line 1"));
+}
+
+// ---------------------------------------------------------------------------
+// The ways of running a script
+// ---------------------------------------------------------------------------
+
+TEST(E2eScriptRun, RunSilentHidesTheScriptAndRestoresTheConsole)
+{
+    Shell sh;
+    // Plain lines are hidden; the message commands show themselves.
+    sh.Dir().Write("quiet.txt", "size\necho message\n");
+    sh.Dir().Write("loud.txt", "getvar ProtocolVersion\nerror visible now\ngetvar Language\n");
+    sh.Run("runsilent quiet\nsize\nrunsilent loud\ngetvar AutoDatStatus\nexit\n");
+    EXPECT_FALSE(sh.Has("tw0>>> size"));
+    EXPECT_FALSE(sh.Has("tw0>>> echo message"));
+    EXPECT_TRUE(sh.Has(Bold("message")));
+    EXPECT_EQ(sh.CountOf("TW_INT32=8 TW_UINT32=8 TW_IDENTITY=164"), 1);
+    EXPECT_FALSE(sh.Has("ProtocolVersion=1.9"));
+    EXPECT_TRUE(sh.Has(Err("loud", Red("visible now"))));
+    // After an error the console stays on for the rest of the script.
+    EXPECT_TRUE(sh.Has("tw0>>> getvar Language"));
+    EXPECT_TRUE(sh.Has("Language=TWLG_ENGLISH_USA"));
+    EXPECT_TRUE(sh.Has("AutoDatStatus=true"));
+}
+
+TEST(E2eScriptRun, RunSilentStoppedByExitEndsTheProgram)
+{
+    Shell sh;
+    sh.Dir().Write("e.txt", "setexitstatus TWCC_DENIED\nexit\n");
+    e2e::Result r = sh.Run("runsilent e\necho not reached\n");
+    EXPECT_EQ(r.status, 16);
+    EXPECT_FALSE(sh.Has(Bold("not reached")));
+}
+
+TEST(E2eScriptRun, RunDebugRunsTheScript)
+{
+    Shell sh;
+    sh.Dir().Write("dbg.txt", "echo debugging\n");
+    e2e::Result r = sh.Run("rundebug dbg\necho after\nexit\n");
+    EXPECT_EQ(r.status, 0);
+    EXPECT_TRUE(sh.Has(Bold("debugging")));
+    EXPECT_TRUE(sh.Has(Bold("after")));
+}
+
+TEST(E2eScriptRun, ScriptAsTheFirstCommand)
+{
+    Shell sh;
+    sh.Dir().Write("first.txt", "echo {1}\nsetexitstatus TWCC_BADDEST\nexit\n");
+    e2e::Result r = sh.Run("echo not reached\n", {"run", "first", "x y"});
+    EXPECT_EQ(r.status, 12);
+    EXPECT_TRUE(sh.Has("\033[32mtw0>>>\033[0m run first \"x y\""));
+    EXPECT_TRUE(sh.Has(Bold("x y")));
+    EXPECT_FALSE(sh.Has(Bold("not reached")));
+}

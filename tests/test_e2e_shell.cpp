@@ -1,0 +1,406 @@
+// End-to-end tests of the shell through the real program: start-up, the
+// prompt loop, the first command, the tokenizer, the interpreter's own
+// commands and the built-in commands that need no TWAIN object.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <vector>
+
+#include "test_e2e_shell_helpers.h"
+
+using shelltest::Bold;
+using shelltest::Green;
+using shelltest::Prompt;
+using shelltest::Red;
+using shelltest::Shell;
+
+// ---------------------------------------------------------------------------
+// Start-up, end of input, exit status
+// ---------------------------------------------------------------------------
+
+TEST(E2eShellStart, BannerTitlePromptAndExit)
+{
+    Shell sh;
+    e2e::Result r = sh.Run("exit\n");
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, shelltest::Banner() + "\r\n" + Prompt(0));
+    EXPECT_EQ(r.err.rfind("\033]2;Dravo (64-bit,0)\007", 0), 0u) << r.err;
+}
+
+TEST(E2eShellStart, EndOfInputEndsLikeExit)
+{
+    Shell sh;
+    e2e::Result r = sh.Run("");
+    EXPECT_EQ(r.status, 0);
+    EXPECT_FALSE(r.timedOut);
+    EXPECT_EQ(r.out, shelltest::Banner() + "\r\n" + Prompt(0));
+
+    // The status chosen before the input ends is the exit status, as with exit.
+    r = sh.Run("setexitstatus TWRC_CANCEL\n");
+    EXPECT_EQ(r.status, 3);
+    r = sh.Run("setexitstatus TWRC_CANCEL\nexit\n");
+    EXPECT_EQ(r.status, 3);
+    // A last line without a line feed still runs.
+    r = sh.Run("setexitstatus TWCC_NOMEDIA");
+    EXPECT_EQ(r.status, 29);
+}
+
+TEST(E2eShellStart, ExitWordsAndTheirNumberIsIgnored)
+{
+    Shell sh;
+    e2e::Result r = sh.Run("setexitstatus TWCC_DENIED\nexit 5\necho not reached\n");
+    EXPECT_EQ(r.status, 16);
+    EXPECT_FALSE(sh.Has(Bold("not reached")));
+    EXPECT_EQ(sh.Run("QUIT\necho no\n").status, 0);
+    EXPECT_FALSE(sh.Has(Bold("no")));
+    EXPECT_EQ(sh.Run("setexitstatus TWRC_BUSY\nq\n").status, 10);
+}
+
+TEST(E2eShellStart, ExitStatusIsCutTo16Bits)
+{
+    Shell sh;
+    // A name that is not a status name gives 65535, which the system shows
+    // as its low byte.
+    EXPECT_EQ(sh.Run("setexitstatus NOT_A_STATUS\nexit\n").status, 255);
+    EXPECT_EQ(sh.Run("setexitstatus 7\nexit\n").status, 255);
+    EXPECT_EQ(sh.Run("setexitstatus twcc_filenotfound\nexit\n").status, 18);
+}
+
+TEST(E2eShellStart, SetExitStatusFromTheLastCodes)
+{
+    Shell sh;
+    EXPECT_EQ(sh.Run("return TWRC_FAILURE TWCC_BADCAP\nsetexitstatus\nexit\n").status, 6);
+    EXPECT_EQ(sh.Run("return TWRC_FAILURE TWCC_SUCCESS\nsetexitstatus\nexit\n").status, 1);
+    EXPECT_EQ(sh.Run("return TWRC_CANCEL TWCC_BADCAP\nsetexitstatus\nexit\n").status, 3);
+    EXPECT_EQ(sh.Run("setexitstatus\nexit\n").status, 0);
+}
+
+// ---------------------------------------------------------------------------
+// The first command from the program arguments
+// ---------------------------------------------------------------------------
+
+TEST(E2eShellFirstCommand, ArgumentsAreJoinedQuotedAndEchoed)
+{
+    Shell sh;
+    e2e::Result r = sh.Run("exit\n", {"echo", "a b", "c\td", "e"});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, shelltest::Banner() + "\r\n" + "\033[32mtw0>>>\033[0m echo \"a b\" \"c\td\" e\r\n" +
+                         Bold("\"a b\" \"c\td\" e") + "\r\n" + Prompt(0));
+}
+
+TEST(E2eShellFirstCommand, ExitAsFirstCommandEndsAtOnce)
+{
+    Shell sh;
+    e2e::Result r = sh.Run("echo never\n", {"setexitstatus", "TWCC_BADVALUE"});
+    EXPECT_EQ(r.status, 10);
+    r = sh.Run("echo never\n", {"exit"});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, shelltest::Banner() + "\r\n\033[32mtw0>>>\033[0m exit\r\n");
+}
+
+TEST(E2eShellFirstCommand, UnknownFirstCommandGoesOnToThePrompt)
+{
+    Shell sh;
+    e2e::Result r = sh.Run("exit\n", {"nonsense", "x"});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, shelltest::Banner() + "\r\n\033[32mtw0>>>\033[0m nonsense x\r\n" +
+                         "%%unrecognized command, enter HELP for list\r\n" + Prompt(0));
+}
+
+// ---------------------------------------------------------------------------
+// Lines, words, comments, labels
+// ---------------------------------------------------------------------------
+
+TEST(E2eShellLines, CommentsLabelsAndEmptyLinesDoNothing)
+{
+    Shell sh;
+    e2e::Result r = sh.Run("; a comment\n! another\n\n   \nlabel:\ngoto label\n   echo   indented\nexit\n");
+    EXPECT_EQ(r.status, 0);
+    // Six lines printed nothing; the indented line is read from its first
+    // word; two blanks make an empty word 1, which prints an empty text.
+    EXPECT_EQ(sh.Lines(), (std::vector<std::string>{shelltest::Banner(), ""}));
+}
+
+TEST(E2eShellLines, UnrecognizedWordAtThePrompt)
+{
+    Shell sh;
+    e2e::Result r = sh.Run("bogus word\nEcHo Mixed\nend\nforeachitem\nexit\n");
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(sh.CountOf("%%unrecognized command, enter HELP for list"), 3);
+    EXPECT_TRUE(sh.Has(Bold("Mixed")));
+}
+
+TEST(E2eShellLines, QuotesGroupWords)
+{
+    Shell sh;
+    sh.Run("setvar ProductName \"a  b\"\ngetvar productname\n"
+           "setvar ProductName 'x \"y\"'\ngetvar ProductName\n"
+           "setvar ProductName \"it's\"\ngetvar ProductName\n"
+           "setvar ProductName \"\"\ngetvar ProductName\n"
+           "setvar Language \"open\tquote\n getvar Language\n"
+           "setvar ProductName 'a b' <task \ngetvar ProductName\n"
+           "setvar ProductName \"x y\" dat_twaindirect\ngetvar ProductName\n"
+           "exit\n");
+    EXPECT_EQ(sh.Lines(), (std::vector<std::string>{shelltest::Banner(), "ProductName=a  b", "ProductName=x \"y\"",
+                                                     "ProductName=it's", "ProductName=", "Language=open quote",
+                                                     "ProductName='a", "ProductName=\"x"}));
+}
+
+TEST(E2eShellLines, VariablesAndTheirErrors)
+{
+    Shell sh;
+    sh.Run("setvar\nsetvar ProductName\nsetvar Colour blue\n"
+           "setvar ProductName 0123456789012345678901234567890123\ngetvar ProductName\n"
+           "setvar AUTODATSTATUS false\ngetvar autodatstatus\ngetvar nothing\ngetvar\nexit\n");
+    EXPECT_EQ(sh.Lines(), (std::vector<std::string>{shelltest::Banner(), "must specify a key and a value...",
+                                                     "must specify a value (use \"\" for an empty value)...",
+                                                     "Error setting value...<Colour> <blue>", "ProductName=",
+                                                     "AutoDatStatus=false", "Value not found <nothing>...",
+                                                     "Language=TWLG_ENGLISH_USA", "ProductName=",
+                                                     "ProtocolVersion=1.9", "ScriptName=", "AutoDatStatus=false"}));
+}
+
+TEST(E2eShellLines, MessageTextsAtThePrompt)
+{
+    Shell sh;
+    sh.Run("info hello world  \ninfo   three blanks\necho \"quoted text\"\necho a \"b c\"\ninfonofile one\n"
+           "warn two words\nerror bad thing\nerrorsilent quiet\ntally\nexit\n");
+    EXPECT_EQ(sh.Lines(), (std::vector<std::string>{shelltest::Banner(),
+                                                     "DRAVO.INFO():    " + Green("hello world  "),
+                                                     "DRAVO.INFO():    ",
+                                                     Bold("quoted text"), Bold("a \"b c\""), Green("one"),
+                                                     "DRAVO.WARNING(): \033[33m\033[1mtwo words\033[0m",
+                                                     "DRAVO.ERROR():   " + Red("bad thing"),
+                                                     "DRAVO.ERROR():   " + Red("quiet"),
+                                                     Red("Errors: 2, Warnings: 1")}));
+}
+
+TEST(E2eShellLines, OverlongLinesGetAClearError)
+{
+    Shell sh;
+    std::string l511 = "echo " + std::string(506, 'a');
+    std::string l600 = "echo " + std::string(595, 'b');
+    std::string l3000 = "echo " + std::string(2995, 'c');
+    e2e::Result r = sh.Run(l511 + "\n" + l600 + "\n" + l3000 + "\necho after\nexit\n");
+    EXPECT_EQ(r.status, 0);
+    EXPECT_TRUE(sh.Has(Bold(std::string(506, 'a'))));
+    EXPECT_TRUE(sh.Has("%%error, line too long (600 characters, at most 511), ignored..."));
+    EXPECT_TRUE(sh.Has("%%error, line too long (more than 511 characters), ignored..."));
+    EXPECT_TRUE(sh.Has(Bold("after")));
+    EXPECT_EQ(sh.Lines().size(), 5u);
+}
+
+TEST(E2eShellLines, WordsStopAt63)
+{
+    Shell sh;
+    std::string line = "echo";
+    for (int ii = 0; ii < 69; ii++)
+        line += " w";
+    sh.Run(line + "\nexit\n");
+    EXPECT_TRUE(sh.Has("%%error, too many words (70), only the first 63 are used..."));
+}
+
+TEST(E2eShellLines, SizeCountAndColor)
+{
+    Shell sh;
+    e2e::Result r = sh.Run("size\ncount\ncount\ncolor on\ncolor off\ncolor\ncolor blue\nexit\n");
+    EXPECT_TRUE(sh.Has("TW_INT32=8 TW_UINT32=8 TW_IDENTITY=164"));
+    EXPECT_NE(shelltest::WithoutPrompts(r.out).find("1\r2\r"), std::string::npos);
+    EXPECT_EQ(e2e::Count(shelltest::WithoutPrompts(r.out), "must specify on or off...\r\n"), 2);
+}
+
+TEST(E2eShellLines, PromptWaitsForALine)
+{
+    Shell sh;
+    e2e::Result r = sh.Run("prompt\nanything\nprompt Continue?\nq\necho after\nprompt\n");
+    EXPECT_EQ(r.status, 0);
+    std::string out = shelltest::WithoutPrompts(r.out);
+    EXPECT_NE(out.find("press enter key to continue..."), std::string::npos);
+    EXPECT_NE(out.find("Continue?"), std::string::npos);
+    // At the prompt "q" does not stop anything; the end of input returns.
+    EXPECT_NE(out.find(Bold("after")), std::string::npos);
+    EXPECT_EQ(out.find("anything"), std::string::npos);
+}
+
+// ---------------------------------------------------------------------------
+// Block words typed at the prompt
+// ---------------------------------------------------------------------------
+
+TEST(E2eShellBlocks, RepeatAtThePromptLeavesTheDepthRaised)
+{
+    Shell sh;
+    e2e::Result r = sh.Run("repeat 3\nend\necho not reached\n");
+    EXPECT_EQ(r.status, 0);
+    EXPECT_TRUE(sh.Has("DRAVO.ERROR():   " + Red("%%unrecognized command (end), enter HELP for list")));
+    EXPECT_FALSE(sh.Has(Bold("not reached")));
+}
+
+TEST(E2eShellBlocks, DifferenceCommandsAtThePromptHaveNoLevelBelow)
+{
+    Shell sh;
+    sh.Run("setdiff twrunargs.u32Count 4\nifdiff twrunargs\nexit\n");
+    EXPECT_TRUE(sh.Has("setdiff works only inside a script or block (there is no level below the prompt)..."));
+    EXPECT_TRUE(sh.Has("ifdiff works only inside a script or block (there is no level below the prompt)..."));
+}
+
+// ---------------------------------------------------------------------------
+// Built-in commands without a TWAIN object
+// ---------------------------------------------------------------------------
+
+TEST(E2eShellBuiltin, TwainCommandsWithoutAnObject)
+{
+    Shell sh;
+    e2e::Result r = sh.Run("twlist\ndsmopen\ndsmset 0\ndsmset\ndsmfind x\ndsmfind\ndsmlist\ndsmclose\ndisplay 1 2\nexit\n");
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(sh.CountOf("%%error, no current CTwain object..."), 6);
+    EXPECT_TRUE(sh.Has("%%error, missing argument (must specify string)"));
+    EXPECT_EQ(sh.Lines().size(), 8u);
+}
+
+TEST(E2eShellBuiltin, TwainObjectSlots)
+{
+    Shell sh;
+    e2e::Result r = sh.Run("twcreate\ntwcreate\ntwcreate 2.4\ntwcreate 1.9 TWLG_ENGLISH_USA\ntwcreate\n"
+                           "twlist\ntwdestroy 1\ntwcreate\ntwset 4\ntwset -1\ntwdestroy 7\ntwset\ntwdestroy\n"
+                           "twset x\ntwlist\nexit\n");
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(sh.Lines(),
+              (std::vector<std::string>{shelltest::Banner(), "CTwain object: #0", "CTwain object: #1",
+                                        "CTwain object: #2", "CTwain object: #3",
+                                        "%%error, no room for another CTwain object...", "  0 - dsm closed",
+                                        "  1 - dsm closed", "  2 - dsm closed", "\033[1m*\033[0m 3 - dsm closed",
+                                        "CTwain object: #1", "%%error, number must be in range 0 - 3",
+                                        "%%error, number must be in range 0 - 3",
+                                        "%%error, number must be in range 0 - 3",
+                                        "%%error, missing argument (must specify a number)",
+                                        "%%error, missing argument (must specify a number)", "CTwain object: #0",
+                                        "\033[1m*\033[0m 0 - dsm closed", "  1 - dsm closed", "  2 - dsm closed",
+                                        "  3 - dsm closed"}));
+}
+
+TEST(E2eShellBuiltin, DestroyingObjectsMovesTheCurrentOne)
+{
+    Shell sh;
+    e2e::Result r = sh.Run("twcreate\ntwcreate\ntwcreate\ntwdestroy 1\ntwdestroy 2\ntwdestroy 5\ntwdestroy 1\n"
+                           "twdestroy 0\ntwlist\ndsmopen\nexit\n");
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(sh.Lines(), (std::vector<std::string>{shelltest::Banner(), "CTwain object: #0", "CTwain object: #1",
+                                                     "CTwain object: #2", "CTwain object: #0",
+                                                     "%%error, number must be in range 0 - 3",
+                                                     "%%error, no object at this index...",
+                                                     "the last CTwain object has been destroyed (none left)...",
+                                                     "%%error, no current CTwain object..."}));
+    // The terminal title: at start-up, then after each destruction.
+    EXPECT_EQ(e2e::Count(r.err, "\033]2;Dravo (64-bit,0)\007"), 4) << r.err;
+}
+
+TEST(E2eShellBuiltin, MemorySlots)
+{
+    Shell sh;
+    sh.Run("mem alloc 3 1000\nmem alloc 3 1000\nmem\nmem free 3\nmem free 3\nmem alloc 16 10\nmem alloc 2 abc\n"
+           "mem alloc 2\nmem alloc 2 -5\nmem free\nmem free 99\nmem bogus\nexit\n");
+    EXPECT_EQ(sh.Lines(),
+              (std::vector<std::string>{shelltest::Banner(), "Free Contiguous #0: 1073741824", "Free Contiguous #1: 0",
+                                        "Free Contiguous #2: 0", "Free Contiguous #3: 0", "Free Contiguous #4: 0",
+                                        "Allocated #3: 1000", "Must specify a slot number between 0 and 15...",
+                                        "Must specify a size greater than 0...",
+                                        "Must specify a slot number and a size...", "Failed to allocate the memory...",
+                                        "Must specify a slot number...", "Must specify a slot number between 0 and 15...",
+                                        "unrecognized argument to mem command..."}));
+}
+
+TEST(E2eShellBuiltin, LogSubcommands)
+{
+    Shell sh;
+    e2e::Result r = sh.Run("log\nlog bogus\nlog console off\ngetvar Language\necho message\nlog CONSOLE on\n"
+                           "getvar ProductName\n"
+                           "log data maybe\nlog compare\nexit\n");
+    EXPECT_NE(r.err.find("Console output is on...\r\nData save is off...\r\nRecording is off...\r\n"), std::string::npos);
+    EXPECT_NE(r.err.find("must specify on or off...\r\n"), std::string::npos);
+    EXPECT_TRUE(sh.Has("unrecognized log command..."));
+    EXPECT_FALSE(sh.Has("Language=TWLG_ENGLISH_USA"));
+    // The message commands show themselves whatever the console switch.
+    EXPECT_TRUE(sh.Has(Bold("message")));
+    EXPECT_TRUE(sh.Has("ProductName="));
+    // No expected data: the comparison fails instead of passing.
+    EXPECT_TRUE(sh.Has("Fail: there is no expected data to compare with..."));
+    EXPECT_FALSE(sh.Has("pass..."));
+}
+
+TEST(E2eShellBuiltin, DirectoriesAndCurrentDirectory)
+{
+    Shell sh;
+    sh.Dir().MakeDir("beta");
+    sh.Dir().MakeDir("alpha");
+    sh.Dir().MakeDir("alpha/inner");
+    sh.Dir().Write("file.txt", "x");
+    sh.Run("dir\ncd alpha\npwd\nls\ncd nosuch\npwd ..\nll\nexit\n");
+    char szReal[4096];
+    ASSERT_NE(realpath(sh.Dir().Path().c_str(), szReal), nullptr);
+    std::string root = szReal;
+    EXPECT_EQ(sh.Lines(), (std::vector<std::string>{shelltest::Banner(), "Directories", "~~~~~~~~~~~", "  Desktop",
+                                                     "  alpha", "  beta", root + "/alpha", "Directories",
+                                                     "~~~~~~~~~~~", "  inner", "no such directory...", "Directories",
+                                                     "~~~~~~~~~~~", "  Desktop", "  alpha", "  beta"}));
+}
+
+namespace
+{
+// Puts a stand-in program in a folder put first on the PATH.
+void FakeProgram(Shell &a_sh, const std::string &a_name, const std::string &a_script)
+{
+    a_sh.Dir().MakeDir("bin");
+    std::string path = a_sh.Dir().File("bin/" + a_name);
+    a_sh.Dir().Write("bin/" + a_name, "#!/bin/sh\n" + a_script);
+    chmod(path.c_str(), 0755);
+    const char *szPath = getenv("PATH");
+    a_sh.SetEnv("PATH", a_sh.Dir().File("bin") + ":" + (szPath ? szPath : "/usr/bin:/bin"));
+}
+} // namespace
+
+TEST(E2eShellBuiltin, EditRunsTheEditorWithAnArgumentVector)
+{
+    Shell sh;
+    // The stand-in editor records its arguments and writes $DRAVO_EDIT_TEXT
+    // into the file when it is set.
+    FakeProgram(sh, "vi",
+                "echo \"$#:$1\" >> \"$HOME/vi.log\"\n"
+                "if [ -n \"$DRAVO_EDIT_TEXT\" ]; then printf '%s' \"$DRAVO_EDIT_TEXT\" > \"$1\"; fi\n");
+    sh.Run("edit\nedit empty\nsetenv DRAVO_EDIT_TEXT hello\nedit kept\nedit x.twain\n"
+           "edit 'two words;$(touch pwned)'\nsetenv DRAVO_EDIT_TEXT\nedit gone\nexit\n");
+    EXPECT_TRUE(sh.Has("enter the name of a script..."));
+    EXPECT_EQ(sh.Dir().Read("vi.log"), "1:empty.txt\n1:kept.txt\n1:x.twain\n1:two words;$(touch pwned).txt\n1:gone.txt\n");
+    EXPECT_FALSE(sh.Dir().Exists("empty.txt"));
+    EXPECT_EQ(sh.Dir().Read("kept.txt"), "hello");
+    EXPECT_TRUE(sh.Dir().Exists("x.twain"));
+    EXPECT_FALSE(sh.Dir().Exists("pwned"));
+    EXPECT_FALSE(sh.Dir().Exists("gone.txt"));
+}
+
+TEST(E2eShellBuiltin, ViewChecksTheFileAndRunsTheViewer)
+{
+    Shell sh;
+    FakeProgram(sh, "view", "echo \"$#:$1\" >> \"$HOME/view.log\"\n");
+    sh.Dir().Write("Desktop/notes.txt", "n");
+    sh.Dir().Write("here.txt", "h");
+    sh.Run("view\nview missing.txt\nview here.txt\nview (ossettings,desktopdirectory)\n"
+           "view (ossettings,desktopdirectory)notes.txt\nview (ossettings,desktopdirectory)nothing.txt\nexit\n");
+    EXPECT_EQ(sh.Lines(), (std::vector<std::string>{shelltest::Banner(), "enter the name of a text file...",
+                                                     "File not found..", "Bad cfg path..", "File not found.."}));
+    std::string log = sh.Dir().Read("view.log");
+    EXPECT_EQ(e2e::Lines(log).size(), 2u) << log;
+    EXPECT_EQ(e2e::Lines(log)[0], "1:here.txt");
+    EXPECT_NE(log.find("/Desktop/notes.txt"), std::string::npos);
+}
+
+TEST(E2eShellBuiltin, SystemStartsNothingThatIsMissing)
+{
+    if (access("/usr/bin/gnome-terminal", X_OK) == 0)
+        GTEST_SKIP() << "a terminal program is installed: system would open a window";
+    Shell sh;
+    e2e::Result r = sh.Run("system\nsystem ls -l\nexit\n");
+    EXPECT_EQ(r.status, 0);
+    EXPECT_TRUE(sh.Has("%%error, unable to start <ls>..."));
+}

@@ -1,0 +1,145 @@
+// Helpers of the shell's end-to-end tests: run dravo-sim in a fresh folder
+// (also its HOME, so the services log and the desktop folder stay inside it)
+// and read its output without the prompts.
+#ifndef DRAVO_TEST_E2E_SHELL_HELPERS_H
+#define DRAVO_TEST_E2E_SHELL_HELPERS_H
+
+#include <regex>
+#include <string>
+#include <vector>
+
+#include "e2e_run.h"
+
+namespace shelltest
+{
+
+// The prompt the shell shows before reading a line (plain read, no terminal).
+inline std::string Prompt(int a_iState = 0)
+{
+    return "\033[32m\033[1mtw" + std::to_string(a_iState) + ">>>\033[0m ";
+}
+
+// The banner line.
+inline std::string Banner()
+{
+    return "Dravo v2.5 31-Mar-2016 (64-bit)";
+}
+
+// Standard output without the prompts shown before each line read.
+inline std::string WithoutPrompts(const std::string &a_out)
+{
+    static const std::regex s_regex("\033\\[32m\033\\[1mtw[0-9]+>>>\033\\[0m ");
+    return std::regex_replace(a_out, s_regex, "");
+}
+
+// One shell run in its own folder.
+class Shell
+{
+public:
+    Shell()
+    {
+        m_tmp.MakeDir("Desktop");
+    }
+
+    // Runs the program with these input lines and arguments.
+    e2e::Result Run(const std::string &a_input, const std::vector<std::string> &a_args = {})
+    {
+        e2e::Options opt;
+        opt.args = a_args;
+        opt.input = a_input;
+        opt.cwd = m_tmp.Path();
+        opt.setEnv = m_env;
+        opt.setEnv["HOME"] = m_tmp.Path();
+        opt.setEnv["ZAV_LOGDIR"] = m_logdir.Path();
+        opt.unsetEnv = {"ZAV_DEBUG", "ZAV_OSCFGDIR", "XDG_CONFIG_HOME"};
+        opt.timeoutMs = 60000;
+        m_result = e2e::Run(DRAVO_SIM_EXE, opt);
+        m_lines = e2e::Lines(WithoutPrompts(m_result.out));
+        return m_result;
+    }
+
+    // The lines of the last run's standard output, prompts removed.
+    const std::vector<std::string> &Lines() const { return m_lines; }
+    const e2e::Result &Result() const { return m_result; }
+
+    bool Has(const std::string &a_line) const
+    {
+        for (const auto &l : m_lines)
+            if (l == a_line)
+                return true;
+        return false;
+    }
+    int CountOf(const std::string &a_line) const
+    {
+        int n = 0;
+        for (const auto &l : m_lines)
+            if (l == a_line)
+                n++;
+        return n;
+    }
+    // True when these lines follow each other directly somewhere.
+    bool HasSequence(const std::vector<std::string> &a_seq) const
+    {
+        if (a_seq.empty())
+            return true;
+        for (size_t ii = 0; ii + a_seq.size() <= m_lines.size(); ii++)
+        {
+            bool blMatch = true;
+            for (size_t jj = 0; jj < a_seq.size() && blMatch; jj++)
+                blMatch = m_lines[ii + jj] == a_seq[jj];
+            if (blMatch)
+                return true;
+        }
+        return false;
+    }
+    // The lines in this order, others allowed between them.
+    bool HasInOrder(const std::vector<std::string> &a_seq) const
+    {
+        size_t next = 0;
+        for (const auto &l : m_lines)
+            if (next < a_seq.size() && l == a_seq[next])
+                next++;
+        return next == a_seq.size();
+    }
+    int CountMatching(const std::string &a_regex) const
+    {
+        std::regex re(a_regex);
+        int n = 0;
+        for (const auto &l : m_lines)
+            if (std::regex_match(l, re))
+                n++;
+        return n;
+    }
+
+    e2e::TempDir &Dir() { return m_tmp; }
+    void SetEnv(const std::string &a_name, const std::string &a_value) { m_env[a_name] = a_value; }
+
+private:
+    e2e::TempDir m_tmp;
+    e2e::TempDir m_logdir;
+    std::map<std::string, std::string> m_env;
+    e2e::Result m_result;
+    std::vector<std::string> m_lines;
+};
+
+// The texts of the message commands.
+inline std::string Bold(const std::string &a_text)
+{
+    return "\033[1m" + a_text + "\033[0m";
+}
+inline std::string Green(const std::string &a_text)
+{
+    return "\033[32m\033[1m" + a_text + "\033[0m";
+}
+inline std::string Red(const std::string &a_text)
+{
+    return "\033[31m\033[1m" + a_text + "\033[0m";
+}
+inline std::string Yellow(const std::string &a_text)
+{
+    return "\033[33m\033[1m" + a_text + "\033[0m";
+}
+
+} // namespace shelltest
+
+#endif // DRAVO_TEST_E2E_SHELL_HELPERS_H

@@ -1,0 +1,400 @@
+// test_os_file.cpp
+// Files, paths, searches, shared libraries and the plain line reader.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <string>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <vector>
+
+#include "osservices.h"
+#include "test_os_support.h"
+
+class OsFileTest : public ::testing::Test
+{
+protected:
+    OsTestServices m_services;
+    std::string Path(const char* a_szName) { return m_services.Dir() / a_szName; }
+};
+
+// ---------------------------------------------------------------------------
+// Paths
+// ---------------------------------------------------------------------------
+
+TEST_F(OsFileTest, PathSetNormalisesOrLeavesTheBufferEmpty)
+{
+    char szPath[16] = "old";
+    EXPECT_EQ(OS_STS_OK, COsFile::PathSet(szPath, sizeof(szPath), "a\\b//c"));
+    EXPECT_STREQ("a/b/c", szPath);
+    EXPECT_EQ(OS_STS_OK, COsFile::PathSet(szPath, sizeof(szPath), "123456789012345"));  // 15 + terminator
+    EXPECT_STREQ("123456789012345", szPath);
+    EXPECT_EQ(OS_STS_DESTINATION_TOO_SMALL, COsFile::PathSet(szPath, sizeof(szPath), "1234567890123456"));
+    EXPECT_STREQ("", szPath);
+    EXPECT_TRUE(m_services.LogHas("buffer overflow...16 <1234567890123456>"));
+    EXPECT_EQ(OS_STS_BAD_ARGUMENT, COsFile::PathSet(szPath, sizeof(szPath), nullptr));
+}
+
+TEST_F(OsFileTest, PathAppendAddsOneSeparatorAndDropsADriveLetter)
+{
+    char szPath[32];
+    COsFile::PathSet(szPath, sizeof(szPath), "/home/me");
+    EXPECT_EQ(OS_STS_OK, COsFile::PathAppend(szPath, sizeof(szPath), "file.txt"));
+    EXPECT_STREQ("/home/me/file.txt", szPath);
+    COsFile::PathSet(szPath, sizeof(szPath), "/home/me/");
+    EXPECT_EQ(OS_STS_OK, COsFile::PathAppend(szPath, sizeof(szPath), "\\sub\\x"));
+    EXPECT_STREQ("/home/me/sub/x", szPath);
+    COsFile::PathSet(szPath, sizeof(szPath), "/d");
+    EXPECT_EQ(OS_STS_OK, COsFile::PathAppend(szPath, sizeof(szPath), "C:\\dir\\f"));
+    EXPECT_STREQ("/d/dir/f", szPath);
+    szPath[0] = '\0';
+    EXPECT_EQ(OS_STS_OK, COsFile::PathAppend(szPath, sizeof(szPath), "rel"));
+    EXPECT_STREQ("rel", szPath);
+}
+
+TEST_F(OsFileTest, PathAppendThatDoesNotFitChangesNothing)
+{
+    char szPath[10];
+    COsFile::PathSet(szPath, sizeof(szPath), "/abc");
+    EXPECT_EQ(OS_STS_OK, COsFile::PathAppend(szPath, sizeof(szPath), "defg"));     // "/abc/defg" is 9
+    EXPECT_STREQ("/abc/defg", szPath);
+    EXPECT_EQ(OS_STS_DESTINATION_TOO_SMALL, COsFile::PathAppend(szPath, sizeof(szPath), "h"));
+    EXPECT_STREQ("/abc/defg", szPath);
+}
+
+TEST_F(OsFileTest, PathNormalizeRewritesAndCollapsesSeparators)
+{
+    char szPath[32] = "a//b\\\\c/\\d";
+    EXPECT_EQ(OS_STS_OK, COsFile::PathNormalize(szPath, '\\'));
+    EXPECT_STREQ("a\\b\\c\\d", szPath);
+    EXPECT_EQ(OS_STS_OK, COsFile::PathNormalize(szPath, '/'));
+    EXPECT_STREQ("a/b/c/d", szPath);
+    EXPECT_EQ(OS_STS_BAD_ARGUMENT, COsFile::PathNormalize(nullptr, '/'));
+}
+
+// ---------------------------------------------------------------------------
+// Files
+// ---------------------------------------------------------------------------
+
+TEST_F(OsFileTest, OpenWriteReadSizeAndSeek)
+{
+    COsFile osfile;
+    std::string szPath = Path("data.bin");
+    EXPECT_EQ(OS_STS_FILE_NOT_FOUND, osfile.Open(szPath.c_str(), OS_FILEOPEN_EXISTING, OS_FILEACCESS_READ, OS_FILESHARE_READWRITE));
+    ASSERT_EQ(OS_STS_OK, osfile.Open(szPath.c_str(), OS_FILEOPEN_CREATE, OS_FILEACCESS_WRITE, OS_FILESHARE_READWRITE));
+    EXPECT_TRUE(osfile.IsOpen());
+    EXPECT_EQ(OS_STS_IN_USE, osfile.Open(szPath.c_str(), OS_FILEOPEN_CREATE, OS_FILEACCESS_WRITE, OS_FILESHARE_READWRITE));
+    uint64_t u64Written = 0;
+    EXPECT_EQ(OS_STS_OK, osfile.Write("0123456789", 10, &u64Written));
+    EXPECT_EQ(10u, u64Written);
+    EXPECT_EQ(7, osfile.Printf("<%s>\n", "abcd"));
+    EXPECT_EQ(OS_STS_OK, osfile.Close());
+    EXPECT_FALSE(osfile.IsOpen());
+
+    ASSERT_EQ(OS_STS_OK, osfile.Open(szPath.c_str(), OS_FILEOPEN_EXISTING, OS_FILEACCESS_READ, OS_FILESHARE_READWRITE));
+    uint64_t u64Size = 0;
+    EXPECT_EQ(OS_STS_OK, osfile.Size(&u64Size));
+    EXPECT_EQ(17u, u64Size);
+    char szBuffer[32] = "";
+    uint64_t u64Read = 0;
+    EXPECT_EQ(OS_STS_OK, osfile.SetFilePointer(OS_FILEPOINTER_END, -7));
+    EXPECT_EQ(OS_STS_OK, osfile.Read(szBuffer, sizeof(szBuffer), &u64Read));
+    EXPECT_EQ(7u, u64Read);
+    EXPECT_EQ(0, memcmp(szBuffer, "<abcd>\n", 7));
+    EXPECT_EQ(OS_STS_OK, osfile.SetFilePointer(OS_FILEPOINTER_BEGIN, 2));
+    EXPECT_EQ(OS_STS_OK, osfile.SetFilePointer(OS_FILEPOINTER_CURRENT, 3));
+    EXPECT_EQ(OS_STS_OK, osfile.Read(szBuffer, 2, &u64Read));
+    EXPECT_EQ(0, memcmp(szBuffer, "56", 2));
+    EXPECT_EQ(OS_STS_OK, osfile.SetFilePointer(OS_FILEPOINTER_END, 0));
+    EXPECT_EQ(OS_STS_OK, osfile.Read(szBuffer, 2, &u64Read));
+    EXPECT_EQ(0u, u64Read);
+
+    // Open mode 3 keeps the content; mode 1 truncates.
+    osfile.Close();
+    ASSERT_EQ(OS_STS_OK, osfile.Open(szPath.c_str(), OS_FILEOPEN_ALWAYS, OS_FILEACCESS_WRITE, OS_FILESHARE_READWRITE));
+    osfile.Close();
+    EXPECT_EQ(17u, std::filesystem::file_size(szPath));
+    ASSERT_EQ(OS_STS_OK, osfile.Open(szPath.c_str(), OS_FILEOPEN_CREATE, OS_FILEACCESS_WRITE, OS_FILESHARE_READWRITE));
+    osfile.Close();
+    EXPECT_EQ(0u, std::filesystem::file_size(szPath));
+}
+
+TEST_F(OsFileTest, PrintfRefusesATextLargerThanItsBuffer)
+{
+    COsFile osfile;
+    std::string szPath = Path("big.txt");
+    ASSERT_EQ(OS_STS_OK, osfile.Open(szPath.c_str(), OS_FILEOPEN_CREATE, OS_FILEACCESS_WRITE, OS_FILESHARE_READWRITE));
+    std::string szLarge(65536, 'x');
+    EXPECT_EQ(-1, osfile.Printf("%s", szLarge.c_str()));
+    std::string szFits(65535, 'y');
+    EXPECT_EQ(65535, osfile.Printf("%s", szFits.c_str()));
+    osfile.Close();
+    EXPECT_EQ(65535u, std::filesystem::file_size(szPath));
+}
+
+TEST_F(OsFileTest, OpenRefusesFoldersAndClosedFilesRefuseIo)
+{
+    COsFile osfile;
+    EXPECT_EQ(OS_STS_FAIL, osfile.Open(m_services.Dir().Path().c_str(), OS_FILEOPEN_EXISTING, OS_FILEACCESS_READ, OS_FILESHARE_READWRITE));
+    char szBuffer[4];
+    uint64_t u64Read = 99;
+    EXPECT_NE(OS_STS_OK, osfile.Read(szBuffer, sizeof(szBuffer), &u64Read));
+    EXPECT_EQ(0u, u64Read);
+    EXPECT_EQ(-1, osfile.Printf("x"));
+    EXPECT_EQ(OS_STS_OK, osfile.Close());
+}
+
+TEST_F(OsFileTest, ReadFileGivesATerminatedTrackedBuffer)
+{
+    std::string szPath = Path("text.txt");
+    OsTestWriteFile(szPath, std::string("line1\nline2\0tail", 16));
+    char* szBuffer = nullptr;
+    uint64_t u64Size = 0;
+    ASSERT_EQ(OS_STS_OK, COsFile::ReadFile(szPath.c_str(), &szBuffer, false, 0, &u64Size, 0));
+    ASSERT_NE(nullptr, szBuffer);
+    EXPECT_EQ(16u, u64Size);
+    EXPECT_EQ(0, memcmp(szBuffer, "line1\nline2\0tail", 16));
+    EXPECT_EQ('\0', szBuffer[16]);
+    EXPECT_EQ(OS_STS_OK, g_posmem->Free(szBuffer, __FILE__, __LINE__));
+
+    EXPECT_EQ(OS_STS_FILE_NOT_FOUND, COsFile::ReadFile(Path("missing").c_str(), &szBuffer, false, 0, &u64Size, 0));
+    EXPECT_EQ(nullptr, szBuffer);
+    EXPECT_EQ(OS_STS_FAIL, COsFile::ReadFile(m_services.Dir().Path().c_str(), &szBuffer, false, 0, &u64Size, 0));
+}
+
+TEST_F(OsFileTest, ReadFileReadsFilesThatReportNoSize)
+{
+    char* szBuffer = nullptr;
+    uint64_t u64Size = 0;
+    ASSERT_EQ(OS_STS_OK, COsFile::ReadFile("/proc/self/status", &szBuffer, false, 0, &u64Size, 0));
+    EXPECT_GT(u64Size, 0u);
+    EXPECT_NE(nullptr, strstr(szBuffer, "Name:"));
+    g_posmem->Free(szBuffer, __FILE__, __LINE__);
+}
+
+TEST_F(OsFileTest, CopyKeepsTheModeAndRefusesCopyingOntoItself)
+{
+    std::string szSource = Path("tool");
+    std::string szTarget = Path("tool-copy");
+    OsTestWriteFile(szSource, "#!/bin/sh\nexit 0\n");
+    chmod(szSource.c_str(), 0755);
+    EXPECT_EQ(OS_STS_OK, COsFile::Copy(szSource.c_str(), szTarget.c_str()));
+    EXPECT_EQ(OsTestReadFile(szSource), OsTestReadFile(szTarget));
+    struct stat statTarget;
+    ASSERT_EQ(0, stat(szTarget.c_str(), &statTarget));
+    EXPECT_EQ(0755u, statTarget.st_mode & 0777);
+    EXPECT_EQ(OS_STS_BAD_ARGUMENT, COsFile::Copy(szSource.c_str(), szSource.c_str()));
+    EXPECT_EQ(OsTestReadFile(szSource), "#!/bin/sh\nexit 0\n");
+    EXPECT_EQ(OS_STS_FILE_NOT_FOUND, COsFile::Copy(Path("none").c_str(), szTarget.c_str()));
+}
+
+TEST_F(OsFileTest, CreateExistsAndDeleteByType)
+{
+    std::string szFolder = Path("a/b/c");
+    EXPECT_FALSE(COsFile::Exists(szFolder.c_str()));
+    EXPECT_EQ(OS_STS_OK, COsFile::Create(szFolder.c_str(), nullptr));
+    EXPECT_TRUE(COsFile::Exists(szFolder.c_str()));
+    EXPECT_EQ(OS_STS_OK, COsFile::Create(szFolder.c_str(), nullptr));   // already there
+    std::string szFile = Path("a/file.txt");
+    OsTestWriteFile(szFile, "x");
+    EXPECT_EQ(OS_STS_ALREADY_EXISTS, COsFile::Create(szFile.c_str(), nullptr));
+    EXPECT_EQ(OS_STS_FAIL, COsFile::Delete(szFile.c_str(), OS_FILETYPE_DIRECTORY, 0, false));
+    EXPECT_TRUE(COsFile::Exists(szFile.c_str()));
+    EXPECT_EQ(OS_STS_OK, COsFile::Delete(szFile.c_str(), OS_FILETYPE_FILE, 0, false));
+    EXPECT_FALSE(COsFile::Exists(szFile.c_str()));
+    EXPECT_EQ(OS_STS_FILE_NOT_FOUND, COsFile::Delete(szFile.c_str(), OS_FILETYPE_FILE, 0, false));
+    EXPECT_EQ(OS_STS_FAIL, COsFile::Delete(szFolder.c_str(), OS_FILETYPE_FILE, 0, false));
+    EXPECT_EQ(OS_STS_OK, COsFile::Delete(szFolder.c_str(), OS_FILETYPE_DIRECTORY, 0, false));
+    EXPECT_FALSE(COsFile::Exists(szFolder.c_str()));
+    EXPECT_FALSE(COsFile::Exists(nullptr));
+}
+
+TEST_F(OsFileTest, CurrentDirectoryRoundTripAndSmallBuffer)
+{
+    char szSaved[1024];
+    ASSERT_EQ(OS_STS_OK, COsFile::GetCurrentDir(szSaved, sizeof(szSaved)));
+    ASSERT_EQ(OS_STS_OK, COsFile::SetCurrentDir(m_services.Dir().Path().c_str()));
+    char szNow[1024];
+    EXPECT_EQ(OS_STS_OK, COsFile::GetCurrentDir(szNow, sizeof(szNow)));
+    EXPECT_EQ(std::filesystem::canonical(m_services.Dir().Path()).string(), szNow);
+    char szSmall[4];
+    EXPECT_EQ(OS_STS_DESTINATION_TOO_SMALL, COsFile::GetCurrentDir(szSmall, sizeof(szSmall)));
+    EXPECT_EQ(OS_STS_FAIL, COsFile::SetCurrentDir(Path("nowhere").c_str()));
+    EXPECT_EQ(OS_STS_BAD_ARGUMENT, COsFile::SetCurrentDir(nullptr));
+    ASSERT_EQ(OS_STS_OK, COsFile::SetCurrentDir(szSaved));
+}
+
+// ---------------------------------------------------------------------------
+// Searches
+// ---------------------------------------------------------------------------
+
+static std::vector<std::string> OsFileTestFind(const std::string& a_szPattern, std::vector<uint32_t>* a_pvectorType = nullptr)
+{
+    std::vector<std::string> vectorName;
+    OsFileInfo osfileinfo;
+    for (EOSSTS eossts = COsFile::FindFirst(a_szPattern.c_str(), &osfileinfo); eossts == OS_STS_OK;
+         eossts = COsFile::FindNext(&osfileinfo))
+    {
+        vectorName.push_back(osfileinfo.szName);
+        if (a_pvectorType)
+        {
+            a_pvectorType->push_back(osfileinfo.u32Type);
+        }
+    }
+    COsFile::FindClose(&osfileinfo);
+    return vectorName;
+}
+
+TEST_F(OsFileTest, FindMatchesStarAndQuestionMark)
+{
+    const std::string szDir = Path("find");
+    std::filesystem::create_directory(szDir);
+    for (const char* szName : {"a1.txt", "a22.txt", "b1.txt", "a1.log", ".hidden"})
+    {
+        OsTestWriteFile(szDir + "/" + szName, "x");
+    }
+    std::filesystem::create_directory(szDir + "/adir");
+    EXPECT_EQ((std::vector<std::string>{"a1.txt", "a22.txt"}), OsFileTestFind(szDir + "/a*.txt"));
+    EXPECT_EQ((std::vector<std::string>{"a1.txt", "b1.txt"}), OsFileTestFind(szDir + "/?1.txt"));
+    EXPECT_EQ((std::vector<std::string>{"a1.log", "a1.txt"}), OsFileTestFind(szDir + "/a1.*"));
+    EXPECT_EQ((std::vector<std::string>{"a22.txt"}), OsFileTestFind(szDir + "/a??.t?t"));
+    EXPECT_TRUE(OsFileTestFind(szDir + "/z*").empty());
+    std::vector<uint32_t> vectorType;
+    std::vector<std::string> vectorAll = OsFileTestFind(szDir + "/*", &vectorType);
+    EXPECT_EQ((std::vector<std::string>{".", "..", ".hidden", "a1.log", "a1.txt", "a22.txt", "adir", "b1.txt"}), vectorAll);
+    ASSERT_EQ(8u, vectorType.size());
+    EXPECT_EQ(OS_FILETYPE_DIRECTORY, vectorType[0]);
+    EXPECT_EQ(OS_FILETYPE_FILE, vectorType[2]);
+    EXPECT_EQ(OS_FILETYPE_DIRECTORY, vectorType[6]);
+}
+
+TEST_F(OsFileTest, FindGivesFullPathsAndSearchesTheCurrentFolder)
+{
+    OsTestWriteFile(Path("one.txt"), "x");
+    OsFileInfo osfileinfo;
+    ASSERT_EQ(OS_STS_OK, COsFile::FindFirst((m_services.Dir() / "one.txt").c_str(), &osfileinfo));
+    EXPECT_STREQ("one.txt", osfileinfo.szName);
+    EXPECT_EQ(m_services.Dir() / "one.txt", osfileinfo.szPath);
+    EXPECT_EQ(OS_FILETYPE_FILE, osfileinfo.u32Type);
+    EXPECT_EQ(OS_STS_FILE_NOT_FOUND, COsFile::FindNext(&osfileinfo));
+    COsFile::FindClose(&osfileinfo);
+
+    char szSaved[1024];
+    ASSERT_EQ(OS_STS_OK, COsFile::GetCurrentDir(szSaved, sizeof(szSaved)));
+    ASSERT_EQ(OS_STS_OK, COsFile::SetCurrentDir(m_services.Dir().Path().c_str()));
+    EXPECT_EQ((std::vector<std::string>{"one.txt"}), OsFileTestFind("*.txt"));
+    ASSERT_EQ(OS_STS_OK, COsFile::SetCurrentDir(szSaved));
+
+    EXPECT_EQ(OS_STS_FILE_NOT_FOUND, COsFile::FindFirst((m_services.Dir() / "none/*").c_str(), &osfileinfo));
+    EXPECT_EQ(nullptr, osfileinfo.posfilefind);
+    EXPECT_EQ(OS_STS_FILE_NOT_FOUND, COsFile::FindNext(&osfileinfo));
+}
+
+// ---------------------------------------------------------------------------
+// Shared libraries
+// ---------------------------------------------------------------------------
+
+TEST_F(OsFileTest, SharedLibraryLoadGetProcFree)
+{
+    COsFile osfile;
+    EXPECT_EQ(OS_STS_FAIL, osfile.SharedLibraryLoad(Path("nolib.so").c_str(), 0, "nolib", 0));
+    ASSERT_EQ(OS_STS_OK, osfile.SharedLibraryLoad("libm.so.6", 0, "libm", 0));
+    typedef double (*CosFunction)(double);
+    CosFunction pfnCos = reinterpret_cast<CosFunction>(osfile.SharedLibraryGetProc("cos", nullptr, 0));
+    ASSERT_NE(nullptr, pfnCos);
+    EXPECT_DOUBLE_EQ(1.0, pfnCos(0.0));
+    EXPECT_EQ(nullptr, osfile.SharedLibraryGetProc("no_such_symbol_here", nullptr, 0));
+    EXPECT_EQ(OS_STS_IN_USE, osfile.SharedLibraryLoad("libm.so.6", 0, "libm", 0));
+    EXPECT_EQ(OS_STS_OK, osfile.SharedLibraryFree());
+    EXPECT_EQ(nullptr, osfile.SharedLibraryGetProc("cos", nullptr, 0));
+}
+
+// ---------------------------------------------------------------------------
+// The plain line reader (standard input is no terminal here)
+// ---------------------------------------------------------------------------
+
+// Feeds a text to standard input through a pipe for the life of the object.
+class OsTestStdin
+{
+public:
+    explicit OsTestStdin(const std::string& a_szText)
+    {
+        int aiPipe[2];
+        if (pipe(aiPipe) != 0)
+        {
+            return;
+        }
+        ssize_t iWritten = write(aiPipe[1], a_szText.data(), a_szText.size());
+        (void)iWritten;
+        close(aiPipe[1]);
+        m_iSaved = dup(STDIN_FILENO);
+        dup2(aiPipe[0], STDIN_FILENO);
+        close(aiPipe[0]);
+        clearerr(stdin);
+    }
+    ~OsTestStdin()
+    {
+        if (m_iSaved >= 0)
+        {
+            dup2(m_iSaved, STDIN_FILENO);
+            close(m_iSaved);
+        }
+        clearerr(stdin);
+    }
+
+private:
+    int m_iSaved = -1;
+};
+
+TEST_F(OsFileTest, EditLineReadTellsLinesEmptyLinesAndEndOfInput)
+{
+    COsFile osfileConsole;
+    OsTestStdin ostestStdin("first\n\nlast without newline");
+    ASSERT_EQ(OS_STS_OK, osfileConsole.EditLineInit());
+    char szLine[64];
+    ::testing::internal::CaptureStdout();
+    EXPECT_EQ(OS_STS_OK, osfileConsole.EditLineRead("\033[32m\033[1m", "tw0>>>", szLine, sizeof(szLine)));
+    std::string szShown = ::testing::internal::GetCapturedStdout();
+    EXPECT_EQ("\033[32m\033[1mtw0>>>\033[0m ", szShown);
+    EXPECT_STREQ("first\n", szLine);
+    EXPECT_EQ(OS_STS_OK, osfileConsole.EditLineRead("", "p>", szLine, sizeof(szLine)));
+    EXPECT_STREQ("\n", szLine);
+    EXPECT_EQ(OS_STS_OK, osfileConsole.EditLineRead("", "p>", szLine, sizeof(szLine)));
+    EXPECT_STREQ("last without newline", szLine);
+    strcpy(szLine, "stale");
+    EXPECT_EQ(OS_STS_NO_DATA, osfileConsole.EditLineRead("", "p>", szLine, sizeof(szLine)));
+    EXPECT_STREQ("", szLine);
+    EXPECT_EQ(OS_STS_NO_DATA, osfileConsole.EditLineRead("", "p>", szLine, sizeof(szLine)));
+    EXPECT_EQ(OS_STS_OK, osfileConsole.EditLineCleanup());
+}
+
+TEST_F(OsFileTest, EditLineReadRefusesAnOverlongLineAndGoesOn)
+{
+    COsFile osfileConsole;
+    OsTestStdin ostestStdin(std::string(20, 'x') + "\nok\n" + "1234567\n" + "12345678\n");
+    osfileConsole.EditLineInit();
+    char szLine[8];
+    ::testing::internal::CaptureStdout();
+    EXPECT_EQ(OS_STS_DESTINATION_TOO_SMALL, osfileConsole.EditLineRead("", ">", szLine, sizeof(szLine)));
+    EXPECT_STREQ("", szLine);
+    EXPECT_EQ(OS_STS_OK, osfileConsole.EditLineRead("", ">", szLine, sizeof(szLine)));
+    EXPECT_STREQ("ok\n", szLine);
+    // Seven characters fill the buffer: the line is whole, without its line feed.
+    EXPECT_EQ(OS_STS_OK, osfileConsole.EditLineRead("", ">", szLine, sizeof(szLine)));
+    EXPECT_STREQ("1234567", szLine);
+    EXPECT_EQ(OS_STS_DESTINATION_TOO_SMALL, osfileConsole.EditLineRead("", ">", szLine, sizeof(szLine)));
+    EXPECT_EQ(OS_STS_NO_DATA, osfileConsole.EditLineRead("", ">", szLine, sizeof(szLine)));
+    ::testing::internal::GetCapturedStdout();
+    EXPECT_EQ(OS_STS_BAD_ARGUMENT, osfileConsole.EditLineRead("", ">", szLine, 1));
+    EXPECT_TRUE(m_services.LogHas("line longer than 7 characters refused"));
+}
+
+TEST_F(OsFileTest, EditLineDisplayWritesAndFlushes)
+{
+    COsFile osfileConsole;
+    ::testing::internal::CaptureStdout();
+    EXPECT_EQ(OS_STS_OK, osfileConsole.EditLineDisplay("shown text"));
+    EXPECT_EQ("shown text", ::testing::internal::GetCapturedStdout());
+}

@@ -1,0 +1,250 @@
+// test_os_runtime.cpp
+// Threads, child processes, events, mutexes, spin locks, time and the
+// language table.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "osservices.h"
+#include "test_os_support.h"
+
+class OsRuntimeTest : public ::testing::Test
+{
+protected:
+    OsTestServices m_services;
+};
+
+// ---------------------------------------------------------------------------
+// Threads and child processes
+// ---------------------------------------------------------------------------
+
+struct OsThreadTestContext
+{
+    COsSync*            possyncGo;
+    std::atomic<int>    iRuns{0};
+};
+
+static void OsThreadTestLaunchpad(void* a_pvContext)
+{
+    OsThreadTestContext* pcontext = static_cast<OsThreadTestContext*>(a_pvContext);
+    pcontext->possyncGo->Wait(OS_TIME_INFINITE);
+    pcontext->iRuns++;
+}
+
+TEST_F(OsRuntimeTest, ThreadWaitTimesOutWhileTheThreadRunsThenJoins)
+{
+    COsSync ossyncGo(OS_SYNCTYPE_EVENT, true, false);
+    OsThreadTestContext context;
+    context.possyncGo = &ossyncGo;
+    COsThread osthread;
+    EXPECT_EQ(OS_STS_OK, osthread.ThreadWait(-1));     // no thread yet: at once
+    ASSERT_EQ(OS_STS_OK, osthread.ThreadStart(OsThreadTestLaunchpad, &context, "tester"));
+    EXPECT_EQ(OS_STS_IN_USE, osthread.ThreadStart(OsThreadTestLaunchpad, &context, "again"));
+    EXPECT_EQ(OS_STS_TIMEOUT, osthread.ThreadWait(20));
+    ossyncGo.Set();
+    EXPECT_EQ(OS_STS_OK, osthread.ThreadWait(-1));
+    EXPECT_EQ(1, context.iRuns.load());
+    // The object can run another thread after the first ended.
+    ASSERT_EQ(OS_STS_OK, osthread.ThreadStart(OsThreadTestLaunchpad, &context, "second"));
+    EXPECT_EQ(OS_STS_OK, osthread.ThreadWait(5000));
+    EXPECT_EQ(2, context.iRuns.load());
+    EXPECT_EQ(OS_STS_BAD_ARGUMENT, osthread.ThreadStart(nullptr, nullptr, nullptr));
+}
+
+TEST_F(OsRuntimeTest, TheObjectsEventIsSetAndReset)
+{
+    COsThread osthread;
+    EXPECT_EQ(OS_STS_TIMEOUT, osthread.WaitEvent(10));
+    EXPECT_EQ(OS_STS_OK, osthread.SetEvent(1));
+    EXPECT_EQ(OS_STS_OK, osthread.WaitEvent(0));
+    EXPECT_EQ(OS_STS_OK, osthread.WaitEvent(-1));       // stays set
+    EXPECT_EQ(OS_STS_OK, osthread.SetEvent(0));
+    EXPECT_EQ(OS_STS_TIMEOUT, osthread.WaitEvent(10));
+    std::thread threadSetter([&osthread] {
+        COsTime::Sleep(20, __FILE__, __LINE__);
+        osthread.SetEvent(7);
+    });
+    EXPECT_EQ(OS_STS_OK, osthread.WaitEvent(5000));
+    threadSetter.join();
+}
+
+TEST_F(OsRuntimeTest, SpawnRunsAProgramWithItsArgumentVector)
+{
+    COsThread osthread;
+    std::string szOut = m_services.Dir() / "out.txt";
+    // The arguments reach the program untouched: no shell sees them.
+    std::string szScript = "printf '%s|' \"$@\" > '" + szOut + "'";
+    ASSERT_EQ(OS_STS_OK, osthread.Spawn(0, "sh", "sh", "-c", szScript.c_str(), "sh", "a b", "$HOME;x", nullptr));
+    int iExitCode = -1;
+    ASSERT_EQ(OS_STS_OK, osthread.SpawnWait(5000, &iExitCode));
+    EXPECT_EQ(0, iExitCode);
+    EXPECT_EQ("a b|$HOME;x|", OsTestReadFile(szOut));
+    EXPECT_EQ(OS_STS_NOT_FOUND, osthread.SpawnWait(0, &iExitCode));
+
+    ASSERT_EQ(OS_STS_OK, osthread.Spawn(0, "false", "false", nullptr));
+    ASSERT_EQ(OS_STS_OK, osthread.SpawnWait(5000, &iExitCode));
+    EXPECT_EQ(1, iExitCode);
+}
+
+TEST_F(OsRuntimeTest, AnEmptyArgumentEndsTheList)
+{
+    COsThread osthread;
+    std::string szOut = m_services.Dir() / "out.txt";
+    std::string szScript = "echo $# > '" + szOut + "'";
+    ASSERT_EQ(OS_STS_OK, osthread.Spawn(0, "sh", "sh", "-c", szScript.c_str(), "sh", "one", "", "two", nullptr));
+    int iExitCode = -1;
+    ASSERT_EQ(OS_STS_OK, osthread.SpawnWait(5000, &iExitCode));
+    EXPECT_EQ("1\n", OsTestReadFile(szOut));
+}
+
+TEST_F(OsRuntimeTest, SpawnReportsAMissingProgram)
+{
+    COsThread osthread;
+    EXPECT_EQ(OS_STS_FAIL, osthread.Spawn(0, "dravo-no-such-program", "dravo-no-such-program", nullptr));
+    EXPECT_EQ(OS_STS_FAIL, osthread.Spawn(0, "", "", nullptr));
+    EXPECT_EQ(OS_STS_FAIL, osthread.Spawn(0, nullptr, nullptr, nullptr));
+    EXPECT_TRUE(m_services.LogHas("thr>>> Spawn failed..."));
+}
+
+TEST_F(OsRuntimeTest, AChildLeftRunningIsReapedWhenTheObjectGoes)
+{
+    COsThread* posthread = new COsThread;
+    ASSERT_EQ(OS_STS_OK, posthread->Spawn(0, "sleep", "sleep", "0.05", nullptr));
+    delete posthread;   // must neither block nor leave a zombie behind
+    COsTime::Sleep(200, __FILE__, __LINE__);
+}
+
+// ---------------------------------------------------------------------------
+// Synchronisation
+// ---------------------------------------------------------------------------
+
+TEST_F(OsRuntimeTest, AutomaticResetEventReleasesOneWait)
+{
+    COsSync ossync(OS_SYNCTYPE_EVENT, false, true);
+    EXPECT_EQ(OS_STS_OK, ossync.Wait(0));
+    EXPECT_EQ(OS_STS_TIMEOUT, ossync.Wait(10));
+    EXPECT_EQ(OS_STS_OK, ossync.Set());
+    EXPECT_EQ(OS_STS_OK, ossync.Reset());
+    EXPECT_EQ(OS_STS_TIMEOUT, ossync.Wait(10));
+    EXPECT_EQ(OS_STS_BAD_ARGUMENT, ossync.Lock(0));
+}
+
+TEST_F(OsRuntimeTest, MutexTimesOutWhileAnotherThreadHoldsIt)
+{
+    COsSync ossync(OS_SYNCTYPE_MUTEX);
+    ASSERT_EQ(OS_STS_OK, ossync.Lock());
+    EXPECT_EQ(OS_STS_OK, ossync.Lock(0));     // the owner may take it again
+    EXPECT_EQ(OS_STS_OK, ossync.Unlock());
+    EOSSTS eosstsOther = OS_STS_OK;
+    std::thread threadOther([&] { eosstsOther = ossync.Lock(20); });
+    threadOther.join();
+    EXPECT_EQ(OS_STS_TIMEOUT, eosstsOther);
+    EXPECT_EQ(OS_STS_OK, ossync.Unlock());
+    std::thread threadAfter([&] {
+        eosstsOther = ossync.Lock(1000);
+        ossync.Unlock();
+    });
+    threadAfter.join();
+    EXPECT_EQ(OS_STS_OK, eosstsOther);
+    EXPECT_EQ(OS_STS_BAD_ARGUMENT, ossync.Set());
+}
+
+TEST_F(OsRuntimeTest, SpinLockSerialisesThreads)
+{
+    static volatile intptr_t s_iLock = 0;
+    static long s_lCounter = 0;
+    s_lCounter = 0;
+    std::vector<std::thread> vectorThread;
+    for (int ii = 0; ii < 4; ii++)
+    {
+        vectorThread.emplace_back([] {
+            for (int jj = 0; jj < 20000; jj++)
+            {
+                COsSync::SpinLock(&s_iLock);
+                s_lCounter = s_lCounter + 1;
+                COsSync::SpinUnlock(&s_iLock);
+            }
+        });
+    }
+    for (std::thread& thread : vectorThread)
+    {
+        thread.join();
+    }
+    EXPECT_EQ(80000, s_lCounter);
+    EXPECT_EQ(0, s_iLock);
+}
+
+// ---------------------------------------------------------------------------
+// Time
+// ---------------------------------------------------------------------------
+
+TEST(OsTime, SleepAndPerformanceTicks)
+{
+    EXPECT_EQ(1000000000ULL, OsTimeGetPerformanceResolution());
+    uint64_t u64Start = OsTimeGetPerformanceTick();
+    COsTime::Sleep(30, __FILE__, __LINE__);
+    double dElapsed = OsTimeGetPerformanceDiff(u64Start);
+    EXPECT_GE(dElapsed, 0.029);
+    EXPECT_GE(OsTimeGetPerformanceTick() - u64Start, 29000000ULL);
+    u64Start = OsTimeGetPerformanceTick();
+    COsTime::Sleep(-5, __FILE__, __LINE__);
+    COsTime::Sleep(0, __FILE__, __LINE__);
+    EXPECT_LT(OsTimeGetPerformanceDiff(u64Start), 0.5);
+    EXPECT_EQ(0.0, OsTimeGetPerformanceDiff(OsTimeGetPerformanceTick() + 1000000000ULL));
+    char szStamp[32];
+    EXPECT_EQ(OS_STS_OK, COsTime::GetTimeStamp(szStamp, sizeof(szStamp)));
+    EXPECT_EQ(23u, strlen(szStamp));
+    EXPECT_EQ(OS_STS_DESTINATION_TOO_SMALL, COsTime::GetTimeStamp(szStamp, 10));
+}
+
+// ---------------------------------------------------------------------------
+// Languages and conversions
+// ---------------------------------------------------------------------------
+
+TEST_F(OsRuntimeTest, LanguagesByFriendlyNameAndSymbol)
+{
+    EXPECT_EQ(OS_LANGUAGE_AUTO, COsLocale::GetLanguageId("auto"));
+    EXPECT_EQ(OS_LANGUAGE_ENGLISH_USA, COsLocale::GetLanguageId("English_USA"));
+    EXPECT_EQ(OS_LANGUAGE_ENGLISH_USA, COsLocale::GetLanguageId("TWLG_ENGLISH_USA"));
+    EXPECT_EQ(OS_LANGUAGE_ENGLISH_USA, COsLocale::GetLanguageId("TWLG_USA"));
+    EXPECT_EQ(OS_LANGUAGE_FRENCH_CANADIAN, COsLocale::GetLanguageId("french canadian"));
+    EXPECT_EQ(static_cast<EOSLANGUAGE>(62), COsLocale::GetLanguageId("german-swiss"));
+    EXPECT_EQ(static_cast<EOSLANGUAGE>(113), COsLocale::GetLanguageId("vietnamese"));
+    EXPECT_EQ(OS_LANGUAGE_UNKNOWN, COsLocale::GetLanguageId("klingon"));
+    EXPECT_EQ(OS_LANGUAGE_UNKNOWN, COsLocale::GetLanguageId(""));
+    EXPECT_EQ(OS_LANGUAGE_UNKNOWN, COsLocale::GetLanguageId(nullptr));
+    EXPECT_STREQ("english_usa", COsLocale::GetLanguageName(OS_LANGUAGE_ENGLISH_USA));
+    EXPECT_EQ(nullptr, COsLocale::GetLanguageName(static_cast<EOSLANGUAGE>(500)));
+}
+
+TEST_F(OsRuntimeTest, SetLanguageByNameAndId)
+{
+    ASSERT_NE(nullptr, g_poslocale);
+    EXPECT_EQ(OS_LANGUAGE_AUTO, g_poslocale->GetLanguage());
+    EXPECT_EQ(OS_STS_OK, g_poslocale->SetLanguage("GERMAN"));
+    EXPECT_EQ(OS_LANGUAGE_GERMAN, g_poslocale->GetLanguage());
+    EXPECT_EQ(OS_STS_FAIL, g_poslocale->SetLanguage("klingon"));
+    EXPECT_EQ(OS_LANGUAGE_GERMAN, g_poslocale->GetLanguage());
+    EXPECT_TRUE(m_services.LogHas("SetLanguage could not find language klingon"));
+    EXPECT_EQ(OS_STS_OK, g_poslocale->SetLanguage(OS_LANGUAGE_AUTO));
+    EXPECT_EQ(OS_STS_FAIL, g_poslocale->SetLanguage(static_cast<EOSLANGUAGE>(114)));
+    g_poslog->SetDebugLevel(1);
+    EXPECT_EQ(OS_STS_OK, g_poslocale->SetLanguage("auto"));
+    EXPECT_TRUE(m_services.LogHas("SetLanguage(auto)"));
+}
+
+TEST_F(OsRuntimeTest, TextConversionsAreBoundedCopies)
+{
+    char szBuffer[8];
+    EXPECT_EQ(7, COsLocale::CopyUtf8FromString(szBuffer, sizeof(szBuffer), "h\xC3\xA9llo"));
+    EXPECT_STREQ("h\xC3\xA9llo", szBuffer);
+    EXPECT_EQ(8, COsLocale::CopyStringFromUtf8(szBuffer, sizeof(szBuffer), "1234567"));
+    EXPECT_EQ(0, COsLocale::CopyStringFromUtf8(szBuffer, sizeof(szBuffer), "12345678"));
+    EXPECT_STREQ("1234567", szBuffer);
+    EXPECT_EQ(8, COsLocale::CopyStringFromUtf8(szBuffer, sizeof(szBuffer), szBuffer));    // onto itself
+    EXPECT_STREQ("1234567", szBuffer);
+    EXPECT_EQ(0, COsLocale::CopyUtf8FromString(nullptr, 8, "x"));
+}

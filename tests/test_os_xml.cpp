@@ -1,0 +1,220 @@
+// test_os_xml.cpp
+// The XML reader and dispatch to trampolines found by their symbol names.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "osservices.h"
+#include "test_os_support.h"
+
+// A class whose callbacks are bound by name, as the symbol table does it.
+class CXmlProbe
+{
+public:
+    std::vector<std::string> m_vectorEvent;
+
+    // The trampolines are defined out of the class, as real ones are, so
+    // that they exist in the program's symbol table.
+    static void CXmlProbe_EnterItem(OsXmlCallback* a_posxmlcallback);
+    static void CXmlProbe_ExitItem(OsXmlCallback* a_posxmlcallback);
+    static void CXmlProbe_EnterName(OsXmlCallback* a_posxmlcallback);
+    static void CXmlProbe_EnterValue(OsXmlCallback* a_posxmlcallback);
+    static void CXmlProbe_EnterAny(OsXmlCallback* a_posxmlcallback);
+
+    void Record(const char* a_szWhat, const OsXmlCallback* a_posxmlcallback)
+    {
+        std::string szEvent = std::string(a_szWhat) + " " + a_posxmlcallback->szPath + " [" + a_posxmlcallback->szValue + "]";
+        if (a_posxmlcallback->szAttributes[0])
+        {
+            szEvent += " {" + std::string(a_posxmlcallback->szAttributes) + "}";
+        }
+        if (a_posxmlcallback->pvContext)
+        {
+            szEvent += " ctx=" + std::string(static_cast<const char*>(a_posxmlcallback->pvContext));
+        }
+        m_vectorEvent.push_back(szEvent);
+    }
+};
+
+void CXmlProbe::CXmlProbe_EnterItem(OsXmlCallback* a_posxmlcallback)
+{
+    static_cast<CXmlProbe*>(a_posxmlcallback->pvObject)->Record("enter", a_posxmlcallback);
+}
+void CXmlProbe::CXmlProbe_ExitItem(OsXmlCallback* a_posxmlcallback)
+{
+    static_cast<CXmlProbe*>(a_posxmlcallback->pvObject)->Record("exit", a_posxmlcallback);
+}
+void CXmlProbe::CXmlProbe_EnterName(OsXmlCallback* a_posxmlcallback)
+{
+    static_cast<CXmlProbe*>(a_posxmlcallback->pvObject)->Record("name", a_posxmlcallback);
+}
+void CXmlProbe::CXmlProbe_EnterValue(OsXmlCallback* a_posxmlcallback)
+{
+    static_cast<CXmlProbe*>(a_posxmlcallback->pvObject)->Record("value", a_posxmlcallback);
+}
+void CXmlProbe::CXmlProbe_EnterAny(OsXmlCallback* a_posxmlcallback)
+{
+    static_cast<CXmlProbe*>(a_posxmlcallback->pvObject)->Record("any", a_posxmlcallback);
+}
+
+// A plain C trampoline, the other form a binding can name.
+extern "C" void CXmlPlain_EnterRoot(OsXmlCallback* a_posxmlcallback);
+extern "C" void CXmlPlain_EnterRoot(OsXmlCallback* a_posxmlcallback)
+{
+    static_cast<std::vector<std::string>*>(a_posxmlcallback->pvObject)->push_back(std::string("plain ") + a_posxmlcallback->szElement);
+}
+
+class OsXmlTest : public ::testing::Test
+{
+protected:
+    OsTestServices  m_services;
+    COsXml          m_osxml;
+    CXmlProbe       m_probe;
+
+    void SetUp() override { ASSERT_EQ(OS_STS_OK, m_osxml.DispatchAddObject("this", "CXmlProbe", &m_probe)); }
+};
+
+TEST_F(OsXmlTest, DispatchCallsEnterAndExitInDocumentOrder)
+{
+    ASSERT_EQ(OS_STS_OK, m_osxml.DispatchLoad("# the table\n"
+                                              "item   this.EnterItem  this.ExitItem\n"
+                                              "item/n this.EnterName\n"
+                                              "v      this.EnterValue -\n",
+                                              0));
+    const char* szXml =
+        "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+        "<!-- a comment -->\n"
+        "<list>\n"
+        "  <item kind=\"a &gt; b\"><n> first </n><v>0x10</v></item>\n"
+        "  <item><n>&lt;second&gt; &amp; &quot;more&quot; &apos;x&apos; &#65;&#x42;</n><v/></item>\n"
+        "  <other><n>not bound</n></other>\n"
+        "</list>\n";
+    char szContext[] = "C";
+    ASSERT_EQ(OS_STS_OK, m_osxml.DocumentLoadAndDispatch(szXml, szContext));
+    std::vector<std::string> vectorExpected = {
+        "enter /list/item [] {kind=\"a &gt; b\"} ctx=C",
+        "name /list/item/n [first] ctx=C",
+        "value /list/item/v [0x10] ctx=C",
+        "exit /list/item [] {kind=\"a &gt; b\"} ctx=C",
+        "enter /list/item [] ctx=C",
+        "name /list/item/n [<second> & \"more\" 'x' AB] ctx=C",
+        "value /list/item/v [] ctx=C",
+        "exit /list/item [] ctx=C",
+    };
+    EXPECT_EQ(vectorExpected, m_probe.m_vectorEvent);
+    EXPECT_EQ(OS_STS_OK, m_osxml.DocumentFree());
+    EXPECT_EQ(OS_STS_OK, m_osxml.DispatchFree());
+}
+
+TEST_F(OsXmlTest, TheLongestMatchingPathWinsAndAnchoredPathsStartAtTheRoot)
+{
+    ASSERT_EQ(OS_STS_OK, m_osxml.DispatchLoad("n this.EnterAny; item/n this.EnterName; /n this.EnterValue", 0));
+    ASSERT_EQ(OS_STS_OK, m_osxml.DocumentLoadAndDispatch("<r><item><n>1</n></item><x><n>2</n></x></r>", nullptr));
+    std::vector<std::string> vectorExpected = {"name /r/item/n [1]", "any /r/x/n [2]"};
+    EXPECT_EQ(vectorExpected, m_probe.m_vectorEvent);
+    m_probe.m_vectorEvent.clear();
+    ASSERT_EQ(OS_STS_OK, m_osxml.DocumentLoadAndDispatch("<n>root</n>", nullptr));
+    EXPECT_EQ(std::vector<std::string>{"value /n [root]"}, m_probe.m_vectorEvent);
+}
+
+TEST_F(OsXmlTest, ElementTextLeavesOutChildrenAndKeepsCdata)
+{
+    ASSERT_EQ(OS_STS_OK, m_osxml.DispatchLoad("item this.EnterItem", 0));
+    ASSERT_EQ(OS_STS_OK, m_osxml.DocumentLoadAndDispatch("<r><item>a<x>b</x>c<![CDATA[<&>]]></item></r>", nullptr));
+    EXPECT_EQ(std::vector<std::string>{"enter /r/item [ac<&>]"}, m_probe.m_vectorEvent);
+}
+
+TEST_F(OsXmlTest, AnExternCTrampolineIsFoundByItsPlainName)
+{
+    std::vector<std::string> vectorSeen;
+    ASSERT_EQ(OS_STS_OK, m_osxml.DispatchAddObject("plain", "CXmlPlain", &vectorSeen));
+    ASSERT_EQ(OS_STS_OK, m_osxml.DispatchLoad("/root plain.EnterRoot", 0));
+    ASSERT_EQ(OS_STS_OK, m_osxml.DocumentLoadAndDispatch("<root><root/></root>", nullptr));
+    EXPECT_EQ(std::vector<std::string>{"plain root"}, vectorSeen);
+}
+
+TEST_F(OsXmlTest, BindingErrorsKeepNothingOfTheText)
+{
+    EXPECT_EQ(OS_STS_NOT_FOUND, m_osxml.DispatchLoad("item this.EnterItem\nn this.NoSuchFunction", 0));
+    EXPECT_TRUE(m_services.LogHas("_ZN9CXmlProbe24CXmlProbe_NoSuchFunctionEP13OsXmlCallback"));
+    EXPECT_EQ(OS_STS_BAD_ARGUMENT, m_osxml.DispatchLoad("item other.EnterItem", 0));
+    EXPECT_EQ(OS_STS_BAD_ARGUMENT, m_osxml.DispatchLoad("item EnterItem", 0));
+    EXPECT_EQ(OS_STS_BAD_ARGUMENT, m_osxml.DispatchLoad("item", 0));
+    EXPECT_EQ(OS_STS_BAD_ARGUMENT, m_osxml.DispatchLoad("a//b this.EnterItem", 0));
+    EXPECT_EQ(OS_STS_BAD_ARGUMENT, m_osxml.DispatchLoad("item this.Enter-Item", 0));
+    EXPECT_EQ(OS_STS_BAD_ARGUMENT, m_osxml.DispatchLoad(nullptr, 0));
+    ASSERT_EQ(OS_STS_OK, m_osxml.DocumentLoadAndDispatch("<item>x</item>", nullptr));
+    EXPECT_TRUE(m_probe.m_vectorEvent.empty());
+    EXPECT_EQ(OS_STS_BAD_ARGUMENT, m_osxml.DispatchAddObject("this", "Bad Class", &m_probe));
+}
+
+TEST_F(OsXmlTest, MalformedDocumentsCallNothing)
+{
+    ASSERT_EQ(OS_STS_OK, m_osxml.DispatchLoad("item this.EnterItem", 0));
+    const char* aszBad[] = {
+        "",
+        "   ",
+        "<item>",
+        "<item></other>",
+        "<item><n></item></n>",
+        "<item/><item/>",
+        "text<item/>",
+        "<item/>trailing",
+        "<item attr=\"unterminated></item>",
+        "<item><!-- open comment </item>",
+        "<item><![CDATA[ open </item>",
+        "<1item/>",
+        "<item>",
+        "</item>",
+    };
+    for (const char* szBad : aszBad)
+    {
+        EXPECT_EQ(OS_STS_FAIL, m_osxml.DocumentLoadAndDispatch(szBad, nullptr)) << szBad;
+    }
+    EXPECT_TRUE(m_probe.m_vectorEvent.empty());
+    EXPECT_EQ(OS_STS_BAD_ARGUMENT, m_osxml.DocumentLoadAndDispatch(nullptr, nullptr));
+    EXPECT_TRUE(m_services.LogHas("xml>>> parse error at line 1"));
+    std::string szDeep;
+    for (int ii = 0; ii < 300; ii++)
+    {
+        szDeep += "<item>";
+    }
+    EXPECT_EQ(OS_STS_FAIL, m_osxml.DocumentLoadAndDispatch(szDeep.c_str(), nullptr));
+    EXPECT_TRUE(m_services.LogHas("nested too deeply"));
+}
+
+TEST_F(OsXmlTest, ParseErrorsNameTheirLine)
+{
+    EXPECT_EQ(OS_STS_FAIL, m_osxml.DocumentLoadAndDispatch("<a>\n<b>\n</c>\n</a>", nullptr));
+    EXPECT_TRUE(m_services.LogHas("xml>>> parse error at line 3"));
+}
+
+TEST_F(OsXmlTest, ADoctypeAndAByteOrderMarkAreSkipped)
+{
+    ASSERT_EQ(OS_STS_OK, m_osxml.DispatchLoad("item this.EnterItem", 0));
+    ASSERT_EQ(OS_STS_OK, m_osxml.DocumentLoadAndDispatch("\xEF\xBB\xBF<!DOCTYPE item [ <!ENTITY x \"y\"> ]>\n<item>t</item>", nullptr));
+    EXPECT_EQ(std::vector<std::string>{"enter /item [t]"}, m_probe.m_vectorEvent);
+}
+
+TEST(OsXmlContent, GetContentCopiesTheTextBetweenTheMarkers)
+{
+    const char* szReport = "<reportimage><imagefilename>img&amp;1.tif</imagefilename><compressionmode>none</compressionmode></reportimage>";
+    char szOut[64] = "stale";
+    EXPECT_EQ(OS_STS_OK, COsXml::GetContent(szReport, "<imagefilename>", "</imagefilename>", szOut, sizeof(szOut), false));
+    EXPECT_STREQ("img&amp;1.tif", szOut);
+    EXPECT_EQ(OS_STS_OK, COsXml::GetContent(szReport, "<imagefilename>", "</imagefilename>", szOut, sizeof(szOut), true));
+    EXPECT_STREQ("img&1.tif", szOut);
+    EXPECT_EQ(OS_STS_OK, COsXml::GetContent(szReport, "<compressionmode>", "</compressionmode>", szOut, sizeof(szOut), false));
+    EXPECT_STREQ("none", szOut);
+    EXPECT_EQ(OS_STS_NOT_FOUND, COsXml::GetContent(szReport, "<imageformat>", "</imageformat>", szOut, sizeof(szOut), false));
+    EXPECT_STREQ("", szOut);
+    EXPECT_EQ(OS_STS_NOT_FOUND, COsXml::GetContent("<a>open", "<a>", "</a>", szOut, sizeof(szOut), false));
+    char szSmall[4] = "old";
+    EXPECT_EQ(OS_STS_DESTINATION_TOO_SMALL, COsXml::GetContent("<a>abcd</a>", "<a>", "</a>", szSmall, sizeof(szSmall), false));
+    EXPECT_STREQ("", szSmall);
+    EXPECT_EQ(OS_STS_OK, COsXml::GetContent("<a>abc</a>", "<a>", "</a>", szSmall, sizeof(szSmall), false));
+    EXPECT_STREQ("abc", szSmall);
+    EXPECT_EQ(OS_STS_BAD_ARGUMENT, COsXml::GetContent(nullptr, "<a>", "</a>", szSmall, sizeof(szSmall), false));
+    EXPECT_EQ(OS_STS_BAD_ARGUMENT, COsXml::GetContent("<a/>", "", "</a>", szSmall, sizeof(szSmall), false));
+}

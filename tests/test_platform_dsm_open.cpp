@@ -1,0 +1,508 @@
+// test_platform_dsm_open.cpp
+//
+// The stand-in DSM through DSM_Entry: opening and closing it by several
+// applications, the list of Data Sources, the default source, and opening
+// and closing sources.
+
+#include "test_platform_dsm.h"
+
+#include <filesystem>
+#include <set>
+#include <vector>
+
+using namespace dsmtest;
+
+namespace
+{
+std::vector<TW_IDENTITY> ListSources(App& a_app)
+{
+    std::vector<TW_IDENTITY> vtwidentity;
+    TW_IDENTITY twidentity;
+    memset(&twidentity, 0, sizeof(twidentity));
+    TW_UINT16 twrc = a_app.Call(nullptr, DG_CONTROL, DAT_IDENTITY, MSG_GETFIRST, &twidentity);
+    while (twrc == TWRC_SUCCESS && vtwidentity.size() < 100)
+    {
+        vtwidentity.push_back(twidentity);
+        memset(&twidentity, 0, sizeof(twidentity));
+        twrc = a_app.Call(nullptr, DG_CONTROL, DAT_IDENTITY, MSG_GETNEXT, &twidentity);
+    }
+    EXPECT_EQ(twrc, TWRC_ENDOFLIST);
+    return vtwidentity;
+}
+
+std::vector<std::string> Names(const std::vector<TW_IDENTITY>& a_vtwidentity)
+{
+    std::vector<std::string> vszNames;
+    for (const TW_IDENTITY& twidentity : a_vtwidentity)
+    {
+        vszNames.push_back(Name(twidentity));
+    }
+    return vszNames;
+}
+
+const std::string s_szUnterminated(33, 'Z');
+
+TW_IDENTITY ById(TW_UINT32 a_u32Id)
+{
+    TW_IDENTITY twidentity;
+    memset(&twidentity, 0, sizeof(twidentity));
+    twidentity.Id = a_u32Id;
+    return twidentity;
+}
+
+TW_IDENTITY Empty()
+{
+    return ById(0);
+}
+} // namespace
+
+TEST_F(DsmTest, TwoApplicationsOpenAndCloseWithTheirOwnIds)
+{
+    App app1("First");
+    App app2("Second");
+    ASSERT_EQ(app1.OpenDsm(), TWRC_SUCCESS);
+    ASSERT_EQ(app2.OpenDsm(), TWRC_SUCCESS);
+    EXPECT_NE(V(app1.Identity()->Id), 0UL);
+    EXPECT_NE(V(app2.Identity()->Id), 0UL);
+    EXPECT_NE(V(app1.Identity()->Id), V(app2.Identity()->Id));
+    EXPECT_EQ(OpenApplications(), 2UL);
+
+    // Each application keeps its own state: closing one leaves the other working.
+    EXPECT_EQ(app1.CloseDsm(), TWRC_SUCCESS);
+    EXPECT_EQ(OpenApplications(), 1UL);
+    TW_IDENTITY twidentity;
+    EXPECT_EQ(app2.Call(nullptr, DG_CONTROL, DAT_IDENTITY, MSG_GETFIRST, &twidentity), TWRC_SUCCESS);
+    EXPECT_EQ(app1.Call(nullptr, DG_CONTROL, DAT_IDENTITY, MSG_GETFIRST, &twidentity), TWRC_FAILURE);
+    EXPECT_EQ(app1.DsmStatus(), TWCC_SEQERROR);
+    EXPECT_EQ(app2.CloseDsm(), TWRC_SUCCESS);
+    EXPECT_EQ(OpenApplications(), 0UL);
+
+    // A closed application opens again under a new Id.
+    TW_UINT32 u32Old = app1.Identity()->Id;
+    ASSERT_EQ(app1.OpenDsm(), TWRC_SUCCESS);
+    EXPECT_NE(V(app1.Identity()->Id), u32Old);
+}
+
+TEST_F(DsmTest, OpeningTwiceOrClosingUnopenedIsASequenceError)
+{
+    App app;
+    ASSERT_EQ(app.OpenDsm(), TWRC_SUCCESS);
+    TW_UINT32 u32Id = app.Identity()->Id;
+    EXPECT_EQ(app.OpenDsm(), TWRC_FAILURE);
+    EXPECT_EQ(app.DsmStatus(), TWCC_SEQERROR);
+    EXPECT_EQ(V(app.Identity()->Id), u32Id);
+    EXPECT_EQ(OpenApplications(), 1UL);
+    EXPECT_EQ(app.CloseDsm(), TWRC_SUCCESS);
+    EXPECT_EQ(app.CloseDsm(), TWRC_FAILURE);
+    EXPECT_EQ(app.DsmStatus(), TWCC_SEQERROR);
+    // Reading the condition code resets it.
+    EXPECT_EQ(app.DsmStatus(), TWCC_SUCCESS);
+}
+
+TEST_F(DsmTest, Dsm2FlagAnswersOnlyAnApp2Application)
+{
+    App app2("Two", true);
+    App app1("One", false);
+    ASSERT_EQ(app2.OpenDsm(), TWRC_SUCCESS);
+    ASSERT_EQ(app1.OpenDsm(), TWRC_SUCCESS);
+    EXPECT_NE(V(app2.Identity()->SupportedGroups) & DF_DSM2, 0UL);
+    EXPECT_NE(V(app2.Identity()->SupportedGroups) & DF_APP2, 0UL);
+    EXPECT_NE(V(app2.Identity()->SupportedGroups) & DG_CUSTOM, 0UL);
+    EXPECT_EQ(V(app1.Identity()->SupportedGroups) & DF_DSM2, 0UL);
+}
+
+TEST_F(DsmTest, CallsOfUnknownApplicationsAndNullOriginsFail)
+{
+    App app;
+    TW_IDENTITY twidentity;
+    // Not opened yet: every DSM triplet is out of sequence.
+    EXPECT_EQ(app.Call(nullptr, DG_CONTROL, DAT_IDENTITY, MSG_GETFIRST, &twidentity), TWRC_FAILURE);
+    EXPECT_EQ(app.DsmStatus(), TWCC_SEQERROR);
+    TW_ENTRYPOINT twentrypoint;
+    memset(&twentrypoint, 0, sizeof(twentrypoint));
+    twentrypoint.Size = sizeof(twentrypoint);
+    EXPECT_EQ(app.Call(nullptr, DG_CONTROL, DAT_ENTRYPOINT, MSG_GET, &twentrypoint), TWRC_FAILURE);
+    EXPECT_EQ(app.DsmStatus(), TWCC_SEQERROR);
+    TW_CAPABILITY twcapability;
+    memset(&twcapability, 0, sizeof(twcapability));
+    EXPECT_EQ(app.Call(&twidentity, DG_CONTROL, DAT_CAPABILITY, MSG_GET, &twcapability), TWRC_FAILURE);
+    EXPECT_EQ(app.DsmStatus(), TWCC_SEQERROR);
+
+    // No origin at all is a protocol error, and the DSM survives it.
+    EXPECT_EQ(Entry(nullptr, nullptr, DG_CONTROL, DAT_PARENT, MSG_OPENDSM, nullptr), TWRC_FAILURE);
+    EXPECT_EQ(app.DsmStatus(), TWCC_BADPROTOCOL);
+    EXPECT_EQ(Entry(nullptr, nullptr, DG_CONTROL, DAT_IDENTITY, MSG_GETFIRST, &twidentity), TWRC_FAILURE);
+    EXPECT_EQ(Entry(nullptr, nullptr, DG_CONTROL, DAT_NULL, MSG_XFERREADY, nullptr), TWRC_FAILURE);
+    EXPECT_EQ(OpenApplications(), 0UL);
+
+    // Unknown triplets of the DSM's own data argument types.
+    ASSERT_EQ(app.OpenDsm(), TWRC_SUCCESS);
+    EXPECT_EQ(app.Call(nullptr, DG_CONTROL, DAT_PARENT, MSG_GET, nullptr), TWRC_FAILURE);
+    EXPECT_EQ(app.DsmStatus(), TWCC_BADPROTOCOL);
+    EXPECT_EQ(app.Call(nullptr, DG_CONTROL, DAT_IDENTITY, MSG_GET, &twidentity), TWRC_FAILURE);
+    EXPECT_EQ(app.DsmStatus(), TWCC_BADPROTOCOL);
+    EXPECT_EQ(app.Call(nullptr, DG_CONTROL, DAT_STATUS, MSG_SET, &twidentity), TWRC_FAILURE);
+    EXPECT_EQ(app.DsmStatus(), TWCC_BADPROTOCOL);
+}
+
+TEST_F(DsmTest, SourcesAreListedInFolderOrderUntilEndOfList)
+{
+    App app;
+    ASSERT_EQ(app.OpenDsm(), TWRC_SUCCESS);
+    std::vector<TW_IDENTITY> vtwidentity = ListSources(app);
+    // broken.ds has no DS_Entry and readme.txt is no Data Source; vendor/ is
+    // one level down and comes after the folder's own files.
+    std::vector<std::string> vszExpected = {"Fixture Alpha", "Fixture Refuser", s_szUnterminated, "Fixture Beta"};
+    EXPECT_EQ(Names(vtwidentity), vszExpected);
+
+    std::set<TW_UINT32> setu32Ids;
+    for (const TW_IDENTITY& twidentity : vtwidentity)
+    {
+        EXPECT_NE(V(twidentity.Id), 0UL);
+        EXPECT_NE(V(twidentity.Id), V(app.Identity()->Id));
+        setu32Ids.insert(V(twidentity.Id));
+    }
+    EXPECT_EQ(setu32Ids.size(), vtwidentity.size());
+    EXPECT_EQ(vtwidentity[0].ProtocolMajor, 2);
+    EXPECT_NE(V(vtwidentity[0].SupportedGroups) & DF_DS2, 0UL);
+    EXPECT_EQ(vtwidentity[3].ProtocolMajor, 1);
+    EXPECT_EQ(V(vtwidentity[3].SupportedGroups) & DF_DS2, 0UL);
+
+    // The end stays the end; a new walk starts again from the first.
+    TW_IDENTITY twidentity;
+    EXPECT_EQ(app.Call(nullptr, DG_CONTROL, DAT_IDENTITY, MSG_GETNEXT, &twidentity), TWRC_ENDOFLIST);
+    EXPECT_EQ(app.Call(nullptr, DG_CONTROL, DAT_IDENTITY, MSG_GETFIRST, &twidentity), TWRC_SUCCESS);
+    EXPECT_EQ(Name(twidentity), "Fixture Alpha");
+    EXPECT_EQ(V(twidentity.Id), V(vtwidentity[0].Id));
+
+    // Null data is refused without touching anything.
+    EXPECT_EQ(app.Call(nullptr, DG_CONTROL, DAT_IDENTITY, MSG_GETNEXT, nullptr), TWRC_FAILURE);
+    EXPECT_EQ(app.DsmStatus(), TWCC_BADVALUE);
+}
+
+TEST_F(DsmTest, GetNextBeforeGetFirstIsEndOfList)
+{
+    App app;
+    ASSERT_EQ(app.OpenDsm(), TWRC_SUCCESS);
+    TW_IDENTITY twidentity;
+    EXPECT_EQ(app.Call(nullptr, DG_CONTROL, DAT_IDENTITY, MSG_GETNEXT, &twidentity), TWRC_ENDOFLIST);
+}
+
+TEST_F(DsmTest, SourceFoldersComeFromTheEnvironmentInOrder)
+{
+    setenv("TWAINDSM_SOURCES", (FixtureFolder("sources2") + ":" + FixtureFolder("sources")).c_str(), 1);
+    App app;
+    ASSERT_EQ(app.OpenDsm(), TWRC_SUCCESS);
+    std::vector<std::string> vszExpected = {"Fixture Gamma", "Fixture Alpha", "Fixture Refuser", s_szUnterminated,
+                                            "Fixture Beta"};
+    EXPECT_EQ(Names(ListSources(app)), vszExpected);
+    ASSERT_EQ(app.CloseDsm(), TWRC_SUCCESS);
+
+    // The list is read again at every MSG_OPENDSM.
+    setenv("TWAINDSM_SOURCES", FixtureFolder("sources2").c_str(), 1);
+    ASSERT_EQ(app.OpenDsm(), TWRC_SUCCESS);
+    EXPECT_EQ(Names(ListSources(app)), std::vector<std::string>{"Fixture Gamma"});
+}
+
+TEST_F(DsmTest, NoSourcesAtAll)
+{
+    setenv("TWAINDSM_SOURCES", FixtureFolder("no-such-folder").c_str(), 1);
+    App app;
+    ASSERT_EQ(app.OpenDsm(), TWRC_SUCCESS);
+    TW_IDENTITY twidentity;
+    EXPECT_EQ(app.Call(nullptr, DG_CONTROL, DAT_IDENTITY, MSG_GETFIRST, &twidentity), TWRC_ENDOFLIST);
+    EXPECT_EQ(app.Call(nullptr, DG_CONTROL, DAT_IDENTITY, MSG_GETDEFAULT, &twidentity), TWRC_FAILURE);
+    EXPECT_EQ(app.DsmStatus(), TWCC_NODS);
+    EXPECT_EQ(app.OpenDs(0, Empty()), TWRC_FAILURE);
+    EXPECT_EQ(app.DsmStatus(), TWCC_NODS);
+}
+
+TEST_F(DsmTest, UnterminatedTextsOfASourceAreCutInsideTheirFields)
+{
+    App app;
+    ASSERT_EQ(app.OpenDsm(), TWRC_SUCCESS);
+    std::vector<TW_IDENTITY> vtwidentity = ListSources(app);
+    ASSERT_EQ(vtwidentity.size(), 4U);
+    const TW_IDENTITY& twidentity = vtwidentity[2];
+    EXPECT_EQ(twidentity.ProductName[33], '\0');
+    EXPECT_EQ(twidentity.Manufacturer[33], '\0');
+    EXPECT_EQ(twidentity.ProductFamily[33], '\0');
+    EXPECT_EQ(twidentity.Version.Info[33], '\0');
+    EXPECT_EQ(std::string(twidentity.Manufacturer), s_szUnterminated);
+
+    // It opens by that name like any other.
+    ASSERT_EQ(app.OpenDsByName(0, s_szUnterminated.c_str()), TWRC_SUCCESS);
+    EXPECT_EQ(V(app.Source(0)->Id), V(twidentity.Id));
+}
+
+TEST_F(DsmTest, DefaultSourceIsTheFirstUntilSetAndLastsWhileTheDsmIsInUse)
+{
+    App app1("First");
+    App app2("Second");
+    ASSERT_EQ(app1.OpenDsm(), TWRC_SUCCESS);
+    TW_IDENTITY twidentity;
+    ASSERT_EQ(app1.Call(nullptr, DG_CONTROL, DAT_IDENTITY, MSG_GETDEFAULT, &twidentity), TWRC_SUCCESS);
+    EXPECT_EQ(Name(twidentity), "Fixture Alpha");
+    std::vector<TW_IDENTITY> vtwidentity = ListSources(app1);
+    EXPECT_EQ(V(twidentity.Id), V(vtwidentity[0].Id));
+
+    // By name.
+    TW_IDENTITY twRequest = Empty();
+    snprintf(twRequest.ProductName, sizeof(twRequest.ProductName), "Fixture Beta");
+    ASSERT_EQ(app1.Call(nullptr, DG_CONTROL, DAT_IDENTITY, MSG_SET, &twRequest), TWRC_SUCCESS);
+    ASSERT_EQ(app1.Call(nullptr, DG_CONTROL, DAT_IDENTITY, MSG_GETDEFAULT, &twidentity), TWRC_SUCCESS);
+    EXPECT_EQ(Name(twidentity), "Fixture Beta");
+    EXPECT_EQ(V(twidentity.Id), V(vtwidentity[3].Id));
+
+    // By Id; another application sees the same default.
+    twRequest = ById(vtwidentity[1].Id);
+    ASSERT_EQ(app1.Call(nullptr, DG_CONTROL, DAT_IDENTITY, MSG_SET, &twRequest), TWRC_SUCCESS);
+    ASSERT_EQ(app2.OpenDsm(), TWRC_SUCCESS);
+    ASSERT_EQ(app2.Call(nullptr, DG_CONTROL, DAT_IDENTITY, MSG_GETDEFAULT, &twidentity), TWRC_SUCCESS);
+    EXPECT_EQ(Name(twidentity), "Fixture Refuser");
+
+    // Unknown names and Ids leave the default alone.
+    twRequest = Empty();
+    snprintf(twRequest.ProductName, sizeof(twRequest.ProductName), "Fixture");
+    EXPECT_EQ(app1.Call(nullptr, DG_CONTROL, DAT_IDENTITY, MSG_SET, &twRequest), TWRC_FAILURE);
+    EXPECT_EQ(app1.DsmStatus(), TWCC_NODS);
+    twRequest = ById(987654321UL);
+    EXPECT_EQ(app1.Call(nullptr, DG_CONTROL, DAT_IDENTITY, MSG_SET, &twRequest), TWRC_FAILURE);
+    EXPECT_EQ(app1.DsmStatus(), TWCC_NODS);
+    ASSERT_EQ(app1.Call(nullptr, DG_CONTROL, DAT_IDENTITY, MSG_GETDEFAULT, &twidentity), TWRC_SUCCESS);
+    EXPECT_EQ(Name(twidentity), "Fixture Refuser");
+
+    // Once nobody uses the DSM, the choice is gone.
+    ASSERT_EQ(app1.CloseDsm(), TWRC_SUCCESS);
+    ASSERT_EQ(app2.CloseDsm(), TWRC_SUCCESS);
+    ASSERT_EQ(app1.OpenDsm(), TWRC_SUCCESS);
+    ASSERT_EQ(app1.Call(nullptr, DG_CONTROL, DAT_IDENTITY, MSG_GETDEFAULT, &twidentity), TWRC_SUCCESS);
+    EXPECT_EQ(Name(twidentity), "Fixture Alpha");
+}
+
+TEST_F(DsmTest, DefaultSourceFromTheEnvironment)
+{
+    setenv("TWAINDSM_SOURCES", (FixtureFolder("sources") + ":" + FixtureFolder("sources2")).c_str(), 1);
+    setenv("TWAINDSM_DEFAULT", "Fixture Gamma", 1);
+    App app;
+    ASSERT_EQ(app.OpenDsm(), TWRC_SUCCESS);
+    TW_IDENTITY twidentity;
+    ASSERT_EQ(app.Call(nullptr, DG_CONTROL, DAT_IDENTITY, MSG_GETDEFAULT, &twidentity), TWRC_SUCCESS);
+    EXPECT_EQ(Name(twidentity), "Fixture Gamma");
+    ASSERT_EQ(app.OpenDs(0, Empty()), TWRC_SUCCESS);
+    EXPECT_EQ(Name(*app.Source(0)), "Fixture Gamma");
+
+    // A name that no source has falls back to the first.
+    ASSERT_EQ(app.CloseDs(0), TWRC_SUCCESS);
+    setenv("TWAINDSM_DEFAULT", "Nothing Like It", 1);
+    ASSERT_EQ(app.Call(nullptr, DG_CONTROL, DAT_IDENTITY, MSG_GETDEFAULT, &twidentity), TWRC_SUCCESS);
+    EXPECT_EQ(Name(twidentity), "Fixture Alpha");
+}
+
+TEST_F(DsmTest, OpenSourceByIdByNameAndByDefault)
+{
+    App app;
+    ASSERT_EQ(app.OpenDsm(), TWRC_SUCCESS);
+    std::vector<TW_IDENTITY> vtwidentity = ListSources(app);
+    ASSERT_EQ(vtwidentity.size(), 4U);
+
+    // By Id: the Id wins over a name that does not match.
+    TW_IDENTITY twRequest = ById(vtwidentity[3].Id);
+    snprintf(twRequest.ProductName, sizeof(twRequest.ProductName), "Fixture Alpha");
+    ASSERT_EQ(app.OpenDs(0, twRequest), TWRC_SUCCESS);
+    EXPECT_EQ(Name(*app.Source(0)), "Fixture Beta");
+    EXPECT_EQ(V(app.Source(0)->Id), V(vtwidentity[3].Id));
+    EXPECT_EQ(std::string(app.Source(0)->Manufacturer), "Fixture Works");
+    EXPECT_EQ(app.Source(0)->ProtocolMajor, 1);
+
+    // By name: the identity is filled in, Id included.
+    ASSERT_EQ(app.OpenDsByName(1, "Fixture Alpha"), TWRC_SUCCESS);
+    EXPECT_EQ(V(app.Source(1)->Id), V(vtwidentity[0].Id));
+    EXPECT_EQ(std::string(app.Source(1)->ProductFamily), "Fixtures");
+    EXPECT_EQ(app.Source(1)->Version.MajorNum, 1);
+    EXPECT_EQ(app.Source(1)->Version.MinorNum, 2);
+
+    // The same source twice for one application.
+    EXPECT_EQ(app.OpenDsByName(2, "Fixture Alpha"), TWRC_FAILURE);
+    EXPECT_EQ(app.DsmStatus(), TWCC_MAXCONNECTIONS);
+
+    ASSERT_EQ(app.CloseDs(1), TWRC_SUCCESS);
+    // With nothing named: the default (the first).
+    ASSERT_EQ(app.OpenDs(2, Empty()), TWRC_SUCCESS);
+    EXPECT_EQ(Name(*app.Source(2)), "Fixture Alpha");
+    EXPECT_EQ(app.DsmStatus(), TWCC_SUCCESS);
+}
+
+TEST_F(DsmTest, OpenSourceFailures)
+{
+    App app;
+    ASSERT_EQ(app.OpenDsm(), TWRC_SUCCESS);
+
+    // Names must match whole.
+    EXPECT_EQ(app.OpenDsByName(0, "Fixture"), TWRC_FAILURE);
+    EXPECT_EQ(app.DsmStatus(), TWCC_NODS);
+    EXPECT_EQ(app.OpenDsByName(0, "fixture alpha"), TWRC_FAILURE);
+    EXPECT_EQ(app.DsmStatus(), TWCC_NODS);
+    EXPECT_EQ(app.OpenDs(0, ById(987654321UL)), TWRC_FAILURE);
+    EXPECT_EQ(app.DsmStatus(), TWCC_NODS);
+
+    // A name filling its whole field without terminator matches nothing,
+    // and nothing past the field is read.
+    TW_IDENTITY twRequest = Empty();
+    memset(twRequest.ProductName, 'Z', sizeof(twRequest.ProductName));
+    EXPECT_EQ(app.OpenDs(0, twRequest), TWRC_FAILURE);
+    EXPECT_EQ(app.DsmStatus(), TWCC_NODS);
+
+    // A source that refuses to open: its own condition code becomes the DSM's.
+    EXPECT_EQ(app.OpenDsByName(0, "Fixture Refuser"), TWRC_FAILURE);
+    EXPECT_EQ(app.DsmStatus(), TWCC_MAXCONNECTIONS);
+    EXPECT_EQ(app.CloseDsm(), TWRC_SUCCESS);   // nothing stayed open
+
+    // Null data.
+    ASSERT_EQ(app.OpenDsm(), TWRC_SUCCESS);
+    EXPECT_EQ(app.Call(nullptr, DG_CONTROL, DAT_IDENTITY, MSG_OPENDS, nullptr), TWRC_FAILURE);
+    EXPECT_EQ(app.DsmStatus(), TWCC_BADVALUE);
+}
+
+TEST_F(DsmTest, UserSelectHasNoUserInterface)
+{
+    App app;
+    ASSERT_EQ(app.OpenDsm(), TWRC_SUCCESS);
+    TW_IDENTITY twidentity = Empty();
+    EXPECT_EQ(app.Call(nullptr, DG_CONTROL, DAT_IDENTITY, MSG_USERSELECT, &twidentity), TWRC_FAILURE);
+    EXPECT_EQ(app.DsmStatus(), TWCC_BADPROTOCOL);
+    EXPECT_EQ(V(twidentity.Id), 0UL);
+}
+
+TEST_F(DsmTest, CloseSourceAndCloseDsmOrder)
+{
+    App app;
+    ASSERT_EQ(app.OpenDsm(), TWRC_SUCCESS);
+    std::vector<TW_IDENTITY> vtwidentity = ListSources(app);
+    ASSERT_EQ(app.OpenDsByName(0, "Fixture Alpha"), TWRC_SUCCESS);
+
+    // The DSM stays open while a source is.
+    EXPECT_EQ(app.CloseDsm(), TWRC_FAILURE);
+    EXPECT_EQ(app.DsmStatus(), TWCC_SEQERROR);
+    EXPECT_EQ(OpenApplications(), 1UL);
+
+    // Closing a listed source that is not open, an unknown one, or nothing.
+    TW_IDENTITY twRequest = ById(vtwidentity[3].Id);
+    EXPECT_EQ(app.Call(nullptr, DG_CONTROL, DAT_IDENTITY, MSG_CLOSEDS, &twRequest), TWRC_FAILURE);
+    EXPECT_EQ(app.DsmStatus(), TWCC_SEQERROR);
+    twRequest = ById(987654321UL);
+    EXPECT_EQ(app.Call(nullptr, DG_CONTROL, DAT_IDENTITY, MSG_CLOSEDS, &twRequest), TWRC_FAILURE);
+    EXPECT_EQ(app.DsmStatus(), TWCC_NODS);
+    EXPECT_EQ(app.Call(nullptr, DG_CONTROL, DAT_IDENTITY, MSG_CLOSEDS, nullptr), TWRC_FAILURE);
+    EXPECT_EQ(app.DsmStatus(), TWCC_BADVALUE);
+
+    EXPECT_EQ(app.CloseDs(0), TWRC_SUCCESS);
+    EXPECT_EQ(app.DsmStatus(), TWCC_SUCCESS);
+    // Closed means closed: a second close is out of sequence.
+    twRequest = ById(vtwidentity[0].Id);
+    EXPECT_EQ(app.Call(nullptr, DG_CONTROL, DAT_IDENTITY, MSG_CLOSEDS, &twRequest), TWRC_FAILURE);
+    EXPECT_EQ(app.DsmStatus(), TWCC_SEQERROR);
+    EXPECT_EQ(app.CloseDsm(), TWRC_SUCCESS);
+}
+
+TEST_F(DsmTest, TwoApplicationsOpenTheSameSource)
+{
+    App app1("First");
+    App app2("Second");
+    ASSERT_EQ(app1.OpenDsm(), TWRC_SUCCESS);
+    ASSERT_EQ(app2.OpenDsm(), TWRC_SUCCESS);
+    ASSERT_EQ(app1.OpenDsByName(0, "Fixture Alpha"), TWRC_SUCCESS);
+    ASSERT_EQ(app2.OpenDsByName(0, "Fixture Alpha"), TWRC_SUCCESS);
+    // Each connection has its own Id.
+    EXPECT_NE(V(app1.Source(0)->Id), V(app2.Source(0)->Id));
+
+    FixtureEcho fixtureecho;
+    memset(&fixtureecho, 0, sizeof(fixtureecho));
+    ASSERT_EQ(app2.Echo(0, DG_CUSTOM, MSG_GET, fixtureecho), TWRC_SUCCESS);
+    EXPECT_EQ(V(fixtureecho.OriginId), V(app2.Identity()->Id));
+    EXPECT_EQ(V(fixtureecho.OwnId), V(app2.Source(0)->Id));
+
+    // One application's source is not another's destination.
+    EXPECT_EQ(app1.Echo(0, DG_CUSTOM, MSG_GET, fixtureecho), TWRC_SUCCESS);
+    EXPECT_EQ(app1.Call(app2.Source(0), DG_CUSTOM, FIXTURE_DAT_ECHO, MSG_GET, &fixtureecho), TWRC_FAILURE);
+    EXPECT_EQ(app1.DsmStatus(), TWCC_BADDEST);
+
+    ASSERT_EQ(app1.CloseDs(0), TWRC_SUCCESS);
+    EXPECT_EQ(app2.Echo(0, DG_CUSTOM, MSG_GET, fixtureecho), TWRC_SUCCESS);
+}
+
+TEST_F(DsmTest, TwunkIdentityGivesIdentityAndPath)
+{
+    App app;
+    ASSERT_EQ(app.OpenDsm(), TWRC_SUCCESS);
+    std::vector<TW_IDENTITY> vtwidentity = ListSources(app);
+    TW_TWUNKIDENTITY twtwunkidentity;
+    memset(&twtwunkidentity, 0, sizeof(twtwunkidentity));
+    twtwunkidentity.identity.Id = vtwidentity[3].Id;
+    ASSERT_EQ(app.Call(nullptr, DG_CONTROL, DAT_TWUNKIDENTITY, MSG_GET, &twtwunkidentity), TWRC_SUCCESS);
+    EXPECT_EQ(Name(twtwunkidentity.identity), "Fixture Beta");
+    EXPECT_EQ(std::string(twtwunkidentity.dsPath), FixtureFolder("sources") + "/vendor/beta.ds");
+
+    memset(&twtwunkidentity, 0, sizeof(twtwunkidentity));
+    twtwunkidentity.identity.Id = 987654321UL;
+    EXPECT_EQ(app.Call(nullptr, DG_CONTROL, DAT_TWUNKIDENTITY, MSG_GET, &twtwunkidentity), TWRC_FAILURE);
+    EXPECT_EQ(app.DsmStatus(), TWCC_NODS);
+    EXPECT_EQ(app.Call(nullptr, DG_CONTROL, DAT_TWUNKIDENTITY, MSG_GET, nullptr), TWRC_FAILURE);
+    EXPECT_EQ(app.DsmStatus(), TWCC_BADVALUE);
+}
+
+TEST_F(DsmTest, WithoutTheVariableTheFolderBesideTheDsmIsSearched)
+{
+    // A copy of the DSM with a "twain" folder beside it holding one source.
+    char szTemplate[] = "/tmp/dsmbesideXXXXXX";
+    ASSERT_NE(mkdtemp(szTemplate), nullptr);
+    std::filesystem::path pathRoot(szTemplate);
+    std::filesystem::create_directories(pathRoot / "twain" / "vendor");
+    std::filesystem::copy_file(DRAVO_SIM_DSM_PATH, pathRoot / "libtwaindsm.so");
+    std::filesystem::copy_file(FixtureFolder("sources") + "/alpha.ds", pathRoot / "twain" / "vendor" / "copy.ds");
+    unsetenv("TWAINDSM_SOURCES");
+
+    void* pvCopy = dlopen((pathRoot / "libtwaindsm.so").c_str(), RTLD_NOW | RTLD_LOCAL);
+    ASSERT_NE(pvCopy, nullptr) << dlerror();
+    DSMENTRYPROC pfnEntry = reinterpret_cast<DSMENTRYPROC>(dlsym(pvCopy, "DSM_Entry"));
+    ASSERT_NE(pfnEntry, nullptr);
+    ASSERT_NE(reinterpret_cast<void*>(pfnEntry), reinterpret_cast<void*>(Dsm::Get().pfnEntry));
+
+    TW_IDENTITY twApp;
+    memset(&twApp, 0, sizeof(twApp));
+    snprintf(twApp.ProductName, sizeof(twApp.ProductName), "Beside");
+    ASSERT_EQ(pfnEntry(&twApp, nullptr, DG_CONTROL, DAT_PARENT, MSG_OPENDSM, nullptr), TWRC_SUCCESS);
+    std::vector<std::string> vszPaths;
+    TW_TWUNKIDENTITY twtwunkidentity;
+    memset(&twtwunkidentity, 0, sizeof(twtwunkidentity));
+    TW_UINT16 twrc = pfnEntry(&twApp, nullptr, DG_CONTROL, DAT_IDENTITY, MSG_GETFIRST, &twtwunkidentity.identity);
+    while (twrc == TWRC_SUCCESS && vszPaths.size() < 100)
+    {
+        EXPECT_EQ(pfnEntry(&twApp, nullptr, DG_CONTROL, DAT_TWUNKIDENTITY, MSG_GET, &twtwunkidentity), TWRC_SUCCESS);
+        vszPaths.push_back(twtwunkidentity.dsPath);
+        memset(&twtwunkidentity, 0, sizeof(twtwunkidentity));
+        twrc = pfnEntry(&twApp, nullptr, DG_CONTROL, DAT_IDENTITY, MSG_GETNEXT, &twtwunkidentity.identity);
+    }
+    EXPECT_EQ(twrc, TWRC_ENDOFLIST);
+    EXPECT_EQ(pfnEntry(&twApp, nullptr, DG_CONTROL, DAT_PARENT, MSG_CLOSEDSM, nullptr), TWRC_SUCCESS);
+    dlclose(pvCopy);
+
+    // The standard folder may hold sources of this machine; the copy's own
+    // folder must have given exactly its one source.
+    std::string szBeside = (pathRoot / "twain").string() + "/";
+    size_t uBeside = 0;
+    for (const std::string& szPath : vszPaths)
+    {
+        if (szPath.compare(0, szBeside.size(), szBeside) == 0)
+        {
+            EXPECT_EQ(szPath, szBeside + "vendor/copy.ds");
+            ++uBeside;
+        }
+        else
+        {
+            EXPECT_EQ(szPath.compare(0, 21, "/usr/local/lib/twain/"), 0) << szPath;
+        }
+    }
+    EXPECT_EQ(uBeside, 1U);
+    std::filesystem::remove_all(pathRoot);
+}

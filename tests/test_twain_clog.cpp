@@ -1,0 +1,400 @@
+// Unit tests of the test log (CLog) and the test program's variables (CVar):
+// console echo, capture, the record file, the comparison with expected data.
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "clog.h"
+#include "e2e_run.h"
+#include "osservices.h"
+
+namespace
+{
+std::string ReadFile(const std::string &a_path)
+{
+    std::ifstream f(a_path, std::ios::binary);
+    std::stringstream ss;
+    ss << f.rdbuf();
+    return ss.str();
+}
+
+// Expected lines in the layout the shell keeps them.
+struct Expected
+{
+    std::vector<std::array<char, CLOG_DATALINESIZE>> lines;
+    explicit Expected(const std::vector<std::string> &a_lines)
+    {
+        for (const auto &l : a_lines)
+        {
+            std::array<char, CLOG_DATALINESIZE> a{};
+            snprintf(a.data(), a.size(), "%s", l.c_str());
+            lines.push_back(a);
+        }
+    }
+    const char (*Data() const)[CLOG_DATALINESIZE]
+    {
+        return reinterpret_cast<const char(*)[CLOG_DATALINESIZE]>(lines.data());
+    }
+    int Count() const { return static_cast<int>(lines.size()); }
+};
+
+// Every test gets a fresh log (console: standard output) and variables.
+class CLogTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        m_pvarSaved = g_pvar;
+        m_plogSaved = g_plog;
+        g_pvar = new CVar;
+        m_plog = new CLog(nullptr);
+        g_plog = m_plog;
+    }
+    void TearDown() override
+    {
+        delete m_plog;
+        delete g_pvar;
+        g_plog = m_plogSaved;
+        g_pvar = m_pvarSaved;
+    }
+    std::vector<std::string> Captured()
+    {
+        std::vector<std::string> v;
+        for (int ii = 0; ii < m_plog->DataCount(); ii++)
+            v.push_back(m_plog->DataLine(ii));
+        return v;
+    }
+    void Plain(const char *a_szText, ELOGSTS a_elogsts = ELOGSTS_PLAIN)
+    {
+        m_plog->Log(__FILE__, __LINE__, false, a_elogsts, CLOG_CODEPAGE, "%s", a_szText);
+    }
+    void Transcript(const char *a_szText)
+    {
+        m_plog->Log(__FILE__, __LINE__, true, ELOGSTS_PLAIN, CLOG_CODEPAGE, "%s", a_szText);
+    }
+
+    CLog *m_plog = nullptr;
+    CVar *m_pvarSaved = nullptr;
+    CLog *m_plogSaved = nullptr;
+    e2e::TempDir m_tmp;
+};
+} // namespace
+
+TEST_F(CLogTest, PlainLinesEchoWithPrefixesAndCrLf)
+{
+    testing::internal::CaptureStdout();
+    Plain("hello");
+    g_pvar->Set("ScriptName", "t1");
+    Plain("info", ELOGSTS_INFO);
+    Plain("warn", ELOGSTS_WARNING);
+    Plain("err", ELOGSTS_ERROR);
+    Plain("nofile", ELOGSTS_INFONOFILE);
+    m_plog->Log(__FILE__, __LINE__, false, ELOGSTS_PLAIN, CLOG_CODEPAGE, "%%%%error, %d", 7);
+    std::string out = testing::internal::GetCapturedStdout();
+    EXPECT_EQ(out, "hello\r\n"
+                   "DRAVO.INFO(t1):    info\r\n"
+                   "DRAVO.WARNING(t1): warn\r\n"
+                   "DRAVO.ERROR(t1):   err\r\n"
+                   "nofile\r\n"
+                   "%%error, 7\r\n");
+}
+
+TEST_F(CLogTest, ConsoleSwitchAndPrompt)
+{
+    testing::internal::CaptureStdout();
+    EXPECT_STREQ(m_plog->ConsoleGet(), "on");
+    m_plog->ConsoleSet("OFF");
+    EXPECT_STREQ(m_plog->ConsoleGet(), "off");
+    Plain("hidden");
+    m_plog->Prompt(__FILE__, __LINE__, false, ELOGSTS_PLAIN, CLOG_CODEPAGE, "tw%d>>> ", 0);
+    m_plog->ConsoleSet("On");
+    Plain("shown");
+    std::string out = testing::internal::GetCapturedStdout();
+    EXPECT_EQ(out, "tw0>>> shown\r\n");
+
+    testing::internal::CaptureStderr();
+    m_plog->ConsoleSet("maybe");
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "must specify on or off...\r\n");
+    EXPECT_STREQ(m_plog->ConsoleGet(), "on");
+}
+
+TEST_F(CLogTest, DataCaptureKeepsPlainLinesWithoutLineEnd)
+{
+    m_plog->ConsoleSet("off");
+    Plain("before");
+    m_plog->DataSet("on");
+    g_pvar->Set("ScriptName", "s");
+    Plain("one");
+    Plain("two", ELOGSTS_ERROR);
+    m_plog->DataSet("off");
+    Plain("after");
+    EXPECT_EQ(Captured(), (std::vector<std::string>{"one", "DRAVO.ERROR(s):   two"}));
+    // "on" again empties the area.
+    m_plog->DataSet("on");
+    EXPECT_EQ(m_plog->DataCount(), 0);
+    // A severity-5 line with no script running has empty parentheses.
+    g_pvar->Set("ScriptName", "");
+    Plain("x", ELOGSTS_ERROR);
+    EXPECT_EQ(Captured(), (std::vector<std::string>{"DRAVO.ERROR():   x"}));
+}
+
+TEST_F(CLogTest, OverlongLinesLeaveEmptyCaptureLines)
+{
+    m_plog->ConsoleSet("off");
+    m_plog->DataSet("on");
+    std::string l255(255, 'a');
+    std::string l256(256, 'b');
+    Plain(l255.c_str());
+    Plain(l256.c_str());
+    Plain("next");
+    EXPECT_EQ(Captured(), (std::vector<std::string>{l255, "", "next"}));
+}
+
+TEST_F(CLogTest, CaptureStopsAtItsSizeAndTheComparisonFails)
+{
+    m_plog->ConsoleSet("off");
+    m_plog->DataSet("on");
+    testing::internal::CaptureStderr();
+    for (int ii = 0; ii < CLOG_DATALINES + 5; ii++)
+        Plain("line");
+    std::string err = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(m_plog->DataCount(), CLOG_DATALINES);
+    EXPECT_EQ(e2e::Count(err, "data capture is full"), 1);
+
+    std::vector<std::string> lines(CLOG_DATALINES, "line");
+    Expected expected(lines);
+    testing::internal::CaptureStdout();
+    m_plog->ConsoleSet("on");
+    EXPECT_GE(m_plog->DataCompare(expected.Data(), expected.Count()), 0);
+    testing::internal::GetCapturedStdout();
+}
+
+TEST_F(CLogTest, TranscriptWithoutRecordFileLeavesNoTrace)
+{
+    m_plog->DataSet("on");
+    testing::internal::CaptureStdout();
+    Transcript("echo hi");
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
+    EXPECT_EQ(m_plog->DataCount(), 0);
+}
+
+TEST_F(CLogTest, RecordFileHoldsTranscriptAndDataBlock)
+{
+    std::string name = m_tmp.File("rec");
+    m_plog->ConsoleSet("off");
+    m_plog->DataSet("on");
+    Plain("stale line");
+    m_plog->RecordSet("on", name.c_str());
+    // A recording starts a fresh capture.
+    EXPECT_EQ(m_plog->DataCount(), 0);
+    Transcript("echo hi");
+    Plain("hi");
+    Transcript("log record off");
+    m_plog->RecordSet("off", nullptr);
+    EXPECT_FALSE(m_tmp.Exists("rec"));
+    EXPECT_EQ(ReadFile(name + ".txt"), "log data on\r\n"
+                                       "echo hi\r\n"
+                                       "log data off\r\n"
+                                       "log compare\r\n"
+                                       "datadatadata\r\n"
+                                       "tw>>> echo hi\r\n"
+                                       "hi\r\n"
+                                       "tw>>> log data off\r\n"
+                                       "datadatadata\r\n");
+    // The capture stopped with the recording.
+    Plain("later");
+    EXPECT_EQ(m_plog->DataCount(), 3);
+}
+
+TEST_F(CLogTest, RecordFileNames)
+{
+    std::string middle = m_tmp.File("a.txt.keep");
+    m_plog->RecordSet("on", middle.c_str());
+    m_plog->RecordSet("off", nullptr);
+    EXPECT_TRUE(m_tmp.Exists("a.txt.keep"));
+    EXPECT_FALSE(m_tmp.Exists("a.txt.keep.txt"));
+
+    std::string twain = m_tmp.File("b.twain");
+    m_plog->RecordSet("on", twain.c_str());
+    m_plog->RecordSet("off", nullptr);
+    EXPECT_TRUE(m_tmp.Exists("b.twain"));
+}
+
+TEST_F(CLogTest, TranscriptIsCapturedWhileDataCaptureIsOff)
+{
+    std::string name = m_tmp.File("r2.txt");
+    m_plog->ConsoleSet("off");
+    m_plog->RecordSet("on", name.c_str());
+    m_plog->DataSet("off");
+    Transcript("cmd");
+    Plain("output");
+    std::string longCommand(250, 'c');
+    Transcript(longCommand.c_str());
+    EXPECT_EQ(Captured(), (std::vector<std::string>{"tw>>> cmd", "tw>>> "}));
+    m_plog->RecordSet("off", nullptr);
+}
+
+TEST_F(CLogTest, RecordUsageErrorsGoToStandardError)
+{
+    std::string name = m_tmp.File("r3");
+    testing::internal::CaptureStderr();
+    m_plog->RecordSet("on", nullptr);
+    m_plog->RecordSet("off", nullptr);
+    m_plog->RecordSet("sideways", nullptr);
+    m_plog->RecordSet("on", name.c_str());
+    m_plog->RecordSet("on", name.c_str());
+    m_plog->RecordSet("off", nullptr);
+    m_plog->RecordSet("on", (m_tmp.File("missing-folder") + "/x").c_str());
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "must specify a filename...\r\n"
+                                                      "record isn't running...\r\n"
+                                                      "must specify on or off...\r\n"
+                                                      "recording is already on...\r\n"
+                                                      "unable to create file...\r\n");
+}
+
+TEST_F(CLogTest, StatusReportsTheThreeSwitches)
+{
+    std::string name = m_tmp.File("r4");
+    m_plog->ConsoleSet("off");
+    m_plog->RecordSet("on", name.c_str());
+    testing::internal::CaptureStderr();
+    m_plog->Status();
+    m_plog->RecordSet("off", nullptr);
+    m_plog->Status();
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "Console output is off...\r\n"
+                                                      "Data save is on...\r\n"
+                                                      "Recording is on...\r\n"
+                                                      "Console output is off...\r\n"
+                                                      "Data save is off...\r\n"
+                                                      "Recording is off...\r\n");
+}
+
+TEST_F(CLogTest, DataCompareAgreesIgnoringCase)
+{
+    m_plog->ConsoleSet("off");
+    m_plog->DataSet("on");
+    Plain("Alpha");
+    Plain("beta");
+    Expected expected({"alpha", "BETA"});
+    EXPECT_EQ(m_plog->DataCompare(expected.Data(), expected.Count()), -1);
+}
+
+TEST_F(CLogTest, DataCompareReportsTheFirstDifference)
+{
+    m_plog->ConsoleSet("off");
+    m_plog->DataSet("on");
+    Plain("same");
+    Plain("got this");
+    m_plog->DataSet("off");
+    m_plog->ConsoleSet("on");
+    Expected expected({"same", "wanted that"});
+    testing::internal::CaptureStdout();
+    EXPECT_EQ(m_plog->DataCompare(expected.Data(), expected.Count()), 1);
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "Fail at line 1\r\n"
+                                                      "Got:      <got this>\r\n"
+                                                      "Expected: <wanted that>\r\n");
+}
+
+TEST_F(CLogTest, DataCompareFailsOnMissingOrExtraLines)
+{
+    m_plog->ConsoleSet("off");
+    m_plog->DataSet("on");
+    Plain("one");
+    Plain("two");
+    m_plog->DataSet("off");
+    m_plog->ConsoleSet("on");
+
+    Expected shorter({"one"});
+    testing::internal::CaptureStdout();
+    EXPECT_EQ(m_plog->DataCompare(shorter.Data(), shorter.Count()), 1);
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "Fail at line 1\r\n"
+                                                      "Got:      <two>\r\n"
+                                                      "Expected: <>\r\n");
+
+    Expected longer({"one", "two", "three"});
+    testing::internal::CaptureStdout();
+    EXPECT_EQ(m_plog->DataCompare(longer.Data(), longer.Count()), 2);
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "Fail at line 2\r\n"
+                                                      "Got:      <>\r\n"
+                                                      "Expected: <three>\r\n");
+}
+
+TEST_F(CLogTest, DataCompareWithoutExpectedDataFails)
+{
+    m_plog->DataSet("on");
+    testing::internal::CaptureStdout();
+    EXPECT_EQ(m_plog->DataCompare(nullptr, 0), 0);
+    Expected none({});
+    EXPECT_EQ(m_plog->DataCompare(none.Data(), 0), 0);
+    std::string out = testing::internal::GetCapturedStdout();
+    EXPECT_EQ(e2e::Count(out, "Fail: there is no expected data to compare with..."), 2);
+}
+
+TEST_F(CLogTest, DataCompareMatchesARecordingWithItsReplay)
+{
+    // The capture of a replay shows the prompt with its TWAIN state and the
+    // script name in the prefixes; the recording has neither.
+    m_plog->ConsoleSet("off");
+    m_plog->DataSet("on");
+    g_pvar->Set("ScriptName", "replay");
+    Plain("tw3>>> dsmopen");
+    Plain("said", ELOGSTS_WARNING);
+    Plain("tw0>>> log data off");
+    Expected expected({"tw>>> dsmopen", "DRAVO.WARNING(): said", "tw>>> log data off"});
+    EXPECT_EQ(m_plog->DataCompare(expected.Data(), expected.Count()), -1);
+
+    // A different command still differs.
+    Expected other({"tw>>> dsmclose", "DRAVO.WARNING(): said", "tw>>> log data off"});
+    m_plog->ConsoleSet("off");
+    EXPECT_EQ(m_plog->DataCompare(other.Data(), other.Count()), 0);
+}
+
+TEST(CVarTest, InitialValuesSetGetAndDisp)
+{
+    CVar *pvarSaved = g_pvar;
+    CLog *plogSaved = g_plog;
+    CVar var;
+    CLog log(nullptr);
+    g_plog = &log;
+    g_pvar = &var;
+
+    EXPECT_STREQ(var.Get("autodatstatus", false), "true");
+    EXPECT_STREQ(var.Get("ScriptName", false), "");
+    EXPECT_EQ(var.Get("nosuchkey", true), nullptr);
+
+    EXPECT_EQ(var.Set("PRODUCTNAME", "scanner one"), 0);
+    EXPECT_STREQ(var.Get("ProductName", false), "scanner one");
+    // A value that does not fit keeps the old one, and the key still counts.
+    EXPECT_EQ(var.Set("productname", std::string(32, 'x').c_str()), 0);
+    EXPECT_STREQ(var.Get("ProductName", false), "scanner one");
+    EXPECT_EQ(var.Set("productname", std::string(31, 'y').c_str()), 0);
+    EXPECT_STREQ(var.Get("ProductName", false), std::string(31, 'y').c_str());
+    EXPECT_EQ(var.Set("color", "blue"), 1);
+
+    var.Set("Language", "TWLG_FRENCH");
+    var.Set("ProtocolVersion", "2.4");
+    var.Set("ScriptName", "s.txt");
+    var.Set("ProductName", "p");
+    testing::internal::CaptureStdout();
+    var.Disp(nullptr);
+    var.Disp("");
+    var.Disp("protocolversion");
+    var.Disp("nothing");
+    std::string out = testing::internal::GetCapturedStdout();
+    const char *szAll = "Language=TWLG_FRENCH\r\n"
+                        "ProductName=p\r\n"
+                        "ProtocolVersion=2.4\r\n"
+                        "ScriptName=s.txt\r\n"
+                        "AutoDatStatus=true\r\n";
+    EXPECT_EQ(out, std::string(szAll) + szAll + "ProtocolVersion=2.4\r\nValue not found <nothing>...\r\n");
+
+    g_plog = plogSaved;
+    g_pvar = pvarSaved;
+}

@@ -1,0 +1,268 @@
+// test_twain_defs.cpp
+// The TWAIN definitions of this build: the helpers every component shares,
+// unaligned access to packed structures, and the agreement between the
+// constants of twaindefs.h and the values of the symbol table.
+
+#include <gtest/gtest.h>
+
+#include <cctype>
+#include <cstring>
+#include <map>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "twaindefs.h"
+#include "test_twain_lookup_support.h"
+
+TEST(TwainDefs, ItemSizesByType)
+{
+    struct { unsigned type; size_t size; } const aSizes[] = {
+        { TWTY_INT8, 1 }, { TWTY_INT16, 2 }, { TWTY_INT32, 8 }, { TWTY_UINT8, 1 }, { TWTY_UINT16, 2 },
+        { TWTY_UINT32, 8 }, { TWTY_BOOL, 2 }, { TWTY_FIX32, 4 }, { TWTY_FRAME, 16 }, { TWTY_STR32, 34 },
+        { TWTY_STR64, 66 }, { TWTY_STR128, 130 }, { TWTY_STR255, 256 }, { TWTY_STR1024, 1026 },
+        { TWTY_FRAMEANGLE, 24 }, { 0x10, 0 }, { 0x7FFF, 0 }, { 0x8002, 0 },
+    };
+    for (const auto& s : aSizes)
+    {
+        EXPECT_EQ(TwItemSize(s.type), s.size) << "type 0x" << std::hex << s.type;
+    }
+    EXPECT_EQ(TwItemSize(TWTY_FRAMEANGLE), sizeof(TW_FRAMEANGLE));
+    EXPECT_EQ(TwItemSize(TWTY_FRAME), sizeof(TW_FRAME));
+}
+
+TEST(TwainDefs, Fix32FromAndToNumbers)
+{
+    TW_FIX32 fix = { 1, 32768 };
+    EXPECT_DOUBLE_EQ(TwFix32ToDouble(fix), 1.5);
+    fix = { -2, 0 };
+    EXPECT_DOUBLE_EQ(TwFix32ToDouble(fix), -2.0);
+    fix = { 8, 0x8000 };
+    EXPECT_DOUBLE_EQ(TwFix32ToDouble(fix), 8.5);
+
+    fix = TwDoubleToFix32(300.0);
+    EXPECT_EQ(fix.Whole, 300);
+    EXPECT_EQ(fix.Frac, 0);
+    fix = TwDoubleToFix32(100.25);
+    EXPECT_EQ(fix.Whole, 100);
+    EXPECT_EQ(fix.Frac, 16384);
+    fix = TwDoubleToFix32(0.999999);                    // truncated, not rounded
+    EXPECT_EQ(fix.Whole, 0);
+    EXPECT_EQ(fix.Frac, 65535);
+    fix = TwDoubleToFix32(-7.0);
+    EXPECT_EQ(fix.Whole, -7);
+    EXPECT_EQ(fix.Frac, 0);
+    // The whole part is truncated toward zero; the fraction keeps the sign of
+    // the value in its 16-bit pattern.
+    fix = TwDoubleToFix32(-1.5);
+    EXPECT_EQ(fix.Whole, -1);
+    EXPECT_EQ(fix.Frac, 0x8000);
+    // Out of range and not a number.
+    fix = TwDoubleToFix32(1e9);
+    EXPECT_EQ(fix.Whole, 32767);
+    fix = TwDoubleToFix32(-1e9);
+    EXPECT_EQ(fix.Whole, -32768);
+    EXPECT_EQ(fix.Frac, 0);
+    fix = TwDoubleToFix32(std::nan(""));
+    EXPECT_EQ(fix.Whole, 0);
+    EXPECT_EQ(fix.Frac, 0);
+
+    // The packed 32-bit item: Whole in the low half, Frac in the high half.
+    fix = { 1, 0x8000 };
+    EXPECT_EQ(TwFix32ToU32(fix), 0x80000001UL);
+    TW_FIX32 fixBack = TwU32ToFix32(0x80000001UL);
+    EXPECT_EQ(fixBack.Whole, 1);
+    EXPECT_EQ(fixBack.Frac, 0x8000);
+}
+
+// Items of an enumeration start at byte 26, so 8-byte items sit at
+// addresses that are not multiples of 8: the helpers copy them safely.
+TEST(TwainDefs, UnalignedItemsOfAnEnumeration)
+{
+    alignas(8) unsigned char abContainer[26 + 4 * 8 + 1] = {};
+    unsigned char* pbBase = abContainer + 1;     // misaligned even for the container itself
+    TwSetU16(pbBase, TWTY_UINT32);
+    TwSetU32(pbBase + offsetof(TW_ENUMERATION, NumItems), 4);
+    TwSetU32(pbBase + offsetof(TW_ENUMERATION, CurrentIndex), 2);
+    for (int ii = 0; ii < 4; ii++)
+    {
+        TwSetU32(pbBase + offsetof(TW_ENUMERATION, ItemList) + ii * TwItemSize(TWTY_UINT32), 0x10000000UL * (ii + 1) + ii);
+    }
+    EXPECT_EQ(TwGetU16(pbBase), TWTY_UINT32);
+    EXPECT_EQ(TwGetU32(pbBase + offsetof(TW_ENUMERATION, NumItems)), 4UL);
+    EXPECT_EQ(TwGetU32(pbBase + offsetof(TW_ENUMERATION, CurrentIndex)), 2UL);
+    EXPECT_EQ(TwGetU32(pbBase + 26 + 3 * 8), 0x40000003UL);
+    // Byte order of the item: little-endian, low half first.
+    EXPECT_EQ(pbBase[26 + 8], 0x01);
+    EXPECT_EQ(pbBase[26 + 8 + 3], 0x20);
+
+    TwSetI32(pbBase + 26, -5);
+    EXPECT_EQ(TwGetI32(pbBase + 26), -5L);
+    TW_FIX32 fix = { -3, 7 };
+    TwSetFix32(pbBase + 27, fix);
+    EXPECT_EQ(TwGetFix32(pbBase + 27).Whole, -3);
+    EXPECT_EQ(TwGetFix32(pbBase + 27).Frac, 7);
+    int iTarget = 0;
+    TwSetPtr(pbBase + 3, &iTarget);
+    EXPECT_EQ(TwGetPtr(pbBase + 3), &iTarget);
+}
+
+// The structures read field by field through their documented offsets.
+TEST(TwainDefs, FieldsSitAtTheirOffsets)
+{
+    TW_IDENTITY twidentity;
+    memset(&twidentity, 0, sizeof(twidentity));
+    twidentity.SupportedGroups = DF_APP2 | DG_CONTROL | DG_IMAGE;
+    twidentity.Id = 0x0102030405060708UL;
+    strcpy(twidentity.ProductName, "Dravo #0");
+    const unsigned char* pb = reinterpret_cast<const unsigned char*>(&twidentity);
+    EXPECT_EQ(TwGetU32(pb + 54), 0x20000003UL);
+    EXPECT_EQ(pb[0], 0x08);
+    EXPECT_STREQ(reinterpret_cast<const char*>(pb + 130), "Dravo #0");
+
+    TW_DEVICEEVENT twdeviceevent;
+    memset(&twdeviceevent, 0, sizeof(twdeviceevent));
+    twdeviceevent.Event = TWDE_LAMPWARMUP;
+    twdeviceevent.TimeBeforeFirstCapture = 1234;
+    pb = reinterpret_cast<const unsigned char*>(&twdeviceevent);
+    EXPECT_EQ(TwGetU32(pb), 0x8002UL);
+    EXPECT_EQ(TwGetU32(pb + 306), 1234UL);
+
+    TW_ONEVALUE twonevalue;
+    twonevalue.ItemType = TWTY_FIX32;
+    twonevalue.Item = TwFix32ToU32(TwDoubleToFix32(2.5));
+    pb = reinterpret_cast<const unsigned char*>(&twonevalue);
+    EXPECT_EQ(TwFix32ToDouble(TwGetFix32(pb + 2)), 2.5);
+}
+
+// ---------------------------------------------------------------------------
+// twaindefs.h against the symbol table
+// ---------------------------------------------------------------------------
+namespace
+{
+
+// The "#define NAME VALUE" lines of the header with a number or the name of
+// an earlier one as value, as their 32-bit patterns.
+std::map<std::string, uint32_t> HeaderConstants()
+{
+    std::map<std::string, uint32_t> mapValues;
+    std::istringstream in(lookuptest::ReadFile(std::string(DRAVO_SOURCE_DIR) + "/twain/twaindefs.h"));
+    std::string szLine;
+    while (std::getline(in, szLine))
+    {
+        std::istringstream words(szLine);
+        std::string szDefine, szName, szValue;
+        if (!(words >> szDefine >> szName >> szValue) || (szDefine != "#define"))
+        {
+            continue;
+        }
+        // "(-1)" and "0x8000UL"
+        std::string sz;
+        for (char c : szValue)
+        {
+            if ((c != '(') && (c != ')'))
+            {
+                sz += c;
+            }
+        }
+        while (!sz.empty() && ((sz.back() == 'U') || (sz.back() == 'L')))
+        {
+            sz.pop_back();
+        }
+        if (sz.empty())
+        {
+            continue;
+        }
+        if (std::isalpha(static_cast<unsigned char>(sz[0])) || (sz[0] == '_'))
+        {
+            auto it = mapValues.find(sz);
+            if (it != mapValues.end())
+            {
+                mapValues[szName] = it->second;
+            }
+            continue;
+        }
+        char* szEnd = nullptr;
+        long long ll = std::strtoll(sz.c_str(), &szEnd, 0);
+        if ((szEnd != nullptr) && (*szEnd == '\0'))
+        {
+            mapValues[szName] = static_cast<uint32_t>(ll);
+        }
+    }
+    return mapValues;
+}
+
+} // namespace
+
+TEST(TwainDefs, HeaderReaderSeesTheCompiledValues)
+{
+    std::map<std::string, uint32_t> mapValues = HeaderConstants();
+    struct { const char* name; uint32_t value; } const aCompiled[] = {
+        { "TWRC_BUSY", TWRC_BUSY }, { "DF_APP2", DF_APP2 }, { "TWLG_USERLOCALE", static_cast<uint32_t>(TWLG_USERLOCALE) },
+        { "TWIF_TEXT", TWIF_TEXT }, { "TWOR_LANDSCAPE", TWOR_LANDSCAPE }, { "ICAP_XRESOLUTION", ICAP_XRESOLUTION },
+        { "TWON_DONTCARE32", static_cast<uint32_t>(TWON_DONTCARE32) }, { "TWBP_DISABLE", static_cast<uint32_t>(TWBP_DISABLE) },
+        { "DAT_STATUSRAW", DAT_STATUSRAW }, { "TWEI_HDR_ENDOFSHEET", TWEI_HDR_ENDOFSHEET },
+    };
+    for (const auto& c : aCompiled)
+    {
+        ASSERT_TRUE(mapValues.count(c.name)) << c.name;
+        EXPECT_EQ(mapValues[c.name], c.value) << c.name;
+    }
+}
+
+TEST(TwainDefs, HeaderConstantsEqualTheSymbolTable)
+{
+    std::vector<lookuptab::Record> records;
+    std::string szError;
+    ASSERT_TRUE(lookuptest::SourceTable(records, szError)) << szError;
+    std::map<std::string, uint32_t> mapHeader = HeaderConstants();
+
+    // Every symbol both know: the first value in table order equals the header's,
+    // and a symbol repeated across capabilities keeps its value.
+    std::map<std::string, uint32_t> mapFirst;
+    size_t nCompared = 0;
+    for (const lookuptab::Record& r : records)
+    {
+        for (const lookuptab::Value& v : r.values)
+        {
+            auto itFirst = mapFirst.find(v.symbol);
+            if (itFirst == mapFirst.end())
+            {
+                mapFirst[v.symbol] = v.value;
+                auto it = mapHeader.find(v.symbol);
+                if (it != mapHeader.end())
+                {
+                    EXPECT_EQ(v.value, it->second) << v.symbol << " in " << r.name;
+                    nCompared++;
+                }
+            }
+            else if (!r.family)
+            {
+                EXPECT_EQ(v.value, itFirst->second) << v.symbol << " in " << r.name;
+            }
+        }
+    }
+    EXPECT_GT(nCompared, 600u);
+
+    // Every capability of the table is in the header with the same id, and
+    // every capability of the header below the custom range is in the table.
+    std::map<std::string, uint32_t> mapCaps;
+    for (const lookuptab::Record& r : records)
+    {
+        if (r.family)
+        {
+            continue;
+        }
+        mapCaps[r.name] = r.id;
+        auto it = mapHeader.find(r.name);
+        ASSERT_NE(it, mapHeader.end()) << r.name << " is not in twaindefs.h";
+        EXPECT_EQ(r.id, it->second) << r.name;
+    }
+    for (const auto& kv : mapHeader)
+    {
+        if (lookuptab::IsCapabilityName(kv.first) && (kv.first != "CAP_CUSTOMBASE") && (kv.first != "CAP_SUPPORTEDCAPSEXT"))
+        {
+            EXPECT_TRUE(mapCaps.count(kv.first)) << kv.first << " is not in the table";
+        }
+    }
+}

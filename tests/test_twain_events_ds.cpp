@@ -1,0 +1,359 @@
+// test_twain_events_ds.cpp
+// Opening and closing a Data Source, the camera walks, the three reset
+// strategies and the roll-back ladder, on a connection wired to a scripted
+// DSM entry point: which triplets go out, what the caller gets back, what
+// is printed, and that every container the source returns is freed.
+#include <gtest/gtest.h>
+
+#include "clookup.h"
+#include "test_twain_events_fake.h"
+
+namespace
+{
+
+typedef std::vector<std::pair<TW_UINT16, TW_UINT16>> Triplets;
+
+class TwainDsTest : public testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(m_env.HaveLookup()) << "the symbol table (tools/lookup.xml) is not built";
+        Fake().Reset();
+        m_ptwainimpl = MakeTwainImpl("1.9");
+        FakeConnect(m_ptwainimpl.get(), ETWSTATE_DSOPEN);
+        m_log.Clear();
+    }
+    void TearDown() override
+    {
+        m_ptwainimpl.reset();
+        Fake().Reset();
+    }
+    std::vector<std::string> Lines()
+    {
+        return m_log.Lines();
+    }
+
+    TwainTestEnv m_env;
+    TwainTestLog m_log;
+    std::unique_ptr<CTwainImpl> m_ptwainimpl;
+};
+
+// ---------------------------------------------------------------------------
+// DSOpen and DSClose
+// ---------------------------------------------------------------------------
+class TwainDsOpenTest : public TwainDsTest
+{
+protected:
+    void SetUp() override
+    {
+        TwainDsTest::SetUp();
+        m_ptwainimpl->SetTwState(ETWSTATE_DSMOPEN);
+        memset(&m_ptwainimpl->m_twidentityDs, 0, sizeof(m_ptwainimpl->m_twidentityDs));
+        TW_IDENTITY &twidentity = Fake().twidentityOpened;
+        twidentity.Id = 42;
+        twidentity.Version.MajorNum = 3;
+        twidentity.Version.MinorNum = 1;
+        twidentity.Version.Language = TWLG_ENGLISH_USA;
+        snprintf(twidentity.Version.Info, sizeof(twidentity.Version.Info), "%s", "ZAV v2.4 sim");
+        twidentity.ProtocolMajor = 2;
+        twidentity.ProtocolMinor = 3;
+        twidentity.SupportedGroups = DG_CONTROL | DG_IMAGE | DF_DS2;
+        snprintf(twidentity.ProductName, sizeof(twidentity.ProductName), "%s", "Sim Scanner");
+    }
+};
+
+TEST_F(TwainDsOpenTest, OpensRegistersTheCallbackAndMovesToState4)
+{
+    EXPECT_EQ(m_ptwainimpl->DSOpen("Sim Scanner"), TWRC_SUCCESS);
+    Triplets atExpected = {{DAT_IDENTITY, MSG_OPENDS}, {DAT_CALLBACK, MSG_REGISTER_CALLBACK}};
+    EXPECT_EQ(Fake().Triplets(), atExpected);
+    EXPECT_FALSE(Fake().acalls[0].blDest) << "the DSM opens the source itself";
+    EXPECT_TRUE(Fake().acalls[1].blDest) << "the callback is registered for the source";
+    EXPECT_EQ(Fake().pvCallbackProc, reinterpret_cast<TW_MEMREF>(&CTwainImpl::TwnCallBackProc));
+    EXPECT_EQ(m_ptwainimpl->GetTwState(), ETWSTATE_DSOPEN);
+    EXPECT_EQ(m_ptwainimpl->m_twidentityDs.Id, 42u);
+    EXPECT_EQ(Lines(), std::vector<std::string>{"Sim Scanner ver=3.1 twn=2.3 grp=DS2,IMAGE,CONTROL"});
+    EXPECT_TRUE(m_ptwainimpl->m_plookup->GetCustomValues());
+    EXPECT_FALSE(m_ptwainimpl->m_blBothAbove201) << "the application speaks 1.9";
+}
+
+TEST_F(TwainDsOpenTest, TheCustomValuesFollowTheLastOpenedSource)
+{
+    m_ptwainimpl->m_plookup->SetCustomValues(true);
+    snprintf(Fake().twidentityOpened.Version.Info, sizeof(TW_STR32), "%s", "sim ZAV v2.4");
+    EXPECT_EQ(m_ptwainimpl->DSOpen(nullptr), TWRC_SUCCESS);
+    EXPECT_FALSE(m_ptwainimpl->m_plookup->GetCustomValues()) << "only a leading ZAV v counts";
+}
+
+TEST_F(TwainDsOpenTest, BothSidesAbove201OnlyWhenBothAre)
+{
+    auto ptwainimpl23 = MakeTwainImpl("2.3");
+    FakeConnect(ptwainimpl23.get(), ETWSTATE_DSMOPEN);
+    memset(&ptwainimpl23->m_twidentityDs, 0, sizeof(TW_IDENTITY));
+    EXPECT_EQ(ptwainimpl23->DSOpen(nullptr), TWRC_SUCCESS);
+    EXPECT_TRUE(ptwainimpl23->m_blBothAbove201);
+    ptwainimpl23->SetTwState(ETWSTATE_DSMOPEN);
+    Fake().twidentityOpened.ProtocolMinor = 1;   // 2.1 is not above 2.01
+    EXPECT_EQ(ptwainimpl23->DSOpen(nullptr), TWRC_SUCCESS);
+    EXPECT_FALSE(ptwainimpl23->m_blBothAbove201);
+}
+
+TEST_F(TwainDsOpenTest, AProtocol2ApplicationFetchesTheDsmMemoryFunctionsFirst)
+{
+    auto ptwainimpl2 = MakeTwainImpl("2.0");
+    FakeConnect(ptwainimpl2.get(), ETWSTATE_DSMOPEN);
+    memset(&ptwainimpl2->m_twentrypoint, 0, sizeof(TW_ENTRYPOINT));
+    ptwainimpl2->m_twidentityApp.SupportedGroups = DG_CONTROL | DG_IMAGE | DF_APP2 | DF_DSM2;
+    EXPECT_EQ(ptwainimpl2->DSOpen(nullptr), TWRC_SUCCESS);
+    ASSERT_FALSE(Fake().acalls.empty());
+    EXPECT_EQ(Fake().acalls[0].twdat, DAT_ENTRYPOINT);
+    EXPECT_EQ(Fake().acalls[0].twmsg, MSG_GET);
+    EXPECT_EQ(ptwainimpl2->m_twentrypoint.Size, 48u);
+    EXPECT_EQ(ptwainimpl2->m_twentrypoint.DSM_MemFree, &FakeMemFree);
+}
+
+TEST_F(TwainDsOpenTest, AnEmptyIdentityOpensTheDefaultAndANameReplacesTheChoice)
+{
+    // Chosen with dsmset, then opened by name: the name wins.
+    m_ptwainimpl->m_twidentityDs.Id = 9;
+    snprintf(m_ptwainimpl->m_twidentityDs.ProductName, sizeof(TW_STR32), "%s", "Chosen");
+    Fake().twrcOpen = TWRC_FAILURE;
+    EXPECT_EQ(m_ptwainimpl->DSOpen("A name far too long for the thirty-four byte field"), TWRC_FAILURE);
+    EXPECT_EQ(m_ptwainimpl->m_twidentityDs.Id, 0u);
+    EXPECT_STREQ(m_ptwainimpl->m_twidentityDs.ProductName, "A name far too long for the thirt")
+        << "a long name is cut, never dropped (an empty name would open the default source)";
+    EXPECT_EQ(m_ptwainimpl->GetTwState(), ETWSTATE_DSMOPEN);
+    EXPECT_EQ(Fake().Count(DAT_CALLBACK, MSG_REGISTER_CALLBACK), 0);
+}
+
+TEST_F(TwainDsOpenTest, OpenIsRefusedOutsideState3)
+{
+    m_ptwainimpl->SetTwState(ETWSTATE_DSOPEN);
+    EXPECT_EQ(m_ptwainimpl->DSOpen(nullptr), TWRC_FAILURE);
+    EXPECT_TRUE(Fake().acalls.empty());
+}
+
+TEST_F(TwainDsOpenTest, ARefusedCallbackClosesTheSourceAgain)
+{
+    Fake().twrcCallback = TWRC_FAILURE;
+    EXPECT_EQ(m_ptwainimpl->DSOpen(nullptr), TWRC_FAILURE);
+    Triplets atExpected = {
+        {DAT_IDENTITY, MSG_OPENDS}, {DAT_CALLBACK, MSG_REGISTER_CALLBACK}, {DAT_IDENTITY, MSG_CLOSEDS}};
+    EXPECT_EQ(Fake().Triplets(), atExpected);
+    EXPECT_EQ(m_ptwainimpl->GetTwState(), ETWSTATE_DSMOPEN);
+    EXPECT_EQ(m_ptwainimpl->m_twrcLast, TWRC_FAILURE) << "the failing registration stays the last code";
+}
+
+TEST_F(TwainDsOpenTest, TheFacadePrintsTheCodesOfARefusedOpen)
+{
+    Fake().twrcOpen = TWRC_FAILURE;
+    Fake().twccStatus = TWCC_NODS;
+    // The facade cannot be wired to the fake: reproduce its failure path.
+    TW_UINT16 twrc = m_ptwainimpl->DSOpen("Nothing");
+    char szTwrc[64];
+    char szTwcc[64];
+    m_ptwainimpl->GetStatusStrings(twrc, 0, szTwrc, sizeof(szTwrc), szTwcc, sizeof(szTwcc), true);
+    EXPECT_STREQ(szTwrc, "TWRC_FAILURE");
+    EXPECT_STREQ(szTwcc, "TWCC_NODS");
+}
+
+TEST_F(TwainDsTest, CloseGoesBackToState3AndPassesTheSourceOnlyWhenAsked)
+{
+    EXPECT_EQ(m_ptwainimpl->DSClose(nullptr), TWRC_SUCCESS);
+    EXPECT_EQ(m_ptwainimpl->GetTwState(), ETWSTATE_DSMOPEN);
+    m_ptwainimpl->SetTwState(ETWSTATE_DSOPEN);
+    TwainWords words({"dsclose", "dest"});
+    EXPECT_EQ(m_ptwainimpl->DSClose(words), TWRC_SUCCESS);
+    ASSERT_EQ(Fake().acalls.size(), 2u);
+    EXPECT_FALSE(Fake().acalls[0].blDest);
+    EXPECT_TRUE(Fake().acalls[1].blDest);
+    EXPECT_EQ(Fake().acalls[1].twmsg, MSG_CLOSEDS);
+
+    m_ptwainimpl->m_twidentityDs.Id = 0;
+    EXPECT_EQ(m_ptwainimpl->DSClose(nullptr), TWRC_FAILURE);
+    EXPECT_EQ(Fake().acalls.size(), 2u) << "no source: nothing is sent";
+}
+
+// ---------------------------------------------------------------------------
+// Cameras
+// ---------------------------------------------------------------------------
+TEST_F(TwainDsTest, TheFileSystemWalkVisitsEveryCameraAndChangesIntoIt)
+{
+    Fake().aszFiles = {"/camera", "/camera2"};
+    char szCamera[64];
+    EXPECT_EQ(m_ptwainimpl->FirstCamera(szCamera, sizeof(szCamera)), TWRC_SUCCESS);
+    EXPECT_STREQ(szCamera, "/camera");
+    EXPECT_STREQ(m_ptwainimpl->m_twfilesystem.InputName, "/camera");
+    EXPECT_EQ(m_ptwainimpl->NextCamera(szCamera, sizeof(szCamera)), TWRC_SUCCESS);
+    EXPECT_STREQ(szCamera, "/camera2");
+    EXPECT_EQ(m_ptwainimpl->NextCamera(szCamera, sizeof(szCamera)), TWRC_XFERDONE);
+    Triplets atExpected = {{DAT_FILESYSTEM, MSG_GETFIRSTFILE}, {DAT_FILESYSTEM, MSG_CHANGEDIRECTORY},
+                           {DAT_FILESYSTEM, MSG_GETNEXTFILE},  {DAT_FILESYSTEM, MSG_CHANGEDIRECTORY},
+                           {DAT_FILESYSTEM, MSG_GETNEXTFILE}};
+    EXPECT_EQ(Fake().Triplets(), atExpected);
+    EXPECT_EQ(Fake().acalls[1].szInputName, "/camera");
+    EXPECT_EQ(Fake().acalls[3].szInputName, "/camera2");
+}
+
+TEST_F(TwainDsTest, TheNameIsCutToTheCallersBuffer)
+{
+    Fake().aszFiles = {"/a-rather-long-camera-name"};
+    char szCamera[8];
+    EXPECT_EQ(m_ptwainimpl->FirstCamera(szCamera, sizeof(szCamera)), TWRC_SUCCESS);
+    EXPECT_STREQ(szCamera, "/a-rath");
+    EXPECT_EQ(m_ptwainimpl->FirstCamera(nullptr, 0), TWRC_SUCCESS);
+}
+
+TEST_F(TwainDsTest, WithoutAFileSystemTheCamerasAreColourThenBitonal)
+{
+    char szCamera[64];
+    EXPECT_EQ(m_ptwainimpl->FirstCamera(szCamera, sizeof(szCamera)), TWRC_SUCCESS);
+    EXPECT_STREQ(szCamera, "TWPT_RGB");
+    EXPECT_EQ(Fake().twPixelType, TWPT_RGB);
+    EXPECT_EQ(m_ptwainimpl->NextCamera(szCamera, sizeof(szCamera)), TWRC_SUCCESS);
+    EXPECT_STREQ(szCamera, "TWPT_BW");
+    EXPECT_EQ(Fake().twPixelType, TWPT_BW);
+    EXPECT_EQ(m_ptwainimpl->NextCamera(szCamera, sizeof(szCamera)), TWRC_XFERDONE);
+    EXPECT_TRUE(Fake().setLive.empty()) << "every container was freed";
+}
+
+TEST_F(TwainDsTest, ASourceWithoutColourHasOneBitonalCamera)
+{
+    Fake().blRgbAllowed = false;
+    Fake().twPixelType = TWPT_GRAY;
+    char szCamera[64];
+    EXPECT_EQ(m_ptwainimpl->FirstCamera(szCamera, sizeof(szCamera)), TWRC_SUCCESS);
+    EXPECT_STREQ(szCamera, "TWPT_BW");
+    EXPECT_EQ(m_ptwainimpl->NextCamera(szCamera, sizeof(szCamera)), TWRC_XFERDONE);
+    EXPECT_TRUE(Fake().setLive.empty());
+}
+
+TEST_F(TwainDsTest, ASourceRefusingEveryPixelTypeHasNoCamera)
+{
+    Fake().blRgbAllowed = false;
+    Fake().blBwAllowed = false;
+    Fake().twPixelType = TWPT_GRAY;
+    char szCamera[64] = "unchanged";
+    EXPECT_EQ(m_ptwainimpl->FirstCamera(szCamera, sizeof(szCamera)), TWRC_FAILURE);
+    EXPECT_STREQ(szCamera, "unchanged");
+    EXPECT_EQ(m_ptwainimpl->NextCamera(szCamera, sizeof(szCamera)), TWRC_FAILURE);
+    EXPECT_TRUE(Fake().setLive.empty());
+}
+
+TEST_F(TwainDsTest, AContainerOfTheWrongShapeIsFreedAndNeverWritten)
+{
+    Fake().twConType = TWON_ENUMERATION;
+    char szCamera[64];
+    EXPECT_EQ(m_ptwainimpl->FirstCamera(szCamera, sizeof(szCamera)), TWRC_FAILURE);
+    EXPECT_EQ(m_ptwainimpl->NextCamera(szCamera, sizeof(szCamera)), TWRC_FAILURE);
+    EXPECT_EQ(m_ptwainimpl->DSResetall(), TWRC_FAILURE);
+    EXPECT_EQ(Fake().Count(DAT_CAPABILITY, MSG_SET), 0);
+    EXPECT_EQ(Fake().iFrees, 3);
+    EXPECT_TRUE(Fake().setLive.empty());
+
+    Fake().twConType = TWON_ONEVALUE;
+    Fake().blNullHandle = true;
+    EXPECT_EQ(m_ptwainimpl->FirstCamera(szCamera, sizeof(szCamera)), TWRC_FAILURE);
+    EXPECT_EQ(m_ptwainimpl->NextCamera(szCamera, sizeof(szCamera)), TWRC_FAILURE);
+    EXPECT_EQ(Fake().Count(DAT_CAPABILITY, MSG_SET), 0);
+}
+
+// ---------------------------------------------------------------------------
+// Reset all
+// ---------------------------------------------------------------------------
+TEST_F(TwainDsTest, AProtocol2SourceIsResetWithMsgResetAll)
+{
+    m_ptwainimpl->m_twidentityDs.ProtocolMajor = 2;
+    EXPECT_EQ(m_ptwainimpl->DSResetall(), TWRC_SUCCESS);
+    EXPECT_EQ(Fake().Triplets(), (Triplets{{DAT_CAPABILITY, MSG_RESETALL}}));
+    EXPECT_EQ(Lines(), std::vector<std::string>{"reset with MSG_RESETALL..."});
+    Fake().twrcResetAll = TWRC_FAILURE;
+    m_log.Clear();
+    EXPECT_EQ(m_ptwainimpl->DSResetall(), TWRC_FAILURE);
+    EXPECT_TRUE(Lines().empty());
+}
+
+TEST_F(TwainDsTest, AProtocol1SourceOfOursIsResetThroughItsProfiles)
+{
+    m_ptwainimpl->m_twidentityDs.ProtocolMajor = 1;
+    snprintf(m_ptwainimpl->m_twidentityDs.Version.Info, sizeof(TW_STR32), "%s", "build 7 ZAV v1.2");
+    EXPECT_EQ(m_ptwainimpl->DSResetall(), TWRC_SUCCESS);
+    ASSERT_EQ(Fake().acalls.size(), 1u);
+    EXPECT_EQ(Fake().acalls[0].twmsg, MSG_RESET);
+    EXPECT_EQ(Fake().acalls[0].twCap, CAP_PROFILES);
+    EXPECT_EQ(Lines(), std::vector<std::string>{"reset with CAP_PROFILES..."});
+    EXPECT_TRUE(Fake().setLive.empty()) << "the answer of the reset is freed";
+    Fake().twrcReset = TWRC_FAILURE;
+    EXPECT_EQ(m_ptwainimpl->DSResetall(), TWRC_FAILURE);
+}
+
+TEST_F(TwainDsTest, AnyOtherSourceIsResetToColour)
+{
+    m_ptwainimpl->m_twidentityDs.ProtocolMajor = 1;
+    snprintf(m_ptwainimpl->m_twidentityDs.Version.Info, sizeof(TW_STR32), "%s", "1.0 other maker");
+    EXPECT_EQ(m_ptwainimpl->DSResetall(), TWRC_SUCCESS);
+    Triplets atExpected = {{DAT_CAPABILITY, MSG_GETCURRENT}, {DAT_CAPABILITY, MSG_SET}};
+    EXPECT_EQ(Fake().Triplets(), atExpected);
+    EXPECT_EQ(Fake().twPixelType, TWPT_RGB);
+    EXPECT_EQ(Lines(), std::vector<std::string>{"reset with ICAP_PIXELTYPE(TWPT_RGB)..."});
+    Fake().blRgbAllowed = false;
+    m_log.Clear();
+    EXPECT_EQ(m_ptwainimpl->DSResetall(), TWRC_FAILURE);
+    EXPECT_TRUE(Lines().empty());
+    EXPECT_TRUE(Fake().setLive.empty());
+}
+
+TEST_F(TwainDsTest, ResetAllNeedsASource)
+{
+    m_ptwainimpl->m_twidentityDs.Id = 0;
+    EXPECT_EQ(m_ptwainimpl->DSResetall(), TWRC_FAILURE);
+    EXPECT_TRUE(Fake().acalls.empty());
+}
+
+// ---------------------------------------------------------------------------
+// Roll-back
+// ---------------------------------------------------------------------------
+TEST_F(TwainDsTest, AFullRollBackFromState7TakesEveryStep)
+{
+    m_ptwainimpl->SetTwState(ETWSTATE_XFERRING);
+    m_ptwainimpl->RollBack(ETWSTATE_XFERRING, ETWSTATE_NONE);
+    Triplets atExpected = {{DAT_PENDINGXFERS, MSG_ENDXFER},
+                           {DAT_PENDINGXFERS, MSG_RESET},
+                           {DAT_USERINTERFACE, MSG_DISABLEDS},
+                           {DAT_IDENTITY, MSG_CLOSEDS}};
+    EXPECT_EQ(Fake().Triplets(), atExpected);
+    EXPECT_EQ(Fake().acalls[2].twShowUI, 1);
+    EXPECT_EQ(m_ptwainimpl->GetTwState(), ETWSTATE_NONE);
+}
+
+TEST_F(TwainDsTest, ARollBackTakesOnlyTheStepsTheStateStillAllows)
+{
+    m_ptwainimpl->SetTwState(ETWSTATE_DSENABLED);
+    m_ptwainimpl->RollBack(ETWSTATE_XFERRING, ETWSTATE_DSOPEN);
+    EXPECT_EQ(Fake().Triplets(), (Triplets{{DAT_USERINTERFACE, MSG_DISABLEDS}}));
+    EXPECT_EQ(m_ptwainimpl->GetTwState(), ETWSTATE_DSOPEN);
+}
+
+TEST_F(TwainDsTest, ARollBackIgnoresTheSourcesAnswers)
+{
+    Fake().twrcDisable = TWRC_FAILURE;
+    m_ptwainimpl->SetTwState(ETWSTATE_XFERREADY);
+    m_ptwainimpl->RollBack(ETWSTATE_XFERREADY, ETWSTATE_DSMOPEN);
+    Triplets atExpected = {
+        {DAT_PENDINGXFERS, MSG_RESET}, {DAT_USERINTERFACE, MSG_DISABLEDS}, {DAT_IDENTITY, MSG_CLOSEDS}};
+    EXPECT_EQ(Fake().Triplets(), atExpected);
+    EXPECT_EQ(m_ptwainimpl->GetTwState(), ETWSTATE_DSMOPEN);
+}
+
+TEST_F(TwainDsTest, ARollBackFromALowerStartingStateDoesNothing)
+{
+    m_ptwainimpl->SetTwState(ETWSTATE_XFERRING);
+    m_ptwainimpl->RollBack(ETWSTATE_DSOPEN, ETWSTATE_DSOPEN);
+    EXPECT_TRUE(Fake().acalls.empty());
+    m_ptwainimpl->m_pfnDsmEntryProc = nullptr;
+    m_ptwainimpl->RollBack(ETWSTATE_XFERRING, ETWSTATE_NONE);
+    EXPECT_EQ(m_ptwainimpl->GetTwState(), ETWSTATE_XFERRING) << "no DSM: nothing happens";
+}
+
+} // namespace

@@ -1,0 +1,405 @@
+// test_twain_impl.cpp
+// The TWAIN connection object: construction from protocol texts, the state
+// and the terminal title, the item readers on hand-built containers, the
+// display command, the entry call without a DSM, the registry the DSM
+// callback uses, and the facade.
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "ctwain.h"
+#include "test_twain_impl_support.h"
+
+namespace
+{
+
+// Every test runs with the services started and the symbol table at hand.
+class TwainImplTest : public testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(m_env.HaveLookup()) << "the symbol table (tools/lookup.xml) is not built";
+    }
+    TwainTestEnv m_env;
+    TwainTestLog m_log;
+};
+
+// ---------------------------------------------------------------------------
+// Construction
+// ---------------------------------------------------------------------------
+struct ProtocolCase
+{
+    const char *szProtocol;
+    uint32_t u32Major;
+    int32_t i32Minor;
+    bool blProtocol2;
+};
+
+class TwainImplProtocol : public testing::TestWithParam<ProtocolCase>
+{
+protected:
+    TwainTestEnv m_env;
+};
+
+TEST_P(TwainImplProtocol, ReadsMajorMinorAndTheProtocol2Flag)
+{
+    const ProtocolCase &c = GetParam();
+    auto ptwainimpl = MakeTwainImpl(c.szProtocol);
+    EXPECT_EQ(ptwainimpl->m_u32ProtocolMajor, c.u32Major) << c.szProtocol;
+    EXPECT_EQ(ptwainimpl->m_i32ProtocolMinor, c.i32Minor) << c.szProtocol;
+    EXPECT_EQ(ptwainimpl->m_blProtocol2, c.blProtocol2) << c.szProtocol;
+}
+
+INSTANTIATE_TEST_SUITE_P(Forms, TwainImplProtocol,
+                         testing::Values(ProtocolCase{"2.3", 2, 3, true}, ProtocolCase{"2", 2, 0, true},
+                                         ProtocolCase{"1", 1, 9, false}, ProtocolCase{"1.x", 1, 9, false},
+                                         ProtocolCase{"1.7", 1, 7, false}, ProtocolCase{"2.", 2, 0, true},
+                                         ProtocolCase{"2.12", 2, 12, true}, ProtocolCase{"", 0, 0, true}));
+
+TEST_F(TwainImplTest, ConstructionStartsInStateZeroWithAutoDisable)
+{
+    auto ptwainimpl = MakeTwainImpl("1.9", "TWLG_ENGLISH_USA", 2);
+    EXPECT_EQ(ptwainimpl->GetTwState(), ETWSTATE_NONE);
+    EXPECT_EQ(ptwainimpl->m_u32Instance, 2u);
+    EXPECT_TRUE(ptwainimpl->m_blAutoDisable.load());
+    TW_UINT32 twId = ptwainimpl->m_twidentityDs.Id;
+    EXPECT_EQ(twId, 0u);
+    EXPECT_EQ(ptwainimpl->m_twrcLast, 0);
+    EXPECT_EQ(ptwainimpl->GetTwIdentity(), &ptwainimpl->m_twidentityDs);
+    EXPECT_STREQ(ptwainimpl->GetTwDsm(), "");
+    for (int ii = 0; ii < ETWEVENT_COUNT; ii++)
+    {
+        EXPECT_EQ(ptwainimpl->m_au8Event[ii].load(), 0);
+    }
+}
+
+TEST_F(TwainImplTest, LanguageComesFromTheSymbolTable)
+{
+    auto ptwainimplUsa = MakeTwainImpl("1.9", "TWLG_ENGLISH_USA");
+    auto ptwainimplBad = MakeTwainImpl("1.9", "TWLG_NO_SUCH_LANGUAGE");
+    EXPECT_EQ(ptwainimplBad->m_twlanguage, 0xFFFF);
+    EXPECT_EQ(ptwainimplUsa->m_twlanguage, TWLG_ENGLISH_USA);
+}
+
+// ---------------------------------------------------------------------------
+// State and terminal title
+// ---------------------------------------------------------------------------
+TEST_F(TwainImplTest, SetTwStateWritesTheTitleOnEveryCall)
+{
+    auto ptwainimpl = MakeTwainImpl();
+    testing::internal::CaptureStderr();
+    ptwainimpl->SetTwState(ETWSTATE_DSMOPEN);
+    ptwainimpl->SetTwState(ETWSTATE_DSMOPEN);
+    std::string szErr = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(szErr, "\033]2;Dravo (64-bit,3)\007\033]2;Dravo (64-bit,3)\007");
+    EXPECT_EQ(ptwainimpl->GetTwState(), ETWSTATE_DSMOPEN);
+}
+
+TEST_F(TwainImplTest, TitleAboveStateThreeShowsAtMost32CharactersOfTheProductName)
+{
+    auto ptwainimpl = MakeTwainImpl();
+    // 33 characters and no room left for anything else in the field.
+    memset(ptwainimpl->m_twidentityDs.ProductName, 0, sizeof(TW_STR32));
+    memcpy(ptwainimpl->m_twidentityDs.ProductName, "ABCDEFGHIJKLMNOPQRSTUVWXYZ0123456", 33);
+    testing::internal::CaptureStderr();
+    ptwainimpl->SetTwState(ETWSTATE_DSOPEN);
+    std::string szErr = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(szErr, "\033]2;Dravo (64-bit,4): ABCDEFGHIJKLMNOPQRSTUVWXYZ012345\007");
+
+    // A name without any terminator in its field stays bounded too.
+    memset(ptwainimpl->m_twidentityDs.ProductName, 'x', sizeof(TW_STR32));
+    testing::internal::CaptureStderr();
+    ptwainimpl->SetTwState(ETWSTATE_XFERREADY);
+    szErr = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(szErr, "\033]2;Dravo (64-bit,6): " + std::string(32, 'x') + "\007");
+
+    testing::internal::CaptureStderr();
+    ptwainimpl->SetTwState(ETWSTATE_NONE);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "\033]2;Dravo (64-bit,0)\007");
+}
+
+// ---------------------------------------------------------------------------
+// Item readers on hand-built containers
+// ---------------------------------------------------------------------------
+TEST_F(TwainImplTest, ItemsOneValueIntegersBySignedness)
+{
+    uint8_t au8[sizeof(TW_ONEVALUE)] = {};
+    TW_ONEVALUE *ptwonevalue = reinterpret_cast<TW_ONEVALUE *>(au8);
+    ptwonevalue->ItemType = TWTY_INT16;
+    ptwonevalue->Item = 0xFFFF;
+    const void *pvItem = au8 + offsetof(TW_ONEVALUE, Item);
+    EXPECT_EQ(CTwainImpl::GetIntFromItem(pvItem, TWTY_INT16, 0), -1);
+    EXPECT_EQ(CTwainImpl::GetIntFromItem(pvItem, TWTY_UINT16, 0), 65535);
+    EXPECT_EQ(CTwainImpl::GetIntFromItem(pvItem, TWTY_BOOL, 0), 65535);
+    EXPECT_EQ(CTwainImpl::GetIntFromItem(pvItem, TWTY_INT8, 0), -1);
+    EXPECT_EQ(CTwainImpl::GetIntFromItem(pvItem, TWTY_UINT8, 0), 255);
+
+    // 8-byte items: the low 32-bit half.
+    ptwonevalue->Item = 0x1234567880000001UL;
+    EXPECT_EQ(CTwainImpl::GetIntFromItem(pvItem, TWTY_UINT32, 0), static_cast<int32_t>(0x80000001u));
+    EXPECT_EQ(CTwainImpl::GetIntFromItem(pvItem, TWTY_INT32, 0), static_cast<int32_t>(0x80000001u));
+}
+
+TEST_F(TwainImplTest, ItemsEnumerationListsAreReadAtIndexTimesWidth)
+{
+    // An enumeration of three TWTY_INT32 items: the list starts at byte 26.
+    alignas(8) uint8_t au8[26 + 3 * 8] = {};
+    uint8_t *pu8List = au8 + offsetof(TW_ENUMERATION, ItemList);
+    TwSetI32(pu8List + 0, -5);
+    TwSetI32(pu8List + 8, 300);
+    TwSetI32(pu8List + 16, 0x7FFFFFFF);
+    EXPECT_EQ(CTwainImpl::GetIntFromItem(pu8List, TWTY_INT32, 0), -5);
+    EXPECT_EQ(CTwainImpl::GetIntFromItem(pu8List, TWTY_INT32, 1), 300);
+    EXPECT_EQ(CTwainImpl::GetIntFromItem(pu8List, TWTY_INT32, 2), 0x7FFFFFFF);
+
+    // An array of UINT16 and of INT8 items at byte 10.
+    uint8_t au8Array[10 + 8] = {};
+    uint8_t *pu8Items = au8Array + offsetof(TW_ARRAY, ItemList);
+    TwSetU16(pu8Items + 0, 7);
+    TwSetU16(pu8Items + 2, 0x8000);
+    EXPECT_EQ(CTwainImpl::GetIntFromItem(pu8Items, TWTY_UINT16, 1), 0x8000);
+    EXPECT_EQ(CTwainImpl::GetIntFromItem(pu8Items, TWTY_INT16, 1), -32768);
+    pu8Items[5] = 0x80;
+    EXPECT_EQ(CTwainImpl::GetIntFromItem(pu8Items, TWTY_INT8, 5), -128);
+}
+
+TEST_F(TwainImplTest, ItemsReadersRefuseTypesOutsideTheirSet)
+{
+    uint8_t au8[64] = {1, 2, 3, 4};
+    EXPECT_EQ(CTwainImpl::GetIntFromItem(au8, TWTY_FIX32, 0), 0);
+    EXPECT_EQ(CTwainImpl::GetIntFromItem(au8, TWTY_STR32, 0), 0);
+    EXPECT_EQ(CTwainImpl::GetDoubleFromItem(au8, TWTY_UINT16, 0), 0.0);
+
+    char szOut[8] = "keep";
+    CTwainImpl::GetStringFromItem(au8, TWTY_UINT32, 0, szOut, sizeof(szOut));
+    EXPECT_STREQ(szOut, "keep");
+
+    TW_FRAMEANGLE twframeangle;
+    memset(&twframeangle, 0x5A, sizeof(twframeangle));
+    CTwainImpl::GetFrameAngleFromItem(au8, TWTY_FIX32, 0, &twframeangle);
+    EXPECT_EQ(reinterpret_cast<uint8_t *>(&twframeangle)[0], 0x5A);
+}
+
+TEST_F(TwainImplTest, ItemsStringsAreBoundedByItemWidthAndBuffer)
+{
+    // Two TWTY_STR32 items; the second fills its whole 34 bytes.
+    char acList[2 * 34];
+    memset(acList, 0, sizeof(acList));
+    strcpy(acList, "first");
+    memset(acList + 34, 'b', 34);
+    char szOut[64];
+    CTwainImpl::GetStringFromItem(acList, TWTY_STR32, 0, szOut, sizeof(szOut));
+    EXPECT_STREQ(szOut, "first");
+    CTwainImpl::GetStringFromItem(acList, TWTY_STR32, 1, szOut, sizeof(szOut));
+    EXPECT_EQ(std::string(szOut), std::string(34, 'b'));
+    char szSmall[5];
+    CTwainImpl::GetStringFromItem(acList, TWTY_STR32, 1, szSmall, sizeof(szSmall));
+    EXPECT_STREQ(szSmall, "bbbb");
+
+    // TWTY_STR255 items are 256 bytes apart.
+    std::vector<char> acList255(2 * 256, 0);
+    strcpy(acList255.data() + 256, "second of 255");
+    CTwainImpl::GetStringFromItem(acList255.data(), TWTY_STR255, 1, szOut, sizeof(szOut));
+    EXPECT_STREQ(szOut, "second of 255");
+}
+
+TEST_F(TwainImplTest, ItemsFramesAndFrameAngles)
+{
+    TW_FRAME atwframe[2];
+    memset(atwframe, 0, sizeof(atwframe));
+    atwframe[1].Left.Whole = 1;
+    atwframe[1].Bottom.Whole = 11;
+    atwframe[1].Bottom.Frac = 0x8000;
+    TW_FRAMEANGLE twframeangle;
+    memset(&twframeangle, 0x77, sizeof(twframeangle));
+    CTwainImpl::GetFrameAngleFromItem(atwframe, TWTY_FRAME, 1, &twframeangle);
+    EXPECT_EQ(twframeangle.Frame.Left.Whole, 1);
+    EXPECT_EQ(twframeangle.Frame.Bottom.Whole, 11);
+    EXPECT_EQ(twframeangle.Frame.Bottom.Frac, 0x8000);
+    EXPECT_EQ(TwGetI32(reinterpret_cast<uint8_t *>(&twframeangle) + offsetof(TW_FRAMEANGLE, Angle)), 0);
+
+    TW_FRAMEANGLE atwframeangle[2];
+    memset(atwframeangle, 0, sizeof(atwframeangle));
+    atwframeangle[1].Frame.Top.Whole = 4;
+    TwSetI32(reinterpret_cast<uint8_t *>(&atwframeangle[1]) + offsetof(TW_FRAMEANGLE, Angle), -90);
+    CTwainImpl::GetFrameAngleFromItem(atwframeangle, TWTY_FRAMEANGLE, 1, &twframeangle);
+    EXPECT_EQ(twframeangle.Frame.Top.Whole, 4);
+    EXPECT_EQ(TwGetI32(reinterpret_cast<uint8_t *>(&twframeangle) + offsetof(TW_FRAMEANGLE, Angle)), -90);
+}
+
+TEST_F(TwainImplTest, ItemsFix32AsDouble)
+{
+    TW_FIX32 atwfix32[3] = {{1, 32768}, {-2, 0}, {300, 16384}};
+    EXPECT_DOUBLE_EQ(CTwainImpl::GetDoubleFromItem(atwfix32, TWTY_FIX32, 0), 1.5);
+    EXPECT_DOUBLE_EQ(CTwainImpl::GetDoubleFromItem(atwfix32, TWTY_FIX32, 1), -2.0);
+    EXPECT_DOUBLE_EQ(CTwainImpl::GetDoubleFromItem(atwfix32, TWTY_FIX32, 2), 300.25);
+}
+
+// ---------------------------------------------------------------------------
+// Display settings
+// ---------------------------------------------------------------------------
+TEST_F(TwainImplTest, DisplaySetsAndPrintsTheImageSettings)
+{
+    auto ptwainimpl = MakeTwainImpl();
+    ptwainimpl->DSDisplay(TwainWords({"display"}));
+    ptwainimpl->DSDisplay(TwainWords({"display", "3", "50"}));
+    ptwainimpl->DSDisplay(TwainWords({"display", "", "75"}));
+    ptwainimpl->DSDisplay(TwainWords({"display", "7"}));
+    std::vector<std::string> aszExpected = {"Images..............0", "Image Size (%)......0",
+                                            "Images..............3", "Image Size (%)......50",
+                                            "Images..............3", "Image Size (%)......75",
+                                            "Images..............7", "Image Size (%)......75"};
+    EXPECT_EQ(m_log.Lines(), aszExpected);
+}
+
+// ---------------------------------------------------------------------------
+// The entry call and the DSM commands without a DSM
+// ---------------------------------------------------------------------------
+TEST_F(TwainImplTest, EntryWithoutDsmFailsAndRecordsNothing)
+{
+    auto ptwainimpl = MakeTwainImpl();
+    ptwainimpl->m_twrcLast = 9;
+    TW_STATUS twstatus = {};
+    EXPECT_EQ(ptwainimpl->DsmEntry(DG_CONTROL, DAT_STATUS, MSG_GET, &twstatus, false, false), TWRC_FAILURE);
+    EXPECT_EQ(ptwainimpl->DsmEntry(DG_CONTROL, DAT_PARENT, MSG_OPENDSM, nullptr, true, false), TWRC_FAILURE);
+    EXPECT_EQ(ptwainimpl->m_twrcLast, 9);
+}
+
+TEST_F(TwainImplTest, DsmCommandsOutsideState3Refuse)
+{
+    auto ptwainimpl = MakeTwainImpl();
+    EXPECT_EQ(ptwainimpl->DSMSet(TwainWords({"dsmset", "0"})), TWRC_FAILURE);
+    EXPECT_EQ(ptwainimpl->DSMFind("ICAP_XRESOLUTION"), TWRC_FAILURE);
+
+    testing::internal::CaptureStderr();
+    ptwainimpl->SetTwState(ETWSTATE_DSOPEN);
+    ptwainimpl->DSMList(TwainWords({"dsmlist"}));
+    ptwainimpl->DSMClose();   // refused above state 3
+    testing::internal::GetCapturedStderr();
+    EXPECT_EQ(m_log.Lines(), std::vector<std::string>{"%%error, can't list drivers while in state 4 or higher..."});
+    EXPECT_EQ(ptwainimpl->GetTwState(), ETWSTATE_DSOPEN);
+    EXPECT_EQ(ptwainimpl->DSMOpen(), TWRC_FAILURE);   // wrong state
+
+    ptwainimpl->m_twidentityApp.Id = 5;
+    EXPECT_EQ(ptwainimpl->DSMOpen(), TWRC_FAILURE);   // an Id is already there
+    EXPECT_EQ(ptwainimpl->m_posfileDsm, nullptr);
+}
+
+TEST_F(TwainImplTest, DsmCloseWithoutLibraryGoesToStateZero)
+{
+    auto ptwainimpl = MakeTwainImpl("1.9", "TWLG_ENGLISH_USA", 3);
+    testing::internal::CaptureStderr();
+    ptwainimpl->SetTwState(ETWSTATE_DSMOPEN);
+    ptwainimpl->DSMClose();
+    std::string szErr = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(ptwainimpl->GetTwState(), ETWSTATE_NONE);
+    EXPECT_NE(szErr.find("\033]2;Dravo (64-bit,0)\007"), std::string::npos);
+    // Nothing was loaded, so nothing was zeroed.
+    EXPECT_EQ(ptwainimpl->m_u32Instance, 3u);
+}
+
+TEST_F(TwainImplTest, GroupText)
+{
+    char szGroups[64];
+    TwainGroupText(0x1003, szGroups, sizeof(szGroups));
+    EXPECT_STREQ(szGroups, "CUSTOM,IMAGE,CONTROL");
+    TwainGroupText(0x20001003, szGroups, sizeof(szGroups));
+    EXPECT_STREQ(szGroups, "APP2,CUSTOM,IMAGE,CONTROL");
+    TwainGroupText(0x70000007, szGroups, sizeof(szGroups));
+    EXPECT_STREQ(szGroups, "DS2,APP2,DSM2,AUDIO,IMAGE,CONTROL");
+    TwainGroupText(0, szGroups, sizeof(szGroups));
+    EXPECT_STREQ(szGroups, "");
+}
+
+// ---------------------------------------------------------------------------
+// The registry the DSM callback uses
+// ---------------------------------------------------------------------------
+TEST_F(TwainImplTest, RegistryTheLatestConnectionIsTheDefaultTarget)
+{
+    auto ptwainimplA = MakeTwainImpl();
+    auto ptwainimplB = MakeTwainImpl();
+    EXPECT_EQ(CTwainImpl::s_ptwainimpl.load(), ptwainimplB.get());
+    // Destroying another connection leaves the pointer alone.
+    ptwainimplA.reset();
+    EXPECT_EQ(CTwainImpl::s_ptwainimpl.load(), ptwainimplB.get());
+    ptwainimplB.reset();
+    EXPECT_EQ(CTwainImpl::s_ptwainimpl.load(), nullptr);
+}
+
+TEST_F(TwainImplTest, RegistryCallbacksFindTheirConnectionByApplicationId)
+{
+    auto ptwainimplA = MakeTwainImpl();
+    auto ptwainimplB = MakeTwainImpl();
+    TW_IDENTITY twidentity = {};
+    {
+        std::lock_guard<std::recursive_mutex> lock(CTwainImpl::RegistryLock());
+        // No Id yet: the callback goes to the latest connection.
+        EXPECT_EQ(CTwainImpl::CallbackTarget(nullptr), ptwainimplB.get());
+        EXPECT_EQ(CTwainImpl::CallbackTarget(&twidentity), ptwainimplB.get());
+    }
+
+    // The Ids the DSM assigned (as DSMOpen notes them).
+    ptwainimplA->m_twidentityApp.Id = 901;
+    ptwainimplA->RegistryNoteAppId();
+    ptwainimplB->m_twidentityApp.Id = 902;
+    ptwainimplB->RegistryNoteAppId();
+    {
+        std::lock_guard<std::recursive_mutex> lock(CTwainImpl::RegistryLock());
+        twidentity.Id = 901;
+        EXPECT_EQ(CTwainImpl::CallbackTarget(&twidentity), ptwainimplA.get());
+        twidentity.Id = 902;
+        EXPECT_EQ(CTwainImpl::CallbackTarget(&twidentity), ptwainimplB.get());
+        twidentity.Id = 777;
+        EXPECT_EQ(CTwainImpl::CallbackTarget(&twidentity), ptwainimplB.get());
+    }
+
+    // A destroyed connection's callbacks are dropped, not sent elsewhere.
+    ptwainimplA.reset();
+    {
+        std::lock_guard<std::recursive_mutex> lock(CTwainImpl::RegistryLock());
+        twidentity.Id = 901;
+        EXPECT_EQ(CTwainImpl::CallbackTarget(&twidentity), nullptr);
+        twidentity.Id = 902;
+        EXPECT_EQ(CTwainImpl::CallbackTarget(&twidentity), ptwainimplB.get());
+    }
+
+    // An Id the DSM hands out again belongs to its new holder.
+    auto ptwainimplC = MakeTwainImpl();
+    ptwainimplC->m_twidentityApp.Id = 901;
+    ptwainimplC->RegistryNoteAppId();
+    {
+        std::lock_guard<std::recursive_mutex> lock(CTwainImpl::RegistryLock());
+        twidentity.Id = 901;
+        EXPECT_EQ(CTwainImpl::CallbackTarget(&twidentity), ptwainimplC.get());
+    }
+}
+
+// ---------------------------------------------------------------------------
+// The facade
+// ---------------------------------------------------------------------------
+TEST_F(TwainImplTest, FacadeForwardsToItsConnection)
+{
+    CTwain twain("2.3", "TWLG_ENGLISH_USA", 1);
+    EXPECT_EQ(twain.GetTwState(), ETWSTATE_NONE);
+    ASSERT_NE(twain.GetTwIdentity(), nullptr);
+    TW_UINT32 twId = twain.GetTwIdentity()->Id;
+    EXPECT_EQ(twId, 0u);
+    ASSERT_NE(twain.GetTwDsm(), nullptr);
+    EXPECT_STREQ(twain.GetTwDsm(), "");
+    // Non-zero codes are false.
+    EXPECT_FALSE(twain.DSMSet(TwainWords({"dsmset", "0"})));
+    EXPECT_FALSE(twain.DSMFind("ICAP_XRESOLUTION"));
+    twain.DSDisplay(TwainWords({"display", "2", "30"}));
+    EXPECT_EQ(m_log.Lines(), (std::vector<std::string>{"Images..............2", "Image Size (%)......30"}));
+
+    const char *aszArgs[10] = {"a", "b", nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr};
+    twain.DSSetRunArgs(0, aszArgs);
+    TW_UINT16 twrc = 99, twcc = 99;
+    EXPECT_FALSE(twain.DSIfDiff(TwainWords({"ifdiff", "twrunargs"}), 0));
+    EXPECT_FALSE(twain.DSIfStatus(TwainWords({"ifstatus"}), &twrc, &twcc));
+    EXPECT_EQ(twrc, 0);
+    EXPECT_EQ(twcc, 0);
+}
+
+} // namespace

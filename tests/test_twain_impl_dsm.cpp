@@ -1,0 +1,204 @@
+// test_twain_impl_dsm.cpp
+// The connection against the stand-in DSM of the build tree: opening and
+// closing it, the entry call's recording and status flag, the registry of
+// application identities.
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+#include <cstdlib>
+#include <cstring>
+
+#include "clookup.h"
+#include "test_twain_impl_support.h"
+
+namespace
+{
+
+class TwainImplDsmTest : public testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(m_env.HaveLookup()) << "the symbol table (tools/lookup.xml) is not built";
+        struct stat st;
+        ASSERT_EQ(stat(DRAVO_SIM_DSM_PATH, &st), 0) << "the stand-in DSM is not built: " << DRAVO_SIM_DSM_PATH;
+        setenv("TWAINDSM_SOURCES", DRAVO_BINARY_DIR "/tests/platform_fixtures/sources", 1);
+        m_ptwainimpl = MakeTwainImpl("2.3", "TWLG_ENGLISH_USA", 2);
+    }
+    void TearDown() override
+    {
+        if (m_ptwainimpl)
+        {
+            m_ptwainimpl->DSMClose();
+        }
+        m_ptwainimpl.reset();
+        unsetenv("TWAINDSM_SOURCES");
+    }
+    TwainTestEnv m_env;
+    TwainTestLog m_log;
+    std::unique_ptr<CTwainImpl> m_ptwainimpl;
+};
+
+TEST_F(TwainImplDsmTest, OpenFillsTheIdentityAndCloseZeroesTheConnection)
+{
+    testing::internal::CaptureStderr();
+    ASSERT_EQ(m_ptwainimpl->DSMOpen(), TWRC_SUCCESS);
+    std::string szErr = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(szErr, "\033]2;Dravo (64-bit,3)\007");
+    EXPECT_EQ(m_ptwainimpl->GetTwState(), ETWSTATE_DSMOPEN);
+    EXPECT_STREQ(m_ptwainimpl->GetTwDsm(), "TWAINDSM");
+    const TW_IDENTITY &twidentity = m_ptwainimpl->m_twidentityApp;
+    TW_UINT32 twId = twidentity.Id;
+    EXPECT_NE(twId, 0u);
+    EXPECT_EQ(twidentity.Version.Language, TWLG_ENGLISH_USA);
+    EXPECT_EQ(twidentity.Version.Country, 1);
+    EXPECT_STREQ(twidentity.Version.Info, "2008/07/16 1.0.0");
+    EXPECT_STREQ(twidentity.Manufacturer, "WEXTO");
+    EXPECT_EQ(strlen(twidentity.ProductFamily), 2u);
+    EXPECT_STREQ(twidentity.ProductName, "Dravo #2");
+    EXPECT_EQ(twidentity.ProtocolMajor, 2);
+    EXPECT_EQ(twidentity.ProtocolMinor, 3);
+    TW_UINT32 twGroups = twidentity.SupportedGroups;
+    EXPECT_EQ(twGroups & 0xFFFF, 0x1003u);
+    EXPECT_TRUE(twGroups & DF_APP2);
+    std::vector<std::string> aszLines = m_log.Lines();
+    ASSERT_GE(aszLines.size(), 2u);
+    EXPECT_EQ(aszLines[0], "Dravo #2 ver=1.0 twn=2.3 grp=APP2,CUSTOM,IMAGE,CONTROL");
+    EXPECT_EQ(aszLines[1], std::string("DSM: ") + DRAVO_SIM_DSM_PATH);
+    if (twGroups & DF_DSM2)
+    {
+        ASSERT_EQ(aszLines.size(), 3u);
+        EXPECT_EQ(aszLines[2], "DSM: DF_DSM2 found...");
+    }
+
+    // Callbacks addressed to this application reach this connection.
+    {
+        std::lock_guard<std::recursive_mutex> lock(CTwainImpl::RegistryLock());
+        TW_IDENTITY twidentityDest = {};
+        twidentityDest.Id = twId;
+        EXPECT_EQ(CTwainImpl::CallbackTarget(&twidentityDest), m_ptwainimpl.get());
+    }
+
+    // A second open is refused.
+    EXPECT_EQ(m_ptwainimpl->DSMOpen(), TWRC_FAILURE);
+    EXPECT_TRUE(m_env.Services().LogHas("The DSM seems to have assigned an ID already..."));
+
+    // Close: everything from the image writer on is zero again, but the
+    // symbol table and the protocol stay.
+    m_ptwainimpl->m_au8Event[ETWEVENT_XFERREADY] = 1;
+    m_ptwainimpl->m_i32DiscardXferReady = 3;
+    testing::internal::CaptureStderr();
+    m_ptwainimpl->DSMClose();
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "\033]2;Dravo (64-bit,0)\007");
+    EXPECT_EQ(m_ptwainimpl->GetTwState(), ETWSTATE_NONE);
+    EXPECT_EQ(m_ptwainimpl->m_posfileDsm, nullptr);
+    EXPECT_EQ(m_ptwainimpl->m_pfnDsmEntryProc, nullptr);
+    EXPECT_EQ(m_ptwainimpl->m_u32Instance, 0u);
+    EXPECT_EQ(m_ptwainimpl->m_twlanguage, 0);
+    EXPECT_FALSE(m_ptwainimpl->m_blAutoDisable.load());
+    EXPECT_EQ(m_ptwainimpl->m_au8Event[ETWEVENT_XFERREADY].load(), 0);
+    EXPECT_EQ(m_ptwainimpl->m_i32DiscardXferReady.load(), 0);
+    EXPECT_STREQ(m_ptwainimpl->GetTwDsm(), "");
+    EXPECT_NE(m_ptwainimpl->m_plookup, nullptr);
+    EXPECT_EQ(m_ptwainimpl->m_u32ProtocolMajor, 2u);
+    {
+        std::lock_guard<std::recursive_mutex> lock(CTwainImpl::RegistryLock());
+        TW_IDENTITY twidentityDest = {};
+        twidentityDest.Id = twId;
+        EXPECT_EQ(CTwainImpl::CallbackTarget(&twidentityDest), m_ptwainimpl.get());
+    }
+
+    // Opened again it announces instance 0 and language 0.
+    m_log.Clear();
+    testing::internal::CaptureStderr();
+    ASSERT_EQ(m_ptwainimpl->DSMOpen(), TWRC_SUCCESS);
+    testing::internal::GetCapturedStderr();
+    EXPECT_EQ(m_log.Lines()[0], "Dravo #0 ver=1.0 twn=2.3 grp=APP2,CUSTOM,IMAGE,CONTROL");
+    EXPECT_EQ(m_ptwainimpl->m_twidentityApp.Version.Language, 0);
+}
+
+TEST_F(TwainImplDsmTest, EntryRecordsCodesAndAnswersConditionCodesWhenAsked)
+{
+    testing::internal::CaptureStderr();
+    ASSERT_EQ(m_ptwainimpl->DSMOpen(), TWRC_SUCCESS);
+    testing::internal::GetCapturedStderr();
+
+    // A message the DSM refuses: failure, TWCC_BADPROTOCOL.
+    TW_IDENTITY twidentity = {};
+    EXPECT_EQ(m_ptwainimpl->DsmEntry(DG_CONTROL, DAT_IDENTITY, MSG_GET, &twidentity, false, false), TWRC_FAILURE);
+    EXPECT_EQ(m_ptwainimpl->m_twrcLast, TWRC_FAILURE);
+
+    // The status request records the condition code and keeps the return code.
+    TW_STATUS twstatus = {};
+    EXPECT_EQ(m_ptwainimpl->DsmEntry(DG_CONTROL, DAT_STATUS, MSG_GET, &twstatus, false, false), TWRC_SUCCESS);
+    EXPECT_EQ(twstatus.ConditionCode, TWCC_BADPROTOCOL);
+    EXPECT_EQ(m_ptwainimpl->m_twccLast, TWCC_BADPROTOCOL);
+    EXPECT_EQ(m_ptwainimpl->m_twrcLast, TWRC_FAILURE);
+    TW_UINT16 twrc = 0, twcc = 0;
+    EXPECT_TRUE(m_ptwainimpl->DSIfStatus(TwainWords({"ifstatus", "TWRC_FAILURE", "AND", "TWCC_BADPROTOCOL"}), &twrc,
+                                         &twcc));
+
+    // A null status record records nothing.
+    m_ptwainimpl->m_twccLast = 77;
+    m_ptwainimpl->DsmEntry(DG_CONTROL, DAT_STATUS, MSG_GET, nullptr, false, false);
+    EXPECT_EQ(m_ptwainimpl->m_twccLast, 77);
+
+    // With the status flag the condition code is the answer.
+    EXPECT_EQ(m_ptwainimpl->DsmEntry(DG_CONTROL, DAT_IDENTITY, MSG_GET, &twidentity, true, false), TWCC_BADPROTOCOL);
+    EXPECT_EQ(m_ptwainimpl->m_twccLast, TWCC_BADPROTOCOL);
+    // ... also after a successful call (TWCC_SUCCESS).
+    EXPECT_EQ(m_ptwainimpl->DsmEntry(DG_CONTROL, DAT_IDENTITY, MSG_GETFIRST, &twidentity, true, false), TWCC_SUCCESS);
+    EXPECT_EQ(m_ptwainimpl->m_twrcLast, TWRC_SUCCESS);
+    EXPECT_EQ(m_ptwainimpl->m_twccLast, TWCC_SUCCESS);
+
+    // The names of what the DSM answers.
+    char szTwrc[64], szTwcc[64];
+    m_ptwainimpl->DsmEntry(DG_CONTROL, DAT_IDENTITY, MSG_GET, &twidentity, false, false);
+    m_ptwainimpl->GetStatusStrings(TWRC_FAILURE, 0, szTwrc, sizeof(szTwrc), szTwcc, sizeof(szTwcc), true);
+    EXPECT_STREQ(szTwrc, "TWRC_FAILURE");
+    EXPECT_STREQ(szTwcc, "TWCC_BADPROTOCOL");
+}
+
+TEST_F(TwainImplDsmTest, ListAndChoose)
+{
+    testing::internal::CaptureStderr();
+    ASSERT_EQ(m_ptwainimpl->DSMOpen(), TWRC_SUCCESS);
+    testing::internal::GetCapturedStderr();
+    m_log.Clear();
+    m_ptwainimpl->DSMList(TwainWords({"dsmlist"}));
+    std::vector<std::string> aszLines = m_log.Lines();
+    ASSERT_EQ(aszLines.size(), 4u);
+    EXPECT_EQ(aszLines[0], "\033[1m*\033[0m 0 - Fixture Alpha");
+    EXPECT_EQ(aszLines[1], "  1 - Fixture Refuser");
+    EXPECT_EQ(aszLines[2], "  2 - " + std::string(31, 'Z'));
+    EXPECT_EQ(aszLines[3], "  3 - Fixture Beta");
+    EXPECT_EQ(m_ptwainimpl->m_atwidentityList[4].Id, 0u);
+    // The last code is the end of the list; the status request kept it.
+    EXPECT_EQ(m_ptwainimpl->m_twrcLast, TWRC_ENDOFLIST);
+
+    m_log.Clear();
+    EXPECT_EQ(m_ptwainimpl->DSMSet(TwainWords({"dsmset", "Refuser"})), TWRC_SUCCESS);
+    EXPECT_EQ(m_ptwainimpl->m_u32ListIndex, 1u);
+    EXPECT_STREQ(m_ptwainimpl->m_twidentityDs.ProductName, "Fixture Refuser");
+    EXPECT_EQ(m_ptwainimpl->DSMSet(TwainWords({"dsmset", "3"})), TWRC_SUCCESS);
+    EXPECT_STREQ(m_ptwainimpl->m_twidentityDs.ProductName, "Fixture Beta");
+    EXPECT_EQ(m_ptwainimpl->DSMSet(TwainWords({"dsmset", "4"})), TWRC_FAILURE);
+    EXPECT_EQ(m_ptwainimpl->DSMSet(TwainWords({"dsmset", "fixture"})), TWRC_FAILURE);   // case-sensitive
+    EXPECT_EQ(m_log.Lines(), (std::vector<std::string>{"set to Fixture Refuser", "set to Fixture Beta"}));
+    EXPECT_TRUE(m_env.Services().LogHas("no driver at this index..."));
+    EXPECT_TRUE(m_env.Services().LogHas("driver not found...<fixture>"));
+
+    // Without a word the ProductName variable chooses.
+    CVar var;
+    CVar *pvarSaved = g_pvar;
+    g_pvar = &var;
+    EXPECT_EQ(m_ptwainimpl->DSMSet(TwainWords({"dsmset"})), TWRC_FAILURE);
+    EXPECT_TRUE(m_env.Services().LogHas("must specify an index or a string from dsmlist..."));
+    var.Set("ProductName", "Alpha");
+    EXPECT_EQ(m_ptwainimpl->DSMSet(TwainWords({"dsmset"})), TWRC_SUCCESS);
+    EXPECT_STREQ(m_ptwainimpl->m_twidentityDs.ProductName, "Fixture Alpha");
+    g_pvar = pvarSaved;
+}
+
+} // namespace

@@ -1,0 +1,163 @@
+// test_twain_lookup_support.h
+// Helpers of the symbol-table tests: the services for a suite, a scratch
+// folder that is also the current directory while a table loads from
+// "./lookup.edres", and the source table read with the generator's reader.
+#ifndef DRAVO_TEST_TWAIN_LOOKUP_SUPPORT_H
+#define DRAVO_TEST_TWAIN_LOOKUP_SUPPORT_H
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <unistd.h>
+#include <vector>
+
+#include "clookup.h"
+#include "osservices.h"
+#include "../tools/lookuptab.h"
+
+namespace lookuptest
+{
+
+inline std::string ReadFile(const std::string& a_szPath)
+{
+    std::ifstream in(a_szPath, std::ios::binary);
+    std::stringstream ss;
+    ss << in.rdbuf();
+    return ss.str();
+}
+
+inline void WriteFile(const std::string& a_szPath, const std::string& a_szText)
+{
+    std::ofstream out(a_szPath, std::ios::binary | std::ios::trunc);
+    out << a_szText;
+}
+
+// A scratch folder, removed with its contents at the end.
+class ScratchDir
+{
+public:
+    ScratchDir()
+    {
+        char szTemplate[] = "/tmp/dravo_lookuptest_XXXXXX";
+        const char* szDir = mkdtemp(szTemplate);
+        m_szPath = szDir ? szDir : "";
+    }
+    ~ScratchDir()
+    {
+        std::error_code ec;
+        if (!m_szPath.empty())
+        {
+            std::filesystem::remove_all(m_szPath, ec);
+        }
+    }
+    const std::string& Path() const { return m_szPath; }
+    std::string operator/(const std::string& a_szName) const { return m_szPath + "/" + a_szName; }
+
+private:
+    std::string m_szPath;
+};
+
+// The services, started for a suite unless something already started them.
+class Services
+{
+public:
+    static void Start()
+    {
+        if (g_posmem == nullptr)
+        {
+            s_dir = new ScratchDir;
+            setenv("ZAV_LOGDIR", (*s_dir / "log").c_str(), 1);
+            setenv("ZAV_OSCFGDIR", s_dir->Path().c_str(), 1);
+            unsetenv("ZAV_DEBUG");
+            OsServicesStart(nullptr);
+            s_blStarted = true;
+        }
+    }
+    static void Stop()
+    {
+        if (s_blStarted)
+        {
+            OsServicesStop();
+            unsetenv("ZAV_LOGDIR");
+            unsetenv("ZAV_OSCFGDIR");
+            delete s_dir;
+            s_dir = nullptr;
+            s_blStarted = false;
+        }
+    }
+    // The services log written so far ("" when there is none).
+    static std::string LogText()
+    {
+        char szPath[1024] = "";
+        if ((g_poslog == nullptr) || (g_poslog->GetLogPath(szPath, sizeof(szPath)) != OS_STS_OK))
+        {
+            return "";
+        }
+        return ReadFile(szPath);
+    }
+
+private:
+    static inline bool s_blStarted = false;
+    static inline ScratchDir* s_dir = nullptr;
+};
+
+// Makes a folder the current directory, and restores the old one.
+class InDir
+{
+public:
+    explicit InDir(const std::string& a_szDir)
+    {
+        char sz[4096];
+        m_szOld = getcwd(sz, sizeof(sz)) ? sz : "/";
+        m_blOk = (chdir(a_szDir.c_str()) == 0);
+    }
+    ~InDir()
+    {
+        if (chdir(m_szOld.c_str()) != 0)
+        {
+            std::abort();
+        }
+    }
+    bool Ok() const { return m_blOk; }
+
+private:
+    std::string m_szOld;
+    bool m_blOk;
+};
+
+// Load a table from an XML text, as the program does from "./lookup.edres".
+inline EOSSTS LoadXml(CLookup& a_clookup, const std::string& a_szXml)
+{
+    ScratchDir dir;
+    WriteFile(dir / "lookup.edres", a_szXml);
+    InDir indir(dir.Path());
+    return indir.Ok() ? a_clookup.Load() : OS_STS_FAIL;
+}
+
+inline std::string SourceTablePath()
+{
+    return std::string(DRAVO_SOURCE_DIR) + "/twain/lookup/lookup.tab";
+}
+
+inline std::string GeneratedXmlPath()
+{
+    return std::string(DRAVO_BINARY_DIR) + "/tools/lookup.xml";
+}
+
+// The source table, read and checked by the generator's own reader.
+inline bool SourceTable(std::vector<lookuptab::Record>& a_records, std::string& a_error)
+{
+    std::string szText = ReadFile(SourceTablePath());
+    if (szText.empty())
+    {
+        a_error = "cannot read " + SourceTablePath();
+        return false;
+    }
+    return lookuptab::Parse(szText, a_records, a_error);
+}
+
+} // namespace lookuptest
+
+#endif // DRAVO_TEST_TWAIN_LOOKUP_SUPPORT_H

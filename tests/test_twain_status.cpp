@@ -1,0 +1,191 @@
+// test_twain_status.cpp
+// Names of return and condition codes, forced codes and the status test.
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "test_twain_impl_support.h"
+
+namespace
+{
+
+class TwainStatusTest : public testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(m_env.HaveLookup()) << "the symbol table (tools/lookup.xml) is not built";
+        m_ptwainimpl = MakeTwainImpl();
+    }
+    // Forces the last codes as the return command does.
+    void Codes(TW_UINT16 a_twrc, TW_UINT16 a_twcc)
+    {
+        m_ptwainimpl->m_twrcLast = a_twrc;
+        m_ptwainimpl->m_twccLast = a_twcc;
+    }
+    bool IfStatus(std::initializer_list<const char *> a_aszWords)
+    {
+        TwainWords words(a_aszWords);
+        return m_ptwainimpl->DSIfStatus(words, nullptr, nullptr);
+    }
+    TwainTestEnv m_env;
+    TwainTestLog m_log;
+    std::unique_ptr<CTwainImpl> m_ptwainimpl;
+};
+
+// ---------------------------------------------------------------------------
+// Code names
+// ---------------------------------------------------------------------------
+TEST_F(TwainStatusTest, NamesFromTheSymbolTableWithHexadecimalFallbacks)
+{
+    char szTwrc[64], szTwcc[64];
+    m_ptwainimpl->GetStatusStrings(TWRC_FAILURE, TWCC_BADVALUE, szTwrc, sizeof(szTwrc), szTwcc, sizeof(szTwcc), false);
+    EXPECT_STREQ(szTwrc, "TWRC_FAILURE");
+    EXPECT_STREQ(szTwcc, "TWCC_BADVALUE");
+
+    m_ptwainimpl->GetStatusStrings(0x1234, 0x4321, szTwrc, sizeof(szTwrc), szTwcc, sizeof(szTwcc), false);
+    EXPECT_STREQ(szTwrc, "TWRC_0x1234");
+    EXPECT_STREQ(szTwcc, "TWCC_0x4321");
+
+    // A small buffer gets a cut, terminated name.
+    char szSmall[6];
+    m_ptwainimpl->GetStatusStrings(TWRC_CANCEL, 0, szSmall, sizeof(szSmall), nullptr, 0, false);
+    EXPECT_STREQ(szSmall, "TWRC_");
+}
+
+TEST_F(TwainStatusTest, AskingForTheStatusReplacesTheConditionCode)
+{
+    // Without a DSM the status request fails and the condition code is the
+    // zeroed status record's.
+    char szTwrc[64], szTwcc[64];
+    m_ptwainimpl->GetStatusStrings(TWRC_FAILURE, TWCC_BUMMER, szTwrc, sizeof(szTwrc), szTwcc, sizeof(szTwcc), true);
+    EXPECT_STREQ(szTwrc, "TWRC_FAILURE");
+    EXPECT_STREQ(szTwcc, "TWCC_SUCCESS");
+    EXPECT_TRUE(m_env.Services().LogHas("Entry can't be called till the driver is opened..."));
+}
+
+TEST_F(TwainStatusTest, NamesWithoutSymbolTableAreHexadecimal)
+{
+    // A connection whose table is empty names nothing.
+    char szCwd[4096];
+    ASSERT_NE(getcwd(szCwd, sizeof(szCwd)), nullptr);
+    ASSERT_EQ(chdir("/"), 0);
+    auto ptwainimpl = MakeTwainImpl();
+    ASSERT_EQ(chdir(szCwd), 0);
+    char szTwrc[64], szTwcc[64];
+    ptwainimpl->GetStatusStrings(TWRC_SUCCESS, TWCC_SUCCESS, szTwrc, sizeof(szTwrc), szTwcc, sizeof(szTwcc), false);
+    EXPECT_STREQ(szTwrc, "TWRC_0x0");
+    EXPECT_STREQ(szTwcc, "TWCC_0x0");
+}
+
+// ---------------------------------------------------------------------------
+// Forced codes
+// ---------------------------------------------------------------------------
+TEST_F(TwainStatusTest, ReturnSetsBothCodesByName)
+{
+    TW_UINT16 twrc = 0, twcc = 0;
+    EXPECT_EQ(m_ptwainimpl->DSReturn(TwainWords({"return", "TWRC_FAILURE", "twcc_badvalue"}), &twrc, &twcc),
+              TWRC_FAILURE);
+    EXPECT_EQ(twrc, TWRC_FAILURE);
+    EXPECT_EQ(twcc, TWCC_BADVALUE);
+    EXPECT_TRUE(IfStatus({"ifstatus", "TWCC_BADVALUE"}));
+
+    // Unknown names change nothing and are reported.
+    EXPECT_EQ(m_ptwainimpl->DSReturn(TwainWords({"return", "TWRC_NOPE", "TWCC_NOPE"}), &twrc, &twcc), TWRC_FAILURE);
+    EXPECT_EQ(twcc, TWCC_BADVALUE);
+    EXPECT_TRUE(m_env.Services().LogHas("bad return code...TWRC_NOPE"));
+    EXPECT_TRUE(m_env.Services().LogHas("bad condition code...TWCC_NOPE"));
+
+    // An empty first word leaves both alone (the list ends there).
+    EXPECT_EQ(m_ptwainimpl->DSReturn(TwainWords({"return", "", "TWCC_SUCCESS"}), &twrc, &twcc), TWRC_FAILURE);
+    EXPECT_EQ(twcc, TWCC_BADVALUE);
+    EXPECT_EQ(m_ptwainimpl->DSReturn(TwainWords({"return", "TWRC_CANCEL"}), &twrc, &twcc), TWRC_CANCEL);
+    EXPECT_EQ(twcc, TWCC_BADVALUE);
+}
+
+// ---------------------------------------------------------------------------
+// The status test
+// ---------------------------------------------------------------------------
+TEST_F(TwainStatusTest, CopiesTheCodesOutFirst)
+{
+    Codes(TWRC_CANCEL, TWCC_DENIED);
+    TW_UINT16 twrc = 0, twcc = 0;
+    EXPECT_FALSE(m_ptwainimpl->DSIfStatus(TwainWords({"ifstatus"}), &twrc, &twcc));
+    EXPECT_EQ(twrc, TWRC_CANCEL);
+    EXPECT_EQ(twcc, TWCC_DENIED);
+}
+
+TEST_F(TwainStatusTest, OrAndNotWithoutPrecedence)
+{
+    Codes(TWRC_CANCEL, TWCC_SUCCESS);
+    EXPECT_TRUE(IfStatus({"ifstatus", "TWRC_SUCCESS", "OR", "TWRC_CANCEL"}));
+    EXPECT_FALSE(IfStatus({"ifstatus", "TWRC_SUCCESS"}));
+    EXPECT_TRUE(IfStatus({"ifstatus", "twrc_cancel"}));
+
+    // NOT TWRC_SUCCESS AND TWCC_BADCAP: true only when both hold.
+    Codes(TWRC_FAILURE, TWCC_BADCAP);
+    EXPECT_TRUE(IfStatus({"ifstatus", "NOT", "TWRC_SUCCESS", "AND", "TWCC_BADCAP"}));
+    Codes(TWRC_FAILURE, TWCC_BADVALUE);
+    EXPECT_FALSE(IfStatus({"ifstatus", "NOT", "TWRC_SUCCESS", "AND", "TWCC_BADCAP"}));
+    Codes(TWRC_SUCCESS, TWCC_BADCAP);
+    EXPECT_FALSE(IfStatus({"ifstatus", "not", "TWRC_SUCCESS", "and", "TWCC_BADCAP"}));
+
+    // Left to right: (SUCCESS OR FAILURE) AND BADCAP, not SUCCESS OR (FAILURE AND BADCAP).
+    Codes(TWRC_SUCCESS, TWCC_SUCCESS);
+    EXPECT_FALSE(IfStatus({"ifstatus", "TWRC_SUCCESS", "OR", "TWRC_FAILURE", "AND", "TWCC_BADCAP"}));
+    // The operator stays until changed: A AND B C means (A AND B) AND C.
+    EXPECT_FALSE(IfStatus({"ifstatus", "TWRC_SUCCESS", "AND", "TWCC_SUCCESS", "TWRC_FAILURE"}));
+    EXPECT_TRUE(IfStatus({"ifstatus", "TWRC_FAILURE", "TWRC_SUCCESS"}));
+}
+
+TEST_F(TwainStatusTest, NotBeforeAnOperatorIsCancelled)
+{
+    Codes(TWRC_SUCCESS, TWCC_SUCCESS);
+    EXPECT_TRUE(IfStatus({"ifstatus", "TWRC_FAILURE", "NOT", "OR", "TWRC_SUCCESS"}));
+    EXPECT_TRUE(m_env.Services().LogHas("not is in a bad place..."));
+}
+
+TEST_F(TwainStatusTest, BusyHexadecimalAndObsoleteBusy)
+{
+    Codes(TWRC_BUSY_CUSTOM, 0);
+    EXPECT_TRUE(IfStatus({"ifstatus", "0x8001"}));
+    EXPECT_TRUE(IfStatus({"ifstatus", "obs_twrc_busy"}));
+    EXPECT_FALSE(IfStatus({"ifstatus", "0x8002"}));
+    Codes(TWRC_BUSY, 0);
+    EXPECT_TRUE(IfStatus({"ifstatus", "OBS_TWRC_BUSY"}));
+    EXPECT_TRUE(IfStatus({"ifstatus", "0xa"}));
+    Codes(TWRC_FAILURE, 0);
+    EXPECT_FALSE(IfStatus({"ifstatus", "obs_twrc_busy"}));
+}
+
+TEST_F(TwainStatusTest, BadTermsMakeTheWholeTestFalse)
+{
+    Codes(TWRC_SUCCESS, TWCC_SUCCESS);
+    // A symbol of another family, even under NOT.
+    EXPECT_FALSE(IfStatus({"ifstatus", "NOT", "TWTY_INT16"}));
+    EXPECT_TRUE(m_env.Services().LogHas("bad test...TWTY_INT16"));
+    EXPECT_FALSE(IfStatus({"ifstatus", "TWRC_SUCCESS", "OR", "TWPT_RGB"}));
+    EXPECT_FALSE(IfStatus({"ifstatus", "TWRC_SUCCESS", "OR", "nonsense"}));
+    EXPECT_TRUE(m_env.Services().LogHas("bad test...nonsense"));
+}
+
+TEST_F(TwainStatusTest, EventNamesCompareWithTheLastEvent)
+{
+    Codes(TWRC_SUCCESS, TWCC_SUCCESS);
+    EXPECT_FALSE(IfStatus({"ifstatus", "MSG_XFERREADY"}));
+    strcpy(m_ptwainimpl->m_szLastEvent, "MSG_XFERREADY");
+    EXPECT_TRUE(IfStatus({"ifstatus", "msg_xferready"}));
+    EXPECT_FALSE(IfStatus({"ifstatus", "TWDE_PAPERJAM"}));
+    strcpy(m_ptwainimpl->m_szLastEvent, "TWDE_PAPERJAM");
+    EXPECT_TRUE(IfStatus({"ifstatus", "TWDE_PAPERJAM", "AND", "TWRC_SUCCESS"}));
+    EXPECT_FALSE(IfStatus({"ifstatus", "NOT", "TWDE_PAPERJAM"}));
+}
+
+TEST_F(TwainStatusTest, TheWordListEndsAtAnEmptyWord)
+{
+    Codes(TWRC_FAILURE, TWCC_SUCCESS);
+    EXPECT_FALSE(IfStatus({"ifstatus", "TWRC_SUCCESS", "", "OR", "TWRC_FAILURE"}));
+    EXPECT_FALSE(IfStatus({"ifstatus", ""}));
+}
+
+} // namespace

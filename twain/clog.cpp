@@ -1,0 +1,601 @@
+// clog.cpp
+// The test log (CLog) and the test program's variables (CVar).
+#include "clog.h"
+
+#include <cctype>
+#include <cstdarg>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <new>
+#include <strings.h>
+
+#include "osservices.h"
+
+// The one test log and the one variables object of the process; the
+// program's start-up creates them after the shell object.
+CLog *g_plog = nullptr;
+CVar *g_pvar = nullptr;
+
+namespace
+{
+// Each Log call builds its line in working buffers of this size.
+const size_t s_sizeLogBuffer = 0x30000;
+
+// The marker in front of a transcript line in the capture area.
+const char s_szTranscriptMarker[] = "tw>>> ";
+
+bool IsOn(const char *a_sz)
+{
+    return a_sz && !strcasecmp(a_sz, "on");
+}
+bool IsOff(const char *a_sz)
+{
+    return a_sz && !strcasecmp(a_sz, "off");
+}
+
+// Brings one captured or expected line to the form in which two runs of
+// the same commands agree:
+// - a prompt prefix "tw" + TWAIN state + ">>>" loses its state number (the
+//   record file holds "tw>>> command", a replay prints "tw3>>> command");
+// - the script name in a severity prefix "DRAVO.xxx(name):" is dropped (a
+//   recording made at the prompt has no script name, its replay has one).
+void NormalizeLine(const char *a_szLine, char *a_szOut, size_t a_sizeOut)
+{
+    const char *sz = a_szLine;
+    a_szOut[0] = '\0';
+    if (!strncasecmp(sz, "tw", 2))
+    {
+        const char *szDigits = sz + 2;
+        while (isdigit((unsigned char)*szDigits))
+            szDigits++;
+        if (!strncmp(szDigits, ">>>", 3))
+        {
+            snprintf(a_szOut, a_sizeOut, "tw%s", szDigits);
+            return;
+        }
+    }
+    static const char *const s_aszPrefix[] = {"DRAVO.INFO(", "DRAVO.WARNING(", "DRAVO.ERROR("};
+    for (const char *szPrefix : s_aszPrefix)
+    {
+        size_t len = strlen(szPrefix);
+        if (!strncasecmp(sz, szPrefix, len))
+        {
+            const char *szEnd = strstr(sz + len, "):");
+            if (szEnd)
+            {
+                snprintf(a_szOut, a_sizeOut, "%.*s%s", (int)len, sz, szEnd);
+                return;
+            }
+        }
+    }
+    snprintf(a_szOut, a_sizeOut, "%s", sz);
+}
+} // namespace
+
+// The implementation of the test log.
+class CLogImpl
+{
+public:
+    bool m_blDataSave = false;      // capture plain lines
+    bool m_blConsole = true;        // echo plain lines to the console
+    bool m_blColorOff = false;      // set by SetColor (no operation reads it)
+    int m_iDataCount = 0;           // capture lines used
+    char m_aszData[CLOG_DATALINES][CLOG_DATALINESIZE] = {};
+    COsFile *m_posfileRecord = nullptr; // the open record file, owned
+    COsFile *m_posfileConsole = nullptr; // the shell's console, not owned
+    bool m_blDataFull = false;      // lines were dropped: the area was full
+
+    // Stores one capture line (a_szPrefix + a_szText when both fit).
+    void Capture(const char *a_szPrefix, const char *a_szText, size_t a_sizeText)
+    {
+        if (m_iDataCount >= CLOG_DATALINES)
+        {
+            if (!m_blDataFull)
+            {
+                fprintf(stderr, "data capture is full (%d lines), further lines are not captured...\r\n", CLOG_DATALINES);
+                fflush(stderr);
+            }
+            m_blDataFull = true;
+            return;
+        }
+        char *szLine = m_aszData[m_iDataCount++];
+        szLine[0] = '\0';
+        size_t lenPrefix = strlen(a_szPrefix);
+        if (lenPrefix)
+            memcpy(szLine, a_szPrefix, lenPrefix + 1);
+        if (lenPrefix + a_sizeText < CLOG_DATALINESIZE)
+        {
+            memcpy(szLine + lenPrefix, a_szText, a_sizeText);
+            szLine[lenPrefix + a_sizeText] = '\0';
+        }
+    }
+
+    void ClearData()
+    {
+        memset(m_aszData, 0, sizeof(m_aszData));
+        m_iDataCount = 0;
+        m_blDataFull = false;
+    }
+
+    void WriteRecord(const char *a_szText)
+    {
+        if (!m_posfileRecord)
+            return;
+        uint64_t u64Written = 0;
+        m_posfileRecord->Write(a_szText, strlen(a_szText), &u64Written);
+    }
+};
+
+// ---------------------------------------------------------------------------
+// CLog
+// ---------------------------------------------------------------------------
+
+CLog::CLog(COsFile *a_poseditline) : m_plogimpl(nullptr)
+{
+    try
+    {
+        m_plogimpl = new CLogImpl;
+        m_plogimpl->m_posfileConsole = a_poseditline;
+        OSLOG_NEW(m_plogimpl, "CLogImpl");
+    }
+    catch (...)
+    {
+        m_plogimpl = nullptr;
+    }
+}
+
+CLog::~CLog()
+{
+    if (m_plogimpl)
+    {
+        OSLOG_DELETE(m_plogimpl);
+        delete m_plogimpl;
+        m_plogimpl = nullptr;
+    }
+}
+
+void CLog::Log(const char *a_szFile, int a_iLine, bool a_blRecord, ELOGSTS a_elogsts, int a_iCodePage,
+               const char *a_szFormat, ...)
+{
+    (void)a_iCodePage;
+    if (!m_plogimpl || !a_szFormat)
+        return;
+
+    // A transcript line with no record file open leaves no trace at all.
+    if (a_blRecord && !m_plogimpl->m_posfileRecord)
+        return;
+
+    char *szLine = static_cast<char *>(calloc(1, s_sizeLogBuffer));
+    char *szWork = static_cast<char *>(calloc(1, s_sizeLogBuffer));
+    if (!szLine || !szWork)
+    {
+        free(szLine);
+        free(szWork);
+        return;
+    }
+
+    // The prefix for the severity.
+    const char *szScript = "";
+    if ((a_elogsts == ELOGSTS_INFO) || (a_elogsts == ELOGSTS_WARNING) || (a_elogsts == ELOGSTS_ERROR))
+    {
+        const char *sz = g_pvar ? g_pvar->Get("ScriptName", true) : nullptr;
+        szScript = sz ? sz : "";
+    }
+    switch (a_elogsts)
+    {
+    case ELOGSTS_INFO:
+        COsString::SStrPrintf(szLine, s_sizeLogBuffer, "DRAVO.INFO(%s):    ", szScript);
+        break;
+    case ELOGSTS_WARNING:
+        COsString::SStrPrintf(szLine, s_sizeLogBuffer, "DRAVO.WARNING(%s): ", szScript);
+        break;
+    case ELOGSTS_ERROR:
+        COsString::SStrPrintf(szLine, s_sizeLogBuffer, "DRAVO.ERROR(%s):   ", szScript);
+        break;
+    default:
+        break;
+    }
+
+    // The caller's text behind the prefix (cut when it does not fit), then
+    // CR LF.  From here on the line is plain text, never a format.
+    size_t lenPrefix = strlen(szLine);
+    va_list valist;
+    va_start(valist, a_szFormat);
+    COsString::SStrVPrintf(szLine + lenPrefix, s_sizeLogBuffer - lenPrefix, a_szFormat, valist);
+    va_end(valist);
+    size_t lenLine = strlen(szLine);
+    if (lenLine + 2 >= s_sizeLogBuffer - 1)
+        lenLine = s_sizeLogBuffer - 4; // the cut text makes room for the line end
+    memcpy(szLine + lenLine, "\r\n", 3);
+    lenLine += 2;
+    size_t lenText = (lenLine >= 2) ? lenLine - 2 : 0;
+
+    if (a_blRecord)
+    {
+        // The command transcript: the record file and the capture area.
+        const char *szRecord = szLine;
+        if (strstr(szLine, "log record off"))
+        {
+            szRecord = "log data off\r\n";
+            lenText = strlen(szRecord) - 2;
+        }
+        m_plogimpl->WriteRecord(szRecord);
+        if (lenText < CLOG_DATALINESIZE - strlen(s_szTranscriptMarker))
+            m_plogimpl->Capture(s_szTranscriptMarker, szRecord, lenText);
+        else
+            m_plogimpl->Capture(s_szTranscriptMarker, "", 0);
+    }
+    else
+    {
+        if (m_plogimpl->m_blConsole)
+            Print(szLine);
+        if (m_plogimpl->m_blDataSave)
+        {
+            if (lenText < CLOG_DATALINESIZE)
+                m_plogimpl->Capture("", szLine, lenText);
+            else
+                m_plogimpl->Capture("", "", 0);
+        }
+        if (g_poslog && (g_poslog->GetDebugLevel() || (a_elogsts != ELOGSTS_PLAIN)))
+        {
+            memcpy(szWork, szLine, lenLine + 1);
+            g_poslog->Message(a_szFile ? a_szFile : __FILE__, a_iLine, OS_LOGFLAG_INFO, "%s", szWork);
+        }
+    }
+
+    free(szLine);
+    free(szWork);
+}
+
+void CLog::Prompt(const char *a_szFile, int a_iLine, bool a_blRecord, ELOGSTS a_elogsts, int a_iCodePage,
+                  const char *a_szFormat, ...)
+{
+    (void)a_blRecord;
+    (void)a_elogsts;
+    (void)a_iCodePage;
+    if (!a_szFormat)
+        return;
+    char szText[512] = "";
+    va_list valist;
+    va_start(valist, a_szFormat);
+    COsString::SStrVPrintf(szText, sizeof(szText), a_szFormat, valist);
+    va_end(valist);
+    Print(szText);
+    if (g_poslog && g_poslog->GetDebugLevel())
+        g_poslog->Message(a_szFile ? a_szFile : __FILE__, a_iLine, OS_LOGFLAG_INFO, "%s", szText);
+}
+
+void CLog::Print(const char *a_szText)
+{
+    if (!a_szText)
+        return;
+    if (m_plogimpl && m_plogimpl->m_posfileConsole)
+    {
+        m_plogimpl->m_posfileConsole->EditLineDisplay(a_szText);
+        return;
+    }
+    // No console object: write to standard output directly.
+    fputs(a_szText, stdout);
+    fflush(stdout);
+}
+
+void CLog::ConsoleSet(const char *a_szOnOff)
+{
+    if (!m_plogimpl)
+        return;
+    if (IsOn(a_szOnOff))
+        m_plogimpl->m_blConsole = true;
+    else if (IsOff(a_szOnOff))
+        m_plogimpl->m_blConsole = false;
+    else
+    {
+        fprintf(stderr, "must specify on or off...\r\n");
+        fflush(stderr);
+    }
+}
+
+const char *CLog::ConsoleGet()
+{
+    return (m_plogimpl && !m_plogimpl->m_blConsole) ? "off" : "on";
+}
+
+void CLog::SetColor(bool a_blColor)
+{
+    if (m_plogimpl)
+        m_plogimpl->m_blColorOff = !a_blColor;
+}
+
+void CLog::DataSet(const char *a_szOnOff)
+{
+    if (!m_plogimpl)
+        return;
+    if (IsOn(a_szOnOff))
+    {
+        m_plogimpl->ClearData();
+        m_plogimpl->m_blDataSave = true;
+    }
+    else if (IsOff(a_szOnOff))
+        m_plogimpl->m_blDataSave = false;
+    else
+    {
+        fprintf(stderr, "must specify on or off...\r\n");
+        fflush(stderr);
+    }
+}
+
+void CLog::RecordSet(const char *a_szOnOff, const char *a_szFile)
+{
+    if (!m_plogimpl)
+        return;
+    if (IsOn(a_szOnOff))
+    {
+        if (!a_szFile || !a_szFile[0])
+        {
+            fprintf(stderr, "must specify a filename...\r\n");
+            fflush(stderr);
+            return;
+        }
+        if (m_plogimpl->m_posfileRecord)
+        {
+            fprintf(stderr, "recording is already on...\r\n");
+            fflush(stderr);
+            return;
+        }
+        char szPath[512] = "";
+        COsString::SStrCpy(szPath, sizeof(szPath), a_szFile);
+        if (szPath[0] && !strstr(szPath, ".txt") && !strstr(szPath, ".twain"))
+        {
+            if (!COsString::SStrCat(szPath, sizeof(szPath), ".txt"))
+                szPath[0] = '\0';
+        }
+        COsFile *posfile = nullptr;
+        try
+        {
+            posfile = new COsFile;
+            OSLOG_NEW(posfile, "COsFile");
+        }
+        catch (...)
+        {
+            posfile = nullptr;
+        }
+        if (!posfile || !szPath[0] ||
+            posfile->Open(szPath, OS_FILEOPEN_CREATE, OS_FILEACCESS_WRITE, OS_FILESHARE_READWRITE) != OS_STS_OK)
+        {
+            fprintf(stderr, "unable to create file...\r\n");
+            fflush(stderr);
+            if (posfile)
+            {
+                OSLOG_DELETE(posfile);
+                delete posfile;
+            }
+            return;
+        }
+        m_plogimpl->m_posfileRecord = posfile;
+        // A recording starts a fresh capture: its data block holds only the
+        // lines of this recording.
+        m_plogimpl->ClearData();
+        m_plogimpl->m_blDataSave = true;
+        m_plogimpl->WriteRecord("log data on\r\n");
+    }
+    else if (IsOff(a_szOnOff))
+    {
+        if (!m_plogimpl->m_posfileRecord)
+        {
+            fprintf(stderr, "record isn't running...\r\n");
+            fflush(stderr);
+            return;
+        }
+        m_plogimpl->m_blDataSave = false;
+        m_plogimpl->WriteRecord("log compare\r\n");
+        m_plogimpl->WriteRecord("datadatadata\r\n");
+        for (int ii = 0; (ii < m_plogimpl->m_iDataCount) && (ii < CLOG_DATALINES); ii++)
+        {
+            m_plogimpl->WriteRecord(m_plogimpl->m_aszData[ii]);
+            m_plogimpl->WriteRecord("\r\n");
+        }
+        m_plogimpl->WriteRecord("datadatadata\r\n");
+        m_plogimpl->m_posfileRecord->Close();
+        OSLOG_DELETE(m_plogimpl->m_posfileRecord);
+        delete m_plogimpl->m_posfileRecord;
+        m_plogimpl->m_posfileRecord = nullptr;
+    }
+    else
+    {
+        fprintf(stderr, "must specify on or off...\r\n");
+        fflush(stderr);
+    }
+}
+
+int CLog::DataCompare(const char a_aszExpected[][CLOG_DATALINESIZE], int a_iExpected)
+{
+    if (!m_plogimpl)
+        return 0;
+    if (!a_aszExpected || (a_iExpected <= 0))
+    {
+        Log(__FILE__, __LINE__, false, ELOGSTS_PLAIN, CLOG_CODEPAGE, "Fail: there is no expected data to compare with...");
+        return 0;
+    }
+    if (a_iExpected > CLOG_DATALINES)
+        a_iExpected = CLOG_DATALINES;
+
+    int iCaptured = m_plogimpl->m_iDataCount;
+    int iCommon = (iCaptured < a_iExpected) ? iCaptured : a_iExpected;
+    char szGot[CLOG_DATALINESIZE];
+    char szExpected[CLOG_DATALINESIZE];
+    int ii;
+    for (ii = 0; ii < iCommon; ii++)
+    {
+        NormalizeLine(m_plogimpl->m_aszData[ii], szGot, sizeof(szGot));
+        NormalizeLine(a_aszExpected[ii], szExpected, sizeof(szExpected));
+        if (strcasecmp(szGot, szExpected))
+            break;
+    }
+    if ((ii == iCommon) && (iCaptured == a_iExpected))
+    {
+        if (!m_plogimpl->m_blDataFull)
+            return -1;
+        Log(__FILE__, __LINE__, false, ELOGSTS_PLAIN, CLOG_CODEPAGE,
+            "Fail: more lines were produced than the capture area holds (%d)...", CLOG_DATALINES);
+        return iCaptured;
+    }
+
+    // The first difference, or the first line that only one side has.
+    Log(__FILE__, __LINE__, false, ELOGSTS_PLAIN, CLOG_CODEPAGE, "Fail at line %d", ii);
+    Log(__FILE__, __LINE__, false, ELOGSTS_PLAIN, CLOG_CODEPAGE, "Got:      <%s>",
+        (ii < iCaptured) ? m_plogimpl->m_aszData[ii] : "");
+    Log(__FILE__, __LINE__, false, ELOGSTS_PLAIN, CLOG_CODEPAGE, "Expected: <%s>",
+        (ii < a_iExpected) ? a_aszExpected[ii] : "");
+    return ii;
+}
+
+void CLog::Status()
+{
+    bool blConsole = m_plogimpl ? m_plogimpl->m_blConsole : false;
+    bool blData = m_plogimpl ? m_plogimpl->m_blDataSave : false;
+    bool blRecord = m_plogimpl ? (m_plogimpl->m_posfileRecord != nullptr) : false;
+    fprintf(stderr, "Console output is %s...\r\n", blConsole ? "on" : "off");
+    fprintf(stderr, "Data save is %s...\r\n", blData ? "on" : "off");
+    fprintf(stderr, "Recording is %s...\r\n", blRecord ? "on" : "off");
+    fflush(stderr);
+}
+
+int CLog::DataCount()
+{
+    if (!m_plogimpl)
+        return 0;
+    return (m_plogimpl->m_iDataCount < CLOG_DATALINES) ? m_plogimpl->m_iDataCount : CLOG_DATALINES;
+}
+
+const char *CLog::DataLine(int a_iIndex)
+{
+    if (!m_plogimpl || (a_iIndex < 0) || (a_iIndex >= DataCount()))
+        return nullptr;
+    return m_plogimpl->m_aszData[a_iIndex];
+}
+
+// ---------------------------------------------------------------------------
+// CVar
+// ---------------------------------------------------------------------------
+
+namespace
+{
+// The shell's own configuration section and its first three tags.
+const int s_iSectionDsIdentity = 1001;
+const int s_iTagInitLanguage = 1001;
+const int s_iTagInitProductName = 1002;
+const int s_iTagInitProtocolVersion = 1003;
+} // namespace
+
+CVar::CVar()
+{
+    memset(m_szLanguage, 0, sizeof(m_szLanguage));
+    memset(m_szProductName, 0, sizeof(m_szProductName));
+    memset(m_szProtocolVersion, 0, sizeof(m_szProtocolVersion));
+    memset(m_szScriptName, 0, sizeof(m_szScriptName));
+    memset(m_szAutoDatStatus, 0, sizeof(m_szAutoDatStatus));
+    if (g_poscfg)
+    {
+        const char *sz = g_poscfg->Get(s_iSectionDsIdentity, s_iTagInitLanguage);
+        if (sz)
+            COsString::SStrCpy(m_szLanguage, sizeof(m_szLanguage), sz);
+        sz = g_poscfg->Get(s_iSectionDsIdentity, s_iTagInitProductName);
+        if (sz)
+            COsString::SStrCpy(m_szProductName, sizeof(m_szProductName), sz);
+        sz = g_poscfg->Get(s_iSectionDsIdentity, s_iTagInitProtocolVersion);
+        if (sz)
+            COsString::SStrCpy(m_szProtocolVersion, sizeof(m_szProtocolVersion), sz);
+    }
+    COsString::SStrCpy(m_szAutoDatStatus, sizeof(m_szAutoDatStatus), "true");
+}
+
+CVar::~CVar()
+{
+}
+
+int CVar::Set(const char *a_szKey, const char *a_szValue)
+{
+    if (!a_szKey)
+        return 1;
+    if (!a_szValue)
+        a_szValue = "";
+    char *szVar = nullptr;
+    size_t sizeVar = 0;
+    if (!strcasecmp(a_szKey, "ScriptName"))
+    {
+        szVar = m_szScriptName;
+        sizeVar = sizeof(m_szScriptName);
+    }
+    else if (!strcasecmp(a_szKey, "AutoDatStatus"))
+    {
+        szVar = m_szAutoDatStatus;
+        sizeVar = sizeof(m_szAutoDatStatus);
+    }
+    else if (!strcasecmp(a_szKey, "Language"))
+    {
+        szVar = m_szLanguage;
+        sizeVar = sizeof(m_szLanguage);
+    }
+    else if (!strcasecmp(a_szKey, "ProductName"))
+    {
+        szVar = m_szProductName;
+        sizeVar = sizeof(m_szProductName);
+    }
+    else if (!strcasecmp(a_szKey, "ProtocolVersion"))
+    {
+        szVar = m_szProtocolVersion;
+        sizeVar = sizeof(m_szProtocolVersion);
+    }
+    else
+        return 1;
+    // A value that does not fit leaves the old text (the copy reports it).
+    COsString::SStrCpy(szVar, sizeVar, a_szValue);
+    return 0;
+}
+
+const char *CVar::Get(const char *a_szKey, bool a_blComplain)
+{
+    if (a_szKey)
+    {
+        if (!strcasecmp(a_szKey, "ScriptName"))
+            return m_szScriptName;
+        if (!strcasecmp(a_szKey, "AutoDatStatus"))
+            return m_szAutoDatStatus;
+        if (!strcasecmp(a_szKey, "Language"))
+            return m_szLanguage;
+        if (!strcasecmp(a_szKey, "ProductName"))
+            return m_szProductName;
+        if (!strcasecmp(a_szKey, "ProtocolVersion"))
+            return m_szProtocolVersion;
+    }
+    if (a_blComplain)
+        OSLOG_ASSERT("Bad key...<%s>", a_szKey ? a_szKey : "(null)");
+    return nullptr;
+}
+
+void CVar::Disp(const char *a_szKey)
+{
+    if (!g_plog)
+        return;
+    bool blAll = !a_szKey || !a_szKey[0];
+    bool blFound = false;
+    struct
+    {
+        const char *szKey;
+        const char *szValue;
+    } avar[] = {{"Language", m_szLanguage},
+                {"ProductName", m_szProductName},
+                {"ProtocolVersion", m_szProtocolVersion},
+                {"ScriptName", m_szScriptName},
+                {"AutoDatStatus", m_szAutoDatStatus}};
+    for (const auto &var : avar)
+    {
+        if (blAll || !strcasecmp(a_szKey, var.szKey))
+        {
+            g_plog->Log(__FILE__, __LINE__, false, ELOGSTS_PLAIN, CLOG_CODEPAGE, "%s=%s", var.szKey, var.szValue);
+            blFound = true;
+        }
+    }
+    if (!blFound)
+        g_plog->Log(__FILE__, __LINE__, false, ELOGSTS_PLAIN, CLOG_CODEPAGE, "Value not found <%s>...", a_szKey);
+}

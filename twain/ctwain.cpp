@@ -1,0 +1,244 @@
+// ctwain.cpp
+// The public handle of one TWAIN connection: creates the connection, forwards
+// every operation to it, and answers for a connection that could not be made.
+#include "ctwain.h"
+
+#include <new>
+
+#include "ctwainimpl.h"
+
+// The path taken when the connection could not be created.
+#define CTWAIN_NULLIMPL()                                                                    \
+    do                                                                                       \
+    {                                                                                        \
+        if (g_poslog)                                                                        \
+        {                                                                                    \
+            g_poslog->Message(__FILE__, __LINE__, OS_LOGFLAG_ASSERT, "m_ptwainimpl is null..."); \
+        }                                                                                    \
+    } while (0)
+
+CTwain::CTwain(const char *a_szProtocol, const char *a_szLanguage, int a_iInstance) : m_ptwainimpl(nullptr)
+{
+    try
+    {
+        m_ptwainimpl = new CTwainImpl(a_szProtocol, a_szLanguage, a_iInstance);
+    }
+    catch (...)
+    {
+        m_ptwainimpl = nullptr;
+    }
+    if (m_ptwainimpl)
+    {
+        OSLOG_NEW(m_ptwainimpl, "CTwainImpl");
+    }
+}
+
+CTwain::~CTwain()
+{
+    if (m_ptwainimpl)
+    {
+        OSLOG_DELETE(m_ptwainimpl);
+        delete m_ptwainimpl;
+        m_ptwainimpl = nullptr;
+    }
+}
+
+ETWSTATE CTwain::GetTwState()
+{
+    if (!m_ptwainimpl)
+    {
+        CTWAIN_NULLIMPL();
+        return ETWSTATE_NONE;
+    }
+    return m_ptwainimpl->GetTwState();
+}
+
+TW_IDENTITY *CTwain::GetTwIdentity()
+{
+    if (!m_ptwainimpl)
+    {
+        CTWAIN_NULLIMPL();
+        return nullptr;
+    }
+    return m_ptwainimpl->GetTwIdentity();
+}
+
+char *CTwain::GetTwDsm()
+{
+    if (!m_ptwainimpl)
+    {
+        CTWAIN_NULLIMPL();
+        return nullptr;
+    }
+    return m_ptwainimpl->GetTwDsm();
+}
+
+bool CTwain::DSMOpen()
+{
+    if (!m_ptwainimpl)
+    {
+        CTWAIN_NULLIMPL();
+        return false;
+    }
+    return m_ptwainimpl->DSMOpen() == TWRC_SUCCESS;
+}
+
+bool CTwain::DSMSet(const char *const *a_aszWords)
+{
+    if (!m_ptwainimpl)
+    {
+        CTWAIN_NULLIMPL();
+        return false;
+    }
+    return m_ptwainimpl->DSMSet(a_aszWords) == TWRC_SUCCESS;
+}
+
+bool CTwain::DSMFind(const char *a_szName)
+{
+    if (!m_ptwainimpl)
+    {
+        CTWAIN_NULLIMPL();
+        return false;
+    }
+    return m_ptwainimpl->DSMFind(a_szName) == TWRC_SUCCESS;
+}
+
+void CTwain::DSMClose()
+{
+    if (!m_ptwainimpl)
+    {
+        CTWAIN_NULLIMPL();
+        return;
+    }
+    m_ptwainimpl->DSMClose();
+}
+
+void CTwain::DSMList(const char *const *a_aszWords)
+{
+    if (!m_ptwainimpl)
+    {
+        CTWAIN_NULLIMPL();
+        return;
+    }
+    m_ptwainimpl->DSMList(a_aszWords);
+}
+
+bool CTwain::DSIfStatus(const char *const *a_aszWords, TW_UINT16 *a_ptwrcLast, TW_UINT16 *a_ptwccLast)
+{
+    if (!m_ptwainimpl)
+    {
+        CTWAIN_NULLIMPL();
+        return false;
+    }
+    return m_ptwainimpl->DSIfStatus(a_aszWords, a_ptwrcLast, a_ptwccLast);
+}
+
+void CTwain::DSReturn(const char *const *a_aszWords, TW_UINT16 *a_ptwrcLast, TW_UINT16 *a_ptwccLast)
+{
+    if (!m_ptwainimpl)
+    {
+        CTWAIN_NULLIMPL();
+        return;
+    }
+    m_ptwainimpl->DSReturn(a_aszWords, a_ptwrcLast, a_ptwccLast);
+}
+
+bool CTwain::DSIfDiff(const char *const *a_aszWords, TW_UINT32 a_u32Level)
+{
+    if (!m_ptwainimpl)
+    {
+        CTWAIN_NULLIMPL();
+        return false;
+    }
+    return m_ptwainimpl->DSIfDiff(a_aszWords, a_u32Level);
+}
+
+void CTwain::DSSetDiff(const char *const *a_aszWords, TW_UINT32 a_u32Level)
+{
+    if (!m_ptwainimpl)
+    {
+        CTWAIN_NULLIMPL();
+        return;
+    }
+    m_ptwainimpl->DSSetDiff(a_aszWords, a_u32Level);
+}
+
+void CTwain::DSSetRunArgs(TW_UINT32 a_u32Level, const char *const *a_aszArgs)
+{
+    if (!m_ptwainimpl)
+    {
+        CTWAIN_NULLIMPL();
+        return;
+    }
+    m_ptwainimpl->DSSetRunArgs(a_u32Level, a_aszArgs);
+}
+
+void CTwain::DSDisplay(const char *const *a_aszWords)
+{
+    if (!m_ptwainimpl)
+    {
+        CTWAIN_NULLIMPL();
+        return;
+    }
+    m_ptwainimpl->DSDisplay(a_aszWords);
+}
+
+// ===========================================================================
+// Data Source open and close, reset, events: DSOpen, DSClose, DSResetall,
+// DSWait.  Their forwarders follow below, written with the connection's
+// members in ctwainimpl_ds.cpp and ctwainimpl_events.cpp.
+// ===========================================================================
+
+void CTwain::DSOpen(const char *const *a_aszWords)
+{
+    if (!m_ptwainimpl)
+    {
+        CTWAIN_NULLIMPL();
+        return;
+    }
+    // An empty name word opens the chosen source, as no word does.
+    const char *szName = nullptr;
+    if (a_aszWords && a_aszWords[0] && a_aszWords[1] && a_aszWords[1][0])
+    {
+        szName = a_aszWords[1];
+    }
+    TW_UINT16 twrc = m_ptwainimpl->DSOpen(szName);
+    if (twrc == TWRC_SUCCESS)
+    {
+        return;
+    }
+    char szTwrc[64];
+    char szTwcc[64];
+    m_ptwainimpl->GetStatusStrings(twrc, 0, szTwrc, sizeof(szTwrc), szTwcc, sizeof(szTwcc), true);
+    TWAINLOG("%s/%s", szTwrc, szTwcc);
+}
+
+void CTwain::DSClose(const char *const *a_aszWords)
+{
+    if (!m_ptwainimpl)
+    {
+        CTWAIN_NULLIMPL();
+        return;
+    }
+    m_ptwainimpl->DSClose(a_aszWords);
+}
+
+void CTwain::DSResetall()
+{
+    if (!m_ptwainimpl)
+    {
+        CTWAIN_NULLIMPL();
+        return;
+    }
+    m_ptwainimpl->DSResetall();
+}
+
+void CTwain::DSWait(const char *const *a_aszWords)
+{
+    if (!m_ptwainimpl)
+    {
+        CTWAIN_NULLIMPL();
+        return;
+    }
+    m_ptwainimpl->DSWait(a_aszWords);
+}

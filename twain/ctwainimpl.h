@@ -1,0 +1,490 @@
+// ctwainimpl.h
+// CTwainImpl: one TWAIN application connection.
+//
+// It owns the loaded Data Source Manager (DSM) library and its entry point,
+// the application identity and the identity of the chosen Data Source, the
+// list of Data Sources, the TWAIN state, the event flags set by the DSM
+// callback, the last return and condition codes, and, for every TWAIN
+// structure that scripts can test, a last-received copy and an expected
+// copy.  Every handler of the engine and of the capability tests is a member
+// of this class; the members are spread over several sources by topic:
+//   ctwainimpl.cpp           construction, state and title, item readers, display
+//   ctwainimpl_dsm.cpp       DSM loading, the entry call, source list and choice
+//   ctwainimpl_status.cpp    code names, status tests, forced codes
+//   ctwainimpl_diff.cpp      expected values, difference tests, run arguments
+//   ctwainimpl_ds.cpp        Data Source open and close, cameras, roll-back, reset
+//   ctwainimpl_events.cpp    the DSM callback, events and waiting
+//   ctwainimpl_memory.cpp    memory handles exchanged with the Data Source
+//
+// One object is about 10 MB (the profile tables): always create it with new.
+#ifndef DRAVO_CTWAINIMPL_H
+#define DRAVO_CTWAINIMPL_H
+
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
+#include <mutex>
+
+#include "osservices.h"
+#include "twaindefs.h"
+#include "ctwain.h"
+#include "clog.h"
+
+// One plain test-log line (not recorded, severity 1), when the log exists.
+#define TWAINLOG(...) \
+    do { if (g_plog) g_plog->Log(__FILE__, __LINE__, false, ELOGSTS_PLAIN, CLOG_CODEPAGE, __VA_ARGS__); } while (0)
+
+class CLookup;
+class COsImage;
+
+// The path of the DSM library this executable loads.  Defined by dsmpath.cpp,
+// which each executable compiles with its own DRAVO_DSM_PATH (the test
+// programs define it in their support sources).
+const char *DravoDsmPath();
+
+// ---------------------------------------------------------------------------
+// Records of this program's Data Sources kept by the connection (2-byte
+// packing like every TWAIN structure of this build).
+// ---------------------------------------------------------------------------
+#pragma pack(push, 2)
+
+// DAT_CALIBRATE: a calibration type and 1,024 bytes the program does not read.
+struct twcalibrate
+{
+    TW_UINT16 CalibrationType;
+    TW_UINT8 Reserved[1024];
+};
+
+// One entry of DAT_CONSUMABLEMETERS (552 bytes).
+struct twconsumablemeterinfo
+{
+    TW_UINT32 MeterType;        // the program writes and reads the low 16 bits
+    TW_UINT32 FieldFlags;
+    TW_UINT32 Frequency;
+    TW_UINT32 LastReset;
+    TW_UINT32 Reminder;
+    TW_UINT8 Reserved[512];
+};
+
+// The kept copy of DAT_CONSUMABLEMETERS: the count and the first entries
+// (35,328 bytes; a record the program sends has room for 65 entries).
+#define TWCONSUMABLEMETERS_SENDSIZE 35888
+struct twconsumablemeters
+{
+    TW_UINT32 Count;
+    twconsumablemeterinfo Meter[63];
+    TW_UINT8 Rest[544];
+};
+
+// DAT_CUSTOMDSDATAGROUP.
+struct twcustomdsdatagroup
+{
+    TW_UINT32 InfoLength;
+    TW_HANDLE hData;
+    TW_UINT16 Group;            // 1 IA printer, 2 no IA printer, 4 sort barcode
+    TW_UINT8 Reserved[1030];
+};
+
+// DAT_DEVICEINFO.
+struct twdeviceinfo
+{
+    TW_UINT32 dwFields;
+    TW_UINT32 dwModelNumber;
+    TW_STR255 szModelName;
+    TW_STR255 szProtocol;
+    TW_STR255 szDeviceName;
+    TW_UINT32 dwHostAdapter;
+    TW_UINT32 dwTarget;
+    TW_STR255 szDeviceChange;
+    TW_UINT32 dwFirmware;
+    TW_STR255 szDriverFilename;
+    TW_UINT32 dwSorterFlags;
+    TW_UINT8 Reserved[64992];
+};
+
+// One DAT_PROFILES record.
+struct twprofile
+{
+    TW_UINT16 ProfilesValue;    // 0xFFFF ends a list
+    TW_STR255 szFamily;
+    TW_STR255 szId;
+    TW_STR255 szEnglish;
+    TW_STR255 szCurrent;
+    TW_UINT8 Gap1[6];
+    TW_UINT32 Group;
+    TW_UINT16 Readonly;
+    TW_UINT16 Default;
+    TW_UINT8 Gap2[4];
+    TW_UINT32 DriverVersion;
+    TW_STR255 szMethod;         // written only by the expected-value target
+    TW_STR255 szName;
+    TW_STR255 szFilename;
+    TW_UINT16 blSharedSettings;
+    TW_UINT16 ProfileState;     // 0 normal, 1 current, 2 modified
+    TW_UINT8 Reserved[508];
+};
+
+#pragma pack(pop)
+
+static_assert(sizeof(twcalibrate) == 1026, "twcalibrate");
+static_assert(sizeof(twconsumablemeterinfo) == 552, "twconsumablemeterinfo");
+static_assert(sizeof(twconsumablemeters) == 35328, "twconsumablemeters");
+static_assert(8 + 65 * sizeof(twconsumablemeterinfo) == TWCONSUMABLEMETERS_SENDSIZE, "consumable meters sent");
+static_assert(sizeof(twcustomdsdatagroup) == 1048, "twcustomdsdatagroup");
+static_assert(offsetof(twcustomdsdatagroup, Group) == 16, "twcustomdsdatagroup.Group");
+static_assert(sizeof(twdeviceinfo) == 66320, "twdeviceinfo");
+static_assert(offsetof(twdeviceinfo, dwSorterFlags) == 1320, "twdeviceinfo.dwSorterFlags");
+static_assert(sizeof(twprofile) == 2336, "twprofile");
+static_assert(offsetof(twprofile, Group) == 1032 && offsetof(twprofile, Readonly) == 1040, "twprofile fields");
+static_assert(offsetof(twprofile, Default) == 1042 && offsetof(twprofile, DriverVersion) == 1048, "twprofile fields");
+static_assert(offsetof(twprofile, szMethod) == 1056 && offsetof(twprofile, szName) == 1312, "twprofile fields");
+static_assert(offsetof(twprofile, szFilename) == 1568 && offsetof(twprofile, blSharedSettings) == 1824, "twprofile fields");
+static_assert(offsetof(twprofile, ProfileState) == 1826, "twprofile fields");
+
+// Sizes of the connection's tables.
+#define TWAINIMPL_DSLIST        64      // entries of the Data Source list
+#define TWAINIMPL_RUNARGLEVELS  64      // run-argument records (script levels)
+#define TWAINIMPL_PROFILES      2048    // profile records
+#define TWAINIMPL_DSMPATH       512     // the DSM library path
+#define TWAINIMPL_IMAGEREPORT   8192    // the image report text
+
+// The 22 event flags, in this order.
+enum ETWEVENT
+{
+    ETWEVENT_XFERREADY = 0,             // MSG_XFERREADY
+    ETWEVENT_CLOSEDSOK = 1,             // MSG_CLOSEDSOK
+    ETWEVENT_CLOSEDSREQ = 2,            // MSG_CLOSEDSREQ
+    ETWEVENT_DEVICEEVENT = 3,           // any MSG_DEVICEEVENT
+    ETWEVENT_TWDE_FIRST = 4,            // TWDE_ value v (0 to 16) is flag 4 + v
+    ETWEVENT_TWDE_LAST = 20,
+    ETWEVENT_LAMPWARMUP = 21,           // the custom device event TWDE_LAMPWARMUP
+    ETWEVENT_COUNT = 22
+};
+
+// The plain fields of a connection, from the image object pointer on.
+// Construction zero-fills them and DSMClose zeroes them again, so they must
+// stay plain data (no objects with constructors, no owned pointers other
+// than those the owner releases before the zeroing).
+struct CTwainImplData
+{
+    // 6. the image writer of the memory transfers (owned; created at the
+    // first end of a memory transfer).
+    COsImage *m_posimage;
+
+    // 7. the application identity, filled by DSMOpen.
+    TW_IDENTITY m_twidentityApp;
+
+    // 8. the Data Source identity: chosen by DSMSet, opened by DSOpen; its
+    // Id is non-zero while a source is known.
+    TW_IDENTITY m_twidentityDs;
+
+    // 9. the Data Source list filled by DSMList and the entry last chosen.
+    TW_IDENTITY m_atwidentityList[TWAINIMPL_DSLIST];
+    uint32_t m_u32ListIndex;
+
+    // 10. the TWLG_ value of the language given at construction (0xFFFF
+    // when the symbol table lacks it).
+    TW_UINT16 m_twlanguage;
+
+    // 11. the DSM name ("TWAINDSM" once loaded).
+    char m_szTwDsm[32];
+
+    // 12. the callback record registered with DAT_CALLBACK.
+    TW_CALLBACK m_twcallback;
+
+    // (13 to 15, the event flags, the auto-disable flag and the state, are
+    // atomic members of CTwainImpl.)
+
+    // 16. the DSM library (owned), its DSM_Entry, the parent handle (always
+    // zero) and the path it was loaded from.
+    COsFile *m_posfileDsm;
+    DSMENTRYPROC m_pfnDsmEntryProc;
+    TW_HANDLE m_hParent;
+    char m_szDsmPath[TWAINIMPL_DSMPATH];
+
+    // 17. run arguments per script level: received, then expected.
+    twrunargs m_atwrunargs[TWAINIMPL_RUNARGLEVELS];
+    twrunargs m_atwrunargsExpected[TWAINIMPL_RUNARGLEVELS];
+
+    // 18. the last-received block: what the Data Source returned.
+    twcalibrate m_twcalibrate;
+    TW_CAPABILITY m_twcapability;
+    twconsumablemeters m_twconsumablemeters;
+    TW_CUSTOMDSDATA m_twcustomdsdata;
+    twcustomdsdatagroup m_twcustomdsdatagroup;
+    twdeviceinfo m_twdeviceinfo;
+    TW_ENTRYPOINT m_twentrypoint;
+    TW_FILESYSTEM m_twfilesystem;
+    TW_IMAGEINFO m_twimageinfo;
+    TW_IMAGELAYOUT m_twimagelayout;
+    TW_ONEVALUE m_twonevalue;
+    TW_PENDINGXFERS m_twpendingxfers;
+    twprofile m_atwprofile[TWAINIMPL_PROFILES];
+    TW_RANGE m_twrange;
+    TW_SETUPFILEXFER m_twsetupfilexfer;
+    TW_SETUPMEMXFER m_twsetupmemxfer;
+
+    // 19. the expected block: filled by setdiff, tested by ifdiff.
+    twcalibrate m_twcalibrateExpected;
+    TW_CAPABILITY m_twcapabilityExpected;
+    twconsumablemeters m_twconsumablemetersExpected;
+    TW_CUSTOMDSDATA m_twcustomdsdataExpected;
+    twcustomdsdatagroup m_twcustomdsdatagroupExpected;
+    twdeviceinfo m_twdeviceinfoExpected;
+    TW_IMAGEINFO m_twimageinfoExpected;
+    TW_IMAGELAYOUT m_twimagelayoutExpected;
+    TW_ONEVALUE m_twonevalueExpected;
+    TW_PENDINGXFERS m_twpendingxfersExpected;
+    twprofile m_atwprofileExpected[TWAINIMPL_PROFILES];
+    TW_RANGE m_twrangeExpected;
+    TW_SETUPFILEXFER m_twsetupfilexferExpected;
+    TW_SETUPMEMXFER m_twsetupmemxferExpected;
+
+    // 20. the instance number (the shell's slot), shown as "Dravo #%d".
+    uint32_t m_u32Instance;
+
+    // 21. the last return code and the last condition code.
+    TW_UINT16 m_twrcLast;
+    TW_UINT16 m_twccLast;
+
+    // 22. the name of the last event that ended a wait.
+    char m_szLastEvent[128];
+
+    // (23, the transfer-ready discard counter, is an atomic member.)
+
+    // 24. the display settings.
+    int32_t m_iImageSizePercent;
+    int32_t m_iImageCount;
+
+    // 25. the image transfer working area: the image report and the current
+    // image file name.
+    char m_szImageReport[TWAINIMPL_IMAGEREPORT];
+    char m_szImageFileName[512];
+
+    // 26. set by DSOpen when the application and the source both speak a
+    // protocol above 2.01.
+    bool m_blBothAbove201;
+};
+
+class CTwainImpl : public CTwainImplData
+{
+public:
+    // -----------------------------------------------------------------------
+    // Construction, state, item readers, display
+    // -----------------------------------------------------------------------
+
+    // a_szProtocol: "major.minor" ("1.9" by default); a_szLanguage: a TWLG_
+    // symbol; a_iInstance: the shell's slot number.
+    CTwainImpl(const char *a_szProtocol, const char *a_szLanguage, int a_iInstance);
+    // Releases what the connection owns without calling into the DSM.  When a
+    // source may still be open (state above 3) the DSM library stays loaded,
+    // and later callbacks addressed to this connection are dropped.
+    ~CTwainImpl();
+
+    ETWSTATE GetTwState();
+    // Stores the state and writes the terminal title to standard error (on
+    // every call, also when the state does not change).
+    void SetTwState(ETWSTATE a_etwstate);
+
+    TW_IDENTITY *GetTwIdentity();   // the Data Source identity field
+    char *GetTwDsm();               // the DSM name field
+
+    // Item readers: a_pvItems points at the first item of an item list (or at
+    // the Item field of a one-value container); the index is not checked.
+    // A type outside the reader's set logs "Bad TWTY_0x%x" and gives 0 (the
+    // string and frame readers then write nothing).
+    static int32_t GetIntFromItem(const void *a_pvItems, TW_UINT16 a_twty, uint32_t a_u32Index);
+    static void GetStringFromItem(const void *a_pvItems, TW_UINT16 a_twty, uint32_t a_u32Index, char *a_szOut,
+                                  size_t a_u64OutSize);
+    static void GetFrameAngleFromItem(const void *a_pvItems, TW_UINT16 a_twty, uint32_t a_u32Index,
+                                      TW_FRAMEANGLE *a_ptwframeangle);
+    static double GetDoubleFromItem(const void *a_pvItems, TW_UINT16 a_twty, uint32_t a_u32Index);
+
+    // No image viewer on this platform.
+    void DisplayImage(TW_SETUPFILEXFER *a_ptwsetupfilexfer);
+    void DestroyImages();
+
+    // Word 1 sets the number of images, word 2 the image size percentage;
+    // then both are printed.
+    void DSDisplay(const char *const *a_aszWords);
+
+    // -----------------------------------------------------------------------
+    // Data Source Manager (ctwainimpl_dsm.cpp)
+    // -----------------------------------------------------------------------
+
+    TW_UINT16 DSMOpen();
+    void DSMClose();
+    void DSMList(const char *const *a_aszWords);
+    TW_UINT16 DSMSet(const char *const *a_aszWords);
+    TW_UINT16 DSMFind(const char *a_szName);
+
+    // The one entry call.  Destination: the Data Source identity, except in
+    // state 3 and below and for DAT_PARENT, DAT_TWUNKIDENTITY and DAT_IDENTITY
+    // with MSG_USERSELECT, MSG_OPENDS or MSG_CLOSEDS, where it is the Data
+    // Source identity only with a_blDestination and null otherwise.  Records
+    // the last return code (or, for DAT_STATUS, the last condition code).
+    // Without a_blStatus: the call's return code.  With it: a DAT_STATUS
+    // request follows and its condition code is returned (its return code
+    // when it fails).
+    TW_UINT16 DsmEntry(TW_UINT32 a_twdg, TW_UINT16 a_twdat, TW_UINT16 a_twmsg, TW_MEMREF a_pdata, bool a_blStatus,
+                       bool a_blDestination);
+
+    // Prints the identity line "%s ver=%d.%d twn=%d.%d grp=%s" of an identity
+    // (the application's in DSMOpen, the source's in DSOpen).
+    void PrintIdentity(const TW_IDENTITY *a_ptwidentity);
+
+    // -----------------------------------------------------------------------
+    // Data Source open, close, cameras, roll-back, reset (ctwainimpl_ds.cpp)
+    // -----------------------------------------------------------------------
+
+    TW_UINT16 DSOpen(const char *a_szProductName);
+    TW_UINT16 DSClose(const char *const *a_aszWords);
+    // 0 a camera was selected and its name written; 6 no further camera; 1 failure.
+    TW_UINT16 FirstCamera(char *a_szCamera, size_t a_u64CameraSize);
+    TW_UINT16 NextCamera(char *a_szCamera, size_t a_u64CameraSize);
+    void RollBack(ETWSTATE a_etwstateFrom, ETWSTATE a_etwstateTo);
+    TW_UINT16 DSResetall();
+
+    // -----------------------------------------------------------------------
+    // Events, waiting (ctwainimpl_events.cpp) and memory (ctwainimpl_memory.cpp)
+    // -----------------------------------------------------------------------
+
+    // The function registered with DAT_CALLBACK.  It must find its connection
+    // through the registry below (CallbackTarget, under RegistryLock).
+    static TW_UINT16 TwnCallBackProc(pTW_IDENTITY a_ptwidentityOrigin, pTW_IDENTITY a_ptwidentityDest,
+                                     TW_UINT32 a_twdg, TW_UINT16 a_twdat, TW_UINT16 a_twmsg, TW_MEMREF a_pdata);
+    TW_UINT16 TwnCallBack(pTW_IDENTITY a_ptwidentityOrigin, pTW_IDENTITY a_ptwidentityDest, TW_UINT32 a_twdg,
+                          TW_UINT16 a_twdat, TW_UINT16 a_twmsg, TW_MEMREF a_pdata);
+    void ProcessEvent(TW_UINT16 a_twmsg);
+    void CheckProcessEvent();
+    // [events] Raises the state to a_etwstate only when it is below it (and
+    // then shows its title): a successful enable uses it, so that a
+    // transfer-ready event that arrived during MSG_ENABLEDS is not undone.
+    void RaiseTwState(ETWSTATE a_etwstate);
+    // 0 an awaited event came (or clear mode); 9 time-out; 1 bad word or no source.
+    TW_UINT16 DSWait(const char *const *a_aszWords);
+    void CreateMainWindow();
+    void DestroyMainWindow();
+
+    TW_HANDLE DsMemAlloc(int32_t a_i32Size);
+    void DsMemFree(TW_HANDLE a_handle);
+    TW_MEMREF DsMemLock(TW_HANDLE a_handle);
+    void DsMemUnlock(TW_HANDLE a_handle);
+
+    // -----------------------------------------------------------------------
+    // Code names, status tests, expected values, run arguments
+    // (ctwainimpl_status.cpp, ctwainimpl_diff.cpp)
+    // -----------------------------------------------------------------------
+
+    // The names of a return code and a condition code ("TWRC_0x%x" and
+    // "TWCC_0x%x" when the symbol table lacks them).  With a_blAskStatus the
+    // condition code is first asked of the Data Source (DAT_STATUS).
+    void GetStatusStrings(TW_UINT16 a_twrc, TW_UINT16 a_twcc, char *a_szTwrc, size_t a_u64TwrcSize, char *a_szTwcc,
+                          size_t a_u64TwccSize, bool a_blAskStatus);
+    // Word 1 (a symbol) sets the last return code, word 2 the last condition
+    // code; both are copied out; returns the last return code.
+    TW_UINT16 DSReturn(const char *const *a_aszWords, TW_UINT16 *a_ptwrcLast, TW_UINT16 *a_ptwccLast);
+    // The status test (terms joined by AND, OR, NOT, left to right).
+    bool DSIfStatus(const char *const *a_aszWords, TW_UINT16 *a_ptwrcLast, TW_UINT16 *a_ptwccLast);
+    // Fills one field of an expected copy: 0 done, 1 error (printed).
+    TW_UINT16 DSSetDiff(const char *const *a_aszWords, TW_UINT32 a_u32Level);
+    // True when the expected copy of the named structure differs from the
+    // received one (inverted by a leading "not").
+    bool DSIfDiff(const char *const *a_aszWords, TW_UINT32 a_u32Level);
+    // Stores ten texts (a_aszArgs[0] to [9], null or empty ones skipped) as
+    // the received and expected run arguments of the level.
+    TW_UINT16 DSSetRunArgs(TW_UINT32 a_u32Level, const char *const *a_aszArgs);
+
+    // -----------------------------------------------------------------------
+    // The live connections, for the DSM callback.
+    //
+    // The callback may arrive on a thread of the Data Source while the shell
+    // deletes a connection.  A callback handler takes the registry lock for
+    // the whole dispatch and asks CallbackTarget for its connection:
+    //     std::lock_guard<std::recursive_mutex> lock(CTwainImpl::RegistryLock());
+    //     CTwainImpl *ptwainimpl = CTwainImpl::CallbackTarget(a_ptwidentityDest);
+    //     if (!ptwainimpl) return TWRC_FAILURE;   // dropped
+    //     return ptwainimpl->TwnCallBack(...);
+    // The destructor unregisters under the same lock, so a connection cannot
+    // go away in the middle of a dispatch.  The lock is recursive: a handler
+    // may call DsmEntry, and the DSM may call back on the same thread.
+    // -----------------------------------------------------------------------
+
+    static std::recursive_mutex &RegistryLock();
+    // The connection a callback addressed to a_ptwidentityApp belongs to:
+    // the live connection whose application identity has that Id; when the
+    // destination is null or its Id is 0 or unknown, s_ptwainimpl; null when
+    // the Id belonged to a connection that was destroyed (the callback must
+    // be dropped).  Call with RegistryLock held.
+    static CTwainImpl *CallbackTarget(const TW_IDENTITY *a_ptwidentityApp);
+    // Tell the registry the application identity Id this connection holds
+    // now (DSMOpen after the DSM assigned it, DSMClose after zeroing it).
+    void RegistryNoteAppId();
+
+    // The most recently constructed connection (cleared by its destructor).
+    static std::atomic<CTwainImpl *> s_ptwainimpl;
+
+    // -----------------------------------------------------------------------
+    // Fields 1 to 5 and the atomic fields (the plain ones are CTwainImplData)
+    // -----------------------------------------------------------------------
+
+    // 1, 2. the protocol: the protocol-2 flag (DF_APP2 in the application
+    // identity) and the major and minor numbers.
+    bool m_blProtocol2;
+    uint32_t m_u32ProtocolMajor;
+    int32_t m_i32ProtocolMinor;
+
+    // 3. the symbol table (owned), loaded at construction.
+    CLookup *m_plookup;
+
+    // 4. the event object (owned), made by CreateMainWindow.
+    COsThread *m_posthread;
+
+    // 5. the files of the image transfers.
+    COsFile m_osfileXfer;
+    COsFile m_osfileNative;
+
+    // 13. the event flags (1 set), written by the callback's thread.
+    std::atomic<uint8_t> m_au8Event[ETWEVENT_COUNT];
+
+    // 14. auto-disable: a close request from the source disables it at once.
+    std::atomic<bool> m_blAutoDisable;
+
+    // 15. the TWAIN state (an ETWSTATE).
+    std::atomic<int> m_etwstate;
+
+    // 23. the transfer-ready discard counter.
+    std::atomic<int32_t> m_i32DiscardXferReady;
+
+private:
+    CTwainImpl(const CTwainImpl &) = delete;
+    CTwainImpl &operator=(const CTwainImpl &) = delete;
+
+    // Zero the plain fields and the atomic ones (construction, DSMClose).
+    void ZeroConnection();
+    // Forget this connection (destructor).
+    void RegistryRemove();
+    // The zenity chooser of DSMSet userselect.
+    TW_UINT16 DSMSetChooser();
+    // Unload what a failed DSMOpen loaded.
+    void DSMOpenUndo();
+    // Delete the image writer (before the fields are zeroed).
+    void DeleteImageWriter();
+    // The value of a symbol (a capability's own name gives its id).
+    bool LookupSymbolValue(const char *a_szName, TW_UINT32 *a_ptwValue);
+    // The expected or received copy of a comparable structure (item: the
+    // script level of the run arguments, the index of a profile record).
+    uint8_t *DiffCopy(int a_iStruct, bool a_blExpected, uint32_t a_u32Item);
+    // True when a script level can be addressed (else a message is printed).
+    bool DiffLevelValid(TW_UINT32 a_u32Level);
+};
+
+// Builds the group text of SupportedGroups (",DS2,APP2,...") into a_szOut
+// without its leading comma.
+void TwainGroupText(TW_UINT32 a_u32Groups, char *a_szOut, size_t a_u64OutSize);
+
+// Copies a text field of a TWAIN structure (a_u64FieldSize bytes, perhaps
+// without terminator) into a terminated buffer.
+void TwainFieldText(const char *a_szField, size_t a_u64FieldSize, char *a_szOut, size_t a_u64OutSize);
+
+#endif // DRAVO_CTWAINIMPL_H

@@ -1,0 +1,1825 @@
+// twaindefs.h
+//
+// The TWAIN definitions of this build, shared by the test program, the
+// stand-in Data Source Manager and the simulated scanner.
+//
+// Layout of this build (it is an interface: the program, the DSM and every
+// Data Source must agree on it):
+//   - structures are packed on 2 bytes;
+//   - TW_INT32 and TW_UINT32 are 8 bytes wide (a long on 64-bit Linux);
+//   - TW_HANDLE, TW_MEMREF and TW_UINTPTR are 8-byte pointers;
+//   - text fields are counted with their terminator and padded to an even size.
+//
+// Because of the 2-byte packing many 8-byte fields sit at addresses that are
+// not multiples of 8 (TW_IDENTITY.SupportedGroups at 54, the values of
+// TW_RANGE, the items of a TW_ENUMERATION at 26, ...). Reading or writing such
+// a field directly through the structure (s.Field = x) is fine: the compiler
+// knows the packing. NEVER take the address of such a field, or of an item in
+// an item list, and dereference it as a TW_UINT32* / TW_INT32* / pointer: that
+// is a misaligned access. Use memcpy, or the helpers at the end of this file
+// (TwGetU32, TwSetU32, ...).
+//
+// The constants are the TWAIN 2.x standard's published values, plus the custom
+// values this program speaks with its Data Sources (data group 0x1000, data
+// argument types from 0x8001, messages from 0x8002, item type 0x8001, ...).
+//
+// This header needs only the C++ standard library.
+
+#ifndef DRAVO_TWAINDEFS_H
+#define DRAVO_TWAINDEFS_H
+
+#include <cmath>
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+
+// ---------------------------------------------------------------------------
+// Scalar types
+// ---------------------------------------------------------------------------
+typedef char                TW_STR32[34];
+typedef char                TW_STR64[66];
+typedef char                TW_STR128[130];
+typedef char                TW_STR255[256];
+typedef char                TW_STR1024[1026];
+typedef wchar_t             TW_UNI512[512];
+
+typedef void*               TW_HANDLE;
+typedef void*               TW_MEMREF;
+typedef std::uintptr_t      TW_UINTPTR;
+
+typedef signed char         TW_INT8;
+typedef short               TW_INT16;
+typedef long                TW_INT32;      // 8 bytes in this build
+typedef unsigned char       TW_UINT8;
+typedef unsigned short      TW_UINT16;
+typedef unsigned long       TW_UINT32;     // 8 bytes in this build
+typedef unsigned short      TW_BOOL;
+
+typedef TW_UINT8*           pTW_UINT8;
+typedef TW_UINT16*          pTW_UINT16;
+typedef TW_UINT32*          pTW_UINT32;
+typedef TW_INT16*           pTW_INT16;
+typedef TW_INT32*           pTW_INT32;
+typedef TW_BOOL*            pTW_BOOL;
+typedef TW_HANDLE*          pTW_HANDLE;
+typedef TW_MEMREF*          pTW_MEMREF;
+
+static_assert(sizeof(TW_INT8) == 1 && sizeof(TW_UINT8) == 1, "8-bit types");
+static_assert(sizeof(TW_INT16) == 2 && sizeof(TW_UINT16) == 2 && sizeof(TW_BOOL) == 2, "16-bit types");
+static_assert(sizeof(TW_INT32) == 8 && sizeof(TW_UINT32) == 8, "TW_INT32/TW_UINT32 are 8 bytes in this build");
+static_assert(sizeof(TW_HANDLE) == 8 && sizeof(TW_MEMREF) == 8 && sizeof(TW_UINTPTR) == 8, "pointers are 8 bytes");
+static_assert(sizeof(TW_STR32) == 34 && sizeof(TW_STR64) == 66 && sizeof(TW_STR128) == 130, "text sizes");
+static_assert(sizeof(TW_STR255) == 256 && sizeof(TW_STR1024) == 1026, "text sizes");
+
+// ---------------------------------------------------------------------------
+// Structures (2-byte packing)
+// ---------------------------------------------------------------------------
+#pragma pack(push, 2)
+
+typedef struct {
+    TW_INT16   Whole;
+    TW_UINT16  Frac;
+} TW_FIX32, *pTW_FIX32;
+
+typedef struct {
+    TW_FIX32   Left;
+    TW_FIX32   Top;
+    TW_FIX32   Right;
+    TW_FIX32   Bottom;
+} TW_FRAME, *pTW_FRAME;
+
+// The item of the custom item type TWTY_FRAMEANGLE: a frame and an 8-byte angle.
+typedef struct {
+    TW_FRAME   Frame;
+    TW_INT32   Angle;
+} TW_FRAMEANGLE, *pTW_FRAMEANGLE;
+
+typedef struct {
+    TW_FIX32   StartIn;
+    TW_FIX32   BreakIn;
+    TW_FIX32   EndIn;
+    TW_FIX32   StartOut;
+    TW_FIX32   BreakOut;
+    TW_FIX32   EndOut;
+    TW_FIX32   Gamma;
+    TW_FIX32   SampleCount;
+} TW_DECODEFUNCTION, *pTW_DECODEFUNCTION;
+
+typedef struct {
+    TW_UINT8   Index;
+    TW_UINT8   Channel1;
+    TW_UINT8   Channel2;
+    TW_UINT8   Channel3;
+} TW_ELEMENT8, *pTW_ELEMENT8;
+
+typedef struct {
+    TW_UINT32  Flags;
+    TW_UINT32  Length;
+    TW_MEMREF  TheMem;
+} TW_MEMORY, *pTW_MEMORY;
+
+typedef struct {
+    TW_DECODEFUNCTION Decode[3];
+    TW_FIX32          Mix[3][3];
+} TW_TRANSFORMSTAGE, *pTW_TRANSFORMSTAGE;
+
+typedef struct {
+    TW_UINT16  MajorNum;
+    TW_UINT16  MinorNum;
+    TW_UINT16  Language;
+    TW_UINT16  Country;
+    TW_STR32   Info;
+} TW_VERSION, *pTW_VERSION;
+
+typedef struct {
+    TW_UINT32  Id;
+    TW_VERSION Version;
+    TW_UINT16  ProtocolMajor;
+    TW_UINT16  ProtocolMinor;
+    TW_UINT32  SupportedGroups;
+    TW_STR32   Manufacturer;
+    TW_STR32   ProductFamily;
+    TW_STR32   ProductName;
+} TW_IDENTITY, *pTW_IDENTITY;
+
+// Containers
+typedef struct {
+    TW_UINT16  ItemType;
+    TW_UINT32  NumItems;
+    TW_UINT8   ItemList[1];
+} TW_ARRAY, *pTW_ARRAY;
+
+typedef struct {
+    TW_UINT16  ItemType;
+    TW_UINT32  NumItems;
+    TW_UINT32  CurrentIndex;
+    TW_UINT32  DefaultIndex;
+    TW_UINT8   ItemList[1];
+} TW_ENUMERATION, *pTW_ENUMERATION;
+
+typedef struct {
+    TW_UINT16  ItemType;
+    TW_UINT32  Item;
+} TW_ONEVALUE, *pTW_ONEVALUE;
+
+typedef struct {
+    TW_UINT16  ItemType;
+    TW_UINT32  MinValue;
+    TW_UINT32  MaxValue;
+    TW_UINT32  StepSize;
+    TW_UINT32  DefaultValue;
+    TW_UINT32  CurrentValue;
+} TW_RANGE, *pTW_RANGE;
+
+typedef struct {
+    TW_UINT16  Cap;
+    TW_UINT16  ConType;
+    TW_HANDLE  hContainer;
+} TW_CAPABILITY, *pTW_CAPABILITY;
+
+// Triplet data
+typedef struct {
+    TW_MEMREF  pEvent;
+    TW_UINT16  TWMessage;
+} TW_EVENT, *pTW_EVENT;
+
+typedef struct {
+    TW_UINT16  ConditionCode;
+    union {
+        TW_UINT16 Data;
+        TW_UINT16 Reserved;
+    };
+} TW_STATUS, *pTW_STATUS;
+
+typedef struct {
+    TW_STATUS  Status;
+    TW_UINT32  Size;
+    TW_HANDLE  UTF8string;
+} TW_STATUSUTF8, *pTW_STATUSUTF8;
+
+typedef struct {
+    TW_BOOL    ShowUI;
+    TW_BOOL    ModalUI;
+    TW_HANDLE  hParent;
+} TW_USERINTERFACE, *pTW_USERINTERFACE;
+
+typedef struct {
+    TW_UINT16  Count;
+    union {
+        TW_UINT32 EOJ;
+        TW_UINT32 Reserved;
+    };
+} TW_PENDINGXFERS, *pTW_PENDINGXFERS;
+
+typedef struct {
+    TW_UINT32  MinBufSize;
+    TW_UINT32  MaxBufSize;
+    TW_UINT32  Preferred;
+} TW_SETUPMEMXFER, *pTW_SETUPMEMXFER;
+
+typedef struct {
+    TW_STR255  FileName;
+    TW_UINT16  Format;
+    TW_INT16   VRefNum;
+} TW_SETUPFILEXFER, *pTW_SETUPFILEXFER;
+
+typedef struct {
+    TW_FIX32   XResolution;
+    TW_FIX32   YResolution;
+    TW_INT32   ImageWidth;
+    TW_INT32   ImageLength;
+    TW_INT16   SamplesPerPixel;
+    TW_INT16   BitsPerSample[8];
+    TW_INT16   BitsPerPixel;
+    TW_BOOL    Planar;
+    TW_INT16   PixelType;
+    TW_UINT16  Compression;
+} TW_IMAGEINFO, *pTW_IMAGEINFO;
+
+typedef struct {
+    TW_FRAME   Frame;
+    TW_UINT32  DocumentNumber;
+    TW_UINT32  PageNumber;
+    TW_UINT32  FrameNumber;
+} TW_IMAGELAYOUT, *pTW_IMAGELAYOUT;
+
+typedef struct {
+    TW_UINT16  Compression;
+    TW_UINT32  BytesPerRow;
+    TW_UINT32  Columns;
+    TW_UINT32  Rows;
+    TW_UINT32  XOffset;
+    TW_UINT32  YOffset;
+    TW_UINT32  BytesWritten;
+    TW_MEMORY  Memory;
+} TW_IMAGEMEMXFER, *pTW_IMAGEMEMXFER;
+
+typedef struct {
+    TW_UINT16  ColorSpace;
+    TW_UINT32  SubSampling;
+    TW_UINT16  NumComponents;
+    TW_UINT16  RestartFrequency;
+    TW_UINT16  QuantMap[4];
+    TW_MEMORY  QuantTable[4];
+    TW_UINT16  HuffmanMap[4];
+    TW_MEMORY  HuffmanDC[2];
+    TW_MEMORY  HuffmanAC[2];
+} TW_JPEGCOMPRESSION, *pTW_JPEGCOMPRESSION;
+
+typedef struct {
+    TW_UINT16   NumColors;
+    TW_UINT16   PaletteType;
+    TW_ELEMENT8 Colors[256];
+} TW_PALETTE8, *pTW_PALETTE8;
+
+typedef struct {
+    TW_ELEMENT8 Response[1];
+} TW_GRAYRESPONSE, *pTW_GRAYRESPONSE;
+
+typedef struct {
+    TW_ELEMENT8 Response[1];
+} TW_RGBRESPONSE, *pTW_RGBRESPONSE;
+
+typedef struct {
+    TW_FIX32   X;
+    TW_FIX32   Y;
+    TW_FIX32   Z;
+} TW_CIEPOINT, *pTW_CIEPOINT;
+
+typedef struct {
+    TW_UINT16         ColorSpace;
+    TW_INT16          LowEndian;
+    TW_INT16          DeviceDependent;
+    TW_INT32          VersionNumber;
+    TW_TRANSFORMSTAGE StageABC;
+    TW_TRANSFORMSTAGE StageLMN;
+    TW_CIEPOINT       WhitePoint;
+    TW_CIEPOINT       BlackPoint;
+    TW_CIEPOINT       WhitePaper;
+    TW_CIEPOINT       BlackInk;
+    TW_FIX32          Samples[1];
+} TW_CIECOLOR, *pTW_CIECOLOR;
+
+typedef struct {
+    TW_UINT32  InfoLength;
+    TW_HANDLE  hData;
+} TW_CUSTOMDSDATA, *pTW_CUSTOMDSDATA;
+
+typedef struct {
+    TW_UINT32  Event;
+    TW_STR255  DeviceName;
+    TW_UINT32  BatteryMinutes;
+    TW_INT16   BatteryPercentage;
+    TW_INT32   PowerSupply;
+    TW_FIX32   XResolution;
+    TW_FIX32   YResolution;
+    TW_UINT32  FlashUsed2;
+    TW_UINT32  AutomaticCapture;
+    TW_UINT32  TimeBeforeFirstCapture;
+    TW_UINT32  TimeBetweenCaptures;
+} TW_DEVICEEVENT, *pTW_DEVICEEVENT;
+
+typedef struct {
+    TW_UINT16  InfoID;
+    TW_UINT16  ItemType;
+    TW_UINT16  NumItems;
+    union {
+        TW_UINT16 ReturnCode;
+        TW_UINT16 CondCode;
+    };
+    TW_UINTPTR Item;
+} TW_INFO, *pTW_INFO;
+
+typedef struct {
+    TW_UINT32  NumInfos;
+    TW_INFO    Info[1];
+} TW_EXTIMAGEINFO, *pTW_EXTIMAGEINFO;
+
+typedef struct {
+    TW_STR255  InputName;
+    TW_STR255  OutputName;
+    TW_MEMREF  Context;
+    union {
+        int     Recursive;
+        TW_BOOL Subdirectories;
+    };
+    union {
+        TW_INT32  FileType;
+        TW_UINT32 FileSystemType;
+    };
+    TW_UINT32  Size;
+    TW_STR32   CreateTimeDate;
+    TW_STR32   ModifiedTimeDate;
+    TW_UINT32  FreeSpace;
+    TW_INT32   NewImageSize;
+    TW_UINT32  NumberOfFiles;
+    TW_UINT32  NumberOfSnippets;
+    TW_UINT32  DeviceGroupMask;
+    TW_INT8    Reserved[508];
+} TW_FILESYSTEM, *pTW_FILESYSTEM;
+
+typedef struct {
+    TW_STR255  Name;
+    TW_UINT32  Reserved;
+} TW_AUDIOINFO, *pTW_AUDIOINFO;
+
+typedef struct {
+    TW_MEMREF  pCommand;
+    TW_UINT32  CommandBytes;
+    TW_INT32   Direction;
+    TW_MEMREF  pData;
+    TW_UINT32  DataBytes;
+    TW_UINT32  DataBytesXfered;
+} TW_PASSTHRU, *pTW_PASSTHRU;
+
+typedef struct {
+    TW_UINT32  SizeOf;
+    TW_UINT32  ImageCount;
+    TW_UINT32  SheetCount;
+} TW_METRICS, *pTW_METRICS;
+
+typedef struct {
+    TW_UINT32  SizeOf;
+    TW_UINT16  CommunicationManager;
+    TW_HANDLE  Send;
+    TW_UINT32  SendSize;
+    TW_HANDLE  Receive;
+    TW_UINT32  ReceiveSize;
+} TW_TWAINDIRECT, *pTW_TWAINDIRECT;
+
+typedef struct {
+    TW_IDENTITY identity;
+    TW_STR255   dsPath;
+} TW_TWUNKIDENTITY, *pTW_TWUNKIDENTITY;
+
+// Callbacks and entry points
+typedef TW_UINT16 (*DSMENTRYPROC)(pTW_IDENTITY pOrigin, pTW_IDENTITY pDest,
+                                  TW_UINT32 DG, TW_UINT16 DAT, TW_UINT16 MSG,
+                                  TW_MEMREF pData);
+typedef TW_UINT16 (*DSENTRYPROC)(pTW_IDENTITY pOrigin,
+                                 TW_UINT32 DG, TW_UINT16 DAT, TW_UINT16 MSG,
+                                 TW_MEMREF pData);
+typedef TW_UINT16 (*TWAINCALLBACKPROC)(pTW_IDENTITY pOrigin, pTW_IDENTITY pDest,
+                                       TW_UINT32 DG, TW_UINT16 DAT, TW_UINT16 MSG,
+                                       TW_MEMREF pData);
+typedef TW_HANDLE (*DSM_MEMALLOCATE)(TW_UINT32 size);
+typedef void      (*DSM_MEMFREE)(TW_HANDLE handle);
+typedef TW_MEMREF (*DSM_MEMLOCK)(TW_HANDLE handle);
+typedef void      (*DSM_MEMUNLOCK)(TW_HANDLE handle);
+
+typedef struct {
+    TW_MEMREF  CallBackProc;
+    TW_UINT32  RefCon;
+    TW_UINT16  Message;
+} TW_CALLBACK, *pTW_CALLBACK;
+
+typedef struct {
+    TW_MEMREF  CallBackProc;
+    TW_UINTPTR RefCon;
+    TW_UINT16  Message;
+} TW_CALLBACK2, *pTW_CALLBACK2;
+
+typedef struct {
+    TW_UINT32       Size;           // the application writes sizeof(TW_ENTRYPOINT), 48
+    DSMENTRYPROC    DSM_Entry;
+    DSM_MEMALLOCATE DSM_MemAllocate;
+    DSM_MEMFREE     DSM_MemFree;
+    DSM_MEMLOCK     DSM_MemLock;
+    DSM_MEMUNLOCK   DSM_MemUnlock;
+} TW_ENTRYPOINT, *pTW_ENTRYPOINT;
+
+#pragma pack(pop)
+
+// ---------------------------------------------------------------------------
+// Layout checks: every size and offset this build fixes.
+// ---------------------------------------------------------------------------
+static_assert(sizeof(TW_FIX32) == 4, "TW_FIX32");
+static_assert(offsetof(TW_FIX32, Whole) == 0 && offsetof(TW_FIX32, Frac) == 2, "TW_FIX32 fields");
+static_assert(sizeof(TW_FRAME) == 16, "TW_FRAME");
+static_assert(offsetof(TW_FRAME, Left) == 0 && offsetof(TW_FRAME, Top) == 4, "TW_FRAME fields");
+static_assert(offsetof(TW_FRAME, Right) == 8 && offsetof(TW_FRAME, Bottom) == 12, "TW_FRAME fields");
+static_assert(sizeof(TW_FRAMEANGLE) == 24, "TW_FRAMEANGLE");
+static_assert(offsetof(TW_FRAMEANGLE, Frame) == 0 && offsetof(TW_FRAMEANGLE, Angle) == 16, "TW_FRAMEANGLE fields");
+static_assert(sizeof(TW_DECODEFUNCTION) == 32, "TW_DECODEFUNCTION");
+static_assert(sizeof(TW_ELEMENT8) == 4, "TW_ELEMENT8");
+static_assert(sizeof(TW_MEMORY) == 24, "TW_MEMORY");
+static_assert(offsetof(TW_MEMORY, Length) == 8 && offsetof(TW_MEMORY, TheMem) == 16, "TW_MEMORY fields");
+static_assert(sizeof(TW_TRANSFORMSTAGE) == 132, "TW_TRANSFORMSTAGE");
+
+static_assert(sizeof(TW_VERSION) == 42, "TW_VERSION");
+static_assert(offsetof(TW_VERSION, MajorNum) == 0 && offsetof(TW_VERSION, MinorNum) == 2, "TW_VERSION fields");
+static_assert(offsetof(TW_VERSION, Language) == 4 && offsetof(TW_VERSION, Country) == 6, "TW_VERSION fields");
+static_assert(offsetof(TW_VERSION, Info) == 8, "TW_VERSION fields");
+
+static_assert(sizeof(TW_IDENTITY) == 164, "TW_IDENTITY");
+static_assert(offsetof(TW_IDENTITY, Id) == 0, "TW_IDENTITY.Id");
+static_assert(offsetof(TW_IDENTITY, Version) == 8, "TW_IDENTITY.Version");
+static_assert(offsetof(TW_IDENTITY, ProtocolMajor) == 50, "TW_IDENTITY.ProtocolMajor");
+static_assert(offsetof(TW_IDENTITY, ProtocolMinor) == 52, "TW_IDENTITY.ProtocolMinor");
+static_assert(offsetof(TW_IDENTITY, SupportedGroups) == 54, "TW_IDENTITY.SupportedGroups");
+static_assert(offsetof(TW_IDENTITY, Manufacturer) == 62, "TW_IDENTITY.Manufacturer");
+static_assert(offsetof(TW_IDENTITY, ProductFamily) == 96, "TW_IDENTITY.ProductFamily");
+static_assert(offsetof(TW_IDENTITY, ProductName) == 130, "TW_IDENTITY.ProductName");
+
+static_assert(sizeof(TW_CAPABILITY) == 12, "TW_CAPABILITY");
+static_assert(offsetof(TW_CAPABILITY, ConType) == 2 && offsetof(TW_CAPABILITY, hContainer) == 4, "TW_CAPABILITY fields");
+static_assert(sizeof(TW_ONEVALUE) == 10 && offsetof(TW_ONEVALUE, Item) == 2, "TW_ONEVALUE");
+static_assert(sizeof(TW_RANGE) == 42, "TW_RANGE");
+static_assert(offsetof(TW_RANGE, MinValue) == 2 && offsetof(TW_RANGE, MaxValue) == 10, "TW_RANGE fields");
+static_assert(offsetof(TW_RANGE, StepSize) == 18 && offsetof(TW_RANGE, DefaultValue) == 26, "TW_RANGE fields");
+static_assert(offsetof(TW_RANGE, CurrentValue) == 34, "TW_RANGE fields");
+static_assert(offsetof(TW_ENUMERATION, NumItems) == 2 && offsetof(TW_ENUMERATION, CurrentIndex) == 10, "TW_ENUMERATION fields");
+static_assert(offsetof(TW_ENUMERATION, DefaultIndex) == 18 && offsetof(TW_ENUMERATION, ItemList) == 26, "TW_ENUMERATION item list at 26");
+static_assert(offsetof(TW_ARRAY, NumItems) == 2 && offsetof(TW_ARRAY, ItemList) == 10, "TW_ARRAY item list at 10");
+
+static_assert(sizeof(TW_EVENT) == 10, "TW_EVENT");
+static_assert(sizeof(TW_STATUS) == 4 && offsetof(TW_STATUS, Data) == 2, "TW_STATUS");
+static_assert(sizeof(TW_STATUSUTF8) == 20, "TW_STATUSUTF8");
+static_assert(sizeof(TW_USERINTERFACE) == 12, "TW_USERINTERFACE");
+static_assert(offsetof(TW_USERINTERFACE, ModalUI) == 2 && offsetof(TW_USERINTERFACE, hParent) == 4, "TW_USERINTERFACE fields");
+static_assert(sizeof(TW_PENDINGXFERS) == 10 && offsetof(TW_PENDINGXFERS, EOJ) == 2, "TW_PENDINGXFERS");
+static_assert(sizeof(TW_SETUPMEMXFER) == 24, "TW_SETUPMEMXFER");
+static_assert(sizeof(TW_SETUPFILEXFER) == 260, "TW_SETUPFILEXFER");
+static_assert(offsetof(TW_SETUPFILEXFER, Format) == 256 && offsetof(TW_SETUPFILEXFER, VRefNum) == 258, "TW_SETUPFILEXFER fields");
+static_assert(sizeof(TW_IMAGEINFO) == 50, "TW_IMAGEINFO");
+static_assert(offsetof(TW_IMAGEINFO, ImageWidth) == 8 && offsetof(TW_IMAGEINFO, ImageLength) == 16, "TW_IMAGEINFO fields");
+static_assert(offsetof(TW_IMAGEINFO, SamplesPerPixel) == 24 && offsetof(TW_IMAGEINFO, BitsPerSample) == 26, "TW_IMAGEINFO fields");
+static_assert(offsetof(TW_IMAGEINFO, BitsPerPixel) == 42 && offsetof(TW_IMAGEINFO, Planar) == 44, "TW_IMAGEINFO fields");
+static_assert(offsetof(TW_IMAGEINFO, PixelType) == 46 && offsetof(TW_IMAGEINFO, Compression) == 48, "TW_IMAGEINFO fields");
+static_assert(sizeof(TW_IMAGELAYOUT) == 40, "TW_IMAGELAYOUT");
+static_assert(offsetof(TW_IMAGELAYOUT, DocumentNumber) == 16 && offsetof(TW_IMAGELAYOUT, PageNumber) == 24, "TW_IMAGELAYOUT fields");
+static_assert(offsetof(TW_IMAGELAYOUT, FrameNumber) == 32, "TW_IMAGELAYOUT fields");
+static_assert(sizeof(TW_IMAGEMEMXFER) == 74 && offsetof(TW_IMAGEMEMXFER, Memory) == 50, "TW_IMAGEMEMXFER");
+static_assert(sizeof(TW_JPEGCOMPRESSION) == 222, "TW_JPEGCOMPRESSION");
+static_assert(sizeof(TW_PALETTE8) == 1028, "TW_PALETTE8");
+static_assert(sizeof(TW_CIEPOINT) == 12, "TW_CIEPOINT");
+static_assert(sizeof(TW_CIECOLOR) == 330, "TW_CIECOLOR");
+static_assert(sizeof(TW_CUSTOMDSDATA) == 16 && offsetof(TW_CUSTOMDSDATA, hData) == 8, "TW_CUSTOMDSDATA");
+
+static_assert(offsetof(TW_DEVICEEVENT, Event) == 0, "TW_DEVICEEVENT.Event");
+static_assert(offsetof(TW_DEVICEEVENT, DeviceName) == 8, "TW_DEVICEEVENT.DeviceName");
+static_assert(offsetof(TW_DEVICEEVENT, BatteryMinutes) == 264, "TW_DEVICEEVENT.BatteryMinutes");
+static_assert(offsetof(TW_DEVICEEVENT, BatteryPercentage) == 272, "TW_DEVICEEVENT.BatteryPercentage");
+static_assert(offsetof(TW_DEVICEEVENT, PowerSupply) == 274, "TW_DEVICEEVENT.PowerSupply");
+static_assert(offsetof(TW_DEVICEEVENT, XResolution) == 282, "TW_DEVICEEVENT.XResolution");
+static_assert(offsetof(TW_DEVICEEVENT, YResolution) == 286, "TW_DEVICEEVENT.YResolution");
+static_assert(offsetof(TW_DEVICEEVENT, FlashUsed2) == 290, "TW_DEVICEEVENT.FlashUsed2");
+static_assert(offsetof(TW_DEVICEEVENT, AutomaticCapture) == 298, "TW_DEVICEEVENT.AutomaticCapture");
+static_assert(offsetof(TW_DEVICEEVENT, TimeBeforeFirstCapture) == 306, "TW_DEVICEEVENT.TimeBeforeFirstCapture");
+static_assert(offsetof(TW_DEVICEEVENT, TimeBetweenCaptures) == 314, "TW_DEVICEEVENT.TimeBetweenCaptures");
+static_assert(sizeof(TW_DEVICEEVENT) == 322, "TW_DEVICEEVENT");
+
+static_assert(sizeof(TW_INFO) == 16, "TW_INFO");
+static_assert(offsetof(TW_INFO, ItemType) == 2 && offsetof(TW_INFO, NumItems) == 4, "TW_INFO fields");
+static_assert(offsetof(TW_INFO, ReturnCode) == 6 && offsetof(TW_INFO, Item) == 8, "TW_INFO fields");
+static_assert(offsetof(TW_EXTIMAGEINFO, Info) == 8 && sizeof(TW_EXTIMAGEINFO) == 24, "TW_EXTIMAGEINFO");
+
+static_assert(sizeof(TW_FILESYSTEM) == 1156, "TW_FILESYSTEM");
+static_assert(offsetof(TW_FILESYSTEM, OutputName) == 256 && offsetof(TW_FILESYSTEM, Context) == 512, "TW_FILESYSTEM fields");
+static_assert(offsetof(TW_FILESYSTEM, Recursive) == 520 && offsetof(TW_FILESYSTEM, FileType) == 524, "TW_FILESYSTEM fields");
+static_assert(offsetof(TW_FILESYSTEM, Size) == 532 && offsetof(TW_FILESYSTEM, CreateTimeDate) == 540, "TW_FILESYSTEM fields");
+static_assert(offsetof(TW_FILESYSTEM, ModifiedTimeDate) == 574 && offsetof(TW_FILESYSTEM, FreeSpace) == 608, "TW_FILESYSTEM fields");
+static_assert(offsetof(TW_FILESYSTEM, NewImageSize) == 616 && offsetof(TW_FILESYSTEM, NumberOfFiles) == 624, "TW_FILESYSTEM fields");
+static_assert(offsetof(TW_FILESYSTEM, NumberOfSnippets) == 632 && offsetof(TW_FILESYSTEM, DeviceGroupMask) == 640, "TW_FILESYSTEM fields");
+static_assert(offsetof(TW_FILESYSTEM, Reserved) == 648, "TW_FILESYSTEM fields");
+static_assert(sizeof(TW_AUDIOINFO) == 264, "TW_AUDIOINFO");
+
+static_assert(sizeof(TW_PASSTHRU) == 48, "TW_PASSTHRU");
+static_assert(offsetof(TW_PASSTHRU, CommandBytes) == 8 && offsetof(TW_PASSTHRU, Direction) == 16, "TW_PASSTHRU fields");
+static_assert(offsetof(TW_PASSTHRU, pData) == 24 && offsetof(TW_PASSTHRU, DataBytes) == 32, "TW_PASSTHRU fields");
+static_assert(offsetof(TW_PASSTHRU, DataBytesXfered) == 40, "TW_PASSTHRU fields");
+static_assert(sizeof(TW_METRICS) == 24, "TW_METRICS");
+static_assert(sizeof(TW_TWAINDIRECT) == 42, "TW_TWAINDIRECT");
+static_assert(offsetof(TW_TWAINDIRECT, CommunicationManager) == 8 && offsetof(TW_TWAINDIRECT, Send) == 10, "TW_TWAINDIRECT fields");
+static_assert(offsetof(TW_TWAINDIRECT, SendSize) == 18 && offsetof(TW_TWAINDIRECT, Receive) == 26, "TW_TWAINDIRECT fields");
+static_assert(offsetof(TW_TWAINDIRECT, ReceiveSize) == 34, "TW_TWAINDIRECT fields");
+static_assert(sizeof(TW_TWUNKIDENTITY) == 420 && offsetof(TW_TWUNKIDENTITY, dsPath) == 164, "TW_TWUNKIDENTITY");
+
+static_assert(sizeof(TW_CALLBACK) == 18, "TW_CALLBACK");
+static_assert(offsetof(TW_CALLBACK, RefCon) == 8 && offsetof(TW_CALLBACK, Message) == 16, "TW_CALLBACK fields");
+static_assert(sizeof(TW_CALLBACK2) == 18, "TW_CALLBACK2");
+static_assert(sizeof(TW_ENTRYPOINT) == 48, "TW_ENTRYPOINT");
+static_assert(offsetof(TW_ENTRYPOINT, DSM_Entry) == 8 && offsetof(TW_ENTRYPOINT, DSM_MemUnlock) == 40, "TW_ENTRYPOINT fields");
+
+// ---------------------------------------------------------------------------
+// Entry points
+// ---------------------------------------------------------------------------
+extern "C" {
+// The one entry of the Data Source Manager library.
+TW_UINT16 DSM_Entry(pTW_IDENTITY pOrigin, pTW_IDENTITY pDest, TW_UINT32 DG,
+                    TW_UINT16 DAT, TW_UINT16 MSG, TW_MEMREF pData);
+// The one entry of a Data Source library.
+TW_UINT16 DS_Entry(pTW_IDENTITY pOrigin, TW_UINT32 DG, TW_UINT16 DAT,
+                   TW_UINT16 MSG, TW_MEMREF pData);
+}
+
+// ---------------------------------------------------------------------------
+// Version of the protocol this header describes
+// ---------------------------------------------------------------------------
+#define TWON_PROTOCOLMINOR   4
+#define TWON_PROTOCOLMAJOR   2
+
+// ---------------------------------------------------------------------------
+// Data groups and identity flags
+// ---------------------------------------------------------------------------
+#define DG_CONTROL           0x0001UL
+#define DG_IMAGE             0x0002UL
+#define DG_AUDIO             0x0004UL
+#define DG_CUSTOM            0x1000UL    // this program's custom data group
+#define DF_DSM2              0x10000000UL
+#define DF_APP2              0x20000000UL
+#define DF_DS2               0x40000000UL
+#define DG_MASK              0xFFFFUL
+
+// ---------------------------------------------------------------------------
+// Data argument types
+// ---------------------------------------------------------------------------
+#define DAT_NULL             0x0000
+#define DAT_CUSTOMBASE       0x8000
+#define DAT_CAPABILITY       0x0001
+#define DAT_EVENT            0x0002
+#define DAT_IDENTITY         0x0003
+#define DAT_PARENT           0x0004
+#define DAT_PENDINGXFERS     0x0005
+#define DAT_SETUPMEMXFER     0x0006
+#define DAT_SETUPFILEXFER    0x0007
+#define DAT_STATUS           0x0008
+#define DAT_USERINTERFACE    0x0009
+#define DAT_XFERGROUP        0x000a
+#define DAT_TWUNKIDENTITY    0x000b
+#define DAT_CUSTOMDSDATA     0x000c
+#define DAT_DEVICEEVENT      0x000d
+#define DAT_FILESYSTEM       0x000e
+#define DAT_PASSTHRU         0x000f
+#define DAT_CALLBACK         0x0010
+#define DAT_STATUSUTF8       0x0011
+#define DAT_CALLBACK2        0x0012
+#define DAT_METRICS          0x0013
+#define DAT_TWAINDIRECT      0x0014
+#define DAT_IMAGEINFO        0x0101
+#define DAT_IMAGELAYOUT      0x0102
+#define DAT_IMAGEMEMXFER     0x0103
+#define DAT_IMAGENATIVEXFER  0x0104
+#define DAT_IMAGEFILEXFER    0x0105
+#define DAT_CIECOLOR         0x0106
+#define DAT_GRAYRESPONSE     0x0107
+#define DAT_RGBRESPONSE      0x0108
+#define DAT_JPEGCOMPRESSION  0x0109
+#define DAT_PALETTE8         0x010a
+#define DAT_EXTIMAGEINFO     0x010b
+#define DAT_FILTER           0x010c
+#define DAT_AUDIOFILEXFER    0x0201
+#define DAT_AUDIOINFO        0x0202
+#define DAT_AUDIONATIVEXFER  0x0203
+#define DAT_ICCPROFILE       0x0401
+#define DAT_IMAGEMEMFILEXFER 0x0402
+#define DAT_ENTRYPOINT       0x0403
+
+// Custom data argument types of this program's Data Sources.
+#define DAT_STATUSRAW        0x8001
+#define DAT_DEVICEINFO       0x8005
+#define DAT_AUTOCOLORLEARN   0x8006
+#define DAT_PROFILES         0x8007
+#define DAT_WINDOW           0x8008
+#define DAT_CUSTOMDSDATAGROUP 0x8009
+#define DAT_ECDO             0x800A
+#define DAT_LOG              0x800C
+#define DAT_UTC              0x800D
+#define DAT_OCPBUTTONS       0x800E
+#define DAT_CONSUMABLEMETERS 0x8010
+#define DAT_CALIBRATE        0x9001      // sent with DG_CUSTOM
+#define DAT_FIRMWAREDOWNLOAD 0x9003      // sent with DG_CUSTOM
+#define DAT_METERS           0x9006      // sent with DG_CUSTOM
+#define DAT_OVERRIDE         0x900D      // sent with DG_CONTROL
+
+// ---------------------------------------------------------------------------
+// Messages
+// ---------------------------------------------------------------------------
+#define MSG_NULL             0x0000
+#define MSG_CUSTOMBASE       0x8000
+#define MSG_GET              0x0001
+#define MSG_GETCURRENT       0x0002
+#define MSG_GETDEFAULT       0x0003
+#define MSG_GETFIRST         0x0004
+#define MSG_GETNEXT          0x0005
+#define MSG_SET              0x0006
+#define MSG_RESET            0x0007
+#define MSG_QUERYSUPPORT     0x0008
+#define MSG_GETHELP          0x0009
+#define MSG_GETLABEL         0x000a
+#define MSG_GETLABELENUM     0x000b
+#define MSG_SETCONSTRAINT    0x000c
+#define MSG_XFERREADY        0x0101
+#define MSG_CLOSEDSREQ       0x0102
+#define MSG_CLOSEDSOK        0x0103
+#define MSG_DEVICEEVENT      0x0104
+#define MSG_CHECKSTATUS      0x0201
+#define MSG_OPENDSM          0x0301
+#define MSG_CLOSEDSM         0x0302
+#define MSG_OPENDS           0x0401
+#define MSG_CLOSEDS          0x0402
+#define MSG_USERSELECT       0x0403
+#define MSG_DISABLEDS        0x0501
+#define MSG_ENABLEDS         0x0502
+#define MSG_ENABLEDSUIONLY   0x0503
+#define MSG_PROCESSEVENT     0x0601
+#define MSG_ENDXFER          0x0701
+#define MSG_STOPFEEDER       0x0702
+#define MSG_CHANGEDIRECTORY  0x0801
+#define MSG_CREATEDIRECTORY  0x0802
+#define MSG_DELETE           0x0803
+#define MSG_FORMATMEDIA      0x0804
+#define MSG_GETCLOSE         0x0805
+#define MSG_GETFIRSTFILE     0x0806
+#define MSG_GETINFO          0x0807
+#define MSG_GETNEXTFILE      0x0808
+#define MSG_RENAME           0x0809
+#define MSG_COPY             0x080A
+#define MSG_AUTOMATICCAPTUREDIRECTORY 0x080B
+#define MSG_PASSTHRU         0x0901
+#define MSG_REGISTER_CALLBACK 0x0902
+#define MSG_INVOKE_CALLBACK  0x0903
+#define MSG_RESETALL         0x0A01
+#define MSG_SETTASK          0x0B01
+
+// Custom messages of this program's Data Sources.
+#define MSG_SETUPDS                   0x8002
+#define MSG_GETSPECIAL                0x8005
+#define MSG_ENABLEINFO                0x8007
+#define MSG_SAVEPROFILE               0x8008
+#define MSG_DELETEPROFILE             0x8009
+#define MSG_ENABLEDSADVANCED          0x800A
+#define MSG_ENABLEDSPREVIEW           0x800B
+#define MSG_ENABLEDSUIONLYADVANCED    0x800C
+#define MSG_ENABLESETUPIAPRINTER      0x800D
+#define MSG_ENABLESETUPNOIAPRINTER    0x800E
+#define MSG_ENABLEDSPREVIEWTOAPPLICATION 0x8010
+#define MSG_ADDWINDOW                 0x8011
+#define MSG_DELETEWINDOW              0x8012
+#define MSG_ENABLESETUPNOIAPRINTEROCP 0x8013
+#define MSG_PROFILECREATE             0x8015
+#define MSG_PROFILEDELETE             0x8016
+#define MSG_PROFILESAVE               0x8017
+#define MSG_PROFILERENAME             0x8018
+#define MSG_PROFILERESTORE            0x8019
+#define MSG_PROFILEEXPORT             0x801A
+#define MSG_PROFILEIMPORT             0x801B
+#define MSG_PROFILESET                0x801C
+#define MSG_GETINQUIRY                0x801D
+#define MSG_ENDXFERSPECIAL            0x801E
+#define MSG_ENABLESETUPSORTBARCODE    0x801F
+
+// ---------------------------------------------------------------------------
+// Return codes and condition codes
+// ---------------------------------------------------------------------------
+#define TWRC_CUSTOMBASE         0x8000
+#define TWRC_SUCCESS            0
+#define TWRC_FAILURE            1
+#define TWRC_CHECKSTATUS        2
+#define TWRC_CANCEL             3
+#define TWRC_DSEVENT            4
+#define TWRC_NOTDSEVENT         5
+#define TWRC_XFERDONE           6
+#define TWRC_ENDOFLIST          7
+#define TWRC_INFONOTSUPPORTED   8
+#define TWRC_DATANOTAVAILABLE   9
+#define TWRC_BUSY               10
+#define TWRC_SCANNERLOCKED      11
+// The busy code of older Data Sources, from the custom range (the symbol
+// table names it TWRC_BUSY as well).
+#define TWRC_BUSY_CUSTOM        0x8001
+
+#define TWCC_CUSTOMBASE         0x8000
+#define TWCC_SUCCESS            0
+#define TWCC_BUMMER             1
+#define TWCC_LOWMEMORY          2
+#define TWCC_NODS               3
+#define TWCC_MAXCONNECTIONS     4
+#define TWCC_OPERATIONERROR     5
+#define TWCC_BADCAP             6
+#define TWCC_BADPROTOCOL        9
+#define TWCC_BADVALUE           10
+#define TWCC_SEQERROR           11
+#define TWCC_BADDEST            12
+#define TWCC_CAPUNSUPPORTED     13
+#define TWCC_CAPBADOPERATION    14
+#define TWCC_CAPSEQERROR        15
+#define TWCC_DENIED             16
+#define TWCC_FILEEXISTS         17
+#define TWCC_FILENOTFOUND       18
+#define TWCC_NOTEMPTY           19
+#define TWCC_PAPERJAM           20
+#define TWCC_PAPERDOUBLEFEED    21
+#define TWCC_FILEWRITEERROR     22
+#define TWCC_CHECKDEVICEONLINE  23
+#define TWCC_INTERLOCK          24
+#define TWCC_DAMAGEDCORNER      25
+#define TWCC_FOCUSERROR         26
+#define TWCC_DOCTOOLIGHT        27
+#define TWCC_DOCTOODARK         28
+#define TWCC_NOMEDIA            29
+
+// ---------------------------------------------------------------------------
+// Item types and container types
+// ---------------------------------------------------------------------------
+#define TWTY_INT8        0x0000
+#define TWTY_INT16       0x0001
+#define TWTY_INT32       0x0002
+#define TWTY_UINT8       0x0003
+#define TWTY_UINT16      0x0004
+#define TWTY_UINT32      0x0005
+#define TWTY_BOOL        0x0006
+#define TWTY_FIX32       0x0007
+#define TWTY_FRAME       0x0008
+#define TWTY_STR32       0x0009
+#define TWTY_STR64       0x000a
+#define TWTY_STR128      0x000b
+#define TWTY_STR255      0x000c
+#define TWTY_STR1024     0x000d
+#define TWTY_UNI512      0x000e
+#define TWTY_HANDLE      0x000f
+#define TWTY_FRAMEANGLE  0x8001          // custom: TW_FRAMEANGLE items
+
+#define TWON_ARRAY       3
+#define TWON_ENUMERATION 4
+#define TWON_ONEVALUE    5
+#define TWON_RANGE       6
+#define TWON_ICONID      962
+#define TWON_DSMID       461
+#define TWON_DSMCODEID   63
+#define TWON_DONTCARE8   0xff
+#define TWON_DONTCARE16  0xffff
+#define TWON_DONTCARE32  0xffffffffUL
+
+// Memory flags of TW_MEMORY
+#define TWMF_APPOWNS     0x0001
+#define TWMF_DSMOWNS     0x0002
+#define TWMF_DSOWNS      0x0004
+#define TWMF_POINTER     0x0008
+#define TWMF_HANDLE      0x0010
+
+// Palette types
+#define TWPA_RGB         0
+#define TWPA_GRAY        1
+#define TWPA_CMY         2
+
+// Query-support flags of MSG_QUERYSUPPORT
+#define TWQC_GET            0x0001
+#define TWQC_SET            0x0002
+#define TWQC_GETDEFAULT     0x0004
+#define TWQC_GETCURRENT     0x0008
+#define TWQC_RESET          0x0010
+#define TWQC_SETCONSTRAINT  0x0020
+#define TWQC_CONSTRAINABLE  0x0040
+#define TWQC_GETHELP        0x0100
+#define TWQC_GETLABEL       0x0200
+#define TWQC_GETLABELENUM   0x0400
+// Flags this program's Data Sources add to the query-support answer.
+#define TWQC_MACHINE        0x1000
+#define TWQC_BITONAL        0x2000
+#define TWQC_COLOR          0x4000
+#define TWQC_WINDOW         0x8000
+
+// Pass-through directions
+#define TWDR_GET  1
+#define TWDR_SET  2
+
+// ---------------------------------------------------------------------------
+// Device events (CAP_DEVICEEVENT, DAT_DEVICEEVENT)
+// ---------------------------------------------------------------------------
+#define TWDE_CUSTOMEVENTS           0x8000
+#define TWDE_CHECKAUTOMATICCAPTURE  0
+#define TWDE_CHECKBATTERY           1
+#define TWDE_CHECKDEVICEONLINE      2
+#define TWDE_CHECKFLASH             3
+#define TWDE_CHECKPOWERSUPPLY       4
+#define TWDE_CHECKRESOLUTION        5
+#define TWDE_DEVICEADDED            6
+#define TWDE_DEVICEOFFLINE          7
+#define TWDE_DEVICEREADY            8
+#define TWDE_DEVICEREMOVED          9
+#define TWDE_IMAGECAPTURED          10
+#define TWDE_IMAGEDELETED           11
+#define TWDE_PAPERDOUBLEFEED        12
+#define TWDE_PAPERJAM               13
+#define TWDE_LAMPFAILURE            14
+#define TWDE_POWERSAVE              15
+#define TWDE_POWERSAVENOTIFY        16
+#define TWDE_LAMPWARMUP             0x8002   // custom: lamp warming up
+
+// ---------------------------------------------------------------------------
+// Capabilities
+// ---------------------------------------------------------------------------
+#define CAP_CUSTOMBASE                      0x8000
+#define CAP_XFERCOUNT                       0x0001
+#define ICAP_COMPRESSION                    0x0100
+#define ICAP_PIXELTYPE                      0x0101
+#define ICAP_UNITS                          0x0102
+#define ICAP_XFERMECH                       0x0103
+#define CAP_AUTHOR                          0x1000
+#define CAP_CAPTION                         0x1001
+#define CAP_FEEDERENABLED                   0x1002
+#define CAP_FEEDERLOADED                    0x1003
+#define CAP_TIMEDATE                        0x1004
+#define CAP_SUPPORTEDCAPS                   0x1005
+#define CAP_EXTENDEDCAPS                    0x1006
+#define CAP_AUTOFEED                        0x1007
+#define CAP_CLEARPAGE                       0x1008
+#define CAP_FEEDPAGE                        0x1009
+#define CAP_REWINDPAGE                      0x100a
+#define CAP_INDICATORS                      0x100b
+#define CAP_SUPPORTEDCAPSEXT                0x100c
+#define CAP_PAPERDETECTABLE                 0x100d
+#define CAP_UICONTROLLABLE                  0x100e
+#define CAP_DEVICEONLINE                    0x100f
+#define CAP_AUTOSCAN                        0x1010
+#define CAP_THUMBNAILSENABLED               0x1011
+#define CAP_DUPLEX                          0x1012
+#define CAP_DUPLEXENABLED                   0x1013
+#define CAP_ENABLEDSUIONLY                  0x1014
+#define CAP_CUSTOMDSDATA                    0x1015
+#define CAP_ENDORSER                        0x1016
+#define CAP_JOBCONTROL                      0x1017
+#define CAP_ALARMS                          0x1018
+#define CAP_ALARMVOLUME                     0x1019
+#define CAP_AUTOMATICCAPTURE                0x101a
+#define CAP_TIMEBEFOREFIRSTCAPTURE          0x101b
+#define CAP_TIMEBETWEENCAPTURES             0x101c
+#define CAP_CLEARBUFFERS                    0x101d
+#define CAP_MAXBATCHBUFFERS                 0x101e
+#define CAP_DEVICETIMEDATE                  0x101f
+#define CAP_POWERSUPPLY                     0x1020
+#define CAP_CAMERAPREVIEWUI                 0x1021
+#define CAP_DEVICEEVENT                     0x1022
+#define CAP_SERIALNUMBER                    0x1024
+#define CAP_PRINTER                         0x1026
+#define CAP_PRINTERENABLED                  0x1027
+#define CAP_PRINTERINDEX                    0x1028
+#define CAP_PRINTERMODE                     0x1029
+#define CAP_PRINTERSTRING                   0x102a
+#define CAP_PRINTERSUFFIX                   0x102b
+#define CAP_LANGUAGE                        0x102c
+#define CAP_FEEDERALIGNMENT                 0x102d
+#define CAP_FEEDERORDER                     0x102e
+#define CAP_REACQUIREALLOWED                0x1030
+#define CAP_BATTERYMINUTES                  0x1032
+#define CAP_BATTERYPERCENTAGE               0x1033
+#define CAP_CAMERASIDE                      0x1034
+#define CAP_SEGMENTED                       0x1035
+#define CAP_CAMERAENABLED                   0x1036
+#define CAP_CAMERAORDER                     0x1037
+#define CAP_MICRENABLED                     0x1038
+#define CAP_FEEDERPREP                      0x1039
+#define CAP_FEEDERPOCKET                    0x103a
+#define CAP_AUTOMATICSENSEMEDIUM            0x103b
+#define CAP_CUSTOMINTERFACEGUID             0x103c
+#define CAP_SUPPORTEDCAPSSEGMENTUNIQUE      0x103d
+#define CAP_SUPPORTEDDATS                   0x103e
+#define CAP_DOUBLEFEEDDETECTION             0x103f
+#define CAP_DOUBLEFEEDDETECTIONLENGTH       0x1040
+#define CAP_DOUBLEFEEDDETECTIONSENSITIVITY  0x1041
+#define CAP_DOUBLEFEEDDETECTIONRESPONSE     0x1042
+#define CAP_PAPERHANDLING                   0x1043
+#define CAP_INDICATORSMODE                  0x1044
+#define CAP_PRINTERVERTICALOFFSET           0x1045
+#define CAP_POWERSAVETIME                   0x1046
+#define CAP_PRINTERCHARROTATION             0x1047
+#define CAP_PRINTERFONTSTYLE                0x1048
+#define CAP_PRINTERINDEXLEADCHAR            0x1049
+#define CAP_PRINTERINDEXMAXVALUE            0x104A
+#define CAP_PRINTERINDEXNUMDIGITS           0x104B
+#define CAP_PRINTERINDEXSTEP                0x104C
+#define CAP_PRINTERINDEXTRIGGER             0x104D
+#define CAP_PRINTERSTRINGPREVIEW            0x104E
+#define CAP_SHEETCOUNT                      0x104F
+#define CAP_IMAGEADDRESSENABLED             0x1050
+#define CAP_IAFIELDA_LEVEL                  0x1051
+#define CAP_IAFIELDB_LEVEL                  0x1052
+#define CAP_IAFIELDC_LEVEL                  0x1053
+#define CAP_IAFIELDD_LEVEL                  0x1054
+#define CAP_IAFIELDE_LEVEL                  0x1055
+#define CAP_IAFIELDA_PRINTFORMAT            0x1056
+#define CAP_IAFIELDB_PRINTFORMAT            0x1057
+#define CAP_IAFIELDC_PRINTFORMAT            0x1058
+#define CAP_IAFIELDD_PRINTFORMAT            0x1059
+#define CAP_IAFIELDE_PRINTFORMAT            0x105A
+#define CAP_IAFIELDA_VALUE                  0x105B
+#define CAP_IAFIELDB_VALUE                  0x105C
+#define CAP_IAFIELDC_VALUE                  0x105D
+#define CAP_IAFIELDD_VALUE                  0x105E
+#define CAP_IAFIELDE_VALUE                  0x105F
+#define CAP_IAFIELDA_LASTPAGE               0x1060
+#define CAP_IAFIELDB_LASTPAGE               0x1061
+#define CAP_IAFIELDC_LASTPAGE               0x1062
+#define CAP_IAFIELDD_LASTPAGE               0x1063
+#define CAP_IAFIELDE_LASTPAGE               0x1064
+
+#define ICAP_AUTOBRIGHT                     0x1100
+#define ICAP_BRIGHTNESS                     0x1101
+#define ICAP_CONTRAST                       0x1103
+#define ICAP_CUSTHALFTONE                   0x1104
+#define ICAP_EXPOSURETIME                   0x1105
+#define ICAP_FILTER                         0x1106
+#define ICAP_FLASHUSED                      0x1107
+#define ICAP_GAMMA                          0x1108
+#define ICAP_HALFTONES                      0x1109
+#define ICAP_HIGHLIGHT                      0x110a
+#define ICAP_IMAGEFILEFORMAT                0x110c
+#define ICAP_LAMPSTATE                      0x110d
+#define ICAP_LIGHTSOURCE                    0x110e
+#define ICAP_ORIENTATION                    0x1110
+#define ICAP_PHYSICALWIDTH                  0x1111
+#define ICAP_PHYSICALHEIGHT                 0x1112
+#define ICAP_SHADOW                         0x1113
+#define ICAP_FRAMES                         0x1114
+#define ICAP_XNATIVERESOLUTION              0x1116
+#define ICAP_YNATIVERESOLUTION              0x1117
+#define ICAP_XRESOLUTION                    0x1118
+#define ICAP_YRESOLUTION                    0x1119
+#define ICAP_MAXFRAMES                      0x111a
+#define ICAP_TILES                          0x111b
+#define ICAP_BITORDER                       0x111c
+#define ICAP_CCITTKFACTOR                   0x111d
+#define ICAP_LIGHTPATH                      0x111e
+#define ICAP_PIXELFLAVOR                    0x111f
+#define ICAP_PLANARCHUNKY                   0x1120
+#define ICAP_ROTATION                       0x1121
+#define ICAP_SUPPORTEDSIZES                 0x1122
+#define ICAP_THRESHOLD                      0x1123
+#define ICAP_XSCALING                       0x1124
+#define ICAP_YSCALING                       0x1125
+#define ICAP_BITORDERCODES                  0x1126
+#define ICAP_PIXELFLAVORCODES               0x1127
+#define ICAP_JPEGPIXELTYPE                  0x1128
+#define ICAP_TIMEFILL                       0x112a
+#define ICAP_BITDEPTH                       0x112b
+#define ICAP_BITDEPTHREDUCTION              0x112c
+#define ICAP_UNDEFINEDIMAGESIZE             0x112d
+#define ICAP_IMAGEDATASET                   0x112e
+#define ICAP_EXTIMAGEINFO                   0x112f
+#define ICAP_MINIMUMHEIGHT                  0x1130
+#define ICAP_MINIMUMWIDTH                   0x1131
+#define ICAP_AUTODISCARDBLANKPAGES          0x1134
+#define ICAP_FLIPROTATION                   0x1136
+#define ICAP_BARCODEDETECTIONENABLED        0x1137
+#define ICAP_SUPPORTEDBARCODETYPES          0x1138
+#define ICAP_BARCODEMAXSEARCHPRIORITIES     0x1139
+#define ICAP_BARCODESEARCHPRIORITIES        0x113a
+#define ICAP_BARCODESEARCHMODE              0x113b
+#define ICAP_BARCODEMAXRETRIES              0x113c
+#define ICAP_BARCODETIMEOUT                 0x113d
+#define ICAP_ZOOMFACTOR                     0x113e
+#define ICAP_PATCHCODEDETECTIONENABLED      0x113f
+#define ICAP_SUPPORTEDPATCHCODETYPES        0x1140
+#define ICAP_PATCHCODEMAXSEARCHPRIORITIES   0x1141
+#define ICAP_PATCHCODESEARCHPRIORITIES      0x1142
+#define ICAP_PATCHCODESEARCHMODE            0x1143
+#define ICAP_PATCHCODEMAXRETRIES            0x1144
+#define ICAP_PATCHCODETIMEOUT               0x1145
+#define ICAP_FLASHUSED2                     0x1146
+#define ICAP_IMAGEFILTER                    0x1147
+#define ICAP_NOISEFILTER                    0x1148
+#define ICAP_OVERSCAN                       0x1149
+#define ICAP_AUTOMATICBORDERDETECTION       0x1150
+#define ICAP_AUTOMATICDESKEW                0x1151
+#define ICAP_AUTOMATICROTATE                0x1152
+#define ICAP_JPEGQUALITY                    0x1153
+#define ICAP_FEEDERTYPE                     0x1154
+#define ICAP_ICCPROFILE                     0x1155
+#define ICAP_AUTOSIZE                       0x1156
+#define ICAP_AUTOMATICCROPUSESFRAME         0x1157
+#define ICAP_AUTOMATICLENGTHDETECTION       0x1158
+#define ICAP_AUTOMATICCOLORENABLED          0x1159
+#define ICAP_AUTOMATICCOLORNONCOLORPIXELTYPE 0x115a
+#define ICAP_COLORMANAGEMENTENABLED         0x115b
+#define ICAP_IMAGEMERGE                     0x115c
+#define ICAP_IMAGEMERGEHEIGHTTHRESHOLD      0x115d
+#define ICAP_SUPPORTEDEXTIMAGEINFO          0x115e
+#define ICAP_FILMTYPE                       0x115f
+#define ICAP_MIRROR                         0x1160
+#define ICAP_JPEGSUBSAMPLING                0x1161
+
+#define ACAP_AUDIOFILEFORMAT                0x1201
+#define ACAP_XFERMECH                       0x1202
+
+// Custom capabilities of this program's Data Sources that the program reads.
+#define CAP_PAGESIZELIMIT                   0x8002
+#define CAP_CAMERAENABLE                    0x801D
+#define ICAP_CROPPINGMODE                   0x8022
+#define ICAP_FILTERENUM                     0x8024
+#define ICAP_IMAGEEDGEFILL                  0x8095
+#define CAP_PROFILES                        0x809F
+#define CAP_WINDOWCAMERA                    0x80B4
+#define CAP_SIDESDIFFERENT                  0x80B7
+#define ICAP_ECDO                           0x80B8
+#define ICAP_FRAMESANGLE                    0x80BB
+#define ICAP_IMAGEFORMAT                    0x80CE
+
+// ---------------------------------------------------------------------------
+// Extended image information ids
+// ---------------------------------------------------------------------------
+#define TWEI_BARCODEX               0x1200
+#define TWEI_BARCODEY               0x1201
+#define TWEI_BARCODETEXT            0x1202
+#define TWEI_BARCODETYPE            0x1203
+#define TWEI_DESHADETOP             0x1204
+#define TWEI_DESHADELEFT            0x1205
+#define TWEI_DESHADEHEIGHT          0x1206
+#define TWEI_DESHADEWIDTH           0x1207
+#define TWEI_DESHADESIZE            0x1208
+#define TWEI_SPECKLESREMOVED        0x1209
+#define TWEI_HORZLINEXCOORD         0x120A
+#define TWEI_HORZLINEYCOORD         0x120B
+#define TWEI_HORZLINELENGTH         0x120C
+#define TWEI_HORZLINETHICKNESS      0x120D
+#define TWEI_VERTLINEXCOORD         0x120E
+#define TWEI_VERTLINEYCOORD         0x120F
+#define TWEI_VERTLINELENGTH         0x1210
+#define TWEI_VERTLINETHICKNESS      0x1211
+#define TWEI_PATCHCODE              0x1212
+#define TWEI_ENDORSEDTEXT           0x1213
+#define TWEI_FORMCONFIDENCE         0x1214
+#define TWEI_FORMTEMPLATEMATCH      0x1215
+#define TWEI_FORMTEMPLATEPAGEMATCH  0x1216
+#define TWEI_FORMHORZDOCOFFSET      0x1217
+#define TWEI_FORMVERTDOCOFFSET      0x1218
+#define TWEI_BARCODECOUNT           0x1219
+#define TWEI_BARCODECONFIDENCE      0x121A
+#define TWEI_BARCODEROTATION        0x121B
+#define TWEI_BARCODETEXTLENGTH      0x121C
+#define TWEI_DESHADECOUNT           0x121D
+#define TWEI_DESHADEBLACKCOUNTOLD   0x121E
+#define TWEI_DESHADEBLACKCOUNTNEW   0x121F
+#define TWEI_DESHADEBLACKRLMIN      0x1220
+#define TWEI_DESHADEBLACKRLMAX      0x1221
+#define TWEI_DESHADEWHITECOUNTOLD   0x1222
+#define TWEI_DESHADEWHITECOUNTNEW   0x1223
+#define TWEI_DESHADEWHITERLMIN      0x1224
+#define TWEI_DESHADEWHITERLAVE      0x1225
+#define TWEI_DESHADEWHITERLMAX      0x1226
+#define TWEI_BLACKSPECKLESREMOVED   0x1227
+#define TWEI_WHITESPECKLESREMOVED   0x1228
+#define TWEI_HORZLINECOUNT          0x1229
+#define TWEI_VERTLINECOUNT          0x122A
+#define TWEI_DESKEWSTATUS           0x122B
+#define TWEI_SKEWORIGINALANGLE      0x122C
+#define TWEI_SKEWFINALANGLE         0x122D
+#define TWEI_SKEWCONFIDENCE         0x122E
+#define TWEI_SKEWWINDOWX1           0x122F
+#define TWEI_SKEWWINDOWY1           0x1230
+#define TWEI_SKEWWINDOWX2           0x1231
+#define TWEI_SKEWWINDOWY2           0x1232
+#define TWEI_SKEWWINDOWX3           0x1233
+#define TWEI_SKEWWINDOWY3           0x1234
+#define TWEI_SKEWWINDOWX4           0x1235
+#define TWEI_SKEWWINDOWY4           0x1236
+#define TWEI_BOOKNAME               0x1238
+#define TWEI_CHAPTERNUMBER          0x1239
+#define TWEI_DOCUMENTNUMBER         0x123A
+#define TWEI_PAGENUMBER             0x123B
+#define TWEI_CAMERA                 0x123C
+#define TWEI_FRAMENUMBER            0x123D
+#define TWEI_FRAME                  0x123E
+#define TWEI_PIXELFLAVOR            0x123F
+#define TWEI_ICCPROFILE             0x1240
+#define TWEI_LASTSEGMENT            0x1241
+#define TWEI_SEGMENTNUMBER          0x1242
+#define TWEI_MAGDATA                0x1243
+#define TWEI_MAGTYPE                0x1244
+#define TWEI_PAGESIDE               0x1245
+#define TWEI_FILESYSTEMSOURCE       0x1246
+#define TWEI_IMAGEMERGED            0x1247
+#define TWEI_MAGDATALENGTH          0x1248
+#define TWEI_PAPERCOUNT             0x1249
+#define TWEI_PRINTERTEXT            0x124A
+#define TWEI_TWAINDIRECTMETADATA    0x124B
+
+// Custom extended image information of this program's Data Sources.
+#define TWEI_HDR_PAGESIDE           0x8001
+#define TWEI_HDR_DOCUMENTCOUNT      0x8002
+#define TWEI_HDR_LENGTH             0x8003
+#define TWEI_HDR_LEVEL              0x8004
+#define TWEI_HDR_LINELENGTH         0x8006
+#define TWEI_HDR_PAGELENGTH         0x8007
+#define TWEI_HDR_COMPRESSION        0x8008
+#define TWEI_HDR_DATE               0x8009
+#define TWEI_HDR_TIME               0x800A
+#define TWEI_HDR_RESOLUTION         0x800C
+#define TWEI_HDR_BITORDER           0x800D
+#define TWEI_HDR_DESKEW             0x8012
+#define TWEI_HDR_DESKEWANGLE        0x8013
+#define TWEI_HDR_PRINTERSTRING      0x8015
+#define TWEI_HDR_PRINTERINDEX       0x8016
+#define TWEI_HDR_IMAGENUMBER        0x8017
+#define TWEI_HDR_PAGENUMBER         0x8018
+#define TWEI_HDR_PAGEIMAGENUMBER    0x8019
+#define TWEI_HDR_BOOKNAME_A         0x801A
+#define TWEI_HDR_BOOKNAME_B         0x801B
+#define TWEI_HDR_BOOKNAME_C         0x801C
+#define TWEI_HDR_BOOKNAME_D         0x801D
+#define TWEI_HDR_IMAGEADDRESSSTRING 0x801E
+#define TWEI_HDR_XOFFSET            0x801F
+#define TWEI_HDR_YOFFSET            0x8020
+#define TWEI_HDR_FEATUREPATCH       0x8021
+#define TWEI_HDR_IMAGEADDRESSDEFS   0x8022
+#define TWEI_HDR_DITHER             0x8028
+#define TWEI_HDR_PATCHDETECTED      0x8029
+#define TWEI_HDR_MULTIFEED          0x8032
+#define TWEI_HDR_RAWIMAGEHEADER     0x8034
+#define TWEI_HDR_LONGPAPERSEGMENT   0x8035
+#define TWEI_HDR_LONGPAPERLASTSEGMENT 0x8036
+#define TWEI_HDR_AUTOCOLORDETECTED  0x8037
+#define TWEI_HDR_AUTOCOLORAMOUNT    0x8038
+#define TWEI_HDR_AUTOCOLORTHRESHOLD 0x8039
+#define TWEI_HDR_XML                0x803A
+#define TWEI_HDR_DROPOUTSTATUS      0x803B
+#define TWEI_HDR_BINARIZATIONQUALITY 0x803D
+#define TWEI_HDR_DUALSTACKINGSTACK  0x803E
+#define TWEI_HDR_PAPERDESTINATION   0x803F
+#define TWEI_HDR_SLEEVETYPE         0x8040
+#define TWEI_HDR_MULTIIMAGEINDEX    0x8041
+#define TWEI_HDR_MULTIIMAGETOTAL    0x8042
+#define TWEI_HDR_ENDOFSHEET         0x8043
+
+// ---------------------------------------------------------------------------
+// Capability values
+// ---------------------------------------------------------------------------
+// ACAP_AUDIOFILEFORMAT
+#define TWAF_WAV   0
+#define TWAF_AIFF  1
+#define TWAF_AU    3
+#define TWAF_SND   4
+
+// CAP_ALARMS
+#define TWAL_ALARM          0
+#define TWAL_FEEDERERROR    1
+#define TWAL_FEEDERWARNING  2
+#define TWAL_BARCODE        3
+#define TWAL_DOUBLEFEED     4
+#define TWAL_JAM            5
+#define TWAL_PATCHCODE      6
+#define TWAL_POWER          7
+#define TWAL_SKEW           8
+
+// ICAP_AUTOSIZE
+#define TWAS_NONE     0
+#define TWAS_AUTO     1
+#define TWAS_CURRENT  2
+
+// TWEI_BARCODEROTATION
+#define TWBCOR_ROT0    0
+#define TWBCOR_ROT90   1
+#define TWBCOR_ROT180  2
+#define TWBCOR_ROT270  3
+#define TWBCOR_ROTX    4
+
+// ICAP_BARCODESEARCHMODE
+#define TWBD_HORZ      0
+#define TWBD_VERT      1
+#define TWBD_HORZVERT  2
+#define TWBD_VERTHORZ  3
+
+// ICAP_BITORDER
+#define TWBO_LSBFIRST  0
+#define TWBO_MSBFIRST  1
+
+// ICAP_AUTODISCARDBLANKPAGES
+#define TWBP_DISABLE  (-2)
+#define TWBP_AUTO     (-1)
+
+// ICAP_BITDEPTHREDUCTION
+#define TWBR_THRESHOLD         0
+#define TWBR_HALFTONE          1
+#define TWBR_CUSTHALFTONE      2
+#define TWBR_DIFFUSION         3
+#define TWBR_DYNAMICTHRESHOLD  4
+
+// ICAP_SUPPORTEDBARCODETYPES, TWEI_BARCODETYPE
+#define TWBT_3OF9                  0
+#define TWBT_2OF5INTERLEAVED       1
+#define TWBT_2OF5NONINTERLEAVED    2
+#define TWBT_CODE93                3
+#define TWBT_CODE128               4
+#define TWBT_UCC128                5
+#define TWBT_CODABAR               6
+#define TWBT_UPCA                  7
+#define TWBT_UPCE                  8
+#define TWBT_EAN8                  9
+#define TWBT_EAN13                 10
+#define TWBT_POSTNET               11
+#define TWBT_PDF417                12
+#define TWBT_2OF5INDUSTRIAL        13
+#define TWBT_2OF5MATRIX            14
+#define TWBT_2OF5DATALOGIC         15
+#define TWBT_2OF5IATA              16
+#define TWBT_3OF9FULLASCII         17
+#define TWBT_CODABARWITHSTARTSTOP  18
+#define TWBT_MAXICODE              19
+#define TWBT_QRCODE                20
+
+// CAP_CLEARBUFFERS
+#define TWCB_AUTO     0
+#define TWCB_CLEAR    1
+#define TWCB_NOCLEAR  2
+
+// CAP_INDICATORSMODE
+#define TWCI_INFO     0
+#define TWCI_WARNING  1
+#define TWCI_ERROR    2
+#define TWCI_WARMUP   3
+
+// ICAP_COMPRESSION
+#define TWCP_NONE         0
+#define TWCP_PACKBITS     1
+#define TWCP_GROUP31D     2
+#define TWCP_GROUP31DEOL  3
+#define TWCP_GROUP32D     4
+#define TWCP_GROUP4       5
+#define TWCP_JPEG         6
+#define TWCP_LZW          7
+#define TWCP_JBIG         8
+#define TWCP_PNG          9
+#define TWCP_RLE4         10
+#define TWCP_RLE8         11
+#define TWCP_BITFIELDS    12
+#define TWCP_ZIP          13
+#define TWCP_JPEG2000     14
+
+// CAP_CAMERASIDE, TWEI_PAGESIDE
+#define TWCS_BOTH    0
+#define TWCS_TOP     1
+#define TWCS_BOTTOM  2
+
+// CAP_PRINTERINDEXTRIGGER
+#define TWCT_PAGE    0
+#define TWCT_PATCH1  1
+#define TWCT_PATCH2  2
+#define TWCT_PATCH3  3
+#define TWCT_PATCH4  4
+#define TWCT_PATCHT  5
+#define TWCT_PATCH6  6
+
+// CAP_DOUBLEFEEDDETECTION
+#define TWDF_ULTRASONIC  0
+#define TWDF_BYLENGTH    1
+#define TWDF_INFRARED    2
+
+// CAP_DOUBLEFEEDDETECTIONRESPONSE
+#define TWDP_STOP          0
+#define TWDP_STOPANDWAIT   1
+#define TWDP_SOUND         2
+#define TWDP_DONOTIMPRINT  3
+
+// TWEI_DESKEWSTATUS
+#define TWDSK_SUCCESS     0
+#define TWDSK_REPORTONLY  1
+#define TWDSK_FAIL        2
+#define TWDSK_DISABLED    3
+
+// CAP_DUPLEX
+#define TWDX_NONE         0
+#define TWDX_1PASSDUPLEX  1
+#define TWDX_2PASSDUPLEX  2
+
+// TWEI_PATCHCODE
+#define TWEJ_NONE          0x0000
+#define TWEJ_MIDSEPARATOR  0x0001
+#define TWEJ_PATCH1        0x0002
+#define TWEJ_PATCH2        0x0003
+#define TWEJ_PATCH3        0x0004
+#define TWEJ_PATCH4        0x0005
+#define TWEJ_PATCH6        0x0006
+#define TWEJ_PATCHT        0x0007
+
+// CAP_FEEDERALIGNMENT
+#define TWFA_NONE    0
+#define TWFA_LEFT    1
+#define TWFA_CENTER  2
+#define TWFA_RIGHT   3
+
+// ICAP_FEEDERTYPE
+#define TWFE_GENERAL  0
+#define TWFE_PHOTO    1
+
+// ICAP_IMAGEFILEFORMAT
+#define TWFF_TIFF       0
+#define TWFF_PICT       1
+#define TWFF_BMP        2
+#define TWFF_XBM        3
+#define TWFF_JFIF       4
+#define TWFF_FPX        5
+#define TWFF_TIFFMULTI  6
+#define TWFF_PNG        7
+#define TWFF_SPIFF      8
+#define TWFF_EXIF       9
+#define TWFF_PDF        10
+#define TWFF_JP2        11
+#define TWFF_JPX        13
+#define TWFF_DEJAVU     14
+#define TWFF_PDFA       15
+#define TWFF_PDFA2      16
+#define TWFF_PDFRASTER  17
+
+// ICAP_FLASHUSED2
+#define TWFL_NONE    0
+#define TWFL_OFF     1
+#define TWFL_ON      2
+#define TWFL_AUTO    3
+#define TWFL_REDEYE  4
+
+// CAP_FEEDERORDER
+#define TWFO_FIRSTPAGEFIRST  0
+#define TWFO_LASTPAGEFIRST   1
+
+// CAP_FEEDERPOCKET
+#define TWFP_POCKETERROR  0
+#define TWFP_POCKET1      1
+#define TWFP_POCKET2      2
+#define TWFP_POCKET3      3
+#define TWFP_POCKET4      4
+#define TWFP_POCKET5      5
+#define TWFP_POCKET6      6
+#define TWFP_POCKET7      7
+#define TWFP_POCKET8      8
+#define TWFP_POCKET9      9
+#define TWFP_POCKET10     10
+#define TWFP_POCKET11     11
+#define TWFP_POCKET12     12
+#define TWFP_POCKET13     13
+#define TWFP_POCKET14     14
+#define TWFP_POCKET15     15
+#define TWFP_POCKET16     16
+
+// ICAP_FLIPROTATION
+#define TWFR_BOOK     0
+#define TWFR_FANFOLD  1
+
+// ICAP_FILTER
+#define TWFT_RED      0
+#define TWFT_GREEN    1
+#define TWFT_BLUE     2
+#define TWFT_NONE     3
+#define TWFT_WHITE    4
+#define TWFT_CYAN     5
+#define TWFT_MAGENTA  6
+#define TWFT_YELLOW   7
+#define TWFT_BLACK    8
+
+// ICAP_FILMTYPE
+#define TWFM_POSITIVE  0
+#define TWFM_NEGATIVE  1
+
+// DAT_FILESYSTEM file types
+#define TWFY_CAMERA         0
+#define TWFY_CAMERATOP      1
+#define TWFY_CAMERABOTTOM   2
+#define TWFY_CAMERAPREVIEW  3
+#define TWFY_DOMAIN         4
+#define TWFY_HOST           5
+#define TWFY_DIRECTORY      6
+#define TWFY_IMAGE          7
+#define TWFY_UNKNOWN        8
+
+// ICAP_ICCPROFILE
+#define TWIC_NONE   0
+#define TWIC_LINK   1
+#define TWIC_EMBED  2
+
+// ICAP_IMAGEFILTER
+#define TWIF_NONE      0
+#define TWIF_AUTO      1
+#define TWIF_LOWPASS   2
+#define TWIF_BANDPASS  3
+#define TWIF_HIGHPASS  4
+#define TWIF_TEXT      TWIF_BANDPASS
+#define TWIF_FINELINE  TWIF_HIGHPASS
+
+// ICAP_IMAGEMERGE
+#define TWIM_NONE           0
+#define TWIM_FRONTONTOP     1
+#define TWIM_FRONTONBOTTOM  2
+#define TWIM_FRONTONLEFT    3
+#define TWIM_FRONTONRIGHT   4
+
+// CAP_JOBCONTROL
+#define TWJC_NONE  0
+#define TWJC_JSIC  1
+#define TWJC_JSIS  2
+#define TWJC_JSXC  3
+#define TWJC_JSXS  4
+
+// ICAP_JPEGQUALITY
+#define TWJQ_UNKNOWN  (-4)
+#define TWJQ_LOW      (-3)
+#define TWJQ_MEDIUM   (-2)
+#define TWJQ_HIGH     (-1)
+
+// ICAP_JPEGSUBSAMPLING
+#define TWJS_444YCBCR  0
+#define TWJS_444RGB    1
+#define TWJS_422       2
+#define TWJS_421       3
+#define TWJS_411       4
+#define TWJS_420       5
+#define TWJS_410       6
+#define TWJS_311       7
+
+// ICAP_LIGHTPATH
+#define TWLP_REFLECTIVE    0
+#define TWLP_TRANSMISSIVE  1
+
+// ICAP_LIGHTSOURCE
+#define TWLS_RED    0
+#define TWLS_GREEN  1
+#define TWLS_BLUE   2
+#define TWLS_NONE   3
+#define TWLS_WHITE  4
+#define TWLS_UV     5
+#define TWLS_IR     6
+
+// ICAP_MIRROR
+#define TWMR_NONE        0
+#define TWMR_VERTICAL    1
+#define TWMR_HORIZONTAL  2
+
+// ICAP_NOISEFILTER
+#define TWNF_NONE          0
+#define TWNF_AUTO          1
+#define TWNF_LONEPIXEL     2
+#define TWNF_MAJORITYRULE  3
+
+// ICAP_ORIENTATION
+#define TWOR_ROT0         0
+#define TWOR_ROT90        1
+#define TWOR_ROT180       2
+#define TWOR_ROT270       3
+#define TWOR_PORTRAIT     TWOR_ROT0
+#define TWOR_LANDSCAPE    TWOR_ROT270
+#define TWOR_AUTO         4
+#define TWOR_AUTOTEXT     5
+#define TWOR_AUTOPICTURE  6
+
+// ICAP_OVERSCAN
+#define TWOV_NONE       0
+#define TWOV_AUTO       1
+#define TWOV_TOPBOTTOM  2
+#define TWOV_LEFTRIGHT  3
+#define TWOV_ALL        4
+
+// ICAP_PLANARCHUNKY
+#define TWPC_CHUNKY  0
+#define TWPC_PLANAR  1
+
+// ICAP_SUPPORTEDPATCHCODETYPES
+#define TWPCH_PATCH1  0
+#define TWPCH_PATCH2  1
+#define TWPCH_PATCH3  2
+#define TWPCH_PATCH4  3
+#define TWPCH_PATCH6  4
+#define TWPCH_PATCHT  5
+
+// ICAP_PIXELFLAVOR
+#define TWPF_CHOCOLATE  0
+#define TWPF_VANILLA    1
+
+// CAP_PRINTERFONTSTYLE
+#define TWPF_NORMAL     0
+#define TWPF_BOLD       1
+#define TWPF_ITALIC     2
+#define TWPF_LARGESIZE  3
+#define TWPF_SMALLSIZE  4
+
+// CAP_PAPERHANDLING
+#define TWPH_NORMAL      0
+#define TWPH_FRAGILE     1
+#define TWPH_THICK       2
+#define TWPH_TRIFOLD     3
+#define TWPH_PHOTOGRAPH  4
+
+// CAP_PRINTERMODE
+#define TWPM_SINGLESTRING        0
+#define TWPM_MULTISTRING         1
+#define TWPM_COMPOUNDSTRING      2
+#define TWPM_IMAGEADDRESSSTRING  3
+
+// CAP_PRINTER
+#define TWPR_IMPRINTERTOPBEFORE     0
+#define TWPR_IMPRINTERTOPAFTER      1
+#define TWPR_IMPRINTERBOTTOMBEFORE  2
+#define TWPR_IMPRINTERBOTTOMAFTER   3
+#define TWPR_ENDORSERTOPBEFORE      4
+#define TWPR_ENDORSERTOPAFTER       5
+#define TWPR_ENDORSERBOTTOMBEFORE   6
+#define TWPR_ENDORSERBOTTOMAFTER    7
+
+// CAP_POWERSUPPLY
+#define TWPS_EXTERNAL  0
+#define TWPS_BATTERY   1
+
+// ICAP_PIXELTYPE
+#define TWPT_BW        0
+#define TWPT_GRAY      1
+#define TWPT_RGB       2
+#define TWPT_PALETTE   3
+#define TWPT_CMY       4
+#define TWPT_CMYK      5
+#define TWPT_YUV       6
+#define TWPT_YUVK      7
+#define TWPT_CIEXYZ    8
+#define TWPT_LAB       9
+#define TWPT_SRGB      10
+#define TWPT_SCRGB     11
+#define TWPT_INFRARED  16
+
+// CAP_SEGMENTED
+#define TWSG_NONE    0
+#define TWSG_AUTO    1
+#define TWSG_MANUAL  2
+
+// ICAP_SUPPORTEDSIZES
+#define TWSS_NONE          0
+#define TWSS_A4            1
+#define TWSS_JISB5         2
+#define TWSS_USLETTER      3
+#define TWSS_USLEGAL       4
+#define TWSS_A5            5
+#define TWSS_ISOB4         6
+#define TWSS_ISOB6         7
+#define TWSS_USLEDGER      9
+#define TWSS_USEXECUTIVE   10
+#define TWSS_A3            11
+#define TWSS_ISOB3         12
+#define TWSS_A6            13
+#define TWSS_C4            14
+#define TWSS_C5            15
+#define TWSS_C6            16
+#define TWSS_4A0           17
+#define TWSS_2A0           18
+#define TWSS_A0            19
+#define TWSS_A1            20
+#define TWSS_A2            21
+#define TWSS_A7            22
+#define TWSS_A8            23
+#define TWSS_A9            24
+#define TWSS_A10           25
+#define TWSS_ISOB0         26
+#define TWSS_ISOB1         27
+#define TWSS_ISOB2         28
+#define TWSS_ISOB5         29
+#define TWSS_ISOB7         30
+#define TWSS_ISOB8         31
+#define TWSS_ISOB9         32
+#define TWSS_ISOB10        33
+#define TWSS_JISB0         34
+#define TWSS_JISB1         35
+#define TWSS_JISB2         36
+#define TWSS_JISB3         37
+#define TWSS_JISB4         38
+#define TWSS_JISB6         39
+#define TWSS_JISB7         40
+#define TWSS_JISB8         41
+#define TWSS_JISB9         42
+#define TWSS_JISB10        43
+#define TWSS_C0            44
+#define TWSS_C1            45
+#define TWSS_C2            46
+#define TWSS_C3            47
+#define TWSS_C7            48
+#define TWSS_C8            49
+#define TWSS_C9            50
+#define TWSS_C10           51
+#define TWSS_USSTATEMENT   52
+#define TWSS_BUSINESSCARD  53
+#define TWSS_MAXSIZE       54
+
+// ICAP_XFERMECH, ACAP_XFERMECH
+#define TWSX_NATIVE   0
+#define TWSX_FILE     1
+#define TWSX_MEMORY   2
+#define TWSX_MEMFILE  4
+
+// ICAP_UNITS
+#define TWUN_INCHES       0
+#define TWUN_CENTIMETERS  1
+#define TWUN_PICAS        2
+#define TWUN_POINTS       3
+#define TWUN_TWIPS        4
+#define TWUN_PIXELS       5
+#define TWUN_MILLIMETERS  6
+
+// CAP_DOUBLEFEEDDETECTIONSENSITIVITY
+#define TWUS_LOW     0
+#define TWUS_MEDIUM  1
+#define TWUS_HIGH    2
+
+// CAP_LANGUAGE (the values this program names itself; the symbol table has all)
+#define TWLG_USERLOCALE     (-1)
+#define TWLG_DANISH         0
+#define TWLG_DUTCH          1
+#define TWLG_ENGLISH        2
+#define TWLG_FRENCH_CANADIAN 3
+#define TWLG_FINNISH        4
+#define TWLG_FRENCH         5
+#define TWLG_GERMAN         6
+#define TWLG_ICELANDIC      7
+#define TWLG_ITALIAN        8
+#define TWLG_NORWEGIAN      9
+#define TWLG_PORTUGUESE     10
+#define TWLG_SPANISH        11
+#define TWLG_SWEDISH        12
+#define TWLG_ENGLISH_USA    13
+
+// Country codes used in identities (the symbol table has all)
+#define TWCY_USA            1
+#define TWCY_CANADA         2
+#define TWCY_GERMANY        49
+#define TWCY_UNITEDKINGDOM  44
+
+// Custom values of this program's Data Sources named by the program.
+// CAP_WINDOWCAMERA: 4 x window (0 to 10) + 2 for colour + 1 for the rear side.
+#define TWWC_BASE_BITONAL_FRONT  0
+#define TWWC_BASE_BITONAL_REAR   1
+#define TWWC_BASE_COLOR_FRONT    2
+#define TWWC_BASE_COLOR_REAR     3
+#define TWWC_1_BITONAL_FRONT     4
+#define TWWC_1_COLOR_FRONT       6
+#define TWWC_10_COLOR_REAR       43
+// ICAP_CROPPINGMODE, ICAP_IMAGEEDGEFILL
+#define TWCR_TRANSPORT           1
+#define TWIE_BLACK               2
+
+// ---------------------------------------------------------------------------
+// Helpers
+// ---------------------------------------------------------------------------
+
+// Width in bytes of one item of the given TWTY_ type, the stride of an item
+// list; 0 for a type this build does not know (the caller decides what an
+// unknown type means for it).
+inline std::size_t TwItemSize(unsigned int a_uItemType)
+{
+    switch (a_uItemType)
+    {
+        case TWTY_INT8:       return 1;
+        case TWTY_INT16:      return 2;
+        case TWTY_INT32:      return 8;
+        case TWTY_UINT8:      return 1;
+        case TWTY_UINT16:     return 2;
+        case TWTY_UINT32:     return 8;
+        case TWTY_BOOL:       return 2;
+        case TWTY_FIX32:      return 4;
+        case TWTY_FRAME:      return 16;
+        case TWTY_STR32:      return 34;
+        case TWTY_STR64:      return 66;
+        case TWTY_STR128:     return 130;
+        case TWTY_STR255:     return 256;
+        case TWTY_STR1024:    return 1026;
+        case TWTY_UNI512:     return sizeof(TW_UNI512);
+        case TWTY_HANDLE:     return sizeof(TW_HANDLE);
+        case TWTY_FRAMEANGLE: return 24;
+        default:              return 0;
+    }
+}
+
+// Unaligned reads and writes of the fields and items of TWAIN structures.
+inline TW_UINT32 TwGetU32(const void* a_pv)
+{
+    TW_UINT32 u = 0;
+    std::memcpy(&u, a_pv, sizeof(u));
+    return u;
+}
+inline void TwSetU32(void* a_pv, TW_UINT32 a_u)
+{
+    std::memcpy(a_pv, &a_u, sizeof(a_u));
+}
+inline TW_INT32 TwGetI32(const void* a_pv)
+{
+    TW_INT32 i = 0;
+    std::memcpy(&i, a_pv, sizeof(i));
+    return i;
+}
+inline void TwSetI32(void* a_pv, TW_INT32 a_i)
+{
+    std::memcpy(a_pv, &a_i, sizeof(a_i));
+}
+inline TW_UINT16 TwGetU16(const void* a_pv)
+{
+    TW_UINT16 u = 0;
+    std::memcpy(&u, a_pv, sizeof(u));
+    return u;
+}
+inline void TwSetU16(void* a_pv, TW_UINT16 a_u)
+{
+    std::memcpy(a_pv, &a_u, sizeof(a_u));
+}
+inline void* TwGetPtr(const void* a_pv)
+{
+    void* p = nullptr;
+    std::memcpy(&p, a_pv, sizeof(p));
+    return p;
+}
+inline void TwSetPtr(void* a_pv, const void* a_p)
+{
+    std::memcpy(a_pv, &a_p, sizeof(a_p));
+}
+inline TW_FIX32 TwGetFix32(const void* a_pv)
+{
+    TW_FIX32 fix;
+    std::memcpy(&fix, a_pv, sizeof(fix));
+    return fix;
+}
+inline void TwSetFix32(void* a_pv, TW_FIX32 a_fix)
+{
+    std::memcpy(a_pv, &a_fix, sizeof(a_fix));
+}
+
+// TW_FIX32 shown as a number: Whole + Frac / 65536.
+inline double TwFix32ToDouble(TW_FIX32 a_fix)
+{
+    return static_cast<double>(a_fix.Whole) + static_cast<double>(a_fix.Frac) / 65536.0;
+}
+
+// TW_FIX32 made from a number: Whole = the value truncated toward zero,
+// Frac = (value - Whole) x 65536 truncated, kept in 16 bits. For a negative
+// value with a fraction, Frac holds the 16-bit pattern of a negative number
+// (-1.5 gives Whole -1, Frac 0x8000), which TwFix32ToDouble reads back as
+// -0.5: that is the conversion this program's scripts are written against.
+// Values outside the 16-bit range are clamped.
+inline TW_FIX32 TwDoubleToFix32(double a_d)
+{
+    TW_FIX32 fix;
+    if (!(a_d == a_d))   // NaN
+    {
+        a_d = 0.0;
+    }
+    if (a_d > 32767.0)
+    {
+        a_d = 32767.0;
+    }
+    if (a_d < -32768.0)
+    {
+        a_d = -32768.0;
+    }
+    double dWhole = std::trunc(a_d);
+    long lFrac = static_cast<long>((a_d - dWhole) * 65536.0);
+    fix.Whole = static_cast<TW_INT16>(static_cast<long>(dWhole));
+    fix.Frac = static_cast<TW_UINT16>(lFrac & 0xFFFF);
+    return fix;
+}
+
+// The TW_FIX32 packed into the 32-bit item of a one-value container or a range
+// (Whole in the low 16 bits, Frac in the high 16 bits, as memory holds them).
+inline TW_UINT32 TwFix32ToU32(TW_FIX32 a_fix)
+{
+    std::uint32_t u = 0;
+    std::memcpy(&u, &a_fix, sizeof(a_fix));
+    return static_cast<TW_UINT32>(u);
+}
+inline TW_FIX32 TwU32ToFix32(TW_UINT32 a_u)
+{
+    std::uint32_t u = static_cast<std::uint32_t>(a_u);
+    TW_FIX32 fix;
+    std::memcpy(&fix, &u, sizeof(fix));
+    return fix;
+}
+
+#endif // DRAVO_TWAINDEFS_H
