@@ -283,7 +283,7 @@ char* COsString::SStrFromNum(int a_iValue, char* a_szDst, size_t a_u64DstSize, i
     else
     {
         OSLOG_ASSERT("SStrFromNum failed...unsupported base %d", a_iBase);
-        return nullptr;
+        return a_szDst;     // unchanged
     }
     if (strlen(szNumber) >= a_u64DstSize)
     {

@@ -66,8 +66,9 @@ public:
     static char* SStrTrim(char* a_szDst, size_t a_u64DstSize, const char* a_szSrc);
 
     // Signed decimal (base 10) or hexadecimal (base 16, lower case, the
-    // value's 32-bit pattern).  Returns the destination, or null for a null
-    // or zero-sized destination, another base, or a text that does not fit.
+    // value's 32-bit pattern).  Returns the destination; another base logs a
+    // flag-64 line and leaves it unchanged.  Null for a null or zero-sized
+    // destination, or a number that does not fit (nothing written).
     static char* SStrFromNum(int a_iValue, char* a_szDst, size_t a_u64DstSize, int a_iBase);
 
     // Hexadecimal text to a number: an optional "0x"/"0X", then hex digits up

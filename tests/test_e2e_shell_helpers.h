@@ -4,7 +4,9 @@
 #ifndef DRAVO_TEST_E2E_SHELL_HELPERS_H
 #define DRAVO_TEST_E2E_SHELL_HELPERS_H
 
-#include <regex>
+#include <gtest/gtest.h>
+
+#include <map>
 #include <string>
 #include <vector>
 
@@ -28,8 +30,32 @@ inline std::string Banner()
 // Standard output without the prompts shown before each line read.
 inline std::string WithoutPrompts(const std::string &a_out)
 {
-    static const std::regex s_regex("\033\\[32m\033\\[1mtw[0-9]+>>>\033\\[0m ");
-    return std::regex_replace(a_out, s_regex, "");
+    static const std::string s_head = "\033[32m\033[1mtw";
+    static const std::string s_tail = ">>>\033[0m ";
+    std::string out;
+    size_t pos = 0;
+    while (pos < a_out.size())
+    {
+        size_t at = a_out.find(s_head, pos);
+        if (at == std::string::npos)
+            break;
+        size_t digits = at + s_head.size();
+        size_t end = digits;
+        while (end < a_out.size() && a_out[end] >= '0' && a_out[end] <= '9')
+            end++;
+        if (end > digits && a_out.compare(end, s_tail.size(), s_tail) == 0)
+        {
+            out.append(a_out, pos, at - pos);
+            pos = end + s_tail.size();
+        }
+        else
+        {
+            out.append(a_out, pos, digits - pos);
+            pos = digits;
+        }
+    }
+    out.append(a_out, pos, std::string::npos);
+    return out;
 }
 
 // One shell run in its own folder.
@@ -54,6 +80,11 @@ public:
         opt.unsetEnv = {"ZAV_DEBUG", "ZAV_OSCFGDIR", "XDG_CONFIG_HOME"};
         opt.timeoutMs = 60000;
         m_result = e2e::Run(DRAVO_SIM_EXE, opt);
+        // Under the sanitizers every run must stay clean.
+        EXPECT_EQ(m_result.err.find("Sanitizer"), std::string::npos) << m_result.err;
+        EXPECT_EQ(m_result.err.find("runtime error:"), std::string::npos) << m_result.err;
+        EXPECT_FALSE(m_result.timedOut);
+        EXPECT_EQ(m_result.signal, 0);
         m_lines = e2e::Lines(WithoutPrompts(m_result.out));
         return m_result;
     }
@@ -101,12 +132,13 @@ public:
                 next++;
         return next == a_seq.size();
     }
-    int CountMatching(const std::string &a_regex) const
+    // Lines that begin with a_prefix and end with a_suffix.
+    int CountAffixed(const std::string &a_prefix, const std::string &a_suffix) const
     {
-        std::regex re(a_regex);
         int n = 0;
         for (const auto &l : m_lines)
-            if (std::regex_match(l, re))
+            if (l.size() >= a_prefix.size() + a_suffix.size() && l.compare(0, a_prefix.size(), a_prefix) == 0 &&
+                l.compare(l.size() - a_suffix.size(), a_suffix.size(), a_suffix) == 0)
                 n++;
         return n;
     }

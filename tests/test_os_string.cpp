@@ -163,7 +163,9 @@ TEST_F(OsStringTest, FromNumDecimalHexAndBadBase)
     EXPECT_STREQ("-42", COsString::SStrFromNum(-42, szBuffer, sizeof(szBuffer), 10));
     EXPECT_STREQ("ff", COsString::SStrFromNum(255, szBuffer, sizeof(szBuffer), 16));
     EXPECT_STREQ("ffffffff", COsString::SStrFromNum(-1, szBuffer, sizeof(szBuffer), 16));
-    EXPECT_EQ(nullptr, COsString::SStrFromNum(1, szBuffer, sizeof(szBuffer), 8));
+    EXPECT_EQ(szBuffer, COsString::SStrFromNum(1, szBuffer, sizeof(szBuffer), 8));
+    EXPECT_STREQ("ffffffff", szBuffer);    // unchanged
+    EXPECT_TRUE(m_services.LogHas("SStrFromNum failed...unsupported base 8"));
     EXPECT_EQ(nullptr, COsString::SStrFromNum(1, nullptr, 16, 10));
     char szSmall[3] = "ok";
     EXPECT_EQ(nullptr, COsString::SStrFromNum(1234, szSmall, sizeof(szSmall), 10));

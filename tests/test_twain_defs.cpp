@@ -141,12 +141,13 @@ TEST(TwainDefs, FieldsSitAtTheirOffsets)
 namespace
 {
 
-// The "#define NAME VALUE" lines of the header with a number or the name of
+// The "#define NAME VALUE" lines of the headers with a number or the name of
 // an earlier one as value, as their 32-bit patterns.
 std::map<std::string, uint32_t> HeaderConstants()
 {
     std::map<std::string, uint32_t> mapValues;
-    std::istringstream in(lookuptest::ReadFile(std::string(DRAVO_SOURCE_DIR) + "/twain/twaindefs.h"));
+    std::istringstream in(lookuptest::ReadFile(std::string(DRAVO_SOURCE_DIR) + "/twain/twaindefs.h") + "\n" +
+                          lookuptest::ReadFile(std::string(DRAVO_SOURCE_DIR) + "/twain/twaindefs_caps.h"));
     std::string szLine;
     while (std::getline(in, szLine))
     {

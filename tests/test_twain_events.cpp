@@ -453,7 +453,7 @@ TEST_F(TwainEventsTest, AHandleIsFreedByTheFamilyThatAllocatedIt)
 
     // ...and one by the DSM once it is.
     FakeConnect(m_ptwainimpl.get(), ETWSTATE_DSOPEN);
-    EXPECT_EQ(m_ptwainimpl->m_twentrypoint.DSM_MemAllocate, pfnAllocate);
+    EXPECT_EQ(Packed(m_ptwainimpl->m_twentrypoint.DSM_MemAllocate), pfnAllocate);
     TW_HANDLE handleDsm = m_ptwainimpl->DsMemAlloc(32);
     ASSERT_NE(handleDsm, nullptr);
     EXPECT_EQ(Fake().setLive.count(handleDsm), 1u);

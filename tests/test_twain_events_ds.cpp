@@ -72,7 +72,7 @@ TEST_F(TwainDsOpenTest, OpensRegistersTheCallbackAndMovesToState4)
     EXPECT_TRUE(Fake().acalls[1].blDest) << "the callback is registered for the source";
     EXPECT_EQ(Fake().pvCallbackProc, reinterpret_cast<TW_MEMREF>(&CTwainImpl::TwnCallBackProc));
     EXPECT_EQ(m_ptwainimpl->GetTwState(), ETWSTATE_DSOPEN);
-    EXPECT_EQ(m_ptwainimpl->m_twidentityDs.Id, 42u);
+    EXPECT_EQ(Packed(m_ptwainimpl->m_twidentityDs.Id), 42u);
     EXPECT_EQ(Lines(), std::vector<std::string>{"Sim Scanner ver=3.1 twn=2.3 grp=DS2,IMAGE,CONTROL"});
     EXPECT_TRUE(m_ptwainimpl->m_plookup->GetCustomValues());
     EXPECT_FALSE(m_ptwainimpl->m_blBothAbove201) << "the application speaks 1.9";
@@ -109,8 +109,8 @@ TEST_F(TwainDsOpenTest, AProtocol2ApplicationFetchesTheDsmMemoryFunctionsFirst)
     ASSERT_FALSE(Fake().acalls.empty());
     EXPECT_EQ(Fake().acalls[0].twdat, DAT_ENTRYPOINT);
     EXPECT_EQ(Fake().acalls[0].twmsg, MSG_GET);
-    EXPECT_EQ(ptwainimpl2->m_twentrypoint.Size, 48u);
-    EXPECT_EQ(ptwainimpl2->m_twentrypoint.DSM_MemFree, &FakeMemFree);
+    EXPECT_EQ(Packed(ptwainimpl2->m_twentrypoint.Size), 48u);
+    EXPECT_EQ(Packed(ptwainimpl2->m_twentrypoint.DSM_MemFree), &FakeMemFree);
 }
 
 TEST_F(TwainDsOpenTest, AnEmptyIdentityOpensTheDefaultAndANameReplacesTheChoice)
@@ -120,7 +120,7 @@ TEST_F(TwainDsOpenTest, AnEmptyIdentityOpensTheDefaultAndANameReplacesTheChoice)
     snprintf(m_ptwainimpl->m_twidentityDs.ProductName, sizeof(TW_STR32), "%s", "Chosen");
     Fake().twrcOpen = TWRC_FAILURE;
     EXPECT_EQ(m_ptwainimpl->DSOpen("A name far too long for the thirty-four byte field"), TWRC_FAILURE);
-    EXPECT_EQ(m_ptwainimpl->m_twidentityDs.Id, 0u);
+    EXPECT_EQ(Packed(m_ptwainimpl->m_twidentityDs.Id), 0u);
     EXPECT_STREQ(m_ptwainimpl->m_twidentityDs.ProductName, "A name far too long for the thirt")
         << "a long name is cut, never dropped (an empty name would open the default source)";
     EXPECT_EQ(m_ptwainimpl->GetTwState(), ETWSTATE_DSMOPEN);

@@ -296,22 +296,15 @@ void JpegOutputMessage(j_common_ptr)
 }
 }
 
-bool SimBuildJpeg(const SimImageParams& a_params, std::vector<unsigned char>& a_au8)
+namespace
 {
-    a_au8.clear();
-    if (a_params.m_i64Width <= 0 || a_params.m_i64Height <= 0 || a_params.m_i64Width > 65500 || a_params.m_i64Height > 65500)
-    {
-        return false;
-    }
-    // Everything the compression needs exists before setjmp: a longjmp must
-    // not skip a destructor.
-    int iComponents = SamplesPerPixel(a_params);
-    std::vector<unsigned char> au8Raw(SimRowBytes(a_params) + 1);
-    std::vector<unsigned char> au8Line(static_cast<std::size_t>(a_params.m_i64Width) * iComponents);
+// The compression itself; everything it needs exists before setjmp, so a
+// longjmp skips no destructor and clobbers no local of the caller.
+bool CompressJpeg(const SimImageParams& a_params, int a_iComponents, unsigned char* a_pu8Raw, unsigned char* a_pu8Line,
+                  unsigned char** a_ppu8Out, unsigned long* a_pulOut)
+{
     jpeg_compress_struct cinfo;
     JpegError error;
-    unsigned char* pu8Out = nullptr;
-    unsigned long ulOut = 0;
     std::memset(&cinfo, 0, sizeof(cinfo));
     cinfo.err = jpeg_std_error(&error.m_mgr);
     error.m_mgr.error_exit = JpegErrorExit;
@@ -319,15 +312,14 @@ bool SimBuildJpeg(const SimImageParams& a_params, std::vector<unsigned char>& a_
     if (setjmp(error.m_jmpbuf) != 0)
     {
         jpeg_destroy_compress(&cinfo);
-        std::free(pu8Out);
         return false;
     }
     jpeg_create_compress(&cinfo);
-    jpeg_mem_dest(&cinfo, &pu8Out, &ulOut);
+    jpeg_mem_dest(&cinfo, a_ppu8Out, a_pulOut);
     cinfo.image_width = static_cast<JDIMENSION>(a_params.m_i64Width);
     cinfo.image_height = static_cast<JDIMENSION>(a_params.m_i64Height);
-    cinfo.input_components = iComponents;
-    cinfo.in_color_space = (iComponents == 3) ? JCS_RGB : JCS_GRAYSCALE;
+    cinfo.input_components = a_iComponents;
+    cinfo.in_color_space = (a_iComponents == 3) ? JCS_RGB : JCS_GRAYSCALE;
     jpeg_set_defaults(&cinfo);
     int iQuality = (a_params.m_iJpegQuality >= 1 && a_params.m_iJpegQuality <= 100) ? a_params.m_iJpegQuality : 75;
     jpeg_set_quality(&cinfo, iQuality, TRUE);
@@ -338,28 +330,48 @@ bool SimBuildJpeg(const SimImageParams& a_params, std::vector<unsigned char>& a_
     jpeg_start_compress(&cinfo, TRUE);
     while (cinfo.next_scanline < cinfo.image_height)
     {
-        SimRenderRow(a_params, cinfo.next_scanline, au8Raw.data());
+        SimRenderRow(a_params, cinfo.next_scanline, a_pu8Raw);
         if (a_params.m_iPixelType == TWPT_BW)
         {
             // Black and white goes into the JPEG as 8-bit gray, black 0.
             for (std::int64_t x = 0; x < a_params.m_i64Width; x++)
             {
-                bool blBit = ((au8Raw[x / 8] >> (7 - x % 8)) & 1) != 0;
-                au8Line[x] = (blBit != a_params.m_blVanilla) ? 255 : 0;
+                bool blBit = ((a_pu8Raw[x / 8] >> (7 - x % 8)) & 1) != 0;
+                a_pu8Line[x] = (blBit != a_params.m_blVanilla) ? 255 : 0;
             }
         }
         else
         {
-            std::memcpy(au8Line.data(), au8Raw.data(), au8Line.size());
+            std::memcpy(a_pu8Line, a_pu8Raw, static_cast<std::size_t>(a_params.m_i64Width) * a_iComponents);
         }
-        JSAMPROW row = au8Line.data();
+        JSAMPROW row = a_pu8Line;
         jpeg_write_scanlines(&cinfo, &row, 1);
     }
     jpeg_finish_compress(&cinfo);
-    a_au8.assign(pu8Out, pu8Out + ulOut);
     jpeg_destroy_compress(&cinfo);
-    std::free(pu8Out);
     return true;
+}
+}
+
+bool SimBuildJpeg(const SimImageParams& a_params, std::vector<unsigned char>& a_au8)
+{
+    a_au8.clear();
+    if (a_params.m_i64Width <= 0 || a_params.m_i64Height <= 0 || a_params.m_i64Width > 65500 || a_params.m_i64Height > 65500)
+    {
+        return false;
+    }
+    int iComponents = SamplesPerPixel(a_params);
+    std::vector<unsigned char> au8Raw(SimRowBytes(a_params) + 1);
+    std::vector<unsigned char> au8Line(static_cast<std::size_t>(a_params.m_i64Width) * iComponents);
+    unsigned char* pu8Out = nullptr;
+    unsigned long ulOut = 0;
+    bool blDone = CompressJpeg(a_params, iComponents, au8Raw.data(), au8Line.data(), &pu8Out, &ulOut);
+    if (blDone && pu8Out != nullptr)
+    {
+        a_au8.assign(pu8Out, pu8Out + ulOut);
+    }
+    std::free(pu8Out);
+    return blDone && !a_au8.empty();
 }
 
 bool SimBuildFile(const SimImageParams& a_params, TW_UINT16 a_u16Format, std::vector<unsigned char>& a_au8)

@@ -55,8 +55,11 @@ std::uint64_t SimJournalWrite(const std::string& a_szPath, const SimJournalCall&
         szLine += " container=" + a_call.m_szContainer;
     }
     char szCodes[128];
-    std::snprintf(szCodes, sizeof(szCodes), " rc=%s(%u)", SimNameOrHex(eSimNameRc, a_call.m_u16Rc).c_str(), a_call.m_u16Rc);
-    szLine += szCodes;
+    if (a_call.m_blRc)
+    {
+        std::snprintf(szCodes, sizeof(szCodes), " rc=%s(%u)", SimNameOrHex(eSimNameRc, a_call.m_u16Rc).c_str(), a_call.m_u16Rc);
+        szLine += szCodes;
+    }
     if (a_call.m_blCc)
     {
         std::snprintf(szCodes, sizeof(szCodes), " cc=%s(%u)", SimNameOrHex(eSimNameCc, a_call.m_u16Cc).c_str(), a_call.m_u16Cc);

@@ -24,6 +24,7 @@ struct SimJournalCall
     int           m_iStateAfter = 0;
     std::string   m_szData;                 // hex of the structure as received, "null", or empty
     std::string   m_szContainer;            // hex of a container the application sent
+    bool          m_blRc = true;            // the return code is known
     TW_UINT16     m_u16Rc = 0;
     TW_UINT16     m_u16Cc = 0;
     bool          m_blCc = true;            // the condition code is known

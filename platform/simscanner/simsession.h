@@ -89,6 +89,7 @@ private:
         int  m_iCamera = -1;       // camera index (camera profile), -1 otherwise
         int  m_iSide = TWCS_TOP;
         bool m_blNewSheet = true;  // the first image of its sheet
+        bool m_blConsumes = false; // ending it takes a sheet from the feeder
     };
     // An open DAT_FILESYSTEM listing.
     struct Listing
@@ -145,7 +146,6 @@ private:
     std::deque<Slot>          m_aslot;                // images of the batch still to end
     std::uint32_t             m_u32NextDocument = 1;
     std::uint32_t             m_u32NextPage = 1;
-    std::uint32_t             m_u32PaperCount = 0;
     SimImageParams            m_paramsCurrent;        // the image of m_aslot.front()
 
     // Transfer in progress (state 7).

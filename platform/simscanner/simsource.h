@@ -54,6 +54,7 @@ private:
     std::condition_variable    m_cv;
     TW_ENTRYPOINT              m_twentrypoint;
     std::map<TW_UINT32, std::unique_ptr<CSimSession>> m_mapsession;
+    std::map<TW_UINT32, TW_UINT16> m_mapOpenCondition;   // per application: why MSG_OPENDS failed
     std::string                m_szJournal;
     std::string                m_szConfigPath;
     std::vector<Timed>         m_atimed;

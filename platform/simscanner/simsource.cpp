@@ -1,0 +1,446 @@
+// simsource.cpp
+//
+// The simulated Data Source library and its entry point DS_Entry (see
+// simsource.h).
+
+#include "simsource.h"
+
+#include "simnames.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <new>
+#include <stdexcept>
+
+namespace
+{
+// The exception a "fault throw" line makes DS_Entry throw.
+class CSimThrownFault : public std::runtime_error
+{
+public:
+    CSimThrownFault() : std::runtime_error("simulated scanner: configured exception out of DS_Entry") {}
+};
+
+const char* EnvOrEmpty(const char* a_szName)
+{
+    const char* sz = std::getenv(a_szName);
+    return (sz != nullptr) ? sz : "";
+}
+
+// A fault of a configuration that applies to a triplet before any session
+// exists (MSG_OPENDS): only refusals and exceptions.
+const SimFault* OpenFault(const SimConfig& a_config)
+{
+    for (const SimFault& fault : a_config.m_afault)
+    {
+        if ((fault.m_u32Dg == kSimAny || fault.m_u32Dg == DG_CONTROL) && (fault.m_u32Dat == kSimAny || fault.m_u32Dat == DAT_IDENTITY) &&
+            (fault.m_u32Msg == kSimAny || fault.m_u32Msg == MSG_OPENDS) && fault.m_u32Skip == 0 && fault.m_u32Times > 0 &&
+            (fault.m_eAction == eSimFaultRefuse || fault.m_eAction == eSimFaultThrow))
+        {
+            return &fault;
+        }
+    }
+    return nullptr;
+}
+
+const char* FaultName(ESimFaultAction a_eAction)
+{
+    switch (a_eAction)
+    {
+        case eSimFaultRefuse:       return "refuse";
+        case eSimFaultThrow:        return "throw";
+        case eSimFaultConType:      return "contype";
+        case eSimFaultItemType:     return "itemtype";
+        case eSimFaultBadIndex:     return "badindex";
+        case eSimFaultUnterminated: return "unterminated";
+        case eSimFaultWrongSize:    return "wrongsize";
+        case eSimFaultNullHandle:   return "nullhandle";
+    }
+    return "?";
+}
+}
+
+CSimSource::CSimSource()
+{
+    std::memset(&m_twentrypoint, 0, sizeof(m_twentrypoint));
+}
+
+CSimSource::~CSimSource()
+{
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_blStop = true;
+    }
+    m_cv.notify_all();
+    if (m_thread.joinable())
+    {
+        m_thread.join();
+    }
+}
+
+void CSimSource::LoadEnvironment()
+{
+    m_szJournal = EnvOrEmpty("SIMSCANNER_JOURNAL");
+    m_szConfigPath = EnvOrEmpty("SIMSCANNER_CONFIG");
+}
+
+void CSimSource::JournalConfigErrors(const SimConfig& a_config)
+{
+    for (const std::string& szError : a_config.m_aszErrors)
+    {
+        std::fprintf(stderr, "simscanner: %s\n", szError.c_str());
+        SimJournalNote(m_szJournal, "config", a_config.m_profile.m_szKey, "error=\"" + szError + "\"");
+    }
+}
+
+TW_UINT16 CSimSource::Entry(pTW_IDENTITY a_ptwidentityOrigin, TW_UINT32 a_u32Dg, TW_UINT16 a_u16Dat, TW_UINT16 a_u16Msg, TW_MEMREF a_pData)
+{
+    SimJournalCall call;
+    call.m_szSource = SimBuiltInProfile().m_szKey;
+    call.m_u32Dg = a_u32Dg;
+    call.m_u16Dat = a_u16Dat;
+    call.m_u16Msg = a_u16Msg;
+    TW_UINT16 u16Rc = TWRC_FAILURE;
+    bool blThrow = false;
+    {
+        std::unique_lock<std::mutex> lock(m_mutex);
+        std::uint64_t u64Token = m_u64NextToken++;
+        m_u64CurrentToken = u64Token;
+        CSimSession* psession = nullptr;
+        try
+        {
+            bool blHandled = false;
+            u16Rc = Control(a_ptwidentityOrigin, a_u32Dg, a_u16Dat, a_u16Msg, a_pData, call, blHandled);
+            if (!blHandled)
+            {
+                auto it = m_mapsession.find(static_cast<TW_UINT32>(a_ptwidentityOrigin->Id));
+                auto itOpen = m_mapOpenCondition.find(static_cast<TW_UINT32>(a_ptwidentityOrigin->Id));
+                if (it == m_mapsession.end() && (a_u32Dg & DG_MASK) == DG_CONTROL && a_u16Dat == DAT_STATUS && a_u16Msg == MSG_GET &&
+                    a_pData != nullptr && itOpen != m_mapOpenCondition.end())
+                {
+                    // Why the last MSG_OPENDS of this application failed.
+                    call.m_iStateBefore = call.m_iStateAfter = 3;
+                    static_cast<pTW_STATUS>(a_pData)->ConditionCode = itOpen->second;
+                    static_cast<pTW_STATUS>(a_pData)->Data = 0;
+                    u16Rc = TWRC_SUCCESS;
+                    call.m_u16Cc = itOpen->second;
+                }
+                else if (it == m_mapsession.end())
+                {
+                    // Not open for this application: there is no state to answer from.
+                    u16Rc = TWRC_FAILURE;
+                    call.m_u16Cc = TWCC_SEQERROR;
+                    call.m_iStateBefore = 3;
+                    call.m_iStateAfter = 3;
+                }
+                else
+                {
+                    psession = it->second.get();
+                    call.m_iStateBefore = psession->GetState();
+                    const SimFault* pfault = psession->MatchFault(a_u32Dg, a_u16Dat, a_u16Msg, a_pData);
+                    if (pfault != nullptr)
+                    {
+                        call.m_szNote = std::string("fault=") + FaultName(pfault->m_eAction);
+                    }
+                    if (pfault != nullptr && pfault->m_eAction == eSimFaultRefuse)
+                    {
+                        psession->SetCondition(pfault->m_u16Cc);
+                        u16Rc = pfault->m_u16Rc;
+                        call.m_u16Cc = pfault->m_u16Cc;
+                    }
+                    else if (pfault != nullptr && pfault->m_eAction == eSimFaultThrow)
+                    {
+                        blThrow = true;
+                        call.m_blRc = false;
+                        call.m_blCc = false;
+                    }
+                    else
+                    {
+                        psession->SetActiveFault(pfault);
+                        u16Rc = psession->Dispatch(a_u32Dg, a_u16Dat, a_u16Msg, a_pData, call);
+                    }
+                    call.m_iStateAfter = psession->GetState();
+                }
+            }
+        }
+        catch (const CSimThrownFault&)
+        {
+            // Thrown on once the lock is released.
+            blThrow = true;
+            call.m_blRc = false;
+            call.m_blCc = false;
+        }
+        catch (const std::bad_alloc&)
+        {
+            u16Rc = TWRC_FAILURE;
+            call.m_u16Cc = TWCC_LOWMEMORY;
+        }
+        catch (...)
+        {
+            u16Rc = TWRC_FAILURE;
+            call.m_u16Cc = TWCC_BUMMER;
+        }
+        if (psession != nullptr && u16Rc == TWRC_FAILURE && call.m_u16Cc != psession->GetCondition() && a_u16Dat != DAT_STATUS && !blThrow)
+        {
+            psession->SetCondition(call.m_u16Cc);
+        }
+        call.m_u16Rc = u16Rc;
+        m_u64CurrentToken = 0;
+        SimJournalWrite(m_szJournal, call);
+        ReleaseToken(u64Token);
+    }
+    if (blThrow)
+    {
+        throw CSimThrownFault();
+    }
+    return u16Rc;
+}
+
+// The triplets the library answers itself: the identity request of the DSM,
+// the DSM's entry points, and opening and closing.
+TW_UINT16 CSimSource::Control(pTW_IDENTITY a_ptwidentityOrigin, TW_UINT32 a_u32Dg, TW_UINT16 a_u16Dat, TW_UINT16 a_u16Msg,
+                              TW_MEMREF a_pData, SimJournalCall& a_call, bool& a_blHandled)
+{
+    a_blHandled = true;
+    if (a_pData == nullptr)
+    {
+        a_call.m_szData = "null";
+    }
+    bool blControl = (a_u32Dg & DG_MASK) == DG_CONTROL;
+    if (a_ptwidentityOrigin == nullptr)
+    {
+        // Only the DSM asks without an origin: who are you?
+        a_call.m_iStateBefore = a_call.m_iStateAfter = 3;
+        if (!blControl || a_u16Dat != DAT_IDENTITY || a_u16Msg != MSG_GET || a_pData == nullptr)
+        {
+            a_call.m_u16Cc = (a_pData == nullptr) ? TWCC_BADVALUE : TWCC_BADPROTOCOL;
+            return TWRC_FAILURE;
+        }
+        LoadEnvironment();
+        SimConfig config = SimLoadConfig(SimBuiltInProfile(), m_szConfigPath.c_str());
+        pTW_IDENTITY ptwidentity = static_cast<pTW_IDENTITY>(a_pData);
+        TW_UINT32 u32Id = ptwidentity->Id;
+        std::memcpy(ptwidentity, &config.m_profile.m_twidentity, sizeof(TW_IDENTITY));
+        ptwidentity->Id = u32Id;
+        a_call.m_u16Cc = TWCC_SUCCESS;
+        return TWRC_SUCCESS;
+    }
+    if (blControl && a_u16Dat == DAT_ENTRYPOINT)
+    {
+        a_call.m_iStateBefore = a_call.m_iStateAfter = 3;
+        if (a_pData != nullptr)
+        {
+            a_call.m_szData = SimHex(a_pData, sizeof(TW_ENTRYPOINT));
+        }
+        if (a_u16Msg != MSG_SET || a_pData == nullptr)
+        {
+            a_call.m_u16Cc = (a_pData == nullptr) ? TWCC_BADVALUE : TWCC_BADPROTOCOL;
+            return TWRC_FAILURE;
+        }
+        std::memcpy(&m_twentrypoint, a_pData, sizeof(TW_ENTRYPOINT));
+        a_call.m_u16Cc = TWCC_SUCCESS;
+        return TWRC_SUCCESS;
+    }
+    if (blControl && a_u16Dat == DAT_IDENTITY && a_u16Msg == MSG_OPENDS)
+    {
+        a_call.m_iStateBefore = a_call.m_iStateAfter = 3;
+        if (a_pData == nullptr)
+        {
+            a_call.m_u16Cc = TWCC_BADVALUE;
+            return TWRC_FAILURE;
+        }
+        a_call.m_szData = SimHex(a_pData, sizeof(TW_IDENTITY));
+        TW_UINT32 u32AppId = static_cast<TW_UINT32>(a_ptwidentityOrigin->Id);
+        m_mapOpenCondition.erase(u32AppId);
+        if (m_mapsession.count(u32AppId) != 0)
+        {
+            a_call.m_u16Cc = TWCC_SEQERROR;   // already open for this application
+            return TWRC_FAILURE;
+        }
+        LoadEnvironment();
+        SimConfig config = SimLoadConfig(SimBuiltInProfile(), m_szConfigPath.c_str());
+        JournalConfigErrors(config);
+        const SimFault* pfault = OpenFault(config);
+        if (pfault != nullptr)
+        {
+            a_call.m_szNote = std::string("fault=") + FaultName(pfault->m_eAction);
+            if (pfault->m_eAction == eSimFaultThrow)
+            {
+                throw CSimThrownFault();
+            }
+            a_call.m_u16Cc = pfault->m_u16Cc;
+            m_mapOpenCondition[u32AppId] = pfault->m_u16Cc;
+            return pfault->m_u16Rc;
+        }
+        pTW_IDENTITY ptwidentity = static_cast<pTW_IDENTITY>(a_pData);
+        TW_IDENTITY twidentityDs = config.m_profile.m_twidentity;
+        twidentityDs.Id = ptwidentity->Id;
+        std::memcpy(ptwidentity, &twidentityDs, sizeof(TW_IDENTITY));
+        std::unique_ptr<CSimSession> psession(new CSimSession(*this, *a_ptwidentityOrigin, twidentityDs, config));
+        CSimSession* psessionNew = psession.get();
+        m_mapsession[u32AppId] = std::move(psession);
+        psessionNew->Trigger(eSimTriggerOpen);
+        a_call.m_iStateAfter = 4;
+        a_call.m_u16Cc = TWCC_SUCCESS;
+        return TWRC_SUCCESS;
+    }
+    if (blControl && a_u16Dat == DAT_IDENTITY && a_u16Msg == MSG_CLOSEDS)
+    {
+        auto it = m_mapsession.find(static_cast<TW_UINT32>(a_ptwidentityOrigin->Id));
+        if (a_pData != nullptr)
+        {
+            a_call.m_szData = SimHex(a_pData, sizeof(TW_IDENTITY));
+        }
+        if (it == m_mapsession.end())
+        {
+            a_call.m_iStateBefore = a_call.m_iStateAfter = 3;
+            a_call.m_u16Cc = TWCC_SEQERROR;
+            return TWRC_FAILURE;
+        }
+        CSimSession& session = *it->second;
+        a_call.m_iStateBefore = a_call.m_iStateAfter = session.GetState();
+        const SimFault* pfault = session.MatchFault(a_u32Dg, a_u16Dat, a_u16Msg, a_pData);
+        if (pfault != nullptr && (pfault->m_eAction == eSimFaultRefuse || pfault->m_eAction == eSimFaultThrow))
+        {
+            a_call.m_szNote = std::string("fault=") + FaultName(pfault->m_eAction);
+            if (pfault->m_eAction == eSimFaultThrow)
+            {
+                throw CSimThrownFault();
+            }
+            session.SetCondition(pfault->m_u16Cc);
+            a_call.m_u16Cc = pfault->m_u16Cc;
+            return pfault->m_u16Rc;
+        }
+        if (session.GetState() != 4)
+        {
+            // Closing is for a source that is not enabled.
+            session.SetCondition(TWCC_SEQERROR);
+            a_call.m_u16Cc = TWCC_SEQERROR;
+            return TWRC_FAILURE;
+        }
+        CancelEvents(it->first);
+        m_mapsession.erase(it);
+        a_call.m_iStateAfter = 3;
+        a_call.m_u16Cc = TWCC_SUCCESS;
+        return TWRC_SUCCESS;
+    }
+    a_blHandled = false;
+    return TWRC_FAILURE;
+}
+
+void CSimSource::PostEvent(const SimEvent& a_event, std::uint32_t a_u32DelayMs)
+{
+    Timed timed;
+    timed.m_time = std::chrono::steady_clock::now() + std::chrono::milliseconds(a_u32DelayMs);
+    timed.m_u64Order = m_u64Order++;
+    timed.m_u64Token = m_u64CurrentToken;
+    timed.m_event = a_event;
+    m_atimed.push_back(timed);
+    if (!m_blStarted)
+    {
+        m_blStarted = true;
+        m_thread = std::thread(&CSimSource::Worker, this);
+    }
+    m_cv.notify_all();
+}
+
+void CSimSource::CancelEvents(TW_UINT32 a_u32AppId)
+{
+    m_atimed.erase(std::remove_if(m_atimed.begin(), m_atimed.end(),
+                                  [a_u32AppId](const Timed& a_timed) { return a_timed.m_event.m_u32AppId == a_u32AppId; }),
+                   m_atimed.end());
+}
+
+void CSimSource::ReleaseToken(std::uint64_t a_u64Token)
+{
+    bool blReleased = false;
+    for (Timed& timed : m_atimed)
+    {
+        if (timed.m_u64Token == a_u64Token)
+        {
+            timed.m_u64Token = 0;
+            blReleased = true;
+        }
+    }
+    if (blReleased)
+    {
+        m_cv.notify_all();
+    }
+}
+
+// The event thread: sends each event once its delay has passed and the call
+// that posted it has returned, through the DSM, without holding the lock.
+void CSimSource::Worker()
+{
+    std::unique_lock<std::mutex> lock(m_mutex);
+    while (!m_blStop)
+    {
+        auto itNext = m_atimed.end();
+        for (auto it = m_atimed.begin(); it != m_atimed.end(); ++it)
+        {
+            if (it->m_u64Token == 0 && (itNext == m_atimed.end() || it->m_time < itNext->m_time ||
+                                        (it->m_time == itNext->m_time && it->m_u64Order < itNext->m_u64Order)))
+            {
+                itNext = it;
+            }
+        }
+        if (itNext == m_atimed.end())
+        {
+            m_cv.wait(lock);
+            continue;
+        }
+        if (itNext->m_time > std::chrono::steady_clock::now())
+        {
+            m_cv.wait_until(lock, itNext->m_time);
+            continue;
+        }
+        SimEvent event = itNext->m_event;
+        m_atimed.erase(itNext);
+        auto itSession = m_mapsession.find(event.m_u32AppId);
+        if (itSession == m_mapsession.end())
+        {
+            continue;
+        }
+        CSimSession& session = *itSession->second;
+        SimJournalCall call;
+        call.m_szDirection = "send";
+        call.m_szSource = SimBuiltInProfile().m_szKey;
+        call.m_u32Dg = DG_CONTROL;
+        call.m_u16Dat = DAT_NULL;
+        call.m_u16Msg = event.m_u16Msg;
+        call.m_iStateBefore = session.GetState();
+        if (!session.PrepareEvent(event, HasCallback()))
+        {
+            continue;
+        }
+        call.m_iStateAfter = session.GetState();
+        call.m_blRc = false;
+        call.m_blCc = false;
+        if (event.m_u16Msg == MSG_DEVICEEVENT)
+        {
+            call.m_szNote = "event=" + SimNameOrHex(eSimNameValue, event.m_twdeviceevent.Event);
+        }
+        TW_IDENTITY twidentityDs = session.DsIdentity();
+        TW_IDENTITY twidentityApp = session.AppIdentity();
+        DSMENTRYPROC pfnDsmEntry = m_twentrypoint.DSM_Entry;
+        std::string szJournal = m_szJournal;
+        lock.unlock();
+        SimJournalWrite(szJournal, call);
+        pfnDsmEntry(&twidentityDs, &twidentityApp, DG_CONTROL, DAT_NULL, event.m_u16Msg, nullptr);
+        lock.lock();
+    }
+}
+
+CSimSource& SimSourceInstance()
+{
+    static CSimSource s_source;
+    return s_source;
+}
+
+extern "C" __attribute__((visibility("default"))) TW_UINT16 DS_Entry(pTW_IDENTITY pOrigin, TW_UINT32 DG, TW_UINT16 DAT, TW_UINT16 MSG,
+                                                                    TW_MEMREF pData)
+{
+    return SimSourceInstance().Entry(pOrigin, DG, DAT, MSG, pData);
+}

@@ -1,0 +1,680 @@
+// simxfer.cpp
+//
+// The feeder, the batch of images and the image data group of a simulated
+// source: pending transfers, image information and layout, and the native,
+// memory, memory-file and file transfers (see simsession.h).
+
+#include "simsession.h"
+
+#include "simsource.h"
+
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+
+// ---------------------------------------------------------------------------
+// Batch
+// ---------------------------------------------------------------------------
+
+bool CSimSession::BuildBatch()
+{
+    m_aslot.clear();
+    ResetTransfer();
+    if (IsCameraSource())
+    {
+        // Every capture gives one image per enabled camera.
+        int iSaved = m_caps.GetCamera();
+        std::vector<int> aiCamera;
+        for (std::size_t ii = 0; ii < m_config.m_profile.m_aszCameras.size(); ii++)
+        {
+            m_caps.SetCamera(static_cast<int>(ii));
+            if (m_caps.CurrentInt(CAP_CAMERAENABLED, 0) != 0)
+            {
+                aiCamera.push_back(static_cast<int>(ii));
+            }
+        }
+        m_caps.SetCamera(iSaved);
+        for (int iCapture = 0; iCapture < m_iSheets; iCapture++)
+        {
+            for (std::size_t ii = 0; ii < aiCamera.size(); ii++)
+            {
+                Slot slot;
+                slot.m_iCamera = aiCamera[ii];
+                slot.m_iSide = (m_config.m_profile.m_aszCameras[aiCamera[ii]].find("Bottom") != std::string::npos) ? TWCS_BOTTOM : TWCS_TOP;
+                slot.m_blNewSheet = (ii == 0);
+                slot.m_blConsumes = (ii == 0);
+                m_aslot.push_back(slot);
+            }
+        }
+    }
+    else if (m_config.m_profile.m_blFeeder && m_caps.CurrentInt(CAP_FEEDERENABLED, 0) != 0)
+    {
+        bool blDuplex = m_caps.CurrentInt(CAP_DUPLEXENABLED, 0) != 0;
+        for (int iSheet = 0; iSheet < m_iSheets; iSheet++)
+        {
+            Slot slot;
+            slot.m_blConsumes = true;
+            m_aslot.push_back(slot);
+            if (blDuplex)
+            {
+                slot.m_iSide = TWCS_BOTTOM;
+                slot.m_blNewSheet = false;
+                slot.m_blConsumes = false;
+                m_aslot.push_back(slot);
+            }
+        }
+    }
+    else
+    {
+        // The flatbed: one page, which is never used up.
+        Slot slot;
+        m_aslot.push_back(slot);
+    }
+    std::int64_t i64Count = m_caps.CurrentInt(CAP_XFERCOUNT, -1);
+    if (i64Count > 0 && static_cast<std::size_t>(i64Count) < m_aslot.size())
+    {
+        m_aslot.resize(static_cast<std::size_t>(i64Count));
+    }
+    return !m_aslot.empty();
+}
+
+void CSimSession::EndCurrent(bool a_blConsume)
+{
+    if (m_aslot.empty())
+    {
+        return;
+    }
+    if (a_blConsume && m_aslot.front().m_blConsumes && m_iSheets > 0)
+    {
+        m_iSheets--;
+    }
+    m_aslot.pop_front();
+    ResetTransfer();
+}
+
+void CSimSession::ClearBatch()
+{
+    // The sheet in the scanner is used up; the others stay in the feeder.
+    EndCurrent(true);
+    m_aslot.clear();
+}
+
+void CSimSession::ResetTransfer()
+{
+    m_u16XferDat = 0;
+    m_blXferDone = false;
+    m_i64RowsDone = 0;
+    m_au8Encoded.clear();
+    m_au8Encoded.shrink_to_fit();
+    m_uEncodedDone = 0;
+}
+
+SimImageParams CSimSession::ParamsFor(const Slot& a_slot)
+{
+    int iSaved = m_caps.GetCamera();
+    if (a_slot.m_iCamera >= 0)
+    {
+        m_caps.SetCamera(a_slot.m_iCamera);
+    }
+    SimImageParams params;
+    params.m_iPixelType = static_cast<int>(m_caps.CurrentInt(ICAP_PIXELTYPE, TWPT_BW));
+    if (params.m_iPixelType != TWPT_GRAY && params.m_iPixelType != TWPT_RGB)
+    {
+        params.m_iPixelType = TWPT_BW;
+    }
+    params.m_iBitDepth = (params.m_iPixelType == TWPT_RGB) ? 24 : (params.m_iPixelType == TWPT_GRAY) ? 8 : 1;
+    params.m_dXRes = SimFixToDouble(m_caps.Current(ICAP_XRESOLUTION).m_i64);
+    params.m_dYRes = SimFixToDouble(m_caps.Current(ICAP_YRESOLUTION).m_i64);
+    if (params.m_dXRes <= 0)
+    {
+        params.m_dXRes = 100;
+    }
+    if (params.m_dYRes <= 0)
+    {
+        params.m_dYRes = 100;
+    }
+    std::vector<SimItem> aitemFrame = m_caps.CurrentList(ICAP_FRAMES);
+    SimItem itemFrame = aitemFrame.empty() ? SimFrame(0, 0, 8.5, 11) : aitemFrame[0];
+    for (int ii = 0; ii < 4; ii++)
+    {
+        params.m_adFrame[ii] = SimFixToDouble(itemFrame.m_ai32Frame[ii]);
+    }
+    params.m_i64Width = std::llround((params.m_adFrame[2] - params.m_adFrame[0]) * params.m_dXRes);
+    params.m_i64Height = std::llround((params.m_adFrame[3] - params.m_adFrame[1]) * params.m_dYRes);
+    params.m_i64Width = (params.m_i64Width < 1) ? 1 : params.m_i64Width;
+    params.m_i64Height = (params.m_i64Height < 1) ? 1 : params.m_i64Height;
+    params.m_blVanilla = m_caps.CurrentInt(ICAP_PIXELFLAVOR, TWPF_CHOCOLATE) == TWPF_VANILLA;
+    params.m_u16Compression = static_cast<TW_UINT16>(m_caps.CurrentInt(ICAP_COMPRESSION, TWCP_NONE));
+    if (params.m_iPixelType == TWPT_BW)
+    {
+        params.m_u16Compression = TWCP_NONE;
+    }
+    params.m_iJpegQuality = static_cast<int>(m_caps.CurrentInt(ICAP_JPEGQUALITY, 75));
+    params.m_iSide = a_slot.m_iSide;
+    if (a_slot.m_iCamera >= 0)
+    {
+        params.m_szCamera = m_config.m_profile.m_aszCameras[a_slot.m_iCamera];
+    }
+    else
+    {
+        params.m_szCamera = (a_slot.m_iSide == TWCS_BOTTOM) ? "/Camera_Bottom" : "/Camera_Top";
+    }
+    params.m_u32Page = m_u32NextPage;
+    params.m_u32Document = m_u32NextDocument;
+    m_caps.SetCamera(iSaved);
+    return params;
+}
+
+SimImageParams CSimSession::ParamsNow()
+{
+    if (InState(6, 7))
+    {
+        return m_paramsCurrent;
+    }
+    Slot slot;
+    if (IsCameraSource())
+    {
+        slot.m_iCamera = (m_caps.GetCamera() >= 0) ? m_caps.GetCamera() : 0;
+    }
+    return ParamsFor(slot);
+}
+
+void CSimSession::StartImage()
+{
+    if (m_aslot.empty())
+    {
+        return;
+    }
+    const Slot& slot = m_aslot.front();
+    m_paramsCurrent = ParamsFor(slot);
+    // Each sheet (or capture) is a document; the back of a sheet belongs to
+    // the document of its front.
+    if (slot.m_blNewSheet || m_u32NextDocument == 1)
+    {
+        m_paramsCurrent.m_u32Document = m_u32NextDocument++;
+    }
+    else
+    {
+        m_paramsCurrent.m_u32Document = m_u32NextDocument - 1;
+    }
+    m_u32NextPage++;
+    ResetTransfer();
+}
+
+std::size_t CSimSession::MinBufSize()
+{
+    std::size_t uRow = SimRowBytes(ParamsNow());
+    return (uRow == 0) ? 1 : uRow;
+}
+
+TW_UINT16 CSimSession::XferGuard(TW_UINT16 a_u16Mech, bool a_blAllowInProgress)
+{
+    if (m_iState == 7 && !(a_blAllowInProgress && !m_blXferDone && m_u16XferDat != 0))
+    {
+        return Fail(TWCC_SEQERROR);
+    }
+    if (m_iState != 6 && m_iState != 7)
+    {
+        return Fail(TWCC_SEQERROR);
+    }
+    if (m_caps.CurrentInt(ICAP_XFERMECH, TWSX_NATIVE) != a_u16Mech)
+    {
+        return Fail(TWCC_SEQERROR);
+    }
+    return TWRC_SUCCESS;
+}
+
+// ---------------------------------------------------------------------------
+// DAT_PENDINGXFERS
+// ---------------------------------------------------------------------------
+
+TW_UINT16 CSimSession::DatPendingXfers(TW_UINT16 a_u16Msg, TW_MEMREF a_pData, SimJournalCall&)
+{
+    pTW_PENDINGXFERS ptwpending = static_cast<pTW_PENDINGXFERS>(a_pData);
+    switch (a_u16Msg)
+    {
+        case MSG_GET:
+            if (!InState(4, 7))
+            {
+                return Fail(TWCC_SEQERROR);
+            }
+            break;
+        case MSG_ENDXFER:
+        {
+            if (!InState(6, 7))
+            {
+                return Fail(TWCC_SEQERROR);
+            }
+            // Ends the image just transferred, or cancels the one not yet taken.
+            EndCurrent(true);
+            if (m_aslot.empty())
+            {
+                m_iState = 5;
+                Trigger(eSimTriggerEndXfer);
+                Trigger(eSimTriggerLastXfer);
+            }
+            else
+            {
+                m_iState = 6;
+                StartImage();
+                Trigger(eSimTriggerEndXfer);
+            }
+            break;
+        }
+        case MSG_RESET:
+            if (!InState(6, 6))
+            {
+                return Fail(TWCC_SEQERROR);
+            }
+            ClearBatch();
+            m_iState = 5;
+            break;
+        case MSG_STOPFEEDER:
+        {
+            if (!InState(6, 6))
+            {
+                return Fail(TWCC_SEQERROR);
+            }
+            // The images of the sheet in the scanner stay; the feeder stops.
+            std::size_t uKeep = 1;
+            while (uKeep < m_aslot.size() && !m_aslot[uKeep].m_blNewSheet)
+            {
+                uKeep++;
+            }
+            m_aslot.resize(uKeep);
+            break;
+        }
+        default:
+            return Fail(TWCC_BADPROTOCOL);
+    }
+    ptwpending->Count = static_cast<TW_UINT16>(InState(6, 7) ? m_aslot.size() : 0);
+    ptwpending->EOJ = 0;
+    return Succeed();
+}
+
+// ---------------------------------------------------------------------------
+// DAT_IMAGEINFO and DAT_IMAGELAYOUT
+// ---------------------------------------------------------------------------
+
+TW_UINT16 CSimSession::DatImageInfo(TW_UINT16, TW_MEMREF a_pData, SimJournalCall&)
+{
+    if (!InState(6, 7))
+    {
+        return Fail(TWCC_SEQERROR);
+    }
+    const SimImageParams& params = m_paramsCurrent;
+    pTW_IMAGEINFO ptwinfo = static_cast<pTW_IMAGEINFO>(a_pData);
+    std::memset(ptwinfo, 0, sizeof(*ptwinfo));
+    ptwinfo->XResolution = SimFixToTw(SimFixFromDouble(params.m_dXRes));
+    ptwinfo->YResolution = SimFixToTw(SimFixFromDouble(params.m_dYRes));
+    ptwinfo->ImageWidth = params.m_i64Width;
+    ptwinfo->ImageLength = params.m_i64Height;
+    ptwinfo->SamplesPerPixel = static_cast<TW_INT16>(params.m_iPixelType == TWPT_RGB ? 3 : 1);
+    for (int ii = 0; ii < ptwinfo->SamplesPerPixel; ii++)
+    {
+        ptwinfo->BitsPerSample[ii] = static_cast<TW_INT16>(params.m_iPixelType == TWPT_BW ? 1 : 8);
+    }
+    ptwinfo->BitsPerPixel = static_cast<TW_INT16>(params.m_iBitDepth);
+    ptwinfo->Planar = 0;
+    ptwinfo->PixelType = static_cast<TW_INT16>(params.m_iPixelType);
+    std::int64_t i64Mech = m_caps.CurrentInt(ICAP_XFERMECH, TWSX_NATIVE);
+    ptwinfo->Compression = static_cast<TW_UINT16>(i64Mech == TWSX_MEMORY ? params.m_u16Compression : TWCP_NONE);
+    return Succeed();
+}
+
+TW_UINT16 CSimSession::DatImageLayout(TW_UINT16 a_u16Msg, TW_MEMREF a_pData, SimJournalCall&)
+{
+    pTW_IMAGELAYOUT ptwlayout = static_cast<pTW_IMAGELAYOUT>(a_pData);
+    const SimCapDef* pdefFrames = m_caps.Find(ICAP_FRAMES);
+    switch (a_u16Msg)
+    {
+        case MSG_GET:
+        case MSG_GETCURRENT:
+        case MSG_GETDEFAULT:
+        {
+            if (!InState(4, 7))
+            {
+                return Fail(TWCC_SEQERROR);
+            }
+            SimItem itemFrame;
+            std::uint32_t u32Document = m_u32NextDocument;
+            std::uint32_t u32Page = m_u32NextPage;
+            if (a_u16Msg == MSG_GETDEFAULT)
+            {
+                itemFrame = (pdefFrames != nullptr && !pdefFrames->m_aDefault.empty()) ? pdefFrames->m_aDefault[0] : SimFrame(0, 0, 8.5, 11);
+                u32Document = 1;
+                u32Page = 1;
+            }
+            else if (InState(6, 7))
+            {
+                const double* pd = m_paramsCurrent.m_adFrame;
+                itemFrame = SimFrame(pd[0], pd[1], pd[2], pd[3]);
+                u32Document = m_paramsCurrent.m_u32Document;
+                u32Page = m_paramsCurrent.m_u32Page;
+            }
+            else
+            {
+                std::vector<SimItem> aitem = m_caps.CurrentList(ICAP_FRAMES);
+                itemFrame = aitem.empty() ? SimFrame(0, 0, 8.5, 11) : aitem[0];
+            }
+            itemFrame = m_caps.FrameToUnits(itemFrame);
+            ptwlayout->Frame.Left = SimFixToTw(itemFrame.m_ai32Frame[0]);
+            ptwlayout->Frame.Top = SimFixToTw(itemFrame.m_ai32Frame[1]);
+            ptwlayout->Frame.Right = SimFixToTw(itemFrame.m_ai32Frame[2]);
+            ptwlayout->Frame.Bottom = SimFixToTw(itemFrame.m_ai32Frame[3]);
+            ptwlayout->DocumentNumber = u32Document;
+            ptwlayout->PageNumber = u32Page;
+            ptwlayout->FrameNumber = 1;
+            return Succeed();
+        }
+        case MSG_SET:
+        {
+            if (!InState(4, 4))
+            {
+                return Fail(TWCC_SEQERROR);
+            }
+            SimItem itemUnits;
+            itemUnits.m_ai32Frame[0] = SimFixFromTw(ptwlayout->Frame.Left);
+            itemUnits.m_ai32Frame[1] = SimFixFromTw(ptwlayout->Frame.Top);
+            itemUnits.m_ai32Frame[2] = SimFixFromTw(ptwlayout->Frame.Right);
+            itemUnits.m_ai32Frame[3] = SimFixFromTw(ptwlayout->Frame.Bottom);
+            SimCapResult result = m_caps.SetInternal(ICAP_FRAMES, {m_caps.FrameFromUnits(itemUnits)});
+            if (result.m_u16Rc == TWRC_FAILURE)
+            {
+                return Fail(TWCC_BADVALUE);
+            }
+            // The application may number the next document and page itself.
+            if (ptwlayout->DocumentNumber > 0 && ptwlayout->DocumentNumber <= 0xFFFFFFFFul)
+            {
+                m_u32NextDocument = static_cast<std::uint32_t>(ptwlayout->DocumentNumber);
+            }
+            if (ptwlayout->PageNumber > 0 && ptwlayout->PageNumber <= 0xFFFFFFFFul)
+            {
+                m_u32NextPage = static_cast<std::uint32_t>(ptwlayout->PageNumber);
+            }
+            return Succeed(result.m_u16Rc);
+        }
+        case MSG_RESET:
+        {
+            if (!InState(4, 4))
+            {
+                return Fail(TWCC_SEQERROR);
+            }
+            SimContainer con;
+            m_caps.Reset(ICAP_FRAMES, con);
+            m_u32NextDocument = 1;
+            m_u32NextPage = 1;
+            SimJournalCall call;
+            return DatImageLayout(MSG_GET, a_pData, call);
+        }
+        default:
+            return Fail(TWCC_BADPROTOCOL);
+    }
+}
+
+// ---------------------------------------------------------------------------
+// Transfers
+// ---------------------------------------------------------------------------
+
+TW_UINT16 CSimSession::DatImageNativeXfer(TW_UINT16, TW_MEMREF a_pData, SimJournalCall&)
+{
+    if (XferGuard(TWSX_NATIVE, false) != TWRC_SUCCESS)
+    {
+        return TWRC_FAILURE;
+    }
+    std::vector<unsigned char> au8;
+    SimBuildDib(m_paramsCurrent, au8);
+    TW_HANDLE h = Alloc(au8.size());
+    void* pv = (h != nullptr) ? Lock(h) : nullptr;
+    if (pv == nullptr)
+    {
+        return Fail(TWCC_LOWMEMORY);
+    }
+    std::memcpy(pv, au8.data(), au8.size());
+    Unlock(h);
+    TwSetPtr(a_pData, h);
+    m_iState = 7;
+    m_u16XferDat = DAT_IMAGENATIVEXFER;
+    m_blXferDone = true;
+    return Succeed(TWRC_XFERDONE);
+}
+
+TW_UINT16 CSimSession::DatImageFileXfer(TW_UINT16, TW_MEMREF, SimJournalCall&)
+{
+    if (XferGuard(TWSX_FILE, false) != TWRC_SUCCESS)
+    {
+        return TWRC_FAILURE;
+    }
+    std::vector<unsigned char> au8;
+    TW_UINT16 u16Format = static_cast<TW_UINT16>(m_caps.CurrentInt(ICAP_IMAGEFILEFORMAT, TWFF_BMP));
+    if (!SimBuildFile(m_paramsCurrent, u16Format, au8))
+    {
+        return Fail(TWCC_BUMMER);
+    }
+    std::FILE* pfile = std::fopen(m_szFileName.c_str(), "wb");
+    if (pfile == nullptr)
+    {
+        return Fail(TWCC_FILEWRITEERROR);
+    }
+    bool blWritten = std::fwrite(au8.data(), 1, au8.size(), pfile) == au8.size();
+    blWritten = (std::fclose(pfile) == 0) && blWritten;
+    if (!blWritten)
+    {
+        return Fail(TWCC_FILEWRITEERROR);
+    }
+    m_iState = 7;
+    m_u16XferDat = DAT_IMAGEFILEXFER;
+    m_blXferDone = true;
+    return Succeed(TWRC_XFERDONE);
+}
+
+TW_UINT16 CSimSession::MemoryBlock(pTW_IMAGEMEMXFER a_ptwmem, bool a_blFile)
+{
+    TW_UINT16 u16Dat = a_blFile ? DAT_IMAGEMEMFILEXFER : DAT_IMAGEMEMXFER;
+    if (XferGuard(a_blFile ? TWSX_MEMFILE : TWSX_MEMORY, true) != TWRC_SUCCESS)
+    {
+        return TWRC_FAILURE;
+    }
+    if (m_iState == 7 && m_u16XferDat != u16Dat)
+    {
+        return Fail(TWCC_SEQERROR);
+    }
+    TW_UINT32 u32Flags = a_ptwmem->Memory.Flags;
+    std::size_t uLength = a_ptwmem->Memory.Length;
+    TW_MEMREF pMem = a_ptwmem->Memory.TheMem;
+    const SimImageParams& params = m_paramsCurrent;
+    std::size_t uRow = SimRowBytes(params);
+    bool blCompressed = a_blFile || params.m_u16Compression == TWCP_JPEG;
+    if ((u32Flags & TWMF_APPOWNS) == 0 || (u32Flags & (TWMF_POINTER | TWMF_HANDLE)) == 0 || pMem == nullptr || uLength == 0 ||
+        (!blCompressed && uLength < uRow))
+    {
+        return Fail(TWCC_BADVALUE);
+    }
+    if (m_iState == 6)
+    {
+        // The first block: encoded data is made once for the whole image.
+        ResetTransfer();
+        if (a_blFile)
+        {
+            TW_UINT16 u16Format = static_cast<TW_UINT16>(m_caps.CurrentInt(ICAP_IMAGEFILEFORMAT, TWFF_BMP));
+            if (!SimBuildFile(params, u16Format, m_au8Encoded))
+            {
+                return Fail(TWCC_BUMMER);
+            }
+        }
+        else if (blCompressed && !SimBuildJpeg(params, m_au8Encoded))
+        {
+            return Fail(TWCC_BUMMER);
+        }
+        m_u16XferDat = u16Dat;
+        m_iState = 7;
+    }
+    unsigned char* pu8 = static_cast<unsigned char*>((u32Flags & TWMF_HANDLE) ? Lock(pMem) : pMem);
+    if (pu8 == nullptr)
+    {
+        return Fail(TWCC_BADVALUE);
+    }
+    if (blCompressed)
+    {
+        std::size_t uChunk = m_au8Encoded.size() - m_uEncodedDone;
+        uChunk = (uChunk > uLength) ? uLength : uChunk;
+        std::memcpy(pu8, m_au8Encoded.data() + m_uEncodedDone, uChunk);
+        m_uEncodedDone += uChunk;
+        m_blXferDone = (m_uEncodedDone >= m_au8Encoded.size());
+        if (a_blFile)
+        {
+            std::int32_t i32Format = static_cast<std::int32_t>(m_caps.CurrentInt(ICAP_IMAGEFILEFORMAT, TWFF_BMP));
+            a_ptwmem->Compression = static_cast<TW_UINT16>(i32Format == TWFF_JFIF ? TWCP_JPEG : TWCP_NONE);
+            a_ptwmem->BytesPerRow = TWON_DONTCARE32;
+            a_ptwmem->Columns = TWON_DONTCARE32;
+            a_ptwmem->Rows = TWON_DONTCARE32;
+            a_ptwmem->XOffset = TWON_DONTCARE32;
+            a_ptwmem->YOffset = TWON_DONTCARE32;
+        }
+        else
+        {
+            // One JPEG stream over the blocks; every block describes the image.
+            a_ptwmem->Compression = TWCP_JPEG;
+            a_ptwmem->BytesPerRow = uRow;
+            a_ptwmem->Columns = params.m_i64Width;
+            a_ptwmem->Rows = params.m_i64Height;
+            a_ptwmem->XOffset = 0;
+            a_ptwmem->YOffset = 0;
+        }
+        a_ptwmem->BytesWritten = uChunk;
+    }
+    else
+    {
+        // Whole rows straight into the application's buffer.
+        std::int64_t i64Rows = static_cast<std::int64_t>(uLength / uRow);
+        std::int64_t i64Left = params.m_i64Height - m_i64RowsDone;
+        i64Rows = (i64Rows > i64Left) ? i64Left : i64Rows;
+        for (std::int64_t y = 0; y < i64Rows; y++)
+        {
+            SimRenderRow(params, m_i64RowsDone + y, pu8 + static_cast<std::size_t>(y) * uRow);
+        }
+        a_ptwmem->Compression = TWCP_NONE;
+        a_ptwmem->BytesPerRow = uRow;
+        a_ptwmem->Columns = params.m_i64Width;
+        a_ptwmem->Rows = i64Rows;
+        a_ptwmem->XOffset = 0;
+        a_ptwmem->YOffset = m_i64RowsDone;
+        a_ptwmem->BytesWritten = static_cast<std::size_t>(i64Rows) * uRow;
+        m_i64RowsDone += i64Rows;
+        m_blXferDone = (m_i64RowsDone >= params.m_i64Height);
+    }
+    if (u32Flags & TWMF_HANDLE)
+    {
+        Unlock(pMem);
+    }
+    return Succeed(m_blXferDone ? TWRC_XFERDONE : TWRC_SUCCESS);
+}
+
+TW_UINT16 CSimSession::DatImageMemXfer(TW_UINT16, TW_MEMREF a_pData, SimJournalCall&)
+{
+    return MemoryBlock(static_cast<pTW_IMAGEMEMXFER>(a_pData), false);
+}
+
+TW_UINT16 CSimSession::DatImageMemFileXfer(TW_UINT16, TW_MEMREF a_pData, SimJournalCall&)
+{
+    return MemoryBlock(static_cast<pTW_IMAGEMEMXFER>(a_pData), true);
+}
+
+// ---------------------------------------------------------------------------
+// DAT_EXTIMAGEINFO
+// ---------------------------------------------------------------------------
+
+TW_UINT16 CSimSession::DatExtImageInfo(TW_UINT16, TW_MEMREF a_pData, SimJournalCall&)
+{
+    if (!InState(7, 7) || !m_blXferDone || m_caps.CurrentInt(ICAP_EXTIMAGEINFO, 0) == 0)
+    {
+        return Fail(TWCC_SEQERROR);
+    }
+    unsigned char* pu8 = static_cast<unsigned char*>(a_pData);
+    TW_UINT32 u32Num = TwGetU32(pu8);
+    if (u32Num > 4096)
+    {
+        return Fail(TWCC_BADVALUE);
+    }
+    const SimImageParams& params = m_paramsCurrent;
+    for (TW_UINT32 ii = 0; ii < u32Num; ii++)
+    {
+        unsigned char* pu8Info = pu8 + 8 + sizeof(TW_INFO) * ii;
+        TW_INFO twinfo;
+        std::memcpy(&twinfo, pu8Info, sizeof(twinfo));
+        TW_UINT16 u16Type = TWTY_UINT32;
+        std::int64_t i64 = 0;
+        std::string sz;
+        SimItem itemFrame;
+        bool blKnown = true;
+        switch (twinfo.InfoID)
+        {
+            case TWEI_DOCUMENTNUMBER: i64 = params.m_u32Document; break;
+            case TWEI_PAGENUMBER:     i64 = params.m_u32Page; break;
+            case TWEI_FRAMENUMBER:    i64 = params.m_u32Frame; break;
+            case TWEI_PAPERCOUNT:     i64 = params.m_u32Document; break;
+            case TWEI_DESKEWSTATUS:   i64 = TWDSK_DISABLED; break;
+            case TWEI_SKEWORIGINALANGLE: i64 = 0; break;
+            case TWEI_BARCODECOUNT:   i64 = 0; break;
+            case TWEI_PIXELFLAVOR:    u16Type = TWTY_UINT16; i64 = params.m_blVanilla ? TWPF_VANILLA : TWPF_CHOCOLATE; break;
+            case TWEI_PAGESIDE:       u16Type = TWTY_UINT16; i64 = params.m_iSide; break;
+            case TWEI_IMAGEMERGED:    u16Type = TWTY_BOOL; i64 = 0; break;
+            case TWEI_CAMERA:         u16Type = TWTY_STR255; sz = params.m_szCamera; break;
+            case TWEI_FRAME:
+                u16Type = TWTY_FRAME;
+                itemFrame = m_caps.FrameToUnits(SimFrame(params.m_adFrame[0], params.m_adFrame[1], params.m_adFrame[2], params.m_adFrame[3]));
+                break;
+            default:
+                blKnown = false;
+                break;
+        }
+        twinfo.Item = 0;
+        if (!blKnown)
+        {
+            twinfo.ItemType = 0;
+            twinfo.NumItems = 0;
+            twinfo.ReturnCode = TWRC_INFONOTSUPPORTED;
+        }
+        else
+        {
+            twinfo.ItemType = u16Type;
+            twinfo.NumItems = 1;
+            twinfo.ReturnCode = TWRC_SUCCESS;
+            std::size_t uSize = SimItemSize(u16Type);
+            SimItem item = SimInt(i64);
+            if (u16Type == TWTY_FRAME)
+            {
+                item = itemFrame;
+            }
+            else if (SimTypeIsString(u16Type))
+            {
+                item = SimStr(sz);
+            }
+            unsigned char au8Item[sizeof(TW_STR1024)];
+            std::memset(au8Item, 0, sizeof(au8Item));
+            SimItemWrite(u16Type, item, au8Item);
+            if (uSize <= sizeof(TW_UINTPTR))
+            {
+                // The value itself, when it fits in Item.
+                std::memcpy(&twinfo.Item, au8Item, uSize);
+            }
+            else
+            {
+                TW_HANDLE h = Alloc(uSize);
+                void* pv = (h != nullptr) ? Lock(h) : nullptr;
+                if (pv == nullptr)
+                {
+                    twinfo.ReturnCode = TWRC_DATANOTAVAILABLE;
+                }
+                else
+                {
+                    std::memcpy(pv, au8Item, uSize);
+                    Unlock(h);
+                    twinfo.Item = reinterpret_cast<TW_UINTPTR>(h);
+                }
+            }
+        }
+        std::memcpy(pu8Info, &twinfo, sizeof(twinfo));
+    }
+    return Succeed();
+}

@@ -1,0 +1,393 @@
+// test_e2e_dsm.cpp
+// The Data Source Manager commands through the real program: twcreate with
+// the protocol forms, dsmopen, dsmlist, dsmset, dsmfind, dsmclose, twlist and
+// the prompt's state, twdestroy with the DSM open, the terminal title, and
+// what the entry call sends and records, checked in the stand-in DSM's log.
+#include <gtest/gtest.h>
+
+#include <dirent.h>
+#include <sys/stat.h>
+
+#include <regex>
+#include <string>
+#include <vector>
+
+#include "e2e_run.h"
+#include "test_e2e_shell_helpers.h"
+
+namespace
+{
+
+const std::string s_szFixtures = std::string(DRAVO_BINARY_DIR) + "/tests/platform_fixtures/sources";
+const std::string s_szMark = "\033[1m*\033[0m";
+
+// One run of dravo-sim in a fresh folder, with the fixture Data Sources and
+// the DSM's own log.
+class DsmRun
+{
+public:
+    DsmRun()
+    {
+        m_tmp.MakeDir("Desktop");
+        m_tmp.MakeDir("log");
+        m_tmp.MakeDir("bin");
+    }
+
+    e2e::Result Run(const std::string &a_szInput, const std::vector<std::string> &a_aszArgs = {})
+    {
+        e2e::Options opt;
+        opt.args = a_aszArgs;
+        opt.input = a_szInput;
+        opt.cwd = m_tmp.Path();
+        opt.setEnv = m_env;
+        opt.setEnv["HOME"] = m_tmp.Path();
+        opt.setEnv["ZAV_LOGDIR"] = m_tmp.File("log");
+        opt.setEnv["TWAINDSM_SOURCES"] = s_szFixtures;
+        opt.setEnv["TWAINDSM_LOG"] = m_tmp.File("dsm.log");
+        // (appended: the DSM would empty a "w" log at every open)
+        opt.unsetEnv = {"ZAV_DEBUG", "ZAV_OSCFGDIR", "XDG_CONFIG_HOME"};
+        opt.timeoutMs = 60000;
+        m_result = e2e::Run(DRAVO_SIM_EXE, opt);
+        m_aszLines = e2e::Lines(shelltest::WithoutPrompts(m_result.out));
+        return m_result;
+    }
+
+    const std::vector<std::string> &Lines() const
+    {
+        return m_aszLines;
+    }
+    bool Has(const std::string &a_szLine) const
+    {
+        return std::find(m_aszLines.begin(), m_aszLines.end(), a_szLine) != m_aszLines.end();
+    }
+    int CountOf(const std::string &a_szLine) const
+    {
+        return static_cast<int>(std::count(m_aszLines.begin(), m_aszLines.end(), a_szLine));
+    }
+    // These lines directly after each other.
+    bool HasSequence(const std::vector<std::string> &a_aszSeq) const
+    {
+        for (size_t ii = 0; ii + a_aszSeq.size() <= m_aszLines.size(); ii++)
+        {
+            if (std::equal(a_aszSeq.begin(), a_aszSeq.end(), m_aszLines.begin() + ii))
+            {
+                return true;
+            }
+        }
+        return false;
+    }
+    // The TWAIN state shown by every prompt, in order.
+    std::vector<int> PromptStates() const
+    {
+        std::vector<int> aiStates;
+        static const std::regex s_regex("\033\\[32m\033\\[1mtw([0-9]+)>>>\033\\[0m ");
+        for (std::sregex_iterator it(m_result.out.begin(), m_result.out.end(), s_regex), end; it != end; ++it)
+        {
+            aiStates.push_back(std::stoi((*it)[1].str()));
+        }
+        return aiStates;
+    }
+    // The DSM's log: its call lines without time and thread.
+    std::vector<std::string> DsmCalls() const
+    {
+        std::vector<std::string> aszCalls;
+        for (const std::string &szLine : e2e::Lines(m_tmp.Read("dsm.log")))
+        {
+            size_t u64 = szLine.find("dsm>>> origin=");
+            if (u64 != std::string::npos)
+            {
+                aszCalls.push_back(szLine.substr(u64 + 7));
+            }
+        }
+        return aszCalls;
+    }
+    std::string DsmLog() const
+    {
+        return m_tmp.Read("dsm.log");
+    }
+    // Everything the services log holds.
+    std::string ServicesLog() const
+    {
+        std::string szLog;
+        DIR *pdir = opendir(m_tmp.File("log").c_str());
+        if (pdir)
+        {
+            while (struct dirent *pdirent = readdir(pdir))
+            {
+                if (pdirent->d_name[0] != '.')
+                {
+                    szLog += m_tmp.Read("log/" + std::string(pdirent->d_name));
+                }
+            }
+            closedir(pdir);
+        }
+        return szLog;
+    }
+    bool ServicesLogHas(const std::string &a_szText) const
+    {
+        return ServicesLog().find(a_szText) != std::string::npos;
+    }
+    const e2e::Result &Result() const
+    {
+        return m_result;
+    }
+    e2e::TempDir &Dir()
+    {
+        return m_tmp;
+    }
+    void SetEnv(const std::string &a_szName, const std::string &a_szValue)
+    {
+        m_env[a_szName] = a_szValue;
+    }
+
+private:
+    e2e::TempDir m_tmp;
+    std::map<std::string, std::string> m_env;
+    e2e::Result m_result;
+    std::vector<std::string> m_aszLines;
+};
+
+std::string Title(const std::string &a_szTitle)
+{
+    return "\033]2;" + a_szTitle + "\007";
+}
+
+// ---------------------------------------------------------------------------
+// twcreate and dsmopen
+// ---------------------------------------------------------------------------
+struct OpenCase
+{
+    const char *szCreate;       // the twcreate line
+    const char *szIdentity;     // the identity line of dsmopen
+    bool blDsm2;                // the DSM answers DF_DSM2 to protocol-2 applications
+};
+
+class E2eDsmOpen : public testing::TestWithParam<OpenCase>
+{
+};
+
+TEST_P(E2eDsmOpen, IdentityLineGroupsAndLibrary)
+{
+    const OpenCase &c = GetParam();
+    DsmRun run;
+    run.Run(std::string(c.szCreate) + "\ndsmopen\nexit\n");
+    ASSERT_EQ(run.Result().status, 0) << run.Result().err;
+    std::vector<std::string> aszExpected = {"CTwain object: #0", c.szIdentity,
+                                            std::string("DSM: ") + DRAVO_SIM_DSM_PATH};
+    if (c.blDsm2)
+    {
+        aszExpected.push_back("DSM: DF_DSM2 found...");
+    }
+    EXPECT_TRUE(run.HasSequence(aszExpected)) << run.Result().out;
+    EXPECT_EQ(run.CountOf("DSM: DF_DSM2 found..."), c.blDsm2 ? 1 : 0);
+    EXPECT_EQ(run.PromptStates(), (std::vector<int>{0, 0, 3}));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    ProtocolForms, E2eDsmOpen,
+    testing::Values(OpenCase{"twcreate", "Dravo #0 ver=1.0 twn=1.9 grp=CUSTOM,IMAGE,CONTROL", false},
+                    OpenCase{"twcreate 1", "Dravo #0 ver=1.0 twn=1.9 grp=CUSTOM,IMAGE,CONTROL", false},
+                    OpenCase{"twcreate 1.x", "Dravo #0 ver=1.0 twn=1.9 grp=CUSTOM,IMAGE,CONTROL", false},
+                    OpenCase{"twcreate 1.6", "Dravo #0 ver=1.0 twn=1.6 grp=CUSTOM,IMAGE,CONTROL", false},
+                    OpenCase{"twcreate 2", "Dravo #0 ver=1.0 twn=2.0 grp=APP2,CUSTOM,IMAGE,CONTROL", true},
+                    OpenCase{"twcreate 2.3", "Dravo #0 ver=1.0 twn=2.3 grp=APP2,CUSTOM,IMAGE,CONTROL", true}));
+
+TEST(E2eDsm, OpenTwiceAndCloseAndOpenAgain)
+{
+    DsmRun run;
+    run.Run("twcreate\ntwcreate 2.3\ndsmopen\ndsmopen\ndsmclose\ndsmopen\ndsmclose\nexit\n");
+    ASSERT_EQ(run.Result().status, 0) << run.Result().err;
+    // The second open is refused: the DSM already gave this application an Id.
+    EXPECT_EQ(run.CountOf("%%error, failed to open the DSM..."), 1);
+    EXPECT_TRUE(run.ServicesLogHas("The DSM seems to have assigned an ID already..."));
+    // The close zeroed the instance number: the next open announces #0.
+    EXPECT_EQ(run.CountOf("Dravo #1 ver=1.0 twn=2.3 grp=APP2,CUSTOM,IMAGE,CONTROL"), 1);
+    EXPECT_EQ(run.CountOf("Dravo #0 ver=1.0 twn=2.3 grp=APP2,CUSTOM,IMAGE,CONTROL"), 1);
+    EXPECT_EQ(run.PromptStates(), (std::vector<int>{0, 0, 0, 3, 3, 0, 3, 0}));
+    std::vector<std::string> aszCalls = run.DsmCalls();
+    int iOpen = 0, iClose = 0;
+    for (const std::string &szCall : aszCalls)
+    {
+        iOpen += szCall.find("DAT_PARENT/MSG_OPENDSM rc=0") != std::string::npos;
+        iClose += szCall.find("DAT_PARENT/MSG_CLOSEDSM rc=0") != std::string::npos;
+        // Everything in state 3 goes to the DSM itself.
+        EXPECT_NE(szCall.find(" dest=0 "), std::string::npos) << szCall;
+    }
+    EXPECT_EQ(iOpen, 2);
+    EXPECT_EQ(iClose, 2);
+}
+
+TEST(E2eDsm, TitleOnStandardErrorFollowsTheState)
+{
+    DsmRun run;
+    run.Run("twcreate\ndsmopen\ndsmclose\nexit\n");
+    ASSERT_EQ(run.Result().status, 0);
+    const std::string &szErr = run.Result().err;
+    size_t u64Open = szErr.find(Title("Dravo (64-bit,3)"));
+    ASSERT_NE(u64Open, std::string::npos) << szErr;
+    EXPECT_NE(szErr.find(Title("Dravo (64-bit,0)"), u64Open), std::string::npos) << szErr;
+}
+
+// ---------------------------------------------------------------------------
+// dsmlist, dsmset, dsmfind
+// ---------------------------------------------------------------------------
+TEST(E2eDsm, ListMarksTheDefaultSourceInBold)
+{
+    DsmRun run;
+    run.Run("twcreate\ndsmlist\ndsmopen\ndsmlist\ndsmlist silent\ndsmlist SILENT\nexit\n");
+    ASSERT_EQ(run.Result().status, 0);
+    std::vector<std::string> aszList = {s_szMark + " 0 - Fixture Alpha", "  1 - Fixture Refuser",
+                                        // a name without terminator is shown with 31 characters
+                                        "  2 - " + std::string(31, 'Z'), "  3 - Fixture Beta"};
+    EXPECT_TRUE(run.HasSequence(aszList)) << run.Result().out;
+    EXPECT_EQ(run.CountOf(aszList[0]), 1);
+    std::vector<std::string> aszCalls = run.DsmCalls();
+    std::vector<std::string> aszTriplets;
+    for (const std::string &szCall : aszCalls)
+    {
+        aszTriplets.push_back(szCall.substr(szCall.find("DG_")));
+    }
+    // Four listings went to the DSM after its open, each ending with a status request.
+    EXPECT_EQ(std::count(aszTriplets.begin(), aszTriplets.end(), "DG_CONTROL/DAT_IDENTITY/MSG_GETDEFAULT rc=0 cc=0"), 3);
+    EXPECT_EQ(std::count(aszTriplets.begin(), aszTriplets.end(), "DG_CONTROL/DAT_IDENTITY/MSG_GETNEXT rc=7 cc=0"), 3);
+    EXPECT_EQ(std::count(aszTriplets.begin(), aszTriplets.end(), "DG_CONTROL/DAT_STATUS/MSG_GET rc=0 cc=0"), 3);
+}
+
+TEST(E2eDsm, SetByIndexByFragmentAndItsErrors)
+{
+    DsmRun run;
+    run.Run("twcreate\ndsmset 1\ndsmopen\ndsmset 1\ndsmlist silent\ndsmset 1\ndsmset Beta\ndsmset Fixture\n"
+            "dsmset 9\ndsmset 64\ndsmset nothing\ndsmset ZZZ\nexit\n");
+    ASSERT_EQ(run.Result().status, 0);
+    EXPECT_EQ(run.CountOf("%%error, can't select driver...<1>"), 2);
+    EXPECT_TRUE(run.ServicesLogHas("DSMSet executed in wrong state..."));
+    EXPECT_TRUE(run.ServicesLogHas("no driver at this index..."));
+    EXPECT_TRUE(run.HasSequence({"set to Fixture Refuser", "set to Fixture Beta", "set to Fixture Alpha",
+                                 "%%error, can't select driver...<9>", "%%error, can't select driver...<64>",
+                                 "%%error, can't select driver...<nothing>", "set to " + std::string(31, 'Z')}))
+        << run.Result().out;
+    EXPECT_TRUE(run.ServicesLogHas("index out of range..."));
+    EXPECT_TRUE(run.ServicesLogHas("driver not found...<nothing>"));
+}
+
+TEST(E2eDsm, UserSelectFallsBackToTheChooserWithoutShell)
+{
+    DsmRun run;
+    // A stand-in chooser: it records its arguments one per line and picks Beta.
+    std::string szZenity = run.Dir().File("bin/zenity");
+    run.Dir().Write("bin/zenity", "#!/bin/sh\nfor a in \"$@\"; do printf '%s\\n' \"$a\"; done > \"$ZENITY_ARGS\"\n"
+                                  "printf 'Fixture Beta\\n'\n");
+    chmod(szZenity.c_str(), 0755);
+    run.SetEnv("PATH", run.Dir().File("bin") + ":/usr/bin:/bin");
+    run.SetEnv("ZENITY_ARGS", run.Dir().File("args.txt"));
+    run.Run("twcreate\ndsmopen\ndsmset userselect\ndsmlist\nexit\n");
+    ASSERT_EQ(run.Result().status, 0);
+    EXPECT_FALSE(run.Has("%%error, can't select driver...<userselect>")) << run.Result().out;
+    std::vector<std::string> aszArgs = e2e::Lines(run.Dir().Read("args.txt"));
+    std::vector<std::string> aszExpected = {"--list",        "--title",         "Select Source", "--column",
+                                            "Sources:",      "Fixture Alpha",   "Fixture Refuser",
+                                            std::string(33, 'Z'), "Fixture Beta"};
+    EXPECT_EQ(aszArgs, aszExpected);
+    // The choice became the DSM's default source.
+    EXPECT_NE(run.DsmLog().find("default source is now \"Fixture Beta\""), std::string::npos);
+    EXPECT_TRUE(run.HasSequence({"  0 - Fixture Alpha", "  1 - Fixture Refuser", "  2 - " + std::string(31, 'Z'),
+                                 s_szMark + " 3 - Fixture Beta"}))
+        << run.Result().out;
+}
+
+TEST(E2eDsm, UserSelectFailsWhenNothingIsChosen)
+{
+    DsmRun run;
+    // A chooser that was cancelled (prints nothing), then none at all.
+    run.Dir().Write("bin/zenity", "#!/bin/sh\nexit 1\n");
+    chmod(run.Dir().File("bin/zenity").c_str(), 0755);
+    run.SetEnv("PATH", run.Dir().File("bin") + ":/usr/bin:/bin");
+    run.Run("twcreate\ndsmopen\ndsmset msg_userselect\nexit\n");
+    EXPECT_TRUE(run.Has("%%error, can't select driver...<msg_userselect>")) << run.Result().out;
+
+    DsmRun runNone;
+    runNone.SetEnv("PATH", runNone.Dir().File("bin"));
+    runNone.Run("twcreate\ndsmopen\ndsmset UserSelect\nexit\n");
+    EXPECT_TRUE(runNone.Has("%%error, can't select driver...<UserSelect>")) << runNone.Result().out;
+    EXPECT_EQ(runNone.Result().status, 0);
+}
+
+TEST(E2eDsm, FindNamesCapabilitiesAndSymbols)
+{
+    DsmRun run;
+    run.Run("twcreate\ndsmfind ICAP_XRESOLUTION\ndsmopen\ndsmfind ICAP_XRESOLUTION\ndsmfind icap_xresolution\n"
+            "dsmfind TWRC_BUSY\ndsmfind TWPT_RGB\ndsmfind NOTHING_HERE\ndsmfind MSG_GET\nexit\n");
+    ASSERT_EQ(run.Result().status, 0);
+    // In state 0 nothing is found.
+    EXPECT_TRUE(run.ServicesLogHas("DSMFind executed in wrong state..."));
+    EXPECT_EQ(run.CountOf("ICAP_XRESOLUTION: 4376 0x1118"), 2);
+    EXPECT_TRUE(run.Has("TWRC_BUSY: 10 0xa"));
+    // A value of a capability: the capability first, then the symbol.
+    const std::vector<std::string> &aszLines = run.Lines();
+    auto it = std::find(aszLines.begin(), aszLines.end(), "TWPT_RGB: 2 0x2");
+    ASSERT_NE(it, aszLines.end()) << run.Result().out;
+    ASSERT_NE(it, aszLines.begin());
+    EXPECT_TRUE(std::regex_match(*(it - 1), std::regex("I?CAP_[A-Z0-9_]+: [0-9]+ 0x[0-9a-f]+"))) << *(it - 1);
+    EXPECT_EQ(run.CountOf("%%error, string not found..."), 3);
+    EXPECT_TRUE(run.ServicesLogHas("name not found..."));
+}
+
+// ---------------------------------------------------------------------------
+// twlist, the prompt, twdestroy
+// ---------------------------------------------------------------------------
+TEST(E2eDsm, TwlistAndThePromptInStates0And3)
+{
+    DsmRun run;
+    run.Run("twcreate\ntwlist\ndsmopen\ntwlist\ntwcreate 2.3\ntwlist\ntwset 0\ntwlist\ndsmclose\ntwlist\nexit\n");
+    ASSERT_EQ(run.Result().status, 0);
+    EXPECT_TRUE(run.HasSequence({"CTwain object: #0", s_szMark + " 0 - dsm closed"})) << run.Result().out;
+    EXPECT_TRUE(run.Has(s_szMark + " 0 - dsm open"));
+    EXPECT_TRUE(run.HasSequence({"  0 - dsm open", s_szMark + " 1 - dsm closed"}));
+    EXPECT_TRUE(run.HasSequence({s_szMark + " 0 - dsm open", "  1 - dsm closed"}));
+    EXPECT_TRUE(run.HasSequence({s_szMark + " 0 - dsm closed", "  1 - dsm closed"}));
+    EXPECT_EQ(run.PromptStates(), (std::vector<int>{0, 0, 0, 3, 3, 0, 0, 3, 3, 0, 0}));
+}
+
+TEST(E2eDsm, TwdestroyWithTheDsmOpenSendsNothing)
+{
+    DsmRun run;
+    run.Run("twcreate\ndsmopen\ntwdestroy 0\ntwcreate\ndsmopen\ndsmlist silent\ndsmclose\nexit\n");
+    EXPECT_EQ(run.Result().status, 0) << run.Result().err;
+    EXPECT_EQ(run.Result().signal, 0);
+    EXPECT_TRUE(run.Has("the last CTwain object has been destroyed (none left)..."));
+    EXPECT_NE(run.Result().err.find(Title("Dravo (64-bit,0)")), std::string::npos);
+    // The destroyed application never closed the DSM; the second one did.
+    std::vector<std::string> aszCalls = run.DsmCalls();
+    std::vector<std::string> aszOpens, aszCloses;
+    for (const std::string &szCall : aszCalls)
+    {
+        std::string szOrigin = szCall.substr(0, szCall.find(' '));
+        if (szCall.find("MSG_OPENDSM") != std::string::npos)
+            aszOpens.push_back(szOrigin);
+        if (szCall.find("MSG_CLOSEDSM") != std::string::npos)
+            aszCloses.push_back(szOrigin);
+    }
+    ASSERT_EQ(aszOpens.size(), 2u) << run.DsmLog();
+    EXPECT_NE(aszOpens[0], aszOpens[1]);
+    EXPECT_EQ(aszCloses, std::vector<std::string>{aszOpens[1]});
+}
+
+// ---------------------------------------------------------------------------
+// What the entry call records
+// ---------------------------------------------------------------------------
+TEST(E2eDsm, TheStatusRequestKeepsTheLastReturnCode)
+{
+    DsmRun run;
+    run.Dir().Write("check.txt", "twcreate\ndsmopen\ndsmlist silent\n"
+                                 "ifstatus TWRC_ENDOFLIST AND TWCC_SUCCESS\necho endoflist-kept\nend\n"
+                                 "ifstatus TWRC_SUCCESS\necho success-wrong\nend\n"
+                                 "return TWRC_FAILURE TWCC_BADVALUE\n");
+    run.Dir().Write("after.txt", "ifstatus TWRC_FAILURE AND TWCC_BADVALUE\necho forced\nend\n");
+    run.Run("run check\nrun after\nexit\n");
+    ASSERT_EQ(run.Result().status, 0);
+    EXPECT_TRUE(run.Has("\033[1mendoflist-kept\033[0m")) << run.Result().out;
+    EXPECT_FALSE(run.Has("\033[1msuccess-wrong\033[0m"));
+    EXPECT_TRUE(run.Has("\033[1mforced\033[0m")) << run.Result().out;
+}
+
+} // namespace

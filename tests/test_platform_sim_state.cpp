@@ -1,0 +1,241 @@
+// test_platform_sim_state.cpp
+//
+// The simulated sources as an application finds them through the DSM: their
+// identities, the TWAIN state machine 4 to 7, DAT_STATUS, and the answers to
+// triplets out of sequence or with missing data.
+
+#include "test_platform_sim.h"
+
+using namespace simtest;
+
+namespace
+{
+class SimStateTest : public SimTest
+{
+};
+
+// Walks the DSM's list of sources.
+std::vector<TW_IDENTITY> ListSources(App& a_app)
+{
+    std::vector<TW_IDENTITY> atw;
+    TW_IDENTITY twidentity;
+    std::memset(&twidentity, 0, sizeof(twidentity));
+    TW_UINT16 u16Rc = Dsm::Get().m_pfnEntry(&a_app.AppIdentity(), nullptr, DG_CONTROL, DAT_IDENTITY, MSG_GETFIRST, &twidentity);
+    while (u16Rc == TWRC_SUCCESS && atw.size() < 64)
+    {
+        atw.push_back(twidentity);
+        u16Rc = Dsm::Get().m_pfnEntry(&a_app.AppIdentity(), nullptr, DG_CONTROL, DAT_IDENTITY, MSG_GETNEXT, &twidentity);
+    }
+    EXPECT_EQ(u16Rc, TWRC_ENDOFLIST);
+    return atw;
+}
+
+const TW_IDENTITY* Find(const std::vector<TW_IDENTITY>& a_atw, const char* a_szName)
+{
+    for (const TW_IDENTITY& tw : a_atw)
+    {
+        if (std::strcmp(tw.ProductName, a_szName) == 0)
+        {
+            return &tw;
+        }
+    }
+    return nullptr;
+}
+}
+
+TEST_F(SimStateTest, DsmListsTheFourSourcesWithTheirIdentities)
+{
+    App app(nullptr);
+    std::vector<TW_IDENTITY> atw = ListSources(app);
+    const TW_IDENTITY* ptwScanner = Find(atw, kScanner);
+    const TW_IDENTITY* ptw1x = Find(atw, kScanner1x);
+    const TW_IDENTITY* ptwZav = Find(atw, kScannerZav);
+    const TW_IDENTITY* ptwCamera = Find(atw, kCamera);
+    ASSERT_NE(ptwScanner, nullptr);
+    ASSERT_NE(ptw1x, nullptr);
+    ASSERT_NE(ptwZav, nullptr);
+    ASSERT_NE(ptwCamera, nullptr);
+
+    EXPECT_EQ(ptwScanner->ProtocolMajor, 2);
+    EXPECT_EQ(ptwScanner->SupportedGroups, DF_DS2 | DG_IMAGE | DG_CONTROL);
+    EXPECT_STREQ(ptwScanner->Manufacturer, "Dravo Project");
+    EXPECT_NE(ptwScanner->Id, 0u);
+
+    EXPECT_EQ(ptw1x->ProtocolMajor, 1);
+    EXPECT_EQ(ptw1x->ProtocolMinor, 9);
+    EXPECT_EQ(ptw1x->SupportedGroups & DF_DS2, 0u);
+
+    EXPECT_EQ(std::strncmp(ptwZav->Version.Info, "ZAV v", 5), 0);
+    EXPECT_NE(ptwZav->SupportedGroups & DG_CUSTOM, 0u);
+
+    EXPECT_NE(ptwCamera->SupportedGroups & DF_DS2, 0u);
+}
+
+TEST_F(SimStateTest, ConfigurationRenamesAndReversionsASource)
+{
+    Config("[scanner]\nproductname = Renamed Scanner\nprotocol = 2.1\ninfo = \"custom info\"\nversion = 3.7\n"
+           "[camera]\nproductname = Should Not Apply To Scanner\n");
+    App app("Renamed Scanner");
+    ASSERT_TRUE(app.Opened());
+    EXPECT_EQ(app.Ds().ProtocolMajor, 2);
+    EXPECT_EQ(app.Ds().ProtocolMinor, 1);
+    EXPECT_STREQ(app.Ds().Version.Info, "custom info");
+    EXPECT_EQ(app.Ds().Version.MajorNum, 3);
+    EXPECT_EQ(app.Ds().Version.MinorNum, 7);
+    TW_IDENTITY twidentity;
+    ASSERT_EQ(app.Call(DG_CONTROL, DAT_IDENTITY, MSG_GET, &twidentity), TWRC_SUCCESS);
+    EXPECT_STREQ(twidentity.ProductName, "Renamed Scanner");
+    EXPECT_EQ(twidentity.Id, app.Ds().Id);
+}
+
+TEST_F(SimStateTest, StateMachineRefusesTripletsOutOfSequence)
+{
+    App app(kScanner);
+    ASSERT_TRUE(app.Opened());
+    TW_USERINTERFACE twui;
+    std::memset(&twui, 0, sizeof(twui));
+    TW_PENDINGXFERS twpending;
+    std::memset(&twpending, 0, sizeof(twpending));
+    TW_IMAGEINFO twinfo;
+    TW_HANDLE hDib = nullptr;
+
+    // State 4: no disable, no end of transfer, no image.
+    EXPECT_EQ(app.Call(DG_CONTROL, DAT_USERINTERFACE, MSG_DISABLEDS, &twui), TWRC_FAILURE);
+    EXPECT_EQ(app.Cc(), TWCC_SEQERROR);
+    EXPECT_EQ(app.Call(DG_CONTROL, DAT_PENDINGXFERS, MSG_ENDXFER, &twpending), TWRC_FAILURE);
+    EXPECT_EQ(app.Cc(), TWCC_SEQERROR);
+    EXPECT_EQ(app.Call(DG_IMAGE, DAT_IMAGEINFO, MSG_GET, &twinfo), TWRC_FAILURE);
+    EXPECT_EQ(app.Cc(), TWCC_SEQERROR);
+    EXPECT_EQ(app.Call(DG_IMAGE, DAT_IMAGENATIVEXFER, MSG_GET, &hDib), TWRC_FAILURE);
+    EXPECT_EQ(app.Cc(), TWCC_SEQERROR);
+
+    // 4 -> 5 -> 6: a second enable and capability sets are out of sequence.
+    ASSERT_TRUE(app.EnableAndWait());
+    EXPECT_EQ(app.Call(DG_CONTROL, DAT_USERINTERFACE, MSG_ENABLEDS, &twui), TWRC_FAILURE);
+    EXPECT_EQ(app.Cc(), TWCC_SEQERROR);
+    EXPECT_EQ(app.SetUInt16(ICAP_XFERMECH, TWSX_NATIVE), TWRC_FAILURE);
+    EXPECT_EQ(app.Cc(), TWCC_SEQERROR);
+    EXPECT_EQ(app.Cap(MSG_RESET, ICAP_XFERMECH), TWRC_FAILURE);
+    EXPECT_EQ(app.Cc(), TWCC_SEQERROR);
+    EXPECT_EQ(app.Cap(MSG_GET, ICAP_XFERMECH), TWRC_SUCCESS);   // reading is allowed
+    // State 6: disable is refused until the transfers are done.
+    EXPECT_EQ(app.Call(DG_CONTROL, DAT_USERINTERFACE, MSG_DISABLEDS, &twui), TWRC_FAILURE);
+    EXPECT_EQ(app.Cc(), TWCC_SEQERROR);
+    TW_IDENTITY twds = app.Ds();
+    EXPECT_EQ(Dsm::Get().m_pfnEntry(&app.AppIdentity(), nullptr, DG_CONTROL, DAT_IDENTITY, MSG_CLOSEDS, &twds), TWRC_FAILURE);
+
+    // 6 -> 7 -> 6 -> 5 -> 4.
+    ASSERT_EQ(app.Call(DG_IMAGE, DAT_IMAGENATIVEXFER, MSG_GET, &hDib), TWRC_XFERDONE);
+    app.Free(hDib);
+    EXPECT_EQ(app.Call(DG_IMAGE, DAT_IMAGENATIVEXFER, MSG_GET, &hDib), TWRC_FAILURE);   // state 7: one image per transfer
+    EXPECT_EQ(app.Cc(), TWCC_SEQERROR);
+    TW_UINT16 u16Count = 0;
+    ASSERT_EQ(app.EndXfer(&u16Count), TWRC_SUCCESS);
+    EXPECT_EQ(u16Count, 2);   // three pages in the feeder by default
+    ASSERT_EQ(app.Call(DG_CONTROL, DAT_PENDINGXFERS, MSG_RESET, &twpending), TWRC_SUCCESS);
+    EXPECT_EQ(twpending.Count, 0);
+    EXPECT_EQ(app.Call(DG_CONTROL, DAT_USERINTERFACE, MSG_DISABLEDS, &twui), TWRC_SUCCESS);
+    EXPECT_EQ(app.Call(DG_CONTROL, DAT_USERINTERFACE, MSG_DISABLEDS, &twui), TWRC_FAILURE);
+    EXPECT_EQ(app.Cc(), TWCC_SEQERROR);
+
+    std::vector<std::string> asz = JournalWith({"MSG_ENDXFER", "state=7->6"});
+    EXPECT_EQ(asz.size(), 1u);
+}
+
+TEST_F(SimStateTest, StatusAnswersTheLastConditionAndKeepsIt)
+{
+    App app(kScanner);
+    ASSERT_TRUE(app.Opened());
+    EXPECT_EQ(app.Cap(MSG_GET, 0x7777), TWRC_FAILURE);
+    EXPECT_EQ(app.Cc(), TWCC_CAPUNSUPPORTED);
+    // Asking again answers the same: the status request does not replace it.
+    EXPECT_EQ(app.Cc(), TWCC_CAPUNSUPPORTED);
+    EXPECT_EQ(app.Cap(MSG_GET, ICAP_PIXELTYPE), TWRC_SUCCESS);
+    EXPECT_EQ(app.Cc(), TWCC_SUCCESS);
+    // A null status record fails without touching the condition.
+    EXPECT_EQ(app.Cap(MSG_GET, 0x7777), TWRC_FAILURE);
+    EXPECT_EQ(app.Call(DG_CONTROL, DAT_STATUS, MSG_GET, nullptr), TWRC_FAILURE);
+    EXPECT_EQ(app.Cc(), TWCC_CAPUNSUPPORTED);
+}
+
+TEST_F(SimStateTest, UnknownTripletsAndNullDataGetTheStandardCodes)
+{
+    App app(kScanner);
+    ASSERT_TRUE(app.Opened());
+    TW_UINT32 u32 = 0;
+    // A data argument type the source does not have.
+    EXPECT_EQ(app.Call(DG_CONTROL, DAT_FILESYSTEM, MSG_GETINFO, &u32), TWRC_FAILURE);
+    EXPECT_EQ(app.Cc(), TWCC_BADPROTOCOL);
+    // A message the data argument type does not have.
+    TW_SETUPMEMXFER twsetup;
+    EXPECT_EQ(app.Call(DG_CONTROL, DAT_SETUPMEMXFER, MSG_SET, &twsetup), TWRC_FAILURE);
+    EXPECT_EQ(app.Cc(), TWCC_BADPROTOCOL);
+    // Null data where data is needed.
+    const TW_UINT16 au16Msg[] = {MSG_GET, MSG_GETCURRENT, MSG_GETDEFAULT, MSG_SET, MSG_RESET, MSG_QUERYSUPPORT};
+    for (TW_UINT16 u16Msg : au16Msg)
+    {
+        EXPECT_EQ(app.Call(DG_CONTROL, DAT_CAPABILITY, u16Msg, nullptr), TWRC_FAILURE);
+        EXPECT_EQ(app.Cc(), TWCC_BADVALUE) << u16Msg;
+    }
+    EXPECT_EQ(app.Call(DG_CONTROL, DAT_USERINTERFACE, MSG_ENABLEDS, nullptr), TWRC_FAILURE);
+    EXPECT_EQ(app.Cc(), TWCC_BADVALUE);
+    EXPECT_EQ(app.Call(DG_CONTROL, DAT_EVENT, MSG_PROCESSEVENT, nullptr), TWRC_FAILURE);
+    EXPECT_EQ(app.Cc(), TWCC_BADVALUE);
+    EXPECT_EQ(app.Call(DG_CONTROL, DAT_SETUPMEMXFER, MSG_GETCURRENT, nullptr), TWRC_FAILURE);
+    EXPECT_EQ(app.Cc(), TWCC_BADVALUE);
+    // With a callback, DAT_EVENT never carries an event.
+    TW_EVENT twevent;
+    std::memset(&twevent, 0, sizeof(twevent));
+    EXPECT_EQ(app.Call(DG_CONTROL, DAT_EVENT, MSG_PROCESSEVENT, &twevent), TWRC_NOTDSEVENT);
+    EXPECT_EQ(twevent.TWMessage, MSG_NULL);
+}
+
+TEST_F(SimStateTest, FirstGenerationSourceKnowsNoSecondGenerationMessages)
+{
+    App app(kScanner1x);
+    ASSERT_TRUE(app.Opened());
+    TW_CAPABILITY twcap;
+    std::memset(&twcap, 0, sizeof(twcap));
+    EXPECT_EQ(app.Call(DG_CONTROL, DAT_CAPABILITY, MSG_RESETALL, &twcap), TWRC_FAILURE);
+    EXPECT_EQ(app.Cc(), TWCC_BADPROTOCOL);
+    EXPECT_EQ(app.SetCap(MSG_SETCONSTRAINT, ICAP_PIXELTYPE, TWON_ONEVALUE, OneValueOf<TW_UINT16>(TWTY_UINT16, TWPT_GRAY)),
+              TWRC_FAILURE);
+    EXPECT_EQ(app.Cc(), TWCC_BADPROTOCOL);
+    Container con;
+    ASSERT_EQ(app.Cap(MSG_QUERYSUPPORT, ICAP_PIXELTYPE, &con), TWRC_SUCCESS);
+    EXPECT_EQ(con.Int(0) & TWQC_SETCONSTRAINT, 0);
+    EXPECT_NE(con.Int(0) & TWQC_SET, 0);
+}
+
+TEST_F(SimStateTest, ResetAllPutsEveryCapabilityBack)
+{
+    App app(kScanner);
+    ASSERT_TRUE(app.Opened());
+    ASSERT_EQ(app.SetUInt16(ICAP_PIXELTYPE, TWPT_RGB), TWRC_SUCCESS);
+    ASSERT_EQ(app.SetFix(ICAP_XRESOLUTION, 300), TWRC_SUCCESS);
+    TW_CAPABILITY twcap;
+    std::memset(&twcap, 0, sizeof(twcap));
+    ASSERT_EQ(app.Call(DG_CONTROL, DAT_CAPABILITY, MSG_RESETALL, &twcap), TWRC_SUCCESS);
+    Container con;
+    ASSERT_EQ(app.Cap(MSG_GETCURRENT, ICAP_PIXELTYPE, &con), TWRC_SUCCESS);
+    EXPECT_EQ(con.Int(0), TWPT_BW);
+    ASSERT_EQ(app.Cap(MSG_GETCURRENT, ICAP_XRESOLUTION, &con), TWRC_SUCCESS);
+    EXPECT_EQ(con.Fix(0), 100.0);
+}
+
+TEST_F(SimStateTest, EmptyFeederRefusesToEnable)
+{
+    Config("pages = 0\n");
+    App app(kScanner);
+    ASSERT_TRUE(app.Opened());
+    TW_USERINTERFACE twui;
+    std::memset(&twui, 0, sizeof(twui));
+    EXPECT_EQ(app.Call(DG_CONTROL, DAT_USERINTERFACE, MSG_ENABLEDS, &twui), TWRC_FAILURE);
+    EXPECT_EQ(app.Cc(), TWCC_NOMEDIA);
+    Container con;
+    EXPECT_EQ(app.Cap(MSG_GETCURRENT, CAP_FEEDERLOADED, &con), TWRC_SUCCESS);
+    EXPECT_EQ(con.Int(0), 0);
+    // The flatbed has its page all the same.
+    ASSERT_EQ(app.SetCap(MSG_SET, CAP_FEEDERENABLED, TWON_ONEVALUE, OneValueOf<TW_BOOL>(TWTY_BOOL, 0)), TWRC_SUCCESS);
+    EXPECT_TRUE(app.EnableAndWait());
+}
