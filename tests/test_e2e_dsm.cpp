@@ -8,18 +8,74 @@
 #include <dirent.h>
 #include <sys/stat.h>
 
-#include <regex>
+#include <algorithm>
+#include <cctype>
+#include <cstdio>
+#include <map>
 #include <string>
 #include <vector>
 
 #include "e2e_run.h"
-#include "test_e2e_shell_helpers.h"
 
 namespace
 {
 
 const std::string s_szFixtures = std::string(DRAVO_BINARY_DIR) + "/tests/platform_fixtures/sources";
 const std::string s_szMark = "\033[1m*\033[0m";
+
+// The prompt the shell shows before reading a line: "tw", the state, ">>>".
+const std::string s_szPromptHead = "\033[32m\033[1mtw";
+const std::string s_szPromptTail = ">>>\033[0m ";
+
+// Standard output without its prompts; the states the prompts showed.
+std::string WithoutPrompts(const std::string &a_szOut, std::vector<int> *a_paiStates)
+{
+    std::string szText;
+    size_t u64 = 0;
+    while (u64 < a_szOut.size())
+    {
+        size_t u64Head = a_szOut.find(s_szPromptHead, u64);
+        if (u64Head == std::string::npos)
+        {
+            szText += a_szOut.substr(u64);
+            break;
+        }
+        size_t u64Digits = u64Head + s_szPromptHead.size();
+        size_t u64End = u64Digits;
+        while ((u64End < a_szOut.size()) && isdigit(static_cast<unsigned char>(a_szOut[u64End])))
+        {
+            u64End++;
+        }
+        if ((u64End == u64Digits) || (a_szOut.compare(u64End, s_szPromptTail.size(), s_szPromptTail) != 0))
+        {
+            szText += a_szOut.substr(u64, u64Digits - u64);
+            u64 = u64Digits;
+            continue;
+        }
+        szText += a_szOut.substr(u64, u64Head - u64);
+        if (a_paiStates)
+        {
+            a_paiStates->push_back(std::stoi(a_szOut.substr(u64Digits, u64End - u64Digits)));
+        }
+        u64 = u64End + s_szPromptTail.size();
+    }
+    return szText;
+}
+
+// "NAME: decimal 0xhex" with a capability name.
+bool IsCapabilityLine(const std::string &a_szLine)
+{
+    size_t u64Colon = a_szLine.find(": ");
+    if ((u64Colon == std::string::npos) ||
+        ((a_szLine.compare(0, 4, "CAP_") != 0) && (a_szLine.compare(0, 5, "ICAP_") != 0)))
+    {
+        return false;
+    }
+    unsigned long ulId = 0, ulHex = 0;
+    char szRest[8] = "";
+    int iFields = sscanf(a_szLine.c_str() + u64Colon + 2, "%lu 0x%lx%7s", &ulId, &ulHex, szRest);
+    return (iFields == 2) && (ulId == ulHex);
+}
 
 // One run of dravo-sim in a fresh folder, with the fixture Data Sources and
 // the DSM's own log.
@@ -42,13 +98,23 @@ public:
         opt.setEnv = m_env;
         opt.setEnv["HOME"] = m_tmp.Path();
         opt.setEnv["ZAV_LOGDIR"] = m_tmp.File("log");
-        opt.setEnv["TWAINDSM_SOURCES"] = s_szFixtures;
+        if (m_blFixtures)
+        {
+            opt.setEnv["TWAINDSM_SOURCES"] = s_szFixtures;
+        }
+        else
+        {
+            // The simulated scanner's sources beside the DSM, with its journal.
+            opt.unsetEnv.push_back("TWAINDSM_SOURCES");
+            opt.setEnv["SIMSCANNER_JOURNAL"] = m_tmp.File("journal.txt");
+        }
         opt.setEnv["TWAINDSM_LOG"] = m_tmp.File("dsm.log");
         // (appended: the DSM would empty a "w" log at every open)
-        opt.unsetEnv = {"ZAV_DEBUG", "ZAV_OSCFGDIR", "XDG_CONFIG_HOME"};
+        opt.unsetEnv.insert(opt.unsetEnv.end(), {"ZAV_DEBUG", "ZAV_OSCFGDIR", "XDG_CONFIG_HOME"});
         opt.timeoutMs = 60000;
         m_result = e2e::Run(DRAVO_SIM_EXE, opt);
-        m_aszLines = e2e::Lines(shelltest::WithoutPrompts(m_result.out));
+        m_aiStates.clear();
+        m_aszLines = e2e::Lines(WithoutPrompts(m_result.out, &m_aiStates));
         return m_result;
     }
 
@@ -79,13 +145,7 @@ public:
     // The TWAIN state shown by every prompt, in order.
     std::vector<int> PromptStates() const
     {
-        std::vector<int> aiStates;
-        static const std::regex s_regex("\033\\[32m\033\\[1mtw([0-9]+)>>>\033\\[0m ");
-        for (std::sregex_iterator it(m_result.out.begin(), m_result.out.end(), s_regex), end; it != end; ++it)
-        {
-            aiStates.push_back(std::stoi((*it)[1].str()));
-        }
-        return aiStates;
+        return m_aiStates;
     }
     // The DSM's log: its call lines without time and thread.
     std::vector<std::string> DsmCalls() const
@@ -139,12 +199,36 @@ public:
     {
         m_env[a_szName] = a_szValue;
     }
+    void UseSimulatedScanner()
+    {
+        m_blFixtures = false;
+    }
+    // The simulator's journal: the triplets its sources received, as
+    // "<source> <DG>/<DAT>/<MSG> ... rc=..." without the sequence number.
+    std::vector<std::string> Journal() const
+    {
+        std::vector<std::string> aszCalls;
+        for (const std::string &szLine : e2e::Lines(m_tmp.Read("journal.txt")))
+        {
+            if (szLine.compare(0, 5, "call ") == 0)
+            {
+                size_t u64Source = szLine.find(' ', 5);
+                if (u64Source != std::string::npos)
+                {
+                    aszCalls.push_back(szLine.substr(u64Source + 1));
+                }
+            }
+        }
+        return aszCalls;
+    }
 
 private:
     e2e::TempDir m_tmp;
     std::map<std::string, std::string> m_env;
     e2e::Result m_result;
     std::vector<std::string> m_aszLines;
+    std::vector<int> m_aiStates;
+    bool m_blFixtures = true;
 };
 
 std::string Title(const std::string &a_szTitle)
@@ -161,6 +245,12 @@ struct OpenCase
     const char *szIdentity;     // the identity line of dsmopen
     bool blDsm2;                // the DSM answers DF_DSM2 to protocol-2 applications
 };
+
+// Test listings name a case by its command line.
+void PrintTo(const OpenCase &a_opencase, std::ostream *a_pos)
+{
+    *a_pos << a_opencase.szCreate;
+}
 
 class E2eDsmOpen : public testing::TestWithParam<OpenCase>
 {
@@ -190,7 +280,15 @@ INSTANTIATE_TEST_SUITE_P(
                     OpenCase{"twcreate 1.x", "Dravo #0 ver=1.0 twn=1.9 grp=CUSTOM,IMAGE,CONTROL", false},
                     OpenCase{"twcreate 1.6", "Dravo #0 ver=1.0 twn=1.6 grp=CUSTOM,IMAGE,CONTROL", false},
                     OpenCase{"twcreate 2", "Dravo #0 ver=1.0 twn=2.0 grp=APP2,CUSTOM,IMAGE,CONTROL", true},
-                    OpenCase{"twcreate 2.3", "Dravo #0 ver=1.0 twn=2.3 grp=APP2,CUSTOM,IMAGE,CONTROL", true}));
+                    OpenCase{"twcreate 2.3", "Dravo #0 ver=1.0 twn=2.3 grp=APP2,CUSTOM,IMAGE,CONTROL", true}),
+    [](const testing::TestParamInfo<OpenCase> &a_info) {
+        std::string szName;
+        for (const char *pc = a_info.param.szCreate; *pc; pc++)
+        {
+            szName += isalnum(static_cast<unsigned char>(*pc)) ? *pc : '_';
+        }
+        return szName;
+    });
 
 TEST(E2eDsm, OpenTwiceAndCloseAndOpenAgain)
 {
@@ -327,7 +425,7 @@ TEST(E2eDsm, FindNamesCapabilitiesAndSymbols)
     auto it = std::find(aszLines.begin(), aszLines.end(), "TWPT_RGB: 2 0x2");
     ASSERT_NE(it, aszLines.end()) << run.Result().out;
     ASSERT_NE(it, aszLines.begin());
-    EXPECT_TRUE(std::regex_match(*(it - 1), std::regex("I?CAP_[A-Z0-9_]+: [0-9]+ 0x[0-9a-f]+"))) << *(it - 1);
+    EXPECT_TRUE(IsCapabilityLine(*(it - 1))) << *(it - 1);
     EXPECT_EQ(run.CountOf("%%error, string not found..."), 3);
     EXPECT_TRUE(run.ServicesLogHas("name not found..."));
 }
@@ -372,6 +470,35 @@ TEST(E2eDsm, TwdestroyWithTheDsmOpenSendsNothing)
     EXPECT_EQ(aszCloses, std::vector<std::string>{aszOpens[1]});
 }
 
+TEST(E2eDsm, TwdestroyWithASourceOpenKeepsTheDsmLoaded)
+{
+    DsmRun run;
+    run.UseSimulatedScanner();
+    run.Run("twcreate 2.3\ndsmopen\ndsopen\ntwdestroy 0\ntwcreate\ndsmopen\ndsmlist silent\ntwlist\nexit\n");
+    EXPECT_EQ(run.Result().status, 0) << run.Result().err;
+    EXPECT_EQ(run.Result().signal, 0);
+    EXPECT_TRUE(run.Has("the last CTwain object has been destroyed (none left)..."));
+    EXPECT_TRUE(run.Has(s_szMark + " 0 - dsm open")) << run.Result().out;
+    // The DSM stayed loaded: it kept its log open for the destroyed
+    // application instead of starting afresh for the new one.
+    EXPECT_EQ(e2e::Count(run.DsmLog(), "dsm>>> log opened"), 1) << run.DsmLog();
+    // Nothing was closed for the destroyed application.
+    std::string szFirst;
+    for (const std::string &szCall : run.DsmCalls())
+    {
+        std::string szOrigin = szCall.substr(0, szCall.find(' '));
+        if (szFirst.empty() && (szCall.find("MSG_OPENDSM") != std::string::npos))
+        {
+            szFirst = szOrigin;
+        }
+        if (szOrigin == szFirst)
+        {
+            EXPECT_EQ(szCall.find("MSG_CLOSEDS"), std::string::npos) << szCall;
+        }
+    }
+    EXPECT_FALSE(szFirst.empty());
+}
+
 // ---------------------------------------------------------------------------
 // What the entry call records
 // ---------------------------------------------------------------------------
@@ -388,6 +515,96 @@ TEST(E2eDsm, TheStatusRequestKeepsTheLastReturnCode)
     EXPECT_TRUE(run.Has("\033[1mendoflist-kept\033[0m")) << run.Result().out;
     EXPECT_FALSE(run.Has("\033[1msuccess-wrong\033[0m"));
     EXPECT_TRUE(run.Has("\033[1mforced\033[0m")) << run.Result().out;
+}
+
+TEST(E2eDsm, EntryRoutesToTheSourceOnlyWhereItMust)
+{
+    DsmRun run;
+    run.UseSimulatedScanner();
+    run.Dir().Write("route.txt", "twcreate 2.3\ndsmopen\ndsopen NoSuchSource\n"
+                                 "ifstatus TWRC_FAILURE AND TWCC_NODS\necho nods-recorded\nend\n"
+                                 "dsmlist silent\ndsmset 1\ndsopen\nresetall\n"
+                                 "ifstatus TWRC_SUCCESS\necho reset-recorded\nend\n"
+                                 "dsclose x\ndsopen\ndsclose\ndsmclose\n");
+    run.Run("run route\nexit\n");
+    ASSERT_EQ(run.Result().status, 0) << run.Result().err;
+    // A failed open names the DSM's answer, whose condition code is recorded.
+    EXPECT_TRUE(run.Has("TWRC_FAILURE/TWCC_NODS")) << run.Result().out;
+    EXPECT_TRUE(run.Has("\033[1mnods-recorded\033[0m")) << run.Result().out;
+    EXPECT_TRUE(run.Has("\033[1mreset-recorded\033[0m")) << run.Result().out;
+
+    // What went to the DSM and to whom: the source is the destination of a
+    // call to the open source, and of a close only when asked for.
+    std::vector<std::string> aszCalls = run.DsmCalls();
+    std::string szSourceId;
+    for (const std::string &szCall : aszCalls)
+    {
+        if (szCall.find("DAT_CAPABILITY/MSG_RESETALL") != std::string::npos)
+        {
+            size_t u64Dest = szCall.find("dest=") + 5;
+            szSourceId = szCall.substr(u64Dest, szCall.find(' ', u64Dest) - u64Dest);
+        }
+    }
+    ASSERT_FALSE(szSourceId.empty()) << run.DsmLog();
+    EXPECT_NE(szSourceId, "0");
+    std::vector<std::string> aszCloses;
+    for (const std::string &szCall : aszCalls)
+    {
+        if (szCall.find("DAT_IDENTITY/MSG_CLOSEDS rc=0") != std::string::npos)
+        {
+            aszCloses.push_back(szCall.substr(szCall.find("dest=")));
+        }
+        if ((szCall.find("DAT_IDENTITY/MSG_OPENDS") != std::string::npos) ||
+            (szCall.find("DAT_IDENTITY/MSG_GET") != std::string::npos) ||
+            (szCall.find("DAT_PARENT") != std::string::npos))
+        {
+            EXPECT_NE(szCall.find(" dest=0 "), std::string::npos) << szCall;
+        }
+    }
+    ASSERT_EQ(aszCloses.size(), 2u) << run.DsmLog();
+    EXPECT_EQ(aszCloses[0].substr(0, 5 + szSourceId.size() + 1), "dest=" + szSourceId + " ");
+    EXPECT_EQ(aszCloses[1].substr(0, 7), "dest=0 ");
+
+    // The source received exactly the calls meant for it.
+    std::vector<std::string> aszJournal = run.Journal();
+    std::vector<std::string> aszScanner;
+    for (const std::string &szCall : aszJournal)
+    {
+        if (szCall.compare(0, 8, "scanner ") == 0)
+        {
+            aszScanner.push_back(szCall.substr(8, szCall.find(' ', 8) - 8));
+        }
+    }
+    std::vector<std::string> aszExpected = {
+        "DG_CONTROL/DAT_IDENTITY/MSG_GET",     // the DSM asks every source at its open
+        "DG_CONTROL/DAT_IDENTITY/MSG_OPENDS",  "DG_CONTROL/DAT_CAPABILITY/MSG_RESETALL",
+        "DG_CONTROL/DAT_IDENTITY/MSG_CLOSEDS", "DG_CONTROL/DAT_IDENTITY/MSG_OPENDS",
+        "DG_CONTROL/DAT_IDENTITY/MSG_CLOSEDS"};
+    EXPECT_EQ(aszScanner, aszExpected) << run.Dir().Read("journal.txt");
+}
+
+TEST(E2eDsm, AnExceptionOutOfTheDsmIsAFailureThatRecordsNothing)
+{
+    DsmRun run;
+    run.UseSimulatedScanner();
+    run.Dir().Write("sim.cfg", "[all]\nfault throw DG_CONTROL DAT_CAPABILITY MSG_RESETALL\n");
+    run.SetEnv("SIMSCANNER_CONFIG", run.Dir().File("sim.cfg"));
+    run.Dir().Write("open.txt", "twcreate 2.3\ndsmopen\ndsmlist silent\ndsmset 1\ndsopen\nreturn TWRC_CANCEL\n");
+    run.Dir().Write("reset.txt", "resetall\nifstatus TWRC_CANCEL\necho cancel-kept\nend\ntwlist\n");
+    run.Run("run open\nrun reset\nexit\n");
+    EXPECT_EQ(run.Result().status, 0) << run.Result().err;
+    EXPECT_EQ(run.Result().signal, 0);
+    EXPECT_TRUE(run.ServicesLogHas("pod.m_pfnDsmEntryProc crashed..."));
+    // The thrown call left the last return code as it was.
+    EXPECT_TRUE(run.Has("\033[1mcancel-kept\033[0m")) << run.Result().out;
+    EXPECT_TRUE(run.Has(s_szMark + " 0 - Simulated Scanner ver=1.0 twn=2.4 dsm=TWAINDSM")) << run.Result().out;
+    bool blThrown = false;
+    for (const std::string &szCall : run.Journal())
+    {
+        blThrown |= (szCall.find("DAT_CAPABILITY/MSG_RESETALL") != std::string::npos) &&
+                    (szCall.find("fault=throw") != std::string::npos);
+    }
+    EXPECT_TRUE(blThrown) << run.Dir().Read("journal.txt");
 }
 
 } // namespace

@@ -165,6 +165,20 @@ TEST(E2eScriptStop, ReturnEndsOnlyTheScript)
     EXPECT_EQ(r.status, 3);
 }
 
+TEST(E2eScriptStop, ReturnInsideABlockLeavesTheCallersBlocksIntact)
+{
+    // The called script returns from inside an open block; the caller's
+    // repeat must still see its own "end" and run its body three times.
+    Shell sh;
+    sh.Dir().Write("sub.txt", "ifstatus TWRC_SUCCESS\n  return\nend\necho not reached\n");
+    sh.Dir().Write("caller.txt", "repeat 3\n  run sub\n  echo body\nend\necho after\n");
+    sh.Run("run caller\nrun caller\nexit\n");
+    EXPECT_EQ(sh.CountOf(Bold("body")), 6);
+    EXPECT_EQ(sh.CountOf(Bold("after")), 2);
+    EXPECT_FALSE(sh.Has(Bold("not reached")));
+    EXPECT_FALSE(sh.Has("too many nested blocks"));
+}
+
 TEST(E2eScriptStop, ExitEndsEveryCallerQuitOnlyTheScript)
 {
     Shell sh;
@@ -588,4 +602,50 @@ TEST(E2eScriptRun, ScriptAsTheFirstCommand)
     EXPECT_TRUE(sh.Has("\033[32mtw0>>>\033[0m run first \"x y\""));
     EXPECT_TRUE(sh.Has(Bold("x y")));
     EXPECT_FALSE(sh.Has(Bold("not reached")));
+}
+
+TEST(E2eScriptState, EveryStatusNameHasItsValue)
+{
+    const std::vector<std::pair<std::string, int>> names = {
+        {"TWRC_SUCCESS", 0},          {"TWRC_FAILURE", 1},         {"TWRC_CHECKSTATUS", 2},
+        {"TWRC_CANCEL", 3},           {"TWRC_DSEVENT", 4},         {"TWRC_NOTDSEVENT", 5},
+        {"TWRC_XFERDONE", 6},         {"TWRC_ENDOFLIST", 7},       {"TWRC_INFONOTSUPPORTED", 8},
+        {"TWRC_DATANOTAVAILABLE", 9}, {"TWRC_BUSY", 10},           {"TWCC_SUCCESS", 0},
+        {"TWCC_BUMMER", 1},           {"TWCC_LOWMEMORY", 2},       {"TWCC_NODS", 3},
+        {"TWCC_MAXCONNECTIONS", 4},   {"TWCC_OPERATIONERROR", 5},  {"TWCC_BADCAP", 6},
+        {"TWCC_BADPROTOCOL", 9},      {"TWCC_BADVALUE", 10},       {"TWCC_SEQERROR", 11},
+        {"TWCC_BADDEST", 12},         {"TWCC_CAPUNSUPPORTED", 13}, {"TWCC_CAPBADOPERATION", 14},
+        {"TWCC_CAPSEQERROR", 15},     {"TWCC_DENIED", 16},         {"TWCC_FILEEXISTS", 17},
+        {"TWCC_FILENOTFOUND", 18},    {"TWCC_NOTEMPTY", 19},       {"TWCC_PAPERJAM", 20},
+        {"TWCC_PAPERDOUBLEFEED", 21}, {"TWCC_FILEWRITEERROR", 22}, {"TWCC_CHECKDEVICEONLINE", 23},
+        {"TWCC_INTERLOCK", 24},       {"TWCC_DAMAGEDCORNER", 25},  {"TWCC_FOCUSERROR", 26},
+        {"TWCC_DOCTOOLIGHT", 27},     {"TWCC_DOCTOODARK", 28},     {"TWCC_NOMEDIA", 29},
+        {"twcc_nomedia", 29},         {"TWCC_NOMEDIA2", 255},      {"TWRC_SCANNERLOCKED", 255},
+        {"TWCC_7", 255}};
+    Shell sh;
+    for (const auto &n : names)
+    {
+        e2e::Result r = sh.Run("setexitstatus " + n.first + "\nexit\n");
+        EXPECT_EQ(r.status, n.second) << n.first;
+    }
+    // The status test knows the same names: after "return" with a code,
+    // a test of that name is true.
+    sh.Dir().Write("t.txt", "ifstatus {1}\n echo yes\nend\nifstatus not {1}\n echo no\nend\n");
+    sh.Run("return TWRC_DATANOTAVAILABLE TWCC_DOCTOODARK\nrun t TWRC_DATANOTAVAILABLE\nrun t TWCC_DOCTOODARK\n"
+           "run t TWCC_BADCAP\nexit\n");
+    EXPECT_EQ(sh.CountOf(Bold("yes")), 2);
+    EXPECT_EQ(sh.CountOf(Bold("no")), 1);
+}
+
+TEST(E2eScriptData, RecordingThatRunsAScriptReplays)
+{
+    Shell sh;
+    sh.Dir().Write("sub.txt", "echo from sub\ninfo note\n");
+    e2e::Result r = sh.Run("log record on rec3\nrun sub\nlog record off\nrun rec3\nexit\n");
+    EXPECT_EQ(r.status, 0);
+    std::string text = sh.Dir().Read("rec3.txt");
+    // The transcript holds the typed command only, not the script's lines.
+    EXPECT_EQ(text.substr(0, text.find("datadatadata")), "log data on\r\nrun sub\r\nlog data off\r\nlog compare\r\n");
+    EXPECT_NE(text.find("tw0>>> echo from sub\r\n"), std::string::npos);
+    EXPECT_EQ(sh.CountOf("pass..."), 1);
 }
