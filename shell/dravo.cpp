@@ -166,9 +166,10 @@ CDravo::CDravo()
       m_u32TimerDepth(0), m_u32Errors(0), m_u32Warnings(0), m_u16ExitStatus(0), m_poseditline(nullptr), m_iScripts(0),
       m_blDataBlockFull(false)
 {
+    // The data block and the run-argument records (1.3 MB) are zero
+    // already: the object comes from CDravo::operator new.
     memset(m_aptwain, 0, sizeof(m_aptwain));
     memset(m_szPrompt, 0, sizeof(m_szPrompt));
-    memset(m_aszDataBlock, 0, sizeof(m_aszDataBlock));
     memset(m_ablSkip, 0, sizeof(m_ablSkip));
     memset(m_aszEndWord, 0, sizeof(m_aszEndWord));
     memset(m_aszBlockKind, 0, sizeof(m_aszBlockKind));
@@ -176,8 +177,6 @@ CDravo::CDravo()
     memset(m_aiLoopLine, 0, sizeof(m_aiLoopLine));
     memset(m_szLastCommand, 0, sizeof(m_szLastCommand));
     memset(m_adravotimer, 0, sizeof(m_adravotimer));
-    memset(m_atwrunargsActual, 0, sizeof(m_atwrunargsActual));
-    memset(m_atwrunargsExpected, 0, sizeof(m_atwrunargsExpected));
 
     try
     {
@@ -194,12 +193,26 @@ CDravo::CDravo()
     SetPrompt("tw");
 }
 
+void *CDravo::operator new(size_t a_size)
+{
+    void *pv = calloc(1, a_size);
+    if (!pv)
+        throw std::bad_alloc();
+    return pv;
+}
+
+void CDravo::operator delete(void *a_pv)
+{
+    free(a_pv);
+}
+
 CDravo::~CDravo()
 {
     for (int ii = 0; ii < DRAVO_TWAINSLOTS; ii++)
     {
         if (m_aptwain[ii])
         {
+            m_aptwain[ii]->DSClose(nullptr);
             m_aptwain[ii]->DSMClose();
             OSLOG_DELETE(m_aptwain[ii]);
             delete m_aptwain[ii];

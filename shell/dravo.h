@@ -162,6 +162,11 @@ public:
     void CmdDatWindow(char **a_aszCmd);
     void CmdDatXferGroup(char **a_aszCmd);
 
+    // A shell object lives on the heap in zero-filled memory: its large
+    // tables start empty without being written (or their pages touched).
+    static void *operator new(size_t a_size);
+    static void operator delete(void *a_pv);
+
 private:
     CDravo(const CDravo &) = delete;
     CDravo &operator=(const CDravo &) = delete;
@@ -219,8 +224,9 @@ private:
     bool InScript() const;
 
     // ------------------------------------------------ script runner
-    bool RunOneFile(const char *a_szFile, const char *a_szName, bool a_blPattern,
-                    char (*a_aszArgs)[DRAVO_RUNARGSIZE], char **a_aszLines, char *a_szWork, bool *a_pblStopped);
+    // Runs one script file; false when the whole run must end.
+    bool RunOneFile(const char *a_szFile, const char *a_szName, char (*a_aszArgs)[DRAVO_RUNARGSIZE], char **a_aszLines,
+                    char *a_szWork, bool *a_pblStopped);
     bool Substitute(char *a_szLine, size_t a_sizeLine, char *a_szSubst, char (*a_aszArgs)[DRAVO_RUNARGSIZE]);
     void ListScripts();
 

@@ -41,6 +41,10 @@ bool CDravo::HaveTwain()
 DRAVO_FORWARD(CmdDsmlist, DSMList)
 DRAVO_FORWARD_NOWORDS(CmdDsmclose, DSMClose)
 DRAVO_FORWARD(CmdDisplay, DSDisplay)
+DRAVO_FORWARD(CmdDsopen, DSOpen)
+DRAVO_FORWARD(CmdDsclose, DSClose)
+DRAVO_FORWARD_NOWORDS(CmdDsresetall, DSResetall)
+DRAVO_FORWARD(CmdDswait, DSWait)
 
 // The Data Source Manager commands that turn a failure into an error line.
 

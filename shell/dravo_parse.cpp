@@ -55,6 +55,10 @@ const DravoCommand CDravo::s_adravocommand[] = {
     {"dsmclose", &CDravo::Words<&CDravo::CmdDsmclose>},
     {"dsmlist", &CDravo::Words<&CDravo::CmdDsmlist>},
     {"dsmfind", &CDravo::Words<&CDravo::CmdDsmfind>},
+    {"dsopen", &CDravo::Words<&CDravo::CmdDsopen>},
+    {"dsclose", &CDravo::Words<&CDravo::CmdDsclose>},
+    {"resetall", &CDravo::Words<&CDravo::CmdDsresetall>},
+    {"wait", &CDravo::Words<&CDravo::CmdDswait>},
     {"dsmset", &CDravo::DoDsmset},
     {"standby", &CDravo::DoPowerState},
     {"hibernate", &CDravo::DoPowerState},
@@ -295,8 +299,10 @@ bool CDravo::Parse(const char *a_szLine, char *a_szLabel, int a_iLine, int *a_pi
         return false;
     }
 
-    // The transcript of the record file.
-    if (g_plog)
+    // The transcript of the record file: the lines typed at the prompt (a
+    // script's own lines are not recorded: replaying the recorded "run"
+    // runs them again).
+    if (g_plog && !InScript())
         g_plog->Log(__FILE__, __LINE__, true, ELOGSTS_PLAIN, CLOG_CODEPAGE, "%s", szLine);
 
     // Lines of a data block are collected until the closing line.

@@ -421,11 +421,12 @@ public:
         return twstatus.ConditionCode;
     }
 
-    // Memory of the DSM's family.
+    // Memory of the DSM's family. A source without DF_DS2 gets no DSM entry
+    // points: what it hands over is C memory.
     TW_HANDLE Alloc(std::size_t a_uBytes) { return m_twentrypoint.DSM_MemAllocate(a_uBytes); }
     void Free(TW_HANDLE a_h)
     {
-        if (m_twentrypoint.DSM_MemFree != nullptr)
+        if (m_twentrypoint.DSM_MemFree != nullptr && (m_twds.SupportedGroups & DF_DS2) != 0)
         {
             m_twentrypoint.DSM_MemFree(a_h);
         }

@@ -143,6 +143,9 @@ TEST_F(CLogTest, DataCaptureKeepsPlainLinesWithoutLineEnd)
     g_pvar->Set("ScriptName", "");
     Plain("x", ELOGSTS_ERROR);
     EXPECT_EQ(Captured(), (std::vector<std::string>{"DRAVO.ERROR():   x"}));
+    // A text holding "%" is stored as it is, never used as a format again.
+    m_plog->Log(__FILE__, __LINE__, false, ELOGSTS_PLAIN, CLOG_CODEPAGE, "%s", "%%error, %s %d");
+    EXPECT_EQ(Captured().back(), "%%error, %s %d");
 }
 
 TEST_F(CLogTest, OverlongLinesLeaveEmptyCaptureLines)

@@ -225,7 +225,8 @@ INSTANTIATE_TEST_SUITE_P(
         NumberCase{"tw_setupfilexfer.vrefnum", "-1", 258, 2, -1},
         NumberCase{"tw_setupmemxfer.minbufsize", "70000", 0, 8, 70000},
         NumberCase{"tw_setupmemxfer.maxbufsize", "1048576", 8, 8, 1048576},
-        NumberCase{"tw_setupmemxfer.preferred", "65537", 16, 8, 65537}));
+        NumberCase{"tw_setupmemxfer.preferred", "65537", 16, 8, 65537}),
+    [](const testing::TestParamInfo<NumberCase> &a_info) { return TwainTestName(a_info.param.szTarget, a_info.index); });
 
 TEST_F(TwainDiffTest, FixedPointWithoutPartClearsTheFraction)
 {

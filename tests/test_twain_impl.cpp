@@ -55,7 +55,10 @@ INSTANTIATE_TEST_SUITE_P(Forms, TwainImplProtocol,
                          testing::Values(ProtocolCase{"2.3", 2, 3, true}, ProtocolCase{"2", 2, 0, true},
                                          ProtocolCase{"1", 1, 9, false}, ProtocolCase{"1.x", 1, 9, false},
                                          ProtocolCase{"1.7", 1, 7, false}, ProtocolCase{"2.", 2, 0, true},
-                                         ProtocolCase{"2.12", 2, 12, true}, ProtocolCase{"", 0, 0, true}));
+                                         ProtocolCase{"2.12", 2, 12, true}, ProtocolCase{"", 0, 0, true}),
+                         [](const testing::TestParamInfo<ProtocolCase> &a_info) {
+                             return TwainTestName(a_info.param.szProtocol, a_info.index);
+                         });
 
 TEST_F(TwainImplTest, ConstructionStartsInStateZeroWithAutoDisable)
 {

@@ -4,6 +4,7 @@
 // application identities.
 #include <gtest/gtest.h>
 
+#include <dlfcn.h>
 #include <sys/stat.h>
 
 #include <cstdlib>
@@ -199,6 +200,63 @@ TEST_F(TwainImplDsmTest, ListAndChoose)
     EXPECT_EQ(m_ptwainimpl->DSMSet(TwainWords({"dsmset"})), TWRC_SUCCESS);
     EXPECT_STREQ(m_ptwainimpl->m_twidentityDs.ProductName, "Fixture Alpha");
     g_pvar = pvarSaved;
+}
+
+// In debug mode the DSM is told to write its own log beside the services log.
+TEST(TwainImplDsmDebug, DebugModePointsTheDsmLogAtTheLogDirectory)
+{
+    TwainTestEnv env(1);
+    ASSERT_TRUE(env.HaveLookup());
+    unsetenv("TWAINDSM_LOG");
+    unsetenv("TWAINDSM_LOGMODE");
+    setenv("TWAINDSM_SOURCES", DRAVO_BINARY_DIR "/tests/platform_fixtures/sources", 1);
+    {
+        TwainTestLog log;
+        auto ptwainimpl = MakeTwainImpl();
+        testing::internal::CaptureStderr();
+        ASSERT_EQ(ptwainimpl->DSMOpen(), TWRC_SUCCESS);
+        ptwainimpl->DSMClose();
+        testing::internal::GetCapturedStderr();
+    }
+    std::string szExpected = env.Services().Dir() / "log/twaindsm.txt";
+    const char *szLog = getenv("TWAINDSM_LOG");
+    const char *szMode = getenv("TWAINDSM_LOGMODE");
+    EXPECT_STREQ(szLog, szExpected.c_str());
+    EXPECT_STREQ(szMode, "w+");
+    std::string szDsmLog = OsTestReadFile(szExpected);
+    EXPECT_NE(szDsmLog.find("DAT_PARENT/MSG_OPENDSM"), std::string::npos) << szDsmLog;
+    EXPECT_TRUE(env.Services().LogHas("mem>>> addr:"));
+    unsetenv("TWAINDSM_LOG");
+    unsetenv("TWAINDSM_LOGMODE");
+    unsetenv("TWAINDSM_SOURCES");
+}
+
+// A connection destroyed while a source may be open keeps the DSM library
+// loaded; one destroyed in state 3 or below releases it.  (Checked with a
+// library the system can unload: the stand-in DSM itself never unloads.)
+TEST_F(TwainImplDsmTest, DestructionAboveState3KeepsTheLibraryLoaded)
+{
+    const std::string szLibrary = DRAVO_BINARY_DIR "/tests/platform_fixtures/sources/broken.ds";
+    ASSERT_EQ(dlopen(szLibrary.c_str(), RTLD_NOW | RTLD_NOLOAD), nullptr) << "loaded before the test";
+
+    auto Loaded = [&](ETWSTATE a_etwstate) {
+        auto ptwainimpl = MakeTwainImpl();
+        ptwainimpl->m_posfileDsm = new COsFile();
+        EXPECT_EQ(ptwainimpl->m_posfileDsm->SharedLibraryLoad(szLibrary.c_str()), OS_STS_OK);
+        COsString::SStrCpy(ptwainimpl->m_szDsmPath, sizeof(ptwainimpl->m_szDsmPath), szLibrary.c_str());
+        testing::internal::CaptureStderr();
+        ptwainimpl->SetTwState(a_etwstate);
+        testing::internal::GetCapturedStderr();
+        ptwainimpl.reset();
+        void *pvLibrary = dlopen(szLibrary.c_str(), RTLD_NOW | RTLD_NOLOAD);
+        if (pvLibrary)
+        {
+            dlclose(pvLibrary);
+        }
+        return pvLibrary != nullptr;
+    };
+    EXPECT_FALSE(Loaded(ETWSTATE_DSMOPEN));
+    EXPECT_TRUE(Loaded(ETWSTATE_DSOPEN));
 }
 
 } // namespace

@@ -6,6 +6,7 @@
 
 #include <unistd.h>
 
+#include <cctype>
 #include <filesystem>
 #include <memory>
 #include <string>
@@ -127,5 +128,16 @@ public:
 private:
     std::vector<const char *> m_aszWords;
 };
+
+// A test name made of the letters and digits of a text.
+inline std::string TwainTestName(const std::string &a_sz, size_t a_u64Index)
+{
+    std::string szName;
+    for (char c : a_sz)
+    {
+        szName += isalnum(static_cast<unsigned char>(c)) ? c : '_';
+    }
+    return (szName.empty() ? std::string("empty") : szName) + "_" + std::to_string(a_u64Index);
+}
 
 #endif // DRAVO_TEST_TWAIN_IMPL_SUPPORT_H

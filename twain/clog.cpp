@@ -81,10 +81,24 @@ public:
     bool m_blConsole = true;        // echo plain lines to the console
     bool m_blColorOff = false;      // set by SetColor (no operation reads it)
     int m_iDataCount = 0;           // capture lines used
-    char m_aszData[CLOG_DATALINES][CLOG_DATALINESIZE] = {};
+    char m_aszData[CLOG_DATALINES][CLOG_DATALINESIZE]; // zero: see operator new
     COsFile *m_posfileRecord = nullptr; // the open record file, owned
     COsFile *m_posfileConsole = nullptr; // the shell's console, not owned
     bool m_blDataFull = false;      // lines were dropped: the area was full
+
+    // The object comes from zero-filled memory, so the megabyte of the
+    // capture area is not written (nor its pages touched) at start-up.
+    static void *operator new(size_t a_size)
+    {
+        void *pv = calloc(1, a_size);
+        if (!pv)
+            throw std::bad_alloc();
+        return pv;
+    }
+    static void operator delete(void *a_pv)
+    {
+        free(a_pv);
+    }
 
     // Stores one capture line (a_szPrefix + a_szText when both fit).
     void Capture(const char *a_szPrefix, const char *a_szText, size_t a_sizeText)
@@ -215,7 +229,7 @@ void CLog::Log(const char *a_szFile, int a_iLine, bool a_blRecord, ELOGSTS a_elo
     {
         // The command transcript: the record file and the capture area.
         const char *szRecord = szLine;
-        if (strstr(szLine, "log record off"))
+        if (strcasestr(szLine, "log record off"))
         {
             szRecord = "log data off\r\n";
             lenText = strlen(szRecord) - 2;

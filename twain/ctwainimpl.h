@@ -167,7 +167,8 @@ enum ETWEVENT
 // than those the owner releases before the zeroing).
 struct CTwainImplData
 {
-    // 6. the image writer of the memory transfers (owned; created at the
+    // 6. (the extended image information formatter holds no data of its
+    // own) the image writer of the memory transfers (owned; created at the
     // first end of a memory transfer).
     COsImage *m_posimage;
 

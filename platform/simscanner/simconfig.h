@@ -67,9 +67,11 @@ struct SimConfig
     SimProfile                m_profile;
     std::vector<SimCapDef>    m_adef;
     int                       m_iPages = 3;               // sheets in the feeder at open
-    std::uint32_t             m_u32XferReadyDelayMs = 0;
+    // The source's own events wait a little by default, so that the
+    // application has returned from its call (and set its state) too.
+    std::uint32_t             m_u32XferReadyDelayMs = 20;
     TW_UINT16                 m_u16UiOnlyReply = MSG_CLOSEDSOK;   // MSG_NULL: none
-    std::uint32_t             m_u32UiOnlyDelayMs = 0;
+    std::uint32_t             m_u32UiOnlyDelayMs = 20;
     std::vector<SimEventRule> m_aevent;
     std::vector<SimFault>     m_afault;
     std::vector<std::string>  m_aszErrors;   // "<file>:<line>: <message>"

@@ -63,8 +63,9 @@ TW_UINT16 CSimSession::Dispatch(TW_UINT32 a_u32Dg, TW_UINT16 a_u16Dat, TW_UINT16
     {
         a_call.m_szData = "null";
     }
-    else if (pdispatch != nullptr && pdispatch->m_uDataSize > 0)
+    else if (pdispatch != nullptr && pdispatch->m_uDataSize > 0 && Supports(a_u32Dg, a_u16Dat))
     {
+        // The structure of a triplet the source knows (of another, the size is not known).
         std::size_t uSize = pdispatch->m_uDataSize;
         if (a_u16Dat == DAT_EXTIMAGEINFO)
         {

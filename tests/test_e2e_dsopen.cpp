@@ -1,0 +1,213 @@
+// test_e2e_dsopen.cpp
+// Opening and closing Data Sources through the real program and the
+// simulated scanner: by name, by the source chosen with dsmset and by the
+// DSM's default; a refused open; the three ways of resetting a source;
+// twlist, the prompt and the terminal title in state 4; and destroying an
+// object whose source is still open.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "test_e2e_shell_helpers.h"
+
+using shelltest::Bold;
+using shelltest::Shell;
+
+namespace
+{
+
+const std::string s_szCurrent = "\033[1m*\033[0m";
+
+// A shell run with the simulated scanner's configuration and journal in its
+// folder.
+class SimShell : public Shell
+{
+public:
+    explicit SimShell(const std::string &a_szConfig = "")
+    {
+        Dir().Write("sim.cfg", a_szConfig);
+        SetEnv("SIMSCANNER_CONFIG", Dir().File("sim.cfg"));
+        SetEnv("SIMSCANNER_JOURNAL", Dir().File("journal.txt"));
+    }
+    // The journal lines that hold every one of the texts.
+    std::vector<std::string> Journal(std::initializer_list<std::string> a_aszTexts)
+    {
+        std::vector<std::string> aszLines;
+        for (const std::string &szLine : e2e::Lines(Dir().Read("journal.txt")))
+        {
+            bool blAll = true;
+            for (const std::string &szText : a_aszTexts)
+            {
+                blAll = blAll && (szLine.find(szText) != std::string::npos);
+            }
+            if (blAll)
+            {
+                aszLines.push_back(szLine);
+            }
+        }
+        return aszLines;
+    }
+};
+
+// The TWAIN states shown by the prompts, in order.
+std::vector<int> PromptStates(const std::string &a_out)
+{
+    std::vector<int> aiStates;
+    const std::string szHead = "\033[32m\033[1mtw";
+    for (size_t pos = a_out.find(szHead); pos != std::string::npos; pos = a_out.find(szHead, pos + 1))
+    {
+        size_t digits = pos + szHead.size();
+        size_t end = digits;
+        while (end < a_out.size() && a_out[end] >= '0' && a_out[end] <= '9')
+            end++;
+        if (end > digits && a_out.compare(end, 3, ">>>") == 0)
+            aiStates.push_back(atoi(a_out.substr(digits, end - digits).c_str()));
+    }
+    return aiStates;
+}
+
+} // namespace
+
+TEST(E2eDsOpen, ByNameThenCloseWithTwlistPromptAndTitle)
+{
+    SimShell sh;
+    e2e::Result r = sh.Run("twcreate\ndsmopen\ndsopen \"Simulated Scanner ZAV\"\ntwlist\ndsclose\ntwlist\n"
+                           "dsmclose\nexit\n");
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(PromptStates(r.out), (std::vector<int>{0, 0, 3, 4, 4, 3, 3, 0}));
+    EXPECT_TRUE(sh.Has("Simulated Scanner ZAV ver=1.0 twn=2.4 grp=DS2,CUSTOM,IMAGE,CONTROL"));
+    EXPECT_TRUE(sh.Has(s_szCurrent + " 0 - Simulated Scanner ZAV ver=1.0 twn=2.4 dsm=TWAINDSM"));
+    EXPECT_TRUE(sh.Has(s_szCurrent + " 0 - dsm open"));
+    EXPECT_NE(r.err.find("\033]2;Dravo (64-bit,4): Simulated Scanner ZAV\007"), std::string::npos) << r.err;
+    size_t posOpen = r.err.find("\033]2;Dravo (64-bit,4): Simulated Scanner ZAV\007");
+    EXPECT_NE(r.err.find("\033]2;Dravo (64-bit,3)\007", posOpen), std::string::npos) << "the close shows state 3";
+    EXPECT_EQ(sh.Journal({"zav DG_CONTROL/DAT_IDENTITY/MSG_OPENDS", "rc=TWRC_SUCCESS"}).size(), 1u);
+    EXPECT_EQ(sh.Journal({"zav DG_CONTROL/DAT_IDENTITY/MSG_CLOSEDS", "state=4->3", "rc=TWRC_SUCCESS"}).size(), 1u);
+    EXPECT_TRUE(sh.Journal({"scanner DG_CONTROL/DAT_IDENTITY/MSG_OPENDS"}).empty()) << "no other source opened";
+}
+
+TEST(E2eDsOpen, TheSourceChosenWithDsmset)
+{
+    SimShell sh;
+    e2e::Result r = sh.Run("twcreate\ndsmopen\ndsmlist silent\ndsmset \"Scanner 1\"\ndsopen\ntwlist\nexit\n");
+    EXPECT_EQ(r.status, 0);
+    EXPECT_TRUE(sh.Has("set to Simulated Scanner 1.x"));
+    EXPECT_TRUE(sh.Has("Simulated Scanner 1.x ver=1.0 twn=1.9 grp=IMAGE,CONTROL"));
+    EXPECT_TRUE(sh.Has(s_szCurrent + " 0 - Simulated Scanner 1.x ver=1.0 twn=1.9 dsm=TWAINDSM"));
+    EXPECT_EQ(sh.Journal({"scanner1x DG_CONTROL/DAT_IDENTITY/MSG_OPENDS", "rc=TWRC_SUCCESS"}).size(), 1u);
+    // The teardown at exit closes the source before the DSM.
+    EXPECT_EQ(sh.Journal({"scanner1x DG_CONTROL/DAT_IDENTITY/MSG_CLOSEDS", "rc=TWRC_SUCCESS"}).size(), 1u);
+}
+
+TEST(E2eDsOpen, WithoutAChoiceTheDsmOpensItsDefault)
+{
+    // Which source is the default: the one dsmlist marks.
+    SimShell shList;
+    shList.Run("twcreate\ndsmopen\ndsmlist\nexit\n");
+    std::string szDefault;
+    for (const std::string &szLine : shList.Lines())
+    {
+        if (szLine.compare(0, s_szCurrent.size(), s_szCurrent) == 0 && szLine.find(" - ") != std::string::npos)
+        {
+            szDefault = szLine.substr(szLine.find(" - ") + 3);
+        }
+    }
+    ASSERT_FALSE(szDefault.empty()) << "dsmlist marks the default source";
+
+    SimShell sh;
+    e2e::Result r = sh.Run("twcreate\ndsmopen\ndsopen \"\"\ntwlist\nexit\n");
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(sh.CountAffixed(szDefault + " ver=", ""), 1) << "an empty name opens the default, as none does";
+    EXPECT_EQ(sh.CountAffixed(s_szCurrent + " 0 - " + szDefault + " ver=", " dsm=TWAINDSM"), 1);
+}
+
+TEST(E2eDsOpen, ARefusedOpenPrintsTheCodesAndStaysInState3)
+{
+    SimShell sh;
+    e2e::Result r = sh.Run("twcreate\ndsmopen\ndsopen \"No Such Scanner\"\ntwlist\ndsclose\nreturn\nsetexitstatus\nexit\n");
+    EXPECT_EQ(PromptStates(r.out), (std::vector<int>{0, 0, 3, 3, 3, 3, 3, 3}));
+    EXPECT_EQ(sh.CountAffixed("TWRC_FAILURE/TWCC_", ""), 1);
+    EXPECT_TRUE(sh.Has(s_szCurrent + " 0 - dsm open"));
+    EXPECT_TRUE(sh.Journal({"MSG_OPENDS"}).empty());
+    EXPECT_NE(r.status, 0) << "the failed open is the last return code";
+}
+
+TEST(E2eDsOpen, OpenIsRefusedOutsideState3)
+{
+    SimShell sh;
+    e2e::Result r = sh.Run("twcreate\ndsopen\ndsmopen\ndsopen \"Simulated Scanner\"\ndsopen \"Simulated Camera\"\n"
+                           "exit\n");
+    EXPECT_EQ(PromptStates(r.out), (std::vector<int>{0, 0, 0, 3, 4, 4}));
+    EXPECT_EQ(sh.CountAffixed("TWRC_FAILURE/", ""), 2) << "state 0 and state 4";
+    EXPECT_TRUE(sh.Journal({"camera DG_CONTROL/DAT_IDENTITY/MSG_OPENDS"}).empty());
+}
+
+// ---------------------------------------------------------------------------
+// resetall
+// ---------------------------------------------------------------------------
+TEST(E2eDsResetall, AProtocol2SourceWithMsgResetAll)
+{
+    SimShell sh;
+    e2e::Result r = sh.Run("twcreate\ndsmopen\ndsopen \"Simulated Scanner\"\nresetall\nreturn\nsetexitstatus\nexit\n");
+    EXPECT_EQ(r.status, 0);
+    EXPECT_TRUE(sh.Has("reset with MSG_RESETALL..."));
+    EXPECT_EQ(sh.Journal({"scanner DG_CONTROL/DAT_CAPABILITY/MSG_RESETALL", "rc=TWRC_SUCCESS"}).size(), 1u);
+}
+
+TEST(E2eDsResetall, AProtocol1SourceOfOursThroughItsProfiles)
+{
+    SimShell sh("[scanner1x]\ninfo = \"build 7 ZAV v1.0\"\ncap CAP_PROFILES enum uint16 0 1 2 default=0\n");
+    e2e::Result r = sh.Run("twcreate\ndsmopen\ndsopen \"Simulated Scanner 1.x\"\nresetall\nreturn\nsetexitstatus\nexit\n");
+    EXPECT_EQ(r.status, 0);
+    EXPECT_TRUE(sh.Has("reset with CAP_PROFILES..."));
+    // CAP_PROFILES is 0x809F: the capability goes out first in the data.
+    EXPECT_EQ(sh.Journal({"scanner1x DG_CONTROL/DAT_CAPABILITY/MSG_RESET ", "data=9f80", "rc=TWRC_SUCCESS"}).size(), 1u);
+    EXPECT_TRUE(sh.Journal({"MSG_RESETALL"}).empty());
+}
+
+TEST(E2eDsResetall, AnyOtherProtocol1SourceBackToColour)
+{
+    SimShell sh;
+    e2e::Result r = sh.Run("twcreate\ndsmopen\ndsopen \"Simulated Scanner 1.x\"\nresetall\nreturn\nsetexitstatus\nexit\n");
+    EXPECT_EQ(r.status, 0);
+    EXPECT_TRUE(sh.Has("reset with ICAP_PIXELTYPE(TWPT_RGB)..."));
+    EXPECT_EQ(sh.Journal({"scanner1x DG_CONTROL/DAT_CAPABILITY/MSG_GETCURRENT", "data=0101"}).size(), 1u);
+    // The one-value container sent back holds TWPT_RGB (2).
+    EXPECT_EQ(sh.Journal({"scanner1x DG_CONTROL/DAT_CAPABILITY/MSG_SET", "container=04000200000000000000",
+                          "rc=TWRC_SUCCESS"})
+                  .size(),
+              1u);
+}
+
+TEST(E2eDsResetall, ARefusedResetPrintsNothingAndFails)
+{
+    SimShell sh("[scanner1x]\nfault refuse DG_CONTROL DAT_CAPABILITY MSG_SET cap=ICAP_PIXELTYPE cc=TWCC_BADVALUE\n");
+    e2e::Result r = sh.Run("twcreate\ndsmopen\nresetall\ndsopen \"Simulated Scanner 1.x\"\nresetall\nreturn\nsetexitstatus\n"
+                           "exit\n");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(sh.CountAffixed("reset with", ""), 0);
+}
+
+// ---------------------------------------------------------------------------
+// Destroying an object whose source is open
+// ---------------------------------------------------------------------------
+TEST(E2eDsOpen, TwdestroyWithASourceOpenSendsNoCloseAndDropsItsLateEvents)
+{
+    // The scanner asks to be closed 700 ms after its open, when its object
+    // is gone; the ZAV source of the new object says nothing.
+    SimShell sh("[scanner]\non open send MSG_CLOSEDSREQ after 700 ms\n");
+    e2e::Result r = sh.Run("twcreate\ndsmopen\ndsopen \"Simulated Scanner\"\ntwlist\ntwdestroy 0\n"
+                           "twcreate\ndsmopen\ndsopen \"Simulated Scanner ZAV\"\nwait 2000 msg_closedsreq\n"
+                           "return\nsetexitstatus\nexit\n");
+    EXPECT_EQ(r.signal, 0);
+    EXPECT_EQ(r.status, 9) << "the new object never saw the old object's event";
+    EXPECT_TRUE(sh.Has(s_szCurrent + " 0 - Simulated Scanner ver=1.0 twn=2.4 dsm=TWAINDSM"));
+    EXPECT_TRUE(sh.Has("the last CTwain object has been destroyed (none left)..."));
+    EXPECT_NE(r.err.find("\033]2;Dravo (64-bit,4): Simulated Scanner\007\033]2;Dravo (64-bit,0)\007"), std::string::npos)
+        << r.err;
+    EXPECT_FALSE(sh.Has("  *** Got MSG_CLOSEDSREQ..."));
+    EXPECT_EQ(sh.Journal({"send", "scanner DG_CONTROL/DAT_NULL/MSG_CLOSEDSREQ"}).size(), 1u) << "the event was sent";
+    EXPECT_TRUE(sh.Journal({"scanner DG_CONTROL/DAT_IDENTITY/MSG_CLOSEDS"}).empty()) << "twdestroy closes nothing";
+    EXPECT_TRUE(sh.Journal({"scanner DG_CONTROL/DAT_USERINTERFACE"}).empty());
+}

@@ -1,0 +1,176 @@
+// test_e2e_events.cpp
+// Events the simulated scanner sends on its own after it was opened, caught
+// by the wait command of the real program: close requests with and without
+// auto-disable, close OK, device events with their report lines (the custom
+// lamp warm-up event too), the order in which a wait picks its event, the
+// time-out, and two TWAIN objects each receiving only their own events.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "test_e2e_shell_helpers.h"
+
+using shelltest::Bold;
+using shelltest::Shell;
+
+namespace
+{
+
+// A shell run with the simulated scanner's configuration and journal in its
+// folder.
+class EventShell : public Shell
+{
+public:
+    explicit EventShell(const std::string &a_szConfig)
+    {
+        Dir().Write("sim.cfg", a_szConfig);
+        SetEnv("SIMSCANNER_CONFIG", Dir().File("sim.cfg"));
+        SetEnv("SIMSCANNER_JOURNAL", Dir().File("journal.txt"));
+    }
+    // The journal lines that hold every one of the texts.
+    std::vector<std::string> Journal(std::initializer_list<std::string> a_aszTexts)
+    {
+        std::vector<std::string> aszLines;
+        for (const std::string &szLine : e2e::Lines(Dir().Read("journal.txt")))
+        {
+            bool blAll = true;
+            for (const std::string &szText : a_aszTexts)
+            {
+                blAll = blAll && (szLine.find(szText) != std::string::npos);
+            }
+            if (blAll)
+            {
+                aszLines.push_back(szLine);
+            }
+        }
+        return aszLines;
+    }
+};
+
+// An event report: an empty line, the report, an empty line.
+std::vector<std::string> Report(const std::string &a_szLine)
+{
+    return {"", a_szLine, ""};
+}
+
+const char s_szOpen[] = "twcreate\ndsmopen\ndsopen \"Simulated Scanner\"\n";
+
+} // namespace
+
+TEST(E2eEvents, ACloseRequestWithAutoDisableSendsTheDisable)
+{
+    EventShell sh("[scanner]\non open send MSG_CLOSEDSREQ after 300 ms\n");
+    sh.Dir().Write("w.txt", "wait 10000 msg_closedsreq\n"
+                            "ifstatus msg_closedsreq\n echo got close request\nend\n");
+    e2e::Result r = sh.Run(std::string(s_szOpen) + "run w\nexit\n");
+    EXPECT_EQ(r.status, 0);
+    std::vector<std::string> aszReport = Report("  *** Got MSG_CLOSEDSREQ...");
+    // The source is not enabled, so it refuses the disable with a sequence error.
+    aszReport.push_back("TWRC_FAILURE/TWCC_SEQERROR");
+    EXPECT_TRUE(sh.HasSequence(aszReport)) << r.out;
+    EXPECT_TRUE(sh.Has(Bold("got close request")));
+    // ShowUI 0, ModalUI 0, no parent.
+    EXPECT_EQ(sh.Journal({"scanner DG_CONTROL/DAT_USERINTERFACE/MSG_DISABLEDS", "data=000000000000000000000000"}).size(),
+              1u);
+    EXPECT_EQ(sh.Journal({"send", "MSG_CLOSEDSREQ"}).size(), 1u);
+}
+
+TEST(E2eEvents, ClearNoAutoTurnsTheDisableOffForCloseOk)
+{
+    EventShell sh("[scanner]\non open send MSG_CLOSEDSOK after 500 ms\n");
+    sh.Dir().Write("w.txt", "wait clearnoauto\nwait 10000 msg_closedsok\n"
+                            "ifstatus msg_closedsok\n echo got close ok\nend\n");
+    e2e::Result r = sh.Run(std::string(s_szOpen) + "run w\nexit\n");
+    EXPECT_EQ(r.status, 0);
+    EXPECT_TRUE(sh.HasSequence(Report("  *** Got MSG_CLOSEDSOK...")));
+    EXPECT_TRUE(sh.Has(Bold("got close ok")));
+    EXPECT_TRUE(sh.Journal({"MSG_DISABLEDS"}).empty());
+    EXPECT_EQ(sh.CountAffixed("TWRC_", ""), 0);
+}
+
+TEST(E2eEvents, DeviceEventsAreFetchedAndReported)
+{
+    EventShell sh("[scanner]\n"
+                  "cap CAP_DEVICEEVENT array uint16 TWDE_LAMPWARMUP TWDE_DEVICEADDED TWDE_PAPERJAM TWDE_CHECKBATTERY\n"
+                  "on open send MSG_DEVICEEVENT TWDE_LAMPWARMUP after 200 ms timebeforefirstcapture=3000\n"
+                  "on open send MSG_DEVICEEVENT TWDE_DEVICEADDED after 250 ms devicename=usb:1-4\n"
+                  "on open send MSG_DEVICEEVENT TWDE_PAPERJAM after 300 ms\n"
+                  "on open send MSG_CLOSEDSOK after 400 ms\n");
+    sh.Dir().Write("w.txt", "wait clearnoauto\n"
+                            "wait 10000 msg_closedsok\n"
+                            "wait 1 deviceevent\n"
+                            "ifstatus twrc_success\n echo any device event\nend\n"
+                            "wait 1 twde_paperjam twde_lampwarmup\n"
+                            "ifstatus twde_lampwarmup\n echo warm-up first\nend\n"
+                            "wait 1 twde_paperjam twde_deviceadded\n"
+                            "ifstatus twde_deviceadded\n echo device added before paper jam\nend\n"
+                            "wait 1 twde_checkbattery\n"
+                            "ifstatus twrc_datanotavailable\n echo no battery event\nend\n");
+    e2e::Result r = sh.Run(std::string(s_szOpen) + "run w\nexit\n");
+    EXPECT_EQ(r.status, 0);
+    EXPECT_TRUE(sh.HasSequence(Report("  *** Got MSG_DEVICEEVENT (TWDE_LAMPWARMUP,3000)"))) << r.out;
+    EXPECT_TRUE(sh.HasSequence(Report("  *** Got MSG_DEVICEEVENT (TWDE_DEVICEADDED,<usb:1-4>)")));
+    EXPECT_TRUE(sh.HasSequence(Report("  *** Got MSG_DEVICEEVENT (TWDE_PAPERJAM)")));
+    EXPECT_TRUE(sh.Has(Bold("warm-up first")));
+    EXPECT_TRUE(sh.Has(Bold("any device event")));
+    EXPECT_TRUE(sh.Has(Bold("device added before paper jam")));
+    EXPECT_TRUE(sh.Has(Bold("no battery event")));
+    // Each event was fetched once, from the callback.
+    EXPECT_EQ(sh.Journal({"scanner DG_CONTROL/DAT_DEVICEEVENT/MSG_GET", "rc=TWRC_SUCCESS"}).size(), 3u);
+}
+
+TEST(E2eEvents, ATimeOutSetsTheLastReturnCodeTo9)
+{
+    EventShell sh("");
+    sh.Dir().Write("w.txt", "wait 250 msg_xferready\n"
+                            "ifstatus TWRC_DATANOTAVAILABLE\n echo timed out\nend\n"
+                            "ifstatus msg_xferready\n echo never\nend\n");
+    e2e::Result r = sh.Run(std::string(s_szOpen) + "run w\nreturn\nsetexitstatus\nexit\n");
+    EXPECT_EQ(r.status, 9);
+    EXPECT_TRUE(sh.Has(Bold("timed out")));
+    EXPECT_FALSE(sh.Has(Bold("never")));
+}
+
+TEST(E2eEvents, ABadWordEndsTheWaitWithTheLastReturnCode1)
+{
+    EventShell sh("");
+    e2e::Result r = sh.Run(std::string(s_szOpen) + "wait 100000 msg_xferready tomorrow\nreturn\nsetexitstatus\nexit\n");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_TRUE(sh.Has("unrecognized event...<tomorrow>"));
+}
+
+TEST(E2eEvents, AWaitWithoutASourceDoesNothing)
+{
+    EventShell sh("");
+    e2e::Result r = sh.Run("twcreate\ndsmopen\nreturn TWRC_CANCEL\nwait 100000 msg_xferready\nreturn\nsetexitstatus\nexit\n");
+    EXPECT_EQ(r.status, 3) << "the wait leaves the last return code alone";
+}
+
+TEST(E2eEvents, TwoObjectsEachReceiveOnlyTheirOwnEvents)
+{
+    // Object 0 opens the scanner, which asks to close; object 1 (the most
+    // recently made) opens the ZAV source, which says close OK.
+    EventShell sh("[scanner]\non open send MSG_CLOSEDSREQ after 400 ms\n"
+                  "[zav]\non open send MSG_CLOSEDSOK after 400 ms\n");
+    sh.Dir().Write("w.txt", "wait 10000 msg_closedsok\n"
+                            "ifstatus msg_closedsok\n echo one close ok\nend\n"
+                            "wait 500 msg_closedsreq\n"
+                            "ifstatus twrc_datanotavailable\n echo one no close request\nend\n"
+                            "twset 0\n"
+                            "wait 10000 msg_closedsreq\n"
+                            "ifstatus msg_closedsreq\n echo zero close request\nend\n"
+                            "wait 500 msg_closedsok\n"
+                            "ifstatus twrc_datanotavailable\n echo zero no close ok\nend\n");
+    e2e::Result r = sh.Run(std::string(s_szOpen) + "twcreate\ndsmopen\ndsopen \"Simulated Scanner ZAV\"\nrun w\nexit\n");
+    EXPECT_EQ(r.status, 0);
+    EXPECT_TRUE(sh.Has(Bold("one close ok")));
+    EXPECT_TRUE(sh.Has(Bold("one no close request")));
+    EXPECT_TRUE(sh.Has(Bold("zero close request")));
+    EXPECT_TRUE(sh.Has(Bold("zero no close ok")));
+    EXPECT_EQ(sh.CountOf("  *** Got MSG_CLOSEDSREQ..."), 1);
+    EXPECT_EQ(sh.CountOf("  *** Got MSG_CLOSEDSOK..."), 1);
+    // Each auto-disable went to the source that asked.
+    EXPECT_EQ(sh.Journal({"scanner DG_CONTROL/DAT_USERINTERFACE/MSG_DISABLEDS"}).size(), 1u);
+    EXPECT_EQ(sh.Journal({"zav DG_CONTROL/DAT_USERINTERFACE/MSG_DISABLEDS"}).size(), 1u);
+}

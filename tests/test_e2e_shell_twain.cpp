@@ -1,0 +1,101 @@
+// End-to-end tests of the shell's TWAIN object slots and of the script tests
+// that go through the current TWAIN object, with the stand-in DSM open.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "test_e2e_shell_helpers.h"
+
+using shelltest::Bold;
+using shelltest::Shell;
+
+namespace
+{
+// The TWAIN states shown by the prompts, in order.
+std::vector<int> PromptStates(const std::string &a_out)
+{
+    std::vector<int> states;
+    const std::string head = "\033[32m\033[1mtw";
+    for (size_t pos = a_out.find(head); pos != std::string::npos; pos = a_out.find(head, pos + 1))
+    {
+        size_t digits = pos + head.size();
+        size_t end = digits;
+        while (end < a_out.size() && a_out[end] >= '0' && a_out[end] <= '9')
+            end++;
+        if (end > digits && a_out.compare(end, 3, ">>>") == 0)
+            states.push_back(atoi(a_out.substr(digits, end - digits).c_str()));
+    }
+    return states;
+}
+
+const std::string s_szCurrent = "\033[1m*\033[0m";
+} // namespace
+
+TEST(E2eShellTwain, SlotsWithTheDsmOpen)
+{
+    Shell sh;
+    e2e::Result r = sh.Run("twcreate\ndsmopen\ntwcreate\ntwlist\ntwset 0\ntwlist\ntwdestroy 0\ntwlist\nexit\n");
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(PromptStates(r.out), (std::vector<int>{0, 0, 3, 0, 0, 3, 3, 0, 0}));
+    EXPECT_TRUE(sh.HasSequence({"  0 - dsm open", s_szCurrent + " 1 - dsm closed"}));
+    EXPECT_TRUE(sh.HasSequence({"CTwain object: #0", s_szCurrent + " 0 - dsm open", "  1 - dsm closed"}));
+    EXPECT_TRUE(sh.HasSequence({"CTwain object: #1", s_szCurrent + " 1 - dsm closed"}));
+    EXPECT_FALSE(sh.Has("%%error, failed to open the DSM..."));
+}
+
+TEST(E2eShellTwain, DestroyingAnObjectWritesTheTitleOfTheNewCurrentOne)
+{
+    Shell sh;
+    e2e::Result r = sh.Run("twcreate\ndsmopen\ntwcreate\ntwdestroy 1\ntwlist\nexit\n");
+    EXPECT_EQ(r.status, 0);
+    EXPECT_TRUE(sh.HasSequence({"CTwain object: #0", s_szCurrent + " 0 - dsm open"}));
+    // Once when the DSM opened, once when slot 0 became current again.
+    EXPECT_EQ(e2e::Count(r.err, "\033]2;Dravo (64-bit,3)\007"), 2) << r.err;
+}
+
+TEST(E2eShellTwain, DsmCloseAndTeardownOfSeveralObjects)
+{
+    Shell sh;
+    e2e::Result r = sh.Run("twcreate\ndsmopen\ndsmclose\ntwcreate\ntwcreate\ndsmopen\ntwdestroy 1\nexit\n");
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(PromptStates(r.out), (std::vector<int>{0, 0, 3, 0, 0, 0, 3, 3}));
+    // The teardown closes the DSM of slot 2: the last title shows state 0.
+    size_t last = r.err.rfind("\033]2;");
+    ASSERT_NE(last, std::string::npos);
+    EXPECT_EQ(r.err.substr(last), "\033]2;Dravo (64-bit,0)\007");
+}
+
+TEST(E2eShellTwain, DisplayForwardsToTheCurrentObject)
+{
+    Shell sh;
+    sh.Run("twcreate\ndisplay 3 50\nexit\n");
+    EXPECT_TRUE(sh.HasSequence({"Images..............3", "Image Size (%)......50"}));
+}
+
+TEST(E2eShellTwain, StatusTestsGoThroughTheObject)
+{
+    Shell sh;
+    sh.Dir().Write("s.txt", "ifstatus TWRC_FAILURE AND TWCC_BADVALUE\n echo both\nend\n"
+                            "ifstatus TWRC_SUCCESS\n echo never\nend\n"
+                            "ifstatus not TWRC_SUCCESS\n echo not success\nend\n");
+    e2e::Result r = sh.Run("twcreate\ndsmopen\nreturn TWRC_FAILURE TWCC_BADVALUE\nrun s\nsetexitstatus\nexit\n");
+    EXPECT_EQ(r.status, 10);
+    EXPECT_TRUE(sh.Has(Bold("both")));
+    EXPECT_TRUE(sh.Has(Bold("not success")));
+    EXPECT_FALSE(sh.Has(Bold("never")));
+    EXPECT_TRUE(sh.Has("tw3>>> ifstatus TWRC_SUCCESS"));
+}
+
+TEST(E2eShellTwain, DifferenceTestsGoThroughTheObject)
+{
+    Shell sh;
+    sh.Dir().Write("d.txt", "setdiff twrunargs.u32Count 4\n"
+                            "ifdiff twrunargs\n echo differ\nend\n"
+                            "ifdiff not twrunargs\n echo same\nend\n");
+    sh.Run("twcreate\nrun d a b\nrun d a\nexit\n");
+    EXPECT_TRUE(sh.HasInOrder({Bold("same"), Bold("differ")}));
+    EXPECT_EQ(sh.CountOf(Bold("same")), 1);
+    EXPECT_EQ(sh.CountOf(Bold("differ")), 1);
+}

@@ -1,0 +1,248 @@
+// test_platform_sim_config.cpp
+//
+// The configuration file, the fault injection and the journal of the
+// simulated sources: capability rows replaced, added and removed, errors in
+// the file reported without stopping the source, refused triplets, malformed
+// answers, an exception out of DS_Entry, and the journal lines tests rely on.
+
+#include "test_platform_sim.h"
+
+#include <map>
+
+using namespace simtest;
+
+namespace
+{
+class SimConfigTest : public SimTest
+{
+};
+
+// The journal line fields after the triplet names: "key=value" words.
+std::string Field(const std::string& a_szLine, const std::string& a_szKey)
+{
+    std::size_t uAt = a_szLine.find(" " + a_szKey + "=");
+    if (uAt == std::string::npos)
+    {
+        return std::string();
+    }
+    uAt += a_szKey.size() + 2;
+    std::size_t uEnd = a_szLine.find(' ', uAt);
+    return a_szLine.substr(uAt, uEnd == std::string::npos ? std::string::npos : uEnd - uAt);
+}
+}
+
+TEST_F(SimConfigTest, CapabilityRowsAreReplacedAddedAndRemoved)
+{
+    Config("# a comment\n"
+           "cap ICAP_XRESOLUTION enum fix32 100 200 400 default=200   # three resolutions\n"
+           "cap CAP_INDICATORS none\n"
+           "cap 0x9000 array uint8 1 2 3\n"
+           "cap CAP_AUTHOR onevalue str128 \"The Author\" readonly\n"
+           "cap CAP_XFERCOUNT range int16 1 10 1 default=3\n");
+    App app(kScanner);
+    ASSERT_TRUE(app.Opened());
+    Container con;
+    ASSERT_EQ(app.Cap(MSG_GET, ICAP_XRESOLUTION, &con), TWRC_SUCCESS);
+    ASSERT_EQ(con.m_u64NumItems, 3u);
+    EXPECT_EQ(con.Fix(con.m_u64CurrentIndex), 200.0);
+    EXPECT_EQ(con.Fix(2), 400.0);
+    EXPECT_EQ(app.Cap(MSG_GET, CAP_INDICATORS), TWRC_FAILURE);
+    EXPECT_EQ(app.Cc(), TWCC_CAPUNSUPPORTED);
+    ASSERT_EQ(app.Cap(MSG_GET, 0x9000, &con), TWRC_SUCCESS);
+    EXPECT_EQ(con.m_u16ConType, TWON_ARRAY);
+    EXPECT_EQ(con.m_u16ItemType, TWTY_UINT8);
+    EXPECT_EQ(con.m_u64NumItems, 3u);
+    EXPECT_EQ(con.Int(2), 3);
+    ASSERT_EQ(app.Cap(MSG_GETCURRENT, CAP_AUTHOR, &con), TWRC_SUCCESS);
+    EXPECT_EQ(con.Str(0), "The Author");
+    ASSERT_EQ(app.Cap(MSG_GET, CAP_XFERCOUNT, &con), TWRC_SUCCESS);
+    EXPECT_EQ(con.m_u16ConType, TWON_RANGE);
+    EXPECT_EQ(con.RangeInt(4), 3);
+    // The capability list follows the table.
+    ASSERT_EQ(app.Cap(MSG_GET, CAP_SUPPORTEDCAPS, &con), TWRC_SUCCESS);
+    bool blIndicators = false;
+    bool blNew = false;
+    for (std::size_t ii = 0; ii < con.m_u64NumItems; ii++)
+    {
+        blIndicators = blIndicators || con.Int(ii) == CAP_INDICATORS;
+        blNew = blNew || con.Int(ii) == 0x9000;
+    }
+    EXPECT_FALSE(blIndicators);
+    EXPECT_TRUE(blNew);
+    // Three images at most per enable (CAP_XFERCOUNT 3), five pages in the feeder.
+    ASSERT_TRUE(app.EnableAndWait());
+    TW_PENDINGXFERS twpending;
+    ASSERT_EQ(app.Call(DG_CONTROL, DAT_PENDINGXFERS, MSG_GET, &twpending), TWRC_SUCCESS);
+    EXPECT_EQ(twpending.Count, 3);
+}
+
+TEST_F(SimConfigTest, ErrorsAreReportedAndTheRestApplies)
+{
+    Config("pages = many\n"
+           "cap ICAP_NOTACAP enum uint16 1\n"
+           "cap ICAP_PIXELTYPE enum uint16 TWPT_BW TWPT_NOSUCH\n"
+           "on never send MSG_XFERREADY\n"
+           "fault explode DG_CONTROL DAT_CAPABILITY MSG_GET\n"
+           "frobnicate\n"
+           "productname = \"unterminated\n"
+           "pages = 1\n");
+    App app(kScanner);
+    ASSERT_TRUE(app.Opened());
+    std::vector<std::string> asz = JournalWith({"config", "scanner", "error="});
+    ASSERT_EQ(asz.size(), 7u);
+    EXPECT_NE(asz[0].find("sim.cfg:1:"), std::string::npos);
+    EXPECT_NE(asz[6].find("sim.cfg:7:"), std::string::npos);
+    ASSERT_TRUE(app.EnableAndWait());
+    TW_PENDINGXFERS twpending;
+    ASSERT_EQ(app.Call(DG_CONTROL, DAT_PENDINGXFERS, MSG_GET, &twpending), TWRC_SUCCESS);
+    EXPECT_EQ(twpending.Count, 1);
+}
+
+TEST_F(SimConfigTest, RefusedTripletsAnswerTheConfiguredCodes)
+{
+    Config("fault refuse DG_CONTROL DAT_CAPABILITY MSG_GET cap=ICAP_PIXELTYPE rc=TWRC_FAILURE cc=TWCC_PAPERJAM skip=1 times=2\n"
+           "fault refuse DG_CONTROL DAT_USERINTERFACE * cc=0x8042\n");
+    App app(kScanner);
+    ASSERT_TRUE(app.Opened());
+    EXPECT_EQ(app.Cap(MSG_GET, ICAP_PIXELTYPE), TWRC_SUCCESS);    // skipped once
+    EXPECT_EQ(app.Cap(MSG_GET, ICAP_XRESOLUTION), TWRC_SUCCESS);  // another capability
+    EXPECT_EQ(app.Cap(MSG_GET, ICAP_PIXELTYPE), TWRC_FAILURE);
+    EXPECT_EQ(app.Cc(), TWCC_PAPERJAM);
+    EXPECT_EQ(app.Cap(MSG_GET, ICAP_PIXELTYPE), TWRC_FAILURE);
+    EXPECT_EQ(app.Cap(MSG_GET, ICAP_PIXELTYPE), TWRC_SUCCESS);    // twice only
+    TW_USERINTERFACE twui;
+    std::memset(&twui, 0, sizeof(twui));
+    EXPECT_EQ(app.Call(DG_CONTROL, DAT_USERINTERFACE, MSG_ENABLEDS, &twui), TWRC_FAILURE);
+    EXPECT_EQ(app.Cc(), 0x8042);
+    EXPECT_EQ(JournalWith({"MSG_ENABLEDS", "fault=refuse", "cc=TWCC_0x8042(32834)"}).size(), 1u);
+}
+
+TEST_F(SimConfigTest, OpenCanBeRefused)
+{
+    Config("fault refuse DG_CONTROL DAT_IDENTITY MSG_OPENDS cc=TWCC_MAXCONNECTIONS\n");
+    App app(kScanner);
+    EXPECT_FALSE(app.Opened());
+    EXPECT_EQ(app.OpenResult(), TWRC_FAILURE);
+    EXPECT_EQ(JournalWith({"MSG_OPENDS", "fault=refuse", "rc=TWRC_FAILURE", "cc=TWCC_MAXCONNECTIONS"}).size(), 1u);
+}
+
+TEST_F(SimConfigTest, MalformedAnswers)
+{
+    Config("fault contype DG_CONTROL DAT_CAPABILITY MSG_GET cap=ICAP_PIXELTYPE times=1\n"
+           "fault itemtype DG_CONTROL DAT_CAPABILITY MSG_GET cap=ICAP_PIXELTYPE times=1\n"
+           "fault badindex DG_CONTROL DAT_CAPABILITY MSG_GET cap=ICAP_PIXELTYPE times=1\n"
+           "fault wrongsize DG_CONTROL DAT_CAPABILITY MSG_GET cap=ICAP_PIXELTYPE times=1 value=100\n"
+           "fault unterminated DG_CONTROL DAT_CAPABILITY MSG_GET cap=ICAP_HALFTONES times=1\n"
+           "fault nullhandle DG_CONTROL DAT_CAPABILITY MSG_GETCURRENT cap=ICAP_PIXELTYPE times=1\n");
+    App app(kScanner);
+    ASSERT_TRUE(app.Opened());
+    TW_CAPABILITY twcap;
+    auto get = [&](TW_UINT16 a_u16Msg, TW_UINT16 a_u16Cap) {
+        std::memset(&twcap, 0, sizeof(twcap));
+        twcap.Cap = a_u16Cap;
+        return app.Call(DG_CONTROL, DAT_CAPABILITY, a_u16Msg, &twcap);
+    };
+    // A container type that is none of the four.
+    ASSERT_EQ(get(MSG_GET, ICAP_PIXELTYPE), TWRC_SUCCESS);
+    EXPECT_EQ(twcap.ConType, 0);
+    app.Free(twcap.hContainer);
+    // An item type of 0xFFFF.
+    ASSERT_EQ(get(MSG_GET, ICAP_PIXELTYPE), TWRC_SUCCESS);
+    EXPECT_EQ(twcap.ConType, TWON_ENUMERATION);
+    EXPECT_EQ(TwGetU16(app.Lock(twcap.hContainer)), 0xFFFF);
+    app.Free(twcap.hContainer);
+    // Indexes past the items.
+    ASSERT_EQ(get(MSG_GET, ICAP_PIXELTYPE), TWRC_SUCCESS);
+    const unsigned char* pu8 = static_cast<const unsigned char*>(app.Lock(twcap.hContainer));
+    EXPECT_EQ(TwGetU32(pu8 + 2), 3u);
+    EXPECT_EQ(TwGetU32(pu8 + 10), 8u);
+    EXPECT_EQ(TwGetU32(pu8 + 18), 8u);
+    app.Free(twcap.hContainer);
+    // More items said than given (the container holds three).
+    ASSERT_EQ(get(MSG_GET, ICAP_PIXELTYPE), TWRC_SUCCESS);
+    EXPECT_EQ(TwGetU32(static_cast<unsigned char*>(app.Lock(twcap.hContainer)) + 2), 103u);
+    app.Free(twcap.hContainer);
+    // Strings without terminator.
+    ASSERT_EQ(get(MSG_GET, ICAP_HALFTONES), TWRC_SUCCESS);
+    pu8 = static_cast<const unsigned char*>(app.Lock(twcap.hContainer));
+    EXPECT_EQ(std::memchr(pu8 + 26, 0, 34), nullptr);
+    app.Free(twcap.hContainer);
+    // Success without a container.
+    ASSERT_EQ(get(MSG_GETCURRENT, ICAP_PIXELTYPE), TWRC_SUCCESS);
+    EXPECT_EQ(+twcap.hContainer, nullptr);
+    EXPECT_EQ(twcap.ConType, TWON_ONEVALUE);
+    // Each fault once: then the answers are sound again.
+    Container con;
+    ASSERT_EQ(app.Cap(MSG_GET, ICAP_PIXELTYPE, &con), TWRC_SUCCESS);
+    EXPECT_EQ(con.m_u64NumItems, 3u);
+    EXPECT_EQ(JournalWith({"fault=wrongsize"}).size(), 1u);
+}
+
+TEST_F(SimConfigTest, ConfiguredExceptionLeavesDsEntry)
+{
+    // Straight to the source's entry, as a DSM would call it.
+    Config("fault throw DG_CONTROL DAT_CAPABILITY MSG_GET cap=ICAP_PIXELTYPE\n");
+    void* pv = dlopen(DRAVO_BINARY_DIR "/platform/twain/simscanner.ds", RTLD_NOW | RTLD_LOCAL);
+    ASSERT_NE(pv, nullptr) << dlerror();
+    DSENTRYPROC pfnDsEntry = reinterpret_cast<DSENTRYPROC>(dlsym(pv, "DS_Entry"));
+    ASSERT_NE(pfnDsEntry, nullptr);
+    TW_IDENTITY twapp;
+    std::memset(&twapp, 0, sizeof(twapp));
+    twapp.Id = 4242;
+    TW_IDENTITY twds;
+    std::memset(&twds, 0, sizeof(twds));
+    twds.Id = 4343;
+    ASSERT_EQ(pfnDsEntry(&twapp, DG_CONTROL, DAT_IDENTITY, MSG_OPENDS, &twds), TWRC_SUCCESS);
+    TW_CAPABILITY twcap;
+    std::memset(&twcap, 0, sizeof(twcap));
+    twcap.Cap = ICAP_PIXELTYPE;
+    EXPECT_ANY_THROW(pfnDsEntry(&twapp, DG_CONTROL, DAT_CAPABILITY, MSG_GET, &twcap));
+    // The source goes on answering.
+    twcap.Cap = ICAP_XRESOLUTION;
+    ASSERT_EQ(pfnDsEntry(&twapp, DG_CONTROL, DAT_CAPABILITY, MSG_GET, &twcap), TWRC_SUCCESS);
+    std::free(twcap.hContainer);   // no DSM memory functions were given: C memory
+    EXPECT_EQ(pfnDsEntry(&twapp, DG_CONTROL, DAT_IDENTITY, MSG_CLOSEDS, &twds), TWRC_SUCCESS);
+    EXPECT_EQ(JournalWith({"fault=throw", "MSG_GET"}).size(), 1u);
+    dlclose(pv);
+}
+
+TEST_F(SimConfigTest, JournalRecordsWhatTheApplicationSent)
+{
+    App app(kScanner);
+    ASSERT_TRUE(app.Opened());
+    std::vector<unsigned char> au8 = OneValueOf<TW_UINT16>(TWTY_UINT16, TWPT_GRAY);
+    ASSERT_EQ(app.SetCap(MSG_SET, ICAP_PIXELTYPE, TWON_ONEVALUE, au8), TWRC_SUCCESS);
+    EXPECT_EQ(app.SetCap(MSG_SET, ICAP_PIXELTYPE, TWON_ONEVALUE, OneValueOf<TW_UINT16>(TWTY_UINT16, 77)), TWRC_FAILURE);
+    std::vector<std::string> asz = JournalWith({"call", "DG_CONTROL/DAT_CAPABILITY/MSG_SET", "0x0001/0x0001/0x0006"});
+    ASSERT_EQ(asz.size(), 2u);
+    // The exact container bytes: item type 4, item 1 in an 8-byte field.
+    EXPECT_EQ(Field(asz[0], "container"), "04000100000000000000");
+    EXPECT_EQ(Field(asz[0], "data").substr(0, 8), "01010500");   // Cap 0x0101, ConType 5
+    EXPECT_EQ(Field(asz[0], "rc"), "TWRC_SUCCESS(0)");
+    EXPECT_EQ(Field(asz[0], "cc"), "TWCC_SUCCESS(0)");
+    EXPECT_EQ(Field(asz[0], "state"), "4->4");
+    EXPECT_EQ(Field(asz[1], "container"), "04004d00000000000000");
+    EXPECT_EQ(Field(asz[1], "cc"), "TWCC_BADVALUE(10)");
+    // Every line begins with the direction, a sequence number that grows per
+    // source library, and the source.
+    std::vector<std::string> aszAll = Journal();
+    ASSERT_FALSE(aszAll.empty());
+    std::map<std::string, unsigned long> mapLast;
+    for (const std::string& sz : aszAll)
+    {
+        std::istringstream iss(sz);
+        std::string szDirection;
+        unsigned long ulSequence = 0;
+        std::string szSource;
+        iss >> szDirection >> ulSequence >> szSource;
+        EXPECT_TRUE(szDirection == "call" || szDirection == "send" || szDirection == "config") << sz;
+        EXPECT_GT(ulSequence, mapLast[szSource]) << sz;
+        mapLast[szSource] = ulSequence;
+    }
+    EXPECT_EQ(mapLast.count("scanner"), 1u);
+    // Null data is written as such, and the status request too.
+    EXPECT_EQ(app.Call(DG_CONTROL, DAT_USERINTERFACE, MSG_ENABLEDS, nullptr), TWRC_FAILURE);
+    EXPECT_EQ(JournalWith({"DAT_USERINTERFACE/MSG_ENABLEDS", "data=null", "cc=TWCC_BADVALUE(10)"}).size(), 1u);
+    app.Cc();
+    EXPECT_EQ(JournalWith({"DG_CONTROL/DAT_STATUS/MSG_GET", "rc=TWRC_SUCCESS(0)"}).size(), 1u);
+}
