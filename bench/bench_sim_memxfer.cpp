@@ -66,6 +66,8 @@ struct Source
         m_twds.Id = 2;
         m_blOpen = m_pfnEntry != nullptr &&
                    m_pfnEntry(&m_twapp, DG_CONTROL, DAT_IDENTITY, MSG_OPENDS, &m_twds) == TWRC_SUCCESS;
+        unlink(s_szConfig);   // read at open
+        unsetenv("SIMSCANNER_CONFIG");
     }
 
     TW_UINT16 Call(TW_UINT32 a_u32Dg, TW_UINT16 a_u16Dat, TW_UINT16 a_u16Msg, TW_MEMREF a_pData)

@@ -632,3 +632,48 @@ TEST_F(SimXferTest, CameraSourceGivesOneImagePerEnabledCamera)
     EXPECT_EQ(twinfo.PixelType, TWPT_GRAY);
     EXPECT_EQ(twinfo.XResolution.Whole, 50);
 }
+
+TEST_F(SimXferTest, SetUpRecordsResetAndTheTransferGroup)
+{
+    App app(kScanner);
+    ASSERT_TRUE(app.Opened());
+    // DAT_SETUPFILEXFER: set, read, reset to the defaults.
+    TW_SETUPFILEXFER twsetup;
+    std::memset(&twsetup, 0, sizeof(twsetup));
+    std::snprintf(twsetup.FileName, sizeof(twsetup.FileName), "%s", "scan.jpg");
+    twsetup.Format = TWFF_JFIF;
+    ASSERT_EQ(app.Call(DG_CONTROL, DAT_SETUPFILEXFER, MSG_SET, &twsetup), TWRC_SUCCESS);
+    std::memset(&twsetup, 0, sizeof(twsetup));
+    ASSERT_EQ(app.Call(DG_CONTROL, DAT_SETUPFILEXFER, MSG_GET, &twsetup), TWRC_SUCCESS);
+    EXPECT_STREQ(twsetup.FileName, "scan.jpg");
+    EXPECT_EQ(twsetup.Format, TWFF_JFIF);
+    ASSERT_EQ(app.Call(DG_CONTROL, DAT_SETUPFILEXFER, MSG_RESET, &twsetup), TWRC_SUCCESS);
+    EXPECT_STREQ(twsetup.FileName, "twain.bmp");
+    EXPECT_EQ(twsetup.Format, TWFF_BMP);
+    EXPECT_EQ(app.Call(DG_CONTROL, DAT_SETUPFILEXFER, MSG_GETCURRENT, &twsetup), TWRC_FAILURE);
+    EXPECT_EQ(app.Cc(), TWCC_BADPROTOCOL);
+    // DAT_IMAGELAYOUT: the default and a reset.
+    TW_IMAGELAYOUT twlayout;
+    std::memset(&twlayout, 0, sizeof(twlayout));
+    twlayout.Frame.Right = Fix(2);
+    twlayout.Frame.Bottom = Fix(2);
+    twlayout.PageNumber = 7;
+    ASSERT_EQ(app.Call(DG_IMAGE, DAT_IMAGELAYOUT, MSG_SET, &twlayout), TWRC_SUCCESS);
+    ASSERT_EQ(app.Call(DG_IMAGE, DAT_IMAGELAYOUT, MSG_GETDEFAULT, &twlayout), TWRC_SUCCESS);
+    EXPECT_EQ(twlayout.Frame.Right.Whole, 8);
+    EXPECT_EQ(twlayout.Frame.Bottom.Whole, 11);
+    ASSERT_EQ(app.Call(DG_IMAGE, DAT_IMAGELAYOUT, MSG_GETCURRENT, &twlayout), TWRC_SUCCESS);
+    EXPECT_EQ(twlayout.Frame.Right.Whole, 2);
+    EXPECT_EQ(+twlayout.PageNumber, 7u);
+    ASSERT_EQ(app.Call(DG_IMAGE, DAT_IMAGELAYOUT, MSG_RESET, &twlayout), TWRC_SUCCESS);
+    EXPECT_EQ(twlayout.Frame.Right.Whole, 8);
+    EXPECT_EQ(+twlayout.PageNumber, 1u);
+    // DAT_XFERGROUP: images only.
+    TW_UINT32 u32Group = 0;
+    ASSERT_EQ(app.Call(DG_CONTROL, DAT_XFERGROUP, MSG_GET, &u32Group), TWRC_SUCCESS);
+    EXPECT_EQ(u32Group, DG_IMAGE);
+    ASSERT_EQ(app.Call(DG_CONTROL, DAT_XFERGROUP, MSG_SET, &u32Group), TWRC_SUCCESS);
+    u32Group = DG_AUDIO;
+    EXPECT_EQ(app.Call(DG_CONTROL, DAT_XFERGROUP, MSG_SET, &u32Group), TWRC_FAILURE);
+    EXPECT_EQ(app.Cc(), TWCC_BADVALUE);
+}

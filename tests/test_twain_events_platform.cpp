@@ -1,0 +1,228 @@
+// test_twain_events_platform.cpp
+// A connection against the stand-in DSM and the simulated scanner of this
+// build: the camera walks (file system and pixel types), the roll-back
+// ladder as the scanner's journal records it, and the DSM's own count of
+// live allocations after a full open and close cycle.
+#include <gtest/gtest.h>
+
+#include <dlfcn.h>
+
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "test_twain_impl_support.h"
+
+namespace
+{
+
+typedef unsigned long (*DiagFunction)(void);
+
+class TwainPlatformTest : public testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(m_env.HaveLookup()) << "the symbol table (tools/lookup.xml) is not built";
+        // Keep the DSM loaded across the connection's own loading and
+        // unloading, to read its allocation counters.
+        m_pvDsm = dlopen(DRAVO_SIM_DSM_PATH, RTLD_NOW);
+        ASSERT_NE(m_pvDsm, nullptr) << "the stand-in DSM is not built (target platform_all): " << dlerror();
+        m_pfnLive = reinterpret_cast<DiagFunction>(dlsym(m_pvDsm, "TwainDsmDiagLiveAllocations"));
+        m_pfnFamily = reinterpret_cast<DiagFunction>(dlsym(m_pvDsm, "TwainDsmDiagFamilyErrors"));
+        ASSERT_NE(m_pfnLive, nullptr);
+        ASSERT_NE(m_pfnFamily, nullptr);
+        m_szJournal = m_env.Services().Dir() / "journal.txt";
+        m_szConfig = m_env.Services().Dir() / "sim.cfg";
+        OsTestWriteFile(m_szConfig, "");
+        setenv("SIMSCANNER_JOURNAL", m_szJournal.c_str(), 1);
+        setenv("SIMSCANNER_CONFIG", m_szConfig.c_str(), 1);
+        unsetenv("TWAINDSM_SOURCES");
+    }
+    void TearDown() override
+    {
+        unsetenv("SIMSCANNER_JOURNAL");
+        unsetenv("SIMSCANNER_CONFIG");
+        if (m_pvDsm)
+        {
+            dlclose(m_pvDsm);
+        }
+    }
+
+    // A connection with the named source open.
+    std::unique_ptr<CTwainImpl> Open(const char *a_szProtocol, const char *a_szSource)
+    {
+        std::unique_ptr<CTwainImpl> ptwainimpl = MakeTwainImpl(a_szProtocol);
+        EXPECT_EQ(ptwainimpl->DSMOpen(), TWRC_SUCCESS);
+        EXPECT_EQ(ptwainimpl->DSOpen(a_szSource), TWRC_SUCCESS);
+        EXPECT_EQ(ptwainimpl->GetTwState(), ETWSTATE_DSOPEN);
+        return ptwainimpl;
+    }
+
+    // The journal lines of the triplets the source received, as
+    // "MSG_x state=a->b".
+    std::vector<std::string> JournalCalls(const std::string &a_szDat)
+    {
+        std::vector<std::string> aszCalls;
+        std::string szText = OsTestReadFile(m_szJournal);
+        size_t posLine = 0;
+        while (posLine < szText.size())
+        {
+            size_t posEnd = szText.find('\n', posLine);
+            std::string szLine = szText.substr(posLine, posEnd == std::string::npos ? std::string::npos : posEnd - posLine);
+            posLine = (posEnd == std::string::npos) ? szText.size() : posEnd + 1;
+            if (szLine.compare(0, 5, "call ") != 0)
+            {
+                continue;
+            }
+            size_t posTriplet = szLine.find("DG_");
+            size_t posState = szLine.find(" state=");
+            if ((posTriplet == std::string::npos) || (posState == std::string::npos))
+            {
+                continue;
+            }
+            std::string szTriplet = szLine.substr(posTriplet, szLine.find(' ', posTriplet) - posTriplet);
+            if (szTriplet.find("/" + a_szDat + "/") == std::string::npos)
+            {
+                continue;
+            }
+            std::string szState = szLine.substr(posState + 1, szLine.find(' ', posState + 1) - posState - 1);
+            aszCalls.push_back(szTriplet.substr(szTriplet.rfind('/') + 1) + " " + szState);
+        }
+        return aszCalls;
+    }
+
+    TwainTestEnv m_env;
+    TwainTestLog m_log;
+    void *m_pvDsm = nullptr;
+    DiagFunction m_pfnLive = nullptr;
+    DiagFunction m_pfnFamily = nullptr;
+    std::string m_szJournal;
+    std::string m_szConfig;
+};
+
+TEST_F(TwainPlatformTest, TheFileSystemCameraWalkVisitsEverySixCameras)
+{
+    auto ptwainimpl = Open("2.3", "Simulated Camera");
+    std::vector<std::string> aszCameras;
+    char szCamera[64];
+    TW_UINT16 twrc = ptwainimpl->FirstCamera(szCamera, sizeof(szCamera));
+    while (twrc == TWRC_SUCCESS)
+    {
+        aszCameras.push_back(szCamera);
+        twrc = ptwainimpl->NextCamera(szCamera, sizeof(szCamera));
+    }
+    EXPECT_EQ(twrc, TWRC_XFERDONE) << "the walk ends with 6";
+    std::vector<std::string> aszExpected = {"/Camera_Color_Top",  "/Camera_Color_Bottom", "/Camera_Gray_Top",
+                                            "/Camera_Gray_Bottom", "/Camera_Bitonal_Top", "/Camera_Bitonal_Bottom"};
+    EXPECT_EQ(aszCameras, aszExpected);
+    std::vector<std::string> aszChanges = JournalCalls("DAT_FILESYSTEM");
+    int iChanges = 0;
+    for (const std::string &sz : aszChanges)
+    {
+        iChanges += sz.compare(0, 19, "MSG_CHANGEDIRECTORY") == 0;
+    }
+    EXPECT_EQ(iChanges, 6) << "the walk changes into every camera";
+}
+
+TEST_F(TwainPlatformTest, ThePixelTypeCameraWalkIsColourThenBitonal)
+{
+    auto ptwainimpl = Open("2.3", "Simulated Scanner");
+    char szCamera[64];
+    EXPECT_EQ(ptwainimpl->FirstCamera(szCamera, sizeof(szCamera)), TWRC_SUCCESS);
+    EXPECT_STREQ(szCamera, "TWPT_RGB");
+    EXPECT_EQ(ptwainimpl->NextCamera(szCamera, sizeof(szCamera)), TWRC_SUCCESS);
+    EXPECT_STREQ(szCamera, "TWPT_BW");
+    EXPECT_EQ(ptwainimpl->NextCamera(szCamera, sizeof(szCamera)), TWRC_XFERDONE);
+    std::vector<std::string> aszCaps = JournalCalls("DAT_CAPABILITY");
+    std::vector<std::string> aszExpected = {"MSG_GETCURRENT state=4->4", "MSG_SET state=4->4",
+                                            "MSG_GETCURRENT state=4->4", "MSG_SET state=4->4",
+                                            "MSG_GETCURRENT state=4->4"};
+    EXPECT_EQ(aszCaps, aszExpected);
+}
+
+TEST_F(TwainPlatformTest, AFullCycleLeavesNoLiveDsmAllocation)
+{
+    unsigned long ulLive = m_pfnLive();
+    unsigned long ulFamily = m_pfnFamily();
+    {
+        auto ptwainimpl = Open("2.3", "Simulated Scanner");
+        char szCamera[64];
+        EXPECT_EQ(ptwainimpl->FirstCamera(szCamera, sizeof(szCamera)), TWRC_SUCCESS);
+        EXPECT_EQ(ptwainimpl->NextCamera(szCamera, sizeof(szCamera)), TWRC_SUCCESS);
+        EXPECT_EQ(ptwainimpl->NextCamera(szCamera, sizeof(szCamera)), TWRC_XFERDONE);
+        ptwainimpl->m_twidentityDs.ProtocolMajor = 1;   // take the pixel-type reset as well
+        EXPECT_EQ(ptwainimpl->DSResetall(), TWRC_SUCCESS);
+        ptwainimpl->m_twidentityDs.ProtocolMajor = 2;
+        EXPECT_EQ(ptwainimpl->DSResetall(), TWRC_SUCCESS);
+        // A handle of our own, made by the DSM's functions.
+        TW_HANDLE handle = ptwainimpl->DsMemAlloc(100);
+        ASSERT_NE(handle, nullptr);
+        EXPECT_EQ(m_pfnLive(), ulLive + 1);
+        ptwainimpl->DsMemFree(handle);
+        EXPECT_EQ(ptwainimpl->DSClose(nullptr), TWRC_SUCCESS);
+        ptwainimpl->DSMClose();
+        EXPECT_EQ(ptwainimpl->GetTwState(), ETWSTATE_NONE);
+    }
+    EXPECT_EQ(m_pfnLive(), ulLive) << "every container went back to the DSM";
+    EXPECT_EQ(m_pfnFamily(), ulFamily) << "and nothing of another family was given to it";
+}
+
+TEST_F(TwainPlatformTest, TheFullRollBackLadderFromState7)
+{
+    OsTestWriteFile(m_szConfig, "[scanner]\npages = 2\n");
+    auto ptwainimpl = Open("2.3", "Simulated Scanner");
+    unsigned long ulLive = m_pfnLive();
+
+    // Enable: the simulated user scans at once and the source says it is ready.
+    TW_USERINTERFACE twuserinterface;
+    memset(&twuserinterface, 0, sizeof(twuserinterface));
+    ASSERT_EQ(ptwainimpl->DsmEntry(DG_CONTROL, DAT_USERINTERFACE, MSG_ENABLEDS, &twuserinterface, false, false),
+              TWRC_SUCCESS);
+    ptwainimpl->RaiseTwState(ETWSTATE_DSENABLED);
+    TwainWords words({"wait", "10000", "msg_xferready"});
+    ASSERT_EQ(ptwainimpl->DSWait(words), TWRC_SUCCESS);
+    EXPECT_EQ(ptwainimpl->GetTwState(), ETWSTATE_XFERREADY);
+
+    // One native transfer takes the source to state 7.
+    TW_HANDLE hDib = nullptr;
+    ASSERT_EQ(ptwainimpl->DsmEntry(DG_IMAGE, DAT_IMAGENATIVEXFER, MSG_GET, &hDib, false, false), TWRC_XFERDONE);
+    ptwainimpl->DsMemFree(hDib);
+    ptwainimpl->SetTwState(ETWSTATE_XFERRING);
+
+    ptwainimpl->RollBack(ETWSTATE_XFERRING, ETWSTATE_NONE);
+    EXPECT_EQ(ptwainimpl->GetTwState(), ETWSTATE_NONE);
+    EXPECT_EQ(JournalCalls("DAT_PENDINGXFERS"),
+              (std::vector<std::string>{"MSG_ENDXFER state=7->6", "MSG_RESET state=6->5"}));
+    std::vector<std::string> aszUi = JournalCalls("DAT_USERINTERFACE");
+    ASSERT_EQ(aszUi.size(), 2u);
+    EXPECT_EQ(aszUi[1], "MSG_DISABLEDS state=5->4");
+    std::vector<std::string> aszIdentity = JournalCalls("DAT_IDENTITY");
+    ASSERT_FALSE(aszIdentity.empty());
+    EXPECT_EQ(aszIdentity.back(), "MSG_CLOSEDS state=4->3");
+    EXPECT_EQ(m_pfnLive(), ulLive) << "the image went back to the DSM";
+}
+
+TEST_F(TwainPlatformTest, APartialRollBackStopsAtTheRequestedState)
+{
+    // The dialog stays open: no close OK to race with the roll-back.
+    OsTestWriteFile(m_szConfig, "[scanner]\nuionly.reply = none\n");
+    auto ptwainimpl = Open("2.3", "Simulated Scanner");
+    TW_USERINTERFACE twuserinterface;
+    memset(&twuserinterface, 0, sizeof(twuserinterface));
+    twuserinterface.ShowUI = 1;
+    ASSERT_EQ(ptwainimpl->DsmEntry(DG_CONTROL, DAT_USERINTERFACE, MSG_ENABLEDSUIONLY, &twuserinterface, false, false),
+              TWRC_SUCCESS);
+    ptwainimpl->RaiseTwState(ETWSTATE_DSENABLED);
+    ptwainimpl->RollBack(ETWSTATE_XFERRING, ETWSTATE_DSOPEN);
+    EXPECT_EQ(ptwainimpl->GetTwState(), ETWSTATE_DSOPEN);
+    EXPECT_TRUE(JournalCalls("DAT_PENDINGXFERS").empty());
+    std::vector<std::string> aszUi = JournalCalls("DAT_USERINTERFACE");
+    ASSERT_EQ(aszUi.size(), 2u);
+    EXPECT_EQ(aszUi[1], "MSG_DISABLEDS state=5->4");
+    EXPECT_EQ(JournalCalls("DAT_IDENTITY").back().compare(0, 10, "MSG_OPENDS"), 0) << "the source stays open";
+    ptwainimpl->RollBack(ETWSTATE_DSOPEN, ETWSTATE_NONE);
+    EXPECT_EQ(ptwainimpl->GetTwState(), ETWSTATE_NONE);
+}
+
+} // namespace
