@@ -577,9 +577,10 @@ TEST(E2eDsm, EntryRoutesToTheSourceOnlyWhereItMust)
     }
     std::vector<std::string> aszExpected = {
         "DG_CONTROL/DAT_IDENTITY/MSG_GET",     // the DSM asks every source at its open
+        "DG_CONTROL/DAT_ENTRYPOINT/MSG_SET",   // the DSM hands a 2.x source its entry points
         "DG_CONTROL/DAT_IDENTITY/MSG_OPENDS",  "DG_CONTROL/DAT_CAPABILITY/MSG_RESETALL",
-        "DG_CONTROL/DAT_IDENTITY/MSG_CLOSEDS", "DG_CONTROL/DAT_IDENTITY/MSG_OPENDS",
-        "DG_CONTROL/DAT_IDENTITY/MSG_CLOSEDS"};
+        "DG_CONTROL/DAT_IDENTITY/MSG_CLOSEDS", "DG_CONTROL/DAT_ENTRYPOINT/MSG_SET",
+        "DG_CONTROL/DAT_IDENTITY/MSG_OPENDS",  "DG_CONTROL/DAT_IDENTITY/MSG_CLOSEDS"};
     EXPECT_EQ(aszScanner, aszExpected) << run.Dir().Read("journal.txt");
 }
 
