@@ -426,7 +426,8 @@ public:
     TW_HANDLE Alloc(std::size_t a_uBytes) { return m_twentrypoint.DSM_MemAllocate(a_uBytes); }
     void Free(TW_HANDLE a_h)
     {
-        if (m_twentrypoint.DSM_MemFree != nullptr && (m_twds.SupportedGroups & DF_DS2) != 0)
+        if (m_twentrypoint.DSM_MemFree != nullptr && (m_twds.SupportedGroups & DF_DS2) != 0 &&
+            (m_twapp.SupportedGroups & DF_APP2) != 0)
         {
             m_twentrypoint.DSM_MemFree(a_h);
         }

@@ -607,6 +607,29 @@ TEST_F(SimXferTest, EveryHandleTheSourceGivesIsDsmMemory)
     EXPECT_EQ(Dsm::Get().m_pfnFamilyErrors(), ulFamily);
 }
 
+TEST_F(SimXferTest, AnOlderApplicationGetsCMemoryFromA2xSource)
+{
+    // An application without DF_APP2 has no DSM memory functions: it frees
+    // what it receives with the C library, so nothing may come from the DSM.
+    unsigned long ulLive = Dsm::Get().m_pfnLive();
+    unsigned long ulFamily = Dsm::Get().m_pfnFamilyErrors();
+    {
+        App app(kScanner, false);
+        ASSERT_TRUE(app.Opened());
+        for (TW_UINT16 u16Cap : {ICAP_PIXELTYPE, CAP_SUPPORTEDCAPS, ICAP_FRAMES, CAP_AUTHOR})
+        {
+            TW_CAPABILITY twcap = {};
+            twcap.Cap = u16Cap;
+            ASSERT_EQ(app.Call(DG_CONTROL, DAT_CAPABILITY, MSG_GET, &twcap), TWRC_SUCCESS);
+            ASSERT_NE(twcap.hContainer, nullptr);
+            EXPECT_EQ(Dsm::Get().m_pfnLive(), ulLive);
+            std::free(twcap.hContainer);
+        }
+    }
+    EXPECT_EQ(Dsm::Get().m_pfnLive(), ulLive);
+    EXPECT_EQ(Dsm::Get().m_pfnFamilyErrors(), ulFamily);
+}
+
 TEST_F(SimXferTest, CameraSourceGivesOneImagePerEnabledCamera)
 {
     Config("pages = 1\n");

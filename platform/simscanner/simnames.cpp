@@ -7,6 +7,7 @@
 #include "simdefs.h"
 
 #include <cstdio>
+#include <cstring>
 #include <strings.h>
 
 namespace
@@ -257,4 +258,21 @@ bool SimValueOf(ESimNameKind a_eKind, const std::string& a_szName, std::uint32_t
         }
     }
     return false;
+}
+
+std::string SimValueNameOrHex(const char* a_szPrefix, std::uint32_t a_u32Value)
+{
+    std::size_t uCount = 0;
+    const SimName* psimname = TableOf(eSimNameValue, uCount);
+    std::size_t uPrefix = std::strlen(a_szPrefix);
+    for (std::size_t ii = 0; ii < uCount; ii++)
+    {
+        if ((psimname[ii].m_u32Value == a_u32Value) && !std::strncmp(psimname[ii].m_szName, a_szPrefix, uPrefix))
+        {
+            return psimname[ii].m_szName;
+        }
+    }
+    char szHex[64];
+    std::snprintf(szHex, sizeof(szHex), "%s0x%04x", a_szPrefix, static_cast<unsigned>(a_u32Value));
+    return szHex;
 }

@@ -30,6 +30,10 @@ std::string SimNameOf(ESimNameKind a_eKind, std::uint32_t a_u32Value);
 // The name, or the fallback "<prefix>0x%04x" when the table has none.
 std::string SimNameOrHex(ESimNameKind a_eKind, std::uint32_t a_u32Value);
 
+// The name of a value among the names that begin with the prefix (values
+// such as TWDE_ and TWCP_ share numbers); "<prefix>0x%04x" when none has it.
+std::string SimValueNameOrHex(const char* a_szPrefix, std::uint32_t a_u32Value);
+
 // The value of a name (case-insensitive); false when unknown.
 bool SimValueOf(ESimNameKind a_eKind, const std::string& a_szName, std::uint32_t& a_u32Value);
 

@@ -201,25 +201,34 @@ bool CSimSession::PrepareEvent(SimEvent& a_event, bool a_blCallback)
 
 TW_HANDLE CSimSession::Alloc(std::size_t a_uBytes)
 {
-    const TW_ENTRYPOINT& twentrypoint = m_source.EntryPoints();
-    if (twentrypoint.DSM_MemAllocate != nullptr)
+    // The DSM's memory functions serve applications that speak 2.x; an older
+    // application frees what it receives with the C library, so it gets plain
+    // C memory (as it does when the DSM gave no functions at all).
+    if (UsesDsmMemory())
     {
-        return twentrypoint.DSM_MemAllocate(static_cast<TW_UINT32>(a_uBytes));
+        return m_source.EntryPoints().DSM_MemAllocate(static_cast<TW_UINT32>(a_uBytes));
     }
-    // Without the DSM's functions the handle is plain C memory.
     return std::calloc(1, a_uBytes == 0 ? 1 : a_uBytes);
+}
+
+bool CSimSession::UsesDsmMemory() const
+{
+    const TW_ENTRYPOINT& twentrypoint = m_source.EntryPoints();
+    TW_UINT32 u32Groups = 0;
+    std::memcpy(&u32Groups, &m_twidentityApp.SupportedGroups, sizeof(u32Groups));
+    return (twentrypoint.DSM_MemAllocate != nullptr) && ((u32Groups & DF_APP2) != 0);
 }
 
 void* CSimSession::Lock(TW_HANDLE a_h)
 {
     const TW_ENTRYPOINT& twentrypoint = m_source.EntryPoints();
-    return (twentrypoint.DSM_MemLock != nullptr) ? twentrypoint.DSM_MemLock(a_h) : a_h;
+    return (UsesDsmMemory() && (twentrypoint.DSM_MemLock != nullptr)) ? twentrypoint.DSM_MemLock(a_h) : a_h;
 }
 
 void CSimSession::Unlock(TW_HANDLE a_h)
 {
     const TW_ENTRYPOINT& twentrypoint = m_source.EntryPoints();
-    if (twentrypoint.DSM_MemUnlock != nullptr)
+    if (UsesDsmMemory() && (twentrypoint.DSM_MemUnlock != nullptr))
     {
         twentrypoint.DSM_MemUnlock(a_h);
     }

@@ -111,6 +111,7 @@ private:
 
     // Memory of the application (through the DSM's functions when given).
     TW_HANDLE Alloc(std::size_t a_uBytes);
+    bool UsesDsmMemory() const;
     void*     Lock(TW_HANDLE a_h);
     void      Unlock(TW_HANDLE a_h);
 

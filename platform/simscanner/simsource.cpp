@@ -420,7 +420,7 @@ void CSimSource::Worker()
         call.m_blCc = false;
         if (event.m_u16Msg == MSG_DEVICEEVENT)
         {
-            call.m_szNote = "event=" + SimNameOrHex(eSimNameValue, event.m_twdeviceevent.Event);
+            call.m_szNote = "event=" + SimValueNameOrHex("TWDE_", event.m_twdeviceevent.Event);
         }
         TW_IDENTITY twidentityDs = session.DsIdentity();
         TW_IDENTITY twidentityApp = session.AppIdentity();
