@@ -67,6 +67,13 @@ std::vector<int> PromptStates(const std::string &a_out)
     return aiStates;
 }
 
+// The sanitizer build reports its findings on standard error.
+void ExpectClean(const e2e::Result &a_result)
+{
+    EXPECT_EQ(a_result.err.find("Sanitizer"), std::string::npos) << a_result.err;
+    EXPECT_EQ(a_result.err.find("runtime error"), std::string::npos) << a_result.err;
+}
+
 } // namespace
 
 TEST(E2eDsOpen, ByNameThenCloseWithTwlistPromptAndTitle)
@@ -74,6 +81,7 @@ TEST(E2eDsOpen, ByNameThenCloseWithTwlistPromptAndTitle)
     SimShell sh;
     e2e::Result r = sh.Run("twcreate\ndsmopen\ndsopen \"Simulated Scanner ZAV\"\ntwlist\ndsclose\ntwlist\n"
                            "dsmclose\nexit\n");
+    ExpectClean(r);
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(PromptStates(r.out), (std::vector<int>{0, 0, 3, 4, 4, 3, 3, 0}));
     EXPECT_TRUE(sh.Has("Simulated Scanner ZAV ver=1.0 twn=2.4 grp=DS2,CUSTOM,IMAGE,CONTROL"));
@@ -91,6 +99,7 @@ TEST(E2eDsOpen, TheSourceChosenWithDsmset)
 {
     SimShell sh;
     e2e::Result r = sh.Run("twcreate\ndsmopen\ndsmlist silent\ndsmset \"Scanner 1\"\ndsopen\ntwlist\nexit\n");
+    ExpectClean(r);
     EXPECT_EQ(r.status, 0);
     EXPECT_TRUE(sh.Has("set to Simulated Scanner 1.x"));
     EXPECT_TRUE(sh.Has("Simulated Scanner 1.x ver=1.0 twn=1.9 grp=IMAGE,CONTROL"));
@@ -117,6 +126,7 @@ TEST(E2eDsOpen, WithoutAChoiceTheDsmOpensItsDefault)
 
     SimShell sh;
     e2e::Result r = sh.Run("twcreate\ndsmopen\ndsopen \"\"\ntwlist\nexit\n");
+    ExpectClean(r);
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(sh.CountAffixed(szDefault + " ver=", ""), 1) << "an empty name opens the default, as none does";
     EXPECT_EQ(sh.CountAffixed(s_szCurrent + " 0 - " + szDefault + " ver=", " dsm=TWAINDSM"), 1);
@@ -126,6 +136,7 @@ TEST(E2eDsOpen, ARefusedOpenPrintsTheCodesAndStaysInState3)
 {
     SimShell sh;
     e2e::Result r = sh.Run("twcreate\ndsmopen\ndsopen \"No Such Scanner\"\ntwlist\ndsclose\nreturn\nsetexitstatus\nexit\n");
+    ExpectClean(r);
     EXPECT_EQ(PromptStates(r.out), (std::vector<int>{0, 0, 3, 3, 3, 3, 3, 3}));
     EXPECT_EQ(sh.CountAffixed("TWRC_FAILURE/TWCC_", ""), 1);
     EXPECT_TRUE(sh.Has(s_szCurrent + " 0 - dsm open"));
@@ -138,6 +149,7 @@ TEST(E2eDsOpen, OpenIsRefusedOutsideState3)
     SimShell sh;
     e2e::Result r = sh.Run("twcreate\ndsopen\ndsmopen\ndsopen \"Simulated Scanner\"\ndsopen \"Simulated Camera\"\n"
                            "exit\n");
+    ExpectClean(r);
     EXPECT_EQ(PromptStates(r.out), (std::vector<int>{0, 0, 0, 3, 4, 4}));
     EXPECT_EQ(sh.CountAffixed("TWRC_FAILURE/", ""), 2) << "state 0 and state 4";
     EXPECT_TRUE(sh.Journal({"camera DG_CONTROL/DAT_IDENTITY/MSG_OPENDS"}).empty());
@@ -150,6 +162,7 @@ TEST(E2eDsResetall, AProtocol2SourceWithMsgResetAll)
 {
     SimShell sh;
     e2e::Result r = sh.Run("twcreate\ndsmopen\ndsopen \"Simulated Scanner\"\nresetall\nreturn\nsetexitstatus\nexit\n");
+    ExpectClean(r);
     EXPECT_EQ(r.status, 0);
     EXPECT_TRUE(sh.Has("reset with MSG_RESETALL..."));
     EXPECT_EQ(sh.Journal({"scanner DG_CONTROL/DAT_CAPABILITY/MSG_RESETALL", "rc=TWRC_SUCCESS"}).size(), 1u);
@@ -159,6 +172,7 @@ TEST(E2eDsResetall, AProtocol1SourceOfOursThroughItsProfiles)
 {
     SimShell sh("[scanner1x]\ninfo = \"build 7 ZAV v1.0\"\ncap CAP_PROFILES enum uint16 0 1 2 default=0\n");
     e2e::Result r = sh.Run("twcreate\ndsmopen\ndsopen \"Simulated Scanner 1.x\"\nresetall\nreturn\nsetexitstatus\nexit\n");
+    ExpectClean(r);
     EXPECT_EQ(r.status, 0);
     EXPECT_TRUE(sh.Has("reset with CAP_PROFILES..."));
     // CAP_PROFILES is 0x809F: the capability goes out first in the data.
@@ -170,6 +184,7 @@ TEST(E2eDsResetall, AnyOtherProtocol1SourceBackToColour)
 {
     SimShell sh;
     e2e::Result r = sh.Run("twcreate\ndsmopen\ndsopen \"Simulated Scanner 1.x\"\nresetall\nreturn\nsetexitstatus\nexit\n");
+    ExpectClean(r);
     EXPECT_EQ(r.status, 0);
     EXPECT_TRUE(sh.Has("reset with ICAP_PIXELTYPE(TWPT_RGB)..."));
     EXPECT_EQ(sh.Journal({"scanner1x DG_CONTROL/DAT_CAPABILITY/MSG_GETCURRENT", "data=0101"}).size(), 1u);
@@ -185,6 +200,7 @@ TEST(E2eDsResetall, ARefusedResetPrintsNothingAndFails)
     SimShell sh("[scanner1x]\nfault refuse DG_CONTROL DAT_CAPABILITY MSG_SET cap=ICAP_PIXELTYPE cc=TWCC_BADVALUE\n");
     e2e::Result r = sh.Run("twcreate\ndsmopen\nresetall\ndsopen \"Simulated Scanner 1.x\"\nresetall\nreturn\nsetexitstatus\n"
                            "exit\n");
+    ExpectClean(r);
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(sh.CountAffixed("reset with", ""), 0);
 }
@@ -200,6 +216,7 @@ TEST(E2eDsOpen, TwdestroyWithASourceOpenSendsNoCloseAndDropsItsLateEvents)
     e2e::Result r = sh.Run("twcreate\ndsmopen\ndsopen \"Simulated Scanner\"\ntwlist\ntwdestroy 0\n"
                            "twcreate\ndsmopen\ndsopen \"Simulated Scanner ZAV\"\nwait 2000 msg_closedsreq\n"
                            "return\nsetexitstatus\nexit\n");
+    ExpectClean(r);
     EXPECT_EQ(r.signal, 0);
     EXPECT_EQ(r.status, 9) << "the new object never saw the old object's event";
     EXPECT_TRUE(sh.Has(s_szCurrent + " 0 - Simulated Scanner ver=1.0 twn=2.4 dsm=TWAINDSM"));

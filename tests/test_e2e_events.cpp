@@ -56,6 +56,13 @@ std::vector<std::string> Report(const std::string &a_szLine)
 
 const char s_szOpen[] = "twcreate\ndsmopen\ndsopen \"Simulated Scanner\"\n";
 
+// The sanitizer build reports its findings on standard error.
+void ExpectClean(const e2e::Result &a_result)
+{
+    EXPECT_EQ(a_result.err.find("Sanitizer"), std::string::npos) << a_result.err;
+    EXPECT_EQ(a_result.err.find("runtime error"), std::string::npos) << a_result.err;
+}
+
 } // namespace
 
 TEST(E2eEvents, ACloseRequestWithAutoDisableSendsTheDisable)
@@ -64,6 +71,7 @@ TEST(E2eEvents, ACloseRequestWithAutoDisableSendsTheDisable)
     sh.Dir().Write("w.txt", "wait 10000 msg_closedsreq\n"
                             "ifstatus msg_closedsreq\n echo got close request\nend\n");
     e2e::Result r = sh.Run(std::string(s_szOpen) + "run w\nexit\n");
+    ExpectClean(r);
     EXPECT_EQ(r.status, 0);
     std::vector<std::string> aszReport = Report("  *** Got MSG_CLOSEDSREQ...");
     // The source is not enabled, so it refuses the disable with a sequence error.
@@ -82,6 +90,7 @@ TEST(E2eEvents, ClearNoAutoTurnsTheDisableOffForCloseOk)
     sh.Dir().Write("w.txt", "wait clearnoauto\nwait 10000 msg_closedsok\n"
                             "ifstatus msg_closedsok\n echo got close ok\nend\n");
     e2e::Result r = sh.Run(std::string(s_szOpen) + "run w\nexit\n");
+    ExpectClean(r);
     EXPECT_EQ(r.status, 0);
     EXPECT_TRUE(sh.HasSequence(Report("  *** Got MSG_CLOSEDSOK...")));
     EXPECT_TRUE(sh.Has(Bold("got close ok")));
@@ -108,6 +117,7 @@ TEST(E2eEvents, DeviceEventsAreFetchedAndReported)
                             "wait 1 twde_checkbattery\n"
                             "ifstatus twrc_datanotavailable\n echo no battery event\nend\n");
     e2e::Result r = sh.Run(std::string(s_szOpen) + "run w\nexit\n");
+    ExpectClean(r);
     EXPECT_EQ(r.status, 0);
     EXPECT_TRUE(sh.HasSequence(Report("  *** Got MSG_DEVICEEVENT (TWDE_LAMPWARMUP,3000)"))) << r.out;
     EXPECT_TRUE(sh.HasSequence(Report("  *** Got MSG_DEVICEEVENT (TWDE_DEVICEADDED,<usb:1-4>)")));
@@ -127,6 +137,7 @@ TEST(E2eEvents, ATimeOutSetsTheLastReturnCodeTo9)
                             "ifstatus TWRC_DATANOTAVAILABLE\n echo timed out\nend\n"
                             "ifstatus msg_xferready\n echo never\nend\n");
     e2e::Result r = sh.Run(std::string(s_szOpen) + "run w\nreturn\nsetexitstatus\nexit\n");
+    ExpectClean(r);
     EXPECT_EQ(r.status, 9);
     EXPECT_TRUE(sh.Has(Bold("timed out")));
     EXPECT_FALSE(sh.Has(Bold("never")));
@@ -136,6 +147,7 @@ TEST(E2eEvents, ABadWordEndsTheWaitWithTheLastReturnCode1)
 {
     EventShell sh("");
     e2e::Result r = sh.Run(std::string(s_szOpen) + "wait 100000 msg_xferready tomorrow\nreturn\nsetexitstatus\nexit\n");
+    ExpectClean(r);
     EXPECT_EQ(r.status, 1);
     EXPECT_TRUE(sh.Has("unrecognized event...<tomorrow>"));
 }
@@ -144,6 +156,7 @@ TEST(E2eEvents, AWaitWithoutASourceDoesNothing)
 {
     EventShell sh("");
     e2e::Result r = sh.Run("twcreate\ndsmopen\nreturn TWRC_CANCEL\nwait 100000 msg_xferready\nreturn\nsetexitstatus\nexit\n");
+    ExpectClean(r);
     EXPECT_EQ(r.status, 3) << "the wait leaves the last return code alone";
 }
 
@@ -163,6 +176,7 @@ TEST(E2eEvents, TwoObjectsEachReceiveOnlyTheirOwnEvents)
                             "wait 500 msg_closedsok\n"
                             "ifstatus twrc_datanotavailable\n echo zero no close ok\nend\n");
     e2e::Result r = sh.Run(std::string(s_szOpen) + "twcreate\ndsmopen\ndsopen \"Simulated Scanner ZAV\"\nrun w\nexit\n");
+    ExpectClean(r);
     EXPECT_EQ(r.status, 0);
     EXPECT_TRUE(sh.Has(Bold("one close ok")));
     EXPECT_TRUE(sh.Has(Bold("one no close request")));

@@ -145,19 +145,6 @@ TEST_F(TwainDsOpenTest, ARefusedCallbackClosesTheSourceAgain)
     EXPECT_EQ(m_ptwainimpl->m_twrcLast, TWRC_FAILURE) << "the failing registration stays the last code";
 }
 
-TEST_F(TwainDsOpenTest, TheFacadePrintsTheCodesOfARefusedOpen)
-{
-    Fake().twrcOpen = TWRC_FAILURE;
-    Fake().twccStatus = TWCC_NODS;
-    // The facade cannot be wired to the fake: reproduce its failure path.
-    TW_UINT16 twrc = m_ptwainimpl->DSOpen("Nothing");
-    char szTwrc[64];
-    char szTwcc[64];
-    m_ptwainimpl->GetStatusStrings(twrc, 0, szTwrc, sizeof(szTwrc), szTwcc, sizeof(szTwcc), true);
-    EXPECT_STREQ(szTwrc, "TWRC_FAILURE");
-    EXPECT_STREQ(szTwcc, "TWCC_NODS");
-}
-
 TEST_F(TwainDsTest, CloseGoesBackToState3AndPassesTheSourceOnlyWhenAsked)
 {
     EXPECT_EQ(m_ptwainimpl->DSClose(nullptr), TWRC_SUCCESS);
