@@ -11,16 +11,24 @@
 #include "osservices.h"
 
 #define OSXML_MAXDEPTH 256
+#define OSXML_NONE     UINT32_MAX      // no node
 
-// One element of a parsed document.
+// One element of a parsed document.  Its texts (name, attributes, value and
+// path, each NUL-terminated) lie in the document's text store and are named
+// by their offsets; children are linked from the first to the last.  The
+// nodes hold no allocation of their own, so a document of thousands of
+// elements costs two allocations.
 struct OsXmlNode
 {
-    std::string         szName;
-    std::string         szAttributes;
-    std::string         szValue;
-    std::string         szPath;
-    int                 iDepth = 0;
-    std::vector<size_t> vectorChildren;
+    uint32_t    u32Name;            // offsets into the text store
+    uint32_t    u32Attributes;
+    uint32_t    u32Value;
+    uint32_t    u32ValueSize;
+    uint32_t    u32Path;
+    int         iDepth;
+    uint32_t    u32FirstChild;      // OSXML_NONE when none
+    uint32_t    u32LastChild;
+    uint32_t    u32NextSibling;
 };
 
 // One binding: a path and its two callbacks.
@@ -47,11 +55,18 @@ public:
     std::vector<OsXmlObject>    m_vectorObject;
     std::vector<OsXmlBinding>   m_vectorBinding;
     std::vector<OsXmlNode>      m_vectorNode;       // the document, m_vectorNode[0] the root
+    std::string                 m_szText;           // the texts of its nodes (offset 0: an empty text)
 
     EOSSTS Parse(const char* a_szXml);
     EOSSTS ResolveCallback(const std::string& a_szCallback, OsXmlTrampoline& a_pfn, void*& a_pvObject, int a_iLine);
-    const OsXmlBinding* FindBinding(const std::vector<std::string>& a_vectorPath);
-    void Dispatch(size_t a_u64Node, std::vector<std::string>& a_vectorPath, void* a_pvContext, COsXml* a_posxml);
+    const OsXmlBinding* FindBinding(const std::vector<const char*>& a_vectorPath);
+    void Dispatch(uint32_t a_u32Node, const OsXmlBinding* a_posxmlbinding, std::vector<const char*>& a_vectorPath,
+                  void* a_pvContext, COsXml* a_posxml);
+    void FreeDocument();
+
+private:
+    bool StoreText(const char* a_szText, size_t a_u64Len, uint32_t& a_u32Offset);
+    const char* Text(uint32_t a_u32Offset) const { return m_szText.c_str() + a_u32Offset; }
 };
 
 // ---------------------------------------------------------------------------
@@ -97,7 +112,11 @@ static void OsXmlAppendDecoded(std::string& a_sz, const char* a_szText, size_t a
     {
         if (a_szText[ii] != '&')
         {
-            a_sz += a_szText[ii++];
+            // The run up to the next entity, in one piece.
+            const void* pvAmp = memchr(a_szText + ii, '&', a_u64Len - ii);
+            size_t u64End = pvAmp ? static_cast<size_t>(static_cast<const char*>(pvAmp) - a_szText) : a_u64Len;
+            a_sz.append(a_szText + ii, u64End - ii);
+            ii = u64End;
             continue;
         }
         bool blDone = false;
@@ -141,15 +160,23 @@ static void OsXmlAppendDecoded(std::string& a_sz, const char* a_szText, size_t a
     }
 }
 
-static std::string OsXmlTrim(const std::string& a_sz)
+static bool OsXmlIsBlank(char c)
 {
-    size_t u64Start = a_sz.find_first_not_of(" \t\r\n");
-    if (u64Start == std::string::npos)
+    return (c == ' ') || (c == '\t') || (c == '\r') || (c == '\n');
+}
+
+// Narrow a text to its part without leading and trailing white space.
+static void OsXmlTrim(const char*& a_sz, size_t& a_u64Len)
+{
+    while ((a_u64Len > 0) && OsXmlIsBlank(a_sz[0]))
     {
-        return "";
+        a_sz++;
+        a_u64Len--;
     }
-    size_t u64End = a_sz.find_last_not_of(" \t\r\n");
-    return a_sz.substr(u64Start, u64End - u64Start + 1);
+    while ((a_u64Len > 0) && OsXmlIsBlank(a_sz[a_u64Len - 1]))
+    {
+        a_u64Len--;
+    }
 }
 
 static bool OsXmlIsNameStart(char c)
@@ -182,32 +209,87 @@ static bool OsXmlIsIdentifier(const std::string& a_sz)
 // Parser.
 // ---------------------------------------------------------------------------
 
+// Add a text and its terminator to the text store; false when the store
+// would pass what 32-bit offsets reach.
+bool COsXmlImpl::StoreText(const char* a_szText, size_t a_u64Len, uint32_t& a_u32Offset)
+{
+    if (a_u64Len == 0)
+    {
+        a_u32Offset = 0;    // the shared empty text
+        return true;
+    }
+    if (m_szText.size() + a_u64Len + 1 >= OSXML_NONE)
+    {
+        return false;
+    }
+    a_u32Offset = static_cast<uint32_t>(m_szText.size());
+    m_szText.append(a_szText, a_u64Len);
+    m_szText += '\0';
+    return true;
+}
+
+void COsXmlImpl::FreeDocument()
+{
+    std::vector<OsXmlNode>().swap(m_vectorNode);
+    std::string().swap(m_szText);
+}
+
 EOSSTS COsXmlImpl::Parse(const char* a_szXml)
 {
-    m_vectorNode.clear();
+    FreeDocument();
     const char* sz = a_szXml;
-    int iLine = 1;
-    std::vector<size_t> vectorStack;
     bool blRootDone = false;
+    // The open elements, with the text gathered for each so far (the
+    // strings keep their room from one element to the next) and the length
+    // of the path of each.
+    std::vector<uint32_t> vectorStack;
+    std::vector<std::string> vectorValue;
+    std::vector<size_t> vectorPathLen;
+    std::string szPath;
     auto fail = [&](const char* a_szWhy) {
+        int iLine = 1;
+        for (const char* szAt = a_szXml; szAt < sz; szAt++)
+        {
+            iLine += (*szAt == '\n');
+        }
         OSLOG_ERROR("xml>>> parse error at line %d: %s", iLine, a_szWhy);
-        m_vectorNode.clear();
+        FreeDocument();
         return OS_STS_FAIL;
     };
-    auto advance = [&](const char* a_szTo) {
-        for (; sz < a_szTo; sz++)
+    // Close the innermost open element: its text, trimmed, goes to the store.
+    auto close = [&]() {
+        OsXmlNode& osxmlnode = m_vectorNode[vectorStack.back()];
+        const std::string& szValue = vectorValue[vectorStack.size() - 1];
+        const char* szText = szValue.data();
+        size_t u64Len = szValue.size();
+        OsXmlTrim(szText, u64Len);
+        osxmlnode.u32ValueSize = static_cast<uint32_t>(u64Len);
+        bool blStored = StoreText(szText, u64Len, osxmlnode.u32Value);
+        vectorStack.pop_back();
+        szPath.resize(vectorPathLen.back());
+        vectorPathLen.pop_back();
+        if (vectorStack.empty())
         {
-            if (*sz == '\n')
-            {
-                iLine++;
-            }
+            blRootDone = true;
         }
+        return blStored;
     };
     // A UTF-8 byte order mark.
     if (strncmp(sz, "\xEF\xBB\xBF", 3) == 0)
     {
         sz += 3;
     }
+    // Room for every element and their texts at once: each element has a
+    // '<', and its texts are about as long as the document plus its paths.
+    size_t u64Length = strlen(sz);
+    size_t u64Elements = 0;
+    for (const char* szAt = sz; (szAt = static_cast<const char*>(memchr(szAt, '<', u64Length - static_cast<size_t>(szAt - sz)))) != nullptr; szAt++)
+    {
+        u64Elements++;
+    }
+    m_vectorNode.reserve(u64Elements / 2 + 1);
+    m_szText.reserve(u64Length + (u64Elements * 8) + 1);
+    m_szText.assign(1, '\0');
     while (*sz)
     {
         if (*sz != '<')
@@ -229,22 +311,24 @@ EOSSTS COsXmlImpl::Parse(const char* a_szXml)
             }
             else
             {
-                OsXmlAppendDecoded(m_vectorNode[vectorStack.back()].szValue, sz, static_cast<size_t>(szEnd - sz));
+                OsXmlAppendDecoded(vectorValue[vectorStack.size() - 1], sz, static_cast<size_t>(szEnd - sz));
             }
-            advance(szEnd);
+            sz = szEnd;
             continue;
         }
-        if (strncmp(sz, "<!--", 4) == 0)
+        // Comments, CDATA, declarations and processing instructions begin
+        // "<!" or "<?": plain tags skip those comparisons.
+        if (((sz[1] == '!') || (sz[1] == '?')) && (strncmp(sz, "<!--", 4) == 0))
         {
             const char* szEnd = strstr(sz + 4, "-->");
             if (!szEnd)
             {
                 return fail("unterminated comment");
             }
-            advance(szEnd + 3);
+            sz = szEnd + 3;
             continue;
         }
-        if (strncmp(sz, "<![CDATA[", 9) == 0)
+        if ((sz[1] == '!') && (strncmp(sz, "<![CDATA[", 9) == 0))
         {
             const char* szEnd = strstr(sz + 9, "]]>");
             if (!szEnd)
@@ -255,21 +339,21 @@ EOSSTS COsXmlImpl::Parse(const char* a_szXml)
             {
                 return fail("CDATA outside the root element");
             }
-            m_vectorNode[vectorStack.back()].szValue.append(sz + 9, static_cast<size_t>(szEnd - (sz + 9)));
-            advance(szEnd + 3);
+            vectorValue[vectorStack.size() - 1].append(sz + 9, static_cast<size_t>(szEnd - (sz + 9)));
+            sz = szEnd + 3;
             continue;
         }
-        if (strncmp(sz, "<?", 2) == 0)
+        if (sz[1] == '?')
         {
             const char* szEnd = strstr(sz + 2, "?>");
             if (!szEnd)
             {
                 return fail("unterminated processing instruction");
             }
-            advance(szEnd + 2);
+            sz = szEnd + 2;
             continue;
         }
-        if (strncmp(sz, "<!", 2) == 0)
+        if (sz[1] == '!')
         {
             // A document type declaration, before the root only.
             if (!vectorStack.empty() || blRootDone)
@@ -290,7 +374,7 @@ EOSSTS COsXmlImpl::Parse(const char* a_szXml)
             {
                 return fail("unterminated declaration");
             }
-            advance(szEnd + 1);
+            sz = szEnd + 1;
             continue;
         }
         if (sz[1] == '/')
@@ -300,17 +384,23 @@ EOSSTS COsXmlImpl::Parse(const char* a_szXml)
             {
                 return fail("unterminated end tag");
             }
-            std::string szName = OsXmlTrim(std::string(sz + 2, static_cast<size_t>(szEnd - (sz + 2))));
-            if (vectorStack.empty() || (m_vectorNode[vectorStack.back()].szName != szName))
+            const char* szName = sz + 2;
+            size_t u64NameLen = static_cast<size_t>(szEnd - szName);
+            OsXmlTrim(szName, u64NameLen);
+            if (vectorStack.empty())
             {
                 return fail("end tag does not match its start tag");
             }
-            vectorStack.pop_back();
-            if (vectorStack.empty())
+            const char* szOpen = Text(m_vectorNode[vectorStack.back()].u32Name);
+            if ((strncmp(szOpen, szName, u64NameLen) != 0) || (szOpen[u64NameLen] != '\0'))
             {
-                blRootDone = true;
+                return fail("end tag does not match its start tag");
             }
-            advance(szEnd + 1);
+            if (!close())
+            {
+                return fail("document too large");
+            }
+            sz = szEnd + 1;
             continue;
         }
         // A start tag.
@@ -363,42 +453,64 @@ EOSSTS COsXmlImpl::Parse(const char* a_szXml)
         {
             return fail("bad character in element name");
         }
+        if (m_vectorNode.size() >= OSXML_NONE - 1)
+        {
+            return fail("document too large");
+        }
+        size_t u64NameLen = static_cast<size_t>(szNameEnd - szName);
+        const char* szAttributes = szNameEnd;
+        size_t u64AttributesLen = static_cast<size_t>(szAttrEnd - szNameEnd);
+        OsXmlTrim(szAttributes, u64AttributesLen);
+        vectorPathLen.push_back(szPath.size());
+        szPath += '/';
+        szPath.append(szName, u64NameLen);
         OsXmlNode osxmlnode;
-        osxmlnode.szName.assign(szName, static_cast<size_t>(szNameEnd - szName));
-        osxmlnode.szAttributes = OsXmlTrim(std::string(szNameEnd, static_cast<size_t>(szAttrEnd - szNameEnd)));
+        osxmlnode.u32Value = 0;
+        osxmlnode.u32ValueSize = 0;
         osxmlnode.iDepth = static_cast<int>(vectorStack.size()) + 1;
-        osxmlnode.szPath = (vectorStack.empty() ? std::string() : m_vectorNode[vectorStack.back()].szPath) + "/" + osxmlnode.szName;
-        m_vectorNode.push_back(std::move(osxmlnode));
-        size_t u64Node = m_vectorNode.size() - 1;
+        osxmlnode.u32FirstChild = OSXML_NONE;
+        osxmlnode.u32LastChild = OSXML_NONE;
+        osxmlnode.u32NextSibling = OSXML_NONE;
+        if (!StoreText(szName, u64NameLen, osxmlnode.u32Name) || !StoreText(szAttributes, u64AttributesLen, osxmlnode.u32Attributes) ||
+            !StoreText(szPath.data(), szPath.size(), osxmlnode.u32Path))
+        {
+            return fail("document too large");
+        }
+        uint32_t u32Node = static_cast<uint32_t>(m_vectorNode.size());
+        m_vectorNode.push_back(osxmlnode);
         if (!vectorStack.empty())
         {
-            m_vectorNode[vectorStack.back()].vectorChildren.push_back(u64Node);
-        }
-        if (blEmpty)
-        {
-            if (vectorStack.empty())
+            OsXmlNode& osxmlnodeParent = m_vectorNode[vectorStack.back()];
+            if (osxmlnodeParent.u32FirstChild == OSXML_NONE)
             {
-                blRootDone = true;
+                osxmlnodeParent.u32FirstChild = u32Node;
             }
+            else
+            {
+                m_vectorNode[osxmlnodeParent.u32LastChild].u32NextSibling = u32Node;
+            }
+            osxmlnodeParent.u32LastChild = u32Node;
         }
-        else
+        vectorStack.push_back(u32Node);
+        if (vectorValue.size() < vectorStack.size())
         {
-            vectorStack.push_back(u64Node);
+            vectorValue.emplace_back();
         }
-        advance(szEnd + 1);
+        vectorValue[vectorStack.size() - 1].clear();
+        if (blEmpty && !close())
+        {
+            return fail("document too large");
+        }
+        sz = szEnd + 1;
     }
     if (!vectorStack.empty())
     {
-        std::string szWhy = "unclosed element <" + m_vectorNode[vectorStack.back()].szName + ">";
+        std::string szWhy = std::string("unclosed element <") + Text(m_vectorNode[vectorStack.back()].u32Name) + ">";
         return fail(szWhy.c_str());
     }
     if (m_vectorNode.empty())
     {
         return fail("no root element");
-    }
-    for (OsXmlNode& osxmlnode : m_vectorNode)
-    {
-        osxmlnode.szValue = OsXmlTrim(osxmlnode.szValue);
     }
     return OS_STS_OK;
 }
@@ -455,7 +567,7 @@ EOSSTS COsXmlImpl::ResolveCallback(const std::string& a_szCallback, OsXmlTrampol
     return OS_STS_OK;
 }
 
-const OsXmlBinding* COsXmlImpl::FindBinding(const std::vector<std::string>& a_vectorPath)
+const OsXmlBinding* COsXmlImpl::FindBinding(const std::vector<const char*>& a_vectorPath)
 {
     const OsXmlBinding* posxmlbindingBest = nullptr;
     for (const OsXmlBinding& binding : m_vectorBinding)
@@ -469,7 +581,7 @@ const OsXmlBinding* COsXmlImpl::FindBinding(const std::vector<std::string>& a_ve
         bool blMatch = true;
         for (size_t ii = 0; blMatch && (ii < u64Len); ii++)
         {
-            blMatch = (binding.vectorPath[ii] == a_vectorPath[u64Offset + ii]);
+            blMatch = (strcmp(binding.vectorPath[ii].c_str(), a_vectorPath[u64Offset + ii]) == 0);
         }
         // The longest path wins; at equal length an anchored one, then the first.
         if (blMatch && (!posxmlbindingBest || (u64Len > posxmlbindingBest->vectorPath.size()) ||
@@ -481,38 +593,82 @@ const OsXmlBinding* COsXmlImpl::FindBinding(const std::vector<std::string>& a_ve
     return posxmlbindingBest;
 }
 
-void COsXmlImpl::Dispatch(size_t a_u64Node, std::vector<std::string>& a_vectorPath, void* a_pvContext, COsXml* a_posxml)
+// Two element names (short texts) are the same.
+static inline bool OsXmlSameName(const char* a_sz1, const char* a_sz2)
 {
-    const OsXmlNode& osxmlnode = m_vectorNode[a_u64Node];
-    a_vectorPath.push_back(osxmlnode.szName);
-    const OsXmlBinding* posxmlbinding = FindBinding(a_vectorPath);
+    for (; *a_sz1 == *a_sz2; a_sz1++, a_sz2++)
+    {
+        if (*a_sz1 == '\0')
+        {
+            return true;
+        }
+    }
+    return false;
+}
+
+// Dispatch one element (a_vectorPath ends with its name; a_posxmlbinding is
+// its binding, null for none) and its children.  The binding of a child
+// depends only on this element's path and the child's name, so each
+// distinct child name is looked up once per element.
+void COsXmlImpl::Dispatch(uint32_t a_u32Node, const OsXmlBinding* a_posxmlbinding, std::vector<const char*>& a_vectorPath,
+                          void* a_pvContext, COsXml* a_posxml)
+{
+    const OsXmlNode& osxmlnode = m_vectorNode[a_u32Node];
     OsXmlCallback osxmlcallback;
     memset(&osxmlcallback, 0, sizeof(osxmlcallback));
     osxmlcallback.pvContext = a_pvContext;
     osxmlcallback.posxml = a_posxml;
-    osxmlcallback.szElement = osxmlnode.szName.c_str();
-    osxmlcallback.szPath = osxmlnode.szPath.c_str();
-    osxmlcallback.szValue = osxmlnode.szValue.c_str();
-    osxmlcallback.u64ValueSize = osxmlnode.szValue.size();
-    osxmlcallback.szAttributes = osxmlnode.szAttributes.c_str();
+    osxmlcallback.szElement = Text(osxmlnode.u32Name);
+    osxmlcallback.szPath = Text(osxmlnode.u32Path);
+    osxmlcallback.szValue = Text(osxmlnode.u32Value);
+    osxmlcallback.u64ValueSize = osxmlnode.u32ValueSize;
+    osxmlcallback.szAttributes = Text(osxmlnode.u32Attributes);
     osxmlcallback.iDepth = osxmlnode.iDepth;
-    if (posxmlbinding && posxmlbinding->pfnEnter)
+    if (a_posxmlbinding && a_posxmlbinding->pfnEnter)
     {
-        osxmlcallback.pvObject = posxmlbinding->pvEnterObject;
+        osxmlcallback.pvObject = a_posxmlbinding->pvEnterObject;
         osxmlcallback.blExit = 0;
-        posxmlbinding->pfnEnter(&osxmlcallback);
+        a_posxmlbinding->pfnEnter(&osxmlcallback);
     }
-    for (size_t u64Child : osxmlnode.vectorChildren)
+    struct
     {
-        Dispatch(u64Child, a_vectorPath, a_pvContext, a_posxml);
+        const char*         szName;
+        const OsXmlBinding* posxmlbinding;
+    } acache[8];
+    size_t u64Cached = 0;
+    for (uint32_t u32Child = osxmlnode.u32FirstChild; u32Child != OSXML_NONE; u32Child = m_vectorNode[u32Child].u32NextSibling)
+    {
+        const char* szName = Text(m_vectorNode[u32Child].u32Name);
+        a_vectorPath.push_back(szName);
+        const OsXmlBinding* posxmlbindingChild = nullptr;
+        size_t ii = 0;
+        while ((ii < u64Cached) && !OsXmlSameName(acache[ii].szName, szName))
+        {
+            ii++;
+        }
+        if (ii < u64Cached)
+        {
+            posxmlbindingChild = acache[ii].posxmlbinding;
+        }
+        else
+        {
+            posxmlbindingChild = FindBinding(a_vectorPath);
+            if (u64Cached < (sizeof(acache) / sizeof(acache[0])))
+            {
+                acache[u64Cached].szName = szName;
+                acache[u64Cached].posxmlbinding = posxmlbindingChild;
+                u64Cached++;
+            }
+        }
+        Dispatch(u32Child, posxmlbindingChild, a_vectorPath, a_pvContext, a_posxml);
+        a_vectorPath.pop_back();
     }
-    if (posxmlbinding && posxmlbinding->pfnExit)
+    if (a_posxmlbinding && a_posxmlbinding->pfnExit)
     {
-        osxmlcallback.pvObject = posxmlbinding->pvExitObject;
+        osxmlcallback.pvObject = a_posxmlbinding->pvExitObject;
         osxmlcallback.blExit = 1;
-        posxmlbinding->pfnExit(&osxmlcallback);
+        a_posxmlbinding->pfnExit(&osxmlcallback);
     }
-    a_vectorPath.pop_back();
 }
 
 // ---------------------------------------------------------------------------
@@ -686,12 +842,14 @@ EOSSTS COsXml::DocumentLoadAndDispatch(const char* a_szXml, void* a_pvContext)
         {
             return eossts;
         }
-        std::vector<std::string> vectorPath;
-        m_posxmlimpl->Dispatch(0, vectorPath, a_pvContext, this);
+        std::vector<const char*> vectorPath;
+        vectorPath.reserve(OSXML_MAXDEPTH);
+        vectorPath.push_back(m_posxmlimpl->m_szText.c_str() + m_posxmlimpl->m_vectorNode[0].u32Name);
+        m_posxmlimpl->Dispatch(0, m_posxmlimpl->FindBinding(vectorPath), vectorPath, a_pvContext, this);
     }
     catch (...)
     {
-        m_posxmlimpl->m_vectorNode.clear();
+        m_posxmlimpl->FreeDocument();
         OSLOG_ERROR("xml>>> DocumentLoadAndDispatch failed...");
         return OS_STS_FAIL;
     }
@@ -705,7 +863,7 @@ EOSSTS COsXml::DocumentFree()
         OSLOG_ASSERT("m_posxmlimpl is null...");
         return OS_STS_FAIL;
     }
-    std::vector<OsXmlNode>().swap(m_posxmlimpl->m_vectorNode);
+    m_posxmlimpl->FreeDocument();
     return OS_STS_OK;
 }
 

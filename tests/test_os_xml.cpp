@@ -125,6 +125,63 @@ TEST_F(OsXmlTest, ElementTextLeavesOutChildrenAndKeepsCdata)
     EXPECT_EQ(std::vector<std::string>{"enter /r/item [ac<&>]"}, m_probe.m_vectorEvent);
 }
 
+// Many sibling names, the same name under parents bound differently, and
+// siblings that follow a nested run: every element gets its own binding, in
+// document order, with its depth and the size of its text.
+TEST_F(OsXmlTest, EachElementGetsTheBindingOfItsOwnPath)
+{
+    ASSERT_EQ(OS_STS_OK, m_osxml.DispatchLoad("n this.EnterAny; a/n this.EnterName; b/n this.EnterValue; /r this.EnterItem", 0));
+    std::string szXml = "<r>";
+    for (char c = 'c'; c <= 'm'; c++)     // eleven distinct unbound names
+    {
+        szXml += std::string("<") + c + "/>";
+    }
+    szXml += "<a><n>1</n><x><n>2</n></x><n>3</n></a><b><n>4</n></b><n>5</n><a><n>6</n></a><b><n>seven</n></b></r>";
+    ASSERT_EQ(OS_STS_OK, m_osxml.DocumentLoadAndDispatch(szXml.c_str(), nullptr));
+    std::vector<std::string> vectorExpected = {
+        "enter /r []",       "name /r/a/n [1]", "any /r/a/x/n [2]", "name /r/a/n [3]", "value /r/b/n [4]",
+        "any /r/n [5]",      "name /r/a/n [6]", "value /r/b/n [seven]",
+    };
+    EXPECT_EQ(vectorExpected, m_probe.m_vectorEvent);
+}
+
+// A callback may keep the texts of its record until the document is freed.
+struct XmlSeen
+{
+    std::vector<const char*> vectorPath;
+    std::vector<const char*> vectorValue;
+    std::vector<uint64_t> vectorSize;
+    std::vector<int> vectorDepth;
+};
+extern "C" void CXmlKeep_EnterAny(OsXmlCallback* a_posxmlcallback);
+extern "C" void CXmlKeep_EnterAny(OsXmlCallback* a_posxmlcallback)
+{
+    XmlSeen* pseen = static_cast<XmlSeen*>(a_posxmlcallback->pvObject);
+    pseen->vectorPath.push_back(a_posxmlcallback->szPath);
+    pseen->vectorValue.push_back(a_posxmlcallback->szValue);
+    pseen->vectorSize.push_back(a_posxmlcallback->u64ValueSize);
+    pseen->vectorDepth.push_back(a_posxmlcallback->iDepth);
+}
+
+TEST_F(OsXmlTest, TextsOfTheRecordStayValidUntilTheDocumentIsFreed)
+{
+    XmlSeen seen;
+    ASSERT_EQ(OS_STS_OK, m_osxml.DispatchAddObject("keep", "CXmlKeep", &seen));
+    ASSERT_EQ(OS_STS_OK, m_osxml.DispatchLoad("v keep.EnterAny", 0));
+    ASSERT_EQ(OS_STS_OK, m_osxml.DocumentLoadAndDispatch("<r>\n <v> a &amp; b </v>\n <s><v>deeper</v></s>\n <v/>\n</r>", nullptr));
+    ASSERT_EQ(seen.vectorPath.size(), 3u);
+    EXPECT_STREQ(seen.vectorPath[0], "/r/v");
+    EXPECT_STREQ(seen.vectorValue[0], "a & b");
+    EXPECT_EQ(seen.vectorSize[0], 5u);
+    EXPECT_EQ(seen.vectorDepth[0], 2);
+    EXPECT_STREQ(seen.vectorPath[1], "/r/s/v");
+    EXPECT_STREQ(seen.vectorValue[1], "deeper");
+    EXPECT_EQ(seen.vectorDepth[1], 3);
+    EXPECT_STREQ(seen.vectorValue[2], "");
+    EXPECT_EQ(seen.vectorSize[2], 0u);
+    EXPECT_EQ(OS_STS_OK, m_osxml.DocumentFree());
+}
+
 TEST_F(OsXmlTest, AnExternCTrampolineIsFoundByItsPlainName)
 {
     std::vector<std::string> vectorSeen;

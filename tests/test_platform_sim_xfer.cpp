@@ -621,9 +621,10 @@ TEST_F(SimXferTest, AnOlderApplicationGetsCMemoryFromA2xSource)
             TW_CAPABILITY twcap = {};
             twcap.Cap = u16Cap;
             ASSERT_EQ(app.Call(DG_CONTROL, DAT_CAPABILITY, MSG_GET, &twcap), TWRC_SUCCESS);
-            ASSERT_NE(twcap.hContainer, nullptr);
+            TW_HANDLE hContainer = twcap.hContainer;
+            ASSERT_NE(hContainer, nullptr);
             EXPECT_EQ(Dsm::Get().m_pfnLive(), ulLive);
-            std::free(twcap.hContainer);
+            std::free(hContainer);
         }
     }
     EXPECT_EQ(Dsm::Get().m_pfnLive(), ulLive);

@@ -454,6 +454,26 @@ TEST_F(LookupLoad, HexadecimalFieldsAndEmptyOnes)
     EXPECT_EQ(ptwlookup->ptwenum[0].u32Value, 0xFFFFFFFFu);
 }
 
+// A value without a friendly name answers with an empty name, and the copy
+// of that empty name is not reported as a failed bounded copy.
+TEST_F(LookupLoad, ValueWithoutFriendlyNameGivesAnEmptyName)
+{
+    CLookup clookup;
+    ASSERT_EQ(LoadXml(clookup, Doc(Rec("CAP_NAMELESS", "2000", "4", "4", Val("", "TWXX_NONAME", "1") +
+                                                                          Val("named", "TWXX_NAMED", "2")))),
+              OS_STS_OK);
+    size_t u64LogBefore = Services::LogText().size();
+    char szName[16] = "unchanged";
+    EXPECT_EQ(clookup.LookupEnum("CAP_NAMELESS", "twxx_noname", szName, sizeof(szName)), 1);
+    EXPECT_STREQ(szName, "");
+    EXPECT_EQ(Services::LogText().substr(u64LogBefore).find("failed"), std::string::npos) << Services::LogText().substr(u64LogBefore);
+    EXPECT_EQ(clookup.LookupEnum("CAP_NAMELESS", "TWXX_NAMED", szName, sizeof(szName)), 1);
+    EXPECT_STREQ(szName, "named");
+    TW_UINT16 u16 = 0;
+    EXPECT_EQ(clookup.LookupEnum("CAP_NAMELESS", "TWXX_NONAME", &u16), 1);
+    EXPECT_EQ(u16, 1);
+}
+
 TEST_F(LookupLoad, LoadingAgainReplacesTheTable)
 {
     CLookup clookup;

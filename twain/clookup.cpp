@@ -810,9 +810,15 @@ int CLookup::LookupEnum(const char* a_szCapability, const char* a_szSymbol, char
     {
         if (strcasecmp(ptwlookup->ptwenum[ee].szSymbol, a_szSymbol) == 0)
         {
+            // The friendly name, cut to the buffer; a value may have none
+            // (an empty name is a plain empty answer, not a failed copy).
             const char* szName = ptwlookup->ptwenum[ee].szName;
+            size_t u64Len = strlen(szName);
             memset(a_szName, 0, a_u64NameSize);
-            COsString::SStrNcpy(a_szName, a_u64NameSize, szName, strlen(szName) < a_u64NameSize ? strlen(szName) : a_u64NameSize - 1);
+            if (u64Len > 0)
+            {
+                COsString::SStrNcpy(a_szName, a_u64NameSize, szName, (u64Len < a_u64NameSize) ? u64Len : a_u64NameSize - 1);
+            }
             a_szName[a_u64NameSize - 1] = '\0';
             return 1;
         }
