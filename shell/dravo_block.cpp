@@ -5,6 +5,7 @@
 #include "dravo.h"
 
 #include <cctype>
+#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -82,7 +83,10 @@ bool CDravo::DoEnd(DravoLine &a_dravoline)
     int iDepth = m_iDepth;
     if (m_aszBlockKind[iDepth] && !strcmp(m_aszBlockKind[iDepth], s_szKindRepeat))
     {
-        m_aiRepeatCount[iDepth]--;
+        // A count that is already 0 or below (repeat 0, a negative count)
+        // stays where it is: the block ends either way.
+        if (m_aiRepeatCount[iDepth] > 0)
+            m_aiRepeatCount[iDepth]--;
         if ((m_aiRepeatCount[iDepth] > 0) && a_dravoline.piNextLine)
         {
             char szIndent[64] = "";
@@ -124,7 +128,14 @@ bool CDravo::DoRepeat(DravoLine &a_dravoline)
         PrintSev(ELOGSTS_ERROR, "must specify a number...");
         return true;
     }
-    if (!OpenLevel(s_szKindRepeat, false, atoi(a_dravoline.aszCmd[1]), a_dravoline.iLine))
+    // The count is read as a decimal number (0 for a word that is none); a
+    // number beyond the range of the counter is held at its limit.
+    long lCount = strtol(a_dravoline.aszCmd[1], nullptr, 10);
+    if (lCount > INT_MAX)
+        lCount = INT_MAX;
+    else if (lCount < INT_MIN)
+        lCount = INT_MIN;
+    if (!OpenLevel(s_szKindRepeat, false, static_cast<int>(lCount), a_dravoline.iLine))
         return !InScript();
     return true;
 }

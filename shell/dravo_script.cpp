@@ -316,14 +316,25 @@ bool CDravo::RunOneFile(const char *a_szFile, const char *a_szName, char (*a_asz
             free(szText);
             return true;
         }
-        char *szContext = nullptr;
-        for (char *szPiece = strtok_r(szData, "\r\n", &szContext); szPiece; szPiece = strtok_r(nullptr, "\r\n", &szContext))
+        // One piece per line (CR LF, LF or CR ends it).  Empty lines are
+        // dropped, except inside the data block: there an empty line is an
+        // expected empty output line (a recording writes one for every empty
+        // line it captured), so a replay compares line for line.
+        char *szPiece = szData;
+        while (*szPiece)
         {
-            if (!Parse(szPiece, nullptr, 0, nullptr))
+            size_t len = strcspn(szPiece, "\r\n");
+            char *szNext = szPiece + len;
+            if (*szNext == '\r')
+                *szNext++ = '\0';
+            if (*szNext == '\n')
+                *szNext++ = '\0';
+            if (((len > 0) || m_blDataBlock) && !Parse(szPiece, nullptr, 0, nullptr))
             {
                 *a_pblStopped = true;
                 break;
             }
+            szPiece = szNext;
         }
         *szData = '\0';
         if (m_iDepth > 0)

@@ -312,6 +312,22 @@ TEST(E2eScriptBlocks, RepeatOnceForZeroOneAndNonNumbers)
     EXPECT_TRUE(sh.Has(Bold("no number")));
 }
 
+TEST(E2eScriptBlocks, RepeatCountsAtTheLimitsOfTheCounter)
+{
+    Shell sh;
+    // The most negative count runs the body once, like any count below 1.
+    sh.Dir().Write("neg.txt", "repeat -2147483648\necho once\nend\necho after\n");
+    // A count past the counter's range is held at its largest value (not
+    // cut to its low bits); the prompt's answer "q" stops the loop.
+    sh.Dir().Write("huge.txt", "repeat 4294967298\necho in\nprompt\nend\n");
+    e2e::Result r = sh.Run("run neg\nrun huge\n\nq\nexit\n");
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(sh.CountOf(Bold("once")), 1);
+    EXPECT_TRUE(sh.Has(Bold("after")));
+    EXPECT_EQ(sh.CountOf(Bold("in")), 2);
+    EXPECT_TRUE(sh.Has("tw0>>> count 2147483646")) << e2e::Count(r.out, "count");
+}
+
 TEST(E2eScriptBlocks, NestedRepeats)
 {
     Shell sh;
@@ -535,6 +551,34 @@ TEST(E2eScriptData, RecordingReplaysAsAPassingScript)
                                         "datadatadata\r\n");
     EXPECT_EQ(sh.CountOf("pass..."), 1);
     EXPECT_FALSE(sh.Has("Fail at line 0"));
+}
+
+TEST(E2eScriptData, EmptyOutputLinesAreRecordedAndReplayed)
+{
+    Shell sh;
+    // "echo" alone prints an empty line, which the record file keeps as an
+    // empty line of its data block; the replay loads it and compares it.
+    e2e::Result r = sh.Run("log record on blank\necho\necho a\nlog record off\nrun blank\nexit\n");
+    EXPECT_EQ(r.status, 0);
+    std::string text = sh.Dir().Read("blank.txt");
+    EXPECT_NE(text.find("tw>>> echo\r\n\r\ntw>>> echo a\r\n"), std::string::npos) << text;
+    EXPECT_EQ(sh.CountOf("pass..."), 1);
+    EXPECT_FALSE(sh.Has("Fail at line 2"));
+
+    // An empty expected line is a line of its own: output without it fails.
+    sh.Dir().Write("gap.txt", "log data on\necho a\nlog data off\nlog compare\n"
+                              "datadatadata\ntw0>>> echo a\n\n\033[1ma\033[0m\ntw0>>> log data off\ndatadatadata\n");
+    sh.Run("run gap\nexit\n");
+    EXPECT_FALSE(sh.Has("pass..."));
+    EXPECT_TRUE(sh.HasSequence({"Fail at line 1", "Got:      <" + Bold("a") + ">", "Expected: <>"}));
+}
+
+TEST(E2eScriptData, RecordingStillRunningAtExitKeepsItsTranscriptOnly)
+{
+    Shell sh;
+    e2e::Result r = sh.Run("log record on open\necho hi\nexit\n");
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(sh.Dir().Read("open.txt"), "log data on\r\necho hi\r\nexit\r\n");
 }
 
 TEST(E2eScriptData, ReplayWithDifferentOutputFails)

@@ -179,6 +179,24 @@ TEST(E2eShellLines, MessageTextsAtThePrompt)
                                                      Red("Errors: 2, Warnings: 1")}));
 }
 
+TEST(E2eShellLines, PercentSignsInTypedTextArePrintedAsTyped)
+{
+    Shell sh;
+    sh.Dir().Write("p%s.txt", "bogus%s%n%%\n");
+    e2e::Result r = sh.Run("echo 100% %s %n %%\ninfo %d%%x\nsetvar ProductName %s%%\ngetvar ProductName\n"
+                           "getvar %n\nlog record on rec%n\necho %%%%\nlog record off\nrun p%s\nexit\n");
+    EXPECT_EQ(r.status, 0);
+    EXPECT_TRUE(sh.Has(Bold("100% %s %n %%")));
+    EXPECT_TRUE(sh.Has("DRAVO.INFO():    " + Green("%d%%x")));
+    EXPECT_TRUE(sh.Has("ProductName=%s%%"));
+    EXPECT_TRUE(sh.Has("Value not found <%n>..."));
+    EXPECT_TRUE(sh.Has(Bold("%%%%")));
+    EXPECT_TRUE(sh.Has("DRAVO.ERROR(p%s):   " + Red("%%unrecognized command (bogus%s%n%%), enter HELP for list")));
+    std::string text = sh.Dir().Read("rec%n.txt");
+    EXPECT_NE(text.find("echo %%%%\r\n"), std::string::npos) << text;
+    EXPECT_NE(text.find("tw>>> echo %%%%\r\n\033[1m%%%%\033[0m\r\n"), std::string::npos) << text;
+}
+
 TEST(E2eShellLines, OverlongLinesGetAClearError)
 {
     Shell sh;

@@ -230,6 +230,25 @@ TEST_F(CLogTest, RecordFileNames)
     EXPECT_TRUE(m_tmp.Exists("b.twain"));
 }
 
+TEST_F(CLogTest, RecordFileStillOpenWhenTheLogEndsKeepsOnlyItsTranscript)
+{
+    std::string name = m_tmp.File("open.txt");
+    m_plog->ConsoleSet("off");
+    m_plog->RecordSet("on", name.c_str());
+    Transcript("echo hi");
+    Plain("hi");
+    // The log goes away with the recording running: the file is closed as it
+    // stands (no data block) and nothing of it is left behind in memory.
+    delete m_plog;
+    m_plog = new CLog(nullptr);
+    g_plog = m_plog;
+    EXPECT_EQ(ReadFile(name), "log data on\r\necho hi\r\n");
+    // The new log records into the same file again from the start.
+    m_plog->RecordSet("on", name.c_str());
+    m_plog->RecordSet("off", nullptr);
+    EXPECT_EQ(ReadFile(name), "log data on\r\nlog compare\r\ndatadatadata\r\ndatadatadata\r\n");
+}
+
 TEST_F(CLogTest, TranscriptIsCapturedWhileDataCaptureIsOff)
 {
     std::string name = m_tmp.File("r2.txt");

@@ -100,6 +100,20 @@ public:
         free(a_pv);
     }
 
+    // A record file still open when the log goes away is closed as it
+    // stands: its transcript is kept, it gets no data block (only "log
+    // record off" writes one).
+    ~CLogImpl()
+    {
+        if (m_posfileRecord)
+        {
+            m_posfileRecord->Close();
+            OSLOG_DELETE(m_posfileRecord);
+            delete m_posfileRecord;
+            m_posfileRecord = nullptr;
+        }
+    }
+
     // Stores one capture line (a_szPrefix + a_szText when both fit).
     void Capture(const char *a_szPrefix, const char *a_szText, size_t a_sizeText)
     {
