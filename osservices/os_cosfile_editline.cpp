@@ -236,8 +236,9 @@ EOSSTS COsFile::EditLineRead(const char* a_szColor, const char* a_szPrompt, char
         a_szBuffer[0] = '\0';
         return OS_STS_NO_DATA;
     }
-    size_t u64Len = strlen(a_szBuffer);
-    if ((u64Len > 0) && (a_szBuffer[u64Len - 1] == '\n'))
+    // The buffer was zeroed before the read, so a line feed anywhere in it
+    // ends this line, also when the line holds a NUL byte.
+    if (memchr(a_szBuffer, '\n', a_u64Size - 1))
     {
         return OS_STS_OK;
     }

@@ -398,3 +398,17 @@ TEST_F(OsFileTest, EditLineDisplayWritesAndFlushes)
     EXPECT_EQ(OS_STS_OK, osfileConsole.EditLineDisplay("shown text"));
     EXPECT_EQ("shown text", ::testing::internal::GetCapturedStdout());
 }
+
+TEST_F(OsFileTest, EditLineReadKeepsTheNextLineAfterANulByte)
+{
+    COsFile osfileConsole;
+    OsTestStdin ostestStdin(std::string("echo a\0b\n", 9) + "echo next\n");
+    osfileConsole.EditLineInit();
+    char szLine[64];
+    ::testing::internal::CaptureStdout();
+    EXPECT_EQ(OS_STS_OK, osfileConsole.EditLineRead("", ">", szLine, sizeof(szLine)));
+    EXPECT_STREQ("echo a", szLine);
+    EXPECT_EQ(OS_STS_OK, osfileConsole.EditLineRead("", ">", szLine, sizeof(szLine)));
+    EXPECT_STREQ("echo next\n", szLine);
+    ::testing::internal::GetCapturedStdout();
+}

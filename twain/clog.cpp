@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <mutex>
 #include <new>
 #include <strings.h>
 
@@ -85,6 +86,10 @@ public:
     COsFile *m_posfileRecord = nullptr; // the open record file, owned
     COsFile *m_posfileConsole = nullptr; // the shell's console, not owned
     bool m_blDataFull = false;      // lines were dropped: the area was full
+    // The DSM's event callback logs from the Data Source's thread: the
+    // capture area, the record file and the console are shared with the
+    // main thread, so every use of them holds this lock.
+    std::recursive_mutex m_mutex;
 
     // The object comes from zero-filled memory, so the megabyte of the
     // capture area is not written (nor its pages touched) at start-up.
@@ -239,6 +244,7 @@ void CLog::Log(const char *a_szFile, int a_iLine, bool a_blRecord, ELOGSTS a_elo
     lenLine += 2;
     size_t lenText = (lenLine >= 2) ? lenLine - 2 : 0;
 
+    std::lock_guard<std::recursive_mutex> lock(m_plogimpl->m_mutex);
     if (a_blRecord)
     {
         // The command transcript: the record file and the capture area.
@@ -338,6 +344,7 @@ void CLog::DataSet(const char *a_szOnOff)
 {
     if (!m_plogimpl)
         return;
+    std::lock_guard<std::recursive_mutex> lock(m_plogimpl->m_mutex);
     if (IsOn(a_szOnOff))
     {
         m_plogimpl->ClearData();
@@ -356,6 +363,7 @@ void CLog::RecordSet(const char *a_szOnOff, const char *a_szFile)
 {
     if (!m_plogimpl)
         return;
+    std::lock_guard<std::recursive_mutex> lock(m_plogimpl->m_mutex);
     if (IsOn(a_szOnOff))
     {
         if (!a_szFile || !a_szFile[0])
@@ -439,6 +447,7 @@ int CLog::DataCompare(const char a_aszExpected[][CLOG_DATALINESIZE], int a_iExpe
 {
     if (!m_plogimpl)
         return 0;
+    std::lock_guard<std::recursive_mutex> lock(m_plogimpl->m_mutex);
     if (!a_aszExpected || (a_iExpected <= 0))
     {
         Log(__FILE__, __LINE__, false, ELOGSTS_PLAIN, CLOG_CODEPAGE, "Fail: there is no expected data to compare with...");
