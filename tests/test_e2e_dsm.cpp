@@ -393,6 +393,20 @@ TEST(E2eDsm, UserSelectFallsBackToTheChooserWithoutShell)
         << run.Result().out;
 }
 
+TEST(E2eDsm, UserSelectTakesTheFirst40BytesOfTheChoosersAnswer)
+{
+    DsmRun run;
+    // The chooser's answer goes on past 40 bytes: only the first 40 count, so
+    // the choice is cut at the line feed that ends "Fixture Beta".
+    run.Dir().Write("bin/zenity", "#!/bin/sh\nprintf 'Fixture Beta\\n%s\\n' " + std::string(40, 'x') + "\n");
+    chmod(run.Dir().File("bin/zenity").c_str(), 0755);
+    run.SetEnv("PATH", run.Dir().File("bin") + ":/usr/bin:/bin");
+    run.Run("twcreate\ndsmopen\ndsmset userselect\nexit\n");
+    ASSERT_EQ(run.Result().status, 0);
+    EXPECT_FALSE(run.Has("%%error, can't select driver...<userselect>")) << run.Result().out;
+    EXPECT_NE(run.DsmLog().find("default source is now \"Fixture Beta\""), std::string::npos);
+}
+
 TEST(E2eDsm, UserSelectFailsWhenNothingIsChosen)
 {
     DsmRun run;

@@ -205,6 +205,24 @@ TEST(E2eDsResetall, ARefusedResetPrintsNothingAndFails)
     EXPECT_EQ(sh.CountAffixed("reset with", ""), 0);
 }
 
+TEST(E2eDsResetall, ASourceAnsweringWithTooShortAContainerIsNotOverrun)
+{
+    // The 1.x source answers the current pixel type with a 2-byte container
+    // that claims to be a one-value; the reset must not write past it (the
+    // sanitizer build reports any such write on standard error).
+    SimShell sh("[scanner1x]\nfault wrongsize DG_CONTROL DAT_CAPABILITY MSG_GETCURRENT cap=ICAP_PIXELTYPE\n");
+    e2e::Result r = sh.Run("twcreate\ndsmopen\ndsopen \"Simulated Scanner 1.x\"\nresetall\nreturn\nsetexitstatus\n"
+                           "exit\n");
+    ExpectClean(r);
+    EXPECT_EQ(r.signal, 0);
+    EXPECT_EQ(r.status, 0);
+    EXPECT_TRUE(sh.Has("reset with ICAP_PIXELTYPE(TWPT_RGB)..."));
+    EXPECT_EQ(sh.Journal({"scanner1x DG_CONTROL/DAT_CAPABILITY/MSG_SET", "container=04000200000000000000",
+                          "rc=TWRC_SUCCESS"})
+                  .size(),
+              1u);
+}
+
 // ---------------------------------------------------------------------------
 // Destroying an object whose source is open
 // ---------------------------------------------------------------------------

@@ -78,6 +78,10 @@ TEST(E2eEvents, ACloseRequestWithAutoDisableSendsTheDisable)
     aszReport.push_back("TWRC_FAILURE/TWCC_SEQERROR");
     EXPECT_TRUE(sh.HasSequence(aszReport)) << r.out;
     EXPECT_TRUE(sh.Has(Bold("got close request")));
+    // The wait returns only once the event was handled whole: the script's
+    // next line comes after the refused disable's line, in state 4.
+    EXPECT_TRUE(sh.HasInOrder({"  *** Got MSG_CLOSEDSREQ...", "TWRC_FAILURE/TWCC_SEQERROR", Bold("got close request")}))
+        << r.out;
     // ShowUI 0, ModalUI 0, no parent.
     EXPECT_EQ(sh.Journal({"scanner DG_CONTROL/DAT_USERINTERFACE/MSG_DISABLEDS", "data=000000000000000000000000"}).size(),
               1u);

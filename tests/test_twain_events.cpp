@@ -336,6 +336,32 @@ TEST_F(TwainEventsTest, AnEventFromAnotherThreadEndsAWait)
     EXPECT_STREQ(m_ptwainimpl->m_szLastEvent, "MSG_CLOSEDSOK");
 }
 
+TEST_F(TwainEventsTest, AWaitEndsOnlyOnceItsEventWasHandledWhole)
+{
+    // The source is slow to answer the callback's own requests: the wait
+    // must not return in the middle of them, so that what the script does
+    // next finds the source disabled, the state moved and the report printed.
+    Fake().onCall = [](TW_UINT16 a_twdat, TW_UINT16) {
+        if ((a_twdat == DAT_USERINTERFACE) || (a_twdat == DAT_DEVICEEVENT))
+        {
+            COsTime::Sleep(400, __FILE__, __LINE__);
+        }
+    };
+    std::thread threadClose([this]() { m_ptwainimpl->ProcessEvent(MSG_CLOSEDSREQ); });
+    EXPECT_EQ(Wait({"wait", "20000", "msg_closedsreq"}), TWRC_SUCCESS);
+    EXPECT_EQ(m_ptwainimpl->GetTwState(), ETWSTATE_DSOPEN) << "the disable has already moved the state";
+    EXPECT_EQ(Lines(), Report("  *** Got MSG_CLOSEDSREQ..."));
+    threadClose.join();
+
+    m_log.Clear();
+    Fake().twdeviceevent.Event = TWDE_PAPERJAM;
+    std::thread threadDevice([this]() { m_ptwainimpl->ProcessEvent(MSG_DEVICEEVENT); });
+    EXPECT_EQ(Wait({"wait", "20000", "deviceevent"}), TWRC_SUCCESS);
+    EXPECT_EQ(Lines(), Report("  *** Got MSG_DEVICEEVENT (TWDE_PAPERJAM)")) << "the report is printed before";
+    threadDevice.join();
+    EXPECT_EQ(Flag(ETWEVENT_TWDE_FIRST + TWDE_PAPERJAM), 1);
+}
+
 TEST_F(TwainEventsTest, AWaitTakesTheFirstWantedFlagInItsOwnOrder)
 {
     m_ptwainimpl->m_blAutoDisable = false;

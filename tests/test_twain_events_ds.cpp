@@ -78,6 +78,22 @@ TEST_F(TwainDsOpenTest, OpensRegistersTheCallbackAndMovesToState4)
     EXPECT_FALSE(m_ptwainimpl->m_blBothAbove201) << "the application speaks 1.9";
 }
 
+TEST_F(TwainDsOpenTest, TheSourcesLanguageBecomesCurrent)
+{
+    ASSERT_NE(g_poslocale, nullptr);
+    Fake().twidentityOpened.Version.Language = TWLG_GERMAN;
+    EXPECT_EQ(m_ptwainimpl->DSOpen(nullptr), TWRC_SUCCESS);
+    EXPECT_EQ(g_poslocale->GetLanguage(), OS_LANGUAGE_GERMAN);
+    m_ptwainimpl->SetTwState(ETWSTATE_DSMOPEN);
+    Fake().twidentityOpened.Version.Language = TWLG_ENGLISH_USA;
+    EXPECT_EQ(m_ptwainimpl->DSOpen(nullptr), TWRC_SUCCESS);
+    EXPECT_EQ(g_poslocale->GetLanguage(), OS_LANGUAGE_ENGLISH_USA);
+    m_ptwainimpl->SetTwState(ETWSTATE_DSMOPEN);
+    Fake().twidentityOpened.Version.Language = 0x7777;   // no such language: nothing changes
+    EXPECT_EQ(m_ptwainimpl->DSOpen(nullptr), TWRC_SUCCESS);
+    EXPECT_EQ(g_poslocale->GetLanguage(), OS_LANGUAGE_ENGLISH_USA);
+}
+
 TEST_F(TwainDsOpenTest, TheCustomValuesFollowTheLastOpenedSource)
 {
     m_ptwainimpl->m_plookup->SetCustomValues(true);
@@ -244,6 +260,24 @@ TEST_F(TwainDsTest, AContainerOfTheWrongShapeIsFreedAndNeverWritten)
     EXPECT_EQ(m_ptwainimpl->FirstCamera(szCamera, sizeof(szCamera)), TWRC_FAILURE);
     EXPECT_EQ(m_ptwainimpl->NextCamera(szCamera, sizeof(szCamera)), TWRC_FAILURE);
     EXPECT_EQ(Fake().Count(DAT_CAPABILITY, MSG_SET), 0);
+}
+
+TEST_F(TwainDsTest, AContainerShorterThanAOneValueIsNeverWrittenPast)
+{
+    // The source claims a one-value but gave only its item type: the new
+    // pixel type goes out in a container of the program's own.
+    Fake().blShortContainer = true;
+    Fake().twPixelType = TWPT_GRAY;
+    char szCamera[64];
+    EXPECT_EQ(m_ptwainimpl->FirstCamera(szCamera, sizeof(szCamera)), TWRC_SUCCESS);
+    EXPECT_STREQ(szCamera, "TWPT_RGB");
+    EXPECT_EQ(Fake().twPixelType, TWPT_RGB);
+    m_ptwainimpl->m_twidentityDs.ProtocolMajor = 1;
+    EXPECT_EQ(m_ptwainimpl->DSResetall(), TWRC_SUCCESS);
+    EXPECT_EQ(Fake().twPixelType, TWPT_RGB);
+    EXPECT_FALSE(Fake().blGuardBroken) << "nothing was written past the source's two bytes";
+    EXPECT_EQ(Fake().pvShort, nullptr) << "the source's container was freed";
+    EXPECT_TRUE(Fake().setLive.empty()) << "and so was the program's own";
 }
 
 // ---------------------------------------------------------------------------

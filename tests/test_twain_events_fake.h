@@ -9,6 +9,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <functional>
 #include <set>
 #include <string>
 #include <vector>
@@ -48,6 +49,9 @@ struct FakeDsm
     bool blBwAllowed = true;
     TW_UINT16 twConType = TWON_ONEVALUE;    // container type of MSG_GETCURRENT
     bool blNullHandle = false;              // MSG_GETCURRENT succeeds without a container
+    bool blShortContainer = false;          // MSG_GETCURRENT answers a one-value of only 2 bytes
+    void *pvShort = nullptr;                // that container (its bytes after 2 are a guard)
+    bool blGuardBroken = false;             // something wrote past the 2 bytes
     TW_UINT16 twrcResetAll = TWRC_SUCCESS;
     TW_UINT16 twrcReset = TWRC_SUCCESS;
 
@@ -55,6 +59,10 @@ struct FakeDsm
     TW_IDENTITY twidentityOpened;           // what MSG_OPENDS gives the source
     TW_UINT16 twrcCallback = TWRC_SUCCESS;  // MSG_REGISTER_CALLBACK
     TW_MEMREF pvCallbackProc = nullptr;
+
+    // Called with every triplet before it is answered (a test may look at
+    // the connection in the middle of a call, or make the call slow).
+    std::function<void(TW_UINT16 a_twdat, TW_UINT16 a_twmsg)> onCall;
 
     void Reset()
     {
@@ -108,8 +116,23 @@ inline TW_HANDLE FakeMemAllocate(TW_UINT32 a_u32Size)
     return pv;
 }
 
+// The short container: an item type, then guard bytes that stand for the
+// memory beyond the source's allocation.
+#define FAKE_SHORTSIZE 2
+#define FAKE_GUARDSIZE 32
+#define FAKE_GUARD 0xA5
+
 inline void FakeMemFree(TW_HANDLE a_handle)
 {
+    if (a_handle && (a_handle == Fake().pvShort))
+    {
+        const uint8_t *pu8 = static_cast<const uint8_t *>(a_handle);
+        for (int ii = FAKE_SHORTSIZE; ii < FAKE_GUARDSIZE; ii++)
+        {
+            Fake().blGuardBroken = Fake().blGuardBroken || (pu8[ii] != FAKE_GUARD);
+        }
+        Fake().pvShort = nullptr;
+    }
     // Only what the fake made is freed here; anything else is a family error.
     if (Fake().setLive.erase(a_handle))
     {
@@ -151,6 +174,16 @@ inline TW_UINT16 FakeCapability(TW_UINT16 a_twmsg, TW_CAPABILITY *a_ptwcapabilit
             }
             a_ptwcapability->ConType = f.twConType;
             a_ptwcapability->hContainer = f.blNullHandle ? nullptr : FakeOneValue(TWTY_UINT16, f.twPixelType);
+            if (f.blShortContainer && a_ptwcapability->hContainer)
+            {
+                FakeMemFree(a_ptwcapability->hContainer);
+                f.iFrees--;
+                uint8_t *pu8 = static_cast<uint8_t *>(FakeMemAllocate(FAKE_GUARDSIZE));
+                memset(pu8 + FAKE_SHORTSIZE, FAKE_GUARD, FAKE_GUARDSIZE - FAKE_SHORTSIZE);
+                TwSetU16(pu8, TWTY_UINT16);
+                f.pvShort = pu8;
+                a_ptwcapability->hContainer = pu8;
+            }
             return TWRC_SUCCESS;
         case MSG_SET:
         {
@@ -201,6 +234,10 @@ inline TW_UINT16 FakeDsmEntry(pTW_IDENTITY, pTW_IDENTITY a_ptwidentityDest, TW_U
         call.szInputName = static_cast<TW_FILESYSTEM *>(a_pdata)->InputName;
     }
     f.acalls.push_back(call);
+    if (f.onCall)
+    {
+        f.onCall(a_twdat, a_twmsg);
+    }
 
     switch (a_twdat)
     {

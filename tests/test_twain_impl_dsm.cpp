@@ -210,6 +210,15 @@ TEST(TwainImplDsmDebug, DebugModePointsTheDsmLogAtTheLogDirectory)
     unsetenv("TWAINDSM_LOG");
     unsetenv("TWAINDSM_LOGMODE");
     setenv("TWAINDSM_SOURCES", DRAVO_BINARY_DIR "/tests/platform_fixtures/sources", 1);
+    // The DSM reads the variables when its first application opens it: in a
+    // process where earlier tests left it loaded, only the variables can be
+    // checked.
+    void *pvLoaded = dlopen(DravoDsmPath(), RTLD_NOW | RTLD_NOLOAD);
+    bool blFreshDsm = (pvLoaded == nullptr);
+    if (pvLoaded)
+    {
+        dlclose(pvLoaded);
+    }
     {
         TwainTestLog log;
         auto ptwainimpl = MakeTwainImpl();
@@ -223,8 +232,11 @@ TEST(TwainImplDsmDebug, DebugModePointsTheDsmLogAtTheLogDirectory)
     const char *szMode = getenv("TWAINDSM_LOGMODE");
     EXPECT_STREQ(szLog, szExpected.c_str());
     EXPECT_STREQ(szMode, "w+");
-    std::string szDsmLog = OsTestReadFile(szExpected);
-    EXPECT_NE(szDsmLog.find("DAT_PARENT/MSG_OPENDSM"), std::string::npos) << szDsmLog;
+    if (blFreshDsm)
+    {
+        std::string szDsmLog = OsTestReadFile(szExpected);
+        EXPECT_NE(szDsmLog.find("DAT_PARENT/MSG_OPENDSM"), std::string::npos) << szDsmLog;
+    }
     EXPECT_TRUE(env.Services().LogHas("mem>>> addr:"));
     unsetenv("TWAINDSM_LOG");
     unsetenv("TWAINDSM_LOGMODE");

@@ -6,6 +6,7 @@
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
+#include <atomic>
 #include <cstring>
 #include <mutex>
 #include <new>
@@ -78,8 +79,9 @@ void NormalizeLine(const char *a_szLine, char *a_szOut, size_t a_sizeOut)
 class CLogImpl
 {
 public:
-    bool m_blDataSave = false;      // capture plain lines
-    bool m_blConsole = true;        // echo plain lines to the console
+    // The two switches are read by event lines on the Data Source's thread.
+    std::atomic<bool> m_blDataSave{false}; // capture plain lines
+    std::atomic<bool> m_blConsole{true};   // echo plain lines to the console
     bool m_blColorOff = false;      // set by SetColor (no operation reads it)
     int m_iDataCount = 0;           // capture lines used
     char m_aszData[CLOG_DATALINES][CLOG_DATALINESIZE]; // zero: see operator new
@@ -488,8 +490,8 @@ int CLog::DataCompare(const char a_aszExpected[][CLOG_DATALINESIZE], int a_iExpe
 
 void CLog::Status()
 {
-    bool blConsole = m_plogimpl ? m_plogimpl->m_blConsole : false;
-    bool blData = m_plogimpl ? m_plogimpl->m_blDataSave : false;
+    bool blConsole = m_plogimpl ? m_plogimpl->m_blConsole.load() : false;
+    bool blData = m_plogimpl ? m_plogimpl->m_blDataSave.load() : false;
     bool blRecord = m_plogimpl ? (m_plogimpl->m_posfileRecord != nullptr) : false;
     fprintf(stderr, "Console output is %s...\r\n", blConsole ? "on" : "off");
     fprintf(stderr, "Data save is %s...\r\n", blData ? "on" : "off");

@@ -225,6 +225,8 @@ CTwainImpl::CTwainImpl(const char *a_szProtocol, const char *a_szLanguage, int a
       m_posthread(nullptr),
       m_blAutoDisable(false),
       m_etwstate(ETWSTATE_NONE),
+      m_twrcLast(0),
+      m_twccLast(0),
       m_i32DiscardXferReady(0)
 {
     ZeroConnection();
@@ -347,6 +349,8 @@ void CTwainImpl::ZeroConnection()
     }
     m_blAutoDisable = false;
     m_etwstate = ETWSTATE_NONE;
+    m_twrcLast = 0;
+    m_twccLast = 0;
     m_i32DiscardXferReady = 0;
 }
 

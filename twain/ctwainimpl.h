@@ -194,7 +194,7 @@ struct CTwainImplData
     TW_CALLBACK m_twcallback;
 
     // (13 to 15, the event flags, the auto-disable flag and the state, are
-    // atomic members of CTwainImpl.)
+    // atomic members of CTwainImpl, and so is 21.)
 
     // 16. the DSM library (owned), its DSM_Entry, the parent handle (always
     // zero) and the path it was loaded from.
@@ -244,9 +244,8 @@ struct CTwainImplData
     // 20. the instance number (the shell's slot), shown as "Dravo #%d".
     uint32_t m_u32Instance;
 
-    // 21. the last return code and the last condition code.
-    TW_UINT16 m_twrcLast;
-    TW_UINT16 m_twccLast;
+    // (21, the last return code and the last condition code, are atomic
+    // members: the callback's own triplets record them too.)
 
     // 22. the name of the last event that ended a wait.
     char m_szLastEvent[128];
@@ -453,6 +452,11 @@ public:
 
     // 15. the TWAIN state (an ETWSTATE).
     std::atomic<int> m_etwstate;
+
+    // 21. the last return code and the last condition code, written by every
+    // triplet (also those the callback sends on its own thread).
+    std::atomic<TW_UINT16> m_twrcLast;
+    std::atomic<TW_UINT16> m_twccLast;
 
     // 23. the transfer-ready discard counter.
     std::atomic<int32_t> m_i32DiscardXferReady;

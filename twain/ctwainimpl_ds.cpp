@@ -15,69 +15,77 @@
 namespace
 {
 
-// Asks for the current pixel type.  True with a one-value container in
-// a_ptwcapability (the caller frees it); false after an error line, with
-// nothing left to free.
-bool GetCurrentPixelType(CTwainImpl *a_ptwainimpl, TW_CAPABILITY *a_ptwcapability)
+// Asks for the current pixel type: true with the item type of the one-value
+// container the source answered with and, when a_pi32Current is given, its
+// value; false after an error line.  The container is freed either way.
+bool GetCurrentPixelType(CTwainImpl *a_ptwainimpl, TW_UINT16 *a_ptwty, int32_t *a_pi32Current)
 {
-    memset(a_ptwcapability, 0, sizeof(*a_ptwcapability));
-    a_ptwcapability->Cap = ICAP_PIXELTYPE;
-    TW_UINT16 twrc = a_ptwainimpl->DsmEntry(DG_CONTROL, DAT_CAPABILITY, MSG_GETCURRENT, a_ptwcapability, false, false);
+    TW_CAPABILITY twcapability;
+    memset(&twcapability, 0, sizeof(twcapability));
+    twcapability.Cap = ICAP_PIXELTYPE;
+    TW_UINT16 twrc = a_ptwainimpl->DsmEntry(DG_CONTROL, DAT_CAPABILITY, MSG_GETCURRENT, &twcapability, false, false);
     if (twrc != TWRC_SUCCESS)
     {
         OSLOG_ERROR("Entry(DAT_CAPABILITY/MSG_GETCURRENT) failed...");
         return false;
     }
-    // Nothing is written into a container of another shape.
-    if ((a_ptwcapability->ConType != TWON_ONEVALUE) || !a_ptwcapability->hContainer)
+    // Nothing is read from a container of another shape.
+    if ((twcapability.ConType != TWON_ONEVALUE) || !twcapability.hContainer)
     {
         OSLOG_ERROR("Entry(DAT_CAPABILITY/MSG_GETCURRENT) gave no one-value container...0x%x %p",
-                    static_cast<unsigned>(a_ptwcapability->ConType), a_ptwcapability->hContainer);
-        a_ptwainimpl->DsMemFree(a_ptwcapability->hContainer);
-        a_ptwcapability->hContainer = nullptr;
+                    static_cast<unsigned>(twcapability.ConType), twcapability.hContainer);
+        a_ptwainimpl->DsMemFree(twcapability.hContainer);
         return false;
     }
-    return true;
-}
-
-// Reads the item of a one-value container; false when it cannot be locked.
-bool GetOneValueItem(CTwainImpl *a_ptwainimpl, TW_CAPABILITY *a_ptwcapability, int32_t *a_pi32Item)
-{
-    uint8_t *pu8 = static_cast<uint8_t *>(a_ptwainimpl->DsMemLock(a_ptwcapability->hContainer));
+    uint8_t *pu8 = static_cast<uint8_t *>(a_ptwainimpl->DsMemLock(twcapability.hContainer));
     if (!pu8)
     {
         OSLOG_ERROR("DsMemLock failed...");
+        a_ptwainimpl->DsMemFree(twcapability.hContainer);
         return false;
     }
-    TW_UINT16 twty = TwGetU16(pu8 + offsetof(TW_ONEVALUE, ItemType));
-    *a_pi32Item = CTwainImpl::GetIntFromItem(pu8 + offsetof(TW_ONEVALUE, Item), twty, 0);
-    a_ptwainimpl->DsMemUnlock(a_ptwcapability->hContainer);
+    *a_ptwty = TwGetU16(pu8 + offsetof(TW_ONEVALUE, ItemType));
+    if (a_pi32Current)
+    {
+        *a_pi32Current = CTwainImpl::GetIntFromItem(pu8 + offsetof(TW_ONEVALUE, Item), *a_ptwty, 0);
+    }
+    a_ptwainimpl->DsMemUnlock(twcapability.hContainer);
+    a_ptwainimpl->DsMemFree(twcapability.hContainer);
     return true;
 }
 
-// Writes the item of a one-value container; false when it cannot be locked.
-bool SetOneValueItem(CTwainImpl *a_ptwainimpl, TW_CAPABILITY *a_ptwcapability, TW_UINT32 a_twItem)
+// Sends MSG_SET of the pixel type: true when the source took it.
+//
+// The value travels in a one-value container of our own with the item type
+// the source answered with, so the request is the source's answer with the
+// new item.  The source's own container is never written: nothing tells how
+// many bytes a source really allocated, and one that answers with a
+// container shorter than a one-value would have its memory overrun.
+bool SetPixelType(CTwainImpl *a_ptwainimpl, TW_UINT16 a_twty, TW_UINT32 a_twpt)
 {
-    uint8_t *pu8 = static_cast<uint8_t *>(a_ptwainimpl->DsMemLock(a_ptwcapability->hContainer));
+    TW_CAPABILITY twcapability;
+    memset(&twcapability, 0, sizeof(twcapability));
+    twcapability.Cap = ICAP_PIXELTYPE;
+    twcapability.ConType = TWON_ONEVALUE;
+    twcapability.hContainer = a_ptwainimpl->DsMemAlloc(static_cast<int32_t>(sizeof(TW_ONEVALUE)));
+    if (!twcapability.hContainer)
+    {
+        OSLOG_ERROR("DsMemAlloc failed...");
+        return false;
+    }
+    uint8_t *pu8 = static_cast<uint8_t *>(a_ptwainimpl->DsMemLock(twcapability.hContainer));
     if (!pu8)
     {
         OSLOG_ERROR("DsMemLock failed...");
+        a_ptwainimpl->DsMemFree(twcapability.hContainer);
         return false;
     }
-    TwSetU32(pu8 + offsetof(TW_ONEVALUE, Item), a_twItem);
-    a_ptwainimpl->DsMemUnlock(a_ptwcapability->hContainer);
-    return true;
-}
-
-// Sets the pixel type in the container and sends MSG_SET: true when the
-// source took it.
-bool SetPixelType(CTwainImpl *a_ptwainimpl, TW_CAPABILITY *a_ptwcapability, TW_UINT32 a_twpt)
-{
-    if (!SetOneValueItem(a_ptwainimpl, a_ptwcapability, a_twpt))
-    {
-        return false;
-    }
-    return a_ptwainimpl->DsmEntry(DG_CONTROL, DAT_CAPABILITY, MSG_SET, a_ptwcapability, false, false) == TWRC_SUCCESS;
+    TwSetU16(pu8 + offsetof(TW_ONEVALUE, ItemType), a_twty);
+    TwSetU32(pu8 + offsetof(TW_ONEVALUE, Item), a_twpt);
+    a_ptwainimpl->DsMemUnlock(twcapability.hContainer);
+    TW_UINT16 twrc = a_ptwainimpl->DsmEntry(DG_CONTROL, DAT_CAPABILITY, MSG_SET, &twcapability, false, false);
+    a_ptwainimpl->DsMemFree(twcapability.hContainer);
+    return twrc == TWRC_SUCCESS;
 }
 
 // The camera's name into the caller's buffer, when it gave one.
@@ -154,7 +162,9 @@ TW_UINT16 CTwainImpl::DSOpen(const char *a_szProductName)
         TwLookup *ptwlookup = m_plookup->Lookup(ETWLOOKUP_CAPVALUE, m_twidentityDs.Version.Language, CAP_LANGUAGE, -1);
         if (ptwlookup && ptwlookup->ptwenum)
         {
-            g_poslocale->SetLanguage(ptwlookup->ptwenum->szName);
+            char szName[sizeof(ptwlookup->ptwenum->szName) + 1];
+            TwainFieldText(ptwlookup->ptwenum->szName, sizeof(ptwlookup->ptwenum->szName), szName, sizeof(szName));
+            g_poslocale->SetLanguage(COsLocale::GetLanguageId(szName));
         }
     }
 
@@ -230,28 +240,23 @@ TW_UINT16 CTwainImpl::FirstCamera(char *a_szCamera, size_t a_u64CameraSize)
 
     // No file system: colour first, else bitonal.
     memset(&m_twfilesystem, 0, sizeof(m_twfilesystem));
-    TW_CAPABILITY twcapability;
-    if (!GetCurrentPixelType(this, &twcapability))
+    TW_UINT16 twty = 0;
+    if (!GetCurrentPixelType(this, &twty, nullptr))
     {
         return TWRC_FAILURE;
     }
-    TW_UINT16 twrcResult = TWRC_FAILURE;
-    if (SetPixelType(this, &twcapability, TWPT_RGB))
+    if (SetPixelType(this, twty, TWPT_RGB))
     {
         CameraName("TWPT_RGB", sizeof("TWPT_RGB"), a_szCamera, a_u64CameraSize);
-        twrcResult = TWRC_SUCCESS;
+        return TWRC_SUCCESS;
     }
-    else if (SetPixelType(this, &twcapability, TWPT_BW))
+    if (SetPixelType(this, twty, TWPT_BW))
     {
         CameraName("TWPT_BW", sizeof("TWPT_BW"), a_szCamera, a_u64CameraSize);
-        twrcResult = TWRC_SUCCESS;
+        return TWRC_SUCCESS;
     }
-    else
-    {
-        OSLOG_ERROR("Entry(DAT_CAPABILITY/MSG_SET) failed...");
-    }
-    DsMemFree(twcapability.hContainer);
-    return twrcResult;
+    OSLOG_ERROR("Entry(DAT_CAPABILITY/MSG_SET) failed...");
+    return TWRC_FAILURE;
 }
 
 TW_UINT16 CTwainImpl::NextCamera(char *a_szCamera, size_t a_u64CameraSize)
@@ -273,32 +278,23 @@ TW_UINT16 CTwainImpl::NextCamera(char *a_szCamera, size_t a_u64CameraSize)
 
     // The pixel-type walk: after colour comes bitonal, and then no more.
     memset(&m_twfilesystem, 0, sizeof(m_twfilesystem));
-    TW_CAPABILITY twcapability;
-    if (!GetCurrentPixelType(this, &twcapability))
+    TW_UINT16 twty = 0;
+    int32_t i32PixelType = 0;
+    if (!GetCurrentPixelType(this, &twty, &i32PixelType))
     {
         return TWRC_FAILURE;
     }
-    int32_t i32PixelType = 0;
-    TW_UINT16 twrcResult = TWRC_FAILURE;
-    if (!GetOneValueItem(this, &twcapability, &i32PixelType))
+    if (i32PixelType == TWPT_BW)
     {
-        twrcResult = TWRC_FAILURE;
+        return TWRC_XFERDONE;
     }
-    else if (i32PixelType == TWPT_BW)
-    {
-        twrcResult = TWRC_XFERDONE;
-    }
-    else if (SetPixelType(this, &twcapability, TWPT_BW))
+    if (SetPixelType(this, twty, TWPT_BW))
     {
         CameraName("TWPT_BW", sizeof("TWPT_BW"), a_szCamera, a_u64CameraSize);
-        twrcResult = TWRC_SUCCESS;
+        return TWRC_SUCCESS;
     }
-    else
-    {
-        OSLOG_ERROR("Entry(DAT_CAPABILITY/MSG_SET) failed...");
-    }
-    DsMemFree(twcapability.hContainer);
-    return twrcResult;
+    OSLOG_ERROR("Entry(DAT_CAPABILITY/MSG_SET) failed...");
+    return TWRC_FAILURE;
 }
 
 // ---------------------------------------------------------------------------
@@ -396,20 +392,16 @@ TW_UINT16 CTwainImpl::DSResetall()
         return TWRC_SUCCESS;
     }
 
-    if (!GetCurrentPixelType(this, &twcapability))
+    TW_UINT16 twty = 0;
+    if (!GetCurrentPixelType(this, &twty, nullptr))
     {
         return TWRC_FAILURE;
     }
-    TW_UINT16 twrcResult = TWRC_FAILURE;
-    if (SetPixelType(this, &twcapability, TWPT_RGB))
-    {
-        TWAINLOG("%s", "reset with ICAP_PIXELTYPE(TWPT_RGB)...");
-        twrcResult = TWRC_SUCCESS;
-    }
-    else
+    if (!SetPixelType(this, twty, TWPT_RGB))
     {
         OSLOG_ERROR("Entry(DAT_CAPABILITY/MSG_SET) failed...");
+        return TWRC_FAILURE;
     }
-    DsMemFree(twcapability.hContainer);
-    return twrcResult;
+    TWAINLOG("%s", "reset with ICAP_PIXELTYPE(TWPT_RGB)...");
+    return TWRC_SUCCESS;
 }

@@ -310,7 +310,8 @@ void CTwainImpl::DSMList(const char *const *a_aszWords)
     TW_STATUS twstatus;
     memset(&twstatus, 0, sizeof(twstatus));
     DsmEntry(DG_CONTROL, DAT_STATUS, MSG_GET, &twstatus, false, false);
-    OSLOG_INFO("DG_CONTROL,DAT_IDENTITY...%d %d/%d", iCount, m_twrcLast, m_twccLast);
+    OSLOG_INFO("DG_CONTROL,DAT_IDENTITY...%d %d/%d", iCount, static_cast<int>(m_twrcLast.load()),
+               static_cast<int>(m_twccLast.load()));
 }
 
 TW_UINT16 CTwainImpl::DSMSet(const char *const *a_aszWords)
@@ -397,13 +398,16 @@ TW_UINT16 CTwainImpl::DSMSet(const char *const *a_aszWords)
 
 TW_UINT16 CTwainImpl::DSMSetChooser()
 {
-    // The sources the DSM knows, as the rows of a zenity list.
+    // The sources the DSM knows, as the rows of a zenity list: as many as a
+    // command line of 2,048 characters holds, each written as a blank and
+    // its name in double quotes.
+    static const char s_szChooser[] = "zenity --list --title \"Select Source\" --column \"Sources:\"";
     std::vector<std::string> aszNames;
-    size_t u64Text = 0;
+    size_t u64Text = strlen(s_szChooser);
     TW_IDENTITY twidentity;
     memset(&twidentity, 0, sizeof(twidentity));
     TW_UINT16 twrc = DsmEntry(DG_CONTROL, DAT_IDENTITY, MSG_GETFIRST, &twidentity, false, false);
-    while ((twrc == TWRC_SUCCESS) && (aszNames.size() < TWAINIMPL_DSLIST))
+    while (twrc == TWRC_SUCCESS)
     {
         char szProductName[sizeof(TW_STR32)];
         TwainFieldText(twidentity.ProductName, sizeof(TW_STR32), szProductName, sizeof(szProductName));
@@ -450,14 +454,23 @@ TW_UINT16 CTwainImpl::DSMSetChooser()
         OSLOG_ERROR("zenity failed...%d", iSpawn);
         return TWRC_FAILURE;
     }
-    char szChoice[256] = "";
+    // The choice is the first 40 bytes of its answer; the rest is read and
+    // dropped, so that the chooser never waits on a full pipe.
+    char szChoice[41] = "";
     size_t u64Read = 0;
-    while (u64Read < sizeof(szChoice) - 1)
+    for (;;)
     {
-        ssize_t iRead = read(aiPipe[0], szChoice + u64Read, sizeof(szChoice) - 1 - u64Read);
+        char szBuffer[256];
+        ssize_t iRead = read(aiPipe[0], szBuffer, sizeof(szBuffer));
         if (iRead > 0)
         {
-            u64Read += static_cast<size_t>(iRead);
+            size_t u64Take = sizeof(szChoice) - 1 - u64Read;
+            if (u64Take > static_cast<size_t>(iRead))
+            {
+                u64Take = static_cast<size_t>(iRead);
+            }
+            memcpy(szChoice + u64Read, szBuffer, u64Take);
+            u64Read += u64Take;
         }
         else if ((iRead < 0) && (errno == EINTR))
         {
@@ -490,10 +503,11 @@ TW_UINT16 CTwainImpl::DSMSetChooser()
         return TWRC_FAILURE;
     }
 
-    // The chosen source becomes the DSM's default source.
+    // The chosen source becomes the DSM's default source.  (A DSM whose list
+    // never ends is not walked for ever.)
     memset(&twidentity, 0, sizeof(twidentity));
     twrc = DsmEntry(DG_CONTROL, DAT_IDENTITY, MSG_GETFIRST, &twidentity, false, false);
-    while (twrc == TWRC_SUCCESS)
+    for (int iWalked = 0; (twrc == TWRC_SUCCESS) && (iWalked < 65536); iWalked++)
     {
         char szProductName[sizeof(TW_STR32)];
         TwainFieldText(twidentity.ProductName, sizeof(TW_STR32), szProductName, sizeof(szProductName));

@@ -161,6 +161,10 @@ TW_UINT16 CTwainImpl::TwnCallBack(pTW_IDENTITY a_ptwidentityOrigin, pTW_IDENTITY
 // ---------------------------------------------------------------------------
 void CTwainImpl::ProcessEvent(TW_UINT16 a_twmsg)
 {
+    // A wait on the shell's thread returns as soon as it sees a flag, so each
+    // flag is set last, once its event has been handled whole (reported,
+    // the source disabled, the state moved): what the script does next comes
+    // after the report and finds the state the event left.
     switch (a_twmsg)
     {
         case MSG_XFERREADY:
@@ -175,27 +179,20 @@ void CTwainImpl::ProcessEvent(TW_UINT16 a_twmsg)
                 EVENTLOG("  *** Discarding MSG_XFERREADY... (%d)", static_cast<int>(i32Discard));
                 return;
             }
-            m_au8Event[ETWEVENT_XFERREADY] = 1;
             SetTwState(ETWSTATE_XFERREADY);
             EVENTLOG("%s", "  *** Got MSG_XFERREADY...");
+            m_au8Event[ETWEVENT_XFERREADY] = 1;
             return;
         }
 
         case MSG_CLOSEDSREQ:
         case MSG_CLOSEDSOK:
         {
-            if (a_twmsg == MSG_CLOSEDSREQ)
-            {
-                m_au8Event[ETWEVENT_CLOSEDSREQ] = 1;
-                EVENTLOG("%s", "  *** Got MSG_CLOSEDSREQ...");
-            }
-            else
-            {
-                m_au8Event[ETWEVENT_CLOSEDSOK] = 1;
-                EVENTLOG("%s", "  *** Got MSG_CLOSEDSOK...");
-            }
+            int iFlag = (a_twmsg == MSG_CLOSEDSREQ) ? ETWEVENT_CLOSEDSREQ : ETWEVENT_CLOSEDSOK;
+            EVENTLOG("%s", (a_twmsg == MSG_CLOSEDSREQ) ? "  *** Got MSG_CLOSEDSREQ..." : "  *** Got MSG_CLOSEDSOK...");
             if (!m_blAutoDisable)
             {
+                m_au8Event[iFlag] = 1;
                 return;
             }
             TW_USERINTERFACE twuserinterface;
@@ -214,6 +211,7 @@ void CTwainImpl::ProcessEvent(TW_UINT16 a_twmsg)
             {
                 SetTwState(ETWSTATE_DSOPEN);
             }
+            m_au8Event[iFlag] = 1;
             if (m_posthread)
             {
                 m_posthread->SetEvent(1);
@@ -223,39 +221,47 @@ void CTwainImpl::ProcessEvent(TW_UINT16 a_twmsg)
 
         case MSG_DEVICEEVENT:
         {
-            m_au8Event[ETWEVENT_DEVICEEVENT] = 1;
             TW_DEVICEEVENT twdeviceevent;
             memset(&twdeviceevent, 0, sizeof(twdeviceevent));
             TW_UINT16 twrc = DsmEntry(DG_CONTROL, DAT_DEVICEEVENT, MSG_GET, &twdeviceevent, false, false);
             if (twrc != TWRC_SUCCESS)
             {
                 EVENTLOG("%s", "  *** Got MSG_DEVICEEVENT (get device event failed)...");
+                m_au8Event[ETWEVENT_DEVICEEVENT] = 1;
                 return;
             }
             TW_UINT32 twevent = twdeviceevent.Event;
+            int iFlag = -1;
             if (twevent == TWDE_LAMPWARMUP)
             {
-                m_au8Event[ETWEVENT_LAMPWARMUP] = 1;
+                iFlag = ETWEVENT_LAMPWARMUP;
                 EVENTLOG("  *** Got MSG_DEVICEEVENT (TWDE_LAMPWARMUP,%d)",
                          static_cast<int>(twdeviceevent.TimeBeforeFirstCapture));
-                return;
             }
-            if (twevent > TWDE_POWERSAVENOTIFY)
+            else if (twevent > TWDE_POWERSAVENOTIFY)
             {
                 EVENTLOG("  *** Got MSG_DEVICEEVENT (0x%x)", static_cast<unsigned>(twevent));
-                return;
             }
-            int iFlag = ETWEVENT_TWDE_FIRST + static_cast<int>(twevent);
-            m_au8Event[iFlag] = 1;
-            if ((twevent == TWDE_DEVICEADDED) || (twevent == TWDE_DEVICEREMOVED))
+            else
             {
-                char szDeviceName[sizeof(twdeviceevent.DeviceName)];
-                TwainFieldText(twdeviceevent.DeviceName, sizeof(twdeviceevent.DeviceName), szDeviceName,
-                               sizeof(szDeviceName));
-                EVENTLOG("  *** Got MSG_DEVICEEVENT (%s,<%s>)", EventWord(iFlag), szDeviceName);
-                return;
+                iFlag = ETWEVENT_TWDE_FIRST + static_cast<int>(twevent);
+                if ((twevent == TWDE_DEVICEADDED) || (twevent == TWDE_DEVICEREMOVED))
+                {
+                    char szDeviceName[sizeof(twdeviceevent.DeviceName)];
+                    TwainFieldText(twdeviceevent.DeviceName, sizeof(twdeviceevent.DeviceName), szDeviceName,
+                                   sizeof(szDeviceName));
+                    EVENTLOG("  *** Got MSG_DEVICEEVENT (%s,<%s>)", EventWord(iFlag), szDeviceName);
+                }
+                else
+                {
+                    EVENTLOG("  *** Got MSG_DEVICEEVENT (%s)", EventWord(iFlag));
+                }
             }
-            EVENTLOG("  *** Got MSG_DEVICEEVENT (%s)", EventWord(iFlag));
+            m_au8Event[ETWEVENT_DEVICEEVENT] = 1;
+            if (iFlag >= 0)
+            {
+                m_au8Event[iFlag] = 1;
+            }
             return;
         }
 
