@@ -39,45 +39,43 @@ struct OsResourceArchive
     OsResourceSlot  aslot[OSRES_SLOTS];
 };
 
-static bool OsResourceReadAt(int a_iFd, void* a_pvBuffer, uint64_t a_u64Size, uint64_t a_u64Offset)
+// Repeats a read or write (a_transfer(bytes done, bytes left), answering as
+// read and write do) until a_u64Size bytes have passed, again after EINTR:
+// false on an error or when nothing more passes.
+template <typename TRANSFER>
+static bool OsResourceTransferAll(uint64_t a_u64Size, TRANSFER a_transfer)
 {
-    uint8_t* pu8 = static_cast<uint8_t*>(a_pvBuffer);
-    while (a_u64Size > 0)
+    uint64_t u64Done = 0;
+    while (u64Done < a_u64Size)
     {
-        ssize_t iRead = pread(a_iFd, pu8, static_cast<size_t>(a_u64Size), static_cast<off_t>(a_u64Offset));
-        if ((iRead < 0) && (errno == EINTR))
+        ssize_t iDone = a_transfer(u64Done, static_cast<size_t>(a_u64Size - u64Done));
+        if ((iDone < 0) && (errno == EINTR))
         {
             continue;
         }
-        if (iRead <= 0)
+        if (iDone <= 0)
         {
             return false;
         }
-        pu8 += iRead;
-        a_u64Size -= static_cast<uint64_t>(iRead);
-        a_u64Offset += static_cast<uint64_t>(iRead);
+        u64Done += static_cast<uint64_t>(iDone);
     }
     return true;
+}
+
+static bool OsResourceReadAt(int a_iFd, void* a_pvBuffer, uint64_t a_u64Size, uint64_t a_u64Offset)
+{
+    uint8_t* pu8 = static_cast<uint8_t*>(a_pvBuffer);
+    return OsResourceTransferAll(a_u64Size, [&](uint64_t a_u64Done, size_t a_u64Left) {
+        return pread(a_iFd, pu8 + a_u64Done, a_u64Left, static_cast<off_t>(a_u64Offset + a_u64Done));
+    });
 }
 
 static bool OsResourceWriteAll(int a_iFd, const void* a_pvData, uint64_t a_u64Size)
 {
     const uint8_t* pu8 = static_cast<const uint8_t*>(a_pvData);
-    while (a_u64Size > 0)
-    {
-        ssize_t iWritten = write(a_iFd, pu8, static_cast<size_t>(a_u64Size));
-        if ((iWritten < 0) && (errno == EINTR))
-        {
-            continue;
-        }
-        if (iWritten <= 0)
-        {
-            return false;
-        }
-        pu8 += iWritten;
-        a_u64Size -= static_cast<uint64_t>(iWritten);
-    }
-    return true;
+    return OsResourceTransferAll(a_u64Size, [&](uint64_t a_u64Done, size_t a_u64Left) {
+        return write(a_iFd, pu8 + a_u64Done, a_u64Left);
+    });
 }
 
 // Read and check the footer: OS_STS_OK (an archive, or none: blPresent),
@@ -287,8 +285,9 @@ EOSSTS COsResource::Update(const char* a_szFile, const char* a_szName, int a_iTy
     int iFd = open(a_szFile, O_RDONLY | O_CLOEXEC);
     if (iFd < 0)
     {
-        OSLOG_ERROR("res>>> Update cannot open...%d <%s>", errno, a_szFile);
-        return (errno == ENOENT) ? OS_STS_FILE_NOT_FOUND : OS_STS_FAIL;
+        int iErrno = errno; // the log line may change errno
+        OSLOG_ERROR("res>>> Update cannot open...%d <%s>", iErrno, a_szFile);
+        return (iErrno == ENOENT) ? OS_STS_FILE_NOT_FOUND : OS_STS_FAIL;
     }
     struct stat statFile;
     if ((fstat(iFd, &statFile) != 0) || !S_ISREG(statFile.st_mode))

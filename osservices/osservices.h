@@ -97,6 +97,24 @@ extern const void*          g_OsCfgHinstance;
 // (points to the text "OSCFG_APPLICATION_PATH").
 extern const char* const    g_szApplicationPath;
 
+// Defines, at file scope, the process-wide service objects and the module
+// globals above for an application module whose services log is named
+// a_szUniqueName (a string literal, e.g. "dravo").  The hosting program's
+// start-up source uses it once.
+#define OSSERVICES_APPLICATION_GLOBALS(a_szUniqueName) \
+    COsString* g_posstring = nullptr; \
+    COsLog* g_poslog = nullptr; \
+    COsMem* g_posmem = nullptr; \
+    COsCfg* g_poscfg = nullptr; \
+    COsLocale* g_poslocale = nullptr; \
+    const char* g_szOsXml = "<arguments>\n\t<uniquename>" a_szUniqueName \
+                            "</uniquename>\n\t<entity>application</entity>\n\t<loglevel>0</loglevel>\n</arguments>"; \
+    static void MagicLocalCfgFunction_NotUnique(void) \
+    { \
+    } \
+    OsCfgLocatorFunction g_oscfglocatorfunction = MagicLocalCfgFunction_NotUnique; \
+    const void* g_OsCfgHinstance = g_szApplicationPath
+
 // Start the services layer.  a_szArguments is an XML text such as
 // "<arguments><cfgsectionptr>%p</cfgsectionptr><cfgtagptr>%p</cfgtagptr><cfgdataptr>%p</cfgdataptr></arguments>"
 // naming the host's own configuration section (see os_coscfg.h,

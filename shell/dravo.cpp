@@ -18,25 +18,10 @@
 // Module globals
 // ---------------------------------------------------------------------------
 
-// The module description read by the services start-up.
-const char *g_szOsXml = "<arguments>\n\t<uniquename>dravo</uniquename>\n\t<entity>application</entity>\n\t<loglevel>0</loglevel>\n</arguments>";
-
-void MagicLocalCfgFunction_NotUnique()
-{
-}
-
-// The services layer finds its own module file through this address.
-OsCfgLocatorFunction g_oscfglocatorfunction = MagicLocalCfgFunction_NotUnique;
-
-// The mark that this module is the application (not a library).
-const void *g_OsCfgHinstance = g_szApplicationPath;
-
-// The process-wide service objects (filled by OsServicesStart).
-COsString *g_posstring = nullptr;
-COsLog *g_poslog = nullptr;
-COsMem *g_posmem = nullptr;
-COsCfg *g_poscfg = nullptr;
-COsLocale *g_poslocale = nullptr;
+// The process-wide service objects (filled by OsServicesStart), and the
+// module description, locator and mark of the application (services log
+// "dravo").
+OSSERVICES_APPLICATION_GLOBALS("dravo");
 
 // The one shell object.
 CDravo *g_pdravo = nullptr;

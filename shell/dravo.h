@@ -240,6 +240,9 @@ private:
     void WriteTitle();
     // True when there is a current TWAIN object; else prints the error line.
     bool HaveTwain();
+    // The slot of an existing TWAIN object named by the command's first
+    // argument; -1 after the error line when it is missing, out of range or empty.
+    int UsedTwainSlot(char **a_aszCmd);
 
     // ------------------------------------------------ data
     CTwain *m_aptwain[DRAVO_TWAINSLOTS];                // owned
@@ -276,7 +279,5 @@ extern CDravo *g_pdravo;
 int DravoMain(int a_iArgc, char **a_aszArgv);
 // Starts the services layer with the shell's own configuration section.
 void DravoOsServicesStart();
-// Only its address matters: the services layer finds its module through it.
-void MagicLocalCfgFunction_NotUnique();
 
 #endif // DRAVO_DRAVO_H

@@ -91,46 +91,41 @@ int CDravo::CmdTwcreate(char **a_aszCmd)
     return iSlot;
 }
 
-void CDravo::CmdTwset(char **a_aszCmd)
+int CDravo::UsedTwainSlot(char **a_aszCmd)
 {
     if (!a_aszCmd || !a_aszCmd[0] || !a_aszCmd[1])
     {
         Print("%%%%error, missing argument (must specify a number)");
-        return;
+        return -1;
     }
     int iSlot = atoi(a_aszCmd[1]);
     if ((iSlot < 0) || (iSlot >= DRAVO_TWAINSLOTS))
     {
         Print("%%%%error, number must be in range 0 - %d", DRAVO_TWAINSLOTS - 1);
-        return;
+        return -1;
     }
     if (!m_aptwain[iSlot])
     {
         Print("%%%%error, no object at this index...");
-        return;
+        return -1;
     }
+    return iSlot;
+}
+
+void CDravo::CmdTwset(char **a_aszCmd)
+{
+    int iSlot = UsedTwainSlot(a_aszCmd);
+    if (iSlot < 0)
+        return;
     Print("CTwain object: #%d", iSlot);
     m_ptwain = m_aptwain[iSlot];
 }
 
 void CDravo::CmdTwdestroy(char **a_aszCmd)
 {
-    if (!a_aszCmd || !a_aszCmd[0] || !a_aszCmd[1])
-    {
-        Print("%%%%error, missing argument (must specify a number)");
+    int iSlot = UsedTwainSlot(a_aszCmd);
+    if (iSlot < 0)
         return;
-    }
-    int iSlot = atoi(a_aszCmd[1]);
-    if ((iSlot < 0) || (iSlot >= DRAVO_TWAINSLOTS))
-    {
-        Print("%%%%error, number must be in range 0 - %d", DRAVO_TWAINSLOTS - 1);
-        return;
-    }
-    if (!m_aptwain[iSlot])
-    {
-        Print("%%%%error, no object at this index...");
-        return;
-    }
 
     // No close messages first: the connection releases what it holds.
     bool blCurrent = (m_ptwain == m_aptwain[iSlot]);
@@ -244,6 +239,16 @@ void CDravo::CmdMem(char **a_aszCmd)
     static void *s_ahAllocate[16] = {};
     static uint64_t s_au64Allocate[16] = {};
     const int iSlots = 16;
+    // The slot a word names, or -1 after the error line.
+    auto slotOf = [&](const char *a_szWord) {
+        int iSlot = atoi(a_szWord);
+        if ((iSlot < 0) || (iSlot >= iSlots))
+        {
+            Print("Must specify a slot number between 0 and %d...", iSlots - 1);
+            return -1;
+        }
+        return iSlot;
+    };
 
     const char *szWord = (a_aszCmd && a_aszCmd[0]) ? a_aszCmd[1] : nullptr;
     if (!Present(szWord))
@@ -269,12 +274,9 @@ void CDravo::CmdMem(char **a_aszCmd)
             Print("Must specify a slot number and a size...");
             return;
         }
-        int iSlot = atoi(a_aszCmd[2]);
-        if ((iSlot < 0) || (iSlot >= iSlots))
-        {
-            Print("Must specify a slot number between 0 and %d...", iSlots - 1);
+        int iSlot = slotOf(a_aszCmd[2]);
+        if (iSlot < 0)
             return;
-        }
         errno = 0;
         long long i64Size = strtoll(a_aszCmd[3], nullptr, 10);
         if (i64Size == 0)
@@ -301,12 +303,9 @@ void CDravo::CmdMem(char **a_aszCmd)
             Print("Must specify a slot number...");
             return;
         }
-        int iSlot = atoi(a_aszCmd[2]);
-        if ((iSlot < 0) || (iSlot >= iSlots))
-        {
-            Print("Must specify a slot number between 0 and %d...", iSlots - 1);
+        int iSlot = slotOf(a_aszCmd[2]);
+        if (iSlot < 0)
             return;
-        }
         free(s_ahAllocate[iSlot]);
         s_ahAllocate[iSlot] = nullptr;
         s_au64Allocate[iSlot] = 0;

@@ -15,52 +15,13 @@
 #include <string>
 #include <vector>
 
-#include "e2e_run.h"
+#include "test_e2e_shell_helpers.h"
 
 namespace
 {
 
 const std::string s_szFixtures = std::string(DRAVO_BINARY_DIR) + "/tests/platform_fixtures/sources";
 const std::string s_szMark = "\033[1m*\033[0m";
-
-// The prompt the shell shows before reading a line: "tw", the state, ">>>".
-const std::string s_szPromptHead = "\033[32m\033[1mtw";
-const std::string s_szPromptTail = ">>>\033[0m ";
-
-// Standard output without its prompts; the states the prompts showed.
-std::string WithoutPrompts(const std::string &a_szOut, std::vector<int> *a_paiStates)
-{
-    std::string szText;
-    size_t u64 = 0;
-    while (u64 < a_szOut.size())
-    {
-        size_t u64Head = a_szOut.find(s_szPromptHead, u64);
-        if (u64Head == std::string::npos)
-        {
-            szText += a_szOut.substr(u64);
-            break;
-        }
-        size_t u64Digits = u64Head + s_szPromptHead.size();
-        size_t u64End = u64Digits;
-        while ((u64End < a_szOut.size()) && isdigit(static_cast<unsigned char>(a_szOut[u64End])))
-        {
-            u64End++;
-        }
-        if ((u64End == u64Digits) || (a_szOut.compare(u64End, s_szPromptTail.size(), s_szPromptTail) != 0))
-        {
-            szText += a_szOut.substr(u64, u64Digits - u64);
-            u64 = u64Digits;
-            continue;
-        }
-        szText += a_szOut.substr(u64, u64Head - u64);
-        if (a_paiStates)
-        {
-            a_paiStates->push_back(std::stoi(a_szOut.substr(u64Digits, u64End - u64Digits)));
-        }
-        u64 = u64End + s_szPromptTail.size();
-    }
-    return szText;
-}
 
 // "NAME: decimal 0xhex" with a capability name.
 bool IsCapabilityLine(const std::string &a_szLine)
@@ -79,156 +40,64 @@ bool IsCapabilityLine(const std::string &a_szLine)
 
 // One run of dravo-sim in a fresh folder, with the fixture Data Sources and
 // the DSM's own log.
-class DsmRun
+class DsmRun : public shelltest::Shell
 {
 public:
     DsmRun()
     {
-        m_tmp.MakeDir("Desktop");
-        m_tmp.MakeDir("log");
-        m_tmp.MakeDir("bin");
-    }
-
-    e2e::Result Run(const std::string &a_szInput, const std::vector<std::string> &a_aszArgs = {})
-    {
-        e2e::Options opt;
-        opt.args = a_aszArgs;
-        opt.input = a_szInput;
-        opt.cwd = m_tmp.Path();
-        opt.setEnv = m_env;
-        opt.setEnv["HOME"] = m_tmp.Path();
-        opt.setEnv["ZAV_LOGDIR"] = m_tmp.File("log");
-        if (m_blFixtures)
-        {
-            opt.setEnv["TWAINDSM_SOURCES"] = s_szFixtures;
-        }
-        else
-        {
-            // The simulated scanner's sources beside the DSM, with its journal.
-            opt.unsetEnv.push_back("TWAINDSM_SOURCES");
-            opt.setEnv["SIMSCANNER_JOURNAL"] = m_tmp.File("journal.txt");
-        }
-        opt.setEnv["TWAINDSM_LOG"] = m_tmp.File("dsm.log");
+        Dir().MakeDir("log");
+        Dir().MakeDir("bin");
+        SetEnv("ZAV_LOGDIR", Dir().File("log"));
+        SetEnv("TWAINDSM_SOURCES", s_szFixtures);
         // (appended: the DSM would empty a "w" log at every open)
-        opt.unsetEnv.insert(opt.unsetEnv.end(), {"ZAV_DEBUG", "ZAV_OSCFGDIR", "XDG_CONFIG_HOME"});
-        opt.timeoutMs = 60000;
-        m_result = e2e::Run(DRAVO_SIM_EXE, opt);
-        m_aiStates.clear();
-        m_aszLines = e2e::Lines(WithoutPrompts(m_result.out, &m_aiStates));
-        return m_result;
+        SetEnv("TWAINDSM_LOG", Dir().File("dsm.log"));
     }
-
-    const std::vector<std::string> &Lines() const
+    // The simulated scanner's sources beside the DSM, with its journal.
+    void UseSimulatedScanner()
     {
-        return m_aszLines;
-    }
-    bool Has(const std::string &a_szLine) const
-    {
-        return std::find(m_aszLines.begin(), m_aszLines.end(), a_szLine) != m_aszLines.end();
-    }
-    int CountOf(const std::string &a_szLine) const
-    {
-        return static_cast<int>(std::count(m_aszLines.begin(), m_aszLines.end(), a_szLine));
-    }
-    // These lines directly after each other.
-    bool HasSequence(const std::vector<std::string> &a_aszSeq) const
-    {
-        for (size_t ii = 0; ii + a_aszSeq.size() <= m_aszLines.size(); ii++)
-        {
-            if (std::equal(a_aszSeq.begin(), a_aszSeq.end(), m_aszLines.begin() + ii))
-            {
-                return true;
-            }
-        }
-        return false;
-    }
-    // The TWAIN state shown by every prompt, in order.
-    std::vector<int> PromptStates() const
-    {
-        return m_aiStates;
+        UnsetEnv("TWAINDSM_SOURCES");
+        SetEnv("SIMSCANNER_JOURNAL", Dir().File("journal.txt"));
     }
     // The DSM's log: its call lines without time and thread.
     std::vector<std::string> DsmCalls() const
     {
         std::vector<std::string> aszCalls;
-        for (const std::string &szLine : e2e::Lines(m_tmp.Read("dsm.log")))
+        for (const std::string &szLine : e2e::Lines(DsmLog()))
         {
             size_t u64 = szLine.find("dsm>>> origin=");
             if (u64 != std::string::npos)
-            {
                 aszCalls.push_back(szLine.substr(u64 + 7));
-            }
         }
         return aszCalls;
     }
-    std::string DsmLog() const
-    {
-        return m_tmp.Read("dsm.log");
-    }
+    std::string DsmLog() const { return Dir().Read("dsm.log"); }
     // Everything the services log holds.
     std::string ServicesLog() const
     {
         std::string szLog;
-        DIR *pdir = opendir(m_tmp.File("log").c_str());
-        if (pdir)
+        if (DIR *pdir = opendir(Dir().File("log").c_str()))
         {
             while (struct dirent *pdirent = readdir(pdir))
-            {
                 if (pdirent->d_name[0] != '.')
-                {
-                    szLog += m_tmp.Read("log/" + std::string(pdirent->d_name));
-                }
-            }
+                    szLog += Dir().Read("log/" + std::string(pdirent->d_name));
             closedir(pdir);
         }
         return szLog;
     }
-    bool ServicesLogHas(const std::string &a_szText) const
-    {
-        return ServicesLog().find(a_szText) != std::string::npos;
-    }
-    const e2e::Result &Result() const
-    {
-        return m_result;
-    }
-    e2e::TempDir &Dir()
-    {
-        return m_tmp;
-    }
-    void SetEnv(const std::string &a_szName, const std::string &a_szValue)
-    {
-        m_env[a_szName] = a_szValue;
-    }
-    void UseSimulatedScanner()
-    {
-        m_blFixtures = false;
-    }
+    bool ServicesLogHas(const std::string &a_szText) const { return ServicesLog().find(a_szText) != std::string::npos; }
     // The simulator's journal: the triplets its sources received, as
     // "<source> <DG>/<DAT>/<MSG> ... rc=..." without the sequence number.
     std::vector<std::string> Journal() const
     {
         std::vector<std::string> aszCalls;
-        for (const std::string &szLine : e2e::Lines(m_tmp.Read("journal.txt")))
+        for (const std::string &szLine : e2e::Lines(Dir().Read("journal.txt")))
         {
-            if (szLine.compare(0, 5, "call ") == 0)
-            {
-                size_t u64Source = szLine.find(' ', 5);
-                if (u64Source != std::string::npos)
-                {
-                    aszCalls.push_back(szLine.substr(u64Source + 1));
-                }
-            }
+            size_t u64Source = szLine.compare(0, 5, "call ") == 0 ? szLine.find(' ', 5) : std::string::npos;
+            if (u64Source != std::string::npos)
+                aszCalls.push_back(szLine.substr(u64Source + 1));
         }
         return aszCalls;
     }
-
-private:
-    e2e::TempDir m_tmp;
-    std::map<std::string, std::string> m_env;
-    e2e::Result m_result;
-    std::vector<std::string> m_aszLines;
-    std::vector<int> m_aiStates;
-    bool m_blFixtures = true;
 };
 
 std::string Title(const std::string &a_szTitle)

@@ -402,22 +402,27 @@ TEST(E2eScriptBlocks, RecursiveRunIsBounded)
 
 TEST(E2eScriptBlocks, DifferenceTestsOnRunArguments)
 {
-    Shell sh;
-    sh.Dir().Write("d.txt", "setdiff twrunargs.u32Count 4\n"
-                            "ifdiff twrunargs\n echo differ\nend\n"
-                            "ifdiff not twrunargs\n echo same\nend\n");
-    sh.Run("run d a b\nrun d a\nexit\n");
-    EXPECT_EQ(sh.CountOf(Bold("same")), 1);
-    EXPECT_EQ(sh.CountOf(Bold("differ")), 1);
-    EXPECT_TRUE(sh.HasInOrder({Bold("same"), Bold("differ")}));
+    // Without a TWAIN object and through one: the same answers.
+    for (const std::string szPrefix : {"", "twcreate\n"})
+    {
+        SCOPED_TRACE(szPrefix);
+        Shell sh;
+        sh.Dir().Write("d.txt", "setdiff twrunargs.u32Count 4\n"
+                                "ifdiff twrunargs\n echo differ\nend\n"
+                                "ifdiff not twrunargs\n echo same\nend\n");
+        sh.Run(szPrefix + "run d a b\nrun d a\nexit\n");
+        EXPECT_EQ(sh.CountOf(Bold("same")), 1);
+        EXPECT_EQ(sh.CountOf(Bold("differ")), 1);
+        EXPECT_TRUE(sh.HasInOrder({Bold("same"), Bold("differ")}));
 
-    sh.Dir().Write("a.txt", "setdiff twrunargs.szArg3 y\n"
-                            "ifdiff twrunargs\n echo differ\nend\n"
-                            "setdiff twrunargs.SZARG3 {1}\n"
-                            "ifdiff twrunargs\n echo still\nend\n");
-    sh.Run("run a x\nexit\n");
-    EXPECT_TRUE(sh.Has(Bold("differ")));
-    EXPECT_FALSE(sh.Has(Bold("still")));
+        sh.Dir().Write("a.txt", "setdiff twrunargs.szArg3 y\n"
+                                "ifdiff twrunargs\n echo differ\nend\n"
+                                "setdiff twrunargs.SZARG3 {1}\n"
+                                "ifdiff twrunargs\n echo still\nend\n");
+        sh.Run(szPrefix + "run a x\nexit\n");
+        EXPECT_TRUE(sh.Has(Bold("differ")));
+        EXPECT_FALSE(sh.Has(Bold("still")));
+    }
 }
 
 TEST(E2eScriptBlocks, DifferenceCommandErrors)

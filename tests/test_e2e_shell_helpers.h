@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <initializer_list>
 #include <map>
 #include <string>
 #include <vector>
@@ -27,8 +29,9 @@ inline std::string Banner()
     return "Dravo v2.5 31-Mar-2016 (64-bit)";
 }
 
-// Standard output without the prompts shown before each line read.
-inline std::string WithoutPrompts(const std::string &a_out)
+// Standard output without the prompts shown before each line read; the
+// states the prompts showed go to a_paiStates when given.
+inline std::string WithoutPrompts(const std::string &a_out, std::vector<int> *a_paiStates = nullptr)
 {
     static const std::string s_head = "\033[32m\033[1mtw";
     static const std::string s_tail = ">>>\033[0m ";
@@ -46,6 +49,8 @@ inline std::string WithoutPrompts(const std::string &a_out)
         if (end > digits && a_out.compare(end, s_tail.size(), s_tail) == 0)
         {
             out.append(a_out, pos, at - pos);
+            if (a_paiStates)
+                a_paiStates->push_back(std::stoi(a_out.substr(digits, end - digits)));
             pos = end + s_tail.size();
         }
         else
@@ -56,6 +61,14 @@ inline std::string WithoutPrompts(const std::string &a_out)
     }
     out.append(a_out, pos, std::string::npos);
     return out;
+}
+
+// The TWAIN states shown by the prompts, in order.
+inline std::vector<int> PromptStates(const std::string &a_out)
+{
+    std::vector<int> aiStates;
+    WithoutPrompts(a_out, &aiStates);
+    return aiStates;
 }
 
 // One shell run in its own folder.
@@ -74,40 +87,31 @@ public:
         opt.args = a_args;
         opt.input = a_input;
         opt.cwd = m_tmp.Path();
-        opt.setEnv = m_env;
         opt.setEnv["HOME"] = m_tmp.Path();
         opt.setEnv["ZAV_LOGDIR"] = m_logdir.Path();
-        opt.unsetEnv = {"ZAV_DEBUG", "ZAV_OSCFGDIR", "XDG_CONFIG_HOME"};
-        opt.timeoutMs = 60000;
+        for (const auto &kv : m_env)
+            opt.setEnv[kv.first] = kv.second;
+        opt.unsetEnv = m_unset;
+        opt.unsetEnv.insert(opt.unsetEnv.end(), {"ZAV_DEBUG", "ZAV_OSCFGDIR", "XDG_CONFIG_HOME"});
         m_result = e2e::Run(DRAVO_SIM_EXE, opt);
         // Under the sanitizers every run must stay clean.
         EXPECT_EQ(m_result.err.find("Sanitizer"), std::string::npos) << m_result.err;
         EXPECT_EQ(m_result.err.find("runtime error:"), std::string::npos) << m_result.err;
         EXPECT_FALSE(m_result.timedOut);
         EXPECT_EQ(m_result.signal, 0);
-        m_lines = e2e::Lines(WithoutPrompts(m_result.out));
+        m_states.clear();
+        m_lines = e2e::Lines(WithoutPrompts(m_result.out, &m_states));
         return m_result;
     }
 
     // The lines of the last run's standard output, prompts removed.
     const std::vector<std::string> &Lines() const { return m_lines; }
     const e2e::Result &Result() const { return m_result; }
+    // The TWAIN state shown by every prompt of the last run, in order.
+    const std::vector<int> &PromptStates() const { return m_states; }
 
-    bool Has(const std::string &a_line) const
-    {
-        for (const auto &l : m_lines)
-            if (l == a_line)
-                return true;
-        return false;
-    }
-    int CountOf(const std::string &a_line) const
-    {
-        int n = 0;
-        for (const auto &l : m_lines)
-            if (l == a_line)
-                n++;
-        return n;
-    }
+    bool Has(const std::string &a_line) const { return CountOf(a_line) > 0; }
+    int CountOf(const std::string &a_line) const { return (int)std::count(m_lines.begin(), m_lines.end(), a_line); }
     // True when these lines follow each other directly somewhere.
     bool HasSequence(const std::vector<std::string> &a_seq) const
     {
@@ -144,14 +148,46 @@ public:
     }
 
     e2e::TempDir &Dir() { return m_tmp; }
+    const e2e::TempDir &Dir() const { return m_tmp; }
+    // Variables set (over the defaults) or removed for the runs.
     void SetEnv(const std::string &a_name, const std::string &a_value) { m_env[a_name] = a_value; }
+    void UnsetEnv(const std::string &a_name)
+    {
+        m_env.erase(a_name);
+        m_unset.push_back(a_name);
+    }
 
 private:
     e2e::TempDir m_tmp;
     e2e::TempDir m_logdir;
     std::map<std::string, std::string> m_env;
+    std::vector<std::string> m_unset;
     e2e::Result m_result;
     std::vector<std::string> m_lines;
+    std::vector<int> m_states;
+};
+
+// A shell run with the simulated scanner's configuration and journal in its
+// folder.
+class SimShell : public Shell
+{
+public:
+    explicit SimShell(const std::string &a_szConfig = "")
+    {
+        Dir().Write("sim.cfg", a_szConfig);
+        SetEnv("SIMSCANNER_CONFIG", Dir().File("sim.cfg"));
+        SetEnv("SIMSCANNER_JOURNAL", Dir().File("journal.txt"));
+    }
+    // The journal lines that hold every one of the texts.
+    std::vector<std::string> Journal(std::initializer_list<std::string> a_aszTexts)
+    {
+        std::vector<std::string> aszLines;
+        for (const std::string &szLine : e2e::Lines(Dir().Read("journal.txt")))
+            if (std::all_of(a_aszTexts.begin(), a_aszTexts.end(),
+                            [&](const std::string &a_sz) { return szLine.find(a_sz) != std::string::npos; }))
+                aszLines.push_back(szLine);
+        return aszLines;
+    }
 };
 
 // The texts of the message commands.

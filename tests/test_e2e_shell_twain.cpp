@@ -9,26 +9,11 @@
 #include "test_e2e_shell_helpers.h"
 
 using shelltest::Bold;
+using shelltest::PromptStates;
 using shelltest::Shell;
 
 namespace
 {
-// The TWAIN states shown by the prompts, in order.
-std::vector<int> PromptStates(const std::string &a_out)
-{
-    std::vector<int> states;
-    const std::string head = "\033[32m\033[1mtw";
-    for (size_t pos = a_out.find(head); pos != std::string::npos; pos = a_out.find(head, pos + 1))
-    {
-        size_t digits = pos + head.size();
-        size_t end = digits;
-        while (end < a_out.size() && a_out[end] >= '0' && a_out[end] <= '9')
-            end++;
-        if (end > digits && a_out.compare(end, 3, ">>>") == 0)
-            states.push_back(atoi(a_out.substr(digits, end - digits).c_str()));
-    }
-    return states;
-}
 
 const std::string s_szCurrent = "\033[1m*\033[0m";
 } // namespace
@@ -86,16 +71,4 @@ TEST(E2eShellTwain, StatusTestsGoThroughTheObject)
     EXPECT_TRUE(sh.Has(Bold("not success")));
     EXPECT_FALSE(sh.Has(Bold("never")));
     EXPECT_TRUE(sh.Has("tw3>>> ifstatus TWRC_SUCCESS"));
-}
-
-TEST(E2eShellTwain, DifferenceTestsGoThroughTheObject)
-{
-    Shell sh;
-    sh.Dir().Write("d.txt", "setdiff twrunargs.u32Count 4\n"
-                            "ifdiff twrunargs\n echo differ\nend\n"
-                            "ifdiff not twrunargs\n echo same\nend\n");
-    sh.Run("twcreate\nrun d a b\nrun d a\nexit\n");
-    EXPECT_TRUE(sh.HasInOrder({Bold("same"), Bold("differ")}));
-    EXPECT_EQ(sh.CountOf(Bold("same")), 1);
-    EXPECT_EQ(sh.CountOf(Bold("differ")), 1);
 }

@@ -9,48 +9,16 @@
 
 #include "../twain/twaindefs.h"
 #include "platform_fixtures/fixture_ds.h"
+#include "test_platform_dsmlib.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdlib>
-#include <dlfcn.h>
 #include <string>
 
 namespace dsmtest
 {
-typedef unsigned long (*DiagProc)(void);
-
-// The DSM library, loaded once per process.
-struct Dsm
-{
-    void*        pvHandle = nullptr;
-    DSMENTRYPROC pfnEntry = nullptr;
-    DiagProc     pfnLiveAllocations = nullptr;
-    DiagProc     pfnFamilyErrors = nullptr;
-    DiagProc     pfnOpenApplications = nullptr;
-
-    static Dsm& Get()
-    {
-        static Dsm s_dsm = Load();
-        return s_dsm;
-    }
-
-private:
-    static Dsm Load()
-    {
-        Dsm dsm;
-        dsm.pvHandle = dlopen(DRAVO_SIM_DSM_PATH, RTLD_NOW | RTLD_LOCAL);
-        if (dsm.pvHandle)
-        {
-            dsm.pfnEntry = reinterpret_cast<DSMENTRYPROC>(dlsym(dsm.pvHandle, "DSM_Entry"));
-            dsm.pfnLiveAllocations = reinterpret_cast<DiagProc>(dlsym(dsm.pvHandle, "TwainDsmDiagLiveAllocations"));
-            dsm.pfnFamilyErrors = reinterpret_cast<DiagProc>(dlsym(dsm.pvHandle, "TwainDsmDiagFamilyErrors"));
-            dsm.pfnOpenApplications =
-                reinterpret_cast<DiagProc>(dlsym(dsm.pvHandle, "TwainDsmDiagOpenApplications"));
-        }
-        return dsm;
-    }
-};
+using platformtest::Dsm;
 
 inline TW_UINT16 Entry(pTW_IDENTITY a_ptwOrigin, pTW_IDENTITY a_ptwDest, TW_UINT32 a_u32Dg, TW_UINT16 a_u16Dat,
                        TW_UINT16 a_u16Msg, TW_MEMREF a_pData)
@@ -69,17 +37,7 @@ class App
 public:
     explicit App(const char* a_szName = "DSM Test App", bool a_blApp2 = true)
     {
-        memset(&m_twidentity, 0, sizeof(m_twidentity));
-        m_twidentity.Version.MajorNum = 1;
-        m_twidentity.Version.Language = TWLG_ENGLISH_USA;
-        m_twidentity.Version.Country = TWCY_USA;
-        snprintf(m_twidentity.Version.Info, sizeof(m_twidentity.Version.Info), "test");
-        m_twidentity.ProtocolMajor = a_blApp2 ? 2 : 1;
-        m_twidentity.ProtocolMinor = a_blApp2 ? 4 : 9;
-        m_twidentity.SupportedGroups = DG_CONTROL | DG_IMAGE | DG_CUSTOM | (a_blApp2 ? DF_APP2 : 0);
-        snprintf(m_twidentity.Manufacturer, sizeof(m_twidentity.Manufacturer), "Tests");
-        snprintf(m_twidentity.ProductFamily, sizeof(m_twidentity.ProductFamily), "DT");
-        snprintf(m_twidentity.ProductName, sizeof(m_twidentity.ProductName), "%s", a_szName);
+        m_twidentity = platformtest::AppIdentity(a_szName, "DT", "test", a_blApp2, DG_CONTROL | DG_IMAGE | DG_CUSTOM);
     }
     ~App()
     {

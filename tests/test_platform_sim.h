@@ -10,16 +10,17 @@
 #define DRAVO_TEST_PLATFORM_SIM_H
 
 #include "../twain/twaindefs.h"
+#include "test_platform_dsmlib.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <dlfcn.h>
 #include <fstream>
 #include <functional>
 #include <mutex>
@@ -35,36 +36,7 @@ constexpr const char* kScanner1x = "Simulated Scanner 1.x";
 constexpr const char* kScannerZav = "Simulated Scanner ZAV";
 constexpr const char* kCamera = "Simulated Camera";
 
-typedef unsigned long (*DiagProc)(void);
-
-// The stand-in DSM, loaded once per process.
-struct Dsm
-{
-    void*        m_pvHandle = nullptr;
-    DSMENTRYPROC m_pfnEntry = nullptr;
-    DiagProc     m_pfnLive = nullptr;
-    DiagProc     m_pfnFamilyErrors = nullptr;
-
-    static Dsm& Get()
-    {
-        static Dsm s_dsm = Load();
-        return s_dsm;
-    }
-
-private:
-    static Dsm Load()
-    {
-        Dsm dsm;
-        dsm.m_pvHandle = dlopen(DRAVO_SIM_DSM_PATH, RTLD_NOW | RTLD_LOCAL);
-        if (dsm.m_pvHandle != nullptr)
-        {
-            dsm.m_pfnEntry = reinterpret_cast<DSMENTRYPROC>(dlsym(dsm.m_pvHandle, "DSM_Entry"));
-            dsm.m_pfnLive = reinterpret_cast<DiagProc>(dlsym(dsm.m_pvHandle, "TwainDsmDiagLiveAllocations"));
-            dsm.m_pfnFamilyErrors = reinterpret_cast<DiagProc>(dlsym(dsm.m_pvHandle, "TwainDsmDiagFamilyErrors"));
-        }
-        return dsm;
-    }
-};
+using platformtest::Dsm;
 
 // One event received through the callback.
 struct Event
@@ -251,8 +223,8 @@ class SimTest : public ::testing::Test
 protected:
     void SetUp() override
     {
-        ASSERT_NE(Dsm::Get().m_pvHandle, nullptr) << dlerror();
-        ASSERT_NE(Dsm::Get().m_pfnEntry, nullptr);
+        ASSERT_NE(Dsm::Get().pvHandle, nullptr) << dlerror();
+        ASSERT_NE(Dsm::Get().pfnEntry, nullptr);
         char szTemplate[] = "/tmp/dravo_simtest_XXXXXX";
         ASSERT_NE(mkdtemp(szTemplate), nullptr);
         m_szDir = szTemplate;
@@ -293,11 +265,8 @@ protected:
     {
         std::vector<std::string> asz;
         std::ifstream ifs(m_szJournal);
-        std::string sz;
-        while (std::getline(ifs, sz))
-        {
+        for (std::string sz; std::getline(ifs, sz);)
             asz.push_back(sz);
-        }
         return asz;
     }
     // Journal lines that contain every given text.
@@ -305,17 +274,8 @@ protected:
     {
         std::vector<std::string> aszOut;
         for (const std::string& sz : Journal())
-        {
-            bool blAll = true;
-            for (const char* szPart : a_asz)
-            {
-                blAll = blAll && sz.find(szPart) != std::string::npos;
-            }
-            if (blAll)
-            {
+            if (std::all_of(a_asz.begin(), a_asz.end(), [&](const char* a_sz) { return sz.find(a_sz) != std::string::npos; }))
                 aszOut.push_back(sz);
-            }
-        }
         return aszOut;
     }
 
@@ -329,21 +289,11 @@ class App
 public:
     explicit App(const char* a_szSource = kScanner, bool a_blApp2 = true)
     {
-        std::memset(&m_twapp, 0, sizeof(m_twapp));
-        m_twapp.Version.MajorNum = 1;
-        m_twapp.Version.Language = TWLG_ENGLISH_USA;
-        m_twapp.Version.Country = TWCY_USA;
-        std::snprintf(m_twapp.Version.Info, sizeof(m_twapp.Version.Info), "sim test");
-        m_twapp.ProtocolMajor = a_blApp2 ? 2 : 1;
-        m_twapp.ProtocolMinor = a_blApp2 ? 4 : 9;
-        m_twapp.SupportedGroups = DG_CONTROL | DG_IMAGE | (a_blApp2 ? DF_APP2 : 0);
-        std::snprintf(m_twapp.Manufacturer, sizeof(m_twapp.Manufacturer), "Tests");
-        std::snprintf(m_twapp.ProductFamily, sizeof(m_twapp.ProductFamily), "ST");
-        std::snprintf(m_twapp.ProductName, sizeof(m_twapp.ProductName), "Sim Test App");
+        m_twapp = platformtest::AppIdentity("Sim Test App", "ST", "sim test", a_blApp2, DG_CONTROL | DG_IMAGE);
         std::memset(&m_twds, 0, sizeof(m_twds));
         std::memset(&m_twentrypoint, 0, sizeof(m_twentrypoint));
         TW_HANDLE hParent = nullptr;
-        m_u16OpenDsm = Dsm::Get().m_pfnEntry(&m_twapp, nullptr, DG_CONTROL, DAT_PARENT, MSG_OPENDSM, &hParent);
+        m_u16OpenDsm = Dsm::Get().pfnEntry(&m_twapp, nullptr, DG_CONTROL, DAT_PARENT, MSG_OPENDSM, &hParent);
         if (m_u16OpenDsm != TWRC_SUCCESS)
         {
             return;
@@ -351,14 +301,14 @@ public:
         if (m_twapp.SupportedGroups & DF_DSM2)
         {
             m_twentrypoint.Size = sizeof(TW_ENTRYPOINT);
-            Dsm::Get().m_pfnEntry(&m_twapp, nullptr, DG_CONTROL, DAT_ENTRYPOINT, MSG_GET, &m_twentrypoint);
+            Dsm::Get().pfnEntry(&m_twapp, nullptr, DG_CONTROL, DAT_ENTRYPOINT, MSG_GET, &m_twentrypoint);
         }
         if (a_szSource == nullptr)
         {
             return;
         }
         std::snprintf(m_twds.ProductName, sizeof(m_twds.ProductName), "%s", a_szSource);
-        m_u16OpenDs = Dsm::Get().m_pfnEntry(&m_twapp, nullptr, DG_CONTROL, DAT_IDENTITY, MSG_OPENDS, &m_twds);
+        m_u16OpenDs = Dsm::Get().pfnEntry(&m_twapp, nullptr, DG_CONTROL, DAT_IDENTITY, MSG_OPENDS, &m_twds);
         if (m_u16OpenDs != TWRC_SUCCESS)
         {
             m_twds.Id = 0;
@@ -396,20 +346,20 @@ public:
             TW_USERINTERFACE twui;
             std::memset(&twui, 0, sizeof(twui));
             Call(DG_CONTROL, DAT_USERINTERFACE, MSG_DISABLEDS, &twui);
-            Dsm::Get().m_pfnEntry(&m_twapp, nullptr, DG_CONTROL, DAT_IDENTITY, MSG_CLOSEDS, &m_twds);
+            Dsm::Get().pfnEntry(&m_twapp, nullptr, DG_CONTROL, DAT_IDENTITY, MSG_CLOSEDS, &m_twds);
             m_twds.Id = 0;
         }
         if (m_u16OpenDsm == TWRC_SUCCESS)
         {
             TW_HANDLE hParent = nullptr;
-            Dsm::Get().m_pfnEntry(&m_twapp, nullptr, DG_CONTROL, DAT_PARENT, MSG_CLOSEDSM, &hParent);
+            Dsm::Get().pfnEntry(&m_twapp, nullptr, DG_CONTROL, DAT_PARENT, MSG_CLOSEDSM, &hParent);
             m_u16OpenDsm = TWRC_FAILURE;
         }
     }
 
     TW_UINT16 Call(TW_UINT32 a_u32Dg, TW_UINT16 a_u16Dat, TW_UINT16 a_u16Msg, TW_MEMREF a_pData)
     {
-        return Dsm::Get().m_pfnEntry(&m_twapp, &m_twds, a_u32Dg, a_u16Dat, a_u16Msg, a_pData);
+        return Dsm::Get().pfnEntry(&m_twapp, &m_twds, a_u32Dg, a_u16Dat, a_u16Msg, a_pData);
     }
 
     // The source's condition code.
@@ -527,39 +477,22 @@ public:
     {
         Callbacks& callbacks = Callbacks::Get();
         std::unique_lock<std::mutex> lock(callbacks.m_mutex);
-        bool blFound = callbacks.m_cv.wait_for(lock, std::chrono::milliseconds(a_iTimeoutMs), [&] {
-            for (const Event& event : callbacks.m_aevent)
-            {
-                if (event.m_u16Msg == a_u16Msg)
-                {
-                    return true;
-                }
-            }
-            return false;
-        });
+        auto find = [&] {
+            return std::find_if(callbacks.m_aevent.begin(), callbacks.m_aevent.end(),
+                                [&](const Event& a_event) { return a_event.m_u16Msg == a_u16Msg; });
+        };
+        bool blFound = callbacks.m_cv.wait_for(lock, std::chrono::milliseconds(a_iTimeoutMs),
+                                               [&] { return find() != callbacks.m_aevent.end(); });
         if (blFound && a_pevent != nullptr)
-        {
-            for (const Event& event : callbacks.m_aevent)
-            {
-                if (event.m_u16Msg == a_u16Msg)
-                {
-                    *a_pevent = event;
-                    break;
-                }
-            }
-        }
+            *a_pevent = *find();
         return blFound;
     }
     std::size_t EventCount(TW_UINT16 a_u16Msg)
     {
         Callbacks& callbacks = Callbacks::Get();
         std::lock_guard<std::mutex> lock(callbacks.m_mutex);
-        std::size_t uCount = 0;
-        for (const Event& event : callbacks.m_aevent)
-        {
-            uCount += (event.m_u16Msg == a_u16Msg) ? 1 : 0;
-        }
-        return uCount;
+        return std::count_if(callbacks.m_aevent.begin(), callbacks.m_aevent.end(),
+                             [&](const Event& a_event) { return a_event.m_u16Msg == a_u16Msg; });
     }
 
     // Enables without a user interface and waits for MSG_XFERREADY (state 6).

@@ -20,11 +20,11 @@ std::vector<TW_IDENTITY> ListSources(App& a_app)
     std::vector<TW_IDENTITY> atw;
     TW_IDENTITY twidentity;
     std::memset(&twidentity, 0, sizeof(twidentity));
-    TW_UINT16 u16Rc = Dsm::Get().m_pfnEntry(&a_app.AppIdentity(), nullptr, DG_CONTROL, DAT_IDENTITY, MSG_GETFIRST, &twidentity);
+    TW_UINT16 u16Rc = Dsm::Get().pfnEntry(&a_app.AppIdentity(), nullptr, DG_CONTROL, DAT_IDENTITY, MSG_GETFIRST, &twidentity);
     while (u16Rc == TWRC_SUCCESS && atw.size() < 64)
     {
         atw.push_back(twidentity);
-        u16Rc = Dsm::Get().m_pfnEntry(&a_app.AppIdentity(), nullptr, DG_CONTROL, DAT_IDENTITY, MSG_GETNEXT, &twidentity);
+        u16Rc = Dsm::Get().pfnEntry(&a_app.AppIdentity(), nullptr, DG_CONTROL, DAT_IDENTITY, MSG_GETNEXT, &twidentity);
     }
     EXPECT_EQ(u16Rc, TWRC_ENDOFLIST);
     return atw;
@@ -120,7 +120,7 @@ TEST_F(SimStateTest, StateMachineRefusesTripletsOutOfSequence)
     EXPECT_EQ(app.Call(DG_CONTROL, DAT_USERINTERFACE, MSG_DISABLEDS, &twui), TWRC_FAILURE);
     EXPECT_EQ(app.Cc(), TWCC_SEQERROR);
     TW_IDENTITY twds = app.Ds();
-    EXPECT_EQ(Dsm::Get().m_pfnEntry(&app.AppIdentity(), nullptr, DG_CONTROL, DAT_IDENTITY, MSG_CLOSEDS, &twds), TWRC_FAILURE);
+    EXPECT_EQ(Dsm::Get().pfnEntry(&app.AppIdentity(), nullptr, DG_CONTROL, DAT_IDENTITY, MSG_CLOSEDS, &twds), TWRC_FAILURE);
 
     // 6 -> 7 -> 6 -> 5 -> 4.
     ASSERT_EQ(app.Call(DG_IMAGE, DAT_IMAGENATIVEXFER, MSG_GET, &hDib), TWRC_XFERDONE);

@@ -584,10 +584,10 @@ TEST_F(SimXferTest, ExtendedInformationNeedsItsCapabilityAndState)
 
 TEST_F(SimXferTest, EveryHandleTheSourceGivesIsDsmMemory)
 {
-    ASSERT_NE(Dsm::Get().m_pfnLive, nullptr);
-    ASSERT_NE(Dsm::Get().m_pfnFamilyErrors, nullptr);
-    unsigned long ulLive = Dsm::Get().m_pfnLive();
-    unsigned long ulFamily = Dsm::Get().m_pfnFamilyErrors();
+    ASSERT_NE(Dsm::Get().pfnLiveAllocations, nullptr);
+    ASSERT_NE(Dsm::Get().pfnFamilyErrors, nullptr);
+    unsigned long ulLive = Dsm::Get().pfnLiveAllocations();
+    unsigned long ulFamily = Dsm::Get().pfnFamilyErrors();
     {
         App app(kScanner);
         ASSERT_TRUE(app.Opened());
@@ -603,16 +603,16 @@ TEST_F(SimXferTest, EveryHandleTheSourceGivesIsDsmMemory)
         ASSERT_EQ(app.Call(DG_IMAGE, DAT_IMAGENATIVEXFER, MSG_GET, &hDib), TWRC_XFERDONE);
         app.Free(hDib);
     }
-    EXPECT_EQ(Dsm::Get().m_pfnLive(), ulLive);
-    EXPECT_EQ(Dsm::Get().m_pfnFamilyErrors(), ulFamily);
+    EXPECT_EQ(Dsm::Get().pfnLiveAllocations(), ulLive);
+    EXPECT_EQ(Dsm::Get().pfnFamilyErrors(), ulFamily);
 }
 
 TEST_F(SimXferTest, AnOlderApplicationGetsCMemoryFromA2xSource)
 {
     // An application without DF_APP2 has no DSM memory functions: it frees
     // what it receives with the C library, so nothing may come from the DSM.
-    unsigned long ulLive = Dsm::Get().m_pfnLive();
-    unsigned long ulFamily = Dsm::Get().m_pfnFamilyErrors();
+    unsigned long ulLive = Dsm::Get().pfnLiveAllocations();
+    unsigned long ulFamily = Dsm::Get().pfnFamilyErrors();
     {
         App app(kScanner, false);
         ASSERT_TRUE(app.Opened());
@@ -623,12 +623,12 @@ TEST_F(SimXferTest, AnOlderApplicationGetsCMemoryFromA2xSource)
             ASSERT_EQ(app.Call(DG_CONTROL, DAT_CAPABILITY, MSG_GET, &twcap), TWRC_SUCCESS);
             TW_HANDLE hContainer = twcap.hContainer;
             ASSERT_NE(hContainer, nullptr);
-            EXPECT_EQ(Dsm::Get().m_pfnLive(), ulLive);
+            EXPECT_EQ(Dsm::Get().pfnLiveAllocations(), ulLive);
             std::free(hContainer);
         }
     }
-    EXPECT_EQ(Dsm::Get().m_pfnLive(), ulLive);
-    EXPECT_EQ(Dsm::Get().m_pfnFamilyErrors(), ulFamily);
+    EXPECT_EQ(Dsm::Get().pfnLiveAllocations(), ulLive);
+    EXPECT_EQ(Dsm::Get().pfnFamilyErrors(), ulFamily);
 }
 
 TEST_F(SimXferTest, CameraSourceGivesOneImagePerEnabledCamera)

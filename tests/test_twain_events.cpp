@@ -14,27 +14,10 @@
 namespace
 {
 
-class TwainEventsTest : public testing::Test
+class TwainEventsTest : public FakeConnectionTest
 {
 protected:
-    void SetUp() override
-    {
-        ASSERT_TRUE(m_env.HaveLookup()) << "the symbol table (tools/lookup.xml) is not built";
-        Fake().Reset();
-        m_ptwainimpl = MakeTwainImpl("1.9");
-        FakeConnect(m_ptwainimpl.get(), ETWSTATE_DSENABLED);
-        m_log.Clear();
-    }
-    void TearDown() override
-    {
-        m_ptwainimpl.reset();
-        Fake().Reset();
-    }
-    // The lines printed since the last Clear().
-    std::vector<std::string> Lines()
-    {
-        return m_log.Lines();
-    }
+    TwainEventsTest() : FakeConnectionTest(ETWSTATE_DSENABLED) {}
     // An event report: empty line, report, empty line.
     static std::vector<std::string> Report(const std::string &a_szLine)
     {
@@ -49,10 +32,6 @@ protected:
         TwainWords words(a_aszWords);
         return m_ptwainimpl->DSWait(words);
     }
-
-    TwainTestEnv m_env;
-    TwainTestLog m_log;
-    std::unique_ptr<CTwainImpl> m_ptwainimpl;
 };
 
 // ---------------------------------------------------------------------------

@@ -13,30 +13,10 @@ namespace
 
 typedef std::vector<std::pair<TW_UINT16, TW_UINT16>> Triplets;
 
-class TwainDsTest : public testing::Test
+class TwainDsTest : public FakeConnectionTest
 {
 protected:
-    void SetUp() override
-    {
-        ASSERT_TRUE(m_env.HaveLookup()) << "the symbol table (tools/lookup.xml) is not built";
-        Fake().Reset();
-        m_ptwainimpl = MakeTwainImpl("1.9");
-        FakeConnect(m_ptwainimpl.get(), ETWSTATE_DSOPEN);
-        m_log.Clear();
-    }
-    void TearDown() override
-    {
-        m_ptwainimpl.reset();
-        Fake().Reset();
-    }
-    std::vector<std::string> Lines()
-    {
-        return m_log.Lines();
-    }
-
-    TwainTestEnv m_env;
-    TwainTestLog m_log;
-    std::unique_ptr<CTwainImpl> m_ptwainimpl;
+    TwainDsTest() : FakeConnectionTest(ETWSTATE_DSOPEN) {}
 };
 
 // ---------------------------------------------------------------------------

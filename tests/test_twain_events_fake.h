@@ -321,4 +321,32 @@ inline void FakeConnect(CTwainImpl *a_ptwainimpl, ETWSTATE a_etwstate)
     a_ptwainimpl->SetTwState(a_etwstate);
 }
 
+// A fixture with one connection wired to the fake in the given state, its
+// printed lines collected from the start of each test.
+class FakeConnectionTest : public testing::Test
+{
+protected:
+    explicit FakeConnectionTest(ETWSTATE a_etwstate) : m_etwstate(a_etwstate) {}
+    void SetUp() override
+    {
+        ASSERT_TRUE(m_env.HaveLookup()) << "the symbol table (tools/lookup.xml) is not built";
+        Fake().Reset();
+        m_ptwainimpl = MakeTwainImpl("1.9");
+        FakeConnect(m_ptwainimpl.get(), m_etwstate);
+        m_log.Clear();
+    }
+    void TearDown() override
+    {
+        m_ptwainimpl.reset();
+        Fake().Reset();
+    }
+    // The lines printed since the last Clear().
+    std::vector<std::string> Lines() { return m_log.Lines(); }
+
+    ETWSTATE m_etwstate;
+    TwainTestEnv m_env;
+    TwainTestLog m_log;
+    std::unique_ptr<CTwainImpl> m_ptwainimpl;
+};
+
 #endif // DRAVO_TEST_TWAIN_EVENTS_FAKE_H

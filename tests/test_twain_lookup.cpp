@@ -80,45 +80,28 @@ protected:
 // ---------------------------------------------------------------------------
 // Lookup by name
 // ---------------------------------------------------------------------------
-TEST_F(LookupTable, NameOfAFamilySymbolInAnyCase)
+TEST_F(LookupTable, NamesOfSymbolsInAnyCaseGiveTheirFamilyOrCapabilityRecord)
 {
-    TwLookup* ptwlookup = Table().Lookup("twrc_success");
-    ASSERT_NE(ptwlookup, nullptr);
-    EXPECT_STREQ(ptwlookup->szName, "TWRC_");
-    ASSERT_NE(ptwlookup->ptwenum, nullptr);
-    EXPECT_STREQ(ptwlookup->ptwenum->szSymbol, "TWRC_SUCCESS");
-    EXPECT_EQ(ptwlookup->ptwenum->u32Value, 0u);
-
-    ptwlookup = Table().Lookup("DAT_STATUSRAW");
-    ASSERT_NE(ptwlookup, nullptr);
-    EXPECT_STREQ(ptwlookup->szName, "DAT_");
-    EXPECT_EQ(ptwlookup->ptwenum->u32Value, 0x8001u);
-
-    ptwlookup = Table().Lookup("TwTy_FrameAngle");
-    ASSERT_NE(ptwlookup, nullptr);
-    EXPECT_EQ(ptwlookup->ptwenum->u32Value, 0x8001u);
-
-    EXPECT_EQ(Table().Lookup("TWRC_NOSUCHCODE"), nullptr);
-}
-
-TEST_F(LookupTable, NameOfACapabilityValueGivesTheCapabilityRecord)
-{
-    TwLookup* ptwlookup = Table().Lookup("TWPT_RGB");
-    ASSERT_NE(ptwlookup, nullptr);
-    EXPECT_STREQ(ptwlookup->szName, "ICAP_PIXELTYPE");
-    EXPECT_EQ(ptwlookup->u32Id, 0x0101u);
-    EXPECT_STREQ(ptwlookup->ptwenum->szSymbol, "TWPT_RGB");
-    EXPECT_EQ(ptwlookup->ptwenum->u32Value, 2u);
-
-    ptwlookup = Table().Lookup("TWLG_ENGLISH_USA");
-    ASSERT_NE(ptwlookup, nullptr);
-    EXPECT_STREQ(ptwlookup->szName, "CAP_LANGUAGE");
-    EXPECT_EQ(ptwlookup->ptwenum->u32Value, 13u);
-
-    ptwlookup = Table().Lookup("twde_lampwarmup");
-    ASSERT_NE(ptwlookup, nullptr);
-    EXPECT_STREQ(ptwlookup->szName, "CAP_DEVICEEVENT");
-    EXPECT_EQ(ptwlookup->ptwenum->u32Value, 0x8002u);
+    // A family symbol gives the family's record; a capability's value gives
+    // the capability's record.
+    struct { const char* name; const char* record; uint32_t id; const char* symbol; uint32_t value; } const cases[] = {
+        { "twrc_success", "TWRC_", 0, "TWRC_SUCCESS", 0 },
+        { "DAT_STATUSRAW", "DAT_", 0, "DAT_STATUSRAW", 0x8001 },
+        { "TwTy_FrameAngle", "TWTY_", 0, "TWTY_FRAMEANGLE", 0x8001 },
+        { "TWPT_RGB", "ICAP_PIXELTYPE", 0x0101, "TWPT_RGB", 2 },
+        { "TWLG_ENGLISH_USA", "CAP_LANGUAGE", CAP_LANGUAGE, "TWLG_ENGLISH_USA", 13 },
+        { "twde_lampwarmup", "CAP_DEVICEEVENT", CAP_DEVICEEVENT, "TWDE_LAMPWARMUP", 0x8002 },
+    };
+    for (const auto& c : cases)
+    {
+        TwLookup* ptwlookup = Table().Lookup(c.name);
+        ASSERT_NE(ptwlookup, nullptr) << c.name;
+        EXPECT_STREQ(ptwlookup->szName, c.record);
+        EXPECT_EQ(ptwlookup->u32Id, c.id) << c.name;
+        ASSERT_NE(ptwlookup->ptwenum, nullptr) << c.name;
+        EXPECT_STREQ(ptwlookup->ptwenum->szSymbol, c.symbol);
+        EXPECT_EQ(ptwlookup->ptwenum->u32Value, c.value) << c.name;
+    }
 }
 
 TEST_F(LookupTable, NameOfACapabilityIsTheRecordItself)
@@ -143,6 +126,7 @@ TEST_F(LookupTable, NamesOfOtherFamiliesAreNotFound)
     EXPECT_EQ(Table().Lookup("DF_APP2"), nullptr);
     EXPECT_EQ(Table().Lookup("TWCY_USA"), nullptr);     // countries answer by number only
     EXPECT_EQ(Table().Lookup("ICAP_NOSUCHTHING"), nullptr);
+    EXPECT_EQ(Table().Lookup("TWRC_NOSUCHCODE"), nullptr);
     EXPECT_EQ(Table().Lookup("hello"), nullptr);
     EXPECT_EQ(Table().Lookup(""), nullptr);
     EXPECT_EQ(Table().Lookup(static_cast<const char*>(nullptr)), nullptr);

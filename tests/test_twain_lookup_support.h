@@ -15,49 +15,16 @@
 
 #include "clookup.h"
 #include "osservices.h"
+#include "test_os_support.h"
 #include "../tools/lookuptab.h"
 
 namespace lookuptest
 {
 
-inline std::string ReadFile(const std::string& a_szPath)
-{
-    std::ifstream in(a_szPath, std::ios::binary);
-    std::stringstream ss;
-    ss << in.rdbuf();
-    return ss.str();
-}
-
-inline void WriteFile(const std::string& a_szPath, const std::string& a_szText)
-{
-    std::ofstream out(a_szPath, std::ios::binary | std::ios::trunc);
-    out << a_szText;
-}
-
-// A scratch folder, removed with its contents at the end.
-class ScratchDir
-{
-public:
-    ScratchDir()
-    {
-        char szTemplate[] = "/tmp/dravo_lookuptest_XXXXXX";
-        const char* szDir = mkdtemp(szTemplate);
-        m_szPath = szDir ? szDir : "";
-    }
-    ~ScratchDir()
-    {
-        std::error_code ec;
-        if (!m_szPath.empty())
-        {
-            std::filesystem::remove_all(m_szPath, ec);
-        }
-    }
-    const std::string& Path() const { return m_szPath; }
-    std::string operator/(const std::string& a_szName) const { return m_szPath + "/" + a_szName; }
-
-private:
-    std::string m_szPath;
-};
+// The scratch folder and file helpers of the services tests.
+typedef OsTestDir ScratchDir;
+inline std::string ReadFile(const std::string& a_szPath) { return OsTestReadFile(a_szPath); }
+inline void WriteFile(const std::string& a_szPath, const std::string& a_szText) { OsTestWriteFile(a_szPath, a_szText); }
 
 // The services, started for a suite unless something already started them.
 class Services

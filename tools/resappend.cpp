@@ -18,18 +18,7 @@
 #include "osservices.h"
 
 // The module globals a program of the services layer defines.
-COsString* g_posstring = nullptr;
-COsLog* g_poslog = nullptr;
-COsMem* g_posmem = nullptr;
-COsCfg* g_poscfg = nullptr;
-COsLocale* g_poslocale = nullptr;
-const char* g_szOsXml =
-    "<arguments>\n\t<uniquename>dravo-resappend</uniquename>\n\t<entity>application</entity>\n\t<loglevel>0</loglevel>\n</arguments>";
-static void MagicLocalCfgFunction_NotUnique(void)
-{
-}
-OsCfgLocatorFunction g_oscfglocatorfunction = MagicLocalCfgFunction_NotUnique;
-const void* g_OsCfgHinstance = g_szApplicationPath;
+OSSERVICES_APPLICATION_GLOBALS("dravo-resappend");
 
 int main(int argc, char** argv)
 {

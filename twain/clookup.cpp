@@ -419,23 +419,32 @@ void CLookup::EnterLookupZN(OsXmlCallback* a_posxmlcallback)
     }
 }
 
-void CLookup::EnterLookupZO(OsXmlCallback* a_posxmlcallback)
+// The entry an o or p element fills: the one the last n element started;
+// null when the record is skipped, the list is full, or no n came first
+// (counted as a stray value).
+TwEnum* CLookup::CurrentValue()
 {
     if (!m_blRecordValid)
     {
-        return;
+        return nullptr;
     }
     if (m_iEnum < 0)
     {
         m_iStrayValues++;
-        return;
+        return nullptr;
     }
     if (m_iEnum >= TWLOOKUP_VALUES)
     {
-        return;
+        return nullptr;
     }
     TwEnum* ptwenum = ValueList(m_iEnum);
-    if ((ptwenum != nullptr) && CopyText(ptwenum[m_iEnum].szSymbol, ValueOf(a_posxmlcallback)))
+    return (ptwenum != nullptr) ? &ptwenum[m_iEnum] : nullptr;
+}
+
+void CLookup::EnterLookupZO(OsXmlCallback* a_posxmlcallback)
+{
+    TwEnum* ptwenum = CurrentValue();
+    if ((ptwenum != nullptr) && CopyText(ptwenum->szSymbol, ValueOf(a_posxmlcallback)))
     {
         m_iCutTexts++;
     }
@@ -443,23 +452,10 @@ void CLookup::EnterLookupZO(OsXmlCallback* a_posxmlcallback)
 
 void CLookup::EnterLookupZP(OsXmlCallback* a_posxmlcallback)
 {
-    if (!m_blRecordValid)
-    {
-        return;
-    }
-    if (m_iEnum < 0)
-    {
-        m_iStrayValues++;
-        return;
-    }
-    if (m_iEnum >= TWLOOKUP_VALUES)
-    {
-        return;
-    }
-    TwEnum* ptwenum = ValueList(m_iEnum);
+    TwEnum* ptwenum = CurrentValue();
     if (ptwenum != nullptr)
     {
-        ptwenum[m_iEnum].u32Value = HexValue(ValueOf(a_posxmlcallback));
+        ptwenum->u32Value = HexValue(ValueOf(a_posxmlcallback));
     }
 }
 
@@ -543,6 +539,28 @@ TwLookup* CLookup::FindFamily(const char* a_szPrefix, bool a_blCheckId, uint32_t
 // ---------------------------------------------------------------------------
 // Lookup by name
 // ---------------------------------------------------------------------------
+
+// The value of a record's list whose symbol is a_szName (any case): the
+// record with only that entry, in the by-name result; null when the list has
+// no such symbol.
+static TwLookup* ValueNamed(TwLookup* a_ptwlookup, const char* a_szName)
+{
+    if (a_ptwlookup->ptwenum == nullptr)
+    {
+        return nullptr;
+    }
+    for (int ee = 0; (ee < TWLOOKUP_VALUES) && (a_ptwlookup->ptwenum[ee].szSymbol[0] != '\0'); ee++)
+    {
+        if (strcasecmp(a_ptwlookup->ptwenum[ee].szSymbol, a_szName) == 0)
+        {
+            s_twlookupName = *a_ptwlookup;
+            s_twlookupName.ptwenum = &a_ptwlookup->ptwenum[ee];
+            return &s_twlookupName;
+        }
+    }
+    return nullptr;
+}
+
 TwLookup* CLookup::Lookup(const char* a_szName)
 {
     if ((m_ptwlookup == nullptr) || (a_szName == nullptr) || (a_szName[0] == '\0'))
@@ -559,20 +577,7 @@ TwLookup* CLookup::Lookup(const char* a_szName)
             continue;
         }
         TwLookup* ptwlookup = FindFamily(szFamily, false, 0);
-        if ((ptwlookup == nullptr) || (ptwlookup->ptwenum == nullptr))
-        {
-            return nullptr;
-        }
-        for (int ee = 0; (ee < TWLOOKUP_VALUES) && (ptwlookup->ptwenum[ee].szSymbol[0] != '\0'); ee++)
-        {
-            if (strcasecmp(ptwlookup->ptwenum[ee].szSymbol, a_szName) == 0)
-            {
-                s_twlookupName = *ptwlookup;
-                s_twlookupName.ptwenum = &ptwlookup->ptwenum[ee];
-                return &s_twlookupName;
-            }
-        }
-        return nullptr;
+        return (ptwlookup != nullptr) ? ValueNamed(ptwlookup, a_szName) : nullptr;
     }
 
     // A capability: the record itself.
@@ -594,18 +599,10 @@ TwLookup* CLookup::Lookup(const char* a_szName)
         for (int ii = 0; (ii < TWLOOKUP_RECORDS) && (m_ptwlookup[ii].szName[0] != '\0'); ii++)
         {
             TwLookup* ptwlookup = &m_ptwlookup[ii];
-            if (!IsCapabilityName(ptwlookup->szName) || (ptwlookup->ptwenum == nullptr))
+            TwLookup* ptwlookupValue = IsCapabilityName(ptwlookup->szName) ? ValueNamed(ptwlookup, a_szName) : nullptr;
+            if (ptwlookupValue != nullptr)
             {
-                continue;
-            }
-            for (int ee = 0; (ee < TWLOOKUP_VALUES) && (ptwlookup->ptwenum[ee].szSymbol[0] != '\0'); ee++)
-            {
-                if (strcasecmp(ptwlookup->ptwenum[ee].szSymbol, a_szName) == 0)
-                {
-                    s_twlookupName = *ptwlookup;
-                    s_twlookupName.ptwenum = &ptwlookup->ptwenum[ee];
-                    return &s_twlookupName;
-                }
+                return ptwlookupValue;
             }
         }
     }

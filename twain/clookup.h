@@ -143,6 +143,7 @@ private:
     void Clear();
     EOSSTS ReadTable(char** a_pszXml);
     TwEnum* ValueList(int a_iIndex);
+    TwEnum* CurrentValue();
     TwLookup* FindFamily(const char* a_szPrefix, bool a_blCheckId, uint32_t a_u32Id);
     TwLookup* CapabilityListLookup(TwLookup* a_ptwlookupAsking, const char* a_szFamily, int a_iValue, int a_iItemType);
 

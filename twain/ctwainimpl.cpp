@@ -365,7 +365,11 @@ ETWSTATE CTwainImpl::GetTwState()
 void CTwainImpl::SetTwState(ETWSTATE a_etwstate)
 {
     m_etwstate = a_etwstate;
+    ShowTitle(a_etwstate);
+}
 
+void CTwainImpl::ShowTitle(ETWSTATE a_etwstate)
+{
     char szTitle[128];
     if (a_etwstate > ETWSTATE_DSMOPEN)
     {

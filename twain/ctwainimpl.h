@@ -285,6 +285,9 @@ public:
     // Stores the state and writes the terminal title to standard error (on
     // every call, also when the state does not change).
     void SetTwState(ETWSTATE a_etwstate);
+    // Writes the terminal title of a state to standard error (the state
+    // itself is not stored).
+    void ShowTitle(ETWSTATE a_etwstate);
 
     TW_IDENTITY *GetTwIdentity();   // the Data Source identity field
     char *GetTwDsm();               // the DSM name field

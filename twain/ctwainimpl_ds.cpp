@@ -97,6 +97,30 @@ void CameraName(const char *a_szName, size_t a_u64NameSize, char *a_szCamera, si
     }
 }
 
+// The file-system walk found an entry (its name in OutputName): it becomes
+// the camera, and the source is asked to change to it (InputName).
+void FileCamera(CTwainImpl *a_ptwainimpl, char *a_szCamera, size_t a_u64CameraSize)
+{
+    TW_FILESYSTEM &twfilesystem = a_ptwainimpl->m_twfilesystem;
+    TwainFieldText(twfilesystem.OutputName, sizeof(twfilesystem.OutputName), twfilesystem.InputName,
+                   sizeof(twfilesystem.InputName));
+    CameraName(twfilesystem.OutputName, sizeof(twfilesystem.OutputName), a_szCamera, a_u64CameraSize);
+    a_ptwainimpl->DsmEntry(DG_CONTROL, DAT_FILESYSTEM, MSG_CHANGEDIRECTORY, &twfilesystem, false, false);
+}
+
+// Sets the pixel type a_twpt (named a_szName) as the camera: true when the
+// source took it.
+bool PixelTypeCamera(CTwainImpl *a_ptwainimpl, TW_UINT16 a_twty, TW_UINT32 a_twpt, const char *a_szName,
+                     char *a_szCamera, size_t a_u64CameraSize)
+{
+    if (!SetPixelType(a_ptwainimpl, a_twty, a_twpt))
+    {
+        return false;
+    }
+    CameraName(a_szName, strlen(a_szName) + 1, a_szCamera, a_u64CameraSize);
+    return true;
+}
+
 } // namespace
 
 // ---------------------------------------------------------------------------
@@ -231,10 +255,7 @@ TW_UINT16 CTwainImpl::FirstCamera(char *a_szCamera, size_t a_u64CameraSize)
     TW_UINT16 twrc = DsmEntry(DG_CONTROL, DAT_FILESYSTEM, MSG_GETFIRSTFILE, &m_twfilesystem, false, false);
     if (twrc == TWRC_SUCCESS)
     {
-        TwainFieldText(m_twfilesystem.OutputName, sizeof(m_twfilesystem.OutputName), m_twfilesystem.InputName,
-                       sizeof(m_twfilesystem.InputName));
-        CameraName(m_twfilesystem.OutputName, sizeof(m_twfilesystem.OutputName), a_szCamera, a_u64CameraSize);
-        DsmEntry(DG_CONTROL, DAT_FILESYSTEM, MSG_CHANGEDIRECTORY, &m_twfilesystem, false, false);
+        FileCamera(this, a_szCamera, a_u64CameraSize);
         return TWRC_SUCCESS;
     }
 
@@ -245,14 +266,9 @@ TW_UINT16 CTwainImpl::FirstCamera(char *a_szCamera, size_t a_u64CameraSize)
     {
         return TWRC_FAILURE;
     }
-    if (SetPixelType(this, twty, TWPT_RGB))
+    if (PixelTypeCamera(this, twty, TWPT_RGB, "TWPT_RGB", a_szCamera, a_u64CameraSize) ||
+        PixelTypeCamera(this, twty, TWPT_BW, "TWPT_BW", a_szCamera, a_u64CameraSize))
     {
-        CameraName("TWPT_RGB", sizeof("TWPT_RGB"), a_szCamera, a_u64CameraSize);
-        return TWRC_SUCCESS;
-    }
-    if (SetPixelType(this, twty, TWPT_BW))
-    {
-        CameraName("TWPT_BW", sizeof("TWPT_BW"), a_szCamera, a_u64CameraSize);
         return TWRC_SUCCESS;
     }
     OSLOG_ERROR("Entry(DAT_CAPABILITY/MSG_SET) failed...");
@@ -267,10 +283,7 @@ TW_UINT16 CTwainImpl::NextCamera(char *a_szCamera, size_t a_u64CameraSize)
         TW_UINT16 twrc = DsmEntry(DG_CONTROL, DAT_FILESYSTEM, MSG_GETNEXTFILE, &m_twfilesystem, false, false);
         if (twrc == TWRC_SUCCESS)
         {
-            TwainFieldText(m_twfilesystem.OutputName, sizeof(m_twfilesystem.OutputName), m_twfilesystem.InputName,
-                           sizeof(m_twfilesystem.InputName));
-            CameraName(m_twfilesystem.OutputName, sizeof(m_twfilesystem.OutputName), a_szCamera, a_u64CameraSize);
-            DsmEntry(DG_CONTROL, DAT_FILESYSTEM, MSG_CHANGEDIRECTORY, &m_twfilesystem, false, false);
+            FileCamera(this, a_szCamera, a_u64CameraSize);
             return TWRC_SUCCESS;
         }
         return (twrc == TWRC_ENDOFLIST) ? TWRC_XFERDONE : TWRC_FAILURE;
@@ -288,9 +301,8 @@ TW_UINT16 CTwainImpl::NextCamera(char *a_szCamera, size_t a_u64CameraSize)
     {
         return TWRC_XFERDONE;
     }
-    if (SetPixelType(this, twty, TWPT_BW))
+    if (PixelTypeCamera(this, twty, TWPT_BW, "TWPT_BW", a_szCamera, a_u64CameraSize))
     {
-        CameraName("TWPT_BW", sizeof("TWPT_BW"), a_szCamera, a_u64CameraSize);
         return TWRC_SUCCESS;
     }
     OSLOG_ERROR("Entry(DAT_CAPABILITY/MSG_SET) failed...");

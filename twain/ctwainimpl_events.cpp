@@ -289,20 +289,9 @@ void CTwainImpl::RaiseTwState(ETWSTATE a_etwstate)
         // Someone else moved the state (and showed its title) meanwhile.
         return;
     }
-    // The title of the new state, written as SetTwState writes it: storing
-    // the state again here could undo an event that arrived meanwhile.
-    char szTitle[128];
-    if (a_etwstate > ETWSTATE_DSMOPEN)
-    {
-        snprintf(szTitle, sizeof(szTitle), "Dravo (%s,%u): %.*s", "64-bit", static_cast<unsigned>(a_etwstate), 32,
-                 m_twidentityDs.ProductName);
-    }
-    else
-    {
-        snprintf(szTitle, sizeof(szTitle), "Dravo (%s,%u)", "64-bit", static_cast<unsigned>(a_etwstate));
-    }
-    fprintf(stderr, "\033]2;%s\007", szTitle);
-    fflush(stderr);
+    // Only the title of the new state: storing the state again here could
+    // undo an event that arrived meanwhile.
+    ShowTitle(a_etwstate);
 }
 
 // ---------------------------------------------------------------------------

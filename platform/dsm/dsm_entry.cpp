@@ -105,7 +105,8 @@ std::shared_ptr<DsmApp> FindApp(const TW_IDENTITY* a_ptwidentity)
     return it == s_mapapps.end() ? nullptr : it->second;
 }
 
-// Locked: an open source of an application, by Id; null while it is opening.
+// Locked: an open source of an application, by Id; null while it is opening
+// (and for a null identity).
 std::shared_ptr<DsmOpenSource> FindOpenSource(DsmApp& a_app, const TW_IDENTITY* a_ptwidentity)
 {
     if (!a_ptwidentity)
@@ -584,10 +585,6 @@ DsmResult Callback(TW_IDENTITY* a_ptwOrigin, TW_IDENTITY* a_ptwDest, TW_UINT16 a
     {
         return Answer(papp.get(), TWRC_FAILURE, TWCC_BADPROTOCOL);
     }
-    if (!a_ptwDest)
-    {
-        return Answer(papp.get(), TWRC_FAILURE, TWCC_BADDEST);
-    }
     std::shared_ptr<DsmOpenSource> psource = FindOpenSource(*papp, a_ptwDest);
     if (!psource)
     {
@@ -746,10 +743,6 @@ DsmResult Forward(TW_IDENTITY* a_ptwOrigin, TW_IDENTITY* a_ptwDest, TW_UINT32 a_
         if (!papp)
         {
             return Answer(nullptr, TWRC_FAILURE, TWCC_SEQERROR);
-        }
-        if (!a_ptwDest)
-        {
-            return Answer(papp.get(), TWRC_FAILURE, TWCC_BADDEST);
         }
         psource = FindOpenSource(*papp, a_ptwDest);
         if (!psource)

@@ -2,8 +2,8 @@
 // Header-only helper for the end-to-end tests: start a program with an
 // argument vector, feed it a standard-input text, give it a chosen
 // environment and working directory, and collect its standard output,
-// standard error and exit status.  Also: temporary directories and a few
-// text helpers for checking exact output lines.
+// standard error and exit status.  Also: temporary directories and the
+// text helpers for checking output lines.
 //
 // Typical use:
 //   e2e::TempDir tmp;
@@ -13,7 +13,7 @@
 //   opt.cwd = tmp.Path();
 //   e2e::Result r = e2e::Run(DRAVO_SIM_EXE, opt);
 //   EXPECT_EQ(r.status, 0);
-//   EXPECT_TRUE(e2e::HasLine(r.out, "hello"));
+//   EXPECT_EQ(e2e::Lines(r.out).back(), "hello");
 #ifndef DRAVO_E2E_RUN_H
 #define DRAVO_E2E_RUN_H
 
@@ -46,11 +46,8 @@ struct Options
 {
     std::vector<std::string> args;                 // argv[1..]; argv[0] is the program path
     std::string input;                             // written to standard input, which is then closed
-    bool closeStdin = true;                        // false: leave stdin open (the child sees no EOF
-                                                   // until it exits or the time-out kills it)
     std::map<std::string, std::string> setEnv;     // variables set (or replaced) for the child
     std::vector<std::string> unsetEnv;             // variables removed for the child
-    bool clearEnv = false;                         // start from an empty environment
     std::string cwd;                               // working directory of the child ("" = ours)
     int timeoutMs = 60000;                         // the child is killed (SIGKILL) after this long
 };
@@ -69,14 +66,11 @@ struct Result
 inline std::vector<std::string> BuildEnv(const Options &a_opt)
 {
     std::map<std::string, std::string> env;
-    if (!a_opt.clearEnv)
+    for (char **pp = environ; pp && *pp; pp++)
     {
-        for (char **pp = environ; pp && *pp; pp++)
-        {
-            const char *eq = strchr(*pp, '=');
-            if (eq)
-                env[std::string(*pp, eq - *pp)] = eq + 1;
-        }
+        const char *eq = strchr(*pp, '=');
+        if (eq)
+            env[std::string(*pp, eq - *pp)] = eq + 1;
     }
     for (const auto &name : a_opt.unsetEnv)
         env.erase(name);
@@ -99,28 +93,23 @@ inline long long NowMs()
 inline Result Run(const std::string &a_szExe, const Options &a_opt = Options())
 {
     Result result;
-    int pin[2], pout[2], perr[2];
-    if (pipe(pin) != 0)
+    // The three pipes: standard input, output and error of the child.
+    int fds[6] = {-1, -1, -1, -1, -1, -1};
+    auto closeAll = [&fds]() {
+        for (int &fd : fds)
+            if (fd >= 0)
+            {
+                close(fd);
+                fd = -1;
+            }
+    };
+    if (pipe(fds) != 0 || pipe(fds + 2) != 0 || pipe(fds + 4) != 0)
     {
+        closeAll();
         result.startFailed = true;
         return result;
     }
-    if (pipe(pout) != 0)
-    {
-        close(pin[0]);
-        close(pin[1]);
-        result.startFailed = true;
-        return result;
-    }
-    if (pipe(perr) != 0)
-    {
-        close(pin[0]);
-        close(pin[1]);
-        close(pout[0]);
-        close(pout[1]);
-        result.startFailed = true;
-        return result;
-    }
+    int *pin = fds, *pout = fds + 2, *perr = fds + 4;
 
     // Everything the child needs is built before fork (no allocation after it).
     std::vector<std::string> args;
@@ -140,12 +129,7 @@ inline Result Run(const std::string &a_szExe, const Options &a_opt = Options())
     pid_t pid = fork();
     if (pid < 0)
     {
-        close(pin[0]);
-        close(pin[1]);
-        close(pout[0]);
-        close(pout[1]);
-        close(perr[0]);
-        close(perr[1]);
+        closeAll();
         result.startFailed = true;
         return result;
     }
@@ -154,12 +138,8 @@ inline Result Run(const std::string &a_szExe, const Options &a_opt = Options())
         dup2(pin[0], 0);
         dup2(pout[1], 1);
         dup2(perr[1], 2);
-        close(pin[0]);
-        close(pin[1]);
-        close(pout[0]);
-        close(pout[1]);
-        close(perr[0]);
-        close(perr[1]);
+        for (int fd : fds)
+            close(fd);
         if (!a_opt.cwd.empty() && chdir(a_opt.cwd.c_str()) != 0)
             _exit(126);
         execve(argv[0], argv.data(), envp.data());
@@ -178,7 +158,7 @@ inline Result Run(const std::string &a_szExe, const Options &a_opt = Options())
     fcntl(pin[1], F_SETFL, fcntl(pin[1], F_GETFL) | O_NONBLOCK);
     size_t written = 0;
     int fdIn = pin[1];
-    if (a_opt.input.empty() && a_opt.closeStdin)
+    if (a_opt.input.empty())
     {
         close(fdIn);
         fdIn = -1;
@@ -190,25 +170,16 @@ inline Result Run(const std::string &a_szExe, const Options &a_opt = Options())
     {
         struct pollfd pfd[3];
         int n = 0;
-        int iIn = -1, iOut = -1, iErr = -1;
-        if (fdIn >= 0 && written < a_opt.input.size())
-        {
-            pfd[n].fd = fdIn;
-            pfd[n].events = POLLOUT;
-            iIn = n++;
-        }
-        if (fdOut >= 0)
-        {
-            pfd[n].fd = fdOut;
-            pfd[n].events = POLLIN;
-            iOut = n++;
-        }
-        if (fdErr >= 0)
-        {
-            pfd[n].fd = fdErr;
-            pfd[n].events = POLLIN;
-            iErr = n++;
-        }
+        auto add = [&](int a_fd, short a_events) {
+            if (a_fd < 0)
+                return -1;
+            pfd[n].fd = a_fd;
+            pfd[n].events = a_events;
+            return n++;
+        };
+        int iIn = written < a_opt.input.size() ? add(fdIn, POLLOUT) : -1;
+        int iOut = add(fdOut, POLLIN);
+        int iErr = add(fdErr, POLLIN);
         long long left = deadline - NowMs();
         if (left <= 0)
         {
@@ -228,34 +199,26 @@ inline Result Run(const std::string &a_szExe, const Options &a_opt = Options())
                 written += (size_t)w;
             else if (w < 0 && errno != EAGAIN && errno != EINTR)
                 written = a_opt.input.size(); // the child closed its end
-            if (written >= a_opt.input.size() && a_opt.closeStdin)
+            if (written >= a_opt.input.size())
             {
                 close(fdIn);
                 fdIn = -1;
             }
         }
-        if (iOut >= 0 && (pfd[iOut].revents & (POLLIN | POLLHUP | POLLERR)))
-        {
-            ssize_t r = read(fdOut, buf, sizeof(buf));
+        auto drain = [&](int a_i, int &a_fd, std::string &a_text) {
+            if (a_i < 0 || !(pfd[a_i].revents & (POLLIN | POLLHUP | POLLERR)))
+                return;
+            ssize_t r = read(a_fd, buf, sizeof(buf));
             if (r > 0)
-                result.out.append(buf, (size_t)r);
+                a_text.append(buf, (size_t)r);
             else if (r == 0 || (errno != EINTR && errno != EAGAIN))
             {
-                close(fdOut);
-                fdOut = -1;
+                close(a_fd);
+                a_fd = -1;
             }
-        }
-        if (iErr >= 0 && (pfd[iErr].revents & (POLLIN | POLLHUP | POLLERR)))
-        {
-            ssize_t r = read(fdErr, buf, sizeof(buf));
-            if (r > 0)
-                result.err.append(buf, (size_t)r);
-            else if (r == 0 || (errno != EINTR && errno != EAGAIN))
-            {
-                close(fdErr);
-                fdErr = -1;
-            }
-        }
+        };
+        drain(iOut, fdOut, result.out);
+        drain(iErr, fdErr, result.err);
     }
     if (fdIn >= 0)
         close(fdIn);
@@ -274,17 +237,6 @@ inline Result Run(const std::string &a_szExe, const Options &a_opt = Options())
     else if (WIFSIGNALED(wstatus))
         result.signal = WTERMSIG(wstatus);
     return result;
-}
-
-// Convenience: run with arguments and an input text only.
-inline Result Run(const std::string &a_szExe, const std::vector<std::string> &a_args, const std::string &a_input,
-                  const std::string &a_cwd = "")
-{
-    Options opt;
-    opt.args = a_args;
-    opt.input = a_input;
-    opt.cwd = a_cwd;
-    return Run(a_szExe, opt);
 }
 
 // A fresh directory under $TMPDIR (or /tmp), removed with its content when
@@ -367,50 +319,7 @@ inline std::vector<std::string> Lines(const std::string &a_text)
     return lines;
 }
 
-// Removes ANSI escape sequences (ESC [ ... letter, and ESC ] ... BEL).
-inline std::string StripAnsi(const std::string &a_text)
-{
-    std::string out;
-    for (size_t i = 0; i < a_text.size(); i++)
-    {
-        if (a_text[i] == '\033' && i + 1 < a_text.size() && a_text[i + 1] == '[')
-        {
-            i += 2;
-            while (i < a_text.size() && !((a_text[i] >= 'A' && a_text[i] <= 'Z') || (a_text[i] >= 'a' && a_text[i] <= 'z')))
-                i++;
-            continue;
-        }
-        if (a_text[i] == '\033' && i + 1 < a_text.size() && a_text[i + 1] == ']')
-        {
-            i += 2;
-            while (i < a_text.size() && a_text[i] != '\007')
-                i++;
-            continue;
-        }
-        out += a_text[i];
-    }
-    return out;
-}
-
 // True when one line of the text equals the given line exactly.
-inline bool HasLine(const std::string &a_text, const std::string &a_line)
-{
-    for (const auto &l : Lines(a_text))
-        if (l == a_line)
-            return true;
-    return false;
-}
-
-// Number of lines of the text that equal the given line exactly.
-inline int CountLines(const std::string &a_text, const std::string &a_line)
-{
-    int n = 0;
-    for (const auto &l : Lines(a_text))
-        if (l == a_line)
-            n++;
-    return n;
-}
-
 // Number of (possibly overlapping) occurrences of a text.
 inline int Count(const std::string &a_text, const std::string &a_what)
 {
@@ -420,17 +329,6 @@ inline int Count(const std::string &a_text, const std::string &a_what)
     for (size_t pos = a_text.find(a_what); pos != std::string::npos; pos = a_text.find(a_what, pos + 1))
         n++;
     return n;
-}
-
-// True when the lines occur in the text in this order (other lines may lie
-// between them).
-inline bool HasLinesInOrder(const std::string &a_text, const std::vector<std::string> &a_lines)
-{
-    size_t next = 0;
-    for (const auto &l : Lines(a_text))
-        if (next < a_lines.size() && l == a_lines[next])
-            next++;
-    return next == a_lines.size();
 }
 
 } // namespace e2e
