@@ -182,7 +182,8 @@ TEST_F(SimStateTest, UnknownTripletsAndNullDataGetTheStandardCodes)
     EXPECT_EQ(app.Cc(), TWCC_BADVALUE);
     EXPECT_EQ(app.Call(DG_CONTROL, DAT_SETUPMEMXFER, MSG_GETCURRENT, nullptr), TWRC_FAILURE);
     EXPECT_EQ(app.Cc(), TWCC_BADVALUE);
-    // With a callback, DAT_EVENT never carries an event.
+    // With a callback, DAT_EVENT (valid while enabled) never carries an event.
+    ASSERT_TRUE(app.EnableAndWait());
     TW_EVENT twevent;
     std::memset(&twevent, 0, sizeof(twevent));
     EXPECT_EQ(app.Call(DG_CONTROL, DAT_EVENT, MSG_PROCESSEVENT, &twevent), TWRC_NOTDSEVENT);

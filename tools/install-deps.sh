@@ -6,4 +6,4 @@ if [ "$(id -u)" != 0 ]; then SUDO=sudo; fi
 export DEBIAN_FRONTEND=noninteractive
 $SUDO apt-get update -qq
 $SUDO apt-get install -y -qq --no-install-recommends \
-    g++ make cmake libgtest-dev libedit2 libjpeg62-turbo-dev >/dev/null
+    g++ make cmake libgtest-dev libedit2 libjpeg62-turbo-dev file >/dev/null

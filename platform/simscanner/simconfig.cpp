@@ -297,6 +297,14 @@ void CParser::Setting(const std::string& a_szKey, const std::vector<Token>& a_at
         szValue += (ii ? " " : "") + a_atoken[ii].m_sz;
     }
     std::int64_t i64 = 0;
+    if ((Equal(a_szKey, "productname") || Equal(a_szKey, "manufacturer") || Equal(a_szKey, "productfamily") ||
+         Equal(a_szKey, "info")) &&
+        szValue.size() >= sizeof(TW_STR32))
+    {
+        // Cut short, a name would quietly stand for another source.
+        Error(a_szKey + " longer than " + std::to_string(sizeof(TW_STR32) - 1) + " characters");
+        return;
+    }
     if (Equal(a_szKey, "productname"))
     {
         SetText(twidentity.ProductName, sizeof(twidentity.ProductName), szValue);

@@ -142,13 +142,21 @@ void SimRenderRow(const SimImageParams& a_params, std::int64_t a_i64Y, unsigned 
     }
 }
 
-void SimBuildDib(const SimImageParams& a_params, std::vector<unsigned char>& a_au8)
+bool SimBuildDib(const SimImageParams& a_params, std::vector<unsigned char>& a_au8)
 {
+    a_au8.clear();
     int iBits = BitsPerPixel(a_params);
     std::size_t uPalette = (iBits == 1) ? 2 : (iBits == 8) ? 256 : 0;
     std::size_t uStride = (static_cast<std::size_t>(a_params.m_i64Width) * iBits + 31) / 32 * 4;
-    std::size_t uImage = uStride * static_cast<std::size_t>(a_params.m_i64Height);
     std::size_t uHeader = 40 + 4 * uPalette;
+    // The header's sizes are 32-bit: a bitmap (with its file header, 14
+    // bytes more) must stay below 4 GiB, or the header would lie.
+    if (a_params.m_i64Width < 1 || a_params.m_i64Height < 1 || a_params.m_i64Width > 0x7FFFFFFF ||
+        a_params.m_i64Height > 0x7FFFFFFF || uStride > (0xFFFFFFFFull - 14 - uHeader) / static_cast<std::size_t>(a_params.m_i64Height))
+    {
+        return false;
+    }
+    std::size_t uImage = uStride * static_cast<std::size_t>(a_params.m_i64Height);
     a_au8.assign(uHeader + uImage, 0);
     Put32(a_au8, 0, 40);
     Put32(a_au8, 4, static_cast<std::uint32_t>(a_params.m_i64Width));
@@ -190,12 +198,17 @@ void SimBuildDib(const SimImageParams& a_params, std::vector<unsigned char>& a_a
             std::memcpy(pu8Dest, au8Row.data(), SimRowBytes(params));
         }
     }
+    return true;
 }
 
-void SimBuildBmpFile(const SimImageParams& a_params, std::vector<unsigned char>& a_au8)
+bool SimBuildBmpFile(const SimImageParams& a_params, std::vector<unsigned char>& a_au8)
 {
+    a_au8.clear();
     std::vector<unsigned char> au8Dib;
-    SimBuildDib(a_params, au8Dib);
+    if (!SimBuildDib(a_params, au8Dib))
+    {
+        return false;
+    }
     std::uint32_t u32Palette = 0;
     std::memcpy(&u32Palette, &au8Dib[32], 4);
     a_au8.assign(14, 0);
@@ -204,13 +217,22 @@ void SimBuildBmpFile(const SimImageParams& a_params, std::vector<unsigned char>&
     Put32(a_au8, 2, static_cast<std::uint32_t>(14 + au8Dib.size()));
     Put32(a_au8, 10, 14 + 40 + 4 * u32Palette);
     a_au8.insert(a_au8.end(), au8Dib.begin(), au8Dib.end());
+    return true;
 }
 
-void SimBuildTiff(const SimImageParams& a_params, std::vector<unsigned char>& a_au8)
+bool SimBuildTiff(const SimImageParams& a_params, std::vector<unsigned char>& a_au8)
 {
+    a_au8.clear();
     int iSamples = SamplesPerPixel(a_params);
     int iBitsPerSample = (a_params.m_iPixelType == TWPT_BW) ? 1 : 8;
     std::size_t uRow = SimRowBytes(a_params);
+    // Offsets and counts of a TIFF file are 32-bit: it stays below 4 GiB
+    // (the directory and its values take less than 4 KiB).
+    if (a_params.m_i64Width < 1 || a_params.m_i64Height < 1 || a_params.m_i64Width > 0xFFFFFFFFll ||
+        uRow > (0xFFFFFFFFull - 4096) / static_cast<std::size_t>(a_params.m_i64Height))
+    {
+        return false;
+    }
     std::size_t uImage = uRow * static_cast<std::size_t>(a_params.m_i64Height);
     // Header, one directory of 12 entries, then the extra values, then the strip.
     const std::uint16_t u16Entries = 12;
@@ -274,6 +296,7 @@ void SimBuildTiff(const SimImageParams& a_params, std::vector<unsigned char>& a_
     {
         SimRenderRow(a_params, y, &a_au8[uData + uRow * static_cast<std::size_t>(y)]);
     }
+    return true;
 }
 
 namespace
@@ -379,11 +402,9 @@ bool SimBuildFile(const SimImageParams& a_params, TW_UINT16 a_u16Format, std::ve
     switch (a_u16Format)
     {
         case TWFF_TIFF:
-            SimBuildTiff(a_params, a_au8);
-            return true;
+            return SimBuildTiff(a_params, a_au8);
         case TWFF_BMP:
-            SimBuildBmpFile(a_params, a_au8);
-            return true;
+            return SimBuildBmpFile(a_params, a_au8);
         case TWFF_JFIF:
             return SimBuildJpeg(a_params, a_au8);
         default:

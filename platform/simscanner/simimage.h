@@ -54,12 +54,14 @@ void SimRenderRow(const SimImageParams& a_params, std::int64_t a_i64Y, unsigned 
 void SimPixel(const SimImageParams& a_params, std::int64_t a_i64X, std::int64_t a_i64Y, unsigned char a_au8[3]);
 
 // A device-independent bitmap: BITMAPINFOHEADER, palette for 1 and 8 bits,
-// bottom-up rows padded to 4 bytes, colour in B, G, R order.
-void SimBuildDib(const SimImageParams& a_params, std::vector<unsigned char>& a_au8);
+// bottom-up rows padded to 4 bytes, colour in B, G, R order. False (and
+// nothing built) for an image the format's 32-bit sizes cannot describe; so
+// for the files below.
+bool SimBuildDib(const SimImageParams& a_params, std::vector<unsigned char>& a_au8);
 
 // Files: BMP (file header and the bitmap), baseline uncompressed TIFF, JFIF.
-void SimBuildBmpFile(const SimImageParams& a_params, std::vector<unsigned char>& a_au8);
-void SimBuildTiff(const SimImageParams& a_params, std::vector<unsigned char>& a_au8);
+bool SimBuildBmpFile(const SimImageParams& a_params, std::vector<unsigned char>& a_au8);
+bool SimBuildTiff(const SimImageParams& a_params, std::vector<unsigned char>& a_au8);
 bool SimBuildJpeg(const SimImageParams& a_params, std::vector<unsigned char>& a_au8);
 
 // The file of a TWFF_ format (TIFF, BMP or JFIF); false for another format.

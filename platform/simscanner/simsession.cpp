@@ -238,6 +238,28 @@ void CSimSession::Unlock(TW_HANDLE a_h)
 // DAT_CAPABILITY
 // ---------------------------------------------------------------------------
 
+bool CSimSession::Negotiable(TW_UINT16 a_u16Cap)
+{
+    // Capabilities are set in state 4; those the application listed in
+    // CAP_EXTENDEDCAPS also in states 5 and 6 (the list itself only in 4).
+    if (InState(4, 4))
+    {
+        return true;
+    }
+    if (!InState(5, 6) || a_u16Cap == CAP_EXTENDEDCAPS)
+    {
+        return false;
+    }
+    for (const SimItem& item : m_caps.CurrentList(CAP_EXTENDEDCAPS))
+    {
+        if (item.m_i64 == a_u16Cap)
+        {
+            return true;
+        }
+    }
+    return false;
+}
+
 bool CSimSession::LiveValue(TW_UINT16 a_u16Cap, std::vector<SimItem>& a_aitem)
 {
     switch (a_u16Cap)
@@ -390,9 +412,13 @@ TW_UINT16 CSimSession::DatCapability(TW_UINT16 a_u16Msg, TW_MEMREF a_pData, SimJ
         case MSG_GETHELP:
         case MSG_GETLABEL:
         case MSG_GETLABELENUM:
+            if (!Protocol(201))
+            {
+                return Fail(TWCC_BADPROTOCOL);   // messages of 2.1 and later
+            }
             return Fail(m_caps.Find(u16Cap) == nullptr ? TWCC_CAPUNSUPPORTED : TWCC_CAPBADOPERATION);
         case MSG_RESET:
-            if (!InState(4, 4))
+            if (!Negotiable(u16Cap))
             {
                 return Fail(TWCC_SEQERROR);
             }
@@ -405,7 +431,7 @@ TW_UINT16 CSimSession::DatCapability(TW_UINT16 a_u16Msg, TW_MEMREF a_pData, SimJ
             {
                 return Fail(TWCC_BADPROTOCOL);
             }
-            if (!InState(4, 4))
+            if (!Negotiable(u16Cap))
             {
                 return Fail(TWCC_SEQERROR);
             }
@@ -469,7 +495,8 @@ TW_UINT16 CSimSession::DatStatus(TW_UINT16, TW_MEMREF a_pData, SimJournalCall&)
 TW_UINT16 CSimSession::DatEvent(TW_UINT16, TW_MEMREF a_pData, SimJournalCall&)
 {
     pTW_EVENT ptwevent = static_cast<pTW_EVENT>(a_pData);
-    if (!InState(4, 7))
+    // Events pass through the source only while it is enabled.
+    if (!InState(5, 7))
     {
         return Fail(TWCC_SEQERROR);
     }
@@ -648,7 +675,9 @@ TW_UINT16 CSimSession::DatSetupFileXfer(TW_UINT16 a_u16Msg, TW_MEMREF a_pData, S
 
 TW_UINT16 CSimSession::DatXferGroup(TW_UINT16 a_u16Msg, TW_MEMREF a_pData, SimJournalCall&)
 {
-    if (!InState(4, 6))
+    // The group is read in states 4 to 6; it is chosen for the transfer at
+    // hand, so it is set in state 6 only.
+    if (!InState(a_u16Msg == MSG_SET ? 6 : 4, 6))
     {
         return Fail(TWCC_SEQERROR);
     }

@@ -105,6 +105,7 @@ private:
     bool IsCameraSource() const { return m_config.m_profile.m_blFileSystem; }
 
     // Capabilities.
+    bool Negotiable(TW_UINT16 a_u16Cap);   // may be set and reset in this state
     bool LiveValue(TW_UINT16 a_u16Cap, std::vector<SimItem>& a_aitem);
     TW_UINT16 AnswerContainer(pTW_CAPABILITY a_ptwcap, const SimContainer& a_con);
     std::string ContainerHex(const unsigned char* a_pu8, TW_UINT16 a_u16ConType);

@@ -287,7 +287,10 @@ TW_UINT16 CSimSession::DatPendingXfers(TW_UINT16 a_u16Msg, TW_MEMREF a_pData, Si
         default:
             return Fail(TWCC_BADPROTOCOL);
     }
-    ptwpending->Count = static_cast<TW_UINT16>(InState(6, 7) ? m_aslot.size() : 0);
+    // Count is read as a signed 16-bit number: a batch larger than it can
+    // hold is reported as -1, the count the source cannot tell.
+    std::size_t uCount = InState(6, 7) ? m_aslot.size() : 0;
+    ptwpending->Count = static_cast<TW_UINT16>(uCount > 32767 ? 0xFFFF : uCount);
     ptwpending->EOJ = 0;
     return Succeed();
 }
@@ -332,7 +335,8 @@ TW_UINT16 CSimSession::DatImageLayout(TW_UINT16 a_u16Msg, TW_MEMREF a_pData, Sim
         case MSG_GETCURRENT:
         case MSG_GETDEFAULT:
         {
-            if (!InState(4, 7))
+            // The layout of the image to come: states 4 to 6.
+            if (!InState(4, 6))
             {
                 return Fail(TWCC_SEQERROR);
             }
@@ -423,7 +427,10 @@ TW_UINT16 CSimSession::DatImageNativeXfer(TW_UINT16, TW_MEMREF a_pData, SimJourn
         return TWRC_FAILURE;
     }
     std::vector<unsigned char> au8;
-    SimBuildDib(m_paramsCurrent, au8);
+    if (!SimBuildDib(m_paramsCurrent, au8))
+    {
+        return Fail(TWCC_LOWMEMORY);   // larger than a bitmap can describe
+    }
     TW_HANDLE h = Alloc(au8.size());
     void* pv = (h != nullptr) ? Lock(h) : nullptr;
     if (pv == nullptr)
