@@ -4,6 +4,7 @@
 #include "dravo.h"
 
 #include <cerrno>
+#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -18,6 +19,19 @@ namespace
 bool Present(const char *a_sz)
 {
     return a_sz && a_sz[0];
+}
+
+// A slot number as typed: the decimal number at the start of the word (0 for
+// none), held at the ends of the int range, so that a number too large for
+// an int never wraps round into a valid slot.
+int SlotNumber(const char *a_szWord)
+{
+    long lSlot = strtol(a_szWord, nullptr, 10);
+    if (lSlot > INT_MAX)
+        return INT_MAX;
+    if (lSlot < INT_MIN)
+        return INT_MIN;
+    return static_cast<int>(lSlot);
 }
 
 // Runs an external program with an argument vector (never through a command
@@ -98,7 +112,7 @@ int CDravo::UsedTwainSlot(char **a_aszCmd)
         Print("%%%%error, missing argument (must specify a number)");
         return -1;
     }
-    int iSlot = atoi(a_aszCmd[1]);
+    int iSlot = SlotNumber(a_aszCmd[1]);
     if ((iSlot < 0) || (iSlot >= DRAVO_TWAINSLOTS))
     {
         Print("%%%%error, number must be in range 0 - %d", DRAVO_TWAINSLOTS - 1);
@@ -241,7 +255,7 @@ void CDravo::CmdMem(char **a_aszCmd)
     const int iSlots = 16;
     // The slot a word names, or -1 after the error line.
     auto slotOf = [&](const char *a_szWord) {
-        int iSlot = atoi(a_szWord);
+        int iSlot = SlotNumber(a_szWord);
         if ((iSlot < 0) || (iSlot >= iSlots))
         {
             Print("Must specify a slot number between 0 and %d...", iSlots - 1);

@@ -296,6 +296,22 @@ bool CDravo::RunOneFile(const char *a_szFile, const char *a_szName, char (*a_asz
     }
     osfile.Close();
     szText[u64Size] = '\0';
+    // A NUL byte ends its own line only, as it does for a line typed at the
+    // prompt: the rest of that line is dropped, the lines after it are kept
+    // (the text is handled as one C string from here on).
+    size_t uuWrite = 0;
+    bool blCut = false;
+    for (size_t uuRead = 0; uuRead < u64Size; uuRead++)
+    {
+        char c = szText[uuRead];
+        if (c == '\0')
+            blCut = true;
+        else if ((c == '\r') || (c == '\n'))
+            blCut = false;
+        if (!blCut)
+            szText[uuWrite++] = c;
+    }
+    szText[uuWrite] = '\0';
 
     // From here on the lines come from a script (the pre-pass included).
     struct ScriptCount

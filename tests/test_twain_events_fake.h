@@ -316,6 +316,9 @@ inline void FakeConnect(CTwainImpl *a_ptwainimpl, ETWSTATE a_etwstate)
     a_ptwainimpl->m_twentrypoint.DSM_MemLock = FakeMemLock;
     a_ptwainimpl->m_twentrypoint.DSM_MemUnlock = FakeMemUnlock;
     a_ptwainimpl->m_twidentityDs.Id = 7;
+    // A second-generation source: the DSM hands its memory functions only to
+    // a source that announces DF_DS2, so the source's containers are its.
+    a_ptwainimpl->m_twidentityDs.SupportedGroups = DG_CONTROL | DG_IMAGE | DF_DS2;
     snprintf(a_ptwainimpl->m_twidentityDs.ProductName, sizeof(a_ptwainimpl->m_twidentityDs.ProductName), "%s",
              "Fake Scanner");
     a_ptwainimpl->SetTwState(a_etwstate);

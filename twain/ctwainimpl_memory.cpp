@@ -9,9 +9,12 @@
 // this program allocates is therefore remembered with its family, and it is
 // locked, unlocked and freed by that family whatever the connection holds
 // at the time.  Handles the Data Source made (containers it returns) are
-// handled by the connection's current family, as the Data Source used it.
+// handled by the family the Data Source used: the DSM's functions reach
+// only a source that announces DF_DS2, so a first-generation source hands
+// out C memory even when the DSM offers its own functions to the program.
 #include "ctwainimpl.h"
 
+#include <cstring>
 #include <mutex>
 #include <new>
 #include <unordered_map>
@@ -36,6 +39,16 @@ DsMemRegistry &Handles()
 {
     static DsMemRegistry *s_pdsmemregistry = new DsMemRegistry(); // lives for the whole process
     return *s_pdsmemregistry;
+}
+
+// True when a handle the open Data Source made comes from the DSM's
+// functions: the DSM gave them to the program and, since it hands them to a
+// source only when the source speaks the second generation, to the source.
+bool SourceUsesDsm(const TW_ENTRYPOINT &a_twentrypoint, const TW_IDENTITY &a_twidentityDs)
+{
+    TW_UINT32 u32Groups = 0;
+    memcpy(&u32Groups, &a_twidentityDs.SupportedGroups, sizeof(u32Groups));
+    return (a_twentrypoint.DSM_MemFree != nullptr) && ((u32Groups & DF_DS2) != 0);
 }
 
 void HandleRemember(void *a_handle, DSM_MEMFREE a_pfnDsmFree)
@@ -131,7 +144,7 @@ void CTwainImpl::DsMemFree(TW_HANDLE a_handle)
         OSLOG_ERROR("DsMemFree: handle %p belongs to a DSM that is no longer open, not freed...", a_handle);
         return;
     }
-    if (m_twentrypoint.DSM_MemFree)
+    if (SourceUsesDsm(m_twentrypoint, m_twidentityDs))
     {
         m_twentrypoint.DSM_MemFree(a_handle);
         return;
@@ -155,7 +168,7 @@ TW_MEMREF CTwainImpl::DsMemLock(TW_HANDLE a_handle)
         OSLOG_ERROR("DsMemLock: handle %p belongs to a DSM that is no longer open...", a_handle);
         return nullptr;
     }
-    if (!blOurs && m_twentrypoint.DSM_MemLock)
+    if (!blOurs && m_twentrypoint.DSM_MemLock && SourceUsesDsm(m_twentrypoint, m_twidentityDs))
     {
         return m_twentrypoint.DSM_MemLock(a_handle);
     }
@@ -178,7 +191,7 @@ void CTwainImpl::DsMemUnlock(TW_HANDLE a_handle)
         }
         return;
     }
-    if (!blOurs && m_twentrypoint.DSM_MemUnlock)
+    if (!blOurs && m_twentrypoint.DSM_MemUnlock && SourceUsesDsm(m_twentrypoint, m_twidentityDs))
     {
         m_twentrypoint.DSM_MemUnlock(a_handle);
         return;
