@@ -46,6 +46,19 @@ DRAVO_FORWARD(CmdDsclose, DSClose)
 DRAVO_FORWARD_NOWORDS(CmdDsresetall, DSResetall)
 DRAVO_FORWARD(CmdDswait, DSWait)
 
+// Data argument handlers.
+
+// Control handlers.
+
+// Image information, layout, transfers, pending transfers, profiles, set-up,
+// status, user interface, UTC, windows and transfer groups.
+
+// Extended image information and the device triplets.
+
+// TWAIN Direct.
+
+// The capability test engine, probe and stress tests.
+
 // The Data Source Manager commands that turn a failure into an error line.
 
 void CDravo::CmdDsmopen(char **)

@@ -44,6 +44,7 @@ const DravoCommand CDravo::s_adravocommand[] = {
     {"exit", &CDravo::DoExit},
     {"quit", &CDravo::DoExit},
     {"q", &CDravo::DoExit},
+    // help, h, ?.
     {"size", &CDravo::DoSize},
     {"count", &CDravo::DoCount},
     {"log", &CDravo::Words<&CDravo::CmdLog>},
@@ -62,8 +63,16 @@ const DravoCommand CDravo::s_adravocommand[] = {
     {"dsmset", &CDravo::DoDsmset},
     {"standby", &CDravo::DoPowerState},
     {"hibernate", &CDravo::DoPowerState},
+    // Capability commands (dsprobe, dscap, get, set, reset).
     {"setdiff", &CDravo::DoSetDiff},
+    // Control handlers.
+    // Image information, layout, transfers, pending transfers, profiles,
+    // set-up, status, user interface, UTC, windows and transfer groups.
+    // Extended image information and the device triplets.
+    // TWAIN Direct.
     {"setexitstatus", &CDravo::DoSetExitStatus},
+    // Embedded script commands (makescript, makescriptandexit, dumpscript,
+    // runscript).
     {"prompt", &CDravo::DoPrompt},
     {"run", &CDravo::DoRun},
     {"runsilent", &CDravo::DoRun},
@@ -72,11 +81,13 @@ const DravoCommand CDravo::s_adravocommand[] = {
     {"system", &CDravo::DoSystem},
     {"edit", &CDravo::Words<&CDravo::CmdEdit>},
     {"view", &CDravo::Words<&CDravo::CmdView>},
+    // dump.
     {"cd", &CDravo::Words<&CDravo::CmdChangeDirectory>},
     {"pwd", &CDravo::Words<&CDravo::CmdChangeDirectory>},
     {"dir", &CDravo::Words<&CDravo::CmdShowDirectories>},
     {"ls", &CDravo::Words<&CDravo::CmdShowDirectories>},
     {"ll", &CDravo::Words<&CDravo::CmdShowDirectories>},
+    // unpackage.
     {nullptr, nullptr}};
 
 // ---------------------------------------------------------------------------

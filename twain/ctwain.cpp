@@ -242,3 +242,29 @@ void CTwain::DSWait(const char *const *a_aszWords)
     }
     m_ptwainimpl->DSWait(a_aszWords);
 }
+
+// A member that hands the command's words to the connection's member of the
+// same name; the outcome stays in the connection as its last codes.
+#define CTWAIN_FORWARD_WORDS(a_member)                                                                                 \
+    void CTwain::a_member(const char *const *a_aszWords)                                                               \
+    {                                                                                                                  \
+        if (!m_ptwainimpl)                                                                                             \
+        {                                                                                                              \
+            CTWAIN_NULLIMPL();                                                                                         \
+            return;                                                                                                    \
+        }                                                                                                              \
+        m_ptwainimpl->a_member(a_aszWords);                                                                            \
+    }
+
+// Control handlers.
+
+// Image information, layout, transfers, pending transfers, profiles, set-up,
+// status, user interface, UTC, windows and transfer groups.
+
+// Extended image information and the device triplets.
+
+// TWAIN Direct.
+
+// The capability test engine.
+
+// Probe and stress tests.

@@ -99,8 +99,21 @@ public:
     void DSResetall();
     void DSWait(const char *const *a_aszWords);
 
-    // Members of later handlers (data argument types, capability commands,
-    // probe, stress) are added below by their own sources.
+    // Data argument handlers: the command's words go to the connection's
+    // handler of the same name (one source each in the engine).
+
+    // Control handlers.
+
+    // Image information, layout, transfers, pending transfers, profiles,
+    // set-up, status, user interface, UTC, windows and transfer groups.
+
+    // Extended image information and the device triplets.
+
+    // TWAIN Direct.
+
+    // The capability test engine.
+
+    // Probe and stress tests.
 
 private:
     CTwain(const CTwain &) = delete;

@@ -399,6 +399,63 @@ public:
     TW_UINT16 DSSetRunArgs(TW_UINT32 a_u32Level, const char *const *a_aszArgs);
 
     // -----------------------------------------------------------------------
+    // The common frame of the data argument handlers (ctwainimpl_frame.cpp).
+    // Every handler takes the command's words (word 0 the command, 1 the
+    // message word, 2 onwards the operands) and returns a TWAIN return code:
+    // 0 success, the refused triplet's code, 1 for misuse.
+    // -----------------------------------------------------------------------
+
+    // True when a Data Source is open; otherwise writes "We don't have a
+    // valid ID for the DS..." to the services log (flag 1) and gives false.
+    bool DatGuard();
+    // True when a_szWord is a_szFull or (when given) a_szShort, ignoring case;
+    // a null word never matches.
+    static bool DatWord(const char *a_szWord, const char *a_szFull, const char *a_szShort);
+    // True when the word is null or empty.
+    static bool DatWordMissing(const char *a_szWord);
+    // An empty line and "*** unrecognized command %s ***"; gives 1.
+    TW_UINT16 DatUnrecognized(const char *a_szWord);
+    // An empty line, then one line of misuse text (printf format); gives 1.
+    TW_UINT16 DatMisuse(const char *a_szFormat, ...) __attribute__((format(printf, 2, 3)));
+    // "%s/%s" with the names of a_twrc and of the condition code asked of
+    // the Data Source; gives a_twrc.
+    TW_UINT16 DatPrintStatus(TW_UINT16 a_twrc);
+
+    // -----------------------------------------------------------------------
+    // Capability and identity display (dsshow.cpp)
+    // -----------------------------------------------------------------------
+
+    // -----------------------------------------------------------------------
+    // Control handlers: capability, identity, calibration, colour learning,
+    // ECDO, firmware download, ICC profile (one source each)
+    // -----------------------------------------------------------------------
+
+    // -----------------------------------------------------------------------
+    // Image information, layout and transfers; pending transfers, profiles,
+    // transfer set-up and status; user interface, UTC, windows, transfer
+    // groups (one source each)
+    // -----------------------------------------------------------------------
+
+    // -----------------------------------------------------------------------
+    // Extended image information; consumable meters, custom data, device
+    // information, file system; device log, meters, buttons, override,
+    // pass-through, raw status, bridge identity (one source each)
+    // -----------------------------------------------------------------------
+
+    // -----------------------------------------------------------------------
+    // TWAIN Direct tasks and the certification runner
+    // -----------------------------------------------------------------------
+
+    // -----------------------------------------------------------------------
+    // Capability test engine: get, set, reset, the battery, dump, validation,
+    // error tests (captest/)
+    // -----------------------------------------------------------------------
+
+    // -----------------------------------------------------------------------
+    // Probe and stress tests (captest/)
+    // -----------------------------------------------------------------------
+
+    // -----------------------------------------------------------------------
     // The live connections, for the DSM callback.
     //
     // The callback may arrive on a thread of the Data Source while the shell

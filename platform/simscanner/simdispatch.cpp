@@ -33,6 +33,14 @@ const SimDispatch s_asimdispatch[] = {
     {DG_IMAGE, DAT_IMAGEFILEXFER, &CSimSession::DatImageFileXfer, 0, false, eSimRowAll, {MSG_GET}},
     {DG_IMAGE, DAT_IMAGEMEMFILEXFER, &CSimSession::DatImageMemFileXfer, sizeof(TW_IMAGEMEMXFER), true, eSimRowAll, {MSG_GET}},
     {DG_IMAGE, DAT_EXTIMAGEINFO, &CSimSession::DatExtImageInfo, sizeof(TW_UINT32), true, eSimRowAll, {MSG_GET}},
+    // Control triplets: colour learning, calibration, ECDO, firmware, ICC profile.
+
+    // Transfers: profiles, user interface, UTC, windows, transfer groups.
+
+    // Device triplets: meters, custom data, device information, log, buttons,
+    // override, pass-through, raw status.
+
+    // TWAIN Direct.
 };
 }
 

@@ -81,6 +81,15 @@ public:
     TW_UINT16 DatImageMemFileXfer(TW_UINT16 a_u16Msg, TW_MEMREF a_pData, SimJournalCall& a_call);
     TW_UINT16 DatImageFileXfer(TW_UINT16 a_u16Msg, TW_MEMREF a_pData, SimJournalCall& a_call);
     TW_UINT16 DatExtImageInfo(TW_UINT16 a_u16Msg, TW_MEMREF a_pData, SimJournalCall& a_call);
+    // Control triplets: colour learning, calibration, ECDO, firmware, ICC profile.
+
+    // Transfers: profiles, user interface, UTC, windows, transfer groups.
+
+    // Device triplets: meters, custom data, device information, log, buttons,
+    // override, pass-through, raw status.
+
+    // TWAIN Direct.
+
 
 private:
     // One image of the batch.

@@ -1,0 +1,60 @@
+// ctwainimpl_frame.cpp
+// The pieces every data argument handler shares: the open-source guard, the
+// message-word match, the misuse lines and the "%s/%s" status line of a
+// refused triplet.
+#include "ctwainimpl.h"
+
+#include <cstdarg>
+#include <cstdio>
+#include <strings.h>
+
+bool CTwainImpl::DatGuard()
+{
+    if (m_twidentityDs.Id != 0)
+        return true;
+    if (g_poslog)
+        g_poslog->Message(__FILE__, __LINE__, OS_LOGFLAG_ERROR, "We don't have a valid ID for the DS...");
+    return false;
+}
+
+bool CTwainImpl::DatWord(const char *a_szWord, const char *a_szFull, const char *a_szShort)
+{
+    if (!a_szWord)
+        return false;
+    if (a_szFull && !strcasecmp(a_szWord, a_szFull))
+        return true;
+    return a_szShort && !strcasecmp(a_szWord, a_szShort);
+}
+
+bool CTwainImpl::DatWordMissing(const char *a_szWord)
+{
+    return !a_szWord || !a_szWord[0];
+}
+
+TW_UINT16 CTwainImpl::DatUnrecognized(const char *a_szWord)
+{
+    TWAINLOG("%s", "");
+    TWAINLOG("*** unrecognized command %s ***", a_szWord ? a_szWord : "");
+    return TWRC_FAILURE;
+}
+
+TW_UINT16 CTwainImpl::DatMisuse(const char *a_szFormat, ...)
+{
+    char szLine[1024];
+    va_list valist;
+    va_start(valist, a_szFormat);
+    vsnprintf(szLine, sizeof(szLine), a_szFormat, valist);
+    va_end(valist);
+    TWAINLOG("%s", "");
+    TWAINLOG("%s", szLine);
+    return TWRC_FAILURE;
+}
+
+TW_UINT16 CTwainImpl::DatPrintStatus(TW_UINT16 a_twrc)
+{
+    char szTwrc[64];
+    char szTwcc[64];
+    GetStatusStrings(a_twrc, 0, szTwrc, sizeof(szTwrc), szTwcc, sizeof(szTwcc), true);
+    TWAINLOG("%s/%s", szTwrc, szTwcc);
+    return a_twrc;
+}
