@@ -106,6 +106,8 @@ public:
     void CmdChangeDirectory(char **a_aszCmd);
     void CmdView(char **a_aszCmd);
     void CmdEdit(char **a_aszCmd);
+    // The help summary, or the page of the topic in word 1.
+    void CmdHelp(char **a_aszCmd);
 
     // ------------------------------------------- forwarders to the current
     // TWAIN object

@@ -45,6 +45,9 @@ const DravoCommand CDravo::s_adravocommand[] = {
     {"quit", &CDravo::DoExit},
     {"q", &CDravo::DoExit},
     // help, h, ?.
+    {"help", &CDravo::Words<&CDravo::CmdHelp>},
+    {"h", &CDravo::Words<&CDravo::CmdHelp>},
+    {"?", &CDravo::Words<&CDravo::CmdHelp>},
     {"size", &CDravo::DoSize},
     {"count", &CDravo::DoCount},
     {"log", &CDravo::Words<&CDravo::CmdLog>},
