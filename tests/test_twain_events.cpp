@@ -37,17 +37,19 @@ protected:
 // ---------------------------------------------------------------------------
 // Transfer ready and the discard counter
 // ---------------------------------------------------------------------------
-TEST_F(TwainEventsTest, TransferReadySetsTheFlagAndState6)
+TEST_F(TwainEventsTest, TransferReadySetsTheFlagAndState6UnlessTheDiscardCounterSwallowsIt)
 {
+    m_ptwainimpl->m_i32DiscardXferReady = -3;   // negative: discards nothing
     m_ptwainimpl->ProcessEvent(MSG_XFERREADY);
     EXPECT_EQ(Lines(), Report("  *** Got MSG_XFERREADY..."));
     EXPECT_EQ(Flag(ETWEVENT_XFERREADY), 1);
     EXPECT_EQ(m_ptwainimpl->GetTwState(), ETWSTATE_XFERREADY);
+    EXPECT_EQ(m_ptwainimpl->m_i32DiscardXferReady.load(), -3);
     EXPECT_TRUE(Fake().acalls.empty()) << "a transfer-ready event sends nothing";
-}
 
-TEST_F(TwainEventsTest, TheDiscardCounterSwallowsThatManyTransferReadyEvents)
-{
+    m_ptwainimpl->m_au8Event[ETWEVENT_XFERREADY] = 0;
+    m_ptwainimpl->SetTwState(ETWSTATE_DSENABLED);
+    m_log.Clear();
     m_ptwainimpl->m_i32DiscardXferReady = 2;
     m_ptwainimpl->ProcessEvent(MSG_XFERREADY);
     m_ptwainimpl->ProcessEvent(MSG_XFERREADY);
@@ -61,14 +63,6 @@ TEST_F(TwainEventsTest, TheDiscardCounterSwallowsThatManyTransferReadyEvents)
     EXPECT_EQ(Flag(ETWEVENT_XFERREADY), 1);
     EXPECT_EQ(m_ptwainimpl->GetTwState(), ETWSTATE_XFERREADY);
     EXPECT_EQ(m_ptwainimpl->m_i32DiscardXferReady.load(), 0);
-}
-
-TEST_F(TwainEventsTest, ANegativeDiscardCounterDiscardsNothing)
-{
-    m_ptwainimpl->m_i32DiscardXferReady = -3;
-    m_ptwainimpl->ProcessEvent(MSG_XFERREADY);
-    EXPECT_EQ(Lines(), Report("  *** Got MSG_XFERREADY..."));
-    EXPECT_EQ(m_ptwainimpl->m_i32DiscardXferReady.load(), -3);
 }
 
 TEST_F(TwainEventsTest, AnEnableThatReturnsAfterTheTransferReadyEventKeepsState6)
@@ -85,59 +79,59 @@ TEST_F(TwainEventsTest, AnEnableThatReturnsAfterTheTransferReadyEventKeepsState6
 // ---------------------------------------------------------------------------
 // Close requests and auto-disable
 // ---------------------------------------------------------------------------
-TEST_F(TwainEventsTest, ACloseRequestWithAutoDisableDisablesTheSource)
+TEST_F(TwainEventsTest, CloseEventsDisableTheSourceWhenAutoDisableIsOn)
 {
-    m_ptwainimpl->ProcessEvent(MSG_CLOSEDSREQ);
-    EXPECT_EQ(Lines(), Report("  *** Got MSG_CLOSEDSREQ..."));
-    EXPECT_EQ(Flag(ETWEVENT_CLOSEDSREQ), 1);
-    EXPECT_EQ(Flag(ETWEVENT_CLOSEDSOK), 0);
-    ASSERT_EQ(Fake().acalls.size(), 1u);
-    const FakeCall &call = Fake().acalls[0];
-    EXPECT_EQ(call.twdg, DG_CONTROL);
-    EXPECT_EQ(call.twdat, DAT_USERINTERFACE);
-    EXPECT_EQ(call.twmsg, MSG_DISABLEDS);
-    EXPECT_TRUE(call.blDest);
-    EXPECT_EQ(call.twShowUI, 0);
-    EXPECT_EQ(call.hParent, nullptr);
-    EXPECT_EQ(m_ptwainimpl->GetTwState(), ETWSTATE_DSOPEN);
-}
-
-TEST_F(TwainEventsTest, CloseOkIsReportedAndDisablesLikewise)
-{
-    m_ptwainimpl->SetTwState(ETWSTATE_XFERREADY);
-    m_ptwainimpl->ProcessEvent(MSG_CLOSEDSOK);
-    EXPECT_EQ(Lines(), Report("  *** Got MSG_CLOSEDSOK..."));
-    EXPECT_EQ(Flag(ETWEVENT_CLOSEDSOK), 1);
-    EXPECT_EQ(Fake().Count(DAT_USERINTERFACE, MSG_DISABLEDS), 1);
-    EXPECT_EQ(m_ptwainimpl->GetTwState(), ETWSTATE_DSOPEN);
-}
-
-TEST_F(TwainEventsTest, ARefusedDisableIsPrintedAndTheStateStillDrops)
-{
-    Fake().twrcDisable = TWRC_FAILURE;
-    Fake().twccStatus = TWCC_SEQERROR;
-    m_ptwainimpl->ProcessEvent(MSG_CLOSEDSREQ);
-    std::vector<std::string> aszExpected = {"", "  *** Got MSG_CLOSEDSREQ...", "", "TWRC_FAILURE/TWCC_SEQERROR"};
-    EXPECT_EQ(Lines(), aszExpected);
-    EXPECT_EQ(m_ptwainimpl->GetTwState(), ETWSTATE_DSOPEN);
-    EXPECT_EQ(Flag(ETWEVENT_CLOSEDSREQ), 1);
-}
-
-TEST_F(TwainEventsTest, WithoutAutoDisableACloseRequestOnlySetsItsFlag)
-{
-    m_ptwainimpl->m_blAutoDisable = false;
-    m_ptwainimpl->ProcessEvent(MSG_CLOSEDSREQ);
-    EXPECT_EQ(Lines(), Report("  *** Got MSG_CLOSEDSREQ..."));
-    EXPECT_TRUE(Fake().acalls.empty());
-    EXPECT_EQ(m_ptwainimpl->GetTwState(), ETWSTATE_DSENABLED);
-    EXPECT_EQ(Flag(ETWEVENT_CLOSEDSREQ), 1);
-}
-
-TEST_F(TwainEventsTest, ACloseRequestAfterTheSourceClosedLeavesState3)
-{
-    m_ptwainimpl->SetTwState(ETWSTATE_DSMOPEN);
-    m_ptwainimpl->ProcessEvent(MSG_CLOSEDSREQ);
-    EXPECT_EQ(m_ptwainimpl->GetTwState(), ETWSTATE_DSMOPEN);
+    struct Case
+    {
+        TW_UINT16 twmsg;
+        ETWSTATE etwstateFrom;
+        bool blAutoDisable;
+        TW_UINT16 twrcDisable;
+        std::vector<std::string> aszLines;
+        ETWSTATE etwstateTo;
+    };
+    const std::vector<std::string> aszReq = Report("  *** Got MSG_CLOSEDSREQ...");
+    std::vector<std::string> aszRefused = aszReq;
+    aszRefused.push_back("TWRC_FAILURE/TWCC_SEQERROR");
+    const Case acase[] = {
+        {MSG_CLOSEDSREQ, ETWSTATE_DSENABLED, true, TWRC_SUCCESS, aszReq, ETWSTATE_DSOPEN},
+        {MSG_CLOSEDSOK, ETWSTATE_XFERREADY, true, TWRC_SUCCESS, Report("  *** Got MSG_CLOSEDSOK..."), ETWSTATE_DSOPEN},
+        {MSG_CLOSEDSREQ, ETWSTATE_DSENABLED, true, TWRC_FAILURE, aszRefused, ETWSTATE_DSOPEN},   // the state still drops
+        {MSG_CLOSEDSREQ, ETWSTATE_DSENABLED, false, TWRC_SUCCESS, aszReq, ETWSTATE_DSENABLED},   // only the flag
+        {MSG_CLOSEDSREQ, ETWSTATE_DSMOPEN, true, TWRC_SUCCESS, aszReq, ETWSTATE_DSMOPEN},        // source closed already
+    };
+    for (const Case &c : acase)
+    {
+        SCOPED_TRACE(std::to_string(&c - acase));
+        Fake().Reset();
+        m_log.Clear();
+        m_ptwainimpl->m_au8Event[ETWEVENT_CLOSEDSREQ] = 0;
+        m_ptwainimpl->m_au8Event[ETWEVENT_CLOSEDSOK] = 0;
+        Fake().twrcDisable = c.twrcDisable;
+        m_ptwainimpl->m_blAutoDisable = c.blAutoDisable;
+        m_ptwainimpl->SetTwState(c.etwstateFrom);
+        m_ptwainimpl->ProcessEvent(c.twmsg);
+        EXPECT_EQ(Lines(), c.aszLines);
+        EXPECT_EQ(Flag(ETWEVENT_CLOSEDSREQ), c.twmsg == MSG_CLOSEDSREQ);
+        EXPECT_EQ(Flag(ETWEVENT_CLOSEDSOK), c.twmsg == MSG_CLOSEDSOK);
+        EXPECT_EQ(m_ptwainimpl->GetTwState(), c.etwstateTo);
+        if (!c.blAutoDisable)
+        {
+            EXPECT_TRUE(Fake().acalls.empty());
+        }
+        if (!c.blAutoDisable || (c.etwstateFrom == ETWSTATE_DSMOPEN))
+        {
+            continue;
+        }
+        ASSERT_EQ(Fake().Triplets().size(), (c.twrcDisable == TWRC_SUCCESS) ? 1u : 2u);   // with DAT_STATUS
+        const FakeCall &call = Fake().acalls[0];
+        EXPECT_EQ(call.twdg, DG_CONTROL);
+        EXPECT_EQ(call.twdat, DAT_USERINTERFACE);
+        EXPECT_EQ(call.twmsg, MSG_DISABLEDS);
+        EXPECT_TRUE(call.blDest);
+        EXPECT_EQ(call.twShowUI, 0);
+        EXPECT_EQ(call.hParent, nullptr);
+    }
 }
 
 TEST_F(TwainEventsTest, TheEventObjectIsSignalledByAnAutoDisable)
@@ -268,28 +262,18 @@ TEST_F(TwainEventsTest, TheStaticCallbackReachesTheMostRecentConnectionWhenTheDe
 // ---------------------------------------------------------------------------
 // The wait command
 // ---------------------------------------------------------------------------
-TEST_F(TwainEventsTest, AWaitWithoutASourceFails)
-{
-    m_ptwainimpl->m_twidentityDs.Id = 0;
-    EXPECT_EQ(Wait({"wait", "10", "msg_xferready"}), TWRC_FAILURE);
-    EXPECT_TRUE(Lines().empty());
-}
-
-TEST_F(TwainEventsTest, AWaitWithoutWordsTimesOutAtOnce)
+TEST_F(TwainEventsTest, AWaitWithoutWordsOrWithoutItsEventTimesOut)
 {
     m_ptwainimpl->ProcessEvent(MSG_XFERREADY);   // set, but not wanted
     EXPECT_EQ(Wait({"wait"}), TWRC_DATANOTAVAILABLE);
     EXPECT_EQ(m_ptwainimpl->m_twrcLast, TWRC_DATANOTAVAILABLE);
     EXPECT_STREQ(m_ptwainimpl->m_szLastEvent, "");
     EXPECT_EQ(Wait({"wait", ""}), TWRC_DATANOTAVAILABLE);
-}
-
-TEST_F(TwainEventsTest, ATimedWaitForAnEventThatDoesNotComeEndsWith9)
-{
     m_ptwainimpl->m_twrcLast = TWRC_SUCCESS;
-    EXPECT_EQ(Wait({"wait", "250", "MSG_XFERREADY"}), TWRC_DATANOTAVAILABLE);
+    m_log.Clear();
+    EXPECT_EQ(Wait({"wait", "countdown", "150", "msg_closedsok"}), TWRC_DATANOTAVAILABLE);
     EXPECT_EQ(m_ptwainimpl->m_twrcLast, TWRC_DATANOTAVAILABLE);
-    EXPECT_STREQ(m_ptwainimpl->m_szLastEvent, "");
+    EXPECT_TRUE(Lines().empty()) << "the countdown is not a log line";
 }
 
 TEST_F(TwainEventsTest, AFlagAlreadySetEndsTheWaitAtOnceAndStaysSet)
@@ -368,33 +352,9 @@ TEST_F(TwainEventsTest, AWaitTakesTheFirstWantedFlagInItsOwnOrder)
     EXPECT_STREQ(m_ptwainimpl->m_szLastEvent, "TWDE_LAMPWARMUP");
 }
 
-TEST_F(TwainEventsTest, ABadWordEndsTheWaitAtOnce)
+TEST_F(TwainEventsTest, ClearClearsEveryFlagOrTheNamedOnesAndSetsAutoDisable)
 {
-    m_ptwainimpl->ProcessEvent(MSG_XFERREADY);
-    m_log.Clear();
-    EXPECT_EQ(Wait({"wait", "100000", "msg_xferready", "bogus"}), TWRC_FAILURE);
-    EXPECT_EQ(Lines(), std::vector<std::string>{"unrecognized event...<bogus>"});
-    EXPECT_EQ(m_ptwainimpl->m_twrcLast, TWRC_FAILURE);
-    EXPECT_STREQ(m_ptwainimpl->m_szLastEvent, "");
-}
-
-TEST_F(TwainEventsTest, ClearAloneClearsEveryFlagAndTurnsAutoDisableOn)
-{
-    m_ptwainimpl->m_blAutoDisable = false;
-    for (int ii = 0; ii < ETWEVENT_COUNT; ii++)
-    {
-        m_ptwainimpl->m_au8Event[ii] = 1;
-    }
-    EXPECT_EQ(Wait({"wait", "clear"}), TWRC_SUCCESS);
-    for (int ii = 0; ii < ETWEVENT_COUNT; ii++)
-    {
-        EXPECT_EQ(Flag(ii), 0) << "flag " << ii;
-    }
-    EXPECT_TRUE(m_ptwainimpl->m_blAutoDisable.load());
-}
-
-TEST_F(TwainEventsTest, ClearNoAutoWithAnEventClearsOnlyThatFlagAndTurnsAutoDisableOff)
-{
+    // clearnoauto with events: only those flags, auto-disable off; clear alone: every flag, auto-disable on.
     for (int ii = 0; ii < ETWEVENT_COUNT; ii++)
     {
         m_ptwainimpl->m_au8Event[ii] = 1;
@@ -406,6 +366,12 @@ TEST_F(TwainEventsTest, ClearNoAutoWithAnEventClearsOnlyThatFlagAndTurnsAutoDisa
         EXPECT_EQ(Flag(ii), blCleared ? 0 : 1) << "flag " << ii;
     }
     EXPECT_FALSE(m_ptwainimpl->m_blAutoDisable.load());
+    EXPECT_EQ(Wait({"wait", "clear"}), TWRC_SUCCESS);
+    for (int ii = 0; ii < ETWEVENT_COUNT; ii++)
+    {
+        EXPECT_EQ(Flag(ii), 0) << "flag " << ii;
+    }
+    EXPECT_TRUE(m_ptwainimpl->m_blAutoDisable.load());
 }
 
 TEST_F(TwainEventsTest, EveryEventWordIsAcceptedInAnyCase)
@@ -430,12 +396,6 @@ TEST_F(TwainEventsTest, EveryEventWordIsAcceptedInAnyCase)
         EXPECT_EQ(std::string(m_ptwainimpl->m_szLastEvent), szUpper);
         m_ptwainimpl->m_au8Event[ii] = 0;
     }
-}
-
-TEST_F(TwainEventsTest, CountdownShowsTheRemainingTimeOnThePromptLine)
-{
-    EXPECT_EQ(Wait({"wait", "countdown", "150", "msg_xferready"}), TWRC_DATANOTAVAILABLE);
-    EXPECT_TRUE(Lines().empty()) << "the countdown is not a log line";
 }
 
 // ---------------------------------------------------------------------------

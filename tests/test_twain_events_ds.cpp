@@ -1,8 +1,10 @@
 // test_twain_events_ds.cpp
-// Opening and closing a Data Source, the camera walks, the three reset
-// strategies and the roll-back ladder, on a connection wired to a scripted
-// DSM entry point: which triplets go out, what the caller gets back, what
-// is printed, and that every container the source returns is freed.
+// Opening and closing a Data Source, the camera walks and the roll-back
+// ladder where the source answers what the simulated scanner never does, on
+// a connection wired to a scripted DSM entry point: which triplets go out,
+// what the caller gets back, what is printed, and that every container the
+// source returns is freed. The normal paths, and the three reset strategies,
+// run end to end (test_e2e_dsopen.cpp, test_twain_events_platform.cpp).
 #include <gtest/gtest.h>
 
 #include "clookup.h"
@@ -123,13 +125,6 @@ TEST_F(TwainDsOpenTest, AnEmptyIdentityOpensTheDefaultAndANameReplacesTheChoice)
     EXPECT_EQ(Fake().Count(DAT_CALLBACK, MSG_REGISTER_CALLBACK), 0);
 }
 
-TEST_F(TwainDsOpenTest, OpenIsRefusedOutsideState3)
-{
-    m_ptwainimpl->SetTwState(ETWSTATE_DSOPEN);
-    EXPECT_EQ(m_ptwainimpl->DSOpen(nullptr), TWRC_FAILURE);
-    EXPECT_TRUE(Fake().acalls.empty());
-}
-
 TEST_F(TwainDsOpenTest, ARefusedCallbackClosesTheSourceAgain)
 {
     Fake().twrcCallback = TWRC_FAILURE;
@@ -161,24 +156,6 @@ TEST_F(TwainDsTest, CloseGoesBackToState3AndPassesTheSourceOnlyWhenAsked)
 // ---------------------------------------------------------------------------
 // Cameras
 // ---------------------------------------------------------------------------
-TEST_F(TwainDsTest, TheFileSystemWalkVisitsEveryCameraAndChangesIntoIt)
-{
-    Fake().aszFiles = {"/camera", "/camera2"};
-    char szCamera[64];
-    EXPECT_EQ(m_ptwainimpl->FirstCamera(szCamera, sizeof(szCamera)), TWRC_SUCCESS);
-    EXPECT_STREQ(szCamera, "/camera");
-    EXPECT_STREQ(m_ptwainimpl->m_twfilesystem.InputName, "/camera");
-    EXPECT_EQ(m_ptwainimpl->NextCamera(szCamera, sizeof(szCamera)), TWRC_SUCCESS);
-    EXPECT_STREQ(szCamera, "/camera2");
-    EXPECT_EQ(m_ptwainimpl->NextCamera(szCamera, sizeof(szCamera)), TWRC_XFERDONE);
-    Triplets atExpected = {{DAT_FILESYSTEM, MSG_GETFIRSTFILE}, {DAT_FILESYSTEM, MSG_CHANGEDIRECTORY},
-                           {DAT_FILESYSTEM, MSG_GETNEXTFILE},  {DAT_FILESYSTEM, MSG_CHANGEDIRECTORY},
-                           {DAT_FILESYSTEM, MSG_GETNEXTFILE}};
-    EXPECT_EQ(Fake().Triplets(), atExpected);
-    EXPECT_EQ(Fake().acalls[1].szInputName, "/camera");
-    EXPECT_EQ(Fake().acalls[3].szInputName, "/camera2");
-}
-
 TEST_F(TwainDsTest, TheNameIsCutToTheCallersBuffer)
 {
     Fake().aszFiles = {"/a-rather-long-camera-name"};
@@ -186,19 +163,6 @@ TEST_F(TwainDsTest, TheNameIsCutToTheCallersBuffer)
     EXPECT_EQ(m_ptwainimpl->FirstCamera(szCamera, sizeof(szCamera)), TWRC_SUCCESS);
     EXPECT_STREQ(szCamera, "/a-rath");
     EXPECT_EQ(m_ptwainimpl->FirstCamera(nullptr, 0), TWRC_SUCCESS);
-}
-
-TEST_F(TwainDsTest, WithoutAFileSystemTheCamerasAreColourThenBitonal)
-{
-    char szCamera[64];
-    EXPECT_EQ(m_ptwainimpl->FirstCamera(szCamera, sizeof(szCamera)), TWRC_SUCCESS);
-    EXPECT_STREQ(szCamera, "TWPT_RGB");
-    EXPECT_EQ(Fake().twPixelType, TWPT_RGB);
-    EXPECT_EQ(m_ptwainimpl->NextCamera(szCamera, sizeof(szCamera)), TWRC_SUCCESS);
-    EXPECT_STREQ(szCamera, "TWPT_BW");
-    EXPECT_EQ(Fake().twPixelType, TWPT_BW);
-    EXPECT_EQ(m_ptwainimpl->NextCamera(szCamera, sizeof(szCamera)), TWRC_XFERDONE);
-    EXPECT_TRUE(Fake().setLive.empty()) << "every container was freed";
 }
 
 TEST_F(TwainDsTest, ASourceWithoutColourHasOneBitonalCamera)
@@ -258,58 +222,6 @@ TEST_F(TwainDsTest, AContainerShorterThanAOneValueIsNeverWrittenPast)
     EXPECT_FALSE(Fake().blGuardBroken) << "nothing was written past the source's two bytes";
     EXPECT_EQ(Fake().pvShort, nullptr) << "the source's container was freed";
     EXPECT_TRUE(Fake().setLive.empty()) << "and so was the program's own";
-}
-
-// ---------------------------------------------------------------------------
-// Reset all
-// ---------------------------------------------------------------------------
-TEST_F(TwainDsTest, AProtocol2SourceIsResetWithMsgResetAll)
-{
-    m_ptwainimpl->m_twidentityDs.ProtocolMajor = 2;
-    EXPECT_EQ(m_ptwainimpl->DSResetall(), TWRC_SUCCESS);
-    EXPECT_EQ(Fake().Triplets(), (Triplets{{DAT_CAPABILITY, MSG_RESETALL}}));
-    EXPECT_EQ(Lines(), std::vector<std::string>{"reset with MSG_RESETALL..."});
-    Fake().twrcResetAll = TWRC_FAILURE;
-    m_log.Clear();
-    EXPECT_EQ(m_ptwainimpl->DSResetall(), TWRC_FAILURE);
-    EXPECT_TRUE(Lines().empty());
-}
-
-TEST_F(TwainDsTest, AProtocol1SourceOfOursIsResetThroughItsProfiles)
-{
-    m_ptwainimpl->m_twidentityDs.ProtocolMajor = 1;
-    snprintf(m_ptwainimpl->m_twidentityDs.Version.Info, sizeof(TW_STR32), "%s", "build 7 ZAV v1.2");
-    EXPECT_EQ(m_ptwainimpl->DSResetall(), TWRC_SUCCESS);
-    ASSERT_EQ(Fake().acalls.size(), 1u);
-    EXPECT_EQ(Fake().acalls[0].twmsg, MSG_RESET);
-    EXPECT_EQ(Fake().acalls[0].twCap, CAP_PROFILES);
-    EXPECT_EQ(Lines(), std::vector<std::string>{"reset with CAP_PROFILES..."});
-    EXPECT_TRUE(Fake().setLive.empty()) << "the answer of the reset is freed";
-    Fake().twrcReset = TWRC_FAILURE;
-    EXPECT_EQ(m_ptwainimpl->DSResetall(), TWRC_FAILURE);
-}
-
-TEST_F(TwainDsTest, AnyOtherSourceIsResetToColour)
-{
-    m_ptwainimpl->m_twidentityDs.ProtocolMajor = 1;
-    snprintf(m_ptwainimpl->m_twidentityDs.Version.Info, sizeof(TW_STR32), "%s", "1.0 other maker");
-    EXPECT_EQ(m_ptwainimpl->DSResetall(), TWRC_SUCCESS);
-    Triplets atExpected = {{DAT_CAPABILITY, MSG_GETCURRENT}, {DAT_CAPABILITY, MSG_SET}};
-    EXPECT_EQ(Fake().Triplets(), atExpected);
-    EXPECT_EQ(Fake().twPixelType, TWPT_RGB);
-    EXPECT_EQ(Lines(), std::vector<std::string>{"reset with ICAP_PIXELTYPE(TWPT_RGB)..."});
-    Fake().blRgbAllowed = false;
-    m_log.Clear();
-    EXPECT_EQ(m_ptwainimpl->DSResetall(), TWRC_FAILURE);
-    EXPECT_TRUE(Lines().empty());
-    EXPECT_TRUE(Fake().setLive.empty());
-}
-
-TEST_F(TwainDsTest, ResetAllNeedsASource)
-{
-    m_ptwainimpl->m_twidentityDs.Id = 0;
-    EXPECT_EQ(m_ptwainimpl->DSResetall(), TWRC_FAILURE);
-    EXPECT_TRUE(Fake().acalls.empty());
 }
 
 // ---------------------------------------------------------------------------

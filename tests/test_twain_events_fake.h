@@ -52,8 +52,6 @@ struct FakeDsm
     bool blShortContainer = false;          // MSG_GETCURRENT answers a one-value of only 2 bytes
     void *pvShort = nullptr;                // that container (its bytes after 2 are a guard)
     bool blGuardBroken = false;             // something wrote past the 2 bytes
-    TW_UINT16 twrcResetAll = TWRC_SUCCESS;
-    TW_UINT16 twrcReset = TWRC_SUCCESS;
 
     TW_UINT16 twrcOpen = TWRC_SUCCESS;      // MSG_OPENDS
     TW_IDENTITY twidentityOpened;           // what MSG_OPENDS gives the source
@@ -200,16 +198,6 @@ inline TW_UINT16 FakeCapability(TW_UINT16 a_twmsg, TW_CAPABILITY *a_ptwcapabilit
             f.twPixelType = static_cast<TW_UINT16>(twItem);
             return TWRC_SUCCESS;
         }
-        case MSG_RESETALL:
-            return f.twrcResetAll;
-        case MSG_RESET:
-            if (f.twrcReset != TWRC_SUCCESS)
-            {
-                return f.twrcReset;
-            }
-            a_ptwcapability->ConType = TWON_ONEVALUE;
-            a_ptwcapability->hContainer = FakeOneValue(TWTY_UINT16, 0);
-            return TWRC_SUCCESS;
         default:
             return TWRC_FAILURE;
     }

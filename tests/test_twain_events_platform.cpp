@@ -1,8 +1,7 @@
 // test_twain_events_platform.cpp
 // A connection against the stand-in DSM and the simulated scanner of this
-// build: the camera walks (file system and pixel types), the roll-back
-// ladder as the scanner's journal records it, and the DSM's own count of
-// live allocations after a full open and close cycle.
+// build: the camera walks (file system and pixel types) and the DSM's own
+// count of live allocations after a full open and close cycle.
 #include <gtest/gtest.h>
 
 #include <dlfcn.h>
@@ -156,63 +155,6 @@ TEST_F(TwainPlatformTest, AFullCycleLeavesNoLiveDsmAllocation)
     }
     EXPECT_EQ(m_pfnLive(), ulLive) << "every container went back to the DSM";
     EXPECT_EQ(m_pfnFamily(), ulFamily) << "and nothing of another family was given to it";
-}
-
-TEST_F(TwainPlatformTest, TheFullRollBackLadderFromState7)
-{
-    OsTestWriteFile(m_szConfig, "[scanner]\npages = 2\n");
-    auto ptwainimpl = Open("2.3", "Simulated Scanner");
-    unsigned long ulLive = m_pfnLive();
-
-    // Enable: the simulated user scans at once and the source says it is ready.
-    TW_USERINTERFACE twuserinterface;
-    memset(&twuserinterface, 0, sizeof(twuserinterface));
-    ASSERT_EQ(ptwainimpl->DsmEntry(DG_CONTROL, DAT_USERINTERFACE, MSG_ENABLEDS, &twuserinterface, false, false),
-              TWRC_SUCCESS);
-    ptwainimpl->RaiseTwState(ETWSTATE_DSENABLED);
-    TwainWords words({"wait", "10000", "msg_xferready"});
-    ASSERT_EQ(ptwainimpl->DSWait(words), TWRC_SUCCESS);
-    EXPECT_EQ(ptwainimpl->GetTwState(), ETWSTATE_XFERREADY);
-
-    // One native transfer takes the source to state 7.
-    TW_HANDLE hDib = nullptr;
-    ASSERT_EQ(ptwainimpl->DsmEntry(DG_IMAGE, DAT_IMAGENATIVEXFER, MSG_GET, &hDib, false, false), TWRC_XFERDONE);
-    ptwainimpl->DsMemFree(hDib);
-    ptwainimpl->SetTwState(ETWSTATE_XFERRING);
-
-    ptwainimpl->RollBack(ETWSTATE_XFERRING, ETWSTATE_NONE);
-    EXPECT_EQ(ptwainimpl->GetTwState(), ETWSTATE_NONE);
-    EXPECT_EQ(JournalCalls("DAT_PENDINGXFERS"),
-              (std::vector<std::string>{"MSG_ENDXFER state=7->6", "MSG_RESET state=6->5"}));
-    std::vector<std::string> aszUi = JournalCalls("DAT_USERINTERFACE");
-    ASSERT_EQ(aszUi.size(), 2u);
-    EXPECT_EQ(aszUi[1], "MSG_DISABLEDS state=5->4");
-    std::vector<std::string> aszIdentity = JournalCalls("DAT_IDENTITY");
-    ASSERT_FALSE(aszIdentity.empty());
-    EXPECT_EQ(aszIdentity.back(), "MSG_CLOSEDS state=4->3");
-    EXPECT_EQ(m_pfnLive(), ulLive) << "the image went back to the DSM";
-}
-
-TEST_F(TwainPlatformTest, APartialRollBackStopsAtTheRequestedState)
-{
-    // The dialog stays open: no close OK to race with the roll-back.
-    OsTestWriteFile(m_szConfig, "[scanner]\nuionly.reply = none\n");
-    auto ptwainimpl = Open("2.3", "Simulated Scanner");
-    TW_USERINTERFACE twuserinterface;
-    memset(&twuserinterface, 0, sizeof(twuserinterface));
-    twuserinterface.ShowUI = 1;
-    ASSERT_EQ(ptwainimpl->DsmEntry(DG_CONTROL, DAT_USERINTERFACE, MSG_ENABLEDSUIONLY, &twuserinterface, false, false),
-              TWRC_SUCCESS);
-    ptwainimpl->RaiseTwState(ETWSTATE_DSENABLED);
-    ptwainimpl->RollBack(ETWSTATE_XFERRING, ETWSTATE_DSOPEN);
-    EXPECT_EQ(ptwainimpl->GetTwState(), ETWSTATE_DSOPEN);
-    EXPECT_TRUE(JournalCalls("DAT_PENDINGXFERS").empty());
-    std::vector<std::string> aszUi = JournalCalls("DAT_USERINTERFACE");
-    ASSERT_EQ(aszUi.size(), 2u);
-    EXPECT_EQ(aszUi[1], "MSG_DISABLEDS state=5->4");
-    EXPECT_EQ(JournalCalls("DAT_IDENTITY").back().compare(0, 10, "MSG_OPENDS"), 0) << "the source stays open";
-    ptwainimpl->RollBack(ETWSTATE_DSOPEN, ETWSTATE_NONE);
-    EXPECT_EQ(ptwainimpl->GetTwState(), ETWSTATE_NONE);
 }
 
 } // namespace
