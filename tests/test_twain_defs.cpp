@@ -246,7 +246,7 @@ TEST(TwainDefs, HeaderConstantsEqualTheSymbolTable)
     EXPECT_GT(nCompared, 600u);
 
     // Every capability of the table is in the header with the same id, and
-    // every capability of the header below the custom range is in the table.
+    // every capability and family constant of the header is in the table.
     std::map<std::string, uint32_t> mapCaps;
     for (const lookuptab::Record& r : records)
     {
@@ -264,6 +264,14 @@ TEST(TwainDefs, HeaderConstantsEqualTheSymbolTable)
         if (lookuptab::IsCapabilityName(kv.first) && (kv.first != "CAP_CUSTOMBASE") && (kv.first != "CAP_SUPPORTEDCAPSEXT"))
         {
             EXPECT_TRUE(mapCaps.count(kv.first)) << kv.first << " is not in the table";
+        }
+        for (const lookuptab::Record& r : records)
+        {
+            if (r.family && (kv.first.compare(0, r.name.size(), r.name) == 0) && (kv.first.find("CUSTOM") == std::string::npos) &&
+                (kv.first != "DG_MASK") && (kv.first.compare(0, 13, "TWON_PROTOCOL") != 0))
+            {
+                EXPECT_TRUE(mapFirst.count(kv.first)) << kv.first << " is not in the table";
+            }
         }
     }
 }
