@@ -1,13 +1,12 @@
 // test_twain_impl.cpp
 // The TWAIN connection object: construction from protocol texts, the state
 // and the terminal title, the item readers on hand-built containers, the
-// display command, the entry call without a DSM, the registry the DSM
-// callback uses, and the facade.
+// display command, the entry call without a DSM, and the registry the DSM
+// callback uses. The facade is exercised end to end (test_e2e_shell_twain.cpp).
 #include <gtest/gtest.h>
 
 #include <cstring>
 
-#include "ctwain.h"
 #include "test_twain_impl_support.h"
 
 namespace
@@ -60,23 +59,6 @@ INSTANTIATE_TEST_SUITE_P(Forms, TwainImplProtocol,
                              return TwainTestName(a_info.param.szProtocol, a_info.index);
                          });
 
-TEST_F(TwainImplTest, ConstructionStartsInStateZeroWithAutoDisable)
-{
-    auto ptwainimpl = MakeTwainImpl("1.9", "TWLG_ENGLISH_USA", 2);
-    EXPECT_EQ(ptwainimpl->GetTwState(), ETWSTATE_NONE);
-    EXPECT_EQ(ptwainimpl->m_u32Instance, 2u);
-    EXPECT_TRUE(ptwainimpl->m_blAutoDisable.load());
-    TW_UINT32 twId = ptwainimpl->m_twidentityDs.Id;
-    EXPECT_EQ(twId, 0u);
-    EXPECT_EQ(ptwainimpl->m_twrcLast, 0);
-    EXPECT_EQ(ptwainimpl->GetTwIdentity(), &ptwainimpl->m_twidentityDs);
-    EXPECT_STREQ(ptwainimpl->GetTwDsm(), "");
-    for (int ii = 0; ii < ETWEVENT_COUNT; ii++)
-    {
-        EXPECT_EQ(ptwainimpl->m_au8Event[ii].load(), 0);
-    }
-}
-
 TEST_F(TwainImplTest, LanguageComesFromTheSymbolTable)
 {
     auto ptwainimplUsa = MakeTwainImpl("1.9", "TWLG_ENGLISH_USA");
@@ -88,17 +70,6 @@ TEST_F(TwainImplTest, LanguageComesFromTheSymbolTable)
 // ---------------------------------------------------------------------------
 // State and terminal title
 // ---------------------------------------------------------------------------
-TEST_F(TwainImplTest, SetTwStateWritesTheTitleOnEveryCall)
-{
-    auto ptwainimpl = MakeTwainImpl();
-    testing::internal::CaptureStderr();
-    ptwainimpl->SetTwState(ETWSTATE_DSMOPEN);
-    ptwainimpl->SetTwState(ETWSTATE_DSMOPEN);
-    std::string szErr = testing::internal::GetCapturedStderr();
-    EXPECT_EQ(szErr, "\033]2;Dravo (64-bit,3)\007\033]2;Dravo (64-bit,3)\007");
-    EXPECT_EQ(ptwainimpl->GetTwState(), ETWSTATE_DSMOPEN);
-}
-
 TEST_F(TwainImplTest, TitleAboveStateThreeShowsAtMost32CharactersOfTheProductName)
 {
     auto ptwainimpl = MakeTwainImpl();
@@ -376,33 +347,6 @@ TEST_F(TwainImplTest, RegistryCallbacksFindTheirConnectionByApplicationId)
         twidentity.Id = 901;
         EXPECT_EQ(CTwainImpl::CallbackTarget(&twidentity), ptwainimplC.get());
     }
-}
-
-// ---------------------------------------------------------------------------
-// The facade
-// ---------------------------------------------------------------------------
-TEST_F(TwainImplTest, FacadeForwardsToItsConnection)
-{
-    CTwain twain("2.3", "TWLG_ENGLISH_USA", 1);
-    EXPECT_EQ(twain.GetTwState(), ETWSTATE_NONE);
-    ASSERT_NE(twain.GetTwIdentity(), nullptr);
-    TW_UINT32 twId = twain.GetTwIdentity()->Id;
-    EXPECT_EQ(twId, 0u);
-    ASSERT_NE(twain.GetTwDsm(), nullptr);
-    EXPECT_STREQ(twain.GetTwDsm(), "");
-    // Non-zero codes are false.
-    EXPECT_FALSE(twain.DSMSet(TwainWords({"dsmset", "0"})));
-    EXPECT_FALSE(twain.DSMFind("ICAP_XRESOLUTION"));
-    twain.DSDisplay(TwainWords({"display", "2", "30"}));
-    EXPECT_EQ(m_log.Lines(), (std::vector<std::string>{"Images..............2", "Image Size (%)......30"}));
-
-    const char *aszArgs[10] = {"a", "b", nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr};
-    twain.DSSetRunArgs(0, aszArgs);
-    TW_UINT16 twrc = 99, twcc = 99;
-    EXPECT_FALSE(twain.DSIfDiff(TwainWords({"ifdiff", "twrunargs"}), 0));
-    EXPECT_FALSE(twain.DSIfStatus(TwainWords({"ifstatus"}), &twrc, &twcc));
-    EXPECT_EQ(twrc, 0);
-    EXPECT_EQ(twcc, 0);
 }
 
 } // namespace
