@@ -99,7 +99,7 @@ TEST_F(DsmTest, OpeningTwiceOrClosingUnopenedIsASequenceError)
     EXPECT_EQ(app.DsmStatus(), TWCC_SUCCESS);
 }
 
-TEST_F(DsmTest, Dsm2FlagAnswersOnlyAnApp2Application)
+TEST_F(DsmTest, Dsm2FlagForEveryApplicationEntryPointsOnlyForApp2)
 {
     App app2("Two", true);
     App app1("One", false);
@@ -108,7 +108,16 @@ TEST_F(DsmTest, Dsm2FlagAnswersOnlyAnApp2Application)
     EXPECT_NE(V(app2.Identity()->SupportedGroups) & DF_DSM2, 0UL);
     EXPECT_NE(V(app2.Identity()->SupportedGroups) & DF_APP2, 0UL);
     EXPECT_NE(V(app2.Identity()->SupportedGroups) & DG_CUSTOM, 0UL);
-    EXPECT_EQ(V(app1.Identity()->SupportedGroups) & DF_DSM2, 0UL);
+    EXPECT_NE(V(app1.Identity()->SupportedGroups) & DF_DSM2, 0UL);
+    EXPECT_EQ(V(app1.Identity()->SupportedGroups) & DF_APP2, 0UL);
+    // The entry points go to the second-generation application only.
+    EXPECT_NE(app2.EntryPoint().DSM_MemAllocate, nullptr);
+    TW_ENTRYPOINT twentrypoint;
+    memset(&twentrypoint, 0, sizeof(twentrypoint));
+    twentrypoint.Size = sizeof(twentrypoint);
+    EXPECT_EQ(app1.Call(nullptr, DG_CONTROL, DAT_ENTRYPOINT, MSG_GET, &twentrypoint), TWRC_FAILURE);
+    EXPECT_EQ(app1.DsmStatus(), TWCC_BADPROTOCOL);
+    EXPECT_EQ(twentrypoint.DSM_MemAllocate, nullptr);
 }
 
 TEST_F(DsmTest, CallsOfUnknownApplicationsAndNullOriginsFail)

@@ -137,10 +137,14 @@ TW_UINT16 CTwainImpl::DSOpen(const char *a_szProductName)
         return TWRC_FAILURE;
     }
 
-    // The DSM's memory functions, when it offers them.
-    if (m_twidentityApp.SupportedGroups & DF_DSM2)
+    // The DSM's memory functions: only a second-generation application may
+    // ask for them, and only from a DSM that offers them (a DSM sets DF_DSM2
+    // for every application, and answers an application without DF_APP2
+    // TWCC_BADPROTOCOL).  Without them the program and the source use C
+    // memory, as with a first-generation source.
+    memset(&m_twentrypoint, 0, sizeof(m_twentrypoint));
+    if ((m_twidentityApp.SupportedGroups & DF_APP2) && (m_twidentityApp.SupportedGroups & DF_DSM2))
     {
-        memset(&m_twentrypoint, 0, sizeof(m_twentrypoint));
         m_twentrypoint.Size = sizeof(TW_ENTRYPOINT);
         twrc = DsmEntry(DG_CONTROL, DAT_ENTRYPOINT, MSG_GET, &m_twentrypoint, false, false);
         if (twrc != TWRC_SUCCESS)

@@ -241,10 +241,9 @@ DsmResult OpenDsm(TW_IDENTITY* a_ptwOrigin)
     }
     papp->vdsmsourcefile = std::move(vdsmsourcefile);
     papp->uNext = papp->vdsmsourcefile.size();
-    if (a_ptwOrigin->SupportedGroups & DF_APP2)
-    {
-        a_ptwOrigin->SupportedGroups = a_ptwOrigin->SupportedGroups | DF_DSM2;
-    }
+    // Every application learns that this DSM is of the second generation,
+    // whatever it speaks itself.
+    a_ptwOrigin->SupportedGroups = a_ptwOrigin->SupportedGroups | DF_DSM2;
     a_ptwOrigin->Id = papp->u32Id;
     DsmCopyIdentity(&papp->twidentity, a_ptwOrigin);
     s_mapapps[papp->u32Id] = papp;
@@ -558,7 +557,8 @@ DsmResult EntryPoint(TW_IDENTITY* a_ptwOrigin, TW_UINT16 a_u16Msg, TW_MEMREF a_p
     {
         return Answer(nullptr, TWRC_FAILURE, TWCC_SEQERROR);
     }
-    if (a_u16Msg != MSG_GET)
+    // The entry points are for second-generation applications only.
+    if (a_u16Msg != MSG_GET || !(papp->twidentity.SupportedGroups & DF_APP2))
     {
         return Answer(papp.get(), TWRC_FAILURE, TWCC_BADPROTOCOL);
     }
