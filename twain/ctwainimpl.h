@@ -373,6 +373,10 @@ public:
     void DsMemFree(TW_HANDLE a_handle);
     TW_MEMREF DsMemLock(TW_HANDLE a_handle);
     void DsMemUnlock(TW_HANDLE a_handle);
+    // The bytes that can be read behind a handle once locked (a_pvLocked is
+    // what DsMemLock gave), so that nothing a Data Source hands back is read
+    // past its end; SIZE_MAX when it cannot be told.
+    size_t DsMemSize(TW_HANDLE a_handle, TW_MEMREF a_pvLocked);
 
     // -----------------------------------------------------------------------
     // Code names, status tests, expected values, run arguments
@@ -424,6 +428,23 @@ public:
     // -----------------------------------------------------------------------
     // Capability and identity display (dsshow.cpp)
     // -----------------------------------------------------------------------
+
+    // The header line (the capability's name, or a_szName when given, and
+    // its id), then the form of its container; a_twmsg is the message whose
+    // answer is shown (MSG_QUERYSUPPORT names the flags of its value).
+    void DSCapShow(TW_CAPABILITY *a_ptwcapability, TW_UINT16 a_twmsg, const char *a_szName = nullptr);
+    // The forms of the four containers, without the header.  Each locks and
+    // unlocks the container and never reads past it: what a malformed one
+    // lacks is shown as a "***" line.
+    void DSCapShowOneValue(TW_CAPABILITY *a_ptwcapability, TW_UINT16 a_twmsg);
+    void DSCapShowRange(TW_CAPABILITY *a_ptwcapability, TW_UINT16 a_twmsg);
+    void DSCapShowEnum(TW_CAPABILITY *a_ptwcapability, TW_UINT16 a_twmsg);
+    void DSCapShowArray(TW_CAPABILITY *a_ptwcapability, TW_UINT16 a_twmsg);
+    // One line: the camera window's prefix ("FB00: " ... "RC10: ") and the
+    // value of the container read as a one-value.
+    void DSCapShowOneValueWindow(TW_CAPABILITY *a_ptwcapability, TW_UINT16 a_u16Window);
+    // Ten dotted-label lines of an identity.
+    void DSShowIdentity(TW_IDENTITY *a_ptwidentity);
 
     // -----------------------------------------------------------------------
     // Control handlers: capability, identity, calibration, colour learning,

@@ -14,6 +14,9 @@
 // out C memory even when the DSM offers its own functions to the program.
 #include "ctwainimpl.h"
 
+#include <malloc.h>
+
+#include <cstdint>
 #include <cstring>
 #include <mutex>
 #include <new>
@@ -200,4 +203,18 @@ void CTwainImpl::DsMemUnlock(TW_HANDLE a_handle)
     {
         g_posmem->Unlock(a_handle);
     }
+}
+
+size_t CTwainImpl::DsMemSize(TW_HANDLE a_handle, TW_MEMREF a_pvLocked)
+{
+    // On this platform a memory handle is the address of a heap block, and
+    // every family (the DSM's functions, the services layer, a source's own
+    // C memory) allocates it with malloc: the block tells its size.  A lock
+    // that hands back another address than the handle is a family this
+    // program does not know, whose size cannot be told.
+    if (!a_handle || (a_pvLocked != a_handle))
+    {
+        return SIZE_MAX;
+    }
+    return malloc_usable_size(a_handle);
 }
