@@ -92,6 +92,9 @@ public:
         return twstatus.ConditionCode;
     }
 
+    // The DSM's condition code after a call that had to fail; 0xFFFF when it did not fail.
+    TW_UINT16 FailCc(TW_UINT16 a_u16Rc) { return (a_u16Rc == TWRC_FAILURE) ? DsmStatus() : 0xFFFF; }
+
     // Opens a source into the given slot (0 to 3); the identity is prepared
     // by the caller (Id, ProductName or nothing).
     TW_UINT16 OpenDs(int a_iSlot, const TW_IDENTITY& a_twRequest)

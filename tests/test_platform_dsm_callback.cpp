@@ -117,22 +117,17 @@ TEST_F(DsmTest, CallbackRegistrationNeedsAnOpenSourceAndARecord)
     twcallback.CallBackProc = reinterpret_cast<TW_MEMREF>(&Receiver::Callback);
 
     // State 3: no destination, or a destination that is not open.
-    EXPECT_EQ(app.Call(nullptr, DG_CONTROL, DAT_CALLBACK, MSG_REGISTER_CALLBACK, &twcallback), TWRC_FAILURE);
-    EXPECT_EQ(app.DsmStatus(), TWCC_BADDEST);
+    EXPECT_EQ(app.FailCc(app.Call(nullptr, DG_CONTROL, DAT_CALLBACK, MSG_REGISTER_CALLBACK, &twcallback)), TWCC_BADDEST);
     TW_IDENTITY twidentity;
     ASSERT_EQ(app.Call(nullptr, DG_CONTROL, DAT_IDENTITY, MSG_GETFIRST, &twidentity), TWRC_SUCCESS);
-    EXPECT_EQ(app.Call(&twidentity, DG_CONTROL, DAT_CALLBACK, MSG_REGISTER_CALLBACK, &twcallback), TWRC_FAILURE);
-    EXPECT_EQ(app.DsmStatus(), TWCC_BADDEST);
+    EXPECT_EQ(app.FailCc(app.Call(&twidentity, DG_CONTROL, DAT_CALLBACK, MSG_REGISTER_CALLBACK, &twcallback)), TWCC_BADDEST);
 
     ASSERT_EQ(app.OpenDsByName(0, "Fixture Alpha"), TWRC_SUCCESS);
-    EXPECT_EQ(app.Call(app.Source(0), DG_CONTROL, DAT_CALLBACK, MSG_REGISTER_CALLBACK, nullptr), TWRC_FAILURE);
-    EXPECT_EQ(app.DsmStatus(), TWCC_BADVALUE);
+    EXPECT_EQ(app.FailCc(app.Call(app.Source(0), DG_CONTROL, DAT_CALLBACK, MSG_REGISTER_CALLBACK, nullptr)), TWCC_BADVALUE);
     TW_CALLBACK twNoProc;
     memset(&twNoProc, 0, sizeof(twNoProc));
-    EXPECT_EQ(app.Call(app.Source(0), DG_CONTROL, DAT_CALLBACK, MSG_REGISTER_CALLBACK, &twNoProc), TWRC_FAILURE);
-    EXPECT_EQ(app.DsmStatus(), TWCC_BADVALUE);
-    EXPECT_EQ(app.Call(app.Source(0), DG_CONTROL, DAT_CALLBACK, MSG_GET, &twcallback), TWRC_FAILURE);
-    EXPECT_EQ(app.DsmStatus(), TWCC_BADPROTOCOL);
+    EXPECT_EQ(app.FailCc(app.Call(app.Source(0), DG_CONTROL, DAT_CALLBACK, MSG_REGISTER_CALLBACK, &twNoProc)), TWCC_BADVALUE);
+    EXPECT_EQ(app.FailCc(app.Call(app.Source(0), DG_CONTROL, DAT_CALLBACK, MSG_GET, &twcallback)), TWCC_BADPROTOCOL);
     EXPECT_EQ(app.Call(app.Source(0), DG_CONTROL, DAT_CALLBACK, MSG_REGISTER_CALLBACK, &twcallback), TWRC_SUCCESS);
     EXPECT_EQ(app.DsmStatus(), TWCC_SUCCESS);
 }

@@ -64,13 +64,10 @@ TEST_F(DsmTest, EntryPointHandsOutTheDsmAndItsMemoryFunctions)
     TW_ENTRYPOINT twSmall;
     memset(&twSmall, 0, sizeof(twSmall));
     twSmall.Size = 8;
-    EXPECT_EQ(app.Call(nullptr, DG_CONTROL, DAT_ENTRYPOINT, MSG_GET, &twSmall), TWRC_FAILURE);
-    EXPECT_EQ(app.DsmStatus(), TWCC_BADVALUE);
+    EXPECT_EQ(app.FailCc(app.Call(nullptr, DG_CONTROL, DAT_ENTRYPOINT, MSG_GET, &twSmall)), TWCC_BADVALUE);
     EXPECT_EQ(V(twSmall.DSM_Entry), nullptr);
-    EXPECT_EQ(app.Call(nullptr, DG_CONTROL, DAT_ENTRYPOINT, MSG_GET, nullptr), TWRC_FAILURE);
-    EXPECT_EQ(app.DsmStatus(), TWCC_BADVALUE);
-    EXPECT_EQ(app.Call(nullptr, DG_CONTROL, DAT_ENTRYPOINT, MSG_SET, &twentrypoint), TWRC_FAILURE);
-    EXPECT_EQ(app.DsmStatus(), TWCC_BADPROTOCOL);
+    EXPECT_EQ(app.FailCc(app.Call(nullptr, DG_CONTROL, DAT_ENTRYPOINT, MSG_GET, nullptr)), TWCC_BADVALUE);
+    EXPECT_EQ(app.FailCc(app.Call(nullptr, DG_CONTROL, DAT_ENTRYPOINT, MSG_SET, &twentrypoint)), TWCC_BADPROTOCOL);
 
     // The entry point it hands out is the DSM itself.
     TW_IDENTITY twidentity;
@@ -223,40 +220,33 @@ TEST_F(DsmTest, TripletsWithoutAValidDestinationAreBadDest)
     memset(&twcapability, 0, sizeof(twcapability));
 
     // No source open, no destination.
-    EXPECT_EQ(app.Call(nullptr, DG_CONTROL, DAT_CAPABILITY, MSG_GET, &twcapability), TWRC_FAILURE);
-    EXPECT_EQ(app.DsmStatus(), TWCC_BADDEST);
-    EXPECT_EQ(app.Call(nullptr, DG_CUSTOM, 0x8001, 0x8002, &twcapability), TWRC_FAILURE);
-    EXPECT_EQ(app.DsmStatus(), TWCC_BADDEST);
+    EXPECT_EQ(app.FailCc(app.Call(nullptr, DG_CONTROL, DAT_CAPABILITY, MSG_GET, &twcapability)), TWCC_BADDEST);
+    EXPECT_EQ(app.FailCc(app.Call(nullptr, DG_CUSTOM, 0x8001, 0x8002, &twcapability)), TWCC_BADDEST);
 
     // A listed source that is not open, and an Id that names nothing.
     TW_IDENTITY twidentity;
     ASSERT_EQ(app.Call(nullptr, DG_CONTROL, DAT_IDENTITY, MSG_GETFIRST, &twidentity), TWRC_SUCCESS);
-    EXPECT_EQ(app.Call(&twidentity, DG_CONTROL, DAT_CAPABILITY, MSG_GET, &twcapability), TWRC_FAILURE);
-    EXPECT_EQ(app.DsmStatus(), TWCC_BADDEST);
+    EXPECT_EQ(app.FailCc(app.Call(&twidentity, DG_CONTROL, DAT_CAPABILITY, MSG_GET, &twcapability)), TWCC_BADDEST);
     twidentity.Id = 987654321UL;
-    EXPECT_EQ(app.Call(&twidentity, DG_IMAGE, DAT_IMAGEINFO, MSG_GET, &twcapability), TWRC_FAILURE);
-    EXPECT_EQ(app.DsmStatus(), TWCC_BADDEST);
+    EXPECT_EQ(app.FailCc(app.Call(&twidentity, DG_IMAGE, DAT_IMAGEINFO, MSG_GET, &twcapability)), TWCC_BADDEST);
 
     // With a source open, a missing destination is still missing.
     ASSERT_EQ(app.OpenDsByName(0, "Fixture Alpha"), TWRC_SUCCESS);
     FixtureEcho fixtureecho = NewEcho(0);
-    EXPECT_EQ(app.Call(nullptr, DG_CUSTOM, FIXTURE_DAT_ECHO, MSG_GET, &fixtureecho), TWRC_FAILURE);
-    EXPECT_EQ(app.DsmStatus(), TWCC_BADDEST);
+    EXPECT_EQ(app.FailCc(app.Call(nullptr, DG_CUSTOM, FIXTURE_DAT_ECHO, MSG_GET, &fixtureecho)), TWCC_BADDEST);
     EXPECT_EQ(fixtureecho.DAT, 0);
 
     // Closed sources are no destination either.
     TW_IDENTITY twClosed = *app.Source(0);
     ASSERT_EQ(app.CloseDs(0), TWRC_SUCCESS);
-    EXPECT_EQ(app.Call(&twClosed, DG_CUSTOM, FIXTURE_DAT_ECHO, MSG_GET, &fixtureecho), TWRC_FAILURE);
-    EXPECT_EQ(app.DsmStatus(), TWCC_BADDEST);
+    EXPECT_EQ(app.FailCc(app.Call(&twClosed, DG_CUSTOM, FIXTURE_DAT_ECHO, MSG_GET, &fixtureecho)), TWCC_BADDEST);
 }
 
 TEST_F(DsmTest, DsmStatusNeedsItsRecord)
 {
     App app;
     ASSERT_EQ(app.OpenDsm(), TWRC_SUCCESS);
-    EXPECT_EQ(app.Call(nullptr, DG_CONTROL, DAT_STATUS, MSG_GET, nullptr), TWRC_FAILURE);
-    EXPECT_EQ(app.DsmStatus(), TWCC_BADVALUE);
+    EXPECT_EQ(app.FailCc(app.Call(nullptr, DG_CONTROL, DAT_STATUS, MSG_GET, nullptr)), TWCC_BADVALUE);
 }
 
 TEST_F(DsmTest, AnExceptionOfASourceReachesTheCallerAndTheDsmStaysSound)

@@ -371,6 +371,9 @@ public:
         return twstatus.ConditionCode;
     }
 
+    // The condition code after a call that had to fail; 0xFFFF when it did not fail.
+    TW_UINT16 FailCc(TW_UINT16 a_u16Rc) { return (a_u16Rc == TWRC_FAILURE) ? Cc() : 0xFFFF; }
+
     // Memory of the DSM's family. A source without DF_DS2 gets no DSM entry
     // points: what it hands over is C memory.
     TW_HANDLE Alloc(std::size_t a_uBytes) { return m_twentrypoint.DSM_MemAllocate(a_uBytes); }

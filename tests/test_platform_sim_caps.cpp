@@ -70,8 +70,7 @@ TEST_F(SimCapsTest, EveryItemTypeInEveryContainerShape)
         }
         else
         {
-            EXPECT_EQ(u16Rc, TWRC_FAILURE);
-            EXPECT_EQ(app.Cc(), TWCC_CAPUNSUPPORTED);
+            EXPECT_EQ(app.FailCc(u16Rc), TWCC_CAPUNSUPPORTED);
         }
         // Array.
         ASSERT_EQ(app.Cap(MSG_GET, kSimBase + 4 * iType + 3, &con), TWRC_SUCCESS);
@@ -165,8 +164,7 @@ TEST_F(SimCapsTest, ConstraintNarrowsWhatGetAnswers)
     EXPECT_EQ(con.Int(1), TWPT_GRAY);
     EXPECT_EQ(con.Int(con.m_u64CurrentIndex), TWPT_GRAY);
     // Colour is no longer allowed.
-    EXPECT_EQ(app.SetUInt16(ICAP_PIXELTYPE, TWPT_RGB), TWRC_FAILURE);
-    EXPECT_EQ(app.Cc(), TWCC_BADVALUE);
+    EXPECT_EQ(app.FailCc(app.SetUInt16(ICAP_PIXELTYPE, TWPT_RGB)), TWCC_BADVALUE);
     // A one-value constraint leaves one value.
     ASSERT_EQ(app.SetCap(MSG_SETCONSTRAINT, ICAP_PIXELTYPE, TWON_ONEVALUE, OneValueOf<TW_UINT16>(TWTY_UINT16, TWPT_BW)), TWRC_SUCCESS);
     ASSERT_EQ(app.Cap(MSG_GET, ICAP_PIXELTYPE, &con), TWRC_SUCCESS);
@@ -180,8 +178,7 @@ TEST_F(SimCapsTest, ConstraintNarrowsWhatGetAnswers)
     au8 = List(TWON_ENUMERATION, TWTY_UINT16, {Item<TW_UINT16>(TWPT_GRAY), Item<TW_UINT16>(TWPT_CMYK)}, 0, 0);
     EXPECT_EQ(app.SetCap(MSG_SETCONSTRAINT, ICAP_PIXELTYPE, TWON_ENUMERATION, au8), TWRC_CHECKSTATUS);
     au8 = List(TWON_ENUMERATION, TWTY_UINT16, {Item<TW_UINT16>(TWPT_CMYK)}, 0, 0);
-    EXPECT_EQ(app.SetCap(MSG_SETCONSTRAINT, ICAP_PIXELTYPE, TWON_ENUMERATION, au8), TWRC_FAILURE);
-    EXPECT_EQ(app.Cc(), TWCC_BADVALUE);
+    EXPECT_EQ(app.FailCc(app.SetCap(MSG_SETCONSTRAINT, ICAP_PIXELTYPE, TWON_ENUMERATION, au8)), TWCC_BADVALUE);
     // MSG_RESET removes the constraint.
     ASSERT_EQ(app.Cap(MSG_RESET, ICAP_PIXELTYPE, &con), TWRC_SUCCESS);
     EXPECT_EQ(con.m_u64NumItems, 3u);
@@ -197,8 +194,7 @@ TEST_F(SimCapsTest, RangeConstraintsAndRounding)
     EXPECT_EQ(app.SetCap(MSG_SET, u16Cap, TWON_ONEVALUE, OneValueOf<TW_INT16>(TWTY_INT16, 7)), TWRC_CHECKSTATUS);
     ASSERT_EQ(app.Cap(MSG_GETCURRENT, u16Cap, &con), TWRC_SUCCESS);
     EXPECT_EQ(con.Int(0) % 2, 0);
-    EXPECT_EQ(app.SetCap(MSG_SET, u16Cap, TWON_ONEVALUE, OneValueOf<TW_INT16>(TWTY_INT16, 30002)), TWRC_FAILURE);
-    EXPECT_EQ(app.Cc(), TWCC_BADVALUE);
+    EXPECT_EQ(app.FailCc(app.SetCap(MSG_SET, u16Cap, TWON_ONEVALUE, OneValueOf<TW_INT16>(TWTY_INT16, 30002))), TWCC_BADVALUE);
     // A sub-range: -10 .. 10 step 4, current 2.
     ASSERT_EQ(app.SetCap(MSG_SETCONSTRAINT, u16Cap, TWON_RANGE, Range(TWTY_INT16, -10, 10, 4, 0, 2)), TWRC_SUCCESS);
     ASSERT_EQ(app.Cap(MSG_GET, u16Cap, &con), TWRC_SUCCESS);
@@ -209,8 +205,7 @@ TEST_F(SimCapsTest, RangeConstraintsAndRounding)
     EXPECT_EQ(con.RangeInt(4), 2);
     EXPECT_EQ(app.SetCap(MSG_SET, u16Cap, TWON_ONEVALUE, OneValueOf<TW_INT16>(TWTY_INT16, 20)), TWRC_FAILURE);
     // Minimum above maximum, and a current value outside, are refused.
-    EXPECT_EQ(app.SetCap(MSG_SETCONSTRAINT, u16Cap, TWON_RANGE, Range(TWTY_INT16, 10, -10, 2, 0, 0)), TWRC_FAILURE);
-    EXPECT_EQ(app.Cc(), TWCC_BADVALUE);
+    EXPECT_EQ(app.FailCc(app.SetCap(MSG_SETCONSTRAINT, u16Cap, TWON_RANGE, Range(TWTY_INT16, 10, -10, 2, 0, 0))), TWCC_BADVALUE);
     EXPECT_EQ(app.SetCap(MSG_SETCONSTRAINT, u16Cap, TWON_RANGE, Range(TWTY_INT16, -10, 10, 2, 0, 12)), TWRC_FAILURE);
     // A range beyond the device is cut to it, with TWRC_CHECKSTATUS.
     // (CAP_SIM_INT32_RANGE: -2000000000 .. 2000000000 step 2, 8-byte items.)
@@ -246,8 +241,7 @@ TEST_F(SimCapsTest, SetWithAnEnumerationConstrainsAndSetsTheCurrentValue)
     EXPECT_EQ(con.Fix(con.m_u64CurrentIndex), 300.0);
     // CurrentIndex past the items is a bad value.
     au8 = List(TWON_ENUMERATION, TWTY_FIX32, {Item(Fix(150))}, 5, 0);
-    EXPECT_EQ(app.SetCap(MSG_SET, ICAP_YRESOLUTION, TWON_ENUMERATION, au8), TWRC_FAILURE);
-    EXPECT_EQ(app.Cc(), TWCC_BADVALUE);
+    EXPECT_EQ(app.FailCc(app.SetCap(MSG_SET, ICAP_YRESOLUTION, TWON_ENUMERATION, au8)), TWCC_BADVALUE);
 }
 
 TEST_F(SimCapsTest, StandardConditionCodes)
@@ -256,49 +250,34 @@ TEST_F(SimCapsTest, StandardConditionCodes)
     ASSERT_TRUE(app.Opened());
     Container con;
     // Unknown capability.
-    EXPECT_EQ(app.Cap(MSG_GET, 0x7FFF), TWRC_FAILURE);
-    EXPECT_EQ(app.Cc(), TWCC_CAPUNSUPPORTED);
-    EXPECT_EQ(app.Cap(MSG_QUERYSUPPORT, 0x7FFF), TWRC_FAILURE);
-    EXPECT_EQ(app.Cc(), TWCC_CAPUNSUPPORTED);
+    EXPECT_EQ(app.FailCc(app.Cap(MSG_GET, 0x7FFF)), TWCC_CAPUNSUPPORTED);
+    EXPECT_EQ(app.FailCc(app.Cap(MSG_QUERYSUPPORT, 0x7FFF)), TWCC_CAPUNSUPPORTED);
     // Read-only capability.
-    EXPECT_EQ(app.SetFix(ICAP_PHYSICALWIDTH, 4), TWRC_FAILURE);
-    EXPECT_EQ(app.Cc(), TWCC_CAPBADOPERATION);
-    EXPECT_EQ(app.Cap(MSG_RESET, ICAP_PHYSICALWIDTH), TWRC_FAILURE);
-    EXPECT_EQ(app.Cc(), TWCC_CAPBADOPERATION);
+    EXPECT_EQ(app.FailCc(app.SetFix(ICAP_PHYSICALWIDTH, 4)), TWCC_CAPBADOPERATION);
+    EXPECT_EQ(app.FailCc(app.Cap(MSG_RESET, ICAP_PHYSICALWIDTH)), TWCC_CAPBADOPERATION);
     // A one-value capability has no constraint.
-    EXPECT_EQ(app.SetCap(MSG_SETCONSTRAINT, CAP_XFERCOUNT, TWON_ONEVALUE, OneValueOf<TW_INT16>(TWTY_INT16, 2)), TWRC_FAILURE);
-    EXPECT_EQ(app.Cc(), TWCC_CAPBADOPERATION);
+    EXPECT_EQ(app.FailCc(app.SetCap(MSG_SETCONSTRAINT, CAP_XFERCOUNT, TWON_ONEVALUE, OneValueOf<TW_INT16>(TWTY_INT16, 2))), TWCC_CAPBADOPERATION);
     // A capability that depends on another.
-    EXPECT_EQ(app.Cap(MSG_GET, ICAP_JPEGQUALITY), TWRC_FAILURE);
-    EXPECT_EQ(app.Cc(), TWCC_CAPSEQERROR);
+    EXPECT_EQ(app.FailCc(app.Cap(MSG_GET, ICAP_JPEGQUALITY)), TWCC_CAPSEQERROR);
     ASSERT_EQ(app.SetCap(MSG_SET, CAP_FEEDERENABLED, TWON_ONEVALUE, OneValueOf<TW_BOOL>(TWTY_BOOL, 0)), TWRC_SUCCESS);
-    EXPECT_EQ(app.Cap(MSG_GET, CAP_FEEDERLOADED), TWRC_FAILURE);
-    EXPECT_EQ(app.Cc(), TWCC_CAPSEQERROR);
+    EXPECT_EQ(app.FailCc(app.Cap(MSG_GET, CAP_FEEDERLOADED)), TWCC_CAPSEQERROR);
     // Bad values and bad containers.
-    EXPECT_EQ(app.SetCap(MSG_SET, CAP_XFERCOUNT, TWON_ONEVALUE, OneValueOf<TW_INT16>(TWTY_INT16, 0)), TWRC_FAILURE);
-    EXPECT_EQ(app.Cc(), TWCC_BADVALUE);
-    EXPECT_EQ(app.SetCap(MSG_SET, ICAP_PIXELTYPE, TWON_ONEVALUE, OneValueOf<TW_UINT32>(TWTY_UINT32, TWPT_RGB)), TWRC_FAILURE);
-    EXPECT_EQ(app.Cc(), TWCC_BADVALUE);   // wrong item type
-    EXPECT_EQ(app.SetCap(MSG_SET, ICAP_PIXELTYPE, 0xFFFF, OneValueOf<TW_UINT16>(TWTY_UINT16, TWPT_RGB)), TWRC_FAILURE);
-    EXPECT_EQ(app.Cc(), TWCC_BADVALUE);   // bad container type
-    EXPECT_EQ(app.SetCap(MSG_SET, ICAP_PIXELTYPE, TWON_ONEVALUE, OneValueOf<TW_UINT16>(0xFFFF, TWPT_RGB)), TWRC_FAILURE);
-    EXPECT_EQ(app.Cc(), TWCC_BADVALUE);   // bad item type
+    EXPECT_EQ(app.FailCc(app.SetCap(MSG_SET, CAP_XFERCOUNT, TWON_ONEVALUE, OneValueOf<TW_INT16>(TWTY_INT16, 0))), TWCC_BADVALUE);
+    EXPECT_EQ(app.FailCc(app.SetCap(MSG_SET, ICAP_PIXELTYPE, TWON_ONEVALUE, OneValueOf<TW_UINT32>(TWTY_UINT32, TWPT_RGB))), TWCC_BADVALUE);   // wrong item type
+    EXPECT_EQ(app.FailCc(app.SetCap(MSG_SET, ICAP_PIXELTYPE, 0xFFFF, OneValueOf<TW_UINT16>(TWTY_UINT16, TWPT_RGB))), TWCC_BADVALUE);   // bad container type
+    EXPECT_EQ(app.FailCc(app.SetCap(MSG_SET, ICAP_PIXELTYPE, TWON_ONEVALUE, OneValueOf<TW_UINT16>(0xFFFF, TWPT_RGB))), TWCC_BADVALUE);   // bad item type
     TW_CAPABILITY twcap;
     twcap.Cap = ICAP_PIXELTYPE;
     twcap.ConType = TWON_ONEVALUE;
     twcap.hContainer = nullptr;
-    EXPECT_EQ(app.Call(DG_CONTROL, DAT_CAPABILITY, MSG_SET, &twcap), TWRC_FAILURE);
-    EXPECT_EQ(app.Cc(), TWCC_BADVALUE);   // null handle
+    EXPECT_EQ(app.FailCc(app.Call(DG_CONTROL, DAT_CAPABILITY, MSG_SET, &twcap)), TWCC_BADVALUE);   // null handle
     std::vector<unsigned char> au8(2 + 34, 'A');
     TwSetU16(au8.data(), TWTY_STR32);
-    EXPECT_EQ(app.SetCap(MSG_SET, kSimBase + 4 * 9, TWON_ONEVALUE, au8), TWRC_FAILURE);
-    EXPECT_EQ(app.Cc(), TWCC_BADVALUE);   // string without terminator
+    EXPECT_EQ(app.FailCc(app.SetCap(MSG_SET, kSimBase + 4 * 9, TWON_ONEVALUE, au8)), TWCC_BADVALUE);   // string without terminator
     au8 = List(TWON_ARRAY, TWTY_UINT16, {Item<TW_UINT16>(TWDE_PAPERJAM), Item<TW_UINT16>(0xBEEF)});
-    EXPECT_EQ(app.SetCap(MSG_SET, CAP_DEVICEEVENT, TWON_ARRAY, au8), TWRC_FAILURE);
-    EXPECT_EQ(app.Cc(), TWCC_BADVALUE);   // an event the device does not have
+    EXPECT_EQ(app.FailCc(app.SetCap(MSG_SET, CAP_DEVICEEVENT, TWON_ARRAY, au8)), TWCC_BADVALUE);   // an event the device does not have
     // An array is not a container for an enumerated capability.
-    EXPECT_EQ(app.SetCap(MSG_SET, ICAP_PIXELTYPE, TWON_ARRAY, List(TWON_ARRAY, TWTY_UINT16, {Item<TW_UINT16>(0)})), TWRC_FAILURE);
-    EXPECT_EQ(app.Cc(), TWCC_CAPBADOPERATION);
+    EXPECT_EQ(app.FailCc(app.SetCap(MSG_SET, ICAP_PIXELTYPE, TWON_ARRAY, List(TWON_ARRAY, TWTY_UINT16, {Item<TW_UINT16>(0)}))), TWCC_CAPBADOPERATION);
 }
 
 TEST_F(SimCapsTest, QuerySupportFlagsFollowTheTable)
@@ -414,8 +393,7 @@ TEST_F(SimCapsTest, FramesAreCheckedAgainstTheScanArea)
     EXPECT_EQ(TwGetFix32(con.ItemAt(0) + 8).Whole, 5);
     // Beyond the scan area: cut, with TWRC_CHECKSTATUS; inside out: refused.
     EXPECT_EQ(app.SetCap(MSG_SET, ICAP_FRAMES, TWON_ONEVALUE, frame(0, 0, 20, 6)), TWRC_CHECKSTATUS);
-    EXPECT_EQ(app.SetCap(MSG_SET, ICAP_FRAMES, TWON_ONEVALUE, frame(5, 0, 1, 6)), TWRC_FAILURE);
-    EXPECT_EQ(app.Cc(), TWCC_BADVALUE);
+    EXPECT_EQ(app.FailCc(app.SetCap(MSG_SET, ICAP_FRAMES, TWON_ONEVALUE, frame(5, 0, 1, 6))), TWCC_BADVALUE);
     // DAT_IMAGELAYOUT shows the same frame.
     TW_IMAGELAYOUT twlayout;
     ASSERT_EQ(app.Call(DG_IMAGE, DAT_IMAGELAYOUT, MSG_GET, &twlayout), TWRC_SUCCESS);
@@ -446,8 +424,7 @@ TEST_F(SimCapsTest, CustomDataSavesAndRestoresTheSettings)
     app.Unlock(h);
     twcustom.hData = h;
     twcustom.InfoLength = 5;
-    EXPECT_EQ(app.Call(DG_CONTROL, DAT_CUSTOMDSDATA, MSG_SET, &twcustom), TWRC_FAILURE);
-    EXPECT_EQ(app.Cc(), TWCC_BADVALUE);
+    EXPECT_EQ(app.FailCc(app.Call(DG_CONTROL, DAT_CUSTOMDSDATA, MSG_SET, &twcustom)), TWCC_BADVALUE);
     app.Free(h);
     ASSERT_EQ(app.Cap(MSG_GETCURRENT, ICAP_PIXELTYPE, &con), TWRC_SUCCESS);
     EXPECT_EQ(con.Int(0), TWPT_GRAY);
@@ -486,14 +463,12 @@ TEST_F(SimCapsTest, CameraSettingsFollowTheFileSystemDirectory)
     ASSERT_EQ(app.Call(DG_CONTROL, DAT_FILESYSTEM, MSG_GETINFO, &twfs), TWRC_SUCCESS);
     EXPECT_STREQ(twfs.OutputName, "/Camera_Color_Top");
     std::strcpy(twfs.InputName, "/NoSuchCamera");
-    EXPECT_EQ(app.Call(DG_CONTROL, DAT_FILESYSTEM, MSG_CHANGEDIRECTORY, &twfs), TWRC_FAILURE);
-    EXPECT_EQ(app.Cc(), TWCC_FILENOTFOUND);
+    EXPECT_EQ(app.FailCc(app.Call(DG_CONTROL, DAT_FILESYSTEM, MSG_CHANGEDIRECTORY, &twfs)), TWCC_FILENOTFOUND);
     // Listing a camera finds nothing in it.
     std::strcpy(twfs.InputName, "");
     EXPECT_EQ(app.Call(DG_CONTROL, DAT_FILESYSTEM, MSG_GETFIRSTFILE, &twfs), TWRC_ENDOFLIST);
     twfs.Context = reinterpret_cast<TW_MEMREF>(0x1234);
-    EXPECT_EQ(app.Call(DG_CONTROL, DAT_FILESYSTEM, MSG_GETNEXTFILE, &twfs), TWRC_FAILURE);
-    EXPECT_EQ(app.Cc(), TWCC_BADVALUE);
+    EXPECT_EQ(app.FailCc(app.Call(DG_CONTROL, DAT_FILESYSTEM, MSG_GETNEXTFILE, &twfs)), TWCC_BADVALUE);
 }
 
 TEST_F(SimCapsTest, WindowSettingsFollowTheCurrentWindow)

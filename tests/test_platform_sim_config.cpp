@@ -46,8 +46,7 @@ TEST_F(SimConfigTest, CapabilityRowsAreReplacedAddedAndRemoved)
     ASSERT_EQ(con.m_u64NumItems, 3u);
     EXPECT_EQ(con.Fix(con.m_u64CurrentIndex), 200.0);
     EXPECT_EQ(con.Fix(2), 400.0);
-    EXPECT_EQ(app.Cap(MSG_GET, CAP_INDICATORS), TWRC_FAILURE);
-    EXPECT_EQ(app.Cc(), TWCC_CAPUNSUPPORTED);
+    EXPECT_EQ(app.FailCc(app.Cap(MSG_GET, CAP_INDICATORS)), TWCC_CAPUNSUPPORTED);
     ASSERT_EQ(app.Cap(MSG_GET, 0x9000, &con), TWRC_SUCCESS);
     EXPECT_EQ(con.m_u16ConType, TWON_ARRAY);
     EXPECT_EQ(con.m_u16ItemType, TWTY_UINT8);
@@ -106,8 +105,7 @@ TEST_F(SimConfigTest, RefusedTripletsAnswerTheConfiguredCodes)
     ASSERT_TRUE(app.Opened());
     EXPECT_EQ(app.Cap(MSG_GET, ICAP_PIXELTYPE), TWRC_SUCCESS);    // skipped once
     EXPECT_EQ(app.Cap(MSG_GET, ICAP_XRESOLUTION), TWRC_SUCCESS);  // another capability
-    EXPECT_EQ(app.Cap(MSG_GET, ICAP_PIXELTYPE), TWRC_FAILURE);
-    EXPECT_EQ(app.Cc(), TWCC_PAPERJAM);
+    EXPECT_EQ(app.FailCc(app.Cap(MSG_GET, ICAP_PIXELTYPE)), TWCC_PAPERJAM);
     EXPECT_EQ(app.Cap(MSG_GET, ICAP_PIXELTYPE), TWRC_FAILURE);
     EXPECT_EQ(app.Cap(MSG_GET, ICAP_PIXELTYPE), TWRC_SUCCESS);    // twice only
     TW_USERINTERFACE twui;

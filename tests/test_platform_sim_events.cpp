@@ -113,8 +113,7 @@ TEST_F(SimEventsTest, DeviceEventsOnlyWhenAskedFor)
     ASSERT_TRUE(app.EnableAndWait());
     EXPECT_EQ(app.EventCount(MSG_DEVICEEVENT), 0u);
     TW_DEVICEEVENT twde;
-    EXPECT_EQ(app.Call(DG_CONTROL, DAT_DEVICEEVENT, MSG_GET, &twde), TWRC_FAILURE);
-    EXPECT_EQ(app.Cc(), TWCC_SEQERROR);
+    EXPECT_EQ(app.FailCc(app.Call(DG_CONTROL, DAT_DEVICEEVENT, MSG_GET, &twde)), TWCC_SEQERROR);
     app.Close();
 
     Callbacks::Get().m_aevent.clear();

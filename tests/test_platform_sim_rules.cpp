@@ -81,21 +81,18 @@ TEST_F(SimRulesTest, TransferGroupIsReadInStates4To6AndSetInState6)
     App app(kScanner);
     ASSERT_TRUE(app.Opened());
     TW_UINT32 u32Group = DG_IMAGE;
-    EXPECT_EQ(app.Call(DG_CONTROL, DAT_XFERGROUP, MSG_SET, &u32Group), TWRC_FAILURE);
-    EXPECT_EQ(app.Cc(), TWCC_SEQERROR);
+    EXPECT_EQ(app.FailCc(app.Call(DG_CONTROL, DAT_XFERGROUP, MSG_SET, &u32Group)), TWCC_SEQERROR);
     ASSERT_EQ(app.Call(DG_CONTROL, DAT_XFERGROUP, MSG_GET, &u32Group), TWRC_SUCCESS);
     EXPECT_EQ(u32Group, DG_IMAGE);
     ASSERT_TRUE(app.EnableAndWait());
     EXPECT_EQ(app.Call(DG_CONTROL, DAT_XFERGROUP, MSG_SET, &u32Group), TWRC_SUCCESS);
     u32Group = DG_AUDIO;
-    EXPECT_EQ(app.Call(DG_CONTROL, DAT_XFERGROUP, MSG_SET, &u32Group), TWRC_FAILURE);
-    EXPECT_EQ(app.Cc(), TWCC_BADVALUE);
+    EXPECT_EQ(app.FailCc(app.Call(DG_CONTROL, DAT_XFERGROUP, MSG_SET, &u32Group)), TWCC_BADVALUE);
     // State 7: neither read nor set.
     TW_HANDLE hDib = nullptr;
     ASSERT_EQ(app.Call(DG_IMAGE, DAT_IMAGENATIVEXFER, MSG_GET, &hDib), TWRC_XFERDONE);
     app.Free(hDib);
-    EXPECT_EQ(app.Call(DG_CONTROL, DAT_XFERGROUP, MSG_GET, &u32Group), TWRC_FAILURE);
-    EXPECT_EQ(app.Cc(), TWCC_SEQERROR);
+    EXPECT_EQ(app.FailCc(app.Call(DG_CONTROL, DAT_XFERGROUP, MSG_GET, &u32Group)), TWCC_SEQERROR);
 }
 
 TEST_F(SimRulesTest, EventsPassThroughASourceOnlyWhileItIsEnabled)
@@ -104,8 +101,7 @@ TEST_F(SimRulesTest, EventsPassThroughASourceOnlyWhileItIsEnabled)
     ASSERT_TRUE(app.Opened());
     TW_EVENT twevent;
     std::memset(&twevent, 0, sizeof(twevent));
-    EXPECT_EQ(app.Call(DG_CONTROL, DAT_EVENT, MSG_PROCESSEVENT, &twevent), TWRC_FAILURE);
-    EXPECT_EQ(app.Cc(), TWCC_SEQERROR);
+    EXPECT_EQ(app.FailCc(app.Call(DG_CONTROL, DAT_EVENT, MSG_PROCESSEVENT, &twevent)), TWCC_SEQERROR);
     TW_USERINTERFACE twui;
     std::memset(&twui, 0, sizeof(twui));
     ASSERT_EQ(app.Call(DG_CONTROL, DAT_USERINTERFACE, MSG_ENABLEDS, &twui), TWRC_SUCCESS);
@@ -120,8 +116,7 @@ TEST_F(SimRulesTest, ImageLayoutIsReadInStates4To6AndImageInfoIn6And7)
     SmallPages(app, TWPT_GRAY, TWSX_NATIVE);
     TW_IMAGELAYOUT twlayout;
     TW_IMAGEINFO twinfo;
-    EXPECT_EQ(app.Call(DG_IMAGE, DAT_IMAGEINFO, MSG_GET, &twinfo), TWRC_FAILURE);
-    EXPECT_EQ(app.Cc(), TWCC_SEQERROR);
+    EXPECT_EQ(app.FailCc(app.Call(DG_IMAGE, DAT_IMAGEINFO, MSG_GET, &twinfo)), TWCC_SEQERROR);
     ASSERT_TRUE(app.EnableAndWait());
     const TW_UINT16 au16Msg[] = {MSG_GET, MSG_GETCURRENT, MSG_GETDEFAULT};
     for (TW_UINT16 u16Msg : au16Msg)
@@ -147,10 +142,8 @@ TEST_F(SimRulesTest, ExtendedCapabilitiesAreNegotiatedInStates5And6)
         App app(kScanner);
         ASSERT_TRUE(app.Opened());
         ASSERT_TRUE(app.EnableAndWait());
-        EXPECT_EQ(app.SetCap(MSG_SET, CAP_XFERCOUNT, TWON_ONEVALUE, OneValueOf<TW_INT16>(TWTY_INT16, 1)), TWRC_FAILURE);
-        EXPECT_EQ(app.Cc(), TWCC_SEQERROR);
-        EXPECT_EQ(app.Cap(MSG_RESET, CAP_XFERCOUNT), TWRC_FAILURE);
-        EXPECT_EQ(app.Cc(), TWCC_SEQERROR);
+        EXPECT_EQ(app.FailCc(app.SetCap(MSG_SET, CAP_XFERCOUNT, TWON_ONEVALUE, OneValueOf<TW_INT16>(TWTY_INT16, 1))), TWCC_SEQERROR);
+        EXPECT_EQ(app.FailCc(app.Cap(MSG_RESET, CAP_XFERCOUNT)), TWCC_SEQERROR);
     }
     Callbacks::Get().m_aevent.clear();
     Config("cap CAP_EXTENDEDCAPS array uint16 0x0001\n");
@@ -163,8 +156,7 @@ TEST_F(SimRulesTest, ExtendedCapabilitiesAreNegotiatedInStates5And6)
     EXPECT_EQ(con.Int(0), 1);
     EXPECT_EQ(app.Cap(MSG_RESET, CAP_XFERCOUNT), TWRC_SUCCESS);
     // Capabilities not listed, and the list itself, stay with state 4.
-    EXPECT_EQ(app.SetUInt16(ICAP_PIXELTYPE, TWPT_GRAY), TWRC_FAILURE);
-    EXPECT_EQ(app.Cc(), TWCC_SEQERROR);
+    EXPECT_EQ(app.FailCc(app.SetUInt16(ICAP_PIXELTYPE, TWPT_GRAY)), TWCC_SEQERROR);
     EXPECT_EQ(app.SetCap(MSG_SET, CAP_EXTENDEDCAPS, TWON_ARRAY, List(TWON_ARRAY, TWTY_UINT16, {Item<TW_UINT16>(ICAP_PIXELTYPE)})),
               TWRC_FAILURE);
     EXPECT_EQ(app.Cc(), TWCC_SEQERROR);
@@ -172,8 +164,7 @@ TEST_F(SimRulesTest, ExtendedCapabilitiesAreNegotiatedInStates5And6)
     TW_HANDLE hDib = nullptr;
     ASSERT_EQ(app.Call(DG_IMAGE, DAT_IMAGENATIVEXFER, MSG_GET, &hDib), TWRC_XFERDONE);
     app.Free(hDib);
-    EXPECT_EQ(app.SetCap(MSG_SET, CAP_XFERCOUNT, TWON_ONEVALUE, OneValueOf<TW_INT16>(TWTY_INT16, 1)), TWRC_FAILURE);
-    EXPECT_EQ(app.Cc(), TWCC_SEQERROR);
+    EXPECT_EQ(app.FailCc(app.SetCap(MSG_SET, CAP_XFERCOUNT, TWON_ONEVALUE, OneValueOf<TW_INT16>(TWTY_INT16, 1))), TWCC_SEQERROR);
 }
 
 TEST_F(SimRulesTest, LabelAndHelpMessagesAreUnknownBeforeProtocol21)
@@ -190,8 +181,7 @@ TEST_F(SimRulesTest, LabelAndHelpMessagesAreUnknownBeforeProtocol21)
     }
     App app(kScanner);
     ASSERT_TRUE(app.Opened());
-    EXPECT_EQ(app.Cap(MSG_GETLABEL, ICAP_PIXELTYPE), TWRC_FAILURE);
-    EXPECT_EQ(app.Cc(), TWCC_CAPBADOPERATION);
+    EXPECT_EQ(app.FailCc(app.Cap(MSG_GETLABEL, ICAP_PIXELTYPE)), TWCC_CAPBADOPERATION);
 }
 
 TEST_F(SimRulesTest, ABatchTooLargeToCountIsReportedAsUnknown)
@@ -231,8 +221,7 @@ TEST_F(SimRulesTest, ImagesTooLargeForTheirFormatFailAndStripsStillFlow)
     ASSERT_EQ(app.Call(DG_IMAGE, DAT_IMAGEINFO, MSG_GET, &twinfo), TWRC_SUCCESS);
     EXPECT_EQ(twinfo.ImageWidth, 300000);
     TW_HANDLE hDib = nullptr;
-    EXPECT_EQ(app.Call(DG_IMAGE, DAT_IMAGENATIVEXFER, MSG_GET, &hDib), TWRC_FAILURE);
-    EXPECT_EQ(app.Cc(), TWCC_LOWMEMORY);
+    EXPECT_EQ(app.FailCc(app.Call(DG_IMAGE, DAT_IMAGENATIVEXFER, MSG_GET, &hDib)), TWCC_LOWMEMORY);
     EXPECT_EQ(hDib, nullptr);
     // The failed transfer leaves the image pending (state 6).
     EXPECT_EQ(app.Call(DG_IMAGE, DAT_IMAGEINFO, MSG_GET, &twinfo), TWRC_SUCCESS);

@@ -98,43 +98,33 @@ TEST_F(SimStateTest, StateMachineRefusesTripletsOutOfSequence)
     TW_HANDLE hDib = nullptr;
 
     // State 4: no disable, no end of transfer, no image.
-    EXPECT_EQ(app.Call(DG_CONTROL, DAT_USERINTERFACE, MSG_DISABLEDS, &twui), TWRC_FAILURE);
-    EXPECT_EQ(app.Cc(), TWCC_SEQERROR);
-    EXPECT_EQ(app.Call(DG_CONTROL, DAT_PENDINGXFERS, MSG_ENDXFER, &twpending), TWRC_FAILURE);
-    EXPECT_EQ(app.Cc(), TWCC_SEQERROR);
-    EXPECT_EQ(app.Call(DG_IMAGE, DAT_IMAGEINFO, MSG_GET, &twinfo), TWRC_FAILURE);
-    EXPECT_EQ(app.Cc(), TWCC_SEQERROR);
-    EXPECT_EQ(app.Call(DG_IMAGE, DAT_IMAGENATIVEXFER, MSG_GET, &hDib), TWRC_FAILURE);
-    EXPECT_EQ(app.Cc(), TWCC_SEQERROR);
+    EXPECT_EQ(app.FailCc(app.Call(DG_CONTROL, DAT_USERINTERFACE, MSG_DISABLEDS, &twui)), TWCC_SEQERROR);
+    EXPECT_EQ(app.FailCc(app.Call(DG_CONTROL, DAT_PENDINGXFERS, MSG_ENDXFER, &twpending)), TWCC_SEQERROR);
+    EXPECT_EQ(app.FailCc(app.Call(DG_IMAGE, DAT_IMAGEINFO, MSG_GET, &twinfo)), TWCC_SEQERROR);
+    EXPECT_EQ(app.FailCc(app.Call(DG_IMAGE, DAT_IMAGENATIVEXFER, MSG_GET, &hDib)), TWCC_SEQERROR);
 
     // 4 -> 5 -> 6: a second enable and capability sets are out of sequence.
     ASSERT_TRUE(app.EnableAndWait());
-    EXPECT_EQ(app.Call(DG_CONTROL, DAT_USERINTERFACE, MSG_ENABLEDS, &twui), TWRC_FAILURE);
-    EXPECT_EQ(app.Cc(), TWCC_SEQERROR);
-    EXPECT_EQ(app.SetUInt16(ICAP_XFERMECH, TWSX_NATIVE), TWRC_FAILURE);
-    EXPECT_EQ(app.Cc(), TWCC_SEQERROR);
-    EXPECT_EQ(app.Cap(MSG_RESET, ICAP_XFERMECH), TWRC_FAILURE);
-    EXPECT_EQ(app.Cc(), TWCC_SEQERROR);
+    EXPECT_EQ(app.FailCc(app.Call(DG_CONTROL, DAT_USERINTERFACE, MSG_ENABLEDS, &twui)), TWCC_SEQERROR);
+    EXPECT_EQ(app.FailCc(app.SetUInt16(ICAP_XFERMECH, TWSX_NATIVE)), TWCC_SEQERROR);
+    EXPECT_EQ(app.FailCc(app.Cap(MSG_RESET, ICAP_XFERMECH)), TWCC_SEQERROR);
     EXPECT_EQ(app.Cap(MSG_GET, ICAP_XFERMECH), TWRC_SUCCESS);   // reading is allowed
     // State 6: disable is refused until the transfers are done.
-    EXPECT_EQ(app.Call(DG_CONTROL, DAT_USERINTERFACE, MSG_DISABLEDS, &twui), TWRC_FAILURE);
-    EXPECT_EQ(app.Cc(), TWCC_SEQERROR);
+    EXPECT_EQ(app.FailCc(app.Call(DG_CONTROL, DAT_USERINTERFACE, MSG_DISABLEDS, &twui)), TWCC_SEQERROR);
     TW_IDENTITY twds = app.Ds();
     EXPECT_EQ(Dsm::Get().pfnEntry(&app.AppIdentity(), nullptr, DG_CONTROL, DAT_IDENTITY, MSG_CLOSEDS, &twds), TWRC_FAILURE);
 
     // 6 -> 7 -> 6 -> 5 -> 4.
     ASSERT_EQ(app.Call(DG_IMAGE, DAT_IMAGENATIVEXFER, MSG_GET, &hDib), TWRC_XFERDONE);
     app.Free(hDib);
-    EXPECT_EQ(app.Call(DG_IMAGE, DAT_IMAGENATIVEXFER, MSG_GET, &hDib), TWRC_FAILURE);   // state 7: one image per transfer
-    EXPECT_EQ(app.Cc(), TWCC_SEQERROR);
+    EXPECT_EQ(app.FailCc(app.Call(DG_IMAGE, DAT_IMAGENATIVEXFER, MSG_GET, &hDib)), TWCC_SEQERROR);   // state 7: one image per transfer
     TW_UINT16 u16Count = 0;
     ASSERT_EQ(app.EndXfer(&u16Count), TWRC_SUCCESS);
     EXPECT_EQ(u16Count, 2);   // three pages in the feeder by default
     ASSERT_EQ(app.Call(DG_CONTROL, DAT_PENDINGXFERS, MSG_RESET, &twpending), TWRC_SUCCESS);
     EXPECT_EQ(twpending.Count, 0);
     EXPECT_EQ(app.Call(DG_CONTROL, DAT_USERINTERFACE, MSG_DISABLEDS, &twui), TWRC_SUCCESS);
-    EXPECT_EQ(app.Call(DG_CONTROL, DAT_USERINTERFACE, MSG_DISABLEDS, &twui), TWRC_FAILURE);
-    EXPECT_EQ(app.Cc(), TWCC_SEQERROR);
+    EXPECT_EQ(app.FailCc(app.Call(DG_CONTROL, DAT_USERINTERFACE, MSG_DISABLEDS, &twui)), TWCC_SEQERROR);
 
     std::vector<std::string> asz = JournalWith({"MSG_ENDXFER", "state=7->6"});
     EXPECT_EQ(asz.size(), 1u);
@@ -144,16 +134,14 @@ TEST_F(SimStateTest, StatusAnswersTheLastConditionAndKeepsIt)
 {
     App app(kScanner);
     ASSERT_TRUE(app.Opened());
-    EXPECT_EQ(app.Cap(MSG_GET, 0x7777), TWRC_FAILURE);
-    EXPECT_EQ(app.Cc(), TWCC_CAPUNSUPPORTED);
+    EXPECT_EQ(app.FailCc(app.Cap(MSG_GET, 0x7777)), TWCC_CAPUNSUPPORTED);
     // Asking again answers the same: the status request does not replace it.
     EXPECT_EQ(app.Cc(), TWCC_CAPUNSUPPORTED);
     EXPECT_EQ(app.Cap(MSG_GET, ICAP_PIXELTYPE), TWRC_SUCCESS);
     EXPECT_EQ(app.Cc(), TWCC_SUCCESS);
     // A null status record fails without touching the condition.
     EXPECT_EQ(app.Cap(MSG_GET, 0x7777), TWRC_FAILURE);
-    EXPECT_EQ(app.Call(DG_CONTROL, DAT_STATUS, MSG_GET, nullptr), TWRC_FAILURE);
-    EXPECT_EQ(app.Cc(), TWCC_CAPUNSUPPORTED);
+    EXPECT_EQ(app.FailCc(app.Call(DG_CONTROL, DAT_STATUS, MSG_GET, nullptr)), TWCC_CAPUNSUPPORTED);
 }
 
 TEST_F(SimStateTest, UnknownTripletsAndNullDataGetTheStandardCodes)
@@ -163,12 +151,10 @@ TEST_F(SimStateTest, UnknownTripletsAndNullDataGetTheStandardCodes)
     // A data argument type the source does not have.
     TW_FILESYSTEM twfs;
     std::memset(&twfs, 0, sizeof(twfs));
-    EXPECT_EQ(app.Call(DG_CONTROL, DAT_FILESYSTEM, MSG_GETINFO, &twfs), TWRC_FAILURE);
-    EXPECT_EQ(app.Cc(), TWCC_BADPROTOCOL);
+    EXPECT_EQ(app.FailCc(app.Call(DG_CONTROL, DAT_FILESYSTEM, MSG_GETINFO, &twfs)), TWCC_BADPROTOCOL);
     // A message the data argument type does not have.
     TW_SETUPMEMXFER twsetup;
-    EXPECT_EQ(app.Call(DG_CONTROL, DAT_SETUPMEMXFER, MSG_SET, &twsetup), TWRC_FAILURE);
-    EXPECT_EQ(app.Cc(), TWCC_BADPROTOCOL);
+    EXPECT_EQ(app.FailCc(app.Call(DG_CONTROL, DAT_SETUPMEMXFER, MSG_SET, &twsetup)), TWCC_BADPROTOCOL);
     // Null data where data is needed.
     const TW_UINT16 au16Msg[] = {MSG_GET, MSG_GETCURRENT, MSG_GETDEFAULT, MSG_SET, MSG_RESET, MSG_QUERYSUPPORT};
     for (TW_UINT16 u16Msg : au16Msg)
@@ -176,12 +162,9 @@ TEST_F(SimStateTest, UnknownTripletsAndNullDataGetTheStandardCodes)
         EXPECT_EQ(app.Call(DG_CONTROL, DAT_CAPABILITY, u16Msg, nullptr), TWRC_FAILURE);
         EXPECT_EQ(app.Cc(), TWCC_BADVALUE) << u16Msg;
     }
-    EXPECT_EQ(app.Call(DG_CONTROL, DAT_USERINTERFACE, MSG_ENABLEDS, nullptr), TWRC_FAILURE);
-    EXPECT_EQ(app.Cc(), TWCC_BADVALUE);
-    EXPECT_EQ(app.Call(DG_CONTROL, DAT_EVENT, MSG_PROCESSEVENT, nullptr), TWRC_FAILURE);
-    EXPECT_EQ(app.Cc(), TWCC_BADVALUE);
-    EXPECT_EQ(app.Call(DG_CONTROL, DAT_SETUPMEMXFER, MSG_GETCURRENT, nullptr), TWRC_FAILURE);
-    EXPECT_EQ(app.Cc(), TWCC_BADVALUE);
+    EXPECT_EQ(app.FailCc(app.Call(DG_CONTROL, DAT_USERINTERFACE, MSG_ENABLEDS, nullptr)), TWCC_BADVALUE);
+    EXPECT_EQ(app.FailCc(app.Call(DG_CONTROL, DAT_EVENT, MSG_PROCESSEVENT, nullptr)), TWCC_BADVALUE);
+    EXPECT_EQ(app.FailCc(app.Call(DG_CONTROL, DAT_SETUPMEMXFER, MSG_GETCURRENT, nullptr)), TWCC_BADVALUE);
     // With a callback, DAT_EVENT (valid while enabled) never carries an event.
     ASSERT_TRUE(app.EnableAndWait());
     TW_EVENT twevent;
@@ -196,8 +179,7 @@ TEST_F(SimStateTest, FirstGenerationSourceKnowsNoSecondGenerationMessages)
     ASSERT_TRUE(app.Opened());
     TW_CAPABILITY twcap;
     std::memset(&twcap, 0, sizeof(twcap));
-    EXPECT_EQ(app.Call(DG_CONTROL, DAT_CAPABILITY, MSG_RESETALL, &twcap), TWRC_FAILURE);
-    EXPECT_EQ(app.Cc(), TWCC_BADPROTOCOL);
+    EXPECT_EQ(app.FailCc(app.Call(DG_CONTROL, DAT_CAPABILITY, MSG_RESETALL, &twcap)), TWCC_BADPROTOCOL);
     EXPECT_EQ(app.SetCap(MSG_SETCONSTRAINT, ICAP_PIXELTYPE, TWON_ONEVALUE, OneValueOf<TW_UINT16>(TWTY_UINT16, TWPT_GRAY)),
               TWRC_FAILURE);
     EXPECT_EQ(app.Cc(), TWCC_BADPROTOCOL);
@@ -230,8 +212,7 @@ TEST_F(SimStateTest, EmptyFeederRefusesToEnable)
     ASSERT_TRUE(app.Opened());
     TW_USERINTERFACE twui;
     std::memset(&twui, 0, sizeof(twui));
-    EXPECT_EQ(app.Call(DG_CONTROL, DAT_USERINTERFACE, MSG_ENABLEDS, &twui), TWRC_FAILURE);
-    EXPECT_EQ(app.Cc(), TWCC_NOMEDIA);
+    EXPECT_EQ(app.FailCc(app.Call(DG_CONTROL, DAT_USERINTERFACE, MSG_ENABLEDS, &twui)), TWCC_NOMEDIA);
     Container con;
     EXPECT_EQ(app.Cap(MSG_GETCURRENT, CAP_FEEDERLOADED, &con), TWRC_SUCCESS);
     EXPECT_EQ(con.Int(0), 0);

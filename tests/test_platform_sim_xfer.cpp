@@ -234,12 +234,10 @@ TEST_F(SimXferTest, MemoryTransferDeliversWholeRows)
     twmem.Memory.Flags = TWMF_APPOWNS | TWMF_POINTER;
     twmem.Memory.Length = au8Small.size();
     twmem.Memory.TheMem = au8Small.data();
-    EXPECT_EQ(app.Call(DG_IMAGE, DAT_IMAGEMEMXFER, MSG_GET, &twmem), TWRC_FAILURE);
-    EXPECT_EQ(app.Cc(), TWCC_BADVALUE);
+    EXPECT_EQ(app.FailCc(app.Call(DG_IMAGE, DAT_IMAGEMEMXFER, MSG_GET, &twmem)), TWCC_BADVALUE);
     // The wrong transfer is out of sequence.
     TW_HANDLE hDib = nullptr;
-    EXPECT_EQ(app.Call(DG_IMAGE, DAT_IMAGENATIVEXFER, MSG_GET, &hDib), TWRC_FAILURE);
-    EXPECT_EQ(app.Cc(), TWCC_SEQERROR);
+    EXPECT_EQ(app.FailCc(app.Call(DG_IMAGE, DAT_IMAGENATIVEXFER, MSG_GET, &hDib)), TWCC_SEQERROR);
     std::vector<TW_IMAGEMEMXFER> ablock;
     std::vector<unsigned char> au8 = MemoryTransfer(app, DAT_IMAGEMEMXFER, 425 * 64 + 100, &ablock, true);
     ASSERT_EQ(au8.size(), 425u * 550u);
@@ -412,8 +410,7 @@ TEST_F(SimXferTest, FileTransferWritesTheNamedFile)
     std::memset(&twsetup, 0, sizeof(twsetup));
     std::snprintf(twsetup.FileName, sizeof(twsetup.FileName), "%s", szFile.c_str());
     twsetup.Format = TWFF_PNG;
-    EXPECT_EQ(app.Call(DG_CONTROL, DAT_SETUPFILEXFER, MSG_SET, &twsetup), TWRC_FAILURE);
-    EXPECT_EQ(app.Cc(), TWCC_BADVALUE);
+    EXPECT_EQ(app.FailCc(app.Call(DG_CONTROL, DAT_SETUPFILEXFER, MSG_SET, &twsetup)), TWCC_BADVALUE);
     twsetup.Format = TWFF_TIFF;
     ASSERT_EQ(app.Call(DG_CONTROL, DAT_SETUPFILEXFER, MSG_SET, &twsetup), TWRC_SUCCESS);
     // The format is ICAP_IMAGEFILEFORMAT's.
@@ -431,8 +428,7 @@ TEST_F(SimXferTest, FileTransferWritesTheNamedFile)
     ASSERT_EQ(app.EndXfer(), TWRC_SUCCESS);
     std::snprintf(twsetup.FileName, sizeof(twsetup.FileName), "%s", "/nonexistent-dir/x.tif");
     ASSERT_EQ(app.Call(DG_CONTROL, DAT_SETUPFILEXFER, MSG_SET, &twsetup), TWRC_SUCCESS);
-    EXPECT_EQ(app.Call(DG_IMAGE, DAT_IMAGEFILEXFER, MSG_GET, nullptr), TWRC_FAILURE);
-    EXPECT_EQ(app.Cc(), TWCC_FILEWRITEERROR);
+    EXPECT_EQ(app.FailCc(app.Call(DG_IMAGE, DAT_IMAGEFILEXFER, MSG_GET, nullptr)), TWCC_FILEWRITEERROR);
 }
 
 TEST_F(SimXferTest, FeederPagesSidesAndNumbers)
@@ -560,8 +556,7 @@ TEST_F(SimXferTest, ImageLayoutSetsTheFrameAndNumbers)
     std::vector<unsigned char> au8 = MemoryTransfer(app, DAT_IMAGEMEMXFER, 1 << 16, nullptr);
     ASSERT_EQ(au8.size(), 100u * 75u);
     EXPECT_EQ(au8[0], Gray(0, 0, 20));   // the page number is the application's
-    EXPECT_EQ(app.Call(DG_IMAGE, DAT_IMAGELAYOUT, MSG_SET, &twlayout), TWRC_FAILURE);
-    EXPECT_EQ(app.Cc(), TWCC_SEQERROR);
+    EXPECT_EQ(app.FailCc(app.Call(DG_IMAGE, DAT_IMAGELAYOUT, MSG_SET, &twlayout)), TWCC_SEQERROR);
 }
 
 TEST_F(SimXferTest, ExtendedInformationNeedsItsCapabilityAndState)
@@ -573,13 +568,11 @@ TEST_F(SimXferTest, ExtendedInformationNeedsItsCapabilityAndState)
     std::vector<unsigned char> au8Ext(8 + 16, 0);
     TwSetU32(au8Ext.data(), 1);
     TwSetU16(au8Ext.data() + 8, TWEI_CAMERA);
-    EXPECT_EQ(app.Call(DG_IMAGE, DAT_EXTIMAGEINFO, MSG_GET, au8Ext.data()), TWRC_FAILURE);   // state 6
-    EXPECT_EQ(app.Cc(), TWCC_SEQERROR);
+    EXPECT_EQ(app.FailCc(app.Call(DG_IMAGE, DAT_EXTIMAGEINFO, MSG_GET, au8Ext.data())), TWCC_SEQERROR);   // state 6
     TW_HANDLE hDib = nullptr;
     ASSERT_EQ(app.Call(DG_IMAGE, DAT_IMAGENATIVEXFER, MSG_GET, &hDib), TWRC_XFERDONE);
     app.Free(hDib);
-    EXPECT_EQ(app.Call(DG_IMAGE, DAT_EXTIMAGEINFO, MSG_GET, au8Ext.data()), TWRC_FAILURE);   // ICAP_EXTIMAGEINFO FALSE
-    EXPECT_EQ(app.Cc(), TWCC_SEQERROR);
+    EXPECT_EQ(app.FailCc(app.Call(DG_IMAGE, DAT_EXTIMAGEINFO, MSG_GET, au8Ext.data())), TWCC_SEQERROR);   // ICAP_EXTIMAGEINFO FALSE
 }
 
 TEST_F(SimXferTest, EveryHandleTheSourceGivesIsDsmMemory)
@@ -674,8 +667,7 @@ TEST_F(SimXferTest, SetUpRecordsResetAndTheTransferGroup)
     ASSERT_EQ(app.Call(DG_CONTROL, DAT_SETUPFILEXFER, MSG_RESET, &twsetup), TWRC_SUCCESS);
     EXPECT_STREQ(twsetup.FileName, "twain.bmp");
     EXPECT_EQ(twsetup.Format, TWFF_BMP);
-    EXPECT_EQ(app.Call(DG_CONTROL, DAT_SETUPFILEXFER, MSG_GETCURRENT, &twsetup), TWRC_FAILURE);
-    EXPECT_EQ(app.Cc(), TWCC_BADPROTOCOL);
+    EXPECT_EQ(app.FailCc(app.Call(DG_CONTROL, DAT_SETUPFILEXFER, MSG_GETCURRENT, &twsetup)), TWCC_BADPROTOCOL);
     // DAT_IMAGELAYOUT: the default and a reset.
     TW_IMAGELAYOUT twlayout;
     std::memset(&twlayout, 0, sizeof(twlayout));
