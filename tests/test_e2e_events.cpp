@@ -1,7 +1,7 @@
 // test_e2e_events.cpp
 // Events the simulated scanner sends on its own after it was opened, caught
-// by the wait command of the real program: close requests with and without
-// auto-disable, close OK, device events with their report lines (the custom
+// by the wait command of the real program: close OK with and without
+// auto-disable, device events with their report lines (the custom
 // lamp warm-up event too), the order in which a wait picks its event, the
 // time-out, and two TWAIN objects each receiving only their own events.
 #include <gtest/gtest.h>
@@ -27,26 +27,26 @@ const char s_szOpen[] = "twcreate\ndsmopen\ndsopen \"Simulated Scanner\"\n";
 
 } // namespace
 
-TEST(E2eEvents, ACloseRequestWithAutoDisableSendsTheDisable)
+TEST(E2eEvents, ACloseOkWithAutoDisableSendsTheDisable)
 {
-    SimShell sh("[scanner]\non open send MSG_CLOSEDSREQ after 300 ms\n");
-    sh.Dir().Write("w.txt", "wait 10000 msg_closedsreq\n"
-                            "ifstatus msg_closedsreq\n echo got close request\nend\n");
+    SimShell sh("[scanner]\non open send MSG_CLOSEDSOK after 300 ms\n");
+    sh.Dir().Write("w.txt", "wait 10000 msg_closedsok\n"
+                            "ifstatus msg_closedsok\n echo got close ok\nend\n");
     e2e::Result r = sh.Run(std::string(s_szOpen) + "run w\nexit\n");
     EXPECT_EQ(r.status, 0);
-    std::vector<std::string> aszReport = Report("  *** Got MSG_CLOSEDSREQ...");
+    std::vector<std::string> aszReport = Report("  *** Got MSG_CLOSEDSOK...");
     // The source is not enabled, so it refuses the disable with a sequence error.
     aszReport.push_back("TWRC_FAILURE/TWCC_SEQERROR");
     EXPECT_TRUE(sh.HasSequence(aszReport)) << r.out;
-    EXPECT_TRUE(sh.Has(Bold("got close request")));
+    EXPECT_TRUE(sh.Has(Bold("got close ok")));
     // The wait returns only once the event was handled whole: the script's
     // next line comes after the refused disable's line, in state 4.
-    EXPECT_TRUE(sh.HasInOrder({"  *** Got MSG_CLOSEDSREQ...", "TWRC_FAILURE/TWCC_SEQERROR", Bold("got close request")}))
+    EXPECT_TRUE(sh.HasInOrder({"  *** Got MSG_CLOSEDSOK...", "TWRC_FAILURE/TWCC_SEQERROR", Bold("got close ok")}))
         << r.out;
     // ShowUI 0, ModalUI 0, no parent.
     EXPECT_EQ(sh.Journal({"scanner DG_CONTROL/DAT_USERINTERFACE/MSG_DISABLEDS", "data=000000000000000000000000"}).size(),
               1u);
-    EXPECT_EQ(sh.Journal({"send", "MSG_CLOSEDSREQ"}).size(), 1u);
+    EXPECT_EQ(sh.Journal({"send", "MSG_CLOSEDSOK"}).size(), 1u);
 }
 
 TEST(E2eEvents, ClearNoAutoTurnsTheDisableOffForCloseOk)
@@ -122,28 +122,30 @@ TEST(E2eEvents, AWaitWithoutASourceDoesNothing)
 
 TEST(E2eEvents, TwoObjectsEachReceiveOnlyTheirOwnEvents)
 {
-    // Object 0 opens the scanner, which asks to close; object 1 (the most
+    // Object 0 opens the scanner, which reports a device; object 1 (the most
     // recently made) opens the ZAV source, which says close OK.
-    SimShell sh("[scanner]\non open send MSG_CLOSEDSREQ after 400 ms\n"
-                  "[zav]\non open send MSG_CLOSEDSOK after 400 ms\n");
+    SimShell sh("[scanner]\ncap CAP_DEVICEEVENT array uint16 TWDE_DEVICEADDED\n"
+                "on open send MSG_DEVICEEVENT TWDE_DEVICEADDED after 400 ms devicename=usb:3\n"
+                "[zav]\non open send MSG_CLOSEDSOK after 400 ms\n");
     sh.Dir().Write("w.txt", "wait 10000 msg_closedsok\n"
                             "ifstatus msg_closedsok\n echo one close ok\nend\n"
-                            "wait 500 msg_closedsreq\n"
-                            "ifstatus twrc_datanotavailable\n echo one no close request\nend\n"
+                            "wait 500 twde_deviceadded\n"
+                            "ifstatus twrc_datanotavailable\n echo one no device event\nend\n"
                             "twset 0\n"
-                            "wait 10000 msg_closedsreq\n"
-                            "ifstatus msg_closedsreq\n echo zero close request\nend\n"
+                            "wait 10000 twde_deviceadded\n"
+                            "ifstatus twde_deviceadded\n echo zero device event\nend\n"
                             "wait 500 msg_closedsok\n"
                             "ifstatus twrc_datanotavailable\n echo zero no close ok\nend\n");
     e2e::Result r = sh.Run(std::string(s_szOpen) + "twcreate\ndsmopen\ndsopen \"Simulated Scanner ZAV\"\nrun w\nexit\n");
     EXPECT_EQ(r.status, 0);
     EXPECT_TRUE(sh.Has(Bold("one close ok")));
-    EXPECT_TRUE(sh.Has(Bold("one no close request")));
-    EXPECT_TRUE(sh.Has(Bold("zero close request")));
+    EXPECT_TRUE(sh.Has(Bold("one no device event")));
+    EXPECT_TRUE(sh.Has(Bold("zero device event")));
     EXPECT_TRUE(sh.Has(Bold("zero no close ok")));
-    EXPECT_EQ(sh.CountOf("  *** Got MSG_CLOSEDSREQ..."), 1);
+    EXPECT_EQ(sh.CountOf("  *** Got MSG_DEVICEEVENT (TWDE_DEVICEADDED,<usb:3>)"), 1);
     EXPECT_EQ(sh.CountOf("  *** Got MSG_CLOSEDSOK..."), 1);
-    // Each auto-disable went to the source that asked.
-    EXPECT_EQ(sh.Journal({"scanner DG_CONTROL/DAT_USERINTERFACE/MSG_DISABLEDS"}).size(), 1u);
+    // The auto-disable went to the source that said close OK.
+    EXPECT_TRUE(sh.Journal({"scanner DG_CONTROL/DAT_USERINTERFACE/MSG_DISABLEDS"}).empty());
     EXPECT_EQ(sh.Journal({"zav DG_CONTROL/DAT_USERINTERFACE/MSG_DISABLEDS"}).size(), 1u);
+    EXPECT_EQ(sh.Journal({"scanner DG_CONTROL/DAT_DEVICEEVENT/MSG_GET", "rc=TWRC_SUCCESS"}).size(), 1u);
 }

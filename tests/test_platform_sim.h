@@ -287,7 +287,7 @@ protected:
 class App
 {
 public:
-    explicit App(const char* a_szSource = kScanner, bool a_blApp2 = true)
+    explicit App(const char* a_szSource = kScanner, bool a_blApp2 = true, bool a_blCallback = true)
     {
         m_twapp = platformtest::AppIdentity("Sim Test App", "ST", "sim test", a_blApp2, DG_CONTROL | DG_IMAGE);
         std::memset(&m_twds, 0, sizeof(m_twds));
@@ -314,7 +314,7 @@ public:
             m_twds.Id = 0;
             return;
         }
-        if (m_twapp.SupportedGroups & DF_DSM2)
+        if ((m_twapp.SupportedGroups & DF_DSM2) && a_blCallback)
         {
             TW_CALLBACK twcallback;
             std::memset(&twcallback, 0, sizeof(twcallback));

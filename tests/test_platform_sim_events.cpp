@@ -3,8 +3,9 @@
 // Events of the simulated sources: sent through the DSM's callback from the
 // source's own thread after the call that caused them has returned, device
 // events answered by DAT_DEVICEEVENT, configured events and delays, calls back
-// into the source from the callback, and the DAT_EVENT path of a source that
-// has no callback.
+// into the source from the callback, the DAT_EVENT path of a source that
+// has no callback, an event the DSM refuses, and the event queue under many
+// enable and disable cycles.
 
 #include "test_platform_sim.h"
 
@@ -88,18 +89,21 @@ TEST_F(SimEventsTest, UserInterfaceOnlyAnswersCloseOk)
     EXPECT_EQ(app.Call(DG_CONTROL, DAT_USERINTERFACE, MSG_DISABLEDS, &twui), TWRC_SUCCESS);
 }
 
-TEST_F(SimEventsTest, ConfiguredCloseRequestAfterItsDelay)
+TEST_F(SimEventsTest, ConfiguredCloseRequestOnlyWhileEnabledAfterItsDelay)
 {
-    Config("uionly.reply = none\non open send MSG_CLOSEDSREQ after 200 ms\n");
-    auto start = std::chrono::steady_clock::now();
+    Config("uionly.reply = none\non open send MSG_CLOSEDSREQ after 20 ms\n"
+           "on enableuionly send MSG_CLOSEDSREQ after 200 ms\n");
     App app(kScanner);
     ASSERT_TRUE(app.Opened());
-    ASSERT_TRUE(app.WaitEvent(MSG_CLOSEDSREQ, 3000));
-    EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(180));
+    EXPECT_FALSE(app.WaitEvent(MSG_CLOSEDSREQ, 300)) << "not asked for in state 4";
+    auto start = std::chrono::steady_clock::now();
     TW_USERINTERFACE twui;
     std::memset(&twui, 0, sizeof(twui));
     ASSERT_EQ(app.Call(DG_CONTROL, DAT_USERINTERFACE, MSG_ENABLEDSUIONLY, &twui), TWRC_SUCCESS);
+    ASSERT_TRUE(app.WaitEvent(MSG_CLOSEDSREQ, 3000));
+    EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(180));
     EXPECT_FALSE(app.WaitEvent(MSG_CLOSEDSOK, 300));
+    EXPECT_EQ(JournalWith({"send", "MSG_CLOSEDSREQ", "state=5->5"}).size(), 1u);
 }
 
 TEST_F(SimEventsTest, DeviceEventsOnlyWhenAskedFor)
@@ -200,7 +204,7 @@ TEST_F(SimEventsTest, SourceWithoutCallbackDeliversEventsThroughDatEvent)
 
 TEST_F(SimEventsTest, EventsOfAClosedSourceAreDropped)
 {
-    Config("on open send MSG_CLOSEDSREQ after 150 ms\n");
+    Config("on open send MSG_CLOSEDSOK after 150 ms\n");
     {
         App app(kScanner);
         ASSERT_TRUE(app.Opened());
@@ -208,4 +212,41 @@ TEST_F(SimEventsTest, EventsOfAClosedSourceAreDropped)
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
     std::lock_guard<std::mutex> lock(Callbacks::Get().m_mutex);
     EXPECT_TRUE(Callbacks::Get().m_aevent.empty());
+}
+
+TEST_F(SimEventsTest, AnEventTheDsmRefusesLeavesTheStateUnchanged)
+{
+    // No callback registered: the DSM cannot deliver MSG_XFERREADY.
+    App app(kScanner, true, false);
+    ASSERT_TRUE(app.Opened());
+    TW_USERINTERFACE twui;
+    std::memset(&twui, 0, sizeof(twui));
+    ASSERT_EQ(app.Call(DG_CONTROL, DAT_USERINTERFACE, MSG_ENABLEDS, &twui), TWRC_SUCCESS);
+    for (int ii = 0; ii < 300 && JournalWith({"send", "MSG_XFERREADY"}).empty(); ii++)
+    {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    ASSERT_EQ(JournalWith({"send", "MSG_XFERREADY"}).size(), 1u);
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    // Still enabled (state 5): no image information, and the disable works.
+    TW_IMAGEINFO twinfo;
+    EXPECT_EQ(app.Call(DG_IMAGE, DAT_IMAGEINFO, MSG_GET, &twinfo), TWRC_FAILURE);
+    EXPECT_EQ(app.Cc(), TWCC_SEQERROR);
+    EXPECT_EQ(app.Call(DG_CONTROL, DAT_USERINTERFACE, MSG_DISABLEDS, &twui), TWRC_SUCCESS);
+}
+
+TEST_F(SimEventsTest, ManyEnableDisableCyclesWhileAnEventWaits)
+{
+    // The event thread waits for the far event while every enable adds one
+    // and every disable takes it away again.
+    Config("xferready.delay = 60000\non open send MSG_CLOSEDSOK after 600000 ms\n");
+    App app(kScanner);
+    ASSERT_TRUE(app.Opened());
+    TW_USERINTERFACE twui;
+    std::memset(&twui, 0, sizeof(twui));
+    for (int ii = 0; ii < 5000; ii++)
+    {
+        ASSERT_EQ(app.Call(DG_CONTROL, DAT_USERINTERFACE, MSG_ENABLEDS, &twui), TWRC_SUCCESS) << ii;
+        ASSERT_EQ(app.Call(DG_CONTROL, DAT_USERINTERFACE, MSG_DISABLEDS, &twui), TWRC_SUCCESS) << ii;
+    }
 }

@@ -153,6 +153,12 @@ bool CSimSession::PrepareEvent(SimEvent& a_event, bool a_blCallback)
     {
         return false;   // the enable it belonged to is over
     }
+    EventUndo eventundo;
+    eventundo.m_blValid = true;
+    eventundo.m_u64Generation = m_u64Generation;
+    eventundo.m_iStateBefore = m_iState;
+    eventundo.m_u32NextDocument = m_u32NextDocument;
+    eventundo.m_u32NextPage = m_u32NextPage;
     switch (a_event.m_u16Msg)
     {
         case MSG_XFERREADY:
@@ -168,7 +174,14 @@ bool CSimSession::PrepareEvent(SimEvent& a_event, bool a_blCallback)
             }
             m_iState = 6;
             StartImage();
-            return true;
+            break;
+        case MSG_CLOSEDSREQ:
+            // A source asks to be closed only while it is enabled.
+            if (!InState(5, 7))
+            {
+                return false;
+            }
+            break;
         case MSG_DEVICEEVENT:
         {
             // Only the events the application asked for in CAP_DEVICEEVENT.
@@ -192,7 +205,32 @@ bool CSimSession::PrepareEvent(SimEvent& a_event, bool a_blCallback)
         m_au16Waiting.push_back(a_event.m_u16Msg);
         return false;
     }
+    eventundo.m_iStateAfter = m_iState;
+    eventundo.m_uDeviceEvents = m_adeviceevent.size();
+    m_eventundo = eventundo;
     return true;
+}
+
+void CSimSession::EventRefused(const SimEvent& a_event)
+{
+    const EventUndo eventundo = m_eventundo;
+    m_eventundo = EventUndo();
+    if (!eventundo.m_blValid || eventundo.m_u64Generation != m_u64Generation || eventundo.m_iStateAfter != m_iState)
+    {
+        return;
+    }
+    if (a_event.m_u16Msg == MSG_XFERREADY)
+    {
+        m_iState = eventundo.m_iStateBefore;
+        m_u32NextDocument = eventundo.m_u32NextDocument;
+        m_u32NextPage = eventundo.m_u32NextPage;
+        ResetTransfer();
+    }
+    else if (a_event.m_u16Msg == MSG_DEVICEEVENT && eventundo.m_uDeviceEvents == m_adeviceevent.size() &&
+             !m_adeviceevent.empty())
+    {
+        m_adeviceevent.pop_back();
+    }
 }
 
 // ---------------------------------------------------------------------------

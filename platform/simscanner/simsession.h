@@ -50,6 +50,9 @@ public:
     // The worker's event is due: whether to send it (and the state it moves);
     // without a DSM callback the event waits for DAT_EVENT instead.
     bool PrepareEvent(SimEvent& a_event, bool a_blCallback);
+    // The DSM did not deliver the event just prepared: what it changed is
+    // taken back, unless the application moved the session on meanwhile.
+    void EventRefused(const SimEvent& a_event);
 
     // Posts the events configured for a trigger.
     void Trigger(ESimTrigger a_eTrigger);
@@ -151,6 +154,19 @@ private:
     std::uint64_t             m_u64Generation = 0;   // advanced by every enable and disable
     bool                      m_blShowUI = false;
     bool                      m_blUiOnly = false;
+
+    // What the last event sent changed, for EventRefused.
+    struct EventUndo
+    {
+        bool          m_blValid = false;
+        std::uint64_t m_u64Generation = 0;
+        int           m_iStateBefore = 0;
+        int           m_iStateAfter = 0;
+        std::uint32_t m_u32NextDocument = 0;
+        std::uint32_t m_u32NextPage = 0;
+        std::size_t   m_uDeviceEvents = 0;   // queued device events after it
+    };
+    EventUndo                 m_eventundo;
 
     // Feeder and batch.
     int                       m_iSheets = 0;          // sheets (captures) left

@@ -332,12 +332,15 @@ TW_UINT16 CSimSource::Control(pTW_IDENTITY a_ptwidentityOrigin, TW_UINT32 a_u32D
 
 void CSimSource::PostEvent(const SimEvent& a_event, std::uint32_t a_u32DelayMs)
 {
-    Timed timed;
-    timed.m_time = std::chrono::steady_clock::now() + std::chrono::milliseconds(a_u32DelayMs);
-    timed.m_u64Order = m_u64Order++;
-    timed.m_u64Token = m_u64CurrentToken;
-    timed.m_event = a_event;
-    m_atimed.push_back(timed);
+    DueKey duekey(std::chrono::steady_clock::now() + std::chrono::milliseconds(a_u32DelayMs), m_u64Order++);
+    if (m_u64CurrentToken != 0)
+    {
+        m_aheld.push_back(Held{duekey, m_u64CurrentToken, a_event});
+    }
+    else
+    {
+        m_mapdue.emplace(duekey, a_event);
+    }
     if (!m_blStarted)
     {
         m_blStarted = true;
@@ -348,20 +351,29 @@ void CSimSource::PostEvent(const SimEvent& a_event, std::uint32_t a_u32DelayMs)
 
 void CSimSource::CancelEvents(TW_UINT32 a_u32AppId)
 {
-    m_atimed.erase(std::remove_if(m_atimed.begin(), m_atimed.end(),
-                                  [a_u32AppId](const Timed& a_timed) { return a_timed.m_event.m_u32AppId == a_u32AppId; }),
-                   m_atimed.end());
+    for (auto it = m_mapdue.begin(); it != m_mapdue.end();)
+    {
+        it = (it->second.m_u32AppId == a_u32AppId) ? m_mapdue.erase(it) : std::next(it);
+    }
+    m_aheld.erase(std::remove_if(m_aheld.begin(), m_aheld.end(),
+                                 [a_u32AppId](const Held& a_held) { return a_held.m_event.m_u32AppId == a_u32AppId; }),
+                  m_aheld.end());
 }
 
 void CSimSource::ReleaseToken(std::uint64_t a_u64Token)
 {
     bool blReleased = false;
-    for (Timed& timed : m_atimed)
+    for (auto it = m_aheld.begin(); it != m_aheld.end();)
     {
-        if (timed.m_u64Token == a_u64Token)
+        if (it->m_u64Token == a_u64Token)
         {
-            timed.m_u64Token = 0;
+            m_mapdue.emplace(it->m_duekey, it->m_event);
+            it = m_aheld.erase(it);
             blReleased = true;
+        }
+        else
+        {
+            ++it;
         }
     }
     if (blReleased)
@@ -377,59 +389,62 @@ void CSimSource::Worker()
     std::unique_lock<std::mutex> lock(m_mutex);
     while (!m_blStop)
     {
-        auto itNext = m_atimed.end();
-        for (auto it = m_atimed.begin(); it != m_atimed.end(); ++it)
-        {
-            if (it->m_u64Token == 0 && (itNext == m_atimed.end() || it->m_time < itNext->m_time ||
-                                        (it->m_time == itNext->m_time && it->m_u64Order < itNext->m_u64Order)))
-            {
-                itNext = it;
-            }
-        }
-        if (itNext == m_atimed.end())
+        if (m_mapdue.empty())
         {
             m_cv.wait(lock);
             continue;
         }
-        if (itNext->m_time > std::chrono::steady_clock::now())
+        // A copy: the queue changes while the wait has the lock released.
+        const std::chrono::steady_clock::time_point timeDue = m_mapdue.begin()->first.first;
+        if (timeDue > std::chrono::steady_clock::now())
         {
-            m_cv.wait_until(lock, itNext->m_time);
+            m_cv.wait_until(lock, timeDue);
             continue;
         }
-        SimEvent event = itNext->m_event;
-        m_atimed.erase(itNext);
+        SimEvent event = m_mapdue.begin()->second;
+        m_mapdue.erase(m_mapdue.begin());
         auto itSession = m_mapsession.find(event.m_u32AppId);
         if (itSession == m_mapsession.end())
         {
             continue;
         }
-        CSimSession& session = *itSession->second;
+        CSimSession* psession = itSession->second.get();
         SimJournalCall call;
         call.m_szDirection = "send";
         call.m_szSource = SimBuiltInProfile().m_szKey;
         call.m_u32Dg = DG_CONTROL;
         call.m_u16Dat = DAT_NULL;
         call.m_u16Msg = event.m_u16Msg;
-        call.m_iStateBefore = session.GetState();
-        if (!session.PrepareEvent(event, HasCallback()))
+        call.m_iStateBefore = psession->GetState();
+        if (!psession->PrepareEvent(event, HasCallback()))
         {
             continue;
         }
-        call.m_iStateAfter = session.GetState();
+        call.m_iStateAfter = psession->GetState();
         call.m_blRc = false;
         call.m_blCc = false;
         if (event.m_u16Msg == MSG_DEVICEEVENT)
         {
             call.m_szNote = "event=" + SimValueNameOrHex("TWDE_", event.m_twdeviceevent.Event);
         }
-        TW_IDENTITY twidentityDs = session.DsIdentity();
-        TW_IDENTITY twidentityApp = session.AppIdentity();
+        TW_IDENTITY twidentityDs = psession->DsIdentity();
+        TW_IDENTITY twidentityApp = psession->AppIdentity();
         DSMENTRYPROC pfnDsmEntry = m_twentrypoint.DSM_Entry;
         std::string szJournal = m_szJournal;
         lock.unlock();
         SimJournalWrite(szJournal, call);
-        pfnDsmEntry(&twidentityDs, &twidentityApp, DG_CONTROL, DAT_NULL, event.m_u16Msg, nullptr);
+        TW_UINT16 twrc = pfnDsmEntry(&twidentityDs, &twidentityApp, DG_CONTROL, DAT_NULL, event.m_u16Msg, nullptr);
         lock.lock();
+        if (twrc != TWRC_SUCCESS)
+        {
+            // Not delivered: the session (when it is still the same one)
+            // takes back what the event changed.
+            itSession = m_mapsession.find(event.m_u32AppId);
+            if (itSession != m_mapsession.end() && itSession->second.get() == psession)
+            {
+                psession->EventRefused(event);
+            }
+        }
     }
 }
 

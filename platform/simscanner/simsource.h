@@ -35,11 +35,12 @@ public:
     const std::string& JournalPath() const { return m_szJournal; }
 
 private:
-    struct Timed
+    // Events by due time, in the order posted within one time.
+    typedef std::pair<std::chrono::steady_clock::time_point, std::uint64_t> DueKey;
+    struct Held
     {
-        std::chrono::steady_clock::time_point m_time;
-        std::uint64_t m_u64Order = 0;
-        std::uint64_t m_u64Token = 0;   // the call that posted it; 0 once that call returned
+        DueKey        m_duekey;
+        std::uint64_t m_u64Token = 0;   // the call that posted it
         SimEvent      m_event;
     };
 
@@ -57,7 +58,8 @@ private:
     std::map<TW_UINT32, TW_UINT16> m_mapOpenCondition;   // per application: why MSG_OPENDS failed
     std::string                m_szJournal;
     std::string                m_szConfigPath;
-    std::vector<Timed>         m_atimed;
+    std::map<DueKey, SimEvent> m_mapdue;     // events whose call has returned
+    std::vector<Held>          m_aheld;      // events of a call still in progress
     std::uint64_t              m_u64Order = 0;
     std::uint64_t              m_u64NextToken = 1;
     std::uint64_t              m_u64CurrentToken = 0;   // token of the call in progress
