@@ -10,6 +10,7 @@
 #include <sstream>
 #include <string>
 #include <vector>
+#include <unistd.h>
 
 #include "clog.h"
 #include "e2e_run.h"
@@ -148,16 +149,15 @@ TEST_F(CLogTest, DataCaptureKeepsPlainLinesWithoutLineEnd)
     EXPECT_EQ(Captured().back(), "%%error, %s %d");
 }
 
-TEST_F(CLogTest, OverlongLinesLeaveEmptyCaptureLines)
+TEST_F(CLogTest, OverlongLinesAreCutToTheCaptureWidth)
 {
     m_plog->ConsoleSet("off");
     m_plog->DataSet("on");
     std::string l255(255, 'a');
-    std::string l256(256, 'b');
     Plain(l255.c_str());
-    Plain(l256.c_str());
+    Plain((std::string(300, 'b') + "tail").c_str());
     Plain("next");
-    EXPECT_EQ(Captured(), (std::vector<std::string>{l255, "", "next"}));
+    EXPECT_EQ(Captured(), (std::vector<std::string>{l255, std::string(255, 'b'), "next"}));
 }
 
 TEST_F(CLogTest, CaptureStopsAtItsSizeAndTheComparisonFails)
@@ -259,7 +259,7 @@ TEST_F(CLogTest, TranscriptIsCapturedWhileDataCaptureIsOff)
     Plain("output");
     std::string longCommand(250, 'c');
     Transcript(longCommand.c_str());
-    EXPECT_EQ(Captured(), (std::vector<std::string>{"tw>>> cmd", "tw>>> "}));
+    EXPECT_EQ(Captured(), (std::vector<std::string>{"tw>>> cmd", "tw>>> " + std::string(249, 'c')}));
     m_plog->RecordSet("off", nullptr);
 }
 
@@ -274,11 +274,19 @@ TEST_F(CLogTest, RecordUsageErrorsGoToStandardError)
     m_plog->RecordSet("on", name.c_str());
     m_plog->RecordSet("off", nullptr);
     m_plog->RecordSet("on", (m_tmp.File("missing-folder") + "/x").c_str());
+    // A full disk: said once, however many lines follow.
+    std::string full = m_tmp.File("full.txt");
+    ASSERT_EQ(symlink("/dev/full", full.c_str()), 0);
+    m_plog->RecordSet("on", full.c_str());
+    Transcript("one");
+    Transcript("two");
+    m_plog->RecordSet("off", nullptr);
     EXPECT_EQ(testing::internal::GetCapturedStderr(), "must specify a filename...\r\n"
                                                       "record isn't running...\r\n"
                                                       "must specify on or off...\r\n"
                                                       "recording is already on...\r\n"
-                                                      "unable to create file...\r\n");
+                                                      "unable to create file...\r\n"
+                                                      "unable to write record file, the recording is incomplete...\r\n");
 }
 
 TEST_F(CLogTest, StatusReportsTheThreeSwitches)
