@@ -297,7 +297,7 @@ TEST(E2eDsm, FindNamesCapabilitiesAndSymbols)
     // In state 0 nothing is found.
     EXPECT_TRUE(run.ServicesLogHas("DSMFind executed in wrong state..."));
     EXPECT_EQ(run.CountOf("ICAP_XRESOLUTION: 4376 0x1118"), 2);
-    EXPECT_TRUE(run.Has("TWRC_BUSY: 10 0xa"));
+    EXPECT_TRUE(run.Has("TWRC_BUSY: 32769 0x8001"));
     // A value of a capability: the capability first, then the symbol.
     const std::vector<std::string> &aszLines = run.Lines();
     auto it = std::find(aszLines.begin(), aszLines.end(), "TWPT_RGB: 2 0x2");

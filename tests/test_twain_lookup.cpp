@@ -149,6 +149,8 @@ TEST_F(LookupTable, FamiliesByNumberMatchTheFullValue)
         { ETWLOOKUP_TWCC, 29, "TWCC_NOMEDIA" },
         { ETWLOOKUP_TWCY, 49, "TWCY_GERMANY" },
         { ETWLOOKUP_TWCY, 1, "TWCY_USA" },
+        { ETWLOOKUP_TWCY, 27, "TWCY_SOUTHAFRICA" },    // not Andorra (33, after France)
+        { ETWLOOKUP_TWCY, 33, "TWCY_FRANCE" },
         { ETWLOOKUP_TWEI, 0x1249, "TWEI_PAPERCOUNT" },
         { ETWLOOKUP_TWEI, 0x8043, "TWEI_HDR_ENDOFSHEET" },
     };
