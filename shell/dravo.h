@@ -231,6 +231,8 @@ private:
                     char *a_szWork, bool *a_pblStopped);
     bool Substitute(char *a_szLine, size_t a_sizeLine, char *a_szSubst, char (*a_aszArgs)[DRAVO_RUNARGSIZE]);
     void ListScripts();
+    // Closes a data block that a script leaves open, with an error line.
+    void CloseOpenDataBlock(const char *a_szName);
 
     // The TWAIN state of the current object (0 without one).
     int TwState();

@@ -190,6 +190,23 @@ bool CDravo::Substitute(char *a_szLine, size_t a_sizeLine, char *a_szSubst, char
     return blFits;
 }
 
+// A data block ends with its closing "datadatadata" line. One that is still
+// open when the text of its script ends (a record file cut short) is closed
+// there: otherwise every later line, at the prompt too, would be taken as
+// data. Its lines are kept as the expected data.
+void CDravo::CloseOpenDataBlock(const char *a_szName)
+{
+    if (!m_blDataBlock)
+        return;
+    m_blDataBlock = false;
+    if (g_plog)
+        g_plog->ConsoleSet("on");
+    m_u32Errors++;
+    PrintSev(ELOGSTS_ERROR,
+             "\033[31m\033[1m%%%%error, data block of %s not closed by datadatadata, closed after %d lines\033[0m",
+             a_szName, m_iDataBlockLines);
+}
+
 bool CDravo::CmdRun(char **a_aszCmd)
 {
     if (!a_aszCmd)
@@ -355,6 +372,7 @@ bool CDravo::RunOneFile(const char *a_szFile, const char *a_szName, char (*a_asz
         *szData = '\0';
         if (m_iDepth > 0)
             m_iDepth--;
+        CloseOpenDataBlock(a_szName);
         if (*a_pblStopped)
         {
             free(szText);
@@ -500,6 +518,7 @@ bool CDravo::RunOneFile(const char *a_szFile, const char *a_szName, char (*a_asz
     // were and a later "end" of the caller closes the caller's own block.
     while (m_iDepth >= iBase)
         CloseLevel();
+    CloseOpenDataBlock(a_szName);
     if (g_pvar)
         g_pvar->Set("ScriptName", "");
     free(szSubst);
