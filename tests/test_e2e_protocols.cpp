@@ -51,3 +51,38 @@ INSTANTIATE_TEST_SUITE_P(Generations, E2eProtocols,
                          [](const testing::TestParamInfo<ProtocolCase> &a_info) { return a_info.param.szName; });
 
 } // namespace
+
+// The DSM told to refuse a registration: the open stops there and the
+// program stays in state 3 with the DSM's codes.
+TEST(E2eProtocolsRefused, EntryPointsAndCallbackRefusedByTheDsm)
+{
+    struct Case
+    {
+        const char *szRefuse;
+        const char *szCreate;
+        const char *szLogLine;
+        size_t uOpens;   // MSG_OPENDS the source received
+    } const acase[] = {
+        {"DAT_ENTRYPOINT", "twcreate 2.4", "Entry(DAT_ENTRYPOINT/MSG_GET) failed...", 0},
+        {"DAT_CALLBACK=Simulated Scanner", "twcreate 1.9", "Entry(DAT_CALLBACK/MSG_REGISTER_CALLBACK) failed...", 1},
+    };
+    for (const Case &c : acase)
+    {
+        SCOPED_TRACE(c.szRefuse);
+        SimShell sh;
+        sh.Dir().MakeDir("log");
+        sh.SetEnv("ZAV_LOGDIR", sh.Dir().File("log"));
+        sh.SetEnv("TWAINDSM_REFUSE", c.szRefuse);
+        e2e::Result r = sh.Run(std::string(c.szCreate) + "\ndsmopen\ndsopen \"Simulated Scanner\"\nexit\n");
+        EXPECT_EQ(sh.CountOf("TWRC_FAILURE/TWCC_OPERATIONERROR"), 1) << r.out;
+        EXPECT_EQ(sh.PromptStates(), (std::vector<int>{0, 0, 3, 3}));
+        EXPECT_NE(sh.Dir().Read("log/dravo.log").find(c.szLogLine), std::string::npos);
+        EXPECT_EQ(sh.Journal({"scanner DG_CONTROL/DAT_IDENTITY/MSG_OPENDS", "rc=TWRC_SUCCESS"}).size(), c.uOpens);
+        EXPECT_EQ(sh.Journal({"scanner DG_CONTROL/DAT_IDENTITY/MSG_CLOSEDS", "rc=TWRC_SUCCESS"}).size(), c.uOpens);
+    }
+    // A refusal named for one source leaves the others alone.
+    SimShell sh;
+    sh.SetEnv("TWAINDSM_REFUSE", "DAT_CALLBACK=Simulated Scanner");
+    sh.Run("twcreate 2.4\ndsmopen\ndsopen \"Simulated Scanner ZAV\"\nexit\n");
+    EXPECT_EQ(sh.PromptStates(), (std::vector<int>{0, 0, 3, 4}));
+}

@@ -115,6 +115,29 @@ TEST_F(SimConfigTest, RefusedTripletsAnswerTheConfiguredCodes)
     EXPECT_EQ(JournalWith({"MSG_ENABLEDS", "fault=refuse", "cc=TWCC_0x8042(32834)"}).size(), 1u);
 }
 
+TEST_F(SimConfigTest, AnsweredTripletsAreCarriedOutFirst)
+{
+    Config("fault answer DG_CONTROL DAT_USERINTERFACE MSG_ENABLEDS rc=TWRC_CHECKSTATUS\n"
+           "fault answer DG_IMAGE DAT_IMAGENATIVEXFER MSG_GET rc=TWRC_CANCEL\n"
+           "fault answer DG_CONTROL DAT_USERINTERFACE MSG_DISABLEDS rc=TWRC_FAILURE cc=TWCC_BUMMER\n");
+    App app(kScanner);
+    ASSERT_TRUE(app.Opened());
+    TW_USERINTERFACE twui;
+    std::memset(&twui, 0, sizeof(twui));
+    ASSERT_EQ(app.Call(DG_CONTROL, DAT_USERINTERFACE, MSG_ENABLEDS, &twui), TWRC_CHECKSTATUS);
+    EXPECT_EQ(app.Cc(), TWCC_SUCCESS);
+    ASSERT_TRUE(app.WaitEvent(MSG_XFERREADY)) << "enabled all the same";
+    TW_HANDLE h = nullptr;
+    ASSERT_EQ(app.Call(DG_IMAGE, DAT_IMAGENATIVEXFER, MSG_GET, &h), TWRC_CANCEL);
+    app.Free(h);
+    EXPECT_EQ(app.EndXfer(), TWRC_SUCCESS) << "the transfer ended in state 7";
+    EXPECT_EQ(JournalWith({"DAT_IMAGENATIVEXFER/MSG_GET", "state=6->7", "fault=answer", "rc=TWRC_CANCEL"}).size(), 1u);
+    TW_PENDINGXFERS twpending;
+    ASSERT_EQ(app.Call(DG_CONTROL, DAT_PENDINGXFERS, MSG_RESET, &twpending), TWRC_SUCCESS);
+    EXPECT_EQ(app.FailCc(app.Call(DG_CONTROL, DAT_USERINTERFACE, MSG_DISABLEDS, &twui)), TWCC_BUMMER);
+    EXPECT_EQ(JournalWith({"MSG_DISABLEDS", "state=5->4"}).size(), 1u) << "disabled all the same";
+}
+
 TEST_F(SimConfigTest, OpenCanBeRefused)
 {
     Config("fault refuse DG_CONTROL DAT_IDENTITY MSG_OPENDS cc=TWCC_MAXCONNECTIONS\n");

@@ -1,6 +1,6 @@
 // test_platform_sim_xfer.cpp
 //
-// Image transfers of the simulated sources, byte for byte: the native bitmap,
+// Image transfers of the simulated sources, byte for byte: the native TIFF and bitmap,
 // memory strips (uncompressed and JPEG), memory files and files (TIFF, BMP,
 // JFIF), image information and layout, the feeder with its pages and sides,
 // pending transfers, extended image information, and the memory the source
@@ -42,6 +42,33 @@ std::uint16_t U16(const unsigned char* a_pu8)
     std::uint16_t u;
     std::memcpy(&u, a_pu8, 2);
     return u;
+}
+
+// What a test reads of a little-endian TIFF: size, photometric, strip.
+struct Tiff
+{
+    std::uint32_t u32Width = 0;
+    std::uint32_t u32Height = 0;
+    std::uint32_t u32Strip = 0;
+    std::uint16_t u16Photometric = 99;
+};
+
+Tiff ReadTiff(const unsigned char* a_pu8)
+{
+    Tiff tiff;
+    std::uint32_t u32Dir = U32(a_pu8 + 4);
+    std::uint16_t u16Entries = U16(a_pu8 + u32Dir);
+    for (std::uint16_t ii = 0; ii < u16Entries; ii++)
+    {
+        const unsigned char* pu8 = a_pu8 + u32Dir + 2 + 12 * ii;
+        std::uint16_t u16Tag = U16(pu8);
+        std::uint32_t u32Value = (U16(pu8 + 2) == 3) ? U16(pu8 + 8) : U32(pu8 + 8);
+        tiff.u32Width = (u16Tag == 256) ? u32Value : tiff.u32Width;
+        tiff.u32Height = (u16Tag == 257) ? u32Value : tiff.u32Height;
+        tiff.u32Strip = (u16Tag == 273) ? u32Value : tiff.u32Strip;
+        tiff.u16Photometric = (u16Tag == 262) ? static_cast<std::uint16_t>(u32Value) : tiff.u16Photometric;
+    }
+    return tiff;
 }
 
 // Small pages keep the tests quick: 50 dpi, and the settings given.
@@ -139,9 +166,30 @@ bool DecodeJpeg(const std::vector<unsigned char>& a_au8, JpegImage& a_image)
 }
 }
 
-TEST_F(SimXferTest, NativeTransferIsABottomUpBitmap)
+TEST_F(SimXferTest, NativeTransferIsATiffByDefault)
 {
-    Config("pages = 10\n");
+    App app(kScanner);
+    ASSERT_TRUE(app.Opened());
+    Prepare(app, TWPT_GRAY, TWSX_NATIVE);
+    ASSERT_TRUE(app.EnableAndWait());
+    TW_HANDLE hTiff = nullptr;
+    ASSERT_EQ(app.Call(DG_IMAGE, DAT_IMAGENATIVEXFER, MSG_GET, &hTiff), TWRC_XFERDONE);
+    ASSERT_NE(hTiff, nullptr);
+    const unsigned char* pu8 = static_cast<const unsigned char*>(app.Lock(hTiff));
+    ASSERT_EQ(std::string(reinterpret_cast<const char*>(pu8), 4), std::string("II*\0", 4));
+    Tiff tiff = ReadTiff(pu8);
+    EXPECT_EQ(tiff.u32Width, 425u);
+    EXPECT_EQ(tiff.u32Height, 550u);
+    EXPECT_EQ(tiff.u16Photometric, 1);   // 0 is black
+    EXPECT_EQ(pu8[tiff.u32Strip + 10 * 425 + 20], Gray(20, 10, 1));
+    EXPECT_EQ(pu8[tiff.u32Strip + 549 * 425 + 424], Gray(424, 549, 1));
+    app.Unlock(hTiff);
+    app.Free(hTiff);
+}
+
+TEST_F(SimXferTest, NativeTransferIsABottomUpBitmapWhenConfigured)
+{
+    Config("pages = 10\nnative = dib\n");
     App app(kScanner);
     ASSERT_TRUE(app.Opened());
     const TW_UINT16 au16Pixel[] = {TWPT_BW, TWPT_GRAY, TWPT_RGB};
@@ -339,27 +387,12 @@ TEST_F(SimXferTest, MemoryFileTransferInEachFormat)
     EXPECT_EQ(+ablock[0].Rows, TWON_DONTCARE32);
     EXPECT_EQ(au8[0], 'I');
     EXPECT_EQ(U16(au8.data() + 2), 42);
-    std::uint32_t u32Dir = U32(au8.data() + 4);
-    std::uint16_t u16Entries = U16(au8.data() + u32Dir);
-    std::uint32_t u32Width = 0;
-    std::uint32_t u32Height = 0;
-    std::uint32_t u32Strip = 0;
-    std::uint16_t u16Photometric = 99;
-    for (std::uint16_t ii = 0; ii < u16Entries; ii++)
-    {
-        const unsigned char* pu8 = au8.data() + u32Dir + 2 + 12 * ii;
-        std::uint16_t u16Tag = U16(pu8);
-        std::uint32_t u32Value = (U16(pu8 + 2) == 3) ? U16(pu8 + 8) : U32(pu8 + 8);
-        u32Width = (u16Tag == 256) ? u32Value : u32Width;
-        u32Height = (u16Tag == 257) ? u32Value : u32Height;
-        u32Strip = (u16Tag == 273) ? u32Value : u32Strip;
-        u16Photometric = (u16Tag == 262) ? static_cast<std::uint16_t>(u32Value) : u16Photometric;
-    }
-    EXPECT_EQ(u32Width, 425u);
-    EXPECT_EQ(u32Height, 550u);
-    EXPECT_EQ(u16Photometric, 2);
-    ASSERT_EQ(au8.size(), u32Strip + 425u * 3 * 550);
-    const unsigned char* pu8Pixel = au8.data() + u32Strip + (10 * 425 + 20) * 3;   // x 20, y 10
+    Tiff tiff = ReadTiff(au8.data());
+    EXPECT_EQ(tiff.u32Width, 425u);
+    EXPECT_EQ(tiff.u32Height, 550u);
+    EXPECT_EQ(tiff.u16Photometric, 2);
+    ASSERT_EQ(au8.size(), tiff.u32Strip + 425u * 3 * 550);
+    const unsigned char* pu8Pixel = au8.data() + tiff.u32Strip + (10 * 425 + 20) * 3;   // x 20, y 10
     EXPECT_EQ(pu8Pixel[0], 20 + 37);
     EXPECT_EQ(pu8Pixel[1], 20 + 11);
     EXPECT_EQ(pu8Pixel[2], 30 + 101);
@@ -451,13 +484,12 @@ TEST_F(SimXferTest, FeederPagesSidesAndNumbers)
         ASSERT_EQ(app.Call(DG_IMAGE, DAT_IMAGELAYOUT, MSG_GET, &twlayout), TWRC_SUCCESS);
         EXPECT_EQ(+twlayout.PageNumber, uImage + 1);
         EXPECT_EQ(+twlayout.DocumentNumber, au32Document[uImage]);
-        TW_HANDLE hDib = nullptr;
-        ASSERT_EQ(app.Call(DG_IMAGE, DAT_IMAGENATIVEXFER, MSG_GET, &hDib), TWRC_XFERDONE);
-        const unsigned char* pu8 = static_cast<const unsigned char*>(app.Lock(hDib));
-        std::size_t uStride = (425 + 3) / 4 * 4;
-        EXPECT_EQ(pu8[40 + 1024 + uStride * 549], Gray(0, 0, uImage + 1));   // top-left pixel
-        app.Unlock(hDib);
-        app.Free(hDib);
+        TW_HANDLE hTiff = nullptr;
+        ASSERT_EQ(app.Call(DG_IMAGE, DAT_IMAGENATIVEXFER, MSG_GET, &hTiff), TWRC_XFERDONE);
+        const unsigned char* pu8 = static_cast<const unsigned char*>(app.Lock(hTiff));
+        EXPECT_EQ(pu8[ReadTiff(pu8).u32Strip], Gray(0, 0, uImage + 1));   // top-left pixel
+        app.Unlock(hTiff);
+        app.Free(hTiff);
         // Extended information of the image just transferred.
         std::vector<unsigned char> au8Ext(8 + 16 * 4, 0);
         TwSetU32(au8Ext.data(), 4);

@@ -130,7 +130,7 @@ TEST_F(TwainDsOpenTest, ARefusedCallbackClosesTheSourceAgain)
     Fake().twrcCallback = TWRC_FAILURE;
     EXPECT_EQ(m_ptwainimpl->DSOpen(nullptr), TWRC_FAILURE);
     Triplets atExpected = {
-        {DAT_IDENTITY, MSG_OPENDS}, {DAT_CALLBACK, MSG_REGISTER_CALLBACK}, {DAT_IDENTITY, MSG_CLOSEDS}};
+        {DAT_IDENTITY, MSG_OPENDS}, {DAT_CALLBACK, MSG_REGISTER_CALLBACK}, {DAT_STATUS, MSG_GET}, {DAT_IDENTITY, MSG_CLOSEDS}};
     EXPECT_EQ(Fake().Triplets(), atExpected);
     EXPECT_EQ(m_ptwainimpl->GetTwState(), ETWSTATE_DSMOPEN);
     EXPECT_EQ(m_ptwainimpl->m_twrcLast, TWRC_FAILURE) << "the failing registration stays the last code";

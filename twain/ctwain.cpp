@@ -207,9 +207,11 @@ void CTwain::DSOpen(const char *const *a_aszWords)
     {
         return;
     }
+    // The open kept the condition code of its failing call.
     char szTwrc[64];
     char szTwcc[64];
-    m_ptwainimpl->GetStatusStrings(twrc, 0, szTwrc, sizeof(szTwrc), szTwcc, sizeof(szTwcc), true);
+    m_ptwainimpl->GetStatusStrings(twrc, m_ptwainimpl->m_twccLast, szTwrc, sizeof(szTwrc), szTwcc, sizeof(szTwcc),
+                                   false);
     TWAINLOG("%s/%s", szTwrc, szTwcc);
 }
 

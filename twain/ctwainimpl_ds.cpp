@@ -121,6 +121,18 @@ bool PixelTypeCamera(CTwainImpl *a_ptwainimpl, TW_UINT16 a_twty, TW_UINT32 a_twp
     return true;
 }
 
+// A failed open: the DSM's condition code is asked for at once and kept as
+// the last one, before any later call (the close after a refused callback)
+// replaces the DSM's record of it.
+TW_UINT16 OpenFailed(CTwainImpl *a_ptwainimpl, TW_UINT16 a_twrc)
+{
+    TW_STATUS twstatus;
+    memset(&twstatus, 0, sizeof(twstatus));
+    a_ptwainimpl->DsmEntry(DG_CONTROL, DAT_STATUS, MSG_GET, &twstatus, false, false);
+    a_ptwainimpl->m_twccLast = twstatus.ConditionCode;
+    return a_twrc;
+}
+
 } // namespace
 
 // ---------------------------------------------------------------------------
@@ -134,7 +146,7 @@ TW_UINT16 CTwainImpl::DSOpen(const char *a_szProductName)
     if (GetTwState() != ETWSTATE_DSMOPEN)
     {
         OSLOG_ERROR("DSOpen executed in wrong state...");
-        return TWRC_FAILURE;
+        return OpenFailed(this, TWRC_FAILURE);
     }
 
     // The DSM's memory functions: only a second-generation application may
@@ -152,7 +164,7 @@ TW_UINT16 CTwainImpl::DSOpen(const char *a_szProductName)
             // Nothing half-filled is used for memory.
             memset(&m_twentrypoint, 0, sizeof(m_twentrypoint));
             OSLOG_ERROR("Entry(DAT_ENTRYPOINT/MSG_GET) failed...");
-            return twrc;
+            return OpenFailed(this, twrc);
         }
     }
 
@@ -176,7 +188,7 @@ TW_UINT16 CTwainImpl::DSOpen(const char *a_szProductName)
     if (twrc != TWRC_SUCCESS)
     {
         OSLOG_ERROR("Entry(DAT_IDENTITY/MSG_OPENDS) failed...");
-        return twrc;
+        return OpenFailed(this, twrc);
     }
 
     // Both sides above 2.01.
@@ -213,13 +225,15 @@ TW_UINT16 CTwainImpl::DSOpen(const char *a_szProductName)
             OSLOG_ERROR("Entry(DAT_CALLBACK/MSG_REGISTER_CALLBACK) failed...");
             // Without its callback the source is of no use to the program:
             // close it again, so that the DSM and the program agree on state 3.
-            // The failing code stays the last return code.
+            // The failing codes stay the last ones (the DSM's, asked in state
+            // 3 so that the DSM answers).
+            SetTwState(ETWSTATE_DSMOPEN);
+            OpenFailed(this, twrc);
             if (DsmEntry(DG_CONTROL, DAT_IDENTITY, MSG_CLOSEDS, &m_twidentityDs, false, false) != TWRC_SUCCESS)
             {
                 OSLOG_ERROR("Entry(DAT_IDENTITY/MSG_CLOSEDS) failed...");
             }
             m_twrcLast = twrc;
-            SetTwState(ETWSTATE_DSMOPEN);
             return twrc;
         }
     }

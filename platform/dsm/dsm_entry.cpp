@@ -54,6 +54,7 @@ struct DsmApp
     size_t                                               uNext = 0;        // next entry of MSG_GETNEXT
     std::map<TW_UINT32, std::shared_ptr<DsmOpenSource>> mapopen;
     TW_UINT16                                            u16Cc = TWCC_SUCCESS;
+    std::vector<std::pair<TW_UINT16, std::string>>       vrefuse;   // TWAINDSM_REFUSE at MSG_OPENDSM
 };
 
 std::mutex                                   s_mtx;
@@ -194,6 +195,67 @@ long FindInList(const DsmApp& a_app, const TW_IDENTITY* a_ptwidentity, bool a_bl
     return -1;
 }
 
+// The registrations TWAINDSM_REFUSE tells the DSM to refuse, so that an
+// application's handling of a refusal can be tried: entries separated by
+// ';', each "DAT_CALLBACK" or "DAT_ENTRYPOINT", optionally "=<ProductName>"
+// for the calls addressed to that source only.
+std::vector<std::pair<TW_UINT16, std::string>> RefusalsFromEnvironment()
+{
+    std::vector<std::pair<TW_UINT16, std::string>> vrefuse;
+    const char* szEnv = getenv("TWAINDSM_REFUSE");
+    std::string szList = szEnv ? szEnv : "";
+    size_t uStart = 0;
+    while (uStart <= szList.size())
+    {
+        size_t uEnd = szList.find(';', uStart);
+        std::string szEntry = szList.substr(uStart, uEnd == std::string::npos ? std::string::npos : uEnd - uStart);
+        size_t uEq = szEntry.find('=');
+        std::string szDat = szEntry.substr(0, uEq);
+        std::string szName = (uEq == std::string::npos) ? std::string() : szEntry.substr(uEq + 1);
+        if (szDat == "DAT_CALLBACK" || szDat == "DAT_ENTRYPOINT")
+        {
+            vrefuse.emplace_back(szDat == "DAT_CALLBACK" ? DAT_CALLBACK : DAT_ENTRYPOINT, szName);
+        }
+        else if (!szEntry.empty())
+        {
+            CDsmLog::Line("TWAINDSM_REFUSE: '%s' ignored (DAT_CALLBACK or DAT_ENTRYPOINT, optionally =<ProductName>)",
+                          szEntry.c_str());
+        }
+        if (uEnd == std::string::npos)
+        {
+            break;
+        }
+        uStart = uEnd + 1;
+    }
+    return vrefuse;
+}
+
+// Locked: true when the application asked for this registration to be
+// refused for the destination (null: no source addressed).
+bool Refused(const DsmApp& a_app, TW_UINT16 a_u16Dat, const TW_IDENTITY* a_ptwDest)
+{
+    for (const auto& refuse : a_app.vrefuse)
+    {
+        if (refuse.first != a_u16Dat)
+        {
+            continue;
+        }
+        if (refuse.second.empty())
+        {
+            return true;
+        }
+        if (a_ptwDest)
+        {
+            long lIndex = FindInList(a_app, a_ptwDest, false);
+            if (lIndex >= 0 && refuse.second == a_app.vdsmsourcefile[static_cast<size_t>(lIndex)].m_twidentity.ProductName)
+            {
+                return true;
+            }
+        }
+    }
+    return false;
+}
+
 // ---------------------------------------------------------------------------
 // DAT_PARENT
 // ---------------------------------------------------------------------------
@@ -241,6 +303,7 @@ DsmResult OpenDsm(TW_IDENTITY* a_ptwOrigin)
     }
     papp->vdsmsourcefile = std::move(vdsmsourcefile);
     papp->uNext = papp->vdsmsourcefile.size();
+    papp->vrefuse = RefusalsFromEnvironment();
     // Every application learns that this DSM is of the second generation,
     // whatever it speaks itself.
     a_ptwOrigin->SupportedGroups = a_ptwOrigin->SupportedGroups | DF_DSM2;
@@ -549,7 +612,7 @@ DsmResult Identity(TW_IDENTITY* a_ptwOrigin, TW_UINT16 a_u16Msg, TW_MEMREF a_pDa
 // ---------------------------------------------------------------------------
 // DAT_ENTRYPOINT, DAT_CALLBACK(2), DAT_TWUNKIDENTITY, DAT_STATUS
 // ---------------------------------------------------------------------------
-DsmResult EntryPoint(TW_IDENTITY* a_ptwOrigin, TW_UINT16 a_u16Msg, TW_MEMREF a_pData)
+DsmResult EntryPoint(TW_IDENTITY* a_ptwOrigin, TW_IDENTITY* a_ptwDest, TW_UINT16 a_u16Msg, TW_MEMREF a_pData)
 {
     DsmLock lock(s_mtx);
     std::shared_ptr<DsmApp> papp = FindApp(a_ptwOrigin);
@@ -567,6 +630,10 @@ DsmResult EntryPoint(TW_IDENTITY* a_ptwOrigin, TW_UINT16 a_u16Msg, TW_MEMREF a_p
     {
         // The caller's Size says how much the DSM may write.
         return Answer(papp.get(), TWRC_FAILURE, TWCC_BADVALUE);
+    }
+    if (Refused(*papp, DAT_ENTRYPOINT, a_ptwDest))
+    {
+        return Answer(papp.get(), TWRC_FAILURE, TWCC_OPERATIONERROR);
     }
     DsmFillEntryPoint(ptwentrypoint);
     return Answer(papp.get(), TWRC_SUCCESS, TWCC_SUCCESS);
@@ -600,6 +667,10 @@ DsmResult Callback(TW_IDENTITY* a_ptwOrigin, TW_IDENTITY* a_ptwDest, TW_UINT16 a
     if (!twcallback2.CallBackProc)
     {
         return Answer(papp.get(), TWRC_FAILURE, TWCC_BADVALUE);
+    }
+    if (Refused(*papp, DAT_CALLBACK, a_ptwDest))
+    {
+        return Answer(papp.get(), TWRC_FAILURE, TWCC_OPERATIONERROR);
     }
     TWAINCALLBACKPROC pfnCallback = nullptr;
     memcpy(&pfnCallback, &twcallback2.CallBackProc, sizeof(pfnCallback));
@@ -773,7 +844,7 @@ DsmResult Dispatch(TW_IDENTITY* a_ptwOrigin, TW_IDENTITY* a_ptwDest, TW_UINT32 a
         {
             case DAT_PARENT:        return Parent(a_ptwOrigin, a_u16Msg);
             case DAT_IDENTITY:      return Identity(a_ptwOrigin, a_u16Msg, a_pData);
-            case DAT_ENTRYPOINT:    return EntryPoint(a_ptwOrigin, a_u16Msg, a_pData);
+            case DAT_ENTRYPOINT:    return EntryPoint(a_ptwOrigin, a_ptwDest, a_u16Msg, a_pData);
             case DAT_CALLBACK:
             case DAT_CALLBACK2:     return Callback(a_ptwOrigin, a_ptwDest, a_u16Dat, a_u16Msg, a_pData);
             case DAT_TWUNKIDENTITY: return TwunkIdentity(a_ptwOrigin, a_ptwDest, a_u16Msg, a_pData);

@@ -395,6 +395,15 @@ void CParser::Setting(const std::string& a_szKey, const std::vector<Token>& a_at
         }
         (Equal(a_szKey, "uionly.delay") ? m_config.m_u32UiOnlyDelayMs : m_config.m_u32XferReadyDelayMs) = static_cast<std::uint32_t>(i64);
     }
+    else if (Equal(a_szKey, "native"))
+    {
+        if (!Equal(szValue, "tiff") && !Equal(szValue, "dib"))
+        {
+            Error("native must be tiff or dib");
+            return;
+        }
+        m_config.m_blNativeDib = Equal(szValue, "dib");
+    }
     else if (Equal(a_szKey, "uionly.reply"))
     {
         std::uint32_t u32 = 0;
@@ -779,7 +788,8 @@ void CParser::Fault(const std::vector<Token>& a_atoken)
     } const aaction[] = {{"refuse", eSimFaultRefuse},           {"throw", eSimFaultThrow},
                          {"contype", eSimFaultConType},         {"itemtype", eSimFaultItemType},
                          {"badindex", eSimFaultBadIndex},       {"unterminated", eSimFaultUnterminated},
-                         {"wrongsize", eSimFaultWrongSize},     {"nullhandle", eSimFaultNullHandle}};
+                         {"wrongsize", eSimFaultWrongSize},     {"nullhandle", eSimFaultNullHandle},
+                         {"answer", eSimFaultAnswer}};
     bool blFound = false;
     for (const auto& action : aaction)
     {
@@ -800,6 +810,7 @@ void CParser::Fault(const std::vector<Token>& a_atoken)
         Error("bad triplet '" + a_atoken[2].m_sz + " " + a_atoken[3].m_sz + " " + a_atoken[4].m_sz + "'");
         return;
     }
+    bool blCc = false;
     for (std::size_t ii = 5; ii < a_atoken.size(); ii++)
     {
         const std::string& sz = a_atoken[ii].m_sz;
@@ -820,6 +831,7 @@ void CParser::Fault(const std::vector<Token>& a_atoken)
         }
         else if (blOk && Equal(szField, "cc"))
         {
+            blCc = true;
             blOk = ParseKind(eSimNameCc, szValue, u32) && u32 <= 0xFFFF;
             fault.m_u16Cc = static_cast<TW_UINT16>(u32);
         }
@@ -842,6 +854,10 @@ void CParser::Fault(const std::vector<Token>& a_atoken)
             Error("bad fault option '" + sz + "'");
             return;
         }
+    }
+    if (fault.m_eAction == eSimFaultAnswer && !blCc)
+    {
+        fault.m_u16Cc = TWCC_SUCCESS;   // a triplet carried out has no failure to explain
     }
     m_config.m_afault.push_back(fault);
 }

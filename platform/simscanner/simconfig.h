@@ -42,6 +42,7 @@ enum ESimFaultAction
     eSimFaultUnterminated,    // string items without terminator
     eSimFaultWrongSize,       // a container smaller than its header says
     eSimFaultNullHandle,      // success with a null container handle
+    eSimFaultAnswer,          // carry the triplet out, then answer the given codes
 };
 
 constexpr std::uint32_t kSimAny = 0xFFFFFFFFu;
@@ -72,6 +73,8 @@ struct SimConfig
     std::uint32_t             m_u32XferReadyDelayMs = 20;
     TW_UINT16                 m_u16UiOnlyReply = MSG_CLOSEDSOK;   // MSG_NULL: none
     std::uint32_t             m_u32UiOnlyDelayMs = 20;
+    // The native image: a TIFF in memory (the standard's on Linux), or a DIB.
+    bool                      m_blNativeDib = false;
     std::vector<SimEventRule> m_aevent;
     std::vector<SimFault>     m_afault;
     std::vector<std::string>  m_aszErrors;   // "<file>:<line>: <message>"

@@ -57,6 +57,7 @@ const char* FaultName(ESimFaultAction a_eAction)
         case eSimFaultUnterminated: return "unterminated";
         case eSimFaultWrongSize:    return "wrongsize";
         case eSimFaultNullHandle:   return "nullhandle";
+        case eSimFaultAnswer:       return "answer";
     }
     return "?";
 }
@@ -155,6 +156,19 @@ TW_UINT16 CSimSource::Entry(pTW_IDENTITY a_ptwidentityOrigin, TW_UINT32 a_u32Dg,
                         blThrow = true;
                         call.m_blRc = false;
                         call.m_blCc = false;
+                    }
+                    else if (pfault != nullptr && pfault->m_eAction == eSimFaultAnswer)
+                    {
+                        // Carried out as usual; what it achieved stands, only
+                        // its answer is the configured one.
+                        psession->SetActiveFault(nullptr);
+                        u16Rc = psession->Dispatch(a_u32Dg, a_u16Dat, a_u16Msg, a_pData, call);
+                        if (u16Rc != TWRC_FAILURE)
+                        {
+                            psession->SetCondition(pfault->m_u16Cc);
+                            u16Rc = pfault->m_u16Rc;
+                            call.m_u16Cc = pfault->m_u16Cc;
+                        }
                     }
                     else
                     {

@@ -427,9 +427,10 @@ TW_UINT16 CSimSession::DatImageNativeXfer(TW_UINT16, TW_MEMREF a_pData, SimJourn
         return TWRC_FAILURE;
     }
     std::vector<unsigned char> au8;
-    if (!SimBuildDib(m_paramsCurrent, au8))
+    bool blBuilt = m_config.m_blNativeDib ? SimBuildDib(m_paramsCurrent, au8) : SimBuildTiff(m_paramsCurrent, au8);
+    if (!blBuilt)
     {
-        return Fail(TWCC_LOWMEMORY);   // larger than a bitmap can describe
+        return Fail(TWCC_LOWMEMORY);   // larger than the format can describe
     }
     TW_HANDLE h = Alloc(au8.size());
     void* pv = (h != nullptr) ? Lock(h) : nullptr;
