@@ -49,6 +49,13 @@ DRAVO_FORWARD(CmdDswait, DSWait)
 // Data argument handlers.
 
 // Control handlers.
+DRAVO_FORWARD(CmdDatAutoColorLearn, DSDatAutoColorLearn)
+DRAVO_FORWARD(CmdDatCalibrate, DSDatCalibrate)
+DRAVO_FORWARD(CmdDatCapability, DSDatCapability)
+DRAVO_FORWARD(CmdDatEcdo, DSDatEcdo)
+DRAVO_FORWARD(CmdDatFirmwareDownload, DSDatFirmwareDownload)
+DRAVO_FORWARD(CmdDatIccProfile, DSDatIccProfile)
+DRAVO_FORWARD(CmdDatIdentity, DSDatIdentity)
 
 // Image information, layout, transfers, pending transfers, profiles, set-up,
 // status, user interface, UTC, windows and transfer groups.

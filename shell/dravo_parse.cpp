@@ -69,6 +69,16 @@ const DravoCommand CDravo::s_adravocommand[] = {
     // Capability commands (dsprobe, dscap, get, set, reset).
     {"setdiff", &CDravo::DoSetDiff},
     // Control handlers.
+    {"dat_autocolorlearn", &CDravo::Words<&CDravo::CmdDatAutoColorLearn>},
+    {"dat_calibrate", &CDravo::Words<&CDravo::CmdDatCalibrate>},
+    {"dat_capability", &CDravo::Words<&CDravo::CmdDatCapability>},
+    {"dat_ecdo", &CDravo::Words<&CDravo::CmdDatEcdo>},
+    {"ecdo", &CDravo::Words<&CDravo::CmdDatEcdo>},
+    {"dat_firmwaredownload", &CDravo::Words<&CDravo::CmdDatFirmwareDownload>},
+    {"fd", &CDravo::Words<&CDravo::CmdDatFirmwareDownload>},
+    {"dat_iccprofile", &CDravo::Words<&CDravo::CmdDatIccProfile>},
+    {"dat_identity", &CDravo::Words<&CDravo::CmdDatIdentity>},
+    {"di", &CDravo::Words<&CDravo::CmdDatIdentity>},
     // Image information, layout, transfers, pending transfers, profiles,
     // set-up, status, user interface, UTC, windows and transfer groups.
     // Extended image information and the device triplets.

@@ -157,4 +157,39 @@ TEST_F(TwainPlatformTest, AFullCycleLeavesNoLiveDsmAllocation)
     EXPECT_EQ(m_pfnFamily(), ulFamily) << "and nothing of another family was given to it";
 }
 
+TEST_F(TwainPlatformTest, TheIccProfileOfAWaitingImageIsShownAndFreed)
+{
+    unsigned long ulLive = m_pfnLive();
+    {
+        auto ptwainimpl = Open("2.3", "Simulated Scanner");
+        TW_USERINTERFACE twuserinterface = {0, 0, nullptr};
+        ASSERT_EQ(ptwainimpl->DsmEntry(DG_CONTROL, DAT_USERINTERFACE, MSG_ENABLEDS, &twuserinterface, false, false),
+                  TWRC_SUCCESS);
+        for (int ii = 0; (ii < 300) && (ptwainimpl->GetTwState() != ETWSTATE_XFERREADY); ii++)
+        {
+            usleep(10000);
+        }
+        ASSERT_EQ(ptwainimpl->GetTwState(), ETWSTATE_XFERREADY);
+        unsigned long ulWaiting = m_pfnLive();
+        m_log.Clear();
+        EXPECT_EQ(ptwainimpl->DSDatIccProfile(TwainWords({"dat_iccprofile", "get"})), TWRC_SUCCESS);
+        std::vector<std::string> aszLines = m_log.Lines();
+        ASSERT_EQ(aszLines.size(), 3u);
+        EXPECT_EQ(aszLines[0], "  Flags......0x11") << "owned by the application, a handle";
+        EXPECT_EQ(aszLines[1], "  Length.....132");
+        EXPECT_EQ(aszLines[2].compare(0, 15, "  TheMem.....0x"), 0) << aszLines[2];
+        EXPECT_EQ(m_pfnLive(), ulWaiting) << "the profile went back to the DSM";
+        TW_PENDINGXFERS twpendingxfers;
+        memset(&twpendingxfers, 0, sizeof(twpendingxfers));
+        EXPECT_EQ(ptwainimpl->DsmEntry(DG_CONTROL, DAT_PENDINGXFERS, MSG_RESET, &twpendingxfers, false, false),
+                  TWRC_SUCCESS);
+        EXPECT_EQ(ptwainimpl->DsmEntry(DG_CONTROL, DAT_USERINTERFACE, MSG_DISABLEDS, &twuserinterface, false, false),
+                  TWRC_SUCCESS);
+        ptwainimpl->SetTwState(ETWSTATE_DSOPEN);
+        EXPECT_EQ(ptwainimpl->DSClose(nullptr), TWRC_SUCCESS);
+        ptwainimpl->DSMClose();
+    }
+    EXPECT_EQ(m_pfnLive(), ulLive);
+}
+
 } // namespace

@@ -259,6 +259,13 @@ void CTwain::DSWait(const char *const *a_aszWords)
     }
 
 // Control handlers.
+CTWAIN_FORWARD_WORDS(DSDatAutoColorLearn)
+CTWAIN_FORWARD_WORDS(DSDatCalibrate)
+CTWAIN_FORWARD_WORDS(DSDatCapability)
+CTWAIN_FORWARD_WORDS(DSDatEcdo)
+CTWAIN_FORWARD_WORDS(DSDatFirmwareDownload)
+CTWAIN_FORWARD_WORDS(DSDatIccProfile)
+CTWAIN_FORWARD_WORDS(DSDatIdentity)
 
 // Image information, layout, transfers, pending transfers, profiles, set-up,
 // status, user interface, UTC, windows and transfer groups.

@@ -103,6 +103,13 @@ public:
     // handler of the same name (one source each in the engine).
 
     // Control handlers.
+    void DSDatAutoColorLearn(const char *const *a_aszWords);
+    void DSDatCalibrate(const char *const *a_aszWords);
+    void DSDatCapability(const char *const *a_aszWords);
+    void DSDatEcdo(const char *const *a_aszWords);
+    void DSDatFirmwareDownload(const char *const *a_aszWords);
+    void DSDatIccProfile(const char *const *a_aszWords);
+    void DSDatIdentity(const char *const *a_aszWords);
 
     // Image information, layout, transfers, pending transfers, profiles,
     // set-up, status, user interface, UTC, windows and transfer groups.

@@ -417,6 +417,9 @@ public:
     static bool DatWord(const char *a_szWord, const char *a_szFull, const char *a_szShort);
     // True when the word is null or empty.
     static bool DatWordMissing(const char *a_szWord);
+    // Word a_iIndex of a word vector; null when the vector ends before it
+    // (also for a null vector), so that no word past the end is read.
+    static const char *DatArg(const char *const *a_aszWords, int a_iIndex);
     // An empty line and "*** unrecognized command %s ***"; gives 1.
     TW_UINT16 DatUnrecognized(const char *a_szWord);
     // An empty line, then one line of misuse text (printf format); gives 1.
@@ -450,6 +453,24 @@ public:
     // Control handlers: capability, identity, calibration, colour learning,
     // ECDO, firmware download, ICC profile (one source each)
     // -----------------------------------------------------------------------
+
+    // DG_CUSTOM / DAT_AUTOCOLORLEARN / MSG_SET, without data.
+    TW_UINT16 DSDatAutoColorLearn(const char *const *a_aszWords);
+    // DG_CUSTOM / DAT_CALIBRATE: get (its codes printed also on success) or
+    // set with a TWCAL_CALIBRATIONTYPE_ word.
+    TW_UINT16 DSDatCalibrate(const char *const *a_aszWords);
+    // DG_CONTROL / DAT_CAPABILITY with a msg_ word and a capability (a name,
+    // or a hexadecimal id); the answer is shown.  Refusals give 1.
+    TW_UINT16 DSDatCapability(const char *const *a_aszWords);
+    // DG_CONTROL / DAT_ECDO / MSG_GET: the records of the source's list.
+    TW_UINT16 DSDatEcdo(const char *const *a_aszWords);
+    // DG_CUSTOM / DAT_FIRMWAREDOWNLOAD / MSG_SET with a file name.
+    TW_UINT16 DSDatFirmwareDownload(const char *const *a_aszWords);
+    // DG_IMAGE / DAT_ICCPROFILE / MSG_GET: the profile memory's fields.
+    TW_UINT16 DSDatIccProfile(const char *const *a_aszWords);
+    // DG_CONTROL / DAT_IDENTITY: the get messages show the identity; set,
+    // opends and closeds take a product name or the open source.
+    TW_UINT16 DSDatIdentity(const char *const *a_aszWords);
 
     // -----------------------------------------------------------------------
     // Image information, layout and transfers; pending transfers, profiles,

@@ -26,6 +26,18 @@ bool CTwainImpl::DatWord(const char *a_szWord, const char *a_szFull, const char 
     return a_szShort && !strcasecmp(a_szWord, a_szShort);
 }
 
+const char *CTwainImpl::DatArg(const char *const *a_aszWords, int a_iIndex)
+{
+    if (!a_aszWords)
+        return nullptr;
+    for (int ii = 0; ii < a_iIndex; ii++)
+    {
+        if (!a_aszWords[ii])
+            return nullptr;
+    }
+    return a_aszWords[a_iIndex];
+}
+
 bool CTwainImpl::DatWordMissing(const char *a_szWord)
 {
     return !a_szWord || !a_szWord[0];

@@ -34,6 +34,11 @@ const SimDispatch s_asimdispatch[] = {
     {DG_IMAGE, DAT_IMAGEMEMFILEXFER, &CSimSession::DatImageMemFileXfer, sizeof(TW_IMAGEMEMXFER), true, eSimRowAll, {MSG_GET}},
     {DG_IMAGE, DAT_EXTIMAGEINFO, &CSimSession::DatExtImageInfo, sizeof(TW_UINT32), true, eSimRowAll, {MSG_GET}},
     // Control triplets: colour learning, calibration, ECDO, firmware, ICC profile.
+    {DG_CUSTOM, DAT_AUTOCOLORLEARN, &CSimSession::DatAutoColorLearn, 0, false, eSimRowMaker, {MSG_SET}},
+    {DG_CUSTOM, DAT_CALIBRATE, &CSimSession::DatCalibrate, 1026, true, eSimRowMaker, {MSG_GET, MSG_SET}},
+    {DG_CONTROL, DAT_ECDO, &CSimSession::DatEcdo, sizeof(TW_HANDLE), true, eSimRowMaker, {MSG_GET}},
+    {DG_CUSTOM, DAT_FIRMWAREDOWNLOAD, &CSimSession::DatFirmwareDownload, 512, true, eSimRowMaker, {MSG_SET}},
+    {DG_IMAGE, DAT_ICCPROFILE, &CSimSession::DatIccProfile, sizeof(TW_MEMORY), true, eSimRowProtocol2, {MSG_GET}},
 
     // Transfers: profiles, user interface, UTC, windows, transfer groups.
 

@@ -20,6 +20,8 @@ enum ESimRowScope
 {
     eSimRowAll,
     eSimRowFileSystem,   // sources with DAT_FILESYSTEM
+    eSimRowMaker,        // the maker's own triplets: sources that announce DG_CUSTOM
+    eSimRowProtocol2,    // sources of protocol 2.0 and later
 };
 
 struct SimDispatch

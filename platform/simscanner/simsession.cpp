@@ -53,7 +53,17 @@ bool CSimSession::Supports(TW_UINT32 a_u32Dg, TW_UINT16 a_u16Dat) const
     {
         return false;
     }
-    return pdispatch->m_eScope != eSimRowFileSystem || m_config.m_profile.m_blFileSystem;
+    switch (pdispatch->m_eScope)
+    {
+        case eSimRowFileSystem:
+            return m_config.m_profile.m_blFileSystem;
+        case eSimRowMaker:
+            return (m_twidentityDs.SupportedGroups & DG_CUSTOM) != 0;
+        case eSimRowProtocol2:
+            return m_twidentityDs.ProtocolMajor >= 2;
+        default:
+            return true;
+    }
 }
 
 TW_UINT16 CSimSession::Dispatch(TW_UINT32 a_u32Dg, TW_UINT16 a_u16Dat, TW_UINT16 a_u16Msg, TW_MEMREF a_pData, SimJournalCall& a_call)

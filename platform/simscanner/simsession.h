@@ -85,6 +85,14 @@ public:
     TW_UINT16 DatImageFileXfer(TW_UINT16 a_u16Msg, TW_MEMREF a_pData, SimJournalCall& a_call);
     TW_UINT16 DatExtImageInfo(TW_UINT16 a_u16Msg, TW_MEMREF a_pData, SimJournalCall& a_call);
     // Control triplets: colour learning, calibration, ECDO, firmware, ICC profile.
+    TW_UINT16 DatAutoColorLearn(TW_UINT16 a_u16Msg, TW_MEMREF a_pData, SimJournalCall& a_call);
+    TW_UINT16 DatCalibrate(TW_UINT16 a_u16Msg, TW_MEMREF a_pData, SimJournalCall& a_call);
+    TW_UINT16 DatEcdo(TW_UINT16 a_u16Msg, TW_MEMREF a_pData, SimJournalCall& a_call);
+    TW_UINT16 DatFirmwareDownload(TW_UINT16 a_u16Msg, TW_MEMREF a_pData, SimJournalCall& a_call);
+    TW_UINT16 DatIccProfile(TW_UINT16 a_u16Msg, TW_MEMREF a_pData, SimJournalCall& a_call);
+private:
+    TW_UINT16 m_u16CalibrationType = 0;   // the last calibration started (simcontrol.cpp)
+public:
 
     // Transfers: profiles, user interface, UTC, windows, transfer groups.
 

@@ -1,0 +1,28 @@
+// daticcprofile.cpp
+// DG_IMAGE / DAT_ICCPROFILE: the ICC profile of the image about to be
+// transferred, shown by its memory fields.  The profile memory belongs to
+// the program once handed over, so it is freed after the display (and after
+// a refusal, should the source have left any).
+#include "ctwainimpl.h"
+
+#include <cstring>
+
+TW_UINT16 CTwainImpl::DSDatIccProfile(const char *const *a_aszWords)
+{
+    const char *szMessage = DatArg(a_aszWords, 1);
+    if (!DatWordMissing(szMessage) && !DatWord(szMessage, "msg_get", "get"))
+    {
+        return DatUnrecognized(szMessage);
+    }
+    TW_MEMORY twmemory;
+    memset(&twmemory, 0, sizeof(twmemory));
+    TW_UINT16 twrc = DsmEntry(DG_IMAGE, DAT_ICCPROFILE, MSG_GET, &twmemory, false, false);
+    if (twrc == TWRC_SUCCESS)
+    {
+        TWAINLOG("  Flags......0x%x", static_cast<uint32_t>(twmemory.Flags));
+        TWAINLOG("  Length.....%d", static_cast<int32_t>(twmemory.Length));
+        TWAINLOG("  TheMem.....%p", twmemory.TheMem);
+    }
+    DsMemFree(twmemory.TheMem);
+    return twrc;
+}
