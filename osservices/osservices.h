@@ -136,6 +136,7 @@ EOSSTS OsServicesStop(void);
 #include "os_cosresource.h"
 #include "os_coslocale.h"
 #include "os_cosxml.h"
+#include "os_cosjson.h"
 #include "os_cosfile.h"
 
 #endif // OSSERVICES_H

@@ -63,6 +63,7 @@ DRAVO_FORWARD(CmdDatIdentity, DSDatIdentity)
 // Extended image information and the device triplets.
 
 // TWAIN Direct.
+DRAVO_FORWARD(CmdDatTwainDirect, DSDatTwainDirect)
 
 // The capability test engine, probe and stress tests.
 

@@ -83,6 +83,7 @@ const DravoCommand CDravo::s_adravocommand[] = {
     // set-up, status, user interface, UTC, windows and transfer groups.
     // Extended image information and the device triplets.
     // TWAIN Direct.
+    {"dat_twaindirect", &CDravo::Words<&CDravo::CmdDatTwainDirect>},
     {"setexitstatus", &CDravo::DoSetExitStatus},
     // Embedded script commands (makescript, makescriptandexit, dumpscript,
     // runscript).

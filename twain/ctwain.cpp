@@ -273,6 +273,7 @@ CTWAIN_FORWARD_WORDS(DSDatIdentity)
 // Extended image information and the device triplets.
 
 // TWAIN Direct.
+CTWAIN_FORWARD_WORDS(DSDatTwainDirect)
 
 // The capability test engine.
 

@@ -117,6 +117,7 @@ public:
     // Extended image information and the device triplets.
 
     // TWAIN Direct.
+    void DSDatTwainDirect(const char *const *a_aszWords);
 
     // The capability test engine.
 

@@ -488,6 +488,13 @@ public:
     // TWAIN Direct tasks and the certification runner
     // -----------------------------------------------------------------------
 
+    // Word 1 "msg_settask": sends word 2 (a file's text, else the word
+    // itself; the built-in task when it is missing) and prints the reply.
+    // Word 1 "test": runs the certification files under word 2 (default
+    // "scripts/twaindirect/certification"), one folder level deep, only
+    // those whose summary holds one of words 3 onwards when given.
+    TW_UINT16 DSDatTwainDirect(const char *const *a_aszWords);
+
     // -----------------------------------------------------------------------
     // Capability test engine: get, set, reset, the battery, dump, validation,
     // error tests (captest/)

@@ -46,6 +46,7 @@ const SimDispatch s_asimdispatch[] = {
     // override, pass-through, raw status.
 
     // TWAIN Direct.
+    {DG_CONTROL, DAT_TWAINDIRECT, &CSimSession::DatTwainDirect, sizeof(TW_TWAINDIRECT), true, eSimRowProtocol24, {MSG_SETTASK}},
 };
 }
 

@@ -22,6 +22,7 @@ enum ESimRowScope
     eSimRowFileSystem,   // sources with DAT_FILESYSTEM
     eSimRowMaker,        // the maker's own triplets: sources that announce DG_CUSTOM
     eSimRowProtocol2,    // sources of protocol 2.0 and later
+    eSimRowProtocol24,   // sources of protocol 2.4 and later (DAT_TWAINDIRECT)
 };
 
 struct SimDispatch

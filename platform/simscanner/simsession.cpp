@@ -61,6 +61,8 @@ bool CSimSession::Supports(TW_UINT32 a_u32Dg, TW_UINT16 a_u16Dat) const
             return (m_twidentityDs.SupportedGroups & DG_CUSTOM) != 0;
         case eSimRowProtocol2:
             return m_twidentityDs.ProtocolMajor >= 2;
+        case eSimRowProtocol24:
+            return Protocol(204);
         default:
             return true;
     }

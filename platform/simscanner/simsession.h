@@ -100,6 +100,7 @@ public:
     // override, pass-through, raw status.
 
     // TWAIN Direct.
+    TW_UINT16 DatTwainDirect(TW_UINT16 a_u16Msg, TW_MEMREF a_pData, SimJournalCall& a_call);
 
 
 private:
