@@ -94,6 +94,16 @@ public:
     static EOSSTS Create(const char* a_szPath, void* a_pvReserved = nullptr);
     // True when the path names an entry (file or folder).
     static bool Exists(const char* a_szPath);
+
+    // Unpack the package container a_szPackage into the folder a_szFolder.
+    // Only the container's magic ("ZAVPKG01") is known to this build, not
+    // the layout of its 304-byte entry records nor its compression, so no
+    // package is unpacked: OS_STS_FILE_NOT_FOUND when the file is missing,
+    // OS_STS_BAD_ARGUMENT for missing names, otherwise OS_STS_FAIL (an
+    // error line tells whether the file is a package at all).  Nothing is
+    // written.  a_blReserved, a_pvProgress and a_blReserved2: reserved.
+    static EOSSTS Unpackage(const char* a_szFolder, const char* a_szPackage, bool a_blReserved = true,
+                            void* a_pvProgress = nullptr, bool a_blReserved2 = true);
     // 0; 2 when the buffer is too small; 1 otherwise; 3 for bad arguments.
     static EOSSTS GetCurrentDir(char* a_szBuffer, size_t a_u64Size);
     // 0; 1 on failure; 3 for a null argument.

@@ -213,6 +213,17 @@ private:
     bool DoSystem(DravoLine &a_dravoline);
     bool DoUnrecognized(DravoLine &a_dravoline);
 
+    // ------------------------------------------------ embedded script
+    // (dravo_embedded.cpp)
+    bool DoRunScript(DravoLine &a_dravoline);
+    bool DoDumpScript(DravoLine &a_dravoline);
+    bool DoMakeScript(DravoLine &a_dravoline);
+    bool DoUnpackage(DravoLine &a_dravoline);
+    // The copy of the program with a_szName (or a_szName.txt) embedded.
+    void MakeScript(const char *a_szName);
+    // The own SCRIPT resource written to a file; false after the message.
+    bool WriteScriptResource(const char *a_szPath);
+
     // ------------------------------------------------ block stack
     // Opens level depth + 1 (its state cleared first); false, after an error
     // line, when the stack is full.

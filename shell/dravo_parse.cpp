@@ -87,6 +87,10 @@ const DravoCommand CDravo::s_adravocommand[] = {
     {"setexitstatus", &CDravo::DoSetExitStatus},
     // Embedded script commands (makescript, makescriptandexit, dumpscript,
     // runscript).
+    {"makescript", &CDravo::DoMakeScript},
+    {"makescriptandexit", &CDravo::DoMakeScript},
+    {"dumpscript", &CDravo::DoDumpScript},
+    {"runscript", &CDravo::DoRunScript},
     {"prompt", &CDravo::DoPrompt},
     {"run", &CDravo::DoRun},
     {"runsilent", &CDravo::DoRun},
@@ -102,6 +106,7 @@ const DravoCommand CDravo::s_adravocommand[] = {
     {"ls", &CDravo::Words<&CDravo::CmdShowDirectories>},
     {"ll", &CDravo::Words<&CDravo::CmdShowDirectories>},
     // unpackage.
+    {"unpackage", &CDravo::DoUnpackage},
     {nullptr, nullptr}};
 
 // ---------------------------------------------------------------------------

@@ -1,0 +1,226 @@
+// dravo_embedded.cpp
+// The script a program can carry in its own file (the resource SCRIPT of its
+// appended archive): runscript writes it out and runs it, dumpscript writes
+// it to the desktop, makescript and makescriptandexit make a copy of the
+// program with a script file embedded, and unpackage unpacks a package file
+// onto the desktop.
+#include "dravo.h"
+
+#include <cstring>
+#include <new>
+#include <string>
+#include <strings.h>
+#include <sys/stat.h>
+
+#include "clog.h"
+#include "osservices.h"
+
+namespace
+{
+
+#define DRAVO_SCRIPTRESOURCE "SCRIPT"
+#define DRAVO_SCRIPTTYPE 1
+
+// A configured folder (section 1) with a name appended; false when the path
+// does not fit its 512 bytes.
+bool DravoPath(char *a_szPath, size_t a_sizePath, EOSCFGTAG a_eoscfgtag, const char *a_szName)
+{
+    const char *szFolder = g_poscfg ? g_poscfg->Get(OS_CFGSECTION_OSSETTINGS, a_eoscfgtag) : nullptr;
+    return (COsFile::PathSet(a_szPath, a_sizePath, szFolder ? szFolder : "") == OS_STS_OK) &&
+           (COsFile::PathAppend(a_szPath, a_sizePath, a_szName) == OS_STS_OK);
+}
+
+template <typename T> T *DravoNew(const char *a_szClass)
+{
+    T *pt = new (std::nothrow) T;
+    OSLOG_NEW(pt, a_szClass);
+    return pt;
+}
+
+template <typename T> void DravoDelete(T *a_pt)
+{
+    if (!a_pt)
+        return;
+    OSLOG_DELETE(a_pt);
+    delete a_pt;
+}
+
+} // namespace
+
+// Writes the program's own SCRIPT resource to a_szPath.  False after the
+// message when it is missing or cannot be written.
+bool CDravo::WriteScriptResource(const char *a_szPath)
+{
+    COsResource *posresource = DravoNew<COsResource>("COsResource");
+    if (!posresource || (posresource->Open(OS_RESOURCE_LOCAL, DRAVO_SCRIPTRESOURCE, DRAVO_SCRIPTTYPE) != OS_STS_OK))
+    {
+        Print("SCRIPT not found...");
+        DravoDelete(posresource);
+        return false;
+    }
+    COsFile *posfile = DravoNew<COsFile>("COsFile");
+    if (!posfile || (posfile->Open(a_szPath, OS_FILEOPEN_CREATE, OS_FILEACCESS_WRITE, OS_FILESHARE_READWRITE) != OS_STS_OK))
+    {
+        Print("Unable to open file...<%s>", a_szPath);
+        DravoDelete(posfile);
+        posresource->Close();
+        DravoDelete(posresource);
+        return false;
+    }
+    uint64_t u64Size = posresource->GetSize();
+    uint64_t u64Written = 0;
+    bool blWritten = (u64Size == 0) || ((posfile->Write(posresource->GetPointer(), u64Size, &u64Written) == OS_STS_OK) &&
+                                        (u64Written == u64Size));
+    blWritten = (posfile->Close() == OS_STS_OK) && blWritten;
+    DravoDelete(posfile);
+    posresource->Close();
+    DravoDelete(posresource);
+    if (!blWritten)
+    {
+        Print("Unable to write file...<%s>", a_szPath);
+        return false;
+    }
+    return true;
+}
+
+bool CDravo::DoRunScript(DravoLine &a_dravoline)
+{
+    char szPath[512];
+    if (!DravoPath(szPath, sizeof(szPath), OS_CFGTAG_LOGDIRECTORY, "script.txt"))
+    {
+        Print("Unable to open file...<%s>", "script.txt");
+        return true;
+    }
+    if (!WriteScriptResource(szPath))
+        return true;
+
+    // The script's arguments: words 2 to 4 as they are (a word holding a
+    // blank stays one argument), empty ones left out.
+    char *aszRun[6] = {const_cast<char *>("run"), szPath, nullptr, nullptr, nullptr, nullptr};
+    int iRun = 2;
+    bool blEnd = !a_dravoline.aszCmd[1];
+    for (int ii = 2; (ii <= 4) && !blEnd; ii++)
+    {
+        char *szWord = a_dravoline.aszCmd[ii];
+        blEnd = !szWord;
+        if (szWord && szWord[0])
+            aszRun[iRun++] = szWord;
+    }
+    return !CmdRun(aszRun);
+}
+
+bool CDravo::DoDumpScript(DravoLine &)
+{
+    char szPath[512];
+    if (!DravoPath(szPath, sizeof(szPath), OS_CFGTAG_DESKTOPDIRECTORY, "script.txt"))
+        Print("Unable to open file...<%s>", "script.txt");
+    else
+        WriteScriptResource(szPath);
+    return true;
+}
+
+bool CDravo::DoMakeScript(DravoLine &a_dravoline)
+{
+    bool blExit = !strcasecmp(a_dravoline.aszCmd[0], "makescriptandexit");
+    const char *szName = a_dravoline.aszCmd[1];
+    if (!szName || !szName[0])
+    {
+        Print("Must specify a script name...");
+        return true;
+    }
+    MakeScript(szName);
+    return !blExit;
+}
+
+void CDravo::MakeScript(const char *a_szName)
+{
+    // The copy: "dravo_" and the script's name without its folder and
+    // extension, on the desktop (a program named ".exe" keeps that ending).
+    const char *szSource = g_poscfg ? g_poscfg->Get(OS_CFGSECTION_OSSETTINGS, OS_CFGTAG_APPLICATIONPATH) : nullptr;
+    szSource = szSource ? szSource : "";
+    const char *szBase = strrchr(a_szName, '/');
+    std::string szCopy = std::string("dravo_") + (szBase ? szBase + 1 : a_szName);
+    const char *szExe = strstr(szSource, ".exe") ? strstr(szSource, ".exe") : strstr(szSource, ".EXE");
+    size_t uuDot = szExe ? szCopy.rfind('.') : szCopy.find('.', 6);
+    if (uuDot != std::string::npos)
+        szCopy.erase(uuDot);
+    if (szExe)
+        szCopy += std::string(szExe).substr(0, 15);
+    char szTarget[512];
+    if (!DravoPath(szTarget, sizeof(szTarget), OS_CFGTAG_DESKTOPDIRECTORY, szCopy.c_str()))
+    {
+        Print("Failed to copy binary: <%s> -> <%s>", szSource, szCopy.c_str());
+        return;
+    }
+
+    COsFile::Delete(szTarget, OS_FILETYPE_FILE, 0, false);
+    if (COsFile::Copy(szSource, szTarget) != OS_STS_OK)
+    {
+        Print("Failed to copy binary: <%s> -> <%s>", szSource, szTarget);
+        return;
+    }
+    // Executable by everyone, writable only by its owner.
+    if (chmod(szTarget, 0755) != 0)
+    {
+        Print("Failed to make the copy executable...<%s>", szTarget);
+        COsFile::Delete(szTarget, OS_FILETYPE_FILE, 0, false);
+        return;
+    }
+
+    std::string szScript = a_szName;
+    if (!COsFile::Exists(szScript.c_str()))
+        szScript += ".txt";
+    if (!COsFile::Exists(szScript.c_str()))
+    {
+        Print("Script not found...");
+        COsFile::Delete(szTarget, OS_FILETYPE_FILE, 0, false);
+        return;
+    }
+    void *pvScript = g_posmem ? g_posmem->SharedAlloc(OS_MEMSHARED_FILEREADONLY, szScript.c_str(), 0, __FILE__, __LINE__)
+                              : nullptr;
+    OsMemSettings osmemsettings;
+    memset(&osmemsettings, 0, sizeof(osmemsettings));
+    if (!pvScript || (g_posmem->GetSettings(szScript.c_str(), &osmemsettings, 0) != OS_STS_OK))
+    {
+        Print("Failed to open script...");
+        if (pvScript)
+            g_posmem->Free(pvScript, __FILE__, __LINE__);
+        COsFile::Delete(szTarget, OS_FILETYPE_FILE, 0, false);
+        return;
+    }
+    COsResource *posresource = DravoNew<COsResource>("COsResource");
+    if (!posresource || (posresource->Update(szTarget, DRAVO_SCRIPTRESOURCE, DRAVO_SCRIPTTYPE, osmemsettings.u64Size,
+                                             pvScript, false, nullptr) != OS_STS_OK))
+    {
+        Print("Update failed...");
+        COsFile::Delete(szTarget, OS_FILETYPE_FILE, 0, false);
+    }
+    DravoDelete(posresource);
+    g_posmem->Free(pvScript, __FILE__, __LINE__);
+}
+
+bool CDravo::DoUnpackage(DravoLine &a_dravoline)
+{
+    const char *szName = a_dravoline.aszCmd[1];
+    if (!szName || !szName[0])
+        return true;
+    char szFolder[512];
+    char szPackage[512];
+    if (!DravoPath(szFolder, sizeof(szFolder), OS_CFGTAG_DESKTOPDIRECTORY, "dravo_unpackage") ||
+        !DravoPath(szPackage, sizeof(szPackage), OS_CFGTAG_DESKTOPDIRECTORY, szName))
+    {
+        Print("Unable to unpackage <%s>: the path is too long...", szName);
+        return true;
+    }
+    if (COsFile::Create(szFolder, nullptr) != OS_STS_OK)
+    {
+        Print("Unable to create folder...<%s>", szFolder);
+        return true;
+    }
+    EOSSTS eossts = COsFile::Unpackage(szFolder, szPackage, true, nullptr, true);
+    if (eossts == OS_STS_FILE_NOT_FOUND)
+        Print("Unable to unpackage <%s>: file not found...", szPackage);
+    else if (eossts != OS_STS_OK)
+        Print("Unable to unpackage <%s>: not a package this build can read...", szPackage);
+    return true;
+}
