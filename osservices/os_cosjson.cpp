@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "osservices.h"
+#include "os_private.h"
 
 namespace
 {
@@ -29,30 +30,6 @@ size_t OsJsonString(const char* a_sz, size_t a_u64At, std::string* a_pszOut, boo
 {
     *a_pblOk = false;
     size_t uu = a_u64At + 1;
-    auto appendUtf8 = [a_pszOut](uint32_t a_u32) {
-        if (!a_pszOut)
-            return;
-        if (a_u32 < 0x80)
-            *a_pszOut += static_cast<char>(a_u32);
-        else if (a_u32 < 0x800)
-        {
-            *a_pszOut += static_cast<char>(0xC0 | (a_u32 >> 6));
-            *a_pszOut += static_cast<char>(0x80 | (a_u32 & 0x3F));
-        }
-        else if (a_u32 < 0x10000)
-        {
-            *a_pszOut += static_cast<char>(0xE0 | (a_u32 >> 12));
-            *a_pszOut += static_cast<char>(0x80 | ((a_u32 >> 6) & 0x3F));
-            *a_pszOut += static_cast<char>(0x80 | (a_u32 & 0x3F));
-        }
-        else
-        {
-            *a_pszOut += static_cast<char>(0xF0 | (a_u32 >> 18));
-            *a_pszOut += static_cast<char>(0x80 | ((a_u32 >> 12) & 0x3F));
-            *a_pszOut += static_cast<char>(0x80 | ((a_u32 >> 6) & 0x3F));
-            *a_pszOut += static_cast<char>(0x80 | (a_u32 & 0x3F));
-        }
-    };
     auto hex4 = [a_sz](size_t a_u64, uint32_t* a_pu32) {
         uint32_t u32 = 0;
         for (size_t kk = 0; kk < 4; kk++)
@@ -113,7 +90,8 @@ size_t OsJsonString(const char* a_sz, size_t a_u64At, std::string* a_pszOut, boo
             u32 = 0x10000 + ((u32 - 0xD800) << 10) + (u32Low - 0xDC00);
             uu += 6;
         }
-        appendUtf8(u32);
+        if (a_pszOut)
+            OsAppendUtf8(*a_pszOut, u32);
         uu += 6;
     }
 }

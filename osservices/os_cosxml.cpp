@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "osservices.h"
+#include "os_private.h"
 
 #define OSXML_MAXDEPTH 256
 #define OSXML_NONE     UINT32_MAX      // no node
@@ -73,7 +74,7 @@ private:
 // Text helpers.
 // ---------------------------------------------------------------------------
 
-static void OsXmlAppendUtf8(std::string& a_sz, unsigned long a_u32Code)
+void OsAppendUtf8(std::string& a_sz, unsigned long a_u32Code)
 {
     if (a_u32Code < 0x80)
     {
@@ -148,7 +149,7 @@ static void OsXmlAppendDecoded(std::string& a_sz, const char* a_szText, size_t a
             }
             if ((u64End > u64Digits) && (u64End < a_u64Len) && (a_szText[u64End] == ';') && (u32Code > 0) && (u32Code <= 0x10FFFF))
             {
-                OsXmlAppendUtf8(a_sz, u32Code);
+                OsAppendUtf8(a_sz, u32Code);
                 ii = u64End + 1;
                 blDone = true;
             }

@@ -23,4 +23,7 @@ std::string OsGetDefaultLogDirectory();
 // output (at most a_u64Max bytes).  0 when it ran and exited with 0.
 int OsRunAndRead(const char* const* a_aszArgv, std::string& a_szOutput, size_t a_u64Max);
 
+// Append one Unicode code point (up to 0x10FFFF) as UTF-8.
+void OsAppendUtf8(std::string& a_sz, unsigned long a_u32Code);
+
 #endif // OS_PRIVATE_H
