@@ -41,7 +41,7 @@ TEST(E2eControl, CapabilityMessagesShowEachContainerForm)
            "dat_capability msg_get ICAP_PIXELTYPE\ndat_capability MSG_GETCURRENT icap_pixeltype\n"
            "dat_capability msg_getdefault ICAP_XRESOLUTION\ndat_capability msg_querysupport ICAP_PIXELTYPE\n"
            "dat_capability msg_reset ICAP_PIXELTYPE\ndat_capability msg_get 8116\ndat_capability msg_get 810f\n"
-           "dat_capability msg_resetall\nexit\n");
+           "dat_capability msg_get 813d\ndat_capability msg_get 8143\ndat_capability msg_resetall\nexit\n");
     EXPECT_TRUE(sh.HasSequence({Header("ICAP_PIXELTYPE", "0101"), "  curidx: TWPT_BW (0)", "  defidx: TWPT_BW (0)",
                                 "  typ:    TWTY_UINT16", "  num:    3", "  item:   TWPT_BW", "  item:   TWPT_GRAY",
                                 "  item:   TWPT_RGB", Header("ICAP_PIXELTYPE", "0101"), "  typ:    TWTY_UINT16",
@@ -53,6 +53,9 @@ TEST(E2eControl, CapabilityMessagesShowEachContainerForm)
     EXPECT_TRUE(sh.HasSequence({Header("CAP_8116", "8116"), "  cur:    0", "  def:    0", "  typ:    TWTY_UINT32",
                                 "  min:    0", "  max:    4294967295", "  stp:    1000", Header("CAP_810f", "810f"),
                                 "  typ:    TWTY_UINT8", "  num:    2", "  item:   0x00", "  item:   0x01"}));
+    // Item types without a line of their own: a TWTY_UNI512 enumeration, a TWTY_HANDLE array.
+    EXPECT_TRUE(sh.HasSequence({Header("CAP_813d", "813d"), "  curidx: (0)", "  defidx: (0)", "  typ:    TWTY_UNI512",
+                                "  num:    2", Header("CAP_8143", "8143"), "  typ:    TWTY_HANDLE", "  num:    2"}));
     EXPECT_EQ(sh.Journal({"zav DG_CONTROL/DAT_CAPABILITY/MSG_RESETALL", "rc=TWRC_SUCCESS"}).size(), 1u);
     EXPECT_EQ(sh.Journal({"zav DG_CONTROL/DAT_CAPABILITY/MSG_QUERYSUPPORT", "data=0101"}).size(), 1u);
 }
@@ -133,4 +136,26 @@ TEST(E2eControl, AStandardSourceRefusesTheMakersTriplets)
            "dat_calibrate set TWCAL_CALIBRATIONTYPE_IMAGE\ndat_ecdo\ndat_firmwaredownload msg_set firmware.bin\nexit\n");
     EXPECT_EQ(sh.CountOf("TWRC_FAILURE/TWCC_BADPROTOCOL"), 5);
     EXPECT_EQ(sh.Journal({"scanner DG_", "rc=TWRC_FAILURE(1) cc=TWCC_BADPROTOCOL"}).size(), 5u);
+}
+
+TEST(E2eControl, MalformedAnswersAreShownWithoutReadingPastThem)
+{
+    SimShell sh("fault nullhandle DG_CONTROL DAT_CAPABILITY MSG_GET cap=ICAP_PIXELTYPE times=1\n"
+                "fault contype DG_CONTROL DAT_CAPABILITY MSG_GET cap=ICAP_PIXELTYPE value=9 times=1\n"
+                "fault itemtype DG_CONTROL DAT_CAPABILITY MSG_GET cap=ICAP_PIXELTYPE times=1\n"
+                "fault badindex DG_CONTROL DAT_CAPABILITY MSG_GET cap=ICAP_PIXELTYPE times=1\n"
+                "fault wrongsize DG_CONTROL DAT_CAPABILITY MSG_GET cap=ICAP_PIXELTYPE value=1000 times=1\n"
+                "fault unterminated DG_CONTROL DAT_CAPABILITY MSG_GETCURRENT cap=CAP_AUTHOR times=1\n");
+    std::string szGet = "dat_capability msg_get ICAP_PIXELTYPE\n";
+    sh.Run("twcreate 2.4\ndsmopen\ndsopen \"Simulated Scanner\"\n" + szGet + szGet + szGet + szGet + szGet +
+           "dat_capability msg_getcurrent CAP_AUTHOR\nexit\n");
+    std::string szHeader = Header("ICAP_PIXELTYPE", "0101");
+    EXPECT_TRUE(sh.HasSequence({szHeader, "  *** no container (null handle) ***", szHeader,
+                                "  *** unknown container type 0x0009 ***", szHeader, "  curidx: (0)", "  defidx: (0)",
+                                "  typ:    0xffff", "  num:    3", "  *** unknown item type 0xffff, items not shown ***",
+                                szHeader, "  curidx: *** index past the items *** (8)",
+                                "  defidx: *** index past the items *** (8)", "  typ:    TWTY_UINT16", "  num:    3"}));
+    // How many items the heap block really holds depends on the allocator.
+    EXPECT_EQ(sh.CountAffixed("  *** NumItems 1003, only ", " items readable ***"), 1);
+    EXPECT_TRUE(sh.Has("  item:   <" + std::string(130, 'X') + ">")) << "the string stays inside its field";
 }

@@ -130,13 +130,16 @@ std::vector<SimItem> SampleValues(TW_UINT16 a_u16Type)
         case TWTY_STR128: return Strs({"one hundred twenty-eight a", "one hundred twenty-eight b"});
         case TWTY_STR255: return Strs({"two hundred fifty-five a", "two hundred fifty-five b"});
         case TWTY_STR1024: return Strs({"one thousand twenty-four a", "one thousand twenty-four b"});
+        case TWTY_UNI512: return Strs({"unicode one", "unicode two"});
+        case TWTY_HANDLE: return Ints({0, 0x10, 0x20});   // opaque values, never memory
         default:          return {};
     }
 }
 
 // One test capability per item type and container shape:
 // id = CAP_SIMBASE + 4 x type index + shape (0 one-value, 1 enumeration, 2 range,
-// 3 array); type index 0..13 are TWTY_INT8..TWTY_STR1024, 14 TWTY_FRAMEANGLE.
+// 3 array); type index 0..13 are TWTY_INT8..TWTY_STR1024, 14 TWTY_FRAMEANGLE;
+// 15 TWTY_UNI512 and 16 TWTY_HANDLE, read only (one-value, enumeration, array).
 void AddTestCaps(std::vector<SimCapDef>& a_adef)
 {
     const TW_UINT16 au16Type[] = {TWTY_INT8, TWTY_INT16, TWTY_INT32, TWTY_UINT8, TWTY_UINT16, TWTY_UINT32, TWTY_BOOL, TWTY_FIX32,
@@ -167,6 +170,18 @@ void AddTestCaps(std::vector<SimCapDef>& a_adef)
             a_adef.push_back(Range(static_cast<TW_UINT16>(u16Base + 2), u16Type, aitem[0], aitem[4], step, aitem[0]));
         }
         a_adef.push_back(Arr(static_cast<TW_UINT16>(u16Base + 3), u16Type, {}, {aitem[0], aitem[1]}, false));
+    }
+    const TW_UINT16 au16ReadOnly[] = {TWTY_UNI512, TWTY_HANDLE};
+    for (int iType = 15; iType < 17; iType++)
+    {
+        TW_UINT16 u16Type = au16ReadOnly[iType - 15];
+        std::vector<SimItem> aitem = SampleValues(u16Type);
+        TW_UINT16 u16Base = static_cast<TW_UINT16>(CAP_SIMBASE + 4 * iType);
+        a_adef.push_back(One(u16Base, u16Type, aitem[1], true));
+        SimCapDef defEnum = Enum(static_cast<TW_UINT16>(u16Base + 1), u16Type, aitem, aitem[0]);
+        defEnum.m_blReadOnly = true;
+        a_adef.push_back(defEnum);
+        a_adef.push_back(Arr(static_cast<TW_UINT16>(u16Base + 3), u16Type, {}, {aitem[0], aitem[1]}, true));
     }
 }
 

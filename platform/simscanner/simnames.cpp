@@ -148,8 +148,10 @@ const SimName s_asimnameValue[] = {
 
 // Names of the simulator's own test capabilities (CAP_SIMBASE..).
 const char* const s_aszSimTypeName[] = {"INT8", "INT16", "INT32", "UINT8", "UINT16", "UINT32", "BOOL", "FIX32",
-                                        "FRAME", "STR32", "STR64", "STR128", "STR255", "STR1024", "FRAMEANGLE"};
+                                        "FRAME", "STR32", "STR64", "STR128", "STR255", "STR1024", "FRAMEANGLE",
+                                        "UNI512", "HANDLE"};
 const char* const s_aszSimShapeName[] = {"ONEVALUE", "ENUM", "RANGE", "ARRAY"};
+constexpr std::uint32_t kSimTestCapCount = 4 * (sizeof(s_aszSimTypeName) / sizeof(s_aszSimTypeName[0]));
 
 template <std::size_t N>
 const SimName* Table(const SimName (&a_a)[N], std::size_t& a_uCount)
@@ -196,7 +198,7 @@ const char* PrefixOf(ESimNameKind a_eKind)
 std::string SimCapName(std::uint32_t a_u32Cap)
 {
     std::uint32_t u32Index = a_u32Cap - CAP_SIMBASE;
-    if (a_u32Cap < CAP_SIMBASE || u32Index >= 15 * 4)
+    if (a_u32Cap < CAP_SIMBASE || u32Index >= kSimTestCapCount)
     {
         return std::string();
     }
@@ -248,7 +250,7 @@ bool SimValueOf(ESimNameKind a_eKind, const std::string& a_szName, std::uint32_t
     }
     if (a_eKind == eSimNameCap)
     {
-        for (std::uint32_t u32 = CAP_SIMBASE; u32 < CAP_SIMBASE + 60; u32++)
+        for (std::uint32_t u32 = CAP_SIMBASE; u32 < CAP_SIMBASE + kSimTestCapCount; u32++)
         {
             if (strcasecmp(SimCapName(u32).c_str(), a_szName.c_str()) == 0)
             {

@@ -47,7 +47,7 @@ bool SimTypeIsFrame(TW_UINT16 a_u16Type)
 
 bool SimTypeKnown(TW_UINT16 a_u16Type)
 {
-    return a_u16Type <= TWTY_STR1024 || a_u16Type == TWTY_FRAMEANGLE;
+    return a_u16Type <= TWTY_HANDLE || a_u16Type == TWTY_FRAMEANGLE;
 }
 
 std::size_t SimItemSize(TW_UINT16 a_u16Type)
@@ -110,7 +110,7 @@ std::int32_t SimFixFromTw(TW_FIX32 a_fix)
 
 bool SimItemEqual(TW_UINT16 a_u16Type, const SimItem& a_a, const SimItem& a_b)
 {
-    if (SimTypeIsString(a_u16Type))
+    if (SimTypeIsString(a_u16Type) || a_u16Type == TWTY_UNI512)
     {
         return a_a.m_sz == a_b.m_sz;
     }
@@ -146,6 +146,19 @@ bool SimItemRead(TW_UINT16 a_u16Type, const unsigned char* a_pu8, SimItem& a_ite
         case TWTY_UINT32: a_item.m_i64 = static_cast<std::int64_t>(ReadAt<std::uint64_t>(a_pu8)); return true;
         case TWTY_BOOL:   a_item.m_i64 = ReadAt<std::uint16_t>(a_pu8); return true;
         case TWTY_FIX32:  a_item.m_i64 = SimFixFromTw(ReadAt<TW_FIX32>(a_pu8)); return true;
+        case TWTY_HANDLE: a_item.m_i64 = ReadAt<std::int64_t>(a_pu8); return true;
+        case TWTY_UNI512:
+            // Wide characters up to the terminator (the text keeps the ASCII ones).
+            for (std::size_t ii = 0; ii < sizeof(TW_UNI512) / sizeof(wchar_t); ii++)
+            {
+                wchar_t wc = ReadAt<wchar_t>(a_pu8 + ii * sizeof(wchar_t));
+                if (wc == 0)
+                {
+                    return true;
+                }
+                a_item.m_sz += (wc > 0 && wc < 0x80) ? static_cast<char>(wc) : '?';
+            }
+            return false;
         case TWTY_FRAME:
         case TWTY_FRAMEANGLE:
             for (int ii = 0; ii < 4; ii++)
@@ -186,6 +199,17 @@ void SimItemWrite(TW_UINT16 a_u16Type, const SimItem& a_item, unsigned char* a_p
         case TWTY_UINT32: WriteAt<std::uint64_t>(a_pu8, static_cast<std::uint64_t>(a_item.m_i64)); return;
         case TWTY_BOOL:   WriteAt<std::uint16_t>(a_pu8, static_cast<std::uint16_t>(a_item.m_i64)); return;
         case TWTY_FIX32:  WriteAt<TW_FIX32>(a_pu8, SimFixToTw(a_item.m_i64)); return;
+        case TWTY_HANDLE: WriteAt<std::int64_t>(a_pu8, a_item.m_i64); return;
+        case TWTY_UNI512:
+        {
+            std::size_t uChars = sizeof(TW_UNI512) / sizeof(wchar_t);
+            std::memset(a_pu8, 0, sizeof(TW_UNI512));
+            for (std::size_t ii = 0; ii < a_item.m_sz.size() && ii + 1 < uChars; ii++)
+            {
+                WriteAt<wchar_t>(a_pu8 + ii * sizeof(wchar_t), static_cast<wchar_t>(static_cast<unsigned char>(a_item.m_sz[ii])));
+            }
+            return;
+        }
         case TWTY_FRAME:
         case TWTY_FRAMEANGLE:
             for (int ii = 0; ii < 4; ii++)
@@ -385,7 +409,7 @@ void SimContainerEncode(const SimContainer& a_con, std::vector<unsigned char>& a
 std::string SimItemText(TW_UINT16 a_u16Type, const SimItem& a_item)
 {
     char sz[160];
-    if (SimTypeIsString(a_u16Type))
+    if (SimTypeIsString(a_u16Type) || a_u16Type == TWTY_UNI512)
     {
         return "\"" + a_item.m_sz + "\"";
     }
