@@ -192,4 +192,19 @@ TEST_F(TwainPlatformTest, TheIccProfileOfAWaitingImageIsShownAndFreed)
     EXPECT_EQ(m_pfnLive(), ulLive);
 }
 
+TEST_F(TwainPlatformTest, CapabilityAnswersAreKeptForTheScriptTests)
+{
+    auto ptwainimpl = Open("2.3", "Simulated Scanner");
+    EXPECT_EQ(ptwainimpl->DSDatCapability(TwainWords({"dat_capability", "msg_get", "CAP_XFERCOUNT"})), TWRC_SUCCESS);
+    EXPECT_EQ(ptwainimpl->m_twcapability.Cap, CAP_XFERCOUNT);
+    EXPECT_EQ(ptwainimpl->m_twonevalue.ItemType, TWTY_INT16);
+    EXPECT_EQ(memcmp(&ptwainimpl->m_twonevalue, &ptwainimpl->m_twonevalueExpected, sizeof(TW_ONEVALUE)), 0);
+    EXPECT_EQ(ptwainimpl->DSDatCapability(TwainWords({"dat_capability", "msg_get", "8116"})), TWRC_SUCCESS);
+    EXPECT_EQ(ptwainimpl->m_twrange.ItemType, TWTY_UINT32);
+    EXPECT_EQ(static_cast<uint32_t>(ptwainimpl->m_twrangeExpected.MaxValue), 4294967295u);
+    // A refusal keeps nothing and gives 1.
+    EXPECT_EQ(ptwainimpl->DSDatCapability(TwainWords({"dat_capability", "msg_getcurrent", "7777"})), TWRC_FAILURE);
+    EXPECT_EQ(ptwainimpl->m_twcapability.Cap, 0x8116);
+}
+
 } // namespace
