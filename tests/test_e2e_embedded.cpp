@@ -3,6 +3,7 @@
 // script's status; runscript and dumpscript without a script; unpackage.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -86,4 +87,33 @@ TEST(E2eEmbedded, WithoutScriptAndUnpackage)
     EXPECT_FALSE(sh.Dir().Exists("Desktop/script.txt"));
     // Nothing is unpacked from a package this build cannot read.
     EXPECT_EQ(rmdir(sh.Dir().File("Desktop/dravo_unpackage").c_str()), 0) << "the folder is there and empty";
+}
+
+TEST(E2eEmbedded, TheDeviceLogScript)
+{
+    Shell sh;
+    sh.Dir().MakeDir("log");
+    sh.Run("makescript " DRAVO_SOURCE_DIR "/scripts/getlog\n");
+    ASSERT_TRUE(sh.Dir().Exists("Desktop/dravo_getlog"));
+
+    // One argument: the usage, with the sources listed.
+    e2e::Result r = RunCopy(sh, "dravo_getlog", {"Simulated Scanner ZAV"});
+    EXPECT_EQ(r.status, 1);
+    std::vector<std::string> aszLines = e2e::Lines(r.out);
+    for (const std::string &szLine :
+         {std::string("  3 - Simulated Scanner ZAV"),
+          Bold("usage: dravo_getlog \"<Data Source name>\" <full path of the log file>"),
+          Bold("Linux: ./dravo_getlog \"Simulated Scanner ZAV\" /tmp/scanner.qnlog")})
+        EXPECT_NE(std::find(aszLines.begin(), aszLines.end(), szLine), aszLines.end()) << szLine << "\n" << r.out;
+
+    // The log itself needs the device-log command of the program.
+    sh.Run("dat_log\n");
+    if (sh.Has("%%unrecognized command, enter HELP for list"))
+        GTEST_SKIP() << "this build has no dat_log command yet";
+    const std::string szLog = sh.Dir().File("scanner.qnlog");
+    r = RunCopy(sh, "dravo_getlog", {"Simulated Scanner ZAV", szLog});
+    EXPECT_EQ(r.status, 0) << r.out;
+    EXPECT_EQ(sh.Dir().Read("scanner.qnlog").rfind("Simulated Scanner ZAV service log\n", 0), 0u);
+    EXPECT_NE(r.out.find(Bold("getlog: the log of \"Simulated Scanner ZAV\" is in \"" + szLog + "\"")), std::string::npos)
+        << r.out;
 }

@@ -44,6 +44,7 @@ const SimDispatch s_asimdispatch[] = {
 
     // Device triplets: meters, custom data, device information, log, buttons,
     // override, pass-through, raw status.
+    {DG_CONTROL, DAT_LOG, &CSimSession::DatLog, 772, true, eSimRowMaker, {MSG_GET}},
 
     // TWAIN Direct.
     {DG_CONTROL, DAT_TWAINDIRECT, &CSimSession::DatTwainDirect, sizeof(TW_TWAINDIRECT), true, eSimRowProtocol24, {MSG_SETTASK}},

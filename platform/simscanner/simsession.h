@@ -98,6 +98,7 @@ public:
 
     // Device triplets: meters, custom data, device information, log, buttons,
     // override, pass-through, raw status.
+    TW_UINT16 DatLog(TW_UINT16 a_u16Msg, TW_MEMREF a_pData, SimJournalCall& a_call);
 
     // TWAIN Direct.
     TW_UINT16 DatTwainDirect(TW_UINT16 a_u16Msg, TW_MEMREF a_pData, SimJournalCall& a_call);
