@@ -288,11 +288,13 @@ TEST_F(SimCapsTest, QuerySupportFlagsFollowTheTable)
     ASSERT_EQ(app.Cap(MSG_QUERYSUPPORT, ICAP_PIXELTYPE, &con), TWRC_SUCCESS);
     EXPECT_EQ(con.m_u16ConType, TWON_ONEVALUE);
     EXPECT_EQ(con.m_u16ItemType, TWTY_INT32);
-    EXPECT_EQ(con.Int(0), TWQC_GET | TWQC_SET | TWQC_GETDEFAULT | TWQC_GETCURRENT | TWQC_RESET | TWQC_SETCONSTRAINT | TWQC_CONSTRAINABLE);
+    const std::int64_t i64Texts = TWQC_GETHELP | TWQC_GETLABEL;
+    EXPECT_EQ(con.Int(0), TWQC_GET | TWQC_SET | TWQC_GETDEFAULT | TWQC_GETCURRENT | TWQC_RESET | TWQC_SETCONSTRAINT |
+                              TWQC_CONSTRAINABLE | i64Texts | TWQC_GETLABELENUM);
     ASSERT_EQ(app.Cap(MSG_QUERYSUPPORT, ICAP_PHYSICALHEIGHT, &con), TWRC_SUCCESS);
-    EXPECT_EQ(con.Int(0), TWQC_GET | TWQC_GETDEFAULT | TWQC_GETCURRENT);
+    EXPECT_EQ(con.Int(0), TWQC_GET | TWQC_GETDEFAULT | TWQC_GETCURRENT | i64Texts);
     ASSERT_EQ(app.Cap(MSG_QUERYSUPPORT, CAP_XFERCOUNT, &con), TWRC_SUCCESS);
-    EXPECT_EQ(con.Int(0), TWQC_GET | TWQC_SET | TWQC_GETDEFAULT | TWQC_GETCURRENT | TWQC_RESET);
+    EXPECT_EQ(con.Int(0), TWQC_GET | TWQC_SET | TWQC_GETDEFAULT | TWQC_GETCURRENT | TWQC_RESET | i64Texts);
     App appZav(kScannerZav);
     ASSERT_TRUE(appZav.Opened());
     ASSERT_EQ(appZav.Cap(MSG_QUERYSUPPORT, ICAP_PIXELTYPE, &con), TWRC_SUCCESS);
@@ -312,6 +314,10 @@ TEST_F(SimCapsTest, SupportedListsDescribeTheSource)
     EXPECT_TRUE(Contains(con, CAP_SUPPORTEDDATS));
     EXPECT_TRUE(Contains(con, kSimBase));
     EXPECT_FALSE(Contains(con, CAP_WINDOWCAMERA));
+    // The default of a list the source computes is what it holds.
+    Container conDefault;
+    ASSERT_EQ(app.Cap(MSG_GETDEFAULT, CAP_SUPPORTEDCAPS, &conDefault), TWRC_SUCCESS);
+    EXPECT_EQ(conDefault.m_au8, con.m_au8);
     // Every listed capability answers (or depends on another).
     for (std::size_t ii = 0; ii < con.m_u64NumItems; ii++)
     {
@@ -320,6 +326,8 @@ TEST_F(SimCapsTest, SupportedListsDescribeTheSource)
     }
     ASSERT_EQ(app.Cap(MSG_GET, CAP_SUPPORTEDDATS, &con), TWRC_SUCCESS);
     EXPECT_EQ(con.m_u16ItemType, TWTY_UINT32);
+    ASSERT_EQ(app.Cap(MSG_GETDEFAULT, CAP_SUPPORTEDDATS, &conDefault), TWRC_SUCCESS);
+    EXPECT_EQ(conDefault.m_au8, con.m_au8);
     EXPECT_TRUE(Contains(con, (static_cast<std::int64_t>(DG_IMAGE) << 16) | DAT_IMAGEMEMXFER));
     EXPECT_TRUE(Contains(con, (static_cast<std::int64_t>(DG_CONTROL) << 16) | DAT_CAPABILITY));
     EXPECT_FALSE(Contains(con, (static_cast<std::int64_t>(DG_CONTROL) << 16) | DAT_FILESYSTEM));

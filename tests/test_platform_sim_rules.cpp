@@ -167,7 +167,7 @@ TEST_F(SimRulesTest, ExtendedCapabilitiesAreNegotiatedInStates5And6)
     EXPECT_EQ(app.FailCc(app.SetCap(MSG_SET, CAP_XFERCOUNT, TWON_ONEVALUE, OneValueOf<TW_INT16>(TWTY_INT16, 1))), TWCC_SEQERROR);
 }
 
-TEST_F(SimRulesTest, LabelAndHelpMessagesAreUnknownBeforeProtocol21)
+TEST_F(SimRulesTest, LabelAndHelpMessagesFromProtocol21)
 {
     {
         App app(kScanner1x);
@@ -179,9 +179,22 @@ TEST_F(SimRulesTest, LabelAndHelpMessagesAreUnknownBeforeProtocol21)
             EXPECT_EQ(app.Cc(), TWCC_BADPROTOCOL) << u16Msg;
         }
     }
+    // From 2.1 on: a help text, a label, and a label for each value.
     App app(kScanner);
     ASSERT_TRUE(app.Opened());
-    EXPECT_EQ(app.FailCc(app.Cap(MSG_GETLABEL, ICAP_PIXELTYPE)), TWCC_CAPBADOPERATION);
+    Container con;
+    ASSERT_EQ(app.Cap(MSG_GETLABEL, ICAP_PIXELTYPE, &con), TWRC_SUCCESS);
+    EXPECT_EQ(con.m_u16ConType, TWON_ONEVALUE);
+    EXPECT_EQ(con.m_u16ItemType, TWTY_STR255);
+    EXPECT_EQ(con.Str(0), "Pixeltype");
+    ASSERT_EQ(app.Cap(MSG_GETHELP, ICAP_PHYSICALWIDTH, &con), TWRC_SUCCESS);
+    EXPECT_EQ(con.Str(0), "Physicalwidth: reports ICAP_PHYSICALWIDTH.");
+    ASSERT_EQ(app.Cap(MSG_GETLABELENUM, ICAP_PIXELTYPE, &con), TWRC_SUCCESS);
+    EXPECT_EQ(con.m_u16ConType, TWON_ARRAY);
+    Container conGet;
+    ASSERT_EQ(app.Cap(MSG_GET, ICAP_PIXELTYPE, &conGet), TWRC_SUCCESS);
+    EXPECT_EQ(con.m_u64NumItems, conGet.m_u64NumItems);
+    EXPECT_EQ(app.FailCc(app.Cap(MSG_GETLABELENUM, CAP_XFERCOUNT)), TWCC_CAPBADOPERATION) << "not an enumeration";
 }
 
 TEST_F(SimRulesTest, ABatchTooLargeToCountIsReportedAsUnknown)

@@ -423,6 +423,9 @@ TEST_F(SimXferTest, MemoryFileTransferInEachFormat)
     // JFIF.
     ASSERT_EQ(app.SetUInt16(ICAP_IMAGEFILEFORMAT, TWFF_JFIF), TWRC_SUCCESS);
     ASSERT_TRUE(app.EnableAndWait());
+    TW_IMAGEINFO twinfo;
+    ASSERT_EQ(app.Call(DG_IMAGE, DAT_IMAGEINFO, MSG_GET, &twinfo), TWRC_SUCCESS);
+    EXPECT_EQ(twinfo.Compression, TWCP_JPEG) << "what the memory file holds";
     au8 = MemoryTransfer(app, DAT_IMAGEMEMFILEXFER, 10000, nullptr);
     JpegImage image;
     ASSERT_TRUE(DecodeJpeg(au8, image));

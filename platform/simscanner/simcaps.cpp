@@ -7,6 +7,7 @@
 #include "simnames.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cmath>
 #include <cstdio>
 #include <sstream>
@@ -54,6 +55,7 @@ void CSimCaps::Setup(const std::vector<SimCapDef>& a_adef, TW_UINT16 a_u16Protoc
         m_mapIndex[m_adef[ii].m_u16Cap] = ii;
     }
     m_blConstraintMsg = (a_u16ProtocolMajor * 100 + a_u16ProtocolMinor) >= 202;
+    m_blTextMsgs = (a_u16ProtocolMajor * 100 + a_u16ProtocolMinor) >= 201;
     m_iCamera = -1;
 }
 
@@ -262,6 +264,10 @@ TW_UINT32 CSimCaps::QueryFlags(const SimCapDef& a_def) const
         {
             u32 |= TWQC_SETCONSTRAINT;
         }
+    }
+    if (m_blTextMsgs && !SimNameOf(eSimNameCap, a_def.m_u16Cap).empty())
+    {
+        u32 |= TWQC_GETHELP | TWQC_GETLABEL | ((a_def.m_eShape == eSimEnum) ? TWQC_GETLABELENUM : 0);
     }
     return u32;
 }
@@ -526,7 +532,10 @@ SimCapResult CSimCaps::Get(TW_UINT16 a_u16Cap, TW_UINT16 a_u16Msg, SimContainer&
     if (def.m_eShape == eSimArray)
     {
         a_con.m_u16ConType = TWON_ARRAY;
-        const std::vector<SimItem>& aitem = (a_u16Msg == MSG_GETCURRENT) ? state.m_aCurrent : def.m_aDefault;
+        // A read-only list without a default of its own (such as the
+        // supported capabilities) defaults to what it holds.
+        bool blCurrent = (a_u16Msg == MSG_GETCURRENT) || (def.m_blReadOnly && def.m_aDefault.empty());
+        const std::vector<SimItem>& aitem = blCurrent ? state.m_aCurrent : def.m_aDefault;
         for (const SimItem& item : aitem)
         {
             a_con.m_aItems.push_back(ToUnits(def, item));
@@ -537,6 +546,50 @@ SimCapResult CSimCaps::Get(TW_UINT16 a_u16Cap, TW_UINT16 a_u16Msg, SimContainer&
     SimItem item = (a_u16Msg == MSG_GETCURRENT) ? (state.m_aCurrent.empty() ? SimItem() : state.m_aCurrent[0])
                                                  : (def.m_blFree ? def.m_aDefault[0] : DefaultOf(def, ScopeKey(def)));
     a_con.m_aItems.push_back(ToUnits(def, item));
+    return Done(false);
+}
+
+SimCapResult CSimCaps::Texts(TW_UINT16 a_u16Cap, TW_UINT16 a_u16Msg, SimContainer& a_con)
+{
+    const SimCapDef* pdef = Find(a_u16Cap);
+    if (pdef == nullptr)
+    {
+        return Fail(TWCC_CAPUNSUPPORTED);
+    }
+    TW_UINT32 u32Need = (a_u16Msg == MSG_GETHELP) ? TWQC_GETHELP : (a_u16Msg == MSG_GETLABEL) ? TWQC_GETLABEL : TWQC_GETLABELENUM;
+    if ((QueryFlags(*pdef) & u32Need) == 0)
+    {
+        return Fail(TWCC_CAPBADOPERATION);
+    }
+    // The label from the name: "ICAP_PIXELTYPE" is "Pixeltype".
+    std::string szName = SimNameOf(eSimNameCap, a_u16Cap);
+    std::string szLabel = szName.substr(szName.find('_') + 1);
+    std::transform(szLabel.begin(), szLabel.end(), szLabel.begin(),
+                   [](char a_c) { return static_cast<char>(std::tolower(static_cast<unsigned char>(a_c))); });
+    szLabel[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(szLabel[0])));
+    a_con.m_u16ItemType = TWTY_STR255;
+    if (a_u16Msg != MSG_GETLABELENUM)
+    {
+        a_con.m_u16ConType = TWON_ONEVALUE;
+        std::string szText = szLabel;
+        if (a_u16Msg == MSG_GETHELP)
+        {
+            szText += std::string(pdef->m_blReadOnly ? ": reports " : ": sets and reports ") + szName + ".";
+        }
+        a_con.m_aItems.push_back(SimStr(szText.substr(0, 255)));
+        return Done(false);
+    }
+    SimContainer conGet;
+    SimCapResult result = Get(a_u16Cap, MSG_GET, conGet);
+    if (result.m_u16Rc == TWRC_FAILURE)
+    {
+        return result;
+    }
+    a_con.m_u16ConType = TWON_ARRAY;
+    for (const SimItem& item : conGet.m_aItems)
+    {
+        a_con.m_aItems.push_back(SimStr(SimItemText(conGet.m_u16ItemType, item).substr(0, 255)));
+    }
     return Done(false);
 }
 

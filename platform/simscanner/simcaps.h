@@ -113,6 +113,11 @@ public:
     SimCapResult Get(TW_UINT16 a_u16Cap, TW_UINT16 a_u16Msg, SimContainer& a_con);
     SimCapResult Set(TW_UINT16 a_u16Cap, TW_UINT16 a_u16Msg, const SimContainer& a_con);
     SimCapResult Reset(TW_UINT16 a_u16Cap, SimContainer& a_con);
+    // The texts of MSG_GETHELP and MSG_GETLABEL (a one-value) and of
+    // MSG_GETLABELENUM (an array, one label per item of the enumeration
+    // MSG_GET answers), TWTY_STR255 in UTF-8: only capabilities with a name
+    // of their own have them.
+    SimCapResult Texts(TW_UINT16 a_u16Cap, TW_UINT16 a_u16Msg, SimContainer& a_con);
     void ResetAll();
 
     // Values in the engine's own units (inches, dots per inch), for the
@@ -181,6 +186,7 @@ private:
     int                                  m_iCamera = -1;
     TW_UINT32                            m_u32QueryExtra = 0;
     bool                                 m_blConstraintMsg = true;   // MSG_SETCONSTRAINT known (2.2 and later)
+    bool                                 m_blTextMsgs = true;        // MSG_GETHELP and the labels (2.1 and later)
 };
 
 #endif // DRAVO_SIMCAPS_H

@@ -466,7 +466,8 @@ TW_UINT16 CSimSession::DatCapability(TW_UINT16 a_u16Msg, TW_MEMREF a_pData, SimJ
             {
                 return Fail(TWCC_BADPROTOCOL);   // messages of 2.1 and later
             }
-            return Fail(m_caps.Find(u16Cap) == nullptr ? TWCC_CAPUNSUPPORTED : TWCC_CAPBADOPERATION);
+            result = m_caps.Texts(u16Cap, a_u16Msg, con);
+            break;
         case MSG_RESET:
             if (!Negotiable(u16Cap))
             {

@@ -320,8 +320,20 @@ TW_UINT16 CSimSession::DatImageInfo(TW_UINT16, TW_MEMREF a_pData, SimJournalCall
     ptwinfo->BitsPerPixel = static_cast<TW_INT16>(params.m_iBitDepth);
     ptwinfo->Planar = 0;
     ptwinfo->PixelType = static_cast<TW_INT16>(params.m_iPixelType);
+    // What the transfer delivers: memory strips as set, a file or memory
+    // file in its format (JFIF is JPEG), the native image uncompressed.
     std::int64_t i64Mech = m_caps.CurrentInt(ICAP_XFERMECH, TWSX_NATIVE);
-    ptwinfo->Compression = static_cast<TW_UINT16>(i64Mech == TWSX_MEMORY ? params.m_u16Compression : TWCP_NONE);
+    TW_UINT16 u16Compression = TWCP_NONE;
+    if (i64Mech == TWSX_MEMORY)
+    {
+        u16Compression = params.m_u16Compression;
+    }
+    else if ((i64Mech == TWSX_FILE || i64Mech == TWSX_MEMFILE) &&
+             m_caps.CurrentInt(ICAP_IMAGEFILEFORMAT, TWFF_BMP) == TWFF_JFIF)
+    {
+        u16Compression = TWCP_JPEG;
+    }
+    ptwinfo->Compression = u16Compression;
     return Succeed();
 }
 
