@@ -47,7 +47,7 @@ TEST(E2eControl, CapabilityMessagesShowEachContainerForm)
                                 "  item:   TWPT_RGB", Header("ICAP_PIXELTYPE", "0101"), "  typ:    TWTY_UINT16",
                                 "  item:   TWPT_BW", Header("ICAP_XRESOLUTION", "1118"), "  typ:    TWTY_FIX32",
                                 "  item:   100", Header("ICAP_PIXELTYPE", "0101"), "  typ:    TWTY_INT32",
-                                "  item:   0x0000107f (MACHINE,GET,GETCURRENT,GETDEFAULT,SET,SETCONSTRAINT,RESET)",
+                                "  item:   0x0000177f (MACHINE,GET,GETCURRENT,GETDEFAULT,SET,SETCONSTRAINT,RESET)",
                                 Header("ICAP_PIXELTYPE", "0101")}));
     // Capabilities by hexadecimal id: a range of TWTY_UINT32, an array of TWTY_UINT8.
     EXPECT_TRUE(sh.HasSequence({Header("CAP_8116", "8116"), "  cur:    0", "  def:    0", "  typ:    TWTY_UINT32",
