@@ -156,7 +156,9 @@ void CDravo::MakeScript(const char *a_szName)
     COsFile::Delete(szTarget, OS_FILETYPE_FILE, 0, false);
     if (COsFile::Copy(szSource, szTarget) != OS_STS_OK)
     {
+        // A copy that stopped halfway is no program: it goes too.
         Print("Failed to copy binary: <%s> -> <%s>", szSource, szTarget);
+        COsFile::Delete(szTarget, OS_FILETYPE_FILE, 0, false);
         return;
     }
     // Executable by everyone, writable only by its owner.

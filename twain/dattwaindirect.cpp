@@ -10,6 +10,8 @@
 
 #include <algorithm>
 #include <cstring>
+#include <memory>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -316,16 +318,10 @@ TW_UINT16 TwainDirectRunner(CTwainImpl &a_twainimpl, const char *const *a_aszWor
         }
     }
 
-    COsJson *posjsonHeader = nullptr;
-    COsJson *posjsonReply = nullptr;
-    try
+    std::unique_ptr<COsJson> posjsonHeader(new (std::nothrow) COsJson);
+    std::unique_ptr<COsJson> posjsonReply(new (std::nothrow) COsJson);
+    if (!posjsonHeader || !posjsonReply)
     {
-        posjsonHeader = new COsJson;
-        posjsonReply = new COsJson;
-    }
-    catch (...)
-    {
-        delete posjsonHeader;
         TWAINLOG("OsMemNew failed...");
         return TWRC_FAILURE;
     }
@@ -361,8 +357,6 @@ TW_UINT16 TwainDirectRunner(CTwainImpl &a_twainimpl, const char *const *a_aszWor
     TWAINLOG("\033[1mpass: %d\033[0m", iPass);
     TWAINLOG("\033[1mfail: %d\033[0m", iFail);
     TWAINLOG("\033[34m\033[1m************************************************\033[0m");
-    delete posjsonHeader;
-    delete posjsonReply;
     return TWRC_SUCCESS;
 }
 
@@ -377,7 +371,17 @@ TW_UINT16 CTwainImpl::DSDatTwainDirect(const char *const *a_aszWords)
     const char *szMsg = (a_aszWords && a_aszWords[0]) ? a_aszWords[1] : nullptr;
     const char *szArg = szMsg ? a_aszWords[2] : nullptr;
     if (DatWord(szMsg, "test", nullptr))
-        return TwainDirectRunner(*this, a_aszWords);
+    {
+        try
+        {
+            return TwainDirectRunner(*this, a_aszWords);
+        }
+        catch (const std::bad_alloc &)
+        {
+            TWAINLOG("OsMemAlloc failed...");
+            return TWRC_FAILURE;
+        }
+    }
     if (!DatWord(szMsg, "msg_settask", "settask"))
         return DatUnrecognized(szMsg);
 
