@@ -304,9 +304,10 @@ TW_UINT16 TwainDirectRunner(CTwainImpl &a_twainimpl, const char *const *a_aszWor
     // The root and the filter words.
     const char *szRoot = "scripts/twaindirect/certification";
     std::vector<std::string> aszFilter;
-    if (!CTwainImpl::DatWordMissing(a_aszWords[2]))
+    if (a_aszWords[2])
     {
-        szRoot = a_aszWords[2];
+        if (a_aszWords[2][0])
+            szRoot = a_aszWords[2];
         for (int ii = 3; !CTwainImpl::DatWordMissing(a_aszWords[ii]); ii++)
         {
             if (aszFilter.size() >= s_u64Filters)
