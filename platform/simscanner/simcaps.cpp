@@ -248,10 +248,13 @@ bool CSimCaps::Constrainable(const SimCapDef& a_def) const
 
 TW_UINT32 CSimCaps::QueryFlags(const SimCapDef& a_def) const
 {
-    if (a_def.m_blQueryOverride)
-    {
-        return a_def.m_u32Query;
-    }
+    // A configured answer is only what the source reports: what the
+    // capability allows stays as its definition says.
+    return a_def.m_blQueryOverride ? a_def.m_u32Query : AllowedFlags(a_def);
+}
+
+TW_UINT32 CSimCaps::AllowedFlags(const SimCapDef& a_def) const
+{
     TW_UINT32 u32 = TWQC_GET | TWQC_GETCURRENT | TWQC_GETDEFAULT | m_u32QueryExtra;
     if (!a_def.m_blReadOnly)
     {
@@ -511,7 +514,7 @@ SimCapResult CSimCaps::Get(TW_UINT16 a_u16Cap, TW_UINT16 a_u16Msg, SimContainer&
         a_con.m_aItems.push_back(SimInt(static_cast<std::int64_t>(QueryFlags(def))));
         return Done(false);
     }
-    TW_UINT32 u32Flags = QueryFlags(def);
+    TW_UINT32 u32Flags = AllowedFlags(def);
     TW_UINT32 u32Need = (a_u16Msg == MSG_GET) ? TWQC_GET : (a_u16Msg == MSG_GETCURRENT) ? TWQC_GETCURRENT : TWQC_GETDEFAULT;
     if ((u32Flags & u32Need) == 0)
     {
@@ -651,7 +654,7 @@ SimCapResult CSimCaps::Set(TW_UINT16 a_u16Cap, TW_UINT16 a_u16Msg, const SimCont
     {
         return Fail(TWCC_BADPROTOCOL);
     }
-    TW_UINT32 u32Flags = QueryFlags(def);
+    TW_UINT32 u32Flags = AllowedFlags(def);
     if ((u32Flags & (blConstraint ? TWQC_SETCONSTRAINT : TWQC_SET)) == 0)
     {
         return Fail(TWCC_CAPBADOPERATION);
@@ -950,7 +953,7 @@ SimCapResult CSimCaps::Reset(TW_UINT16 a_u16Cap, SimContainer& a_con)
     {
         return Fail(TWCC_CAPUNSUPPORTED);
     }
-    if ((QueryFlags(*pdef) & TWQC_RESET) == 0)
+    if ((AllowedFlags(*pdef) & TWQC_RESET) == 0)
     {
         return Fail(TWCC_CAPBADOPERATION);
     }

@@ -164,7 +164,8 @@ private:
     std::vector<SimItem> EffectiveList(const SimCapDef& a_def, State& a_state);
     SimItem DefaultOf(const SimCapDef& a_def, int a_iKey);
     void  EffectiveRange(const SimCapDef& a_def, State& a_state, SimItem& a_min, SimItem& a_max, SimItem& a_step);
-    TW_UINT32 QueryFlags(const SimCapDef& a_def) const;
+    TW_UINT32 QueryFlags(const SimCapDef& a_def) const;     // what MSG_QUERYSUPPORT reports
+    TW_UINT32 AllowedFlags(const SimCapDef& a_def) const;   // what the capability allows
     bool  Constrainable(const SimCapDef& a_def) const;
     bool  RequirementMet(const SimCapDef& a_def);
 
