@@ -66,6 +66,11 @@ DRAVO_FORWARD(CmdDatIdentity, DSDatIdentity)
 DRAVO_FORWARD(CmdDatTwainDirect, DSDatTwainDirect)
 
 // The capability test engine, probe and stress tests.
+DRAVO_FORWARD(CmdDsget, DSGet)
+DRAVO_FORWARD(CmdDsset, DSSet)
+DRAVO_FORWARD(CmdDsreset, DSReset)
+DRAVO_FORWARD(CmdDscap, DSCap)
+DRAVO_FORWARD(CmdDump, DSDump)
 
 // The Data Source Manager commands that turn a failure into an error line.
 

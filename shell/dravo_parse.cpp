@@ -67,6 +67,10 @@ const DravoCommand CDravo::s_adravocommand[] = {
     {"standby", &CDravo::DoPowerState},
     {"hibernate", &CDravo::DoPowerState},
     // Capability commands (dsprobe, dscap, get, set, reset).
+    {"dscap", &CDravo::Words<&CDravo::CmdDscap>},
+    {"get", &CDravo::Words<&CDravo::CmdDsget>},
+    {"set", &CDravo::Words<&CDravo::CmdDsset>},
+    {"reset", &CDravo::Words<&CDravo::CmdDsreset>},
     {"setdiff", &CDravo::DoSetDiff},
     // Control handlers.
     {"dat_autocolorlearn", &CDravo::Words<&CDravo::CmdDatAutoColorLearn>},
@@ -100,6 +104,7 @@ const DravoCommand CDravo::s_adravocommand[] = {
     {"edit", &CDravo::Words<&CDravo::CmdEdit>},
     {"view", &CDravo::Words<&CDravo::CmdView>},
     // dump.
+    {"dump", &CDravo::Words<&CDravo::CmdDump>},
     {"cd", &CDravo::Words<&CDravo::CmdChangeDirectory>},
     {"pwd", &CDravo::Words<&CDravo::CmdChangeDirectory>},
     {"dir", &CDravo::Words<&CDravo::CmdShowDirectories>},

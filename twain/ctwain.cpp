@@ -276,5 +276,20 @@ CTWAIN_FORWARD_WORDS(DSDatIdentity)
 CTWAIN_FORWARD_WORDS(DSDatTwainDirect)
 
 // The capability test engine.
+CTWAIN_FORWARD_WORDS(DSGet)
+CTWAIN_FORWARD_WORDS(DSReset)
+CTWAIN_FORWARD_WORDS(DSCap)
+CTWAIN_FORWARD_WORDS(DSDump)
+
+// set: the capability is read back and shown after the set.
+void CTwain::DSSet(const char *const *a_aszWords)
+{
+    if (!m_ptwainimpl)
+    {
+        CTWAIN_NULLIMPL();
+        return;
+    }
+    m_ptwainimpl->DSSet(a_aszWords, true);
+}
 
 // Probe and stress tests.

@@ -119,7 +119,12 @@ public:
     // TWAIN Direct.
     void DSDatTwainDirect(const char *const *a_aszWords);
 
-    // The capability test engine.
+    // The capability test engine: get, reset, dscap, dump, set.
+    void DSGet(const char *const *a_aszWords);
+    void DSReset(const char *const *a_aszWords);
+    void DSCap(const char *const *a_aszWords);
+    void DSDump(const char *const *a_aszWords);
+    void DSSet(const char *const *a_aszWords);
 
     // Probe and stress tests.
 

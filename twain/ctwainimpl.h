@@ -36,6 +36,7 @@
 
 class CLookup;
 class COsImage;
+struct TwLookup;
 
 // The path of the DSM library this executable loads.  Defined by dsmpath.cpp,
 // which each executable compiles with its own DRAVO_DSM_PATH (the test
@@ -499,6 +500,47 @@ public:
     // Capability test engine: get, set, reset, the battery, dump, validation,
     // error tests (captest/)
     // -----------------------------------------------------------------------
+
+    // Every command takes the shell's words (word 0 the command) and gives
+    // 0 or, for misuse and refused reads, 1; the battery's steps give the
+    // failing triplet's return code.  Containers of the Data Source are read
+    // within the block received and never written: edits go to a copy that
+    // travels in a handle of the program's own.
+
+    // set (show flag true: the capability is read back and shown) and the
+    // capability handler's msg_set / msg_setconstraint (show flag false):
+    // one value as a one-value container, several as a range, an
+    // enumeration or an array (DSSetConstrain).  0 once the container was
+    // sent, whatever the source answered (dscapset.cpp).
+    TW_UINT16 DSSet(const char *const *a_aszWords, bool a_blShow);
+    TW_UINT16 DSSetConstrain(const char *const *a_aszWords, bool a_blShow);
+
+    // get, get all, reset, dscap and the battery (dscap.cpp).
+    TW_UINT16 DSGet(const char *const *a_aszWords);
+    TW_UINT16 DSGetAll(const char *a_szCapability);
+    TW_UINT16 DSReset(const char *const *a_aszWords);
+    TW_UINT16 DSCap(const char *const *a_aszWords);
+    TW_UINT16 DSCapExercise(TwLookup *a_ptwlookup, bool a_blCurrent);
+    TW_UINT16 DSCapGetReset(const char *a_szCapability, TwLookup *a_ptwlookup, const char *a_szCamera, TW_UINT16 a_twmsg);
+    TW_UINT16 DSCapGetSetOneValue(const char *a_szCapability, TwLookup *a_ptwlookup, const char *a_szCamera);
+    // Steps a connection down from a_etwstateFrom to a_etwstateTo.
+    TW_UINT16 ChangeState(ETWSTATE a_etwstateFrom, ETWSTATE a_etwstateTo, bool a_blKeep, int a_iUnused);
+
+    // The set and constrain walks of the battery (dscapwalk.cpp).
+    TW_UINT16 DSCapSet(const char *a_szCapability, TwLookup *a_ptwlookup, const char *a_szCamera);
+    TW_UINT16 DSCapConstrain(const char *a_szCapability, TwLookup *a_ptwlookup, const char *a_szCamera, bool a_blUi);
+
+    // The container error tests (dserrortest.cpp).
+    TW_UINT16 DSCapErrorTest(const char *a_szCapability, TwLookup *a_ptwlookup, const char *a_szCamera);
+    TW_UINT16 DSCapErrorRange(TW_CAPABILITY *a_ptwcapability, TwLookup *a_ptwlookup, const char *a_szCamera);
+    TW_UINT16 DSCapErrorEnum(TW_CAPABILITY *a_ptwcapability, TwLookup *a_ptwlookup, const char *a_szCamera);
+    TW_UINT16 DSCapErrorArray(TW_CAPABILITY *a_ptwcapability, TwLookup *a_ptwlookup, const char *a_szCamera);
+    TW_UINT16 DSCapErrorOneValue(TW_CAPABILITY *a_ptwcapability, TwLookup *a_ptwlookup, const char *a_szCamera);
+
+    // The dump file and the supported-capability validation (dsdump.cpp).
+    TW_UINT16 DSDump(const char *const *a_aszWords);
+    TW_UINT16 DSCapDump(TwLookup *a_ptwlookup, unsigned long a_ulFlags, COsFile *a_posfile);
+    void DSSupportedCaps();
 
     // -----------------------------------------------------------------------
     // Probe and stress tests (captest/)

@@ -269,7 +269,10 @@ TW_UINT16 CTwainImpl::DSClose(const char *const *a_aszWords)
 // ---------------------------------------------------------------------------
 TW_UINT16 CTwainImpl::FirstCamera(char *a_szCamera, size_t a_u64CameraSize)
 {
+    // The walk lists the cameras at the file system's root, whatever
+    // directory an earlier command left the source in.
     memset(&m_twfilesystem, 0, sizeof(m_twfilesystem));
+    COsString::SStrCpy(m_twfilesystem.InputName, sizeof(m_twfilesystem.InputName), "/");
     TW_UINT16 twrc = DsmEntry(DG_CONTROL, DAT_FILESYSTEM, MSG_GETFIRSTFILE, &m_twfilesystem, false, false);
     if (twrc == TWRC_SUCCESS)
     {

@@ -1,0 +1,127 @@
+// test_e2e_capset.cpp
+// set against the simulated scanner: the container each command line builds
+// (as the source's journal records it), and the lines of bad command words.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "test_e2e_shell_helpers.h"
+
+using shelltest::SimShell;
+
+namespace
+{
+
+const std::string s_szOpen = "twcreate 2.4\ndsmopen\ndsopen \"Simulated Scanner\"\n";
+
+// The journal's hex of a text (for string items).
+std::string Hex(const std::string &a_sz)
+{
+    static const char s_achDigits[] = "0123456789abcdef";
+    std::string szHex;
+    for (unsigned char uch : a_sz)
+    {
+        szHex += s_achDigits[uch >> 4];
+        szHex += s_achDigits[uch & 15];
+    }
+    return szHex;
+}
+
+} // namespace
+
+// Every container and item type: the bytes the source received.
+TEST(E2eCapSet, EachLineSendsTheContainerItsWordsDescribe)
+{
+    struct Case
+    {
+        std::string szLine;
+        std::string szContainer;
+    };
+    const std::string sz33(33, 'a');
+    const std::vector<Case> acase = {
+        // The source's current value with the item replaced (an enumerated FIX32, a symbol).
+        {"set ICAP_XRESOLUTION 300", "container=07002c01000000000000 "},
+        {"set ICAP_PIXELTYPE TWPT_RGB", "container=04000200000000000000 "},
+        // A ranged FIX32 and a ranged integer (8 bytes, sign-extended).
+        {"set ICAP_BRIGHTNESS -1.25", "container=0700ffff00c000000000 "},
+        {"set 0x810a,TWON_RANGE,TWTY_INT32 -3", "container=0200fdffffffffffffff "},
+        // New one-value containers from the three-part word.
+        {"set 0x8111,TWON_ONEVALUE,TWTY_UINT16 1000", "container=0400e803000000000000 "},
+        {"set 8100,0x5,0x0 -100", "container=00009c00000000000000 "},
+        {"set 0x8108,TWON_0x5,TWTY_0x2 -3", "container=0200fdffffffffffffff "},
+        {"set 0x8120,TWON_ONEVALUE,TWTY_FRAME 1 2 3.5 4", "container=080001000000020000000300008004000000 "},
+        {"set 0x8124,TWON_ONEVALUE,TWTY_STR32 " + sz33, "container=0900" + Hex(sz33) + "00 "},
+        {"set CAP_AUTHOR \"Jane Doe\"", "container=0b00" + Hex("Jane Doe") + "0000"},
+        // Several values: an enumeration (current index of the matching word, else 999), a range, an array.
+        {"set ICAP_PIXELTYPE TWPT_GRAY TWPT_BW TWPT_GRAY",
+         "container=040002000000000000000100000000000000000000000000000000000100 "},
+        {"set ICAP_PIXELTYPE TWPT_RGB TWPT_BW TWPT_GRAY",
+         "container=04000200000000000000e703000000000000000000000000000000000100 "},
+        {"set 0x810a,TWON_RANGE,TWTY_INT32 3 -3 3 2",
+         "container=0200fdffffffffffffff0300000000000000020000000000000000000000000000000300000000000000 "},
+        {"set CAP_SUPPORTEDCAPS 4353 #257 CAP_XFERCOUNT", "container=04000300000000000000011101010000 "},
+        {"set CAP_SUPPORTEDCAPS CAP_XFERCOUNT onevalue", "container=04000100000000000000 "},
+    };
+    for (const Case &c : acase)
+    {
+        SCOPED_TRACE(c.szLine);
+        SimShell sh;
+        e2e::Result r = sh.Run(s_szOpen + c.szLine + "\nexit\n");
+        EXPECT_EQ(r.status, 0);
+        std::vector<std::string> aszSet = sh.Journal({"DAT_CAPABILITY/MSG_SET "});
+        ASSERT_EQ(aszSet.size(), 1u) << r.out;
+        EXPECT_NE(aszSet[0].find(c.szContainer), std::string::npos) << aszSet[0];
+    }
+}
+
+// set reads the capability back and shows it; a refusal names its codes,
+// the condition code only when AutoDatStatus asks for it.
+TEST(E2eCapSet, TheReadBackFollowsEverySetAndARefusalNamesItsCodes)
+{
+    SimShell sh;
+    sh.Run(s_szOpen + "set ICAP_PIXELTYPE TWPT_GRAY\nsetvar AutoDatStatus false\n"
+                      "set 0x8111,TWON_ONEVALUE,TWTY_UINT16 7\nsetvar AutoDatStatus true\n"
+                      "set 0x8111,TWON_ONEVALUE,TWTY_UINT16 7\nexit\n");
+    EXPECT_TRUE(sh.HasSequence({"\033[1mICAP_PIXELTYPE                  0101\033[0m", "  curidx: TWPT_GRAY (1)"}));
+    EXPECT_TRUE(sh.HasInOrder({"TWRC_FAILURE/TWCC_SUCCESS", "\033[1m0x8111                          8111\033[0m",
+                               "TWRC_FAILURE/TWCC_BADVALUE", "\033[1m0x8111                          8111\033[0m"}));
+    EXPECT_EQ(sh.Journal({"DAT_CAPABILITY/MSG_GET ", "data=1181"}).size(), 2u);
+}
+
+// Bad words: one line each, nothing sent.
+TEST(E2eCapSet, BadWordsPrintTheirLineAndSendNothing)
+{
+    struct Case
+    {
+        std::string szLine;
+        std::string szOut;
+    };
+    const std::vector<Case> acase = {
+        {"set", "*** must specify a capability name ***"},
+        {"set ICAP_XRESOLUTION", "*** must provide a value ***"},
+        {"set 0x1,5 1", "*** must specify three hex numbers: cap, container-type, data-type ***"},
+        {"set ICAP_NOPE 1", "*** ICAP_NOPE not found ***"},
+        {"set ICAP_PIXELTYPE,TWON_NOPE,TWTY_UINT16 1", "*** ICAP_PIXELTYPE,TWON_NOPE,TWTY_UINT16 not found ***"},
+        {"set ICAP_PIXELTYPE 2", "*** 2 not found ***"},
+        {"set ICAP_BITDEPTH 8", "*** 8 not found ***"},
+        {"set 0x8120,TWON_ONEVALUE,TWTY_FRAME 1 2 3", "*** missing arguments (we need left, top, right, bottom) ***"},
+        {"set 0x810a,TWON_RANGE,TWTY_INT32 1 2 3", "*** missing arguments (we need current, min, max, step) ***"},
+        {"set CAP_AUTHOR a b", "*** cannot constrain a TW_ONEVALUE... ***"},
+        {"set 0x8134,TWON_ONEVALUE,TWTY_STR1024 x", "*** unrecognized datatype...13 ***"},
+        {"set 0x1,0x9,0x4 1", "*** unrecognized container...9 ***"},
+        {"set ICAP_PIXELTYPE TWPT_BW TWPT_NOPE", "*** TWPT_NOPE not found ***"},
+    };
+    for (const Case &c : acase)
+    {
+        SCOPED_TRACE(c.szLine);
+        SimShell sh;
+        e2e::Result r = sh.Run(s_szOpen + c.szLine + "\nexit\n");
+        EXPECT_EQ(r.status, 0);
+        EXPECT_TRUE(sh.Has(c.szOut)) << r.out;
+        EXPECT_TRUE(sh.Journal({"DAT_CAPABILITY/MSG_SET"}).empty());
+    }
+    SimShell sh;
+    sh.Run("set ICAP_PIXELTYPE TWPT_RGB\nexit\n");
+    EXPECT_TRUE(sh.Has("%%error, no current CTwain object..."));
+}
