@@ -80,6 +80,7 @@ struct SimCapDef
     std::vector<SimCapLink> m_aLinks;
     std::vector<std::pair<int, SimItem>> m_aScopeDefaults;   // default per camera or window
     bool                 m_blQueryOverride = false;
+    bool                 m_blLenient = false;   // MSG_SET keeps any container as sent (see CSimSession)
     TW_UINT32            m_u32Query = 0;
 };
 

@@ -507,6 +507,11 @@ void CParser::Cap(const std::vector<Token>& a_atoken)
             def.m_blReadOnly = true;
             continue;
         }
+        if (uEq == std::string::npos && !a_atoken[ii].m_blQuoted && Equal(sz, "lenient"))
+        {
+            def.m_blLenient = true;
+            continue;
+        }
         if (uEq == std::string::npos)
         {
             SimItem item;

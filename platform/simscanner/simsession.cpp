@@ -338,6 +338,11 @@ bool CSimSession::LiveValue(TW_UINT16 a_u16Cap, std::vector<SimItem>& a_aitem)
 
 std::string CSimSession::ContainerHex(const unsigned char* a_pu8, TW_UINT16 a_u16ConType)
 {
+    return SimHex(a_pu8, ContainerBytes(a_pu8, a_u16ConType));
+}
+
+std::size_t CSimSession::ContainerBytes(const unsigned char* a_pu8, TW_UINT16 a_u16ConType)
+{
     TW_UINT16 u16Type = TwGetU16(a_pu8);
     std::size_t uItem = SimItemSize(u16Type);
     std::size_t uBytes = 2;
@@ -360,7 +365,41 @@ std::string CSimSession::ContainerHex(const unsigned char* a_pu8, TW_UINT16 a_u1
         default:
             break;
     }
-    return SimHex(a_pu8, uBytes);
+    return uBytes;
+}
+
+bool CSimSession::LenientSet(TW_UINT16 a_u16Cap, TW_UINT16 a_u16ConType, const unsigned char* a_pu8)
+{
+    const SimCapDef* pdef = m_caps.Find(a_u16Cap);
+    if (pdef == nullptr || !pdef->m_blLenient || a_u16ConType < TWON_ARRAY || a_u16ConType > TWON_RANGE)
+    {
+        return false;
+    }
+    m_mapLenient[a_u16Cap] = std::make_pair(a_u16ConType, std::vector<unsigned char>(a_pu8, a_pu8 + ContainerBytes(a_pu8, a_u16ConType)));
+    return true;
+}
+
+bool CSimSession::LenientAnswer(pTW_CAPABILITY a_ptwcap, TW_UINT16 a_u16Msg, TW_UINT16& a_u16Rc)
+{
+    auto it = m_mapLenient.find(a_ptwcap->Cap);
+    if (it == m_mapLenient.end() || (a_u16Msg != MSG_GET && a_u16Msg != MSG_GETCURRENT))
+    {
+        return false;
+    }
+    const std::vector<unsigned char>& au8 = it->second.second;
+    TW_HANDLE h = Alloc(au8.size());
+    void* pv = (h != nullptr) ? Lock(h) : nullptr;
+    if (pv == nullptr)
+    {
+        a_u16Rc = Fail(TWCC_LOWMEMORY);
+        return true;
+    }
+    std::memcpy(pv, au8.data(), au8.size());
+    Unlock(h);
+    a_ptwcap->ConType = it->second.first;
+    a_ptwcap->hContainer = h;
+    a_u16Rc = Succeed();
+    return true;
 }
 
 TW_UINT16 CSimSession::AnswerContainer(pTW_CAPABILITY a_ptwcap, const SimContainer& a_con)
@@ -452,13 +491,21 @@ TW_UINT16 CSimSession::DatCapability(TW_UINT16 a_u16Msg, TW_MEMREF a_pData, SimJ
                 return Fail(TWCC_SEQERROR);
             }
             m_caps.ResetAll();
+            m_mapLenient.clear();
             return Succeed();
         case MSG_GET:
         case MSG_GETCURRENT:
         case MSG_GETDEFAULT:
         case MSG_QUERYSUPPORT:
+        {
+            TW_UINT16 u16Rc = TWRC_SUCCESS;
+            if (LenientAnswer(ptwcap, a_u16Msg, u16Rc))
+            {
+                return u16Rc;
+            }
             result = m_caps.Get(u16Cap, a_u16Msg, con);
             break;
+        }
         case MSG_GETHELP:
         case MSG_GETLABEL:
         case MSG_GETLABELENUM:
@@ -473,6 +520,7 @@ TW_UINT16 CSimSession::DatCapability(TW_UINT16 a_u16Msg, TW_MEMREF a_pData, SimJ
             {
                 return Fail(TWCC_SEQERROR);
             }
+            m_mapLenient.erase(u16Cap);
             result = m_caps.Reset(u16Cap, con);
             break;
         case MSG_SET:
@@ -498,20 +546,29 @@ TW_UINT16 CSimSession::DatCapability(TW_UINT16 a_u16Msg, TW_MEMREF a_pData, SimJ
             a_call.m_szContainer = ContainerHex(pu8, ptwcap->ConType);
             TW_UINT16 u16Cc = TWCC_SUCCESS;
             bool blDecoded = SimContainerDecode(ptwcap->ConType, pu8, con, u16Cc);
-            Unlock(ptwcap->hContainer);
             if (m_caps.Find(u16Cap) == nullptr)
             {
+                Unlock(ptwcap->hContainer);
                 return Fail(TWCC_CAPUNSUPPORTED);
             }
-            if (!blDecoded)
+            if (blDecoded)
+            {
+                result = m_caps.Set(u16Cap, a_u16Msg, con);
+                u16Cc = result.m_u16Cc;
+            }
+            // A lenient capability keeps a container it cannot take as it came.
+            bool blBad = !blDecoded || (result.m_u16Rc == TWRC_FAILURE && u16Cc == TWCC_BADVALUE);
+            bool blKept = blBad && LenientSet(u16Cap, ptwcap->ConType, pu8);
+            Unlock(ptwcap->hContainer);
+            if (blKept)
+            {
+                return Succeed();
+            }
+            if (blBad || result.m_u16Rc == TWRC_FAILURE)
             {
                 return Fail(u16Cc);
             }
-            result = m_caps.Set(u16Cap, a_u16Msg, con);
-            if (result.m_u16Rc == TWRC_FAILURE)
-            {
-                return Fail(result.m_u16Cc);
-            }
+            m_mapLenient.erase(u16Cap);
             return Succeed(result.m_u16Rc);
         }
         default:

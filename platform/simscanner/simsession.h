@@ -131,6 +131,12 @@ private:
     bool LiveValue(TW_UINT16 a_u16Cap, std::vector<SimItem>& a_aitem);
     TW_UINT16 AnswerContainer(pTW_CAPABILITY a_ptwcap, const SimContainer& a_con);
     std::string ContainerHex(const unsigned char* a_pu8, TW_UINT16 a_u16ConType);
+    std::size_t ContainerBytes(const unsigned char* a_pu8, TW_UINT16 a_u16ConType);
+    // A lenient capability: MSG_SET keeps whatever container arrives (of the
+    // four container types) and the reads answer it back as it came, until a
+    // reset.  True when the request was handled so.
+    bool LenientSet(TW_UINT16 a_u16Cap, TW_UINT16 a_u16ConType, const unsigned char* a_pu8);
+    bool LenientAnswer(pTW_CAPABILITY a_ptwcap, TW_UINT16 a_u16Msg, TW_UINT16& a_u16Rc);
 
     // Memory of the application (through the DSM's functions when given).
     TW_HANDLE Alloc(std::size_t a_uBytes);
@@ -199,6 +205,10 @@ private:
     std::deque<TW_UINT16>     m_au16Waiting;          // events for DAT_EVENT (no callback)
     std::map<std::uintptr_t, Listing> m_maplisting;
     std::uintptr_t            m_uNextListing = 1;
+
+    // Containers kept as sent by lenient capabilities: the container type
+    // and the bytes.
+    std::map<TW_UINT16, std::pair<TW_UINT16, std::vector<unsigned char>>> m_mapLenient;
 
     // Fault injection.
     std::vector<SimFault>     m_afault;
