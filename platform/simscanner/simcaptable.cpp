@@ -361,6 +361,20 @@ std::vector<SimCapDef> SimDefaultCaps(const SimProfile& a_profile)
     {
         // This program's own Data Sources use a profile capability for resets.
         adef.push_back(Enum(CAP_PROFILES, TWTY_UINT16, Ints({0, 1, 2}), SimInt(0)));
+
+        // The maker's settings that switch others on, in the order a
+        // supported-capability check enables them: edge fill needs transport
+        // cropping, the JPEG pixel type needs JPEG compression.
+        adef.push_back(Enum(CAP_SIDESDIFFERENT, TWTY_BOOL, Ints({0, 1}), SimInt(0)));
+        adef.push_back(Enum(ICAP_CROPPINGMODE, TWTY_UINT16, Ints({0, 1}), SimInt(0)));
+        adef.push_back(Requires(Enum(ICAP_IMAGEEDGEFILL, TWTY_UINT16, Ints({0, 1, 2}), SimInt(0)), ICAP_CROPPINGMODE, 1));
+        adef.push_back(Kind(Range(CAP_PAGESIZELIMIT, TWTY_FIX32, SimFix(1), SimFix(14), SimFix(0.5), SimFix(11)), eSimLengthY));
+        adef.push_back(Enum(ICAP_FILTERENUM, TWTY_UINT16, Ints({0, 1, 2, 3}), SimInt(3)));
+        adef.push_back(Requires(Enum(ICAP_JPEGPIXELTYPE, TWTY_UINT16, Ints({TWPT_GRAY, TWPT_RGB}), SimInt(TWPT_RGB)),
+                                ICAP_COMPRESSION, TWCP_JPEG));
+        adef.push_back(Enum(CAP_WINDOWCAMERA, TWTY_UINT16, Ints({TWWC_BASE_BITONAL_FRONT, TWWC_BASE_COLOR_FRONT}),
+                            SimInt(TWWC_BASE_BITONAL_FRONT)));
+        adef.push_back(Enum(CAP_PRINTERENABLED, TWTY_BOOL, Ints({0, 1}), SimInt(0)));
     }
     AddTestCaps(adef);
     return adef;
