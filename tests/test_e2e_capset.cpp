@@ -14,6 +14,7 @@ namespace
 {
 
 const std::string s_szOpen = "twcreate 2.4\ndsmopen\ndsopen \"Simulated Scanner\"\n";
+const std::string s_szPixelType = "\033[1mICAP_PIXELTYPE                  0101\033[0m";
 
 // The journal's hex of a text (for string items).
 std::string Hex(const std::string &a_sz)
@@ -73,6 +74,21 @@ TEST(E2eCapSet, EachLineSendsTheContainerItsWordsDescribe)
         ASSERT_EQ(aszSet.size(), 1u) << r.out;
         EXPECT_NE(aszSet[0].find(c.szContainer), std::string::npos) << aszSet[0];
     }
+}
+
+// The capability handler's set messages: the same containers, no read-back.
+TEST(E2eCapSet, TheCapabilityHandlerSetsAndConstrainsWithoutReadingBack)
+{
+    SimShell sh;
+    sh.Run(s_szOpen + "dat_capability msg_setconstraint ICAP_PIXELTYPE TWPT_BW TWPT_BW TWPT_GRAY\n"
+                      "dat_capability msg_set ICAP_PIXELTYPE TWPT_GRAY\nexit\n");
+    EXPECT_EQ(sh.Journal({"DAT_CAPABILITY/MSG_SETCONSTRAINT ",
+                          "container=040002000000000000000000000000000000000000000000000000000100 "})
+                  .size(),
+              1u);
+    EXPECT_EQ(sh.Journal({"DAT_CAPABILITY/MSG_SET ", "container=04000100000000000000 ", "rc=TWRC_SUCCESS"}).size(), 1u);
+    EXPECT_TRUE(sh.Journal({"DAT_CAPABILITY/MSG_GET "}).empty());
+    EXPECT_FALSE(sh.Has(s_szPixelType));
 }
 
 // set reads the capability back and shows it; a refusal names its codes,

@@ -67,7 +67,7 @@ TW_UINT16 CTwainImpl::DSDatCapability(const char *const *a_aszWords)
             }
             aszSet[ii] = szWord;
         }
-        return DatMisuse("*** %s needs the capability set engine, which this build lacks ***", aszSet[0]);
+        return DSSet(aszSet, false);
     }
 
     TW_UINT16 twmsg = 0;

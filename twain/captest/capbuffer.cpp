@@ -222,6 +222,18 @@ void CapHeader(CTwainImpl *a_ptwainimpl, TW_UINT16 a_u16Cap)
     TWAINLOG("\033[1m%-31s %04x\033[0m", szName, static_cast<unsigned>(a_u16Cap));
 }
 
+TW_UINT16 CapOpenTest(CTwainImpl *a_ptwainimpl, TW_UINT16 a_u16Cap, TW_CAPABILITY *a_ptwcapability)
+{
+    TW_UINT16 twrc = CapRequest(a_ptwainimpl, a_u16Cap, MSG_GET, a_ptwcapability);
+    if (twrc != TWRC_SUCCESS)
+    {
+        CapPrintStatus(a_ptwainimpl, "  ", twrc);
+        return twrc;
+    }
+    CapHeader(a_ptwainimpl, a_u16Cap);
+    return TWRC_SUCCESS;
+}
+
 bool CapIsName(const char *a_szWord)
 {
     return a_szWord && (!strncasecmp(a_szWord, "CAP", 3) || !strncasecmp(a_szWord, "ICAP", 4) ||

@@ -111,6 +111,11 @@ void CapName(CTwainImpl *a_ptwainimpl, TW_UINT16 a_u16Cap, char *a_szName, size_
 // The bold header line of a capability in the battery's steps.
 void CapHeader(CTwainImpl *a_ptwainimpl, TW_UINT16 a_u16Cap);
 
+// The opening of the walks and the error tests: MSG_GET of the capability
+// into a_ptwcapability, then its header line.  The return code of MSG_GET
+// (after "  %s/%s" when it failed).
+TW_UINT16 CapOpenTest(CTwainImpl *a_ptwainimpl, TW_UINT16 a_u16Cap, TW_CAPABILITY *a_ptwcapability);
+
 // True when the word begins, in any case, with CAP, ICAP or ACAP.
 bool CapIsName(const char *a_szWord);
 

@@ -20,23 +20,17 @@ const int s_iValidationWaits = 15;          // seconds of waiting for MSG_XFERRE
 
 bool Present(const char *a_szWord)
 {
-    return a_szWord && a_szWord[0];
+    return !CTwainImpl::DatWordMissing(a_szWord);
 }
 
-// The word at a_iIndex of a vector that ends at its first null word.
 const char *WordAt(const char *const *a_aszWords, int a_iIndex)
 {
-    if (!a_aszWords)
-        return nullptr;
-    for (int ii = 0; ii < a_iIndex; ii++)
-        if (!a_aszWords[ii])
-            return nullptr;
-    return a_aszWords[a_iIndex];
+    return CTwainImpl::DatArg(a_aszWords, a_iIndex);
 }
 
 bool Is(const char *a_szWord, const char *a_szKeyword)
 {
-    return a_szWord && !strcasecmp(a_szWord, a_szKeyword);
+    return CTwainImpl::DatWord(a_szWord, a_szKeyword, nullptr);
 }
 
 } // namespace

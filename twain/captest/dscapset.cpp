@@ -30,16 +30,12 @@ const size_t s_u64EnumSize = 1052;
 
 bool WordPresent(const char *a_szWord)
 {
-    return a_szWord && a_szWord[0];
+    return !CTwainImpl::DatWordMissing(a_szWord);
 }
 
-// The word at a_iIndex of a vector that ends at its first null word.
 const char *Word(const char *const *a_aszWords, int a_iIndex)
 {
-    for (int ii = 0; ii < a_iIndex; ii++)
-        if (!a_aszWords[ii])
-            return nullptr;
-    return a_aszWords[a_iIndex];
+    return CTwainImpl::DatArg(a_aszWords, a_iIndex);
 }
 
 bool IsString(TW_UINT16 a_twty)
@@ -314,16 +310,26 @@ static TW_UINT16 FillItem(CTwainImpl *a_ptwainimpl, CapBuffer &a_capbuffer, cons
 // ---------------------------------------------------------------------------
 // set: one value
 // ---------------------------------------------------------------------------
+// The checks both entries begin with: the capability word (returned), the
+// source, the word's record.  Null after the error line.
+static const char *SetOpening(CTwainImpl *a_ptwainimpl, const char *const *a_aszWords, TwLookup *a_ptwlookup)
+{
+    const char *szCapability = Word(a_aszWords, 1);
+    if (!WordPresent(szCapability))
+    {
+        a_ptwainimpl->DatMisuse("*** must specify a capability name ***");
+        return nullptr;
+    }
+    if (!a_ptwainimpl->DatGuard() || (ParseCapabilityWord(a_ptwainimpl, szCapability, a_ptwlookup) != TWRC_SUCCESS))
+        return nullptr;
+    return szCapability;
+}
+
 TW_UINT16 CTwainImpl::DSSet(const char *const *a_aszWords, bool a_blShow)
 {
-    const char *szCapability = a_aszWords ? Word(a_aszWords, 1) : nullptr;
-    if (!WordPresent(szCapability))
-        return DatMisuse("*** must specify a capability name ***");
-    if (!DatGuard())
-        return TWRC_FAILURE;
-
     TwLookup twlookup;
-    if (ParseCapabilityWord(this, szCapability, &twlookup) != TWRC_SUCCESS)
+    const char *szCapability = SetOpening(this, a_aszWords, &twlookup);
+    if (!szCapability)
         return TWRC_FAILURE;
     TW_UINT16 twty = static_cast<TW_UINT16>(twlookup.u32ItemType);
     const char *szValue = Word(a_aszWords, 2);
@@ -451,13 +457,9 @@ static TW_UINT16 ListItem(CTwainImpl *a_ptwainimpl, CapBuffer &a_capbuffer, size
 
 TW_UINT16 CTwainImpl::DSSetConstrain(const char *const *a_aszWords, bool a_blShow)
 {
-    const char *szCapability = a_aszWords ? Word(a_aszWords, 1) : nullptr;
-    if (!WordPresent(szCapability))
-        return DatMisuse("*** must specify a capability name ***");
-    if (!DatGuard())
-        return TWRC_FAILURE;
     TwLookup twlookup;
-    if (ParseCapabilityWord(this, szCapability, &twlookup) != TWRC_SUCCESS)
+    const char *szCapability = SetOpening(this, a_aszWords, &twlookup);
+    if (!szCapability)
         return TWRC_FAILURE;
     TW_UINT16 twty = static_cast<TW_UINT16>(twlookup.u32ItemType);
 

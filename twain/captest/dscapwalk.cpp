@@ -124,14 +124,9 @@ static bool WalkOpen(CTwainImpl *a_ptwainimpl, TwLookup *a_ptwlookup, bool a_blS
 {
     TW_CAPABILITY twcapability;
     TW_UINT16 u16Cap = static_cast<TW_UINT16>(a_ptwlookup->u32Id);
-    TW_UINT16 twrc = CapRequest(a_ptwainimpl, u16Cap, MSG_GET, &twcapability);
-    *a_ptwrc = twrc;
-    if (twrc != TWRC_SUCCESS)
-    {
-        CapPrintStatus(a_ptwainimpl, "  ", twrc);
+    *a_ptwrc = CapOpenTest(a_ptwainimpl, u16Cap, &twcapability);
+    if (*a_ptwrc != TWRC_SUCCESS)
         return false;
-    }
-    CapHeader(a_ptwainimpl, u16Cap);
     a_pwalk->ptwainimpl = a_ptwainimpl;
     a_pwalk->u16Cap = u16Cap;
     a_pwalk->twconType = twcapability.ConType;

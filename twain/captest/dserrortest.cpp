@@ -198,13 +198,9 @@ TW_UINT16 CTwainImpl::DSCapErrorTest(const char *, TwLookup *a_ptwlookup, const 
 {
     TW_CAPABILITY twcapability;
     TW_UINT16 u16Cap = static_cast<TW_UINT16>(a_ptwlookup->u32Id);
-    TW_UINT16 twrc = CapRequest(this, u16Cap, MSG_GET, &twcapability);
+    TW_UINT16 twrc = CapOpenTest(this, u16Cap, &twcapability);
     if (twrc != TWRC_SUCCESS)
-    {
-        CapPrintStatus(this, "  ", twrc);
         return twrc;
-    }
-    CapHeader(this, u16Cap);
     switch (twcapability.ConType)
     {
         case TWON_RANGE:
