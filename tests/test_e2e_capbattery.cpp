@@ -26,7 +26,7 @@ TEST(E2eCapBattery, TheNineStepsWalkEveryIndexAndSpoilTheContainer)
     SimShell sh;
     e2e::Result r = sh.Run(s_szOpen + "dscap ICAP_PIXELTYPE\nexit\n");
     EXPECT_EQ(r.status, 0);
-    EXPECT_TRUE(sh.HasInOrder({"reset with MSG_RESETALL...", "---MACHINE---0000007f-----------------------",
+    EXPECT_TRUE(sh.HasInOrder({"reset with MSG_RESETALL...", "---MACHINE---0000077f-----------------------",
                                "---MSG_QUERYSUPPORT--------------------", "---MSG_GETCURRENT----------------------",
                                "---MSG_GETDEFAULT----------------------", "---MSG_GET-----------------------------",
                                "---MSG_RESET---------------------------", "---MSG_GET/MSG_SET (TW_ONEVALUE)-------",
@@ -115,7 +115,7 @@ TEST(E2eCapBattery, TheFlagsChooseMachineOrEveryCamera)
         EXPECT_EQ(sh.CountOf(std::string("---") + szCamera + "---00006000-----------------------"), 1) << szCamera;
     EXPECT_TRUE(sh.HasSequence({"", "", "", "---/Camera_Color_Bottom---00006000-----------------------"}));
     EXPECT_TRUE(sh.Has("---MACHINE---00001000-----------------------"));
-    EXPECT_TRUE(sh.Has("---/---0000007f-----------------------")) << "current: the camera of now";
+    EXPECT_TRUE(sh.Has("---/---0000077f-----------------------")) << "current: the camera of now";
     EXPECT_EQ(sh.CountOf("---MSG_QUERYSUPPORT--------------------"), 6 + 1 + 1) << "current ends the command";
     std::vector<std::string> aszCd = sh.Journal({"DAT_FILESYSTEM/MSG_CHANGEDIRECTORY"});
     ASSERT_FALSE(aszCd.empty());

@@ -28,7 +28,7 @@ TEST(E2eCapGet, EachFormSendsItsMessageAndShowsTheAnswer)
         EXPECT_FALSE(sh.Journal({std::string("DAT_CAPABILITY/") + szMsg, "data=0101", "rc=TWRC_SUCCESS"}).empty())
             << szMsg;
     EXPECT_TRUE(sh.HasSequence({s_szPixelType, "  typ:    TWTY_INT32",
-                                "  item:   0x0000007f (GET,GETCURRENT,GETDEFAULT,SET,SETCONSTRAINT,RESET)"}));
+                                "  item:   0x0000077f (GET,GETCURRENT,GETDEFAULT,SET,SETCONSTRAINT,RESET)"}));
     EXPECT_TRUE(sh.Has("\033[1mICAP_XRESOLUTION                1118\033[0m")) << "a hexadecimal id";
     EXPECT_TRUE(sh.HasSequence({s_szPixelType, "  curidx: TWPT_BW (0)"})) << "the reset's answer";
 }
