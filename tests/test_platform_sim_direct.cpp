@@ -31,9 +31,11 @@ TW_UINT16 SetTask(App& a_app, const std::string& a_szTask, std::string* a_pszRep
     a_pszReply->clear();
     if (twdirect.Receive != nullptr)
     {
+        // Packed fields are read into locals (no reference to them).
+        const std::size_t uSize = twdirect.ReceiveSize;
         const char* sz = static_cast<const char*>(a_app.Lock(twdirect.Receive));
-        a_pszReply->assign(sz, strnlen(sz, twdirect.ReceiveSize));
-        EXPECT_EQ(twdirect.ReceiveSize, a_pszReply->size() + 1);
+        a_pszReply->assign(sz, strnlen(sz, uSize));
+        EXPECT_EQ(uSize, a_pszReply->size() + 1);
         a_app.Unlock(twdirect.Receive);
         a_app.Free(twdirect.Receive);
     }
