@@ -61,6 +61,18 @@ DRAVO_FORWARD(CmdDatIdentity, DSDatIdentity)
 // status, user interface, UTC, windows and transfer groups.
 
 // Extended image information and the device triplets.
+DRAVO_FORWARD(CmdDatConsumableMeters, DSDatConsumableMeters)
+DRAVO_FORWARD(CmdDatCustomDsData, DSDatCustomDsData)
+DRAVO_FORWARD(CmdDatCustomDsDataGroup, DSDatCustomDsDataGroup)
+DRAVO_FORWARD(CmdDatDeviceInfo, DSDatDeviceInfo)
+DRAVO_FORWARD(CmdDatFileSystem, DSDatFileSystem)
+DRAVO_FORWARD(CmdDatLog, DSDatLog)
+DRAVO_FORWARD(CmdDatMeters, DSDatMeters)
+DRAVO_FORWARD(CmdDatOcpButtons, DSDatOcpButtons)
+DRAVO_FORWARD(CmdDatOverride, DSDatOverride)
+DRAVO_FORWARD(CmdDatPassThru, DSDatPassThru)
+DRAVO_FORWARD(CmdDatStatusRaw, DSDatStatusRaw)
+DRAVO_FORWARD(CmdDatTwunkIdentity, DSDatTwunkIdentity)
 
 // TWAIN Direct.
 DRAVO_FORWARD(CmdDatTwainDirect, DSDatTwainDirect)

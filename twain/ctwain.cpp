@@ -271,6 +271,18 @@ CTWAIN_FORWARD_WORDS(DSDatIdentity)
 // status, user interface, UTC, windows and transfer groups.
 
 // Extended image information and the device triplets.
+CTWAIN_FORWARD_WORDS(DSDatConsumableMeters)
+CTWAIN_FORWARD_WORDS(DSDatCustomDsData)
+CTWAIN_FORWARD_WORDS(DSDatCustomDsDataGroup)
+CTWAIN_FORWARD_WORDS(DSDatDeviceInfo)
+CTWAIN_FORWARD_WORDS(DSDatFileSystem)
+CTWAIN_FORWARD_WORDS(DSDatLog)
+CTWAIN_FORWARD_WORDS(DSDatMeters)
+CTWAIN_FORWARD_WORDS(DSDatOcpButtons)
+CTWAIN_FORWARD_WORDS(DSDatOverride)
+CTWAIN_FORWARD_WORDS(DSDatPassThru)
+CTWAIN_FORWARD_WORDS(DSDatStatusRaw)
+CTWAIN_FORWARD_WORDS(DSDatTwunkIdentity)
 
 // TWAIN Direct.
 CTWAIN_FORWARD_WORDS(DSDatTwainDirect)

@@ -115,6 +115,18 @@ public:
     // set-up, status, user interface, UTC, windows and transfer groups.
 
     // Extended image information and the device triplets.
+    void DSDatConsumableMeters(const char *const *a_aszWords);
+    void DSDatCustomDsData(const char *const *a_aszWords);
+    void DSDatCustomDsDataGroup(const char *const *a_aszWords);
+    void DSDatDeviceInfo(const char *const *a_aszWords);
+    void DSDatFileSystem(const char *const *a_aszWords);
+    void DSDatLog(const char *const *a_aszWords);
+    void DSDatMeters(const char *const *a_aszWords);
+    void DSDatOcpButtons(const char *const *a_aszWords);
+    void DSDatOverride(const char *const *a_aszWords);
+    void DSDatPassThru(const char *const *a_aszWords);
+    void DSDatStatusRaw(const char *const *a_aszWords);
+    void DSDatTwunkIdentity(const char *const *a_aszWords);
 
     // TWAIN Direct.
     void DSDatTwainDirect(const char *const *a_aszWords);

@@ -485,6 +485,33 @@ public:
     // pass-through, raw status, bridge identity (one source each)
     // -----------------------------------------------------------------------
 
+    // dat_consumablemeters: MSG_GET prints the meters; MSG_SET and MSG_RESET
+    // send the meters named by the words.
+    TW_UINT16 DSDatConsumableMeters(const char *const *a_aszWords);
+    // dat_customdsdata and dat_customdsdatagroup: the source's settings
+    // block from the source into a file (MSG_GET) and back (MSG_SET).
+    TW_UINT16 DSDatCustomDsData(const char *const *a_aszWords);
+    TW_UINT16 DSDatCustomDsDataGroup(const char *const *a_aszWords);
+    TW_UINT16 DSDatDeviceInfo(const char *const *a_aszWords);
+    // dat_filesystem: the listing, MSG_GETINFO, MSG_CHANGEDIRECTORY.
+    TW_UINT16 DSDatFileSystem(const char *const *a_aszWords);
+    TW_UINT16 DSDatLog(const char *const *a_aszWords);
+    TW_UINT16 DSDatMeters(const char *const *a_aszWords);
+    TW_UINT16 DSDatOcpButtons(const char *const *a_aszWords);
+    TW_UINT16 DSDatOverride(const char *const *a_aszWords);
+    TW_UINT16 DSDatPassThru(const char *const *a_aszWords);
+    TW_UINT16 DSDatStatusRaw(const char *const *a_aszWords);
+    TW_UINT16 DSDatTwunkIdentity(const char *const *a_aszWords);
+
+    // The settings blocks of dat_customdsdata and dat_customdsdatagroup
+    // (datcustomdsdata.cpp).  DatBlockToFile writes a_u32Length bytes of the
+    // handle to the file ("unable to create file..." and 1 on failure);
+    // DatBlockFromFile reads a whole file into a new handle (null after its
+    // message: "unable to open file...", "unable to allocate memory...",
+    // "unable to read file...").  Neither frees the handle it is given.
+    TW_UINT16 DatBlockToFile(TW_HANDLE a_hData, TW_UINT32 a_u32Length, const char *a_szFile);
+    TW_HANDLE DatBlockFromFile(const char *a_szFile, TW_UINT32 *a_pu32Length);
+
     // -----------------------------------------------------------------------
     // TWAIN Direct tasks and the certification runner
     // -----------------------------------------------------------------------

@@ -45,6 +45,15 @@ const SimDispatch s_asimdispatch[] = {
     // Device triplets: meters, custom data, device information, log, buttons,
     // override, pass-through, raw status.
     {DG_CONTROL, DAT_LOG, &CSimSession::DatLog, 772, true, eSimRowMaker, {MSG_GET}},
+    {DG_CONTROL, DAT_CONSUMABLEMETERS, &CSimSession::DatConsumableMeters, 0, true, eSimRowMaker, {MSG_GET, MSG_SET, MSG_RESET}},
+    {DG_CONTROL, DAT_CUSTOMDSDATAGROUP, &CSimSession::DatCustomDsDataGroup, sizeof(SimDataGroup), true, eSimRowMaker, {MSG_GET, MSG_SET}},
+    {DG_CONTROL, DAT_DEVICEINFO, &CSimSession::DatDeviceInfo, offsetof(SimDeviceInfo, Reserved), true, eSimRowMaker, {MSG_GET, MSG_SET, MSG_RESET}},
+    {DG_CUSTOM, DAT_METERS, &CSimSession::DatMeters, sizeof(SimMeters), true, eSimRowMaker, {MSG_GET}},
+    {DG_CONTROL, DAT_OCPBUTTONS, &CSimSession::DatOcpButtons, 0, true, eSimRowMaker, {MSG_GET, MSG_SET}},
+    {DG_CONTROL, DAT_OVERRIDE, &CSimSession::DatOverride, sizeof(SimOverride), false, eSimRowMaker, {MSG_SET, MSG_RESET}},
+    {DG_CUSTOM, DAT_STATUSRAW, &CSimSession::DatStatusRaw, sizeof(SimStatusRaw), true, eSimRowMaker,
+     {MSG_GET, MSG_GETCURRENT, MSG_GETDEFAULT, MSG_SET, MSG_RESET}},
+    {DG_CONTROL, DAT_PASSTHRU, &CSimSession::DatPassThru, sizeof(TW_PASSTHRU), true, eSimRowAll, {MSG_PASSTHRU, MSG_GET, MSG_GETINQUIRY}},
 
     // TWAIN Direct.
     {DG_CONTROL, DAT_TWAINDIRECT, &CSimSession::DatTwainDirect, sizeof(TW_TWAINDIRECT), true, eSimRowProtocol24, {MSG_SETTASK}},

@@ -11,6 +11,7 @@
 #define DRAVO_SIMSESSION_H
 
 #include "simconfig.h"
+#include "simdevice.h"
 #include "simimage.h"
 #include "simjournal.h"
 
@@ -98,7 +99,24 @@ public:
 
     // Device triplets: meters, custom data, device information, log, buttons,
     // override, pass-through, raw status.
+    // (simdevice.cpp, DatLog simdevicelog.cpp; all but DAT_PASSTHRU/MSG_PASSTHRU
+    // are the ZAV source's.)
+    TW_UINT16 DatConsumableMeters(TW_UINT16 a_u16Msg, TW_MEMREF a_pData, SimJournalCall& a_call);
+    TW_UINT16 DatCustomDsDataGroup(TW_UINT16 a_u16Msg, TW_MEMREF a_pData, SimJournalCall& a_call);
+    TW_UINT16 DatDeviceInfo(TW_UINT16 a_u16Msg, TW_MEMREF a_pData, SimJournalCall& a_call);
     TW_UINT16 DatLog(TW_UINT16 a_u16Msg, TW_MEMREF a_pData, SimJournalCall& a_call);
+    TW_UINT16 DatMeters(TW_UINT16 a_u16Msg, TW_MEMREF a_pData, SimJournalCall& a_call);
+    TW_UINT16 DatOcpButtons(TW_UINT16 a_u16Msg, TW_MEMREF a_pData, SimJournalCall& a_call);
+    TW_UINT16 DatOverride(TW_UINT16 a_u16Msg, TW_MEMREF a_pData, SimJournalCall& a_call);
+    TW_UINT16 DatStatusRaw(TW_UINT16 a_u16Msg, TW_MEMREF a_pData, SimJournalCall& a_call);
+    TW_UINT16 DatPassThru(TW_UINT16 a_u16Msg, TW_MEMREF a_pData, SimJournalCall& a_call);
+    // Reads in states 4 to 7, sets and resets in state 4 (else TWCC_SEQERROR).
+    bool DeviceGuard(TW_UINT16 a_u16Msg, TW_UINT16& a_u16Rc);
+    // The malformed-answer fault of this triplet (eSimFaultRefuse: none) and
+    // its value; "unterminated" fills a text field without terminator.
+    ESimFaultAction DeviceFault(std::int64_t& a_i64Value, std::int64_t a_i64Default) const;
+    void DeviceUnterminated(char* a_sz, std::size_t a_uSize) const;
+    SimDeviceState m_device;
 
     // TWAIN Direct.
     TW_UINT16 DatTwainDirect(TW_UINT16 a_u16Msg, TW_MEMREF a_pData, SimJournalCall& a_call);

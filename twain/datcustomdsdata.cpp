@@ -1,0 +1,137 @@
+// datcustomdsdata.cpp
+// DAT_CUSTOMDSDATA: move the Data Source's settings block between the source
+// and a file; and the two file helpers that dat_customdsdatagroup shares.
+#include "ctwainimpl.h"
+
+#include <cstring>
+
+TW_UINT16 CTwainImpl::DatBlockToFile(TW_HANDLE a_hData, TW_UINT32 a_u32Length, const char *a_szFile)
+{
+    COsFile osfile;
+    bool blWritten = false;
+    if (osfile.Open(a_szFile, OS_FILEOPEN_CREATE, OS_FILEACCESS_WRITE, OS_FILESHARE_NONE) == OS_STS_OK)
+    {
+        const void *pv = (a_u32Length > 0) ? (a_hData ? DsMemLock(a_hData) : nullptr) : "";
+        uint64_t u64Written = 0;
+        blWritten = pv && (a_u32Length == 0 || (osfile.Write(pv, a_u32Length, &u64Written) == OS_STS_OK &&
+                                                u64Written == a_u32Length));
+        if (pv && a_u32Length > 0)
+        {
+            DsMemUnlock(a_hData);
+        }
+        osfile.Close();
+    }
+    if (!blWritten)
+    {
+        TWAINLOG("unable to create file...");
+        return TWRC_FAILURE;
+    }
+    return TWRC_SUCCESS;
+}
+
+TW_HANDLE CTwainImpl::DatBlockFromFile(const char *a_szFile, TW_UINT32 *a_pu32Length)
+{
+    COsFile osfile;
+    uint64_t u64Size = 0;
+    if (osfile.Open(a_szFile, OS_FILEOPEN_EXISTING, OS_FILEACCESS_READ, OS_FILESHARE_READ) != OS_STS_OK ||
+        osfile.Size(&u64Size) != OS_STS_OK)
+    {
+        TWAINLOG("unable to open file...");
+        return nullptr;
+    }
+    // A handle holds at most what its signed 32-bit size can say.
+    TW_HANDLE handle = (u64Size <= 0x7FFFFFFF) ? DsMemAlloc(static_cast<int32_t>(u64Size)) : nullptr;
+    uint8_t *pu8 = static_cast<uint8_t *>(handle ? DsMemLock(handle) : nullptr);
+    if (!pu8)
+    {
+        TWAINLOG("unable to allocate memory...");
+        DsMemFree(handle);
+        return nullptr;
+    }
+    uint64_t u64Read = 0;
+    bool blRead = (u64Size == 0) || (osfile.Read(pu8, u64Size, &u64Read) == OS_STS_OK && u64Read == u64Size);
+    DsMemUnlock(handle);
+    if (!blRead)
+    {
+        TWAINLOG("unable to read file...");
+        DsMemFree(handle);
+        return nullptr;
+    }
+    *a_pu32Length = u64Size;
+    return handle;
+}
+
+TW_UINT16 CTwainImpl::DSDatCustomDsData(const char *const *a_aszWords)
+{
+    if (!DatGuard())
+    {
+        return TWRC_FAILURE;
+    }
+    const char *szMsg = a_aszWords[1];
+    if (DatWord(szMsg, "msg_get", "get"))
+    {
+        const char *szFile = DatWordMissing(a_aszWords[2]) ? nullptr : a_aszWords[2];
+        TW_CUSTOMDSDATA *ptwcustomdsdata =
+            g_posmem ? static_cast<TW_CUSTOMDSDATA *>(g_posmem->Alloc(262160, __FILE__, __LINE__)) : nullptr;
+        if (!ptwcustomdsdata)
+        {
+            TWAINLOG("unable to allocate memory...");
+            return TWRC_FAILURE;
+        }
+        memset(&m_twcustomdsdata, 0, sizeof(m_twcustomdsdata));
+        TW_UINT16 twrc = DsmEntry(DG_CONTROL, DAT_CUSTOMDSDATA, MSG_GET, ptwcustomdsdata, false, false);
+        m_twcustomdsdata.InfoLength = ptwcustomdsdata->InfoLength;
+        m_twcustomdsdata.hData = ptwcustomdsdata->hData;
+        g_posmem->Free(ptwcustomdsdata, __FILE__, __LINE__);
+        if (twrc != TWRC_SUCCESS)
+        {
+            return DatPrintStatus(twrc);
+        }
+        memcpy(&m_twcustomdsdataExpected, &m_twcustomdsdata, sizeof(m_twcustomdsdata));
+        TWAINLOG("  hData...........%p", m_twcustomdsdata.hData);
+        TWAINLOG("  InfoLength......%u", static_cast<unsigned>(m_twcustomdsdata.InfoLength));
+        TW_UINT16 twrcFile = szFile ? DatBlockToFile(m_twcustomdsdata.hData, m_twcustomdsdata.InfoLength, szFile)
+                                    : TWRC_SUCCESS;
+        DsMemFree(m_twcustomdsdata.hData);
+        return twrcFile;
+    }
+    if (DatWord(szMsg, "msg_set", "set"))
+    {
+        if (DatWordMissing(a_aszWords[2]))
+        {
+            OSLOG_ERROR("must specify a filename...");
+            return TWRC_FAILURE;
+        }
+        TW_UINT32 u32Length = 0;
+        TW_HANDLE hData = DatBlockFromFile(a_aszWords[2], &u32Length);
+        if (!hData)
+        {
+            return TWRC_FAILURE;
+        }
+        TW_CUSTOMDSDATA *ptwcustomdsdata =
+            g_posmem ? static_cast<TW_CUSTOMDSDATA *>(g_posmem->Alloc(sizeof(TW_CUSTOMDSDATA), __FILE__, __LINE__))
+                     : nullptr;
+        if (!ptwcustomdsdata)
+        {
+            TWAINLOG("unable to allocate memory...");
+            DsMemFree(hData);
+            return TWRC_FAILURE;
+        }
+        ptwcustomdsdata->InfoLength = u32Length;
+        ptwcustomdsdata->hData = hData;
+        TW_UINT16 twrc = DsmEntry(DG_CONTROL, DAT_CUSTOMDSDATA, MSG_SET, ptwcustomdsdata, false, false);
+        m_twcustomdsdata.InfoLength = ptwcustomdsdata->InfoLength;
+        m_twcustomdsdata.hData = ptwcustomdsdata->hData;
+        g_posmem->Free(ptwcustomdsdata, __FILE__, __LINE__);
+        if (twrc != TWRC_SUCCESS)
+        {
+            DsMemFree(hData);
+            return DatPrintStatus(twrc);
+        }
+        TWAINLOG("  hData...........%p", m_twcustomdsdata.hData);
+        TWAINLOG("  InfoLength......%u", static_cast<unsigned>(m_twcustomdsdata.InfoLength));
+        DsMemFree(hData);
+        return TWRC_SUCCESS;
+    }
+    return DatUnrecognized(szMsg);
+}

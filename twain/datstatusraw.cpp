@@ -1,0 +1,66 @@
+// datstatusraw.cpp
+// DAT_STATUSRAW (DG_CUSTOM 0x1000 / 0x8001): the device's raw status: its
+// toolkit status, sense data, last text and state.
+#include "ctwainimpl.h"
+
+#include <cstring>
+
+namespace
+{
+
+#pragma pack(push, 2)
+struct twstatusraw
+{
+    TW_UINT32 LastToolkitStatus;
+    TW_UINT32 LastSenseData[3];
+    char LastText[256];
+    TW_UINT32 CurrentState;
+    TW_UINT32 LastZAVStatus;
+};
+#pragma pack(pop)
+static_assert(sizeof(twstatusraw) == 304 && offsetof(twstatusraw, CurrentState) == 288, "twstatusraw");
+
+} // namespace
+
+TW_UINT16 CTwainImpl::DSDatStatusRaw(const char *const *a_aszWords)
+{
+    if (!DatGuard())
+    {
+        return TWRC_FAILURE;
+    }
+    const char *szMsg = a_aszWords[1];
+    TW_UINT16 twmsg;
+    if (DatWordMissing(szMsg) || DatWord(szMsg, "msg_get", nullptr))
+        twmsg = MSG_GET;
+    else if (DatWord(szMsg, "msg_getcurrent", "current"))
+        twmsg = MSG_GETCURRENT;
+    else if (DatWord(szMsg, "msg_getdefault", "default"))
+        twmsg = MSG_GETDEFAULT;
+    else if (DatWord(szMsg, "msg_reset", "reset"))
+        twmsg = MSG_RESET;
+    else if (DatWord(szMsg, "msg_set", "set"))
+        twmsg = MSG_SET;
+    else
+        return DatUnrecognized(szMsg);
+
+    twstatusraw status;
+    memset(&status, 0, sizeof(status));
+    TW_UINT16 twrc = DsmEntry(DG_CUSTOM, DAT_STATUSRAW, twmsg, &status, false, false);
+    if (twrc == TWRC_SUCCESS && twmsg == MSG_SET)
+    {
+        // A set is followed by a read of what it left.
+        memset(&status, 0, sizeof(status));
+        twrc = DsmEntry(DG_CUSTOM, DAT_STATUSRAW, MSG_GET, &status, false, false);
+    }
+    if (twrc != TWRC_SUCCESS)
+    {
+        return DatPrintStatus(twrc);
+    }
+    TWAINLOG("  CurrentState........%d", static_cast<int>(status.CurrentState));
+    TWAINLOG("  LastZAVStatus.......%d", static_cast<int>(status.LastZAVStatus));
+    TWAINLOG("  LastSenseData.......%d/%d/%d", static_cast<int>(status.LastSenseData[0]),
+             static_cast<int>(status.LastSenseData[1]), static_cast<int>(status.LastSenseData[2]));
+    TWAINLOG("  LastText............%.*s", static_cast<int>(sizeof(status.LastText)), status.LastText);
+    TWAINLOG("  LastToolkitStatus...%d", static_cast<int>(status.LastToolkitStatus));
+    return TWRC_SUCCESS;
+}
