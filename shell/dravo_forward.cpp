@@ -61,6 +61,7 @@ DRAVO_FORWARD(CmdDatIdentity, DSDatIdentity)
 // status, user interface, UTC, windows and transfer groups.
 
 // Extended image information and the device triplets.
+DRAVO_FORWARD(CmdDatExtImageInfo, DSDatExtImageInfo)
 DRAVO_FORWARD(CmdDatConsumableMeters, DSDatConsumableMeters)
 DRAVO_FORWARD(CmdDatCustomDsData, DSDatCustomDsData)
 DRAVO_FORWARD(CmdDatCustomDsDataGroup, DSDatCustomDsDataGroup)

@@ -91,6 +91,8 @@ const DravoCommand CDravo::s_adravocommand[] = {
     {"dat_customdsdatagroup", &CDravo::Words<&CDravo::CmdDatCustomDsDataGroup>},
     {"dat_deviceinfo", &CDravo::Words<&CDravo::CmdDatDeviceInfo>},
     {"dvi", &CDravo::Words<&CDravo::CmdDatDeviceInfo>},
+    {"dat_extimageinfo", &CDravo::Words<&CDravo::CmdDatExtImageInfo>},
+    {"ex", &CDravo::Words<&CDravo::CmdDatExtImageInfo>},
     {"dat_filesystem", &CDravo::Words<&CDravo::CmdDatFileSystem>},
     {"fs", &CDravo::Words<&CDravo::CmdDatFileSystem>},
     {"dat_log", &CDravo::Words<&CDravo::CmdDatLog>},

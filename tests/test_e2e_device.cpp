@@ -214,3 +214,23 @@ TEST(E2eDevice, MalformedAnswersAndNoObject)
     EXPECT_EQ(sh.CountOf("unable to lock memory..."), 1);
     EXPECT_EQ(sh.Dir().Read("out.bin"), "") << "a null block writes an empty file";
 }
+
+TEST(E2eDevice, ExtendedImageInfoRequests)
+{
+    // Before a transfer the source refuses; the request holds every item,
+    // and TWEI_ICCPROFILE too when the configuration names a profile.
+    SimShell sh;
+    sh.Run("ex\n" + s_szOpenZav + "ex\nex msg_bogus\nexit\n");
+    EXPECT_TRUE(sh.HasSequence({"TWRC_FAILURE/TWCC_SEQERROR", "unrecognized command..."}));
+    EXPECT_EQ(sh.CountOf("%%error, no current CTwain object..."), 1);
+    EXPECT_EQ(sh.Journal({"DAT_EXTIMAGEINFO/MSG_GET", "data=4300000000000000" "19120000"}).size(), 1u);
+    SimShell shIcc;
+    shIcc.Dir().MakeDir("cfg");
+    shIcc.Dir().Write("cfg/const.ini", "[ossettings]\niccprofile=sRGB.icc\n");
+    shIcc.SetEnv("ZAV_OSCFGDIR", shIcc.Dir().File("cfg"));
+    shIcc.Run(s_szOpenZav + "dat_extimageinfo\nexit\n");
+    std::vector<std::string> aszCall = shIcc.Journal({"DAT_EXTIMAGEINFO/MSG_GET", "data=4400000000000000"});
+    ASSERT_EQ(aszCall.size(), 1u);
+    // TWEI_ICCPROFILE (0x1240) follows TWEI_FRAME (0x123e), the 18th entry.
+    EXPECT_NE(aszCall[0].find("3e12" + std::string(28, '0') + "4012"), std::string::npos) << aszCall[0];
+}

@@ -271,6 +271,7 @@ CTWAIN_FORWARD_WORDS(DSDatIdentity)
 // status, user interface, UTC, windows and transfer groups.
 
 // Extended image information and the device triplets.
+CTWAIN_FORWARD_WORDS(DSDatExtImageInfo)
 CTWAIN_FORWARD_WORDS(DSDatConsumableMeters)
 CTWAIN_FORWARD_WORDS(DSDatCustomDsData)
 CTWAIN_FORWARD_WORDS(DSDatCustomDsDataGroup)

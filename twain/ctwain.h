@@ -115,6 +115,7 @@ public:
     // set-up, status, user interface, UTC, windows and transfer groups.
 
     // Extended image information and the device triplets.
+    void DSDatExtImageInfo(const char *const *a_aszWords);
     void DSDatConsumableMeters(const char *const *a_aszWords);
     void DSDatCustomDsData(const char *const *a_aszWords);
     void DSDatCustomDsDataGroup(const char *const *a_aszWords);

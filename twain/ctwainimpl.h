@@ -485,6 +485,11 @@ public:
     // pass-through, raw status, bridge identity (one source each)
     // -----------------------------------------------------------------------
 
+    // dat_extimageinfo: MSG_GET (or MSG_GETSPECIAL) of every item or of the
+    // named ones, one text line per item (datextimageinfo.cpp, with the
+    // formatter CTwainExtImageInfo of twainextimageinfo.cpp).
+    TW_UINT16 DSDatExtImageInfo(const char *const *a_aszWords);
+
     // dat_consumablemeters: MSG_GET prints the meters; MSG_SET and MSG_RESET
     // send the meters named by the words.
     TW_UINT16 DSDatConsumableMeters(const char *const *a_aszWords);

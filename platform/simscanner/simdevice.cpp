@@ -92,23 +92,22 @@ void CSimSession::DeviceUnterminated(char* a_sz, std::size_t a_uSize) const
     }
 }
 
-bool CSimSession::DeviceGuard(TW_UINT16 a_u16Msg, TW_UINT16& a_u16Rc)
+bool CSimSession::DeviceGuard(TW_UINT16 a_u16Msg)
 {
     bool blWrite = a_u16Msg == MSG_SET || a_u16Msg == MSG_RESET;
     if (blWrite ? InState(4, 4) : InState(4, 7))
     {
         return true;
     }
-    a_u16Rc = Fail(TWCC_SEQERROR);
+    Fail(TWCC_SEQERROR);
     return false;
 }
 
 TW_UINT16 CSimSession::DatConsumableMeters(TW_UINT16 a_u16Msg, TW_MEMREF a_pData, SimJournalCall& a_call)
 {
-    TW_UINT16 u16Rc = TWRC_FAILURE;
-    if (!DeviceGuard(a_u16Msg, u16Rc))
+    if (!DeviceGuard(a_u16Msg))
     {
-        return u16Rc;
+        return TWRC_FAILURE;
     }
     if (a_u16Msg == MSG_GET)
     {
@@ -193,10 +192,9 @@ TW_UINT16 CSimSession::DatConsumableMeters(TW_UINT16 a_u16Msg, TW_MEMREF a_pData
 
 TW_UINT16 CSimSession::DatCustomDsDataGroup(TW_UINT16 a_u16Msg, TW_MEMREF a_pData, SimJournalCall& a_call)
 {
-    TW_UINT16 u16Rc = TWRC_FAILURE;
-    if (!DeviceGuard(a_u16Msg, u16Rc))
+    if (!DeviceGuard(a_u16Msg))
     {
-        return u16Rc;
+        return TWRC_FAILURE;
     }
     SimDataGroup* pgroup = static_cast<SimDataGroup*>(a_pData);
     TW_UINT16 u16Group = pgroup->Group;
@@ -256,10 +254,9 @@ TW_UINT16 CSimSession::DatCustomDsDataGroup(TW_UINT16 a_u16Msg, TW_MEMREF a_pDat
 
 TW_UINT16 CSimSession::DatDeviceInfo(TW_UINT16 a_u16Msg, TW_MEMREF a_pData, SimJournalCall&)
 {
-    TW_UINT16 u16Rc = TWRC_FAILURE;
-    if (!DeviceGuard(a_u16Msg, u16Rc))
+    if (!DeviceGuard(a_u16Msg))
     {
-        return u16Rc;
+        return TWRC_FAILURE;
     }
     SimDeviceInfo* pinfo = static_cast<SimDeviceInfo*>(a_pData);
     if (a_u16Msg == MSG_SET)
@@ -299,10 +296,9 @@ TW_UINT16 CSimSession::DatDeviceInfo(TW_UINT16 a_u16Msg, TW_MEMREF a_pData, SimJ
 
 TW_UINT16 CSimSession::DatMeters(TW_UINT16 a_u16Msg, TW_MEMREF a_pData, SimJournalCall&)
 {
-    TW_UINT16 u16Rc = TWRC_FAILURE;
-    if (!DeviceGuard(a_u16Msg, u16Rc))
+    if (!DeviceGuard(a_u16Msg))
     {
-        return u16Rc;
+        return TWRC_FAILURE;
     }
     SimMeters* pmeters = static_cast<SimMeters*>(a_pData);
     std::memset(pmeters, 0, sizeof(SimMeters));
@@ -316,10 +312,9 @@ TW_UINT16 CSimSession::DatMeters(TW_UINT16 a_u16Msg, TW_MEMREF a_pData, SimJourn
 
 TW_UINT16 CSimSession::DatOcpButtons(TW_UINT16 a_u16Msg, TW_MEMREF a_pData, SimJournalCall& a_call)
 {
-    TW_UINT16 u16Rc = TWRC_FAILURE;
-    if (!DeviceGuard(a_u16Msg, u16Rc))
+    if (!DeviceGuard(a_u16Msg))
     {
-        return u16Rc;
+        return TWRC_FAILURE;
     }
     std::size_t uBytes = kSimOcpButtons * sizeof(SimOcpButton);
     if (a_u16Msg == MSG_GET)
@@ -358,10 +353,9 @@ TW_UINT16 CSimSession::DatOcpButtons(TW_UINT16 a_u16Msg, TW_MEMREF a_pData, SimJ
 
 TW_UINT16 CSimSession::DatOverride(TW_UINT16 a_u16Msg, TW_MEMREF a_pData, SimJournalCall& a_call)
 {
-    TW_UINT16 u16Rc = TWRC_FAILURE;
-    if (!DeviceGuard(a_u16Msg, u16Rc))
+    if (!DeviceGuard(a_u16Msg))
     {
-        return u16Rc;
+        return TWRC_FAILURE;
     }
     if (a_u16Msg == MSG_RESET)
     {
@@ -385,10 +379,9 @@ TW_UINT16 CSimSession::DatOverride(TW_UINT16 a_u16Msg, TW_MEMREF a_pData, SimJou
 
 TW_UINT16 CSimSession::DatStatusRaw(TW_UINT16 a_u16Msg, TW_MEMREF a_pData, SimJournalCall&)
 {
-    TW_UINT16 u16Rc = TWRC_FAILURE;
-    if (!DeviceGuard(a_u16Msg, u16Rc))
+    if (!DeviceGuard(a_u16Msg))
     {
-        return u16Rc;
+        return TWRC_FAILURE;
     }
     SimStatusRaw* pstatus = static_cast<SimStatusRaw*>(a_pData);
     SimStatusRaw statusDefault;

@@ -32,7 +32,7 @@ const SimDispatch s_asimdispatch[] = {
     {DG_IMAGE, DAT_IMAGENATIVEXFER, &CSimSession::DatImageNativeXfer, sizeof(TW_HANDLE), true, eSimRowAll, {MSG_GET}},
     {DG_IMAGE, DAT_IMAGEFILEXFER, &CSimSession::DatImageFileXfer, 0, false, eSimRowAll, {MSG_GET}},
     {DG_IMAGE, DAT_IMAGEMEMFILEXFER, &CSimSession::DatImageMemFileXfer, sizeof(TW_IMAGEMEMXFER), true, eSimRowAll, {MSG_GET}},
-    {DG_IMAGE, DAT_EXTIMAGEINFO, &CSimSession::DatExtImageInfo, sizeof(TW_UINT32), true, eSimRowAll, {MSG_GET}},
+    {DG_IMAGE, DAT_EXTIMAGEINFO, &CSimSession::DatExtImageInfo, sizeof(TW_UINT32), true, eSimRowAll, {MSG_GET, MSG_GETSPECIAL}},
     // Control triplets: colour learning, calibration, ECDO, firmware, ICC profile.
     {DG_CUSTOM, DAT_AUTOCOLORLEARN, &CSimSession::DatAutoColorLearn, 0, false, eSimRowMaker, {MSG_SET}},
     {DG_CUSTOM, DAT_CALIBRATE, &CSimSession::DatCalibrate, 1026, true, eSimRowMaker, {MSG_GET, MSG_SET}},

@@ -110,8 +110,9 @@ public:
     TW_UINT16 DatOverride(TW_UINT16 a_u16Msg, TW_MEMREF a_pData, SimJournalCall& a_call);
     TW_UINT16 DatStatusRaw(TW_UINT16 a_u16Msg, TW_MEMREF a_pData, SimJournalCall& a_call);
     TW_UINT16 DatPassThru(TW_UINT16 a_u16Msg, TW_MEMREF a_pData, SimJournalCall& a_call);
-    // Reads in states 4 to 7, sets and resets in state 4 (else TWCC_SEQERROR).
-    bool DeviceGuard(TW_UINT16 a_u16Msg, TW_UINT16& a_u16Rc);
+    // Reads in states 4 to 7, sets and resets in state 4 (else false after
+    // failing with TWCC_SEQERROR).
+    bool DeviceGuard(TW_UINT16 a_u16Msg);
     // The malformed-answer fault of this triplet (eSimFaultRefuse: none) and
     // its value; "unterminated" fills a text field without terminator.
     ESimFaultAction DeviceFault(std::int64_t& a_i64Value, std::int64_t a_i64Default) const;
