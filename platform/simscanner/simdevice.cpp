@@ -415,7 +415,7 @@ TW_UINT16 CSimSession::DatStatusRaw(TW_UINT16 a_u16Msg, TW_MEMREF a_pData, SimJo
 
 TW_UINT16 CSimSession::DatPassThru(TW_UINT16 a_u16Msg, TW_MEMREF a_pData, SimJournalCall& a_call)
 {
-    if (a_u16Msg != MSG_PASSTHRU && !m_config.m_profile.m_blDeviceTriplets)
+    if (a_u16Msg != MSG_PASSTHRU && !Maker())
     {
         return Fail(TWCC_BADPROTOCOL);   // the inquiry and the meter read are the ZAV source's own
     }

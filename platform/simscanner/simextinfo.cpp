@@ -85,7 +85,7 @@ std::vector<std::string> Barcodes(std::uint32_t a_u32Page)
 
 TW_UINT16 CSimSession::DatExtImageInfo(TW_UINT16 a_u16Msg, TW_MEMREF a_pData, SimJournalCall&)
 {
-    bool blZav = m_config.m_profile.m_blDeviceTriplets;
+    bool blZav = Maker();
     if (a_u16Msg == MSG_GETSPECIAL && !blZav)
     {
         return Fail(TWCC_BADPROTOCOL);

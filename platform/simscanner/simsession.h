@@ -113,6 +113,8 @@ public:
     // Reads in states 4 to 7, sets and resets in state 4 (else false after
     // failing with TWCC_SEQERROR).
     bool DeviceGuard(TW_UINT16 a_u16Msg);
+    // True for a source of the maker's family (it announces DG_CUSTOM).
+    bool Maker() const { return (m_twidentityDs.SupportedGroups & DG_CUSTOM) != 0; }
     // The malformed-answer fault of this triplet (eSimFaultRefuse: none) and
     // its value; "unterminated" fills a text field without terminator.
     ESimFaultAction DeviceFault(std::int64_t& a_i64Value, std::int64_t a_i64Default) const;
