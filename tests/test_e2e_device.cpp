@@ -126,8 +126,9 @@ TEST(E2eDevice, ButtonsOverridePassThruAndRawStatus)
 {
     SimShell sh;
     sh.Dir().Write("task.json", "{\"task\":{}}");
+    sh.Dir().Write("doc.xml", "<override></override>");
     sh.Run(s_szOpenZav + "ob\nob set 3,Go,5,Mode,7 1,Stop,2 0\nob\nob \"\"\n"
-                         "ov set\nov reset\nov\n"
+                         "ov set\nov reset\nov\nov set doc.xml\nov set nosuch.xml\n"
                          "pu\npu msg_getinquiry\npu msg_passthru \"hello device\"\npu msg_passthru task.json\npu msg_passthru\n"
                          "sr\nsr set\nsr msg_getdefault\nsr get\nexit\n");
     EXPECT_TRUE(sh.HasSequence({"", "      OCPButton NumDataFields...1"}));
@@ -138,7 +139,7 @@ TEST(E2eDevice, ButtonsOverridePassThruAndRawStatus)
     EXPECT_NE(aszOb[0].find("4d6f6465"), std::string::npos);
     EXPECT_NE(aszOb[0].find("53746f70"), std::string::npos);
     // The override document, and its outcome printed on success too.
-    EXPECT_EQ(sh.CountOf("TWRC_SUCCESS/TWCC_SUCCESS"), 2);
+    EXPECT_EQ(sh.CountOf("TWRC_SUCCESS/TWCC_SUCCESS"), 3);
     std::string szDoc = "<override>\n\t<documenttype>discovery</documenttype>\n\t<ecdo>MCDODefault</ecdo>\n</override>";
     std::string szHex;
     for (unsigned char c : szDoc)
@@ -148,6 +149,8 @@ TEST(E2eDevice, ButtonsOverridePassThruAndRawStatus)
         szHex += sz;
     }
     EXPECT_EQ(sh.Journal({"DAT_OVERRIDE/MSG_SET", "container=" + szHex + " "}).size(), 1u);
+    EXPECT_EQ(sh.Journal({"DAT_OVERRIDE/MSG_SET", "container=3c6f766572726964653e3c2f6f766572726964653e "}).size(), 1u) << "a prepared block";
+    EXPECT_EQ(sh.Journal({"DAT_OVERRIDE/MSG_SET"}).size(), 2u) << "a block that cannot be opened sends nothing";
     EXPECT_EQ(sh.CountOf("*** unrecognized command  ***"), 2) << "ob with an empty word, ov without one";
     // The meter read: a READ(10) of 30 bytes, decoded big-endian.
     EXPECT_EQ(sh.Journal({"DAT_PASSTHRU/MSG_GET", "container=28008000534d00001e00 ", "rc=TWRC_SUCCESS"}).size(), 1u);

@@ -83,7 +83,8 @@ TW_UINT16 CTwainImpl::DSDatExtImageInfo(const char *const *a_aszWords)
         TWAINLOG("%s", twainextimageinfo.GetInfoByIndex(ptwextimageinfo, uu, TWAIN_EII_DETAILS_TEXT));
     }
     TWAINLOG("%s", "");
-    twainextimageinfo.FreeHandles(ptwextimageinfo, u32Count);
+    // Entries the source answered beyond the count it gave back hold handles too.
+    twainextimageinfo.FreeHandles(ptwextimageinfo, static_cast<uint32_t>(u32Sent));
     g_posmem->Free(ptwextimageinfo, __FILE__, __LINE__);
     return TWRC_SUCCESS;
 }
