@@ -109,8 +109,7 @@ public:
     }
     TW_UINT16 OpenDsByName(int a_iSlot, const char* a_szName)
     {
-        TW_IDENTITY twidentity;
-        memset(&twidentity, 0, sizeof(twidentity));
+        TW_IDENTITY twidentity = {};
         snprintf(twidentity.ProductName, sizeof(twidentity.ProductName), "%s", a_szName);
         return OpenDs(a_iSlot, twidentity);
     }
@@ -134,8 +133,7 @@ public:
 
     TW_ENTRYPOINT EntryPoint()
     {
-        TW_ENTRYPOINT twentrypoint;
-        memset(&twentrypoint, 0, sizeof(twentrypoint));
+        TW_ENTRYPOINT twentrypoint = {};
         twentrypoint.Size = sizeof(TW_ENTRYPOINT);
         EXPECT_EQ(Call(nullptr, DG_CONTROL, DAT_ENTRYPOINT, MSG_GET, &twentrypoint), TWRC_SUCCESS);
         return twentrypoint;

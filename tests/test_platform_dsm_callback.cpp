@@ -85,8 +85,7 @@ std::map<TW_UINT32, Receiver*> Receiver::s_mapreceiver;
 
 TW_UINT16 Register(App& a_app, int a_iSlot, TW_UINT16 a_u16Dat = DAT_CALLBACK, TW_UINTPTR a_uRefCon = 0)
 {
-    TW_CALLBACK2 twcallback2;
-    memset(&twcallback2, 0, sizeof(twcallback2));
+    TW_CALLBACK2 twcallback2 = {};
     twcallback2.CallBackProc = reinterpret_cast<TW_MEMREF>(&Receiver::Callback);
     twcallback2.RefCon = a_uRefCon;
     return a_app.Call(a_app.Source(a_iSlot), DG_CONTROL, a_u16Dat, MSG_REGISTER_CALLBACK, &twcallback2);
@@ -96,8 +95,7 @@ TW_UINT16 Register(App& a_app, int a_iSlot, TW_UINT16 a_u16Dat = DAT_CALLBACK, T
 // that thread, and gives the DSM's answer to the source.
 TW_UINT16 SendFromSource(App& a_app, int a_iSlot, TW_UINT16 a_u16Msg)
 {
-    FixtureEvent fixtureevent;
-    memset(&fixtureevent, 0, sizeof(fixtureevent));
+    FixtureEvent fixtureevent = {};
     fixtureevent.Message = a_u16Msg;
     EXPECT_EQ(a_app.Call(a_app.Source(a_iSlot), DG_CUSTOM, FIXTURE_DAT_EVENT, MSG_FIXTURE_SEND, &fixtureevent),
               TWRC_SUCCESS);
@@ -112,8 +110,7 @@ TEST_F(DsmTest, CallbackRegistrationNeedsAnOpenSourceAndARecord)
 {
     App app;
     ASSERT_EQ(app.OpenDsm(), TWRC_SUCCESS);
-    TW_CALLBACK twcallback;
-    memset(&twcallback, 0, sizeof(twcallback));
+    TW_CALLBACK twcallback = {};
     twcallback.CallBackProc = reinterpret_cast<TW_MEMREF>(&Receiver::Callback);
 
     // State 3: no destination, or a destination that is not open.
@@ -124,8 +121,7 @@ TEST_F(DsmTest, CallbackRegistrationNeedsAnOpenSourceAndARecord)
 
     ASSERT_EQ(app.OpenDsByName(0, "Fixture Alpha"), TWRC_SUCCESS);
     EXPECT_EQ(app.FailCc(app.Call(app.Source(0), DG_CONTROL, DAT_CALLBACK, MSG_REGISTER_CALLBACK, nullptr)), TWCC_BADVALUE);
-    TW_CALLBACK twNoProc;
-    memset(&twNoProc, 0, sizeof(twNoProc));
+    TW_CALLBACK twNoProc = {};
     EXPECT_EQ(app.FailCc(app.Call(app.Source(0), DG_CONTROL, DAT_CALLBACK, MSG_REGISTER_CALLBACK, &twNoProc)), TWCC_BADVALUE);
     EXPECT_EQ(app.FailCc(app.Call(app.Source(0), DG_CONTROL, DAT_CALLBACK, MSG_GET, &twcallback)), TWCC_BADPROTOCOL);
     EXPECT_EQ(app.Call(app.Source(0), DG_CONTROL, DAT_CALLBACK, MSG_REGISTER_CALLBACK, &twcallback), TWRC_SUCCESS);
@@ -152,8 +148,7 @@ TEST_F(DsmTest, MessagesArriveOnTheSourceThreadAndTheCallbackMayCallAgain)
     Receiver receiver(app.Identity()->Id, [&](const Received&) {
         // Back into the DSM from the source's thread: to the source itself,
         // and to the DSM's own triplets.
-        FixtureEcho fixtureecho;
-        memset(&fixtureecho, 0, sizeof(fixtureecho));
+        FixtureEcho fixtureecho = {};
         fixtureecho.Payload = 41;
         TW_UINT16 twrc1 = app.Echo(0, DG_CUSTOM, MSG_GET, fixtureecho);
         TW_IDENTITY twidentity;
@@ -201,8 +196,7 @@ TEST_F(DsmTest, OnlyTheStandardMessagesOfASourceAreDelivered)
     EXPECT_TRUE(receiver.Calls().empty());
 
     // A source cannot speak for another application or as a stranger.
-    TW_IDENTITY twStranger;
-    memset(&twStranger, 0, sizeof(twStranger));
+    TW_IDENTITY twStranger = {};
     twStranger.Id = 987654321UL;
     EXPECT_EQ(Entry(&twStranger, app.Identity(), DG_CONTROL, DAT_NULL, MSG_XFERREADY, nullptr), TWRC_FAILURE);
     EXPECT_EQ(Entry(app.Source(0), &twStranger, DG_CONTROL, DAT_NULL, MSG_XFERREADY, nullptr), TWRC_FAILURE);
@@ -259,8 +253,7 @@ TEST_F(DsmTest, SourceClosedFromInsideItsOwnCallback)
         return static_cast<TW_UINT16>(TWRC_SUCCESS);
     });
     ASSERT_EQ(Register(app, 0), TWRC_SUCCESS);
-    FixtureEvent fixtureevent;
-    memset(&fixtureevent, 0, sizeof(fixtureevent));
+    FixtureEvent fixtureevent = {};
     fixtureevent.Message = MSG_CLOSEDSREQ;
     ASSERT_EQ(app.Call(app.Source(0), DG_CUSTOM, FIXTURE_DAT_EVENT, MSG_FIXTURE_SEND, &fixtureevent), TWRC_SUCCESS);
     // A closed source's thread cannot be waited for: wait for the close.
@@ -277,8 +270,7 @@ TEST_F(DsmTest, SourceClosedFromInsideItsOwnCallback)
 
     // The DSM goes on: the same source opens again and talks.
     ASSERT_EQ(app.OpenDsm(), TWRC_SUCCESS);
-    FixtureEcho fixtureecho;
-    memset(&fixtureecho, 0, sizeof(fixtureecho));
+    FixtureEcho fixtureecho = {};
     EXPECT_EQ(app.Call(&twClosed, DG_CUSTOM, FIXTURE_DAT_ECHO, MSG_GET, &fixtureecho), TWRC_FAILURE);
     ASSERT_EQ(app.OpenDsByName(0, "Fixture Alpha"), TWRC_SUCCESS);
     Receiver receiverAgain(app.Identity()->Id);
@@ -310,8 +302,7 @@ TEST_F(DsmTest, ApplicationsOnSeveralThreadsWithReentrantCallbacks)
                 return;
             }
             Receiver receiver(app.Identity()->Id, [&](const Received&) {
-                FixtureEcho fixtureecho;
-                memset(&fixtureecho, 0, sizeof(fixtureecho));
+                FixtureEcho fixtureecho = {};
                 return app.Echo(0, DG_CUSTOM, MSG_GET, fixtureecho);
             });
             if (Register(app, 0) != TWRC_SUCCESS)

@@ -17,8 +17,7 @@ namespace
 std::vector<TW_IDENTITY> ListSources(App& a_app)
 {
     std::vector<TW_IDENTITY> vtwidentity;
-    TW_IDENTITY twidentity;
-    memset(&twidentity, 0, sizeof(twidentity));
+    TW_IDENTITY twidentity = {};
     TW_UINT16 twrc = a_app.Call(nullptr, DG_CONTROL, DAT_IDENTITY, MSG_GETFIRST, &twidentity);
     while (twrc == TWRC_SUCCESS && vtwidentity.size() < 100)
     {
@@ -44,8 +43,7 @@ const std::string s_szUnterminated(33, 'Z');
 
 TW_IDENTITY ById(TW_UINT32 a_u32Id)
 {
-    TW_IDENTITY twidentity;
-    memset(&twidentity, 0, sizeof(twidentity));
+    TW_IDENTITY twidentity = {};
     twidentity.Id = a_u32Id;
     return twidentity;
 }
@@ -72,8 +70,7 @@ TEST_F(DsmTest, TwoApplicationsOpenAndCloseWithTheirOwnIds)
     EXPECT_EQ(OpenApplications(), 1UL);
     TW_IDENTITY twidentity;
     EXPECT_EQ(app2.Call(nullptr, DG_CONTROL, DAT_IDENTITY, MSG_GETFIRST, &twidentity), TWRC_SUCCESS);
-    EXPECT_EQ(app1.Call(nullptr, DG_CONTROL, DAT_IDENTITY, MSG_GETFIRST, &twidentity), TWRC_FAILURE);
-    EXPECT_EQ(app1.DsmStatus(), TWCC_SEQERROR);
+    EXPECT_EQ(app1.FailCc(app1.Call(nullptr, DG_CONTROL, DAT_IDENTITY, MSG_GETFIRST, &twidentity)), TWCC_SEQERROR);
     EXPECT_EQ(app2.CloseDsm(), TWRC_SUCCESS);
     EXPECT_EQ(OpenApplications(), 0UL);
 
@@ -88,13 +85,11 @@ TEST_F(DsmTest, OpeningTwiceOrClosingUnopenedIsASequenceError)
     App app;
     ASSERT_EQ(app.OpenDsm(), TWRC_SUCCESS);
     TW_UINT32 u32Id = app.Identity()->Id;
-    EXPECT_EQ(app.OpenDsm(), TWRC_FAILURE);
-    EXPECT_EQ(app.DsmStatus(), TWCC_SEQERROR);
+    EXPECT_EQ(app.FailCc(app.OpenDsm()), TWCC_SEQERROR);
     EXPECT_EQ(V(app.Identity()->Id), u32Id);
     EXPECT_EQ(OpenApplications(), 1UL);
     EXPECT_EQ(app.CloseDsm(), TWRC_SUCCESS);
-    EXPECT_EQ(app.CloseDsm(), TWRC_FAILURE);
-    EXPECT_EQ(app.DsmStatus(), TWCC_SEQERROR);
+    EXPECT_EQ(app.FailCc(app.CloseDsm()), TWCC_SEQERROR);
     // Reading the condition code resets it.
     EXPECT_EQ(app.DsmStatus(), TWCC_SUCCESS);
 }
@@ -112,11 +107,9 @@ TEST_F(DsmTest, Dsm2FlagForEveryApplicationEntryPointsOnlyForApp2)
     EXPECT_EQ(V(app1.Identity()->SupportedGroups) & DF_APP2, 0UL);
     // The entry points go to the second-generation application only.
     EXPECT_NE(app2.EntryPoint().DSM_MemAllocate, nullptr);
-    TW_ENTRYPOINT twentrypoint;
-    memset(&twentrypoint, 0, sizeof(twentrypoint));
+    TW_ENTRYPOINT twentrypoint = {};
     twentrypoint.Size = sizeof(twentrypoint);
-    EXPECT_EQ(app1.Call(nullptr, DG_CONTROL, DAT_ENTRYPOINT, MSG_GET, &twentrypoint), TWRC_FAILURE);
-    EXPECT_EQ(app1.DsmStatus(), TWCC_BADPROTOCOL);
+    EXPECT_EQ(app1.FailCc(app1.Call(nullptr, DG_CONTROL, DAT_ENTRYPOINT, MSG_GET, &twentrypoint)), TWCC_BADPROTOCOL);
     EXPECT_EQ(twentrypoint.DSM_MemAllocate, nullptr);
 }
 
@@ -125,39 +118,32 @@ TEST_F(DsmTest, CallsOfUnknownApplicationsAndNullOriginsFail)
     App app;
     TW_IDENTITY twidentity;
     // Not opened yet: every DSM triplet is out of sequence.
-    EXPECT_EQ(app.Call(nullptr, DG_CONTROL, DAT_IDENTITY, MSG_GETFIRST, &twidentity), TWRC_FAILURE);
-    EXPECT_EQ(app.DsmStatus(), TWCC_SEQERROR);
-    TW_ENTRYPOINT twentrypoint;
-    memset(&twentrypoint, 0, sizeof(twentrypoint));
+    EXPECT_EQ(app.FailCc(app.Call(nullptr, DG_CONTROL, DAT_IDENTITY, MSG_GETFIRST, &twidentity)), TWCC_SEQERROR);
+    TW_ENTRYPOINT twentrypoint = {};
     twentrypoint.Size = sizeof(twentrypoint);
-    EXPECT_EQ(app.Call(nullptr, DG_CONTROL, DAT_ENTRYPOINT, MSG_GET, &twentrypoint), TWRC_FAILURE);
-    EXPECT_EQ(app.DsmStatus(), TWCC_SEQERROR);
-    TW_CAPABILITY twcapability;
-    memset(&twcapability, 0, sizeof(twcapability));
-    EXPECT_EQ(app.Call(&twidentity, DG_CONTROL, DAT_CAPABILITY, MSG_GET, &twcapability), TWRC_FAILURE);
-    EXPECT_EQ(app.DsmStatus(), TWCC_SEQERROR);
+    EXPECT_EQ(app.FailCc(app.Call(nullptr, DG_CONTROL, DAT_ENTRYPOINT, MSG_GET, &twentrypoint)), TWCC_SEQERROR);
+    TW_CAPABILITY twcapability = {};
+    EXPECT_EQ(app.FailCc(app.Call(&twidentity, DG_CONTROL, DAT_CAPABILITY, MSG_GET, &twcapability)), TWCC_SEQERROR);
 
     // No origin at all is a protocol error, and the DSM survives it.
-    EXPECT_EQ(Entry(nullptr, nullptr, DG_CONTROL, DAT_PARENT, MSG_OPENDSM, nullptr), TWRC_FAILURE);
-    EXPECT_EQ(app.DsmStatus(), TWCC_BADPROTOCOL);
+    EXPECT_EQ(app.FailCc(Entry(nullptr, nullptr, DG_CONTROL, DAT_PARENT, MSG_OPENDSM, nullptr)), TWCC_BADPROTOCOL);
     EXPECT_EQ(Entry(nullptr, nullptr, DG_CONTROL, DAT_IDENTITY, MSG_GETFIRST, &twidentity), TWRC_FAILURE);
     EXPECT_EQ(Entry(nullptr, nullptr, DG_CONTROL, DAT_NULL, MSG_XFERREADY, nullptr), TWRC_FAILURE);
     EXPECT_EQ(OpenApplications(), 0UL);
 
     // Unknown triplets of the DSM's own data argument types.
     ASSERT_EQ(app.OpenDsm(), TWRC_SUCCESS);
-    EXPECT_EQ(app.Call(nullptr, DG_CONTROL, DAT_PARENT, MSG_GET, nullptr), TWRC_FAILURE);
-    EXPECT_EQ(app.DsmStatus(), TWCC_BADPROTOCOL);
-    EXPECT_EQ(app.Call(nullptr, DG_CONTROL, DAT_IDENTITY, MSG_GET, &twidentity), TWRC_FAILURE);
-    EXPECT_EQ(app.DsmStatus(), TWCC_BADPROTOCOL);
-    EXPECT_EQ(app.Call(nullptr, DG_CONTROL, DAT_STATUS, MSG_SET, &twidentity), TWRC_FAILURE);
-    EXPECT_EQ(app.DsmStatus(), TWCC_BADPROTOCOL);
+    EXPECT_EQ(app.FailCc(app.Call(nullptr, DG_CONTROL, DAT_PARENT, MSG_GET, nullptr)), TWCC_BADPROTOCOL);
+    EXPECT_EQ(app.FailCc(app.Call(nullptr, DG_CONTROL, DAT_IDENTITY, MSG_GET, &twidentity)), TWCC_BADPROTOCOL);
+    EXPECT_EQ(app.FailCc(app.Call(nullptr, DG_CONTROL, DAT_STATUS, MSG_SET, &twidentity)), TWCC_BADPROTOCOL);
 }
 
 TEST_F(DsmTest, SourcesAreListedInFolderOrderUntilEndOfList)
 {
     App app;
     ASSERT_EQ(app.OpenDsm(), TWRC_SUCCESS);
+    TW_IDENTITY twidentity;
+    EXPECT_EQ(app.Call(nullptr, DG_CONTROL, DAT_IDENTITY, MSG_GETNEXT, &twidentity), TWRC_ENDOFLIST);   // before any MSG_GETFIRST
     std::vector<TW_IDENTITY> vtwidentity = ListSources(app);
     // broken.ds has no DS_Entry and readme.txt is no Data Source; vendor/ is
     // one level down and comes after the folder's own files.
@@ -178,23 +164,13 @@ TEST_F(DsmTest, SourcesAreListedInFolderOrderUntilEndOfList)
     EXPECT_EQ(V(vtwidentity[3].SupportedGroups) & DF_DS2, 0UL);
 
     // The end stays the end; a new walk starts again from the first.
-    TW_IDENTITY twidentity;
     EXPECT_EQ(app.Call(nullptr, DG_CONTROL, DAT_IDENTITY, MSG_GETNEXT, &twidentity), TWRC_ENDOFLIST);
     EXPECT_EQ(app.Call(nullptr, DG_CONTROL, DAT_IDENTITY, MSG_GETFIRST, &twidentity), TWRC_SUCCESS);
     EXPECT_EQ(Name(twidentity), "Fixture Alpha");
     EXPECT_EQ(V(twidentity.Id), V(vtwidentity[0].Id));
 
     // Null data is refused without touching anything.
-    EXPECT_EQ(app.Call(nullptr, DG_CONTROL, DAT_IDENTITY, MSG_GETNEXT, nullptr), TWRC_FAILURE);
-    EXPECT_EQ(app.DsmStatus(), TWCC_BADVALUE);
-}
-
-TEST_F(DsmTest, GetNextBeforeGetFirstIsEndOfList)
-{
-    App app;
-    ASSERT_EQ(app.OpenDsm(), TWRC_SUCCESS);
-    TW_IDENTITY twidentity;
-    EXPECT_EQ(app.Call(nullptr, DG_CONTROL, DAT_IDENTITY, MSG_GETNEXT, &twidentity), TWRC_ENDOFLIST);
+    EXPECT_EQ(app.FailCc(app.Call(nullptr, DG_CONTROL, DAT_IDENTITY, MSG_GETNEXT, nullptr)), TWCC_BADVALUE);
 }
 
 TEST_F(DsmTest, SourceFoldersComeFromTheEnvironmentInOrder)
@@ -220,10 +196,8 @@ TEST_F(DsmTest, NoSourcesAtAll)
     ASSERT_EQ(app.OpenDsm(), TWRC_SUCCESS);
     TW_IDENTITY twidentity;
     EXPECT_EQ(app.Call(nullptr, DG_CONTROL, DAT_IDENTITY, MSG_GETFIRST, &twidentity), TWRC_ENDOFLIST);
-    EXPECT_EQ(app.Call(nullptr, DG_CONTROL, DAT_IDENTITY, MSG_GETDEFAULT, &twidentity), TWRC_FAILURE);
-    EXPECT_EQ(app.DsmStatus(), TWCC_NODS);
-    EXPECT_EQ(app.OpenDs(0, Empty()), TWRC_FAILURE);
-    EXPECT_EQ(app.DsmStatus(), TWCC_NODS);
+    EXPECT_EQ(app.FailCc(app.Call(nullptr, DG_CONTROL, DAT_IDENTITY, MSG_GETDEFAULT, &twidentity)), TWCC_NODS);
+    EXPECT_EQ(app.FailCc(app.OpenDs(0, Empty())), TWCC_NODS);
 }
 
 TEST_F(DsmTest, UnterminatedTextsOfASourceAreCutInsideTheirFields)
@@ -273,11 +247,9 @@ TEST_F(DsmTest, DefaultSourceIsTheFirstUntilSetAndLastsWhileTheDsmIsInUse)
     // Unknown names and Ids leave the default alone.
     twRequest = Empty();
     snprintf(twRequest.ProductName, sizeof(twRequest.ProductName), "Fixture");
-    EXPECT_EQ(app1.Call(nullptr, DG_CONTROL, DAT_IDENTITY, MSG_SET, &twRequest), TWRC_FAILURE);
-    EXPECT_EQ(app1.DsmStatus(), TWCC_NODS);
+    EXPECT_EQ(app1.FailCc(app1.Call(nullptr, DG_CONTROL, DAT_IDENTITY, MSG_SET, &twRequest)), TWCC_NODS);
     twRequest = ById(987654321UL);
-    EXPECT_EQ(app1.Call(nullptr, DG_CONTROL, DAT_IDENTITY, MSG_SET, &twRequest), TWRC_FAILURE);
-    EXPECT_EQ(app1.DsmStatus(), TWCC_NODS);
+    EXPECT_EQ(app1.FailCc(app1.Call(nullptr, DG_CONTROL, DAT_IDENTITY, MSG_SET, &twRequest)), TWCC_NODS);
     ASSERT_EQ(app1.Call(nullptr, DG_CONTROL, DAT_IDENTITY, MSG_GETDEFAULT, &twidentity), TWRC_SUCCESS);
     EXPECT_EQ(Name(twidentity), "Fixture Refuser");
 
@@ -332,8 +304,7 @@ TEST_F(DsmTest, OpenSourceByIdByNameAndByDefault)
     EXPECT_EQ(app.Source(1)->Version.MinorNum, 2);
 
     // The same source twice for one application.
-    EXPECT_EQ(app.OpenDsByName(2, "Fixture Alpha"), TWRC_FAILURE);
-    EXPECT_EQ(app.DsmStatus(), TWCC_MAXCONNECTIONS);
+    EXPECT_EQ(app.FailCc(app.OpenDsByName(2, "Fixture Alpha")), TWCC_MAXCONNECTIONS);
 
     ASSERT_EQ(app.CloseDs(1), TWRC_SUCCESS);
     // With nothing named: the default (the first).
@@ -348,29 +319,23 @@ TEST_F(DsmTest, OpenSourceFailures)
     ASSERT_EQ(app.OpenDsm(), TWRC_SUCCESS);
 
     // Names must match whole.
-    EXPECT_EQ(app.OpenDsByName(0, "Fixture"), TWRC_FAILURE);
-    EXPECT_EQ(app.DsmStatus(), TWCC_NODS);
-    EXPECT_EQ(app.OpenDsByName(0, "fixture alpha"), TWRC_FAILURE);
-    EXPECT_EQ(app.DsmStatus(), TWCC_NODS);
-    EXPECT_EQ(app.OpenDs(0, ById(987654321UL)), TWRC_FAILURE);
-    EXPECT_EQ(app.DsmStatus(), TWCC_NODS);
+    EXPECT_EQ(app.FailCc(app.OpenDsByName(0, "Fixture")), TWCC_NODS);
+    EXPECT_EQ(app.FailCc(app.OpenDsByName(0, "fixture alpha")), TWCC_NODS);
+    EXPECT_EQ(app.FailCc(app.OpenDs(0, ById(987654321UL))), TWCC_NODS);
 
     // A name filling its whole field without terminator matches nothing,
     // and nothing past the field is read.
     TW_IDENTITY twRequest = Empty();
     memset(twRequest.ProductName, 'Z', sizeof(twRequest.ProductName));
-    EXPECT_EQ(app.OpenDs(0, twRequest), TWRC_FAILURE);
-    EXPECT_EQ(app.DsmStatus(), TWCC_NODS);
+    EXPECT_EQ(app.FailCc(app.OpenDs(0, twRequest)), TWCC_NODS);
 
     // A source that refuses to open: its own condition code becomes the DSM's.
-    EXPECT_EQ(app.OpenDsByName(0, "Fixture Refuser"), TWRC_FAILURE);
-    EXPECT_EQ(app.DsmStatus(), TWCC_MAXCONNECTIONS);
+    EXPECT_EQ(app.FailCc(app.OpenDsByName(0, "Fixture Refuser")), TWCC_MAXCONNECTIONS);
     EXPECT_EQ(app.CloseDsm(), TWRC_SUCCESS);   // nothing stayed open
 
     // Null data.
     ASSERT_EQ(app.OpenDsm(), TWRC_SUCCESS);
-    EXPECT_EQ(app.Call(nullptr, DG_CONTROL, DAT_IDENTITY, MSG_OPENDS, nullptr), TWRC_FAILURE);
-    EXPECT_EQ(app.DsmStatus(), TWCC_BADVALUE);
+    EXPECT_EQ(app.FailCc(app.Call(nullptr, DG_CONTROL, DAT_IDENTITY, MSG_OPENDS, nullptr)), TWCC_BADVALUE);
 }
 
 TEST_F(DsmTest, UserSelectHasNoUserInterface)
@@ -378,8 +343,7 @@ TEST_F(DsmTest, UserSelectHasNoUserInterface)
     App app;
     ASSERT_EQ(app.OpenDsm(), TWRC_SUCCESS);
     TW_IDENTITY twidentity = Empty();
-    EXPECT_EQ(app.Call(nullptr, DG_CONTROL, DAT_IDENTITY, MSG_USERSELECT, &twidentity), TWRC_FAILURE);
-    EXPECT_EQ(app.DsmStatus(), TWCC_BADPROTOCOL);
+    EXPECT_EQ(app.FailCc(app.Call(nullptr, DG_CONTROL, DAT_IDENTITY, MSG_USERSELECT, &twidentity)), TWCC_BADPROTOCOL);
     EXPECT_EQ(V(twidentity.Id), 0UL);
 }
 
@@ -391,26 +355,21 @@ TEST_F(DsmTest, CloseSourceAndCloseDsmOrder)
     ASSERT_EQ(app.OpenDsByName(0, "Fixture Alpha"), TWRC_SUCCESS);
 
     // The DSM stays open while a source is.
-    EXPECT_EQ(app.CloseDsm(), TWRC_FAILURE);
-    EXPECT_EQ(app.DsmStatus(), TWCC_SEQERROR);
+    EXPECT_EQ(app.FailCc(app.CloseDsm()), TWCC_SEQERROR);
     EXPECT_EQ(OpenApplications(), 1UL);
 
     // Closing a listed source that is not open, an unknown one, or nothing.
     TW_IDENTITY twRequest = ById(vtwidentity[3].Id);
-    EXPECT_EQ(app.Call(nullptr, DG_CONTROL, DAT_IDENTITY, MSG_CLOSEDS, &twRequest), TWRC_FAILURE);
-    EXPECT_EQ(app.DsmStatus(), TWCC_SEQERROR);
+    EXPECT_EQ(app.FailCc(app.Call(nullptr, DG_CONTROL, DAT_IDENTITY, MSG_CLOSEDS, &twRequest)), TWCC_SEQERROR);
     twRequest = ById(987654321UL);
-    EXPECT_EQ(app.Call(nullptr, DG_CONTROL, DAT_IDENTITY, MSG_CLOSEDS, &twRequest), TWRC_FAILURE);
-    EXPECT_EQ(app.DsmStatus(), TWCC_NODS);
-    EXPECT_EQ(app.Call(nullptr, DG_CONTROL, DAT_IDENTITY, MSG_CLOSEDS, nullptr), TWRC_FAILURE);
-    EXPECT_EQ(app.DsmStatus(), TWCC_BADVALUE);
+    EXPECT_EQ(app.FailCc(app.Call(nullptr, DG_CONTROL, DAT_IDENTITY, MSG_CLOSEDS, &twRequest)), TWCC_NODS);
+    EXPECT_EQ(app.FailCc(app.Call(nullptr, DG_CONTROL, DAT_IDENTITY, MSG_CLOSEDS, nullptr)), TWCC_BADVALUE);
 
     EXPECT_EQ(app.CloseDs(0), TWRC_SUCCESS);
     EXPECT_EQ(app.DsmStatus(), TWCC_SUCCESS);
     // Closed means closed: a second close is out of sequence.
     twRequest = ById(vtwidentity[0].Id);
-    EXPECT_EQ(app.Call(nullptr, DG_CONTROL, DAT_IDENTITY, MSG_CLOSEDS, &twRequest), TWRC_FAILURE);
-    EXPECT_EQ(app.DsmStatus(), TWCC_SEQERROR);
+    EXPECT_EQ(app.FailCc(app.Call(nullptr, DG_CONTROL, DAT_IDENTITY, MSG_CLOSEDS, &twRequest)), TWCC_SEQERROR);
     EXPECT_EQ(app.CloseDsm(), TWRC_SUCCESS);
 }
 
@@ -425,16 +384,14 @@ TEST_F(DsmTest, TwoApplicationsOpenTheSameSource)
     // Each connection has its own Id.
     EXPECT_NE(V(app1.Source(0)->Id), V(app2.Source(0)->Id));
 
-    FixtureEcho fixtureecho;
-    memset(&fixtureecho, 0, sizeof(fixtureecho));
+    FixtureEcho fixtureecho = {};
     ASSERT_EQ(app2.Echo(0, DG_CUSTOM, MSG_GET, fixtureecho), TWRC_SUCCESS);
     EXPECT_EQ(V(fixtureecho.OriginId), V(app2.Identity()->Id));
     EXPECT_EQ(V(fixtureecho.OwnId), V(app2.Source(0)->Id));
 
     // One application's source is not another's destination.
     EXPECT_EQ(app1.Echo(0, DG_CUSTOM, MSG_GET, fixtureecho), TWRC_SUCCESS);
-    EXPECT_EQ(app1.Call(app2.Source(0), DG_CUSTOM, FIXTURE_DAT_ECHO, MSG_GET, &fixtureecho), TWRC_FAILURE);
-    EXPECT_EQ(app1.DsmStatus(), TWCC_BADDEST);
+    EXPECT_EQ(app1.FailCc(app1.Call(app2.Source(0), DG_CUSTOM, FIXTURE_DAT_ECHO, MSG_GET, &fixtureecho)), TWCC_BADDEST);
 
     ASSERT_EQ(app1.CloseDs(0), TWRC_SUCCESS);
     EXPECT_EQ(app2.Echo(0, DG_CUSTOM, MSG_GET, fixtureecho), TWRC_SUCCESS);
@@ -445,8 +402,7 @@ TEST_F(DsmTest, TwunkIdentityGivesIdentityAndPath)
     App app;
     ASSERT_EQ(app.OpenDsm(), TWRC_SUCCESS);
     std::vector<TW_IDENTITY> vtwidentity = ListSources(app);
-    TW_TWUNKIDENTITY twtwunkidentity;
-    memset(&twtwunkidentity, 0, sizeof(twtwunkidentity));
+    TW_TWUNKIDENTITY twtwunkidentity = {};
     twtwunkidentity.identity.Id = vtwidentity[3].Id;
     ASSERT_EQ(app.Call(nullptr, DG_CONTROL, DAT_TWUNKIDENTITY, MSG_GET, &twtwunkidentity), TWRC_SUCCESS);
     EXPECT_EQ(Name(twtwunkidentity.identity), "Fixture Beta");
@@ -454,10 +410,8 @@ TEST_F(DsmTest, TwunkIdentityGivesIdentityAndPath)
 
     memset(&twtwunkidentity, 0, sizeof(twtwunkidentity));
     twtwunkidentity.identity.Id = 987654321UL;
-    EXPECT_EQ(app.Call(nullptr, DG_CONTROL, DAT_TWUNKIDENTITY, MSG_GET, &twtwunkidentity), TWRC_FAILURE);
-    EXPECT_EQ(app.DsmStatus(), TWCC_NODS);
-    EXPECT_EQ(app.Call(nullptr, DG_CONTROL, DAT_TWUNKIDENTITY, MSG_GET, nullptr), TWRC_FAILURE);
-    EXPECT_EQ(app.DsmStatus(), TWCC_BADVALUE);
+    EXPECT_EQ(app.FailCc(app.Call(nullptr, DG_CONTROL, DAT_TWUNKIDENTITY, MSG_GET, &twtwunkidentity)), TWCC_NODS);
+    EXPECT_EQ(app.FailCc(app.Call(nullptr, DG_CONTROL, DAT_TWUNKIDENTITY, MSG_GET, nullptr)), TWCC_BADVALUE);
 }
 
 TEST_F(DsmTest, WithoutTheVariableTheFolderBesideTheDsmIsSearched)
@@ -477,13 +431,11 @@ TEST_F(DsmTest, WithoutTheVariableTheFolderBesideTheDsmIsSearched)
     ASSERT_NE(pfnEntry, nullptr);
     ASSERT_NE(reinterpret_cast<void*>(pfnEntry), reinterpret_cast<void*>(Dsm::Get().pfnEntry));
 
-    TW_IDENTITY twApp;
-    memset(&twApp, 0, sizeof(twApp));
+    TW_IDENTITY twApp = {};
     snprintf(twApp.ProductName, sizeof(twApp.ProductName), "Beside");
     ASSERT_EQ(pfnEntry(&twApp, nullptr, DG_CONTROL, DAT_PARENT, MSG_OPENDSM, nullptr), TWRC_SUCCESS);
     std::vector<std::string> vszPaths;
-    TW_TWUNKIDENTITY twtwunkidentity;
-    memset(&twtwunkidentity, 0, sizeof(twtwunkidentity));
+    TW_TWUNKIDENTITY twtwunkidentity = {};
     TW_UINT16 twrc = pfnEntry(&twApp, nullptr, DG_CONTROL, DAT_IDENTITY, MSG_GETFIRST, &twtwunkidentity.identity);
     while (twrc == TWRC_SUCCESS && vszPaths.size() < 100)
     {

@@ -17,8 +17,7 @@ namespace
 {
 FixtureEcho NewEcho(TW_UINT32 a_u32Payload)
 {
-    FixtureEcho fixtureecho;
-    memset(&fixtureecho, 0, sizeof(fixtureecho));
+    FixtureEcho fixtureecho = {};
     fixtureecho.Payload = a_u32Payload;
     return fixtureecho;
 }
@@ -61,8 +60,7 @@ TEST_F(DsmTest, EntryPointHandsOutTheDsmAndItsMemoryFunctions)
     ASSERT_NE(V(twentrypoint.DSM_MemUnlock), nullptr);
 
     // A structure that does not say it is big enough is not written.
-    TW_ENTRYPOINT twSmall;
-    memset(&twSmall, 0, sizeof(twSmall));
+    TW_ENTRYPOINT twSmall = {};
     twSmall.Size = 8;
     EXPECT_EQ(app.FailCc(app.Call(nullptr, DG_CONTROL, DAT_ENTRYPOINT, MSG_GET, &twSmall)), TWCC_BADVALUE);
     EXPECT_EQ(V(twSmall.DSM_Entry), nullptr);
@@ -136,8 +134,7 @@ TEST_F(DsmTest, SourceAndApplicationShareOneMemoryFamily)
     unsigned long ulFamily = FamilyErrors();
 
     // The source allocates through the DSM, the application frees.
-    FixtureMemory fixturememory;
-    memset(&fixturememory, 0, sizeof(fixturememory));
+    FixtureMemory fixturememory = {};
     fixturememory.Size = 64;
     ASSERT_EQ(app.Call(app.Source(0), DG_CUSTOM, FIXTURE_DAT_MEMORY, MSG_FIXTURE_SEND, &fixturememory), TWRC_SUCCESS);
     ASSERT_NE(V(fixturememory.Handle), nullptr);
@@ -201,11 +198,9 @@ TEST_F(DsmTest, TripletsReachTheSourceUnchanged)
 
     // The source's answers come back as they are, and its condition code is
     // read from it with a destination.
-    TW_CAPABILITY twcapability;
-    memset(&twcapability, 0, sizeof(twcapability));
+    TW_CAPABILITY twcapability = {};
     EXPECT_EQ(app.Call(app.Source(0), DG_CONTROL, DAT_CAPABILITY, MSG_GET, &twcapability), TWRC_FAILURE);
-    TW_STATUS twstatus;
-    memset(&twstatus, 0, sizeof(twstatus));
+    TW_STATUS twstatus = {};
     ASSERT_EQ(app.Call(app.Source(0), DG_CONTROL, DAT_STATUS, MSG_GET, &twstatus), TWRC_SUCCESS);
     EXPECT_EQ(twstatus.ConditionCode, TWCC_BADPROTOCOL);
     // The DSM itself had nothing to complain about.
@@ -216,8 +211,7 @@ TEST_F(DsmTest, TripletsWithoutAValidDestinationAreBadDest)
 {
     App app;
     ASSERT_EQ(app.OpenDsm(), TWRC_SUCCESS);
-    TW_CAPABILITY twcapability;
-    memset(&twcapability, 0, sizeof(twcapability));
+    TW_CAPABILITY twcapability = {};
 
     // No source open, no destination.
     EXPECT_EQ(app.FailCc(app.Call(nullptr, DG_CONTROL, DAT_CAPABILITY, MSG_GET, &twcapability)), TWCC_BADDEST);

@@ -55,8 +55,7 @@ private:
 inline TW_IDENTITY AppIdentity(const char* a_szName, const char* a_szFamily, const char* a_szInfo, bool a_blApp2,
                                TW_UINT32 a_u32Groups)
 {
-    TW_IDENTITY twidentity;
-    std::memset(&twidentity, 0, sizeof(twidentity));
+    TW_IDENTITY twidentity = {};
     twidentity.Version.MajorNum = 1;
     twidentity.Version.Language = TWLG_ENGLISH_USA;
     twidentity.Version.Country = TWCY_USA;

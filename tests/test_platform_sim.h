@@ -316,8 +316,7 @@ public:
         }
         if ((m_twapp.SupportedGroups & DF_DSM2) && a_blCallback)
         {
-            TW_CALLBACK twcallback;
-            std::memset(&twcallback, 0, sizeof(twcallback));
+            TW_CALLBACK twcallback = {};
             twcallback.CallBackProc = reinterpret_cast<TW_MEMREF>(&CallbackProc);
             m_u16Callback = Call(DG_CONTROL, DAT_CALLBACK, MSG_REGISTER_CALLBACK, &twcallback);
         }
@@ -339,12 +338,10 @@ public:
     {
         if (m_twds.Id != 0)
         {
-            TW_PENDINGXFERS twpending;
-            std::memset(&twpending, 0, sizeof(twpending));
+            TW_PENDINGXFERS twpending = {};
             Call(DG_CONTROL, DAT_PENDINGXFERS, MSG_ENDXFER, &twpending);
             Call(DG_CONTROL, DAT_PENDINGXFERS, MSG_RESET, &twpending);
-            TW_USERINTERFACE twui;
-            std::memset(&twui, 0, sizeof(twui));
+            TW_USERINTERFACE twui = {};
             Call(DG_CONTROL, DAT_USERINTERFACE, MSG_DISABLEDS, &twui);
             Dsm::Get().pfnEntry(&m_twapp, nullptr, DG_CONTROL, DAT_IDENTITY, MSG_CLOSEDS, &m_twds);
             m_twds.Id = 0;
@@ -401,8 +398,7 @@ public:
     // A capability request; on success the container is copied and freed.
     TW_UINT16 Cap(TW_UINT16 a_u16Msg, TW_UINT16 a_u16Cap, Container* a_pcon = nullptr)
     {
-        TW_CAPABILITY twcap;
-        std::memset(&twcap, 0, sizeof(twcap));
+        TW_CAPABILITY twcap = {};
         twcap.Cap = a_u16Cap;
         TW_UINT16 u16Rc = Call(DG_CONTROL, DAT_CAPABILITY, a_u16Msg, &twcap);
         if ((u16Rc == TWRC_SUCCESS || u16Rc == TWRC_CHECKSTATUS) && twcap.hContainer != nullptr)
@@ -501,8 +497,7 @@ public:
     // Enables without a user interface and waits for MSG_XFERREADY (state 6).
     bool EnableAndWait()
     {
-        TW_USERINTERFACE twui;
-        std::memset(&twui, 0, sizeof(twui));
+        TW_USERINTERFACE twui = {};
         if (Call(DG_CONTROL, DAT_USERINTERFACE, MSG_ENABLEDS, &twui) != TWRC_SUCCESS)
         {
             return false;
@@ -512,8 +507,7 @@ public:
 
     TW_UINT16 EndXfer(TW_UINT16* a_pu16Count = nullptr)
     {
-        TW_PENDINGXFERS twpending;
-        std::memset(&twpending, 0, sizeof(twpending));
+        TW_PENDINGXFERS twpending = {};
         TW_UINT16 u16Rc = Call(DG_CONTROL, DAT_PENDINGXFERS, MSG_ENDXFER, &twpending);
         if (a_pu16Count != nullptr)
         {

@@ -416,8 +416,7 @@ TEST_F(SimCapsTest, CustomDataSavesAndRestoresTheSettings)
     ASSERT_TRUE(app.Opened());
     Container con;
     ASSERT_EQ(app.SetUInt16(ICAP_PIXELTYPE, TWPT_GRAY), TWRC_SUCCESS);
-    TW_CUSTOMDSDATA twcustom;
-    std::memset(&twcustom, 0, sizeof(twcustom));
+    TW_CUSTOMDSDATA twcustom = {};
     ASSERT_EQ(app.Call(DG_CONTROL, DAT_CUSTOMDSDATA, MSG_GET, &twcustom), TWRC_SUCCESS);
     ASSERT_NE(+twcustom.hData, nullptr);
     EXPECT_GT(+twcustom.InfoLength, 0u);
@@ -443,8 +442,7 @@ TEST_F(SimCapsTest, CameraSettingsFollowTheFileSystemDirectory)
     App app(kCamera);
     ASSERT_TRUE(app.Opened());
     Container con;
-    TW_FILESYSTEM twfs;
-    std::memset(&twfs, 0, sizeof(twfs));
+    TW_FILESYSTEM twfs = {};
     ASSERT_EQ(app.Call(DG_CONTROL, DAT_FILESYSTEM, MSG_GETFIRSTFILE, &twfs), TWRC_SUCCESS);
     EXPECT_STREQ(twfs.OutputName, "/Camera_Color_Top");
     EXPECT_EQ(+twfs.FileType, TWFY_CAMERATOP);

@@ -108,8 +108,7 @@ TEST_F(SimConfigTest, RefusedTripletsAnswerTheConfiguredCodes)
     EXPECT_EQ(app.FailCc(app.Cap(MSG_GET, ICAP_PIXELTYPE)), TWCC_PAPERJAM);
     EXPECT_EQ(app.Cap(MSG_GET, ICAP_PIXELTYPE), TWRC_FAILURE);
     EXPECT_EQ(app.Cap(MSG_GET, ICAP_PIXELTYPE), TWRC_SUCCESS);    // twice only
-    TW_USERINTERFACE twui;
-    std::memset(&twui, 0, sizeof(twui));
+    TW_USERINTERFACE twui = {};
     EXPECT_EQ(app.Call(DG_CONTROL, DAT_USERINTERFACE, MSG_ENABLEDS, &twui), TWRC_FAILURE);
     EXPECT_EQ(app.Cc(), 0x8042);
     EXPECT_EQ(JournalWith({"MSG_ENABLEDS", "fault=refuse", "cc=TWCC_0x8042(32834)"}).size(), 1u);
@@ -207,15 +206,12 @@ TEST_F(SimConfigTest, ConfiguredExceptionLeavesDsEntry)
     ASSERT_NE(pv, nullptr) << dlerror();
     DSENTRYPROC pfnDsEntry = reinterpret_cast<DSENTRYPROC>(dlsym(pv, "DS_Entry"));
     ASSERT_NE(pfnDsEntry, nullptr);
-    TW_IDENTITY twapp;
-    std::memset(&twapp, 0, sizeof(twapp));
+    TW_IDENTITY twapp = {};
     twapp.Id = 4242;
-    TW_IDENTITY twds;
-    std::memset(&twds, 0, sizeof(twds));
+    TW_IDENTITY twds = {};
     twds.Id = 4343;
     ASSERT_EQ(pfnDsEntry(&twapp, DG_CONTROL, DAT_IDENTITY, MSG_OPENDS, &twds), TWRC_SUCCESS);
-    TW_CAPABILITY twcap;
-    std::memset(&twcap, 0, sizeof(twcap));
+    TW_CAPABILITY twcap = {};
     twcap.Cap = ICAP_PIXELTYPE;
     EXPECT_ANY_THROW(pfnDsEntry(&twapp, DG_CONTROL, DAT_CAPABILITY, MSG_GET, &twcap));
     // The source goes on answering.

@@ -39,8 +39,7 @@ TEST_F(SimEventsTest, XferReadyComesFromTheSourceThreadAfterEnableReturned)
     App app(kScanner);
     ASSERT_TRUE(app.Opened());
     ASSERT_EQ(app.m_u16Callback, TWRC_SUCCESS);
-    TW_USERINTERFACE twui;
-    std::memset(&twui, 0, sizeof(twui));
+    TW_USERINTERFACE twui = {};
     twui.ShowUI = 1;
     ASSERT_EQ(app.Call(DG_CONTROL, DAT_USERINTERFACE, MSG_ENABLEDS, &twui), TWRC_SUCCESS);
     Event event;
@@ -65,8 +64,7 @@ TEST_F(SimEventsTest, DisableBeforeTheEventCancelsIt)
     Config("xferready.delay = 300\n");
     App app(kScanner);
     ASSERT_TRUE(app.Opened());
-    TW_USERINTERFACE twui;
-    std::memset(&twui, 0, sizeof(twui));
+    TW_USERINTERFACE twui = {};
     ASSERT_EQ(app.Call(DG_CONTROL, DAT_USERINTERFACE, MSG_ENABLEDS, &twui), TWRC_SUCCESS);
     ASSERT_EQ(app.Call(DG_CONTROL, DAT_USERINTERFACE, MSG_DISABLEDS, &twui), TWRC_SUCCESS);
     EXPECT_FALSE(app.WaitEvent(MSG_XFERREADY, 600));
@@ -80,8 +78,7 @@ TEST_F(SimEventsTest, UserInterfaceOnlyAnswersCloseOk)
 {
     App app(kScanner);
     ASSERT_TRUE(app.Opened());
-    TW_USERINTERFACE twui;
-    std::memset(&twui, 0, sizeof(twui));
+    TW_USERINTERFACE twui = {};
     twui.ShowUI = 1;
     ASSERT_EQ(app.Call(DG_CONTROL, DAT_USERINTERFACE, MSG_ENABLEDSUIONLY, &twui), TWRC_SUCCESS);
     ASSERT_TRUE(app.WaitEvent(MSG_CLOSEDSOK));
@@ -97,8 +94,7 @@ TEST_F(SimEventsTest, ConfiguredCloseRequestOnlyWhileEnabledAfterItsDelay)
     ASSERT_TRUE(app.Opened());
     EXPECT_FALSE(app.WaitEvent(MSG_CLOSEDSREQ, 300)) << "not asked for in state 4";
     auto start = std::chrono::steady_clock::now();
-    TW_USERINTERFACE twui;
-    std::memset(&twui, 0, sizeof(twui));
+    TW_USERINTERFACE twui = {};
     ASSERT_EQ(app.Call(DG_CONTROL, DAT_USERINTERFACE, MSG_ENABLEDSUIONLY, &twui), TWRC_SUCCESS);
     ASSERT_TRUE(app.WaitEvent(MSG_CLOSEDSREQ, 3000));
     EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(180));
@@ -151,20 +147,17 @@ TEST_F(SimEventsTest, CallbackMayCallTheSourceBack)
         // As the program does on its callback's thread.
         if (a_u16Msg == MSG_DEVICEEVENT)
         {
-            TW_DEVICEEVENT twde;
-            std::memset(&twde, 0, sizeof(twde));
+            TW_DEVICEEVENT twde = {};
             iDeviceRc = app.Call(DG_CONTROL, DAT_DEVICEEVENT, MSG_GET, &twde);
             u32Event = twde.Event;
         }
         if (a_u16Msg == MSG_CLOSEDSREQ)
         {
-            TW_USERINTERFACE twui;
-            std::memset(&twui, 0, sizeof(twui));
+            TW_USERINTERFACE twui = {};
             iDisableRc = app.Call(DG_CONTROL, DAT_USERINTERFACE, MSG_DISABLEDS, &twui);
         }
     });
-    TW_USERINTERFACE twui;
-    std::memset(&twui, 0, sizeof(twui));
+    TW_USERINTERFACE twui = {};
     ASSERT_EQ(app.Call(DG_CONTROL, DAT_USERINTERFACE, MSG_ENABLEDS, &twui), TWRC_SUCCESS);
     ASSERT_TRUE(app.WaitEvent(MSG_CLOSEDSREQ));
     EXPECT_EQ(iDeviceRc.load(), TWRC_SUCCESS);
@@ -179,12 +172,10 @@ TEST_F(SimEventsTest, SourceWithoutCallbackDeliversEventsThroughDatEvent)
 {
     App app(kScanner1x);
     ASSERT_TRUE(app.Opened());
-    TW_USERINTERFACE twui;
-    std::memset(&twui, 0, sizeof(twui));
+    TW_USERINTERFACE twui = {};
     ASSERT_EQ(app.Call(DG_CONTROL, DAT_USERINTERFACE, MSG_ENABLEDS, &twui), TWRC_SUCCESS);
     // The first protocol generation: the application polls DAT_EVENT.
-    TW_EVENT twevent;
-    std::memset(&twevent, 0, sizeof(twevent));
+    TW_EVENT twevent = {};
     TW_UINT16 u16Rc = TWRC_NOTDSEVENT;
     for (int ii = 0; ii < 300 && u16Rc == TWRC_NOTDSEVENT; ii++)
     {

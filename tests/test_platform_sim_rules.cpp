@@ -30,12 +30,10 @@ void SmallPages(App& a_app, TW_UINT16 a_u16Pixel, TW_UINT16 a_u16Mech)
 // Back to state 4 from state 5, 6 or 7.
 void Disable(App& a_app)
 {
-    TW_PENDINGXFERS twpending;
-    std::memset(&twpending, 0, sizeof(twpending));
+    TW_PENDINGXFERS twpending = {};
     a_app.Call(DG_CONTROL, DAT_PENDINGXFERS, MSG_ENDXFER, &twpending);
     a_app.Call(DG_CONTROL, DAT_PENDINGXFERS, MSG_RESET, &twpending);
-    TW_USERINTERFACE twui;
-    std::memset(&twui, 0, sizeof(twui));
+    TW_USERINTERFACE twui = {};
     a_app.Call(DG_CONTROL, DAT_USERINTERFACE, MSG_DISABLEDS, &twui);
     std::lock_guard<std::mutex> lock(Callbacks::Get().m_mutex);
     Callbacks::Get().m_aevent.clear();
@@ -99,11 +97,9 @@ TEST_F(SimRulesTest, EventsPassThroughASourceOnlyWhileItIsEnabled)
 {
     App app(kScanner1x);
     ASSERT_TRUE(app.Opened());
-    TW_EVENT twevent;
-    std::memset(&twevent, 0, sizeof(twevent));
+    TW_EVENT twevent = {};
     EXPECT_EQ(app.FailCc(app.Call(DG_CONTROL, DAT_EVENT, MSG_PROCESSEVENT, &twevent)), TWCC_SEQERROR);
-    TW_USERINTERFACE twui;
-    std::memset(&twui, 0, sizeof(twui));
+    TW_USERINTERFACE twui = {};
     ASSERT_EQ(app.Call(DG_CONTROL, DAT_USERINTERFACE, MSG_ENABLEDS, &twui), TWRC_SUCCESS);
     TW_UINT16 u16Rc = app.Call(DG_CONTROL, DAT_EVENT, MSG_PROCESSEVENT, &twevent);
     EXPECT_TRUE(u16Rc == TWRC_NOTDSEVENT || u16Rc == TWRC_DSEVENT) << u16Rc;
@@ -244,8 +240,7 @@ TEST_F(SimRulesTest, ImagesTooLargeForTheirFormatFailAndStripsStillFlow)
     for (TW_UINT16 u16Format : au16Format)
     {
         ASSERT_EQ(app.SetUInt16(ICAP_XFERMECH, TWSX_FILE), TWRC_SUCCESS);
-        TW_SETUPFILEXFER twsetup;
-        std::memset(&twsetup, 0, sizeof(twsetup));
+        TW_SETUPFILEXFER twsetup = {};
         std::snprintf(twsetup.FileName, sizeof(twsetup.FileName), "%s/huge", m_szDir.c_str());
         twsetup.Format = u16Format;
         ASSERT_EQ(app.Call(DG_CONTROL, DAT_SETUPFILEXFER, MSG_SET, &twsetup), TWRC_SUCCESS);
@@ -262,8 +257,7 @@ TEST_F(SimRulesTest, ImagesTooLargeForTheirFormatFailAndStripsStillFlow)
     TW_IMAGELAYOUT twlayout;
     ASSERT_EQ(app.Call(DG_IMAGE, DAT_IMAGELAYOUT, MSG_GET, &twlayout), TWRC_SUCCESS);
     std::vector<unsigned char> au8(300000 * 2);
-    TW_IMAGEMEMXFER twmem;
-    std::memset(&twmem, 0, sizeof(twmem));
+    TW_IMAGEMEMXFER twmem = {};
     twmem.Memory.Flags = TWMF_APPOWNS | TWMF_POINTER;
     twmem.Memory.Length = au8.size();
     twmem.Memory.TheMem = au8.data();
@@ -304,8 +298,7 @@ TEST_F(SimRulesTest, WrittenFilesAreWhatARealReaderExpects)
     for (const Case& c : acase)
     {
         SmallPages(app, c.m_u16Pixel, TWSX_FILE);
-        TW_SETUPFILEXFER twsetup;
-        std::memset(&twsetup, 0, sizeof(twsetup));
+        TW_SETUPFILEXFER twsetup = {};
         std::snprintf(twsetup.FileName, sizeof(twsetup.FileName), "%s/page%d", m_szDir.c_str(), iFile++);
         twsetup.Format = c.m_u16Format;
         ASSERT_EQ(app.Call(DG_CONTROL, DAT_SETUPFILEXFER, MSG_SET, &twsetup), TWRC_SUCCESS);

@@ -18,8 +18,7 @@ class SimStateTest : public SimTest
 std::vector<TW_IDENTITY> ListSources(App& a_app)
 {
     std::vector<TW_IDENTITY> atw;
-    TW_IDENTITY twidentity;
-    std::memset(&twidentity, 0, sizeof(twidentity));
+    TW_IDENTITY twidentity = {};
     TW_UINT16 u16Rc = Dsm::Get().pfnEntry(&a_app.AppIdentity(), nullptr, DG_CONTROL, DAT_IDENTITY, MSG_GETFIRST, &twidentity);
     while (u16Rc == TWRC_SUCCESS && atw.size() < 64)
     {
@@ -90,10 +89,8 @@ TEST_F(SimStateTest, StateMachineRefusesTripletsOutOfSequence)
 {
     App app(kScanner);
     ASSERT_TRUE(app.Opened());
-    TW_USERINTERFACE twui;
-    std::memset(&twui, 0, sizeof(twui));
-    TW_PENDINGXFERS twpending;
-    std::memset(&twpending, 0, sizeof(twpending));
+    TW_USERINTERFACE twui = {};
+    TW_PENDINGXFERS twpending = {};
     TW_IMAGEINFO twinfo;
     TW_HANDLE hDib = nullptr;
 
@@ -149,8 +146,7 @@ TEST_F(SimStateTest, UnknownTripletsAndNullDataGetTheStandardCodes)
     App app(kScanner);
     ASSERT_TRUE(app.Opened());
     // A data argument type the source does not have.
-    TW_FILESYSTEM twfs;
-    std::memset(&twfs, 0, sizeof(twfs));
+    TW_FILESYSTEM twfs = {};
     EXPECT_EQ(app.FailCc(app.Call(DG_CONTROL, DAT_FILESYSTEM, MSG_GETINFO, &twfs)), TWCC_BADPROTOCOL);
     // A message the data argument type does not have.
     TW_SETUPMEMXFER twsetup;
@@ -167,8 +163,7 @@ TEST_F(SimStateTest, UnknownTripletsAndNullDataGetTheStandardCodes)
     EXPECT_EQ(app.FailCc(app.Call(DG_CONTROL, DAT_SETUPMEMXFER, MSG_GETCURRENT, nullptr)), TWCC_BADVALUE);
     // With a callback, DAT_EVENT (valid while enabled) never carries an event.
     ASSERT_TRUE(app.EnableAndWait());
-    TW_EVENT twevent;
-    std::memset(&twevent, 0, sizeof(twevent));
+    TW_EVENT twevent = {};
     EXPECT_EQ(app.Call(DG_CONTROL, DAT_EVENT, MSG_PROCESSEVENT, &twevent), TWRC_NOTDSEVENT);
     EXPECT_EQ(twevent.TWMessage, MSG_NULL);
 }
@@ -177,8 +172,7 @@ TEST_F(SimStateTest, FirstGenerationSourceKnowsNoSecondGenerationMessages)
 {
     App app(kScanner1x);
     ASSERT_TRUE(app.Opened());
-    TW_CAPABILITY twcap;
-    std::memset(&twcap, 0, sizeof(twcap));
+    TW_CAPABILITY twcap = {};
     EXPECT_EQ(app.FailCc(app.Call(DG_CONTROL, DAT_CAPABILITY, MSG_RESETALL, &twcap)), TWCC_BADPROTOCOL);
     EXPECT_EQ(app.SetCap(MSG_SETCONSTRAINT, ICAP_PIXELTYPE, TWON_ONEVALUE, OneValueOf<TW_UINT16>(TWTY_UINT16, TWPT_GRAY)),
               TWRC_FAILURE);
@@ -195,8 +189,7 @@ TEST_F(SimStateTest, ResetAllPutsEveryCapabilityBack)
     ASSERT_TRUE(app.Opened());
     ASSERT_EQ(app.SetUInt16(ICAP_PIXELTYPE, TWPT_RGB), TWRC_SUCCESS);
     ASSERT_EQ(app.SetFix(ICAP_XRESOLUTION, 300), TWRC_SUCCESS);
-    TW_CAPABILITY twcap;
-    std::memset(&twcap, 0, sizeof(twcap));
+    TW_CAPABILITY twcap = {};
     ASSERT_EQ(app.Call(DG_CONTROL, DAT_CAPABILITY, MSG_RESETALL, &twcap), TWRC_SUCCESS);
     Container con;
     ASSERT_EQ(app.Cap(MSG_GETCURRENT, ICAP_PIXELTYPE, &con), TWRC_SUCCESS);
@@ -210,8 +203,7 @@ TEST_F(SimStateTest, EmptyFeederRefusesToEnable)
     Config("pages = 0\n");
     App app(kScanner);
     ASSERT_TRUE(app.Opened());
-    TW_USERINTERFACE twui;
-    std::memset(&twui, 0, sizeof(twui));
+    TW_USERINTERFACE twui = {};
     EXPECT_EQ(app.FailCc(app.Call(DG_CONTROL, DAT_USERINTERFACE, MSG_ENABLEDS, &twui)), TWCC_NOMEDIA);
     Container con;
     EXPECT_EQ(app.Cap(MSG_GETCURRENT, CAP_FEEDERLOADED, &con), TWRC_SUCCESS);

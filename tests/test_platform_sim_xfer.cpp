@@ -88,8 +88,7 @@ std::vector<unsigned char> MemoryTransfer(App& a_app, TW_UINT16 a_u16Dat, std::s
     TW_HANDLE h = a_app.Alloc(a_uBuffer);
     for (int ii = 0; ii < 100000; ii++)
     {
-        TW_IMAGEMEMXFER twmem;
-        std::memset(&twmem, 0, sizeof(twmem));
+        TW_IMAGEMEMXFER twmem = {};
         twmem.Memory.Flags = TWMF_APPOWNS | (a_blHandle ? TWMF_HANDLE : TWMF_POINTER);
         twmem.Memory.Length = a_uBuffer;
         twmem.Memory.TheMem = a_blHandle ? h : a_app.Lock(h);
@@ -255,8 +254,7 @@ TEST_F(SimXferTest, NativeTransferIsABottomUpBitmapWhenConfigured)
         EXPECT_GT(u16Count, 0);
         TW_PENDINGXFERS twpending;
         ASSERT_EQ(app.Call(DG_CONTROL, DAT_PENDINGXFERS, MSG_RESET, &twpending), TWRC_SUCCESS);
-        TW_USERINTERFACE twui;
-        std::memset(&twui, 0, sizeof(twui));
+        TW_USERINTERFACE twui = {};
         ASSERT_EQ(app.Call(DG_CONTROL, DAT_USERINTERFACE, MSG_DISABLEDS, &twui), TWRC_SUCCESS);
         Callbacks::Get().m_aevent.clear();
         // The cancelled images stay in the feeder, each transferred one is used up.
@@ -276,8 +274,7 @@ TEST_F(SimXferTest, MemoryTransferDeliversWholeRows)
     EXPECT_EQ(+twsetup.Preferred % 425, 0u);
     ASSERT_TRUE(app.EnableAndWait());
     // Too small a buffer is refused and the transfer does not start.
-    TW_IMAGEMEMXFER twmem;
-    std::memset(&twmem, 0, sizeof(twmem));
+    TW_IMAGEMEMXFER twmem = {};
     std::vector<unsigned char> au8Small(100);
     twmem.Memory.Flags = TWMF_APPOWNS | TWMF_POINTER;
     twmem.Memory.Length = au8Small.size();
@@ -404,8 +401,7 @@ TEST_F(SimXferTest, MemoryFileTransferInEachFormat)
     EXPECT_EQ(app.Cc(), TWCC_BADVALUE);
     TW_PENDINGXFERS twpending;
     ASSERT_EQ(app.Call(DG_CONTROL, DAT_PENDINGXFERS, MSG_RESET, &twpending), TWRC_SUCCESS);
-    TW_USERINTERFACE twui;
-    std::memset(&twui, 0, sizeof(twui));
+    TW_USERINTERFACE twui = {};
     ASSERT_EQ(app.Call(DG_CONTROL, DAT_USERINTERFACE, MSG_DISABLEDS, &twui), TWRC_SUCCESS);
     Callbacks::Get().m_aevent.clear();
     ASSERT_EQ(app.SetUInt16(ICAP_IMAGEFILEFORMAT, TWFF_BMP), TWRC_SUCCESS);
@@ -543,8 +539,7 @@ TEST_F(SimXferTest, TransferCountStopFeederAndReset)
     EXPECT_EQ(u16Count, 0);
     TW_IMAGEINFO twinfo;
     EXPECT_EQ(app.Call(DG_IMAGE, DAT_IMAGEINFO, MSG_GET, &twinfo), TWRC_FAILURE);   // state 5
-    TW_USERINTERFACE twui;
-    std::memset(&twui, 0, sizeof(twui));
+    TW_USERINTERFACE twui = {};
     ASSERT_EQ(app.Call(DG_CONTROL, DAT_USERINTERFACE, MSG_DISABLEDS, &twui), TWRC_SUCCESS);
     Callbacks::Get().m_aevent.clear();
     // Three sheets left; duplex; stop the feeder on the first.
@@ -570,8 +565,7 @@ TEST_F(SimXferTest, ImageLayoutSetsTheFrameAndNumbers)
     App app(kScanner);
     ASSERT_TRUE(app.Opened());
     Prepare(app, TWPT_GRAY, TWSX_MEMORY);
-    TW_IMAGELAYOUT twlayout;
-    std::memset(&twlayout, 0, sizeof(twlayout));
+    TW_IMAGELAYOUT twlayout = {};
     twlayout.Frame.Left = Fix(1);
     twlayout.Frame.Top = Fix(2);
     twlayout.Frame.Right = Fix(3);
@@ -664,8 +658,7 @@ TEST_F(SimXferTest, CameraSourceGivesOneImagePerEnabledCamera)
     Config("pages = 1\n");
     App app(kCamera);
     ASSERT_TRUE(app.Opened());
-    TW_FILESYSTEM twfs;
-    std::memset(&twfs, 0, sizeof(twfs));
+    TW_FILESYSTEM twfs = {};
     std::strcpy(twfs.InputName, "/Camera_Gray_Bottom");
     ASSERT_EQ(app.Call(DG_CONTROL, DAT_FILESYSTEM, MSG_CHANGEDIRECTORY, &twfs), TWRC_SUCCESS);
     ASSERT_EQ(app.SetCap(MSG_SET, CAP_CAMERAENABLED, TWON_ONEVALUE, OneValueOf<TW_BOOL>(TWTY_BOOL, 1)), TWRC_SUCCESS);
@@ -690,8 +683,7 @@ TEST_F(SimXferTest, SetUpRecordsResetAndTheTransferGroup)
     App app(kScanner);
     ASSERT_TRUE(app.Opened());
     // DAT_SETUPFILEXFER: set, read, reset to the defaults.
-    TW_SETUPFILEXFER twsetup;
-    std::memset(&twsetup, 0, sizeof(twsetup));
+    TW_SETUPFILEXFER twsetup = {};
     std::snprintf(twsetup.FileName, sizeof(twsetup.FileName), "%s", "scan.jpg");
     twsetup.Format = TWFF_JFIF;
     ASSERT_EQ(app.Call(DG_CONTROL, DAT_SETUPFILEXFER, MSG_SET, &twsetup), TWRC_SUCCESS);
@@ -704,8 +696,7 @@ TEST_F(SimXferTest, SetUpRecordsResetAndTheTransferGroup)
     EXPECT_EQ(twsetup.Format, TWFF_BMP);
     EXPECT_EQ(app.FailCc(app.Call(DG_CONTROL, DAT_SETUPFILEXFER, MSG_GETCURRENT, &twsetup)), TWCC_BADPROTOCOL);
     // DAT_IMAGELAYOUT: the default and a reset.
-    TW_IMAGELAYOUT twlayout;
-    std::memset(&twlayout, 0, sizeof(twlayout));
+    TW_IMAGELAYOUT twlayout = {};
     twlayout.Frame.Right = Fix(2);
     twlayout.Frame.Bottom = Fix(2);
     twlayout.PageNumber = 7;

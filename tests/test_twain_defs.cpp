@@ -110,8 +110,7 @@ TEST(TwainDefs, UnalignedItemsOfAnEnumeration)
 // The structures read field by field through their documented offsets.
 TEST(TwainDefs, FieldsSitAtTheirOffsets)
 {
-    TW_IDENTITY twidentity;
-    memset(&twidentity, 0, sizeof(twidentity));
+    TW_IDENTITY twidentity = {};
     twidentity.SupportedGroups = DF_APP2 | DG_CONTROL | DG_IMAGE;
     twidentity.Id = 0x0102030405060708UL;
     strcpy(twidentity.ProductName, "Dravo #0");
@@ -120,8 +119,7 @@ TEST(TwainDefs, FieldsSitAtTheirOffsets)
     EXPECT_EQ(pb[0], 0x08);
     EXPECT_STREQ(reinterpret_cast<const char*>(pb + 130), "Dravo #0");
 
-    TW_DEVICEEVENT twdeviceevent;
-    memset(&twdeviceevent, 0, sizeof(twdeviceevent));
+    TW_DEVICEEVENT twdeviceevent = {};
     twdeviceevent.Event = TWDE_LAMPWARMUP;
     twdeviceevent.TimeBeforeFirstCapture = 1234;
     pb = reinterpret_cast<const unsigned char*>(&twdeviceevent);

@@ -73,8 +73,7 @@ protected:
         void *pv = a_blNullHandle ? nullptr : calloc(1, u64Alloc);
         if (pv)
             memcpy(pv, a_bytes.au8.data(), std::min(u64Alloc, a_bytes.au8.size()));
-        TW_CAPABILITY twcapability;
-        memset(&twcapability, 0, sizeof(twcapability));
+        TW_CAPABILITY twcapability = {};
         twcapability.Cap = a_twcap;
         twcapability.ConType = a_twon;
         twcapability.hContainer = pv;
@@ -269,8 +268,7 @@ TEST_F(TwainDsShowFixture, WindowFormPrefixesEachValue)
 
 TEST_F(TwainDsShowFixture, IdentityLines)
 {
-    TW_IDENTITY twidentity;
-    memset(&twidentity, 0, sizeof(twidentity));
+    TW_IDENTITY twidentity = {};
     twidentity.Id = 7;
     twidentity.Version.MajorNum = 1;
     twidentity.Version.MinorNum = 2;

@@ -248,8 +248,7 @@ TEST_F(TwainEventsTest, TheCallbackTakesBothFormsOfDeliveryAndReportsAnythingEls
 
 TEST_F(TwainEventsTest, TheStaticCallbackReachesTheMostRecentConnectionWhenTheDestinationIsUnknown)
 {
-    TW_IDENTITY twidentity;
-    memset(&twidentity, 0, sizeof(twidentity));
+    TW_IDENTITY twidentity = {};
     EXPECT_EQ(CTwainImpl::TwnCallBackProc(nullptr, &twidentity, DG_CONTROL, DAT_NULL, MSG_XFERREADY, nullptr),
               TWRC_SUCCESS);
     EXPECT_EQ(Flag(ETWEVENT_XFERREADY), 1);

@@ -237,8 +237,7 @@ extern "C" __attribute__((visibility("default"))) TW_UINT16 DS_Entry(pTW_IDENTIT
         {
             return Fail(TWCC_BADVALUE);
         }
-        TW_STATUS twstatus;
-        memset(&twstatus, 0, sizeof(twstatus));
+        TW_STATUS twstatus = {};
         twstatus.ConditionCode = s_u16Cc.exchange(TWCC_SUCCESS);
         memcpy(pData, &twstatus, sizeof(twstatus));
         return TWRC_SUCCESS;
