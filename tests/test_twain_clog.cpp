@@ -1,5 +1,6 @@
 // Unit tests of the test log (CLog) and the test program's variables (CVar):
 // console echo, capture, the record file, the comparison with expected data.
+// Recording and replaying through the program: test_e2e_script.cpp.
 #include <gtest/gtest.h>
 
 #include <array>
@@ -179,15 +180,6 @@ TEST_F(CLogTest, CaptureStopsAtItsSizeAndTheComparisonFails)
     testing::internal::GetCapturedStdout();
 }
 
-TEST_F(CLogTest, TranscriptWithoutRecordFileLeavesNoTrace)
-{
-    m_plog->DataSet("on");
-    testing::internal::CaptureStdout();
-    Transcript("echo hi");
-    EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
-    EXPECT_EQ(m_plog->DataCount(), 0);
-}
-
 TEST_F(CLogTest, RecordFileHoldsTranscriptAndDataBlock)
 {
     std::string name = m_tmp.File("rec");
@@ -230,27 +222,14 @@ TEST_F(CLogTest, RecordFileNames)
     EXPECT_TRUE(m_tmp.Exists("b.twain"));
 }
 
-TEST_F(CLogTest, RecordFileStillOpenWhenTheLogEndsKeepsOnlyItsTranscript)
+TEST_F(CLogTest, TranscriptIsCapturedOnlyWhileRecording)
 {
-    std::string name = m_tmp.File("open.txt");
-    m_plog->ConsoleSet("off");
-    m_plog->RecordSet("on", name.c_str());
+    m_plog->DataSet("on");
+    testing::internal::CaptureStdout();
     Transcript("echo hi");
-    Plain("hi");
-    // The log goes away with the recording running: the file is closed as it
-    // stands (no data block) and nothing of it is left behind in memory.
-    delete m_plog;
-    m_plog = new CLog(nullptr);
-    g_plog = m_plog;
-    EXPECT_EQ(ReadFile(name), "log data on\r\necho hi\r\n");
-    // The new log records into the same file again from the start.
-    m_plog->RecordSet("on", name.c_str());
-    m_plog->RecordSet("off", nullptr);
-    EXPECT_EQ(ReadFile(name), "log data on\r\nlog compare\r\ndatadatadata\r\ndatadatadata\r\n");
-}
-
-TEST_F(CLogTest, TranscriptIsCapturedWhileDataCaptureIsOff)
-{
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
+    EXPECT_EQ(m_plog->DataCount(), 0);
+    // Recording: captured even while the data capture is off.
     std::string name = m_tmp.File("r2.txt");
     m_plog->ConsoleSet("off");
     m_plog->RecordSet("on", name.c_str());
@@ -316,22 +295,6 @@ TEST_F(CLogTest, DataCompareAgreesIgnoringCase)
     EXPECT_EQ(m_plog->DataCompare(expected.Data(), expected.Count()), -1);
 }
 
-TEST_F(CLogTest, DataCompareReportsTheFirstDifference)
-{
-    m_plog->ConsoleSet("off");
-    m_plog->DataSet("on");
-    Plain("same");
-    Plain("got this");
-    m_plog->DataSet("off");
-    m_plog->ConsoleSet("on");
-    Expected expected({"same", "wanted that"});
-    testing::internal::CaptureStdout();
-    EXPECT_EQ(m_plog->DataCompare(expected.Data(), expected.Count()), 1);
-    EXPECT_EQ(testing::internal::GetCapturedStdout(), "Fail at line 1\r\n"
-                                                      "Got:      <got this>\r\n"
-                                                      "Expected: <wanted that>\r\n");
-}
-
 TEST_F(CLogTest, DataCompareFailsOnMissingOrExtraLines)
 {
     m_plog->ConsoleSet("off");
@@ -365,25 +328,6 @@ TEST_F(CLogTest, DataCompareWithoutExpectedDataFails)
     EXPECT_EQ(m_plog->DataCompare(none.Data(), 0), 0);
     std::string out = testing::internal::GetCapturedStdout();
     EXPECT_EQ(e2e::Count(out, "Fail: there is no expected data to compare with..."), 2);
-}
-
-TEST_F(CLogTest, DataCompareMatchesARecordingWithItsReplay)
-{
-    // The capture of a replay shows the prompt with its TWAIN state and the
-    // script name in the prefixes; the recording has neither.
-    m_plog->ConsoleSet("off");
-    m_plog->DataSet("on");
-    g_pvar->Set("ScriptName", "replay");
-    Plain("tw3>>> dsmopen");
-    Plain("said", ELOGSTS_WARNING);
-    Plain("tw0>>> log data off");
-    Expected expected({"tw>>> dsmopen", "DRAVO.WARNING(): said", "tw>>> log data off"});
-    EXPECT_EQ(m_plog->DataCompare(expected.Data(), expected.Count()), -1);
-
-    // A different command still differs.
-    Expected other({"tw>>> dsmclose", "DRAVO.WARNING(): said", "tw>>> log data off"});
-    m_plog->ConsoleSet("off");
-    EXPECT_EQ(m_plog->DataCompare(other.Data(), other.Count()), 0);
 }
 
 TEST(CVarTest, InitialValuesSetGetAndDisp)

@@ -115,77 +115,64 @@ TEST_F(TwainStatusTest, CopiesTheCodesOutFirst)
     EXPECT_EQ(twcc, TWCC_DENIED);
 }
 
-TEST_F(TwainStatusTest, OrAndNotWithoutPrecedence)
+// Each row: the last codes, the last event, the words, the answer.
+TEST_F(TwainStatusTest, TermsOperatorsAndEventsFromLeftToRight)
 {
-    Codes(TWRC_CANCEL, TWCC_SUCCESS);
-    EXPECT_TRUE(IfStatus({"ifstatus", "TWRC_SUCCESS", "OR", "TWRC_CANCEL"}));
-    EXPECT_FALSE(IfStatus({"ifstatus", "TWRC_SUCCESS"}));
-    EXPECT_TRUE(IfStatus({"ifstatus", "twrc_cancel"}));
-
-    // NOT TWRC_SUCCESS AND TWCC_BADCAP: true only when both hold.
-    Codes(TWRC_FAILURE, TWCC_BADCAP);
-    EXPECT_TRUE(IfStatus({"ifstatus", "NOT", "TWRC_SUCCESS", "AND", "TWCC_BADCAP"}));
-    Codes(TWRC_FAILURE, TWCC_BADVALUE);
-    EXPECT_FALSE(IfStatus({"ifstatus", "NOT", "TWRC_SUCCESS", "AND", "TWCC_BADCAP"}));
-    Codes(TWRC_SUCCESS, TWCC_BADCAP);
-    EXPECT_FALSE(IfStatus({"ifstatus", "not", "TWRC_SUCCESS", "and", "TWCC_BADCAP"}));
-
-    // Left to right: (SUCCESS OR FAILURE) AND BADCAP, not SUCCESS OR (FAILURE AND BADCAP).
-    Codes(TWRC_SUCCESS, TWCC_SUCCESS);
-    EXPECT_FALSE(IfStatus({"ifstatus", "TWRC_SUCCESS", "OR", "TWRC_FAILURE", "AND", "TWCC_BADCAP"}));
-    // The operator stays until changed: A AND B C means (A AND B) AND C.
-    EXPECT_FALSE(IfStatus({"ifstatus", "TWRC_SUCCESS", "AND", "TWCC_SUCCESS", "TWRC_FAILURE"}));
-    EXPECT_TRUE(IfStatus({"ifstatus", "TWRC_FAILURE", "TWRC_SUCCESS"}));
-}
-
-TEST_F(TwainStatusTest, NotBeforeAnOperatorIsCancelled)
-{
-    Codes(TWRC_SUCCESS, TWCC_SUCCESS);
-    EXPECT_TRUE(IfStatus({"ifstatus", "TWRC_FAILURE", "NOT", "OR", "TWRC_SUCCESS"}));
+    struct Case
+    {
+        TW_UINT16 twrc, twcc;
+        const char *szEvent;
+        std::vector<const char *> aszWords;
+        bool blTrue;
+    };
+    const Case acase[] = {
+        {TWRC_CANCEL, TWCC_SUCCESS, "", {"TWRC_SUCCESS", "OR", "TWRC_CANCEL"}, true},
+        {TWRC_CANCEL, TWCC_SUCCESS, "", {"TWRC_SUCCESS"}, false},
+        {TWRC_CANCEL, TWCC_SUCCESS, "", {"twrc_cancel"}, true},
+        // NOT TWRC_SUCCESS AND TWCC_BADCAP: true only when both hold.
+        {TWRC_FAILURE, TWCC_BADCAP, "", {"NOT", "TWRC_SUCCESS", "AND", "TWCC_BADCAP"}, true},
+        {TWRC_FAILURE, TWCC_BADVALUE, "", {"NOT", "TWRC_SUCCESS", "AND", "TWCC_BADCAP"}, false},
+        {TWRC_SUCCESS, TWCC_BADCAP, "", {"not", "TWRC_SUCCESS", "and", "TWCC_BADCAP"}, false},
+        // Left to right: (SUCCESS OR FAILURE) AND BADCAP, not SUCCESS OR (FAILURE AND BADCAP).
+        {TWRC_SUCCESS, TWCC_SUCCESS, "", {"TWRC_SUCCESS", "OR", "TWRC_FAILURE", "AND", "TWCC_BADCAP"}, false},
+        // The operator stays until changed: A AND B C means (A AND B) AND C.
+        {TWRC_SUCCESS, TWCC_SUCCESS, "", {"TWRC_SUCCESS", "AND", "TWCC_SUCCESS", "TWRC_FAILURE"}, false},
+        {TWRC_SUCCESS, TWCC_SUCCESS, "", {"TWRC_FAILURE", "TWRC_SUCCESS"}, true},
+        // NOT before an operator is cancelled.
+        {TWRC_SUCCESS, TWCC_SUCCESS, "", {"TWRC_FAILURE", "NOT", "OR", "TWRC_SUCCESS"}, true},
+        // The custom busy code by number or by its obsolete name, the standard one likewise.
+        {TWRC_BUSY_CUSTOM, 0, "", {"0x8001"}, true},
+        {TWRC_BUSY_CUSTOM, 0, "", {"obs_twrc_busy"}, true},
+        {TWRC_BUSY_CUSTOM, 0, "", {"0x8002"}, false},
+        {TWRC_BUSY, 0, "", {"OBS_TWRC_BUSY"}, true},
+        {TWRC_BUSY, 0, "", {"0xa"}, true},
+        {TWRC_FAILURE, 0, "", {"obs_twrc_busy"}, false},
+        // A bad term, even under NOT, makes the whole test false.
+        {TWRC_SUCCESS, TWCC_SUCCESS, "", {"NOT", "TWTY_INT16"}, false},
+        {TWRC_SUCCESS, TWCC_SUCCESS, "", {"TWRC_SUCCESS", "OR", "TWPT_RGB"}, false},
+        {TWRC_SUCCESS, TWCC_SUCCESS, "", {"TWRC_SUCCESS", "OR", "nonsense"}, false},
+        // Event names compare with the last event.
+        {TWRC_SUCCESS, TWCC_SUCCESS, "", {"MSG_XFERREADY"}, false},
+        {TWRC_SUCCESS, TWCC_SUCCESS, "MSG_XFERREADY", {"msg_xferready"}, true},
+        {TWRC_SUCCESS, TWCC_SUCCESS, "MSG_XFERREADY", {"TWDE_PAPERJAM"}, false},
+        {TWRC_SUCCESS, TWCC_SUCCESS, "TWDE_PAPERJAM", {"TWDE_PAPERJAM", "AND", "TWRC_SUCCESS"}, true},
+        {TWRC_SUCCESS, TWCC_SUCCESS, "TWDE_PAPERJAM", {"NOT", "TWDE_PAPERJAM"}, false},
+        // The word list ends at an empty word.
+        {TWRC_FAILURE, TWCC_SUCCESS, "", {"TWRC_SUCCESS", "", "OR", "TWRC_FAILURE"}, false},
+        {TWRC_FAILURE, TWCC_SUCCESS, "", {""}, false},
+    };
+    for (const Case &c : acase)
+    {
+        Codes(c.twrc, c.twcc);
+        strcpy(m_ptwainimpl->m_szLastEvent, c.szEvent);
+        std::vector<const char *> aszWords = {"ifstatus"};
+        aszWords.insert(aszWords.end(), c.aszWords.begin(), c.aszWords.end());
+        aszWords.insert(aszWords.end(), {nullptr, nullptr});
+        EXPECT_EQ(m_ptwainimpl->DSIfStatus(aszWords.data(), nullptr, nullptr), c.blTrue) << c.aszWords[0] << " row " << (&c - acase);
+    }
     EXPECT_TRUE(m_env.Services().LogHas("not is in a bad place..."));
-}
-
-TEST_F(TwainStatusTest, BusyHexadecimalAndObsoleteBusy)
-{
-    Codes(TWRC_BUSY_CUSTOM, 0);
-    EXPECT_TRUE(IfStatus({"ifstatus", "0x8001"}));
-    EXPECT_TRUE(IfStatus({"ifstatus", "obs_twrc_busy"}));
-    EXPECT_FALSE(IfStatus({"ifstatus", "0x8002"}));
-    Codes(TWRC_BUSY, 0);
-    EXPECT_TRUE(IfStatus({"ifstatus", "OBS_TWRC_BUSY"}));
-    EXPECT_TRUE(IfStatus({"ifstatus", "0xa"}));
-    Codes(TWRC_FAILURE, 0);
-    EXPECT_FALSE(IfStatus({"ifstatus", "obs_twrc_busy"}));
-}
-
-TEST_F(TwainStatusTest, BadTermsMakeTheWholeTestFalse)
-{
-    Codes(TWRC_SUCCESS, TWCC_SUCCESS);
-    // A symbol of another family, even under NOT.
-    EXPECT_FALSE(IfStatus({"ifstatus", "NOT", "TWTY_INT16"}));
     EXPECT_TRUE(m_env.Services().LogHas("bad test...TWTY_INT16"));
-    EXPECT_FALSE(IfStatus({"ifstatus", "TWRC_SUCCESS", "OR", "TWPT_RGB"}));
-    EXPECT_FALSE(IfStatus({"ifstatus", "TWRC_SUCCESS", "OR", "nonsense"}));
     EXPECT_TRUE(m_env.Services().LogHas("bad test...nonsense"));
-}
-
-TEST_F(TwainStatusTest, EventNamesCompareWithTheLastEvent)
-{
-    Codes(TWRC_SUCCESS, TWCC_SUCCESS);
-    EXPECT_FALSE(IfStatus({"ifstatus", "MSG_XFERREADY"}));
-    strcpy(m_ptwainimpl->m_szLastEvent, "MSG_XFERREADY");
-    EXPECT_TRUE(IfStatus({"ifstatus", "msg_xferready"}));
-    EXPECT_FALSE(IfStatus({"ifstatus", "TWDE_PAPERJAM"}));
-    strcpy(m_ptwainimpl->m_szLastEvent, "TWDE_PAPERJAM");
-    EXPECT_TRUE(IfStatus({"ifstatus", "TWDE_PAPERJAM", "AND", "TWRC_SUCCESS"}));
-    EXPECT_FALSE(IfStatus({"ifstatus", "NOT", "TWDE_PAPERJAM"}));
-}
-
-TEST_F(TwainStatusTest, TheWordListEndsAtAnEmptyWord)
-{
-    Codes(TWRC_FAILURE, TWCC_SUCCESS);
-    EXPECT_FALSE(IfStatus({"ifstatus", "TWRC_SUCCESS", "", "OR", "TWRC_FAILURE"}));
-    EXPECT_FALSE(IfStatus({"ifstatus", ""}));
 }
 
 } // namespace
