@@ -505,6 +505,27 @@ public:
         return WaitEvent(MSG_XFERREADY);
     }
 
+    // Back to state 4 from state 6 (a_blReset: the pending transfers reset
+    // first) or from state 5; true when every step succeeded. The events
+    // received so far are forgotten.
+    bool Disable(bool a_blReset = true)
+    {
+        TW_PENDINGXFERS twpending = {};
+        TW_USERINTERFACE twui = {};
+        bool blOk = !a_blReset || (Call(DG_CONTROL, DAT_PENDINGXFERS, MSG_RESET, &twpending) == TWRC_SUCCESS);
+        blOk = (Call(DG_CONTROL, DAT_USERINTERFACE, MSG_DISABLEDS, &twui) == TWRC_SUCCESS) && blOk;
+        std::lock_guard<std::mutex> lock(Callbacks::Get().m_mutex);
+        Callbacks::Get().m_aevent.clear();
+        return blOk;
+    }
+
+    // Small pages keep the tests quick: 50 dpi, and the settings given.
+    bool SmallPages(TW_UINT16 a_u16Pixel, TW_UINT16 a_u16Mech)
+    {
+        return SetUInt16(ICAP_PIXELTYPE, a_u16Pixel) == TWRC_SUCCESS && SetFix(ICAP_XRESOLUTION, 50) == TWRC_SUCCESS &&
+               SetFix(ICAP_YRESOLUTION, 50) == TWRC_SUCCESS && SetUInt16(ICAP_XFERMECH, a_u16Mech) == TWRC_SUCCESS;
+    }
+
     TW_UINT16 EndXfer(TW_UINT16* a_pu16Count = nullptr)
     {
         TW_PENDINGXFERS twpending = {};

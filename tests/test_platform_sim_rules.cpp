@@ -19,26 +19,6 @@ class SimRulesTest : public SimTest
 {
 };
 
-void SmallPages(App& a_app, TW_UINT16 a_u16Pixel, TW_UINT16 a_u16Mech)
-{
-    ASSERT_EQ(a_app.SetUInt16(ICAP_PIXELTYPE, a_u16Pixel), TWRC_SUCCESS);
-    ASSERT_EQ(a_app.SetFix(ICAP_XRESOLUTION, 50), TWRC_SUCCESS);
-    ASSERT_EQ(a_app.SetFix(ICAP_YRESOLUTION, 50), TWRC_SUCCESS);
-    ASSERT_EQ(a_app.SetUInt16(ICAP_XFERMECH, a_u16Mech), TWRC_SUCCESS);
-}
-
-// Back to state 4 from state 5, 6 or 7.
-void Disable(App& a_app)
-{
-    TW_PENDINGXFERS twpending = {};
-    a_app.Call(DG_CONTROL, DAT_PENDINGXFERS, MSG_ENDXFER, &twpending);
-    a_app.Call(DG_CONTROL, DAT_PENDINGXFERS, MSG_RESET, &twpending);
-    TW_USERINTERFACE twui = {};
-    a_app.Call(DG_CONTROL, DAT_USERINTERFACE, MSG_DISABLEDS, &twui);
-    std::lock_guard<std::mutex> lock(Callbacks::Get().m_mutex);
-    Callbacks::Get().m_aevent.clear();
-}
-
 std::string Repeat(const std::string& a_sz, int a_iTimes)
 {
     std::string szOut;
@@ -109,7 +89,7 @@ TEST_F(SimRulesTest, ImageLayoutIsReadInStates4To6AndImageInfoIn6And7)
 {
     App app(kScanner);
     ASSERT_TRUE(app.Opened());
-    SmallPages(app, TWPT_GRAY, TWSX_NATIVE);
+    ASSERT_TRUE(app.SmallPages(TWPT_GRAY, TWSX_NATIVE));
     TW_IMAGELAYOUT twlayout;
     TW_IMAGEINFO twinfo;
     EXPECT_EQ(app.FailCc(app.Call(DG_IMAGE, DAT_IMAGEINFO, MSG_GET, &twinfo)), TWCC_SEQERROR);
@@ -198,7 +178,7 @@ TEST_F(SimRulesTest, ABatchTooLargeToCountIsReportedAsUnknown)
     Config("pages = 40000\n");
     App app(kScanner);
     ASSERT_TRUE(app.Opened());
-    SmallPages(app, TWPT_BW, TWSX_NATIVE);
+    ASSERT_TRUE(app.SmallPages(TWPT_BW, TWSX_NATIVE));
     ASSERT_TRUE(app.EnableAndWait());
     TW_PENDINGXFERS twpending;
     ASSERT_EQ(app.Call(DG_CONTROL, DAT_PENDINGXFERS, MSG_GET, &twpending), TWRC_SUCCESS);
@@ -210,7 +190,8 @@ TEST_F(SimRulesTest, ABatchTooLargeToCountIsReportedAsUnknown)
     TW_IMAGEINFO twinfo;
     EXPECT_EQ(app.Call(DG_IMAGE, DAT_IMAGEINFO, MSG_GET, &twinfo), TWRC_SUCCESS);
     // Cut to a countable batch, the count is exact again.
-    Disable(app);
+    app.EndXfer();
+    app.Disable();
     ASSERT_EQ(app.SetCap(MSG_SET, CAP_XFERCOUNT, TWON_ONEVALUE, OneValueOf<TW_INT16>(TWTY_INT16, 32767)), TWRC_SUCCESS);
     ASSERT_TRUE(app.EnableAndWait());
     ASSERT_EQ(app.Call(DG_CONTROL, DAT_PENDINGXFERS, MSG_GET, &twpending), TWRC_SUCCESS);
@@ -234,7 +215,8 @@ TEST_F(SimRulesTest, ImagesTooLargeForTheirFormatFailAndStripsStillFlow)
     EXPECT_EQ(hDib, nullptr);
     // The failed transfer leaves the image pending (state 6).
     EXPECT_EQ(app.Call(DG_IMAGE, DAT_IMAGEINFO, MSG_GET, &twinfo), TWRC_SUCCESS);
-    Disable(app);
+    app.EndXfer();
+    app.Disable();
     // A TIFF or BMP file cannot describe it either.
     const TW_UINT16 au16Format[] = {TWFF_TIFF, TWFF_BMP};
     for (TW_UINT16 u16Format : au16Format)
@@ -249,7 +231,8 @@ TEST_F(SimRulesTest, ImagesTooLargeForTheirFormatFailAndStripsStillFlow)
         EXPECT_NE(app.Cc(), TWCC_SUCCESS);
         struct stat st;
         EXPECT_NE(stat(twsetup.FileName, &st), 0) << "no file for a failed transfer";
-        Disable(app);
+        app.EndXfer();
+        app.Disable();
     }
     // Memory strips need only a row at a time.
     ASSERT_EQ(app.SetUInt16(ICAP_XFERMECH, TWSX_MEMORY), TWRC_SUCCESS);
@@ -297,7 +280,7 @@ TEST_F(SimRulesTest, WrittenFilesAreWhatARealReaderExpects)
     int iFile = 0;
     for (const Case& c : acase)
     {
-        SmallPages(app, c.m_u16Pixel, TWSX_FILE);
+        ASSERT_TRUE(app.SmallPages(c.m_u16Pixel, TWSX_FILE));
         TW_SETUPFILEXFER twsetup = {};
         std::snprintf(twsetup.FileName, sizeof(twsetup.FileName), "%s/page%d", m_szDir.c_str(), iFile++);
         twsetup.Format = c.m_u16Format;
@@ -309,7 +292,8 @@ TEST_F(SimRulesTest, WrittenFilesAreWhatARealReaderExpects)
         {
             EXPECT_NE(szSays.find(sz), std::string::npos) << c.m_u16Pixel << "/" << c.m_u16Format << ": " << szSays;
         }
-        Disable(app);
+        app.EndXfer();
+        app.Disable();
     }
 }
 
@@ -338,7 +322,7 @@ TEST_F(SimRulesTest, HostileConfigurationFilesAreReportedAndNeverCrash)
             ASSERT_TRUE(app.Opened()) << szConfig.substr(0, 80);
             EXPECT_FALSE(JournalWith({"config", "error="}).empty()) << szConfig.substr(0, 80);
             // The source still works on what it could read.
-            SmallPages(app, TWPT_GRAY, TWSX_NATIVE);
+            ASSERT_TRUE(app.SmallPages(TWPT_GRAY, TWSX_NATIVE));
             if (app.EnableAndWait())
             {
                 TW_HANDLE hDib = nullptr;

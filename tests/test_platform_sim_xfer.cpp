@@ -71,15 +71,6 @@ Tiff ReadTiff(const unsigned char* a_pu8)
     return tiff;
 }
 
-// Small pages keep the tests quick: 50 dpi, and the settings given.
-void Prepare(App& a_app, TW_UINT16 a_u16Pixel, TW_UINT16 a_u16Mech)
-{
-    ASSERT_EQ(a_app.SetUInt16(ICAP_PIXELTYPE, a_u16Pixel), TWRC_SUCCESS);
-    ASSERT_EQ(a_app.SetFix(ICAP_XRESOLUTION, 50), TWRC_SUCCESS);
-    ASSERT_EQ(a_app.SetFix(ICAP_YRESOLUTION, 50), TWRC_SUCCESS);
-    ASSERT_EQ(a_app.SetUInt16(ICAP_XFERMECH, a_u16Mech), TWRC_SUCCESS);
-}
-
 // Memory transfers until TWRC_XFERDONE; the blocks joined.
 std::vector<unsigned char> MemoryTransfer(App& a_app, TW_UINT16 a_u16Dat, std::size_t a_uBuffer, std::vector<TW_IMAGEMEMXFER>* a_ablock,
                                           bool a_blHandle = false)
@@ -169,7 +160,7 @@ TEST_F(SimXferTest, NativeTransferIsATiffByDefault)
 {
     App app(kScanner);
     ASSERT_TRUE(app.Opened());
-    Prepare(app, TWPT_GRAY, TWSX_NATIVE);
+    ASSERT_TRUE(app.SmallPages(TWPT_GRAY, TWSX_NATIVE));
     ASSERT_TRUE(app.EnableAndWait());
     TW_HANDLE hTiff = nullptr;
     ASSERT_EQ(app.Call(DG_IMAGE, DAT_IMAGENATIVEXFER, MSG_GET, &hTiff), TWRC_XFERDONE);
@@ -196,7 +187,7 @@ TEST_F(SimXferTest, NativeTransferIsABottomUpBitmapWhenConfigured)
     for (TW_UINT16 u16Pixel : au16Pixel)
     {
         SCOPED_TRACE("pixel type " + std::to_string(u16Pixel));
-        Prepare(app, u16Pixel, TWSX_NATIVE);
+        ASSERT_TRUE(app.SmallPages(u16Pixel, TWSX_NATIVE));
         ASSERT_TRUE(app.EnableAndWait());
         uPage++;
         TW_IMAGEINFO twinfo;
@@ -252,11 +243,7 @@ TEST_F(SimXferTest, NativeTransferIsABottomUpBitmapWhenConfigured)
         TW_UINT16 u16Count = 0;
         ASSERT_EQ(app.EndXfer(&u16Count), TWRC_SUCCESS);
         EXPECT_GT(u16Count, 0);
-        TW_PENDINGXFERS twpending;
-        ASSERT_EQ(app.Call(DG_CONTROL, DAT_PENDINGXFERS, MSG_RESET, &twpending), TWRC_SUCCESS);
-        TW_USERINTERFACE twui = {};
-        ASSERT_EQ(app.Call(DG_CONTROL, DAT_USERINTERFACE, MSG_DISABLEDS, &twui), TWRC_SUCCESS);
-        Callbacks::Get().m_aevent.clear();
+        ASSERT_TRUE(app.Disable());
         // The cancelled images stay in the feeder, each transferred one is used up.
         uPage++;
     }
@@ -266,7 +253,7 @@ TEST_F(SimXferTest, MemoryTransferDeliversWholeRows)
 {
     App app(kScanner);
     ASSERT_TRUE(app.Opened());
-    Prepare(app, TWPT_GRAY, TWSX_MEMORY);
+    ASSERT_TRUE(app.SmallPages(TWPT_GRAY, TWSX_MEMORY));
     TW_SETUPMEMXFER twsetup;
     ASSERT_EQ(app.Call(DG_CONTROL, DAT_SETUPMEMXFER, MSG_GET, &twsetup), TWRC_SUCCESS);
     EXPECT_EQ(+twsetup.MinBufSize, 425u);
@@ -310,7 +297,7 @@ TEST_F(SimXferTest, MemoryTransferOfBlackAndWhiteFollowsThePixelFlavour)
 {
     App app(kScanner);
     ASSERT_TRUE(app.Opened());
-    Prepare(app, TWPT_BW, TWSX_MEMORY);
+    ASSERT_TRUE(app.SmallPages(TWPT_BW, TWSX_MEMORY));
     ASSERT_EQ(app.SetUInt16(ICAP_PIXELFLAVOR, TWPF_VANILLA), TWRC_SUCCESS);
     ASSERT_TRUE(app.EnableAndWait());
     std::vector<unsigned char> au8 = MemoryTransfer(app, DAT_IMAGEMEMXFER, 1 << 20, nullptr);
@@ -330,7 +317,7 @@ TEST_F(SimXferTest, MemoryTransferInJpeg)
 {
     App app(kScanner);
     ASSERT_TRUE(app.Opened());
-    Prepare(app, TWPT_GRAY, TWSX_MEMORY);
+    ASSERT_TRUE(app.SmallPages(TWPT_GRAY, TWSX_MEMORY));
     ASSERT_EQ(app.SetUInt16(ICAP_COMPRESSION, TWCP_JPEG), TWRC_SUCCESS);
     ASSERT_EQ(app.SetCap(MSG_SET, ICAP_JPEGQUALITY, TWON_ONEVALUE, OneValueOf<TW_INT16>(TWTY_INT16, 100)), TWRC_SUCCESS);
     ASSERT_TRUE(app.EnableAndWait());
@@ -374,7 +361,7 @@ TEST_F(SimXferTest, MemoryFileTransferInEachFormat)
     Config("pages = 10\n");
     App app(kScanner);
     ASSERT_TRUE(app.Opened());
-    Prepare(app, TWPT_RGB, TWSX_MEMFILE);
+    ASSERT_TRUE(app.SmallPages(TWPT_RGB, TWSX_MEMFILE));
     // TIFF: header, directory, pixels at the strip offset.
     ASSERT_EQ(app.SetUInt16(ICAP_IMAGEFILEFORMAT, TWFF_TIFF), TWRC_SUCCESS);
     ASSERT_TRUE(app.EnableAndWait());
@@ -399,11 +386,7 @@ TEST_F(SimXferTest, MemoryFileTransferInEachFormat)
     // BMP of the next page.
     ASSERT_EQ(app.Call(DG_IMAGE, DAT_IMAGEMEMFILEXFER, MSG_GET, nullptr), TWRC_FAILURE);
     EXPECT_EQ(app.Cc(), TWCC_BADVALUE);
-    TW_PENDINGXFERS twpending;
-    ASSERT_EQ(app.Call(DG_CONTROL, DAT_PENDINGXFERS, MSG_RESET, &twpending), TWRC_SUCCESS);
-    TW_USERINTERFACE twui = {};
-    ASSERT_EQ(app.Call(DG_CONTROL, DAT_USERINTERFACE, MSG_DISABLEDS, &twui), TWRC_SUCCESS);
-    Callbacks::Get().m_aevent.clear();
+    ASSERT_TRUE(app.Disable());
     ASSERT_EQ(app.SetUInt16(ICAP_IMAGEFILEFORMAT, TWFF_BMP), TWRC_SUCCESS);
     ASSERT_TRUE(app.EnableAndWait());
     au8 = MemoryTransfer(app, DAT_IMAGEMEMFILEXFER, 10000, nullptr);
@@ -413,9 +396,7 @@ TEST_F(SimXferTest, MemoryFileTransferInEachFormat)
     EXPECT_EQ(U32(au8.data() + 2), au8.size());
     EXPECT_EQ(U32(au8.data() + 10), 54u);
     app.EndXfer();
-    ASSERT_EQ(app.Call(DG_CONTROL, DAT_PENDINGXFERS, MSG_RESET, &twpending), TWRC_SUCCESS);
-    ASSERT_EQ(app.Call(DG_CONTROL, DAT_USERINTERFACE, MSG_DISABLEDS, &twui), TWRC_SUCCESS);
-    Callbacks::Get().m_aevent.clear();
+    ASSERT_TRUE(app.Disable());
     // JFIF.
     ASSERT_EQ(app.SetUInt16(ICAP_IMAGEFILEFORMAT, TWFF_JFIF), TWRC_SUCCESS);
     ASSERT_TRUE(app.EnableAndWait());
@@ -433,7 +414,7 @@ TEST_F(SimXferTest, FileTransferWritesTheNamedFile)
 {
     App app(kScanner);
     ASSERT_TRUE(app.Opened());
-    Prepare(app, TWPT_GRAY, TWSX_FILE);
+    ASSERT_TRUE(app.SmallPages(TWPT_GRAY, TWSX_FILE));
     TW_SETUPFILEXFER twsetup;
     ASSERT_EQ(app.Call(DG_CONTROL, DAT_SETUPFILEXFER, MSG_GETDEFAULT, &twsetup), TWRC_SUCCESS);
     EXPECT_STREQ(twsetup.FileName, "twain.bmp");
@@ -468,7 +449,7 @@ TEST_F(SimXferTest, FeederPagesSidesAndNumbers)
     Config("pages = 2\n");
     App app(kScanner);
     ASSERT_TRUE(app.Opened());
-    Prepare(app, TWPT_GRAY, TWSX_NATIVE);
+    ASSERT_TRUE(app.SmallPages(TWPT_GRAY, TWSX_NATIVE));
     ASSERT_EQ(app.SetCap(MSG_SET, CAP_DUPLEXENABLED, TWON_ONEVALUE, OneValueOf<TW_BOOL>(TWTY_BOOL, 1)), TWRC_SUCCESS);
     ASSERT_EQ(app.SetUInt16(ICAP_EXTIMAGEINFO, 1, TWTY_BOOL), TWRC_SUCCESS);
     ASSERT_TRUE(app.EnableAndWait());
@@ -525,7 +506,7 @@ TEST_F(SimXferTest, TransferCountStopFeederAndReset)
     Config("pages = 5\n");
     App app(kScanner);
     ASSERT_TRUE(app.Opened());
-    Prepare(app, TWPT_BW, TWSX_NATIVE);
+    ASSERT_TRUE(app.SmallPages(TWPT_BW, TWSX_NATIVE));
     ASSERT_EQ(app.SetCap(MSG_SET, CAP_XFERCOUNT, TWON_ONEVALUE, OneValueOf<TW_INT16>(TWTY_INT16, 2)), TWRC_SUCCESS);
     ASSERT_TRUE(app.EnableAndWait());
     TW_PENDINGXFERS twpending;
@@ -539,9 +520,7 @@ TEST_F(SimXferTest, TransferCountStopFeederAndReset)
     EXPECT_EQ(u16Count, 0);
     TW_IMAGEINFO twinfo;
     EXPECT_EQ(app.Call(DG_IMAGE, DAT_IMAGEINFO, MSG_GET, &twinfo), TWRC_FAILURE);   // state 5
-    TW_USERINTERFACE twui = {};
-    ASSERT_EQ(app.Call(DG_CONTROL, DAT_USERINTERFACE, MSG_DISABLEDS, &twui), TWRC_SUCCESS);
-    Callbacks::Get().m_aevent.clear();
+    ASSERT_TRUE(app.Disable(false));
     // Three sheets left; duplex; stop the feeder on the first.
     ASSERT_EQ(app.SetCap(MSG_SET, CAP_XFERCOUNT, TWON_ONEVALUE, OneValueOf<TW_INT16>(TWTY_INT16, -1)), TWRC_SUCCESS);
     ASSERT_EQ(app.SetCap(MSG_SET, CAP_DUPLEXENABLED, TWON_ONEVALUE, OneValueOf<TW_BOOL>(TWTY_BOOL, 1)), TWRC_SUCCESS);
@@ -552,9 +531,7 @@ TEST_F(SimXferTest, TransferCountStopFeederAndReset)
     EXPECT_EQ(twpending.Count, 2);
     ASSERT_EQ(app.Call(DG_CONTROL, DAT_PENDINGXFERS, MSG_RESET, &twpending), TWRC_SUCCESS);
     EXPECT_EQ(twpending.Count, 0);
-    ASSERT_EQ(app.Call(DG_CONTROL, DAT_USERINTERFACE, MSG_DISABLEDS, &twui), TWRC_SUCCESS);
-    // The reset used up the sheet in the scanner only.
-    Callbacks::Get().m_aevent.clear();
+    ASSERT_TRUE(app.Disable(false));   // the reset used up the sheet in the scanner only
     ASSERT_TRUE(app.EnableAndWait());
     ASSERT_EQ(app.Call(DG_CONTROL, DAT_PENDINGXFERS, MSG_GET, &twpending), TWRC_SUCCESS);
     EXPECT_EQ(twpending.Count, 4);
@@ -564,7 +541,7 @@ TEST_F(SimXferTest, ImageLayoutSetsTheFrameAndNumbers)
 {
     App app(kScanner);
     ASSERT_TRUE(app.Opened());
-    Prepare(app, TWPT_GRAY, TWSX_MEMORY);
+    ASSERT_TRUE(app.SmallPages(TWPT_GRAY, TWSX_MEMORY));
     TW_IMAGELAYOUT twlayout = {};
     twlayout.Frame.Left = Fix(1);
     twlayout.Frame.Top = Fix(2);
@@ -592,7 +569,7 @@ TEST_F(SimXferTest, ExtendedInformationNeedsItsCapabilityAndState)
 {
     App app(kScanner);
     ASSERT_TRUE(app.Opened());
-    Prepare(app, TWPT_BW, TWSX_NATIVE);
+    ASSERT_TRUE(app.SmallPages(TWPT_BW, TWSX_NATIVE));
     ASSERT_TRUE(app.EnableAndWait());
     std::vector<unsigned char> au8Ext(8 + 16, 0);
     TwSetU32(au8Ext.data(), 1);
@@ -619,7 +596,7 @@ TEST_F(SimXferTest, EveryHandleTheSourceGivesIsDsmMemory)
             ASSERT_EQ(app.Cap(MSG_GET, u16Cap, &con), TWRC_SUCCESS);
             ASSERT_EQ(app.Cap(MSG_GETCURRENT, u16Cap, &con), TWRC_SUCCESS);
         }
-        Prepare(app, TWPT_GRAY, TWSX_NATIVE);
+        ASSERT_TRUE(app.SmallPages(TWPT_GRAY, TWSX_NATIVE));
         ASSERT_TRUE(app.EnableAndWait());
         TW_HANDLE hDib = nullptr;
         ASSERT_EQ(app.Call(DG_IMAGE, DAT_IMAGENATIVEXFER, MSG_GET, &hDib), TWRC_XFERDONE);
