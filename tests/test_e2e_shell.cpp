@@ -31,52 +31,41 @@ TEST(E2eShellStart, BannerTitlePromptAndExit)
     EXPECT_EQ(r.err.rfind("\033]2;Dravo (64-bit,0)\007", 0), 0u) << r.err;
 }
 
-TEST(E2eShellStart, EndOfInputEndsLikeExit)
+// The end of input ends like exit; the exit words take no number; the
+// status is the one chosen, or the last codes', cut to 16 bits (which the
+// system shows as its low byte).
+TEST(E2eShellStart, ExitStatusFromTheWordsAndTheLastCodes)
 {
+    const struct
+    {
+        const char *szInput;
+        std::vector<std::string> aszArgs;
+        int iStatus;
+    } acase[] = {
+        {"", {}, 0},
+        {"setexitstatus TWRC_CANCEL\n", {}, 3},
+        {"setexitstatus TWRC_CANCEL\nexit\n", {}, 3},
+        {"setexitstatus TWCC_NOMEDIA", {}, 29},   // a last line without a line feed still runs
+        {"setexitstatus TWCC_DENIED\nexit 5\necho never\n", {}, 16},
+        {"QUIT\necho never\n", {}, 0},
+        {"setexitstatus TWRC_BUSY\nq\n", {}, 10},
+        {"setexitstatus NOT_A_STATUS\nexit\n", {}, 255},
+        {"setexitstatus 7\nexit\n", {}, 255},
+        {"setexitstatus twcc_filenotfound\nexit\n", {}, 18},
+        {"return TWRC_FAILURE TWCC_BADCAP\nsetexitstatus\nexit\n", {}, 6},
+        {"return TWRC_FAILURE TWCC_SUCCESS\nsetexitstatus\nexit\n", {}, 1},
+        {"return TWRC_CANCEL TWCC_BADCAP\nsetexitstatus\nexit\n", {}, 3},
+        {"setexitstatus\nexit\n", {}, 0},
+        {"echo first\n", {"setexitstatus", "TWCC_BADVALUE"}, 10},   // as the first command
+    };
     Shell sh;
-    e2e::Result r = sh.Run("");
-    EXPECT_EQ(r.status, 0);
-    EXPECT_FALSE(r.timedOut);
-    EXPECT_EQ(r.out, shelltest::Banner() + "\r\n" + Prompt(0));
-
-    // The status chosen before the input ends is the exit status, as with exit.
-    r = sh.Run("setexitstatus TWRC_CANCEL\n");
-    EXPECT_EQ(r.status, 3);
-    r = sh.Run("setexitstatus TWRC_CANCEL\nexit\n");
-    EXPECT_EQ(r.status, 3);
-    // A last line without a line feed still runs.
-    r = sh.Run("setexitstatus TWCC_NOMEDIA");
-    EXPECT_EQ(r.status, 29);
-}
-
-TEST(E2eShellStart, ExitWordsAndTheirNumberIsIgnored)
-{
-    Shell sh;
-    e2e::Result r = sh.Run("setexitstatus TWCC_DENIED\nexit 5\necho not reached\n");
-    EXPECT_EQ(r.status, 16);
-    EXPECT_FALSE(sh.Has(Bold("not reached")));
-    EXPECT_EQ(sh.Run("QUIT\necho no\n").status, 0);
-    EXPECT_FALSE(sh.Has(Bold("no")));
-    EXPECT_EQ(sh.Run("setexitstatus TWRC_BUSY\nq\n").status, 10);
-}
-
-TEST(E2eShellStart, ExitStatusIsCutTo16Bits)
-{
-    Shell sh;
-    // A name that is not a status name gives 65535, which the system shows
-    // as its low byte.
-    EXPECT_EQ(sh.Run("setexitstatus NOT_A_STATUS\nexit\n").status, 255);
-    EXPECT_EQ(sh.Run("setexitstatus 7\nexit\n").status, 255);
-    EXPECT_EQ(sh.Run("setexitstatus twcc_filenotfound\nexit\n").status, 18);
-}
-
-TEST(E2eShellStart, SetExitStatusFromTheLastCodes)
-{
-    Shell sh;
-    EXPECT_EQ(sh.Run("return TWRC_FAILURE TWCC_BADCAP\nsetexitstatus\nexit\n").status, 6);
-    EXPECT_EQ(sh.Run("return TWRC_FAILURE TWCC_SUCCESS\nsetexitstatus\nexit\n").status, 1);
-    EXPECT_EQ(sh.Run("return TWRC_CANCEL TWCC_BADCAP\nsetexitstatus\nexit\n").status, 3);
-    EXPECT_EQ(sh.Run("setexitstatus\nexit\n").status, 0);
+    for (const auto &c : acase)
+    {
+        e2e::Result r = sh.Run(c.szInput, c.aszArgs);
+        EXPECT_EQ(r.status, c.iStatus) << c.szInput;
+        EXPECT_FALSE(sh.Has(Bold("never"))) << c.szInput;
+    }
+    EXPECT_EQ(sh.Run("").out, shelltest::Banner() + "\r\n" + Prompt(0));
 }
 
 // ---------------------------------------------------------------------------
@@ -95,9 +84,7 @@ TEST(E2eShellFirstCommand, ArgumentsAreJoinedQuotedAndEchoed)
 TEST(E2eShellFirstCommand, ExitAsFirstCommandEndsAtOnce)
 {
     Shell sh;
-    e2e::Result r = sh.Run("echo never\n", {"setexitstatus", "TWCC_BADVALUE"});
-    EXPECT_EQ(r.status, 10);
-    r = sh.Run("echo never\n", {"exit"});
+    e2e::Result r = sh.Run("echo never\n", {"exit"});
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.out, shelltest::Banner() + "\r\n\033[32mtw0>>>\033[0m exit\r\n");
 }
