@@ -502,3 +502,28 @@ TEST_F(SimCapsTest, WindowSettingsFollowTheCurrentWindow)
     ASSERT_EQ(app.Cap(MSG_GETCURRENT, CAP_CAMERAENABLE, &con), TWRC_SUCCESS);
     EXPECT_EQ(con.Int(0), 1);
 }
+
+TEST_F(SimCapsTest, LargeEnumerationsAreSetAndRead)
+{
+    const std::size_t uCount = 30000;
+    std::string szConfig = "cap CAP_SIM_UINT32_ENUM enum uint32";
+    std::vector<std::vector<unsigned char>> aau8;
+    for (std::size_t ii = 0; ii < uCount; ii++)
+    {
+        szConfig += " " + std::to_string(3 * ii);
+        aau8.push_back(Item<TW_UINT32>(static_cast<TW_UINT32>(3 * (uCount - 1 - ii))));   // in reverse
+    }
+    Config(szConfig + " default=0\n");
+    App app(kScanner);
+    ASSERT_TRUE(app.Opened());
+    const TW_UINT16 u16Cap = kSimBase + 4 * 5 + 1;
+    aau8.push_back(Item<TW_UINT32>(1));   // not a value of the device
+    aau8.push_back(aau8[0]);              // twice
+    EXPECT_EQ(app.SetCap(MSG_SET, u16Cap, TWON_ENUMERATION, List(TWON_ENUMERATION, TWTY_UINT32, aau8, 7)),
+              TWRC_CHECKSTATUS);
+    Container con;
+    ASSERT_EQ(app.Cap(MSG_GET, u16Cap, &con), TWRC_SUCCESS);
+    ASSERT_EQ(con.m_u64NumItems, uCount);
+    EXPECT_EQ(con.Int(con.m_u64CurrentIndex), static_cast<std::int64_t>(3 * (uCount - 8)));
+    EXPECT_EQ(con.Int(uCount - 1), static_cast<std::int64_t>(3 * (uCount - 1)));
+}

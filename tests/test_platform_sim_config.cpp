@@ -7,6 +7,8 @@
 
 #include "test_platform_sim.h"
 
+#include <sys/stat.h>
+
 #include <map>
 
 using namespace simtest;
@@ -95,6 +97,24 @@ TEST_F(SimConfigTest, ErrorsAreReportedAndTheRestApplies)
     TW_PENDINGXFERS twpending;
     ASSERT_EQ(app.Call(DG_CONTROL, DAT_PENDINGXFERS, MSG_GET, &twpending), TWRC_SUCCESS);
     EXPECT_EQ(twpending.Count, 1);
+}
+
+TEST_F(SimConfigTest, OnlyARegularFileOfSensibleSizeIsRead)
+{
+    std::string szFifo = m_szDir + "/fifo.cfg";
+    ASSERT_EQ(mkfifo(szFifo.c_str(), 0600), 0);
+    std::string szLarge = m_szDir + "/large.cfg";
+    std::ofstream(szLarge) << std::string(5 * 1024 * 1024, '#');
+    const std::pair<std::string, const char*> acase[] = {
+        {szFifo, "not a regular file"}, {"/dev/zero", "not a regular file"}, {szLarge, "larger than 4 MiB"}};
+    for (const auto& c : acase)
+    {
+        SCOPED_TRACE(c.first);
+        setenv("SIMSCANNER_CONFIG", c.first.c_str(), 1);
+        App app(kScanner);
+        ASSERT_TRUE(app.Opened()) << "the built-in configuration";
+        EXPECT_FALSE(JournalWith({"config", "scanner", c.first.c_str(), c.second}).empty());
+    }
 }
 
 TEST_F(SimConfigTest, RefusedTripletsAnswerTheConfiguredCodes)

@@ -241,3 +241,22 @@ TEST_F(SimEventsTest, ManyEnableDisableCyclesWhileAnEventWaits)
         ASSERT_EQ(app.Call(DG_CONTROL, DAT_USERINTERFACE, MSG_DISABLEDS, &twui), TWRC_SUCCESS) << ii;
     }
 }
+
+TEST_F(SimEventsTest, ManyConfiguredEventsAllArrive)
+{
+    // Configured in reverse order of their times, all due within a second.
+    const std::size_t uCount = 70000;
+    std::string szConfig;
+    for (std::size_t ii = 0; ii < uCount; ii++)
+    {
+        szConfig += "on open send MSG_CLOSEDSOK after " + std::to_string(1000 - ii * 1000 / uCount) + "\n";
+    }
+    Config(szConfig);
+    unsetenv("SIMSCANNER_JOURNAL");
+    App app(kScanner);
+    ASSERT_TRUE(app.Opened());
+    Callbacks& callbacks = Callbacks::Get();
+    std::unique_lock<std::mutex> lock(callbacks.m_mutex);
+    EXPECT_TRUE(callbacks.m_cv.wait_for(lock, std::chrono::seconds(60), [&] { return callbacks.m_aevent.size() >= uCount; }))
+        << callbacks.m_aevent.size();
+}

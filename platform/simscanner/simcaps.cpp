@@ -43,6 +43,35 @@ std::int64_t RoundToGrid(std::int64_t a_i64, std::int64_t a_i64Min, std::int64_t
     }
     return a_i64Min + i64K * a_i64Step;
 }
+
+// Orders the items of one type by value, in agreement with SimItemEqual, so
+// that long lists (an enumeration may hold tens of thousands of values) are
+// searched and compared without quadratic cost.
+struct ItemLess
+{
+    TW_UINT16 m_u16Type;
+    bool operator()(const SimItem& a_a, const SimItem& a_b) const
+    {
+        if (SimTypeIsString(m_u16Type) || m_u16Type == TWTY_UNI512)
+        {
+            return a_a.m_sz < a_b.m_sz;
+        }
+        if (SimTypeIsFrame(m_u16Type))
+        {
+            for (int ii = 0; ii < 4; ii++)
+            {
+                if (a_a.m_ai32Frame[ii] != a_b.m_ai32Frame[ii])
+                {
+                    return a_a.m_ai32Frame[ii] < a_b.m_ai32Frame[ii];
+                }
+            }
+            return m_u16Type == TWTY_FRAMEANGLE && a_a.m_i64Angle < a_b.m_i64Angle;
+        }
+        return a_a.m_i64 < a_b.m_i64;
+    }
+};
+
+typedef std::set<SimItem, ItemLess> ItemSet;
 }
 
 void CSimCaps::Setup(const std::vector<SimCapDef>& a_adef, TW_UINT16 a_u16ProtocolMajor, TW_UINT16 a_u16ProtocolMinor)
@@ -196,6 +225,11 @@ std::vector<SimItem> CSimCaps::EffectiveList(const SimCapDef& a_def, State& a_st
         return aitemBase;
     }
     std::vector<SimItem> aitem;
+    ItemSet setCon(ItemLess{a_def.m_u16Type});
+    if (!a_state.m_blConRange)
+    {
+        setCon.insert(a_state.m_aConList.begin(), a_state.m_aConList.end());
+    }
     for (const SimItem& item : aitemBase)
     {
         bool blKeep = false;
@@ -206,10 +240,7 @@ std::vector<SimItem> CSimCaps::EffectiveList(const SimCapDef& a_def, State& a_st
         }
         else
         {
-            for (const SimItem& itemCon : a_state.m_aConList)
-            {
-                blKeep = blKeep || SimItemEqual(a_def.m_u16Type, item, itemCon);
-            }
+            blKeep = setCon.count(item) != 0;
         }
         if (blKeep)
         {
@@ -367,22 +398,51 @@ SimItem CSimCaps::FromUnits(const SimCapDef& a_def, const SimItem& a_item)
 // the current units; -1 when none does.
 int CSimCaps::FindInList(const SimCapDef& a_def, const std::vector<SimItem>& a_alist, const SimItem& a_itemUnits)
 {
+    return FindInIndex(a_def, IndexList(a_def, a_alist), a_itemUnits);
+}
+
+CSimCaps::ListIndex CSimCaps::IndexList(const SimCapDef& a_def, const std::vector<SimItem>& a_alist)
+{
+    ListIndex index;
+    index.reserve(a_alist.size());
     for (std::size_t ii = 0; ii < a_alist.size(); ii++)
     {
-        SimItem item = ToUnits(a_def, a_alist[ii]);
-        if (a_def.m_u16Type == TWTY_FIX32 && a_def.m_eKind != eSimPlain)
+        index.emplace_back(ToUnits(a_def, a_alist[ii]), ii);
+    }
+    ItemLess less{a_def.m_u16Type};
+    std::stable_sort(index.begin(), index.end(),
+                     [&less](const ListIndex::value_type& a_a, const ListIndex::value_type& a_b) {
+                         return less(a_a.first, a_b.first);
+                     });
+    return index;
+}
+
+int CSimCaps::FindInIndex(const SimCapDef& a_def, const ListIndex& a_index, const SimItem& a_itemUnits) const
+{
+    // Converted lengths and resolutions match within one 1/65536 step.
+    std::int64_t i64Tolerance = (a_def.m_u16Type == TWTY_FIX32 && a_def.m_eKind != eSimPlain) ? 1 : 0;
+    ItemLess less{a_def.m_u16Type};
+    SimItem itemLow = a_itemUnits;
+    itemLow.m_i64 -= i64Tolerance;
+    auto it = std::lower_bound(a_index.begin(), a_index.end(), itemLow,
+                               [&less](const ListIndex::value_type& a_entry, const SimItem& a_item) {
+                                   return less(a_entry.first, a_item);
+                               });
+    long lFound = -1;
+    for (; it != a_index.end(); ++it)
+    {
+        bool blMatch = (i64Tolerance != 0) ? (it->first.m_i64 <= a_itemUnits.m_i64 + i64Tolerance)
+                                           : !less(a_itemUnits, it->first);
+        if (!blMatch)
         {
-            if (std::llabs(item.m_i64 - a_itemUnits.m_i64) <= 1)
-            {
-                return static_cast<int>(ii);
-            }
+            break;
         }
-        else if (SimItemEqual(a_def.m_u16Type, item, a_itemUnits))
+        if (lFound < 0 || static_cast<long>(it->second) < lFound)
         {
-            return static_cast<int>(ii);
+            lFound = static_cast<long>(it->second);
         }
     }
-    return -1;
+    return static_cast<int>(lFound);
 }
 
 // A value of a capability without a list (strings, frames, free integers).
@@ -780,11 +840,14 @@ SimCapResult CSimCaps::Set(TW_UINT16 a_u16Cap, TW_UINT16 a_u16Msg, const SimCont
                 return Fail(TWCC_BADVALUE);
             }
             std::vector<SimItem> aitemBase;
+            ListIndex indexBase;
             if (def.m_eShape == eSimEnum)
             {
                 aitemBase = BaseList(def);
+                indexBase = IndexList(def, aitemBase);
             }
             std::vector<SimItem> aitemCon;
+            ItemSet setCon(ItemLess{def.m_u16Type});
             SimItem itemCur;
             bool blCur = false;
             for (std::size_t ii = 0; ii < a_con.m_aItems.size(); ii++)
@@ -793,7 +856,7 @@ SimCapResult CSimCaps::Set(TW_UINT16 a_u16Cap, TW_UINT16 a_u16Msg, const SimCont
                 bool blOk = false;
                 if (def.m_eShape == eSimEnum)
                 {
-                    int iIndex = FindInList(def, aitemBase, a_con.m_aItems[ii]);
+                    int iIndex = FindInIndex(def, indexBase, a_con.m_aItems[ii]);
                     blOk = iIndex >= 0;
                     if (blOk)
                     {
@@ -805,14 +868,9 @@ SimCapResult CSimCaps::Set(TW_UINT16 a_u16Cap, TW_UINT16 a_u16Msg, const SimCont
                     blOk = SimItemCompare(item, def.m_min) >= 0 && SimItemCompare(item, def.m_max) <= 0 &&
                            OnGrid(item, def.m_min, def.m_step);
                 }
-                bool blDuplicate = false;
-                for (const SimItem& itemCon : aitemCon)
+                if (!blOk || !setCon.insert(item).second)
                 {
-                    blDuplicate = blDuplicate || SimItemEqual(def.m_u16Type, itemCon, item);
-                }
-                if (!blOk || blDuplicate)
-                {
-                    blAdjusted = true;
+                    blAdjusted = true;   // not the device's, or twice
                 }
                 else
                 {
@@ -927,9 +985,10 @@ SimCapResult CSimCaps::Set(TW_UINT16 a_u16Cap, TW_UINT16 a_u16Msg, const SimCont
             {
                 return Fail(TWCC_CAPBADOPERATION);
             }
+            ListIndex indexValues = IndexList(def, def.m_aValues);
             for (std::size_t ii = 0; ii < aitemIn.size(); ii++)
             {
-                if (!def.m_aValues.empty() ? FindInList(def, def.m_aValues, a_con.m_aItems[ii]) < 0
+                if (!def.m_aValues.empty() ? FindInIndex(def, indexValues, a_con.m_aItems[ii]) < 0
                                            : !ValidFree(def, aitemIn[ii], blAdjusted))
                 {
                     return Fail(TWCC_BADVALUE);

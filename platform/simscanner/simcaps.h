@@ -174,6 +174,11 @@ private:
     SimItem ToUnits(const SimCapDef& a_def, const SimItem& a_item);
     SimItem FromUnits(const SimCapDef& a_def, const SimItem& a_item);
     int  FindInList(const SimCapDef& a_def, const std::vector<SimItem>& a_alist, const SimItem& a_itemUnits);
+    // A list in the application's units, ordered by value (then position),
+    // for lookups in long lists; FindInIndex gives the first position.
+    typedef std::vector<std::pair<SimItem, std::size_t>> ListIndex;
+    ListIndex IndexList(const SimCapDef& a_def, const std::vector<SimItem>& a_alist);
+    int  FindInIndex(const SimCapDef& a_def, const ListIndex& a_index, const SimItem& a_itemUnits) const;
     bool ValidFree(const SimCapDef& a_def, SimItem& a_item, bool& a_blAdjusted);
     bool OnGrid(const SimItem& a_item, const SimItem& a_min, const SimItem& a_step);
     void ApplyLinks(TW_UINT16 a_u16KeyCap);

@@ -10,9 +10,11 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
 #include <sstream>
 #include <strings.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace
 {
@@ -950,18 +952,57 @@ SimConfig SimLoadConfig(const SimProfile& a_profile, const char* a_szPath)
         return config;
     }
     config.m_szPath = a_szPath;
-    std::ifstream ifs(a_szPath, std::ios::binary);
-    if (!ifs)
+    const std::string szPath = a_szPath;
+    // Only a regular file is read (never a FIFO that blocks or a device that
+    // never ends), and only one of a sensible size; the size is checked on
+    // the open file, and the read stops at the limit whatever it said.
+    const std::size_t uLimit = 4 * 1024 * 1024;
+    int iFd = open(a_szPath, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (iFd < 0)
     {
-        config.m_aszErrors.push_back(std::string(a_szPath) + ":0: cannot open the configuration file");
+        config.m_aszErrors.push_back(szPath + ":0: cannot open the configuration file");
         return config;
     }
-    std::ostringstream oss;
-    oss << ifs.rdbuf();
-    std::string szText = oss.str();
-    if (szText.size() > 4 * 1024 * 1024)
+    struct stat st;
+    std::string szError;
+    if (fstat(iFd, &st) != 0 || !S_ISREG(st.st_mode))
     {
-        config.m_aszErrors.push_back(std::string(a_szPath) + ":0: configuration file larger than 4 MiB");
+        szError = "not a regular file";
+    }
+    else if (static_cast<std::uint64_t>(st.st_size) > uLimit)
+    {
+        szError = "configuration file larger than 4 MiB";
+    }
+    std::string szText;
+    while (szError.empty())
+    {
+        char ach[65536];
+        ssize_t iRead = read(iFd, ach, sizeof(ach));
+        if (iRead < 0 && errno == EINTR)
+        {
+            continue;
+        }
+        if (iRead < 0)
+        {
+            szError = "cannot read the configuration file";
+        }
+        else if (iRead == 0)
+        {
+            break;
+        }
+        else if (szText.size() + static_cast<std::size_t>(iRead) > uLimit)
+        {
+            szError = "configuration file larger than 4 MiB";
+        }
+        else
+        {
+            szText.append(ach, static_cast<std::size_t>(iRead));
+        }
+    }
+    close(iFd);
+    if (!szError.empty())
+    {
+        config.m_aszErrors.push_back(szPath + ":0: " + szError);
         return config;
     }
     SimParseConfigText(config, szText, a_szPath);

@@ -376,24 +376,18 @@ void CSimSource::CancelEvents(TW_UINT32 a_u32AppId)
 
 void CSimSource::ReleaseToken(std::uint64_t a_u64Token)
 {
-    bool blReleased = false;
-    for (auto it = m_aheld.begin(); it != m_aheld.end();)
+    auto itKept = std::stable_partition(m_aheld.begin(), m_aheld.end(),
+                                        [a_u64Token](const Held& a_held) { return a_held.m_u64Token != a_u64Token; });
+    if (itKept == m_aheld.end())
     {
-        if (it->m_u64Token == a_u64Token)
-        {
-            m_mapdue.emplace(it->m_duekey, it->m_event);
-            it = m_aheld.erase(it);
-            blReleased = true;
-        }
-        else
-        {
-            ++it;
-        }
+        return;
     }
-    if (blReleased)
+    for (auto it = itKept; it != m_aheld.end(); ++it)
     {
-        m_cv.notify_all();
+        m_mapdue.emplace(it->m_duekey, it->m_event);
     }
+    m_aheld.erase(itKept, m_aheld.end());
+    m_cv.notify_all();
 }
 
 // The event thread: sends each event once its delay has passed and the call
