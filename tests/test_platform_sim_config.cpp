@@ -141,8 +141,7 @@ TEST_F(SimConfigTest, AnsweredTripletsAreCarriedOutFirst)
            "fault answer DG_CONTROL DAT_USERINTERFACE MSG_DISABLEDS rc=TWRC_FAILURE cc=TWCC_BUMMER\n");
     App app(kScanner);
     ASSERT_TRUE(app.Opened());
-    TW_USERINTERFACE twui;
-    std::memset(&twui, 0, sizeof(twui));
+    TW_USERINTERFACE twui = {};
     ASSERT_EQ(app.Call(DG_CONTROL, DAT_USERINTERFACE, MSG_ENABLEDS, &twui), TWRC_CHECKSTATUS);
     EXPECT_EQ(app.Cc(), TWCC_SUCCESS);
     ASSERT_TRUE(app.WaitEvent(MSG_XFERREADY)) << "enabled all the same";

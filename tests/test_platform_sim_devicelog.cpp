@@ -70,8 +70,7 @@ TEST_F(SimDeviceLogTest, ZavWritesTheLogItIsAskedFor)
         EXPECT_EQ(app.Call(DG_CONTROL, DAT_LOG, MSG_GET, bad.au8.data()), TWRC_FAILURE);
         EXPECT_EQ(app.Cc(), bad.u16Cc);
     }
-    EXPECT_EQ(app.Call(DG_CONTROL, DAT_LOG, MSG_GET, nullptr), TWRC_FAILURE);
-    EXPECT_EQ(app.Cc(), TWCC_BADVALUE);
+    EXPECT_EQ(app.FailCc(app.Call(DG_CONTROL, DAT_LOG, MSG_GET, nullptr)), TWCC_BADVALUE);
 
     // The standard sources do not know the maker's triplet.
     App appStandard(kScanner);

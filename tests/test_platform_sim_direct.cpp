@@ -18,8 +18,7 @@ class SimDirectTest : public SimTest
 // Sends a task; the reply's text ("" without one) and the return code.
 TW_UINT16 SetTask(App& a_app, const std::string& a_szTask, std::string* a_pszReply, TW_TWAINDIRECT* a_ptwdirect = nullptr)
 {
-    TW_TWAINDIRECT twdirect;
-    std::memset(&twdirect, 0, sizeof(twdirect));
+    TW_TWAINDIRECT twdirect = {};
     twdirect.SizeOf = sizeof(TW_TWAINDIRECT);
     twdirect.Send = const_cast<char*>(a_szTask.c_str());
     twdirect.SendSize = static_cast<TW_UINT32>(a_szTask.size() + 1);
@@ -52,8 +51,7 @@ TEST_F(SimDirectTest, RequestStateAndReplyMemory)
         ASSERT_TRUE(app.Opened());
         std::string szReply;
         // The task is read only as far as SendSize says.
-        TW_TWAINDIRECT twdirect;
-        std::memset(&twdirect, 0, sizeof(twdirect));
+        TW_TWAINDIRECT twdirect = {};
         twdirect.SizeOf = sizeof(TW_TWAINDIRECT);
         std::string szTask = "{\"actions\":[]}garbage";
         twdirect.Send = &szTask[0];
@@ -76,14 +74,12 @@ TEST_F(SimDirectTest, RequestStateAndReplyMemory)
         atwBad[3].SendSize = 0;
         for (TW_TWAINDIRECT& tw : atwBad)
         {
-            EXPECT_EQ(SetTask(app, "", &szReply, &tw), TWRC_FAILURE);
-            EXPECT_EQ(app.Cc(), TWCC_BADVALUE);
+            EXPECT_EQ(app.FailCc(SetTask(app, "", &szReply, &tw)), TWCC_BADVALUE);
             EXPECT_EQ(szReply, "");
         }
         // Only in state 4.
         ASSERT_TRUE(app.EnableAndWait());
-        EXPECT_EQ(SetTask(app, "{}", &szReply), TWRC_FAILURE);
-        EXPECT_EQ(app.Cc(), TWCC_SEQERROR);
+        EXPECT_EQ(app.FailCc(SetTask(app, "{}", &szReply)), TWCC_SEQERROR);
     }
     // Every reply came from the DSM's functions and went back to them.
     EXPECT_EQ(Dsm::Get().pfnFamilyErrors(), ulErrors);

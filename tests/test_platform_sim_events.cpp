@@ -210,8 +210,7 @@ TEST_F(SimEventsTest, AnEventTheDsmRefusesLeavesTheStateUnchanged)
     // No callback registered: the DSM cannot deliver MSG_XFERREADY.
     App app(kScanner, true, false);
     ASSERT_TRUE(app.Opened());
-    TW_USERINTERFACE twui;
-    std::memset(&twui, 0, sizeof(twui));
+    TW_USERINTERFACE twui = {};
     ASSERT_EQ(app.Call(DG_CONTROL, DAT_USERINTERFACE, MSG_ENABLEDS, &twui), TWRC_SUCCESS);
     for (int ii = 0; ii < 300 && JournalWith({"send", "MSG_XFERREADY"}).empty(); ii++)
     {
@@ -221,8 +220,7 @@ TEST_F(SimEventsTest, AnEventTheDsmRefusesLeavesTheStateUnchanged)
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
     // Still enabled (state 5): no image information, and the disable works.
     TW_IMAGEINFO twinfo;
-    EXPECT_EQ(app.Call(DG_IMAGE, DAT_IMAGEINFO, MSG_GET, &twinfo), TWRC_FAILURE);
-    EXPECT_EQ(app.Cc(), TWCC_SEQERROR);
+    EXPECT_EQ(app.FailCc(app.Call(DG_IMAGE, DAT_IMAGEINFO, MSG_GET, &twinfo)), TWCC_SEQERROR);
     EXPECT_EQ(app.Call(DG_CONTROL, DAT_USERINTERFACE, MSG_DISABLEDS, &twui), TWRC_SUCCESS);
 }
 
@@ -233,8 +231,7 @@ TEST_F(SimEventsTest, ManyEnableDisableCyclesWhileAnEventWaits)
     Config("xferready.delay = 60000\non open send MSG_CLOSEDSOK after 600000 ms\n");
     App app(kScanner);
     ASSERT_TRUE(app.Opened());
-    TW_USERINTERFACE twui;
-    std::memset(&twui, 0, sizeof(twui));
+    TW_USERINTERFACE twui = {};
     for (int ii = 0; ii < 5000; ii++)
     {
         ASSERT_EQ(app.Call(DG_CONTROL, DAT_USERINTERFACE, MSG_ENABLEDS, &twui), TWRC_SUCCESS) << ii;

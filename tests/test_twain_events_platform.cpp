@@ -179,8 +179,7 @@ TEST_F(TwainPlatformTest, TheIccProfileOfAWaitingImageIsShownAndFreed)
         EXPECT_EQ(aszLines[1], "  Length.....132");
         EXPECT_EQ(aszLines[2].compare(0, 15, "  TheMem.....0x"), 0) << aszLines[2];
         EXPECT_EQ(m_pfnLive(), ulWaiting) << "the profile went back to the DSM";
-        TW_PENDINGXFERS twpendingxfers;
-        memset(&twpendingxfers, 0, sizeof(twpendingxfers));
+        TW_PENDINGXFERS twpendingxfers = {};
         EXPECT_EQ(ptwainimpl->DsmEntry(DG_CONTROL, DAT_PENDINGXFERS, MSG_RESET, &twpendingxfers, false, false),
                   TWRC_SUCCESS);
         EXPECT_EQ(ptwainimpl->DsmEntry(DG_CONTROL, DAT_USERINTERFACE, MSG_DISABLEDS, &twuserinterface, false, false),

@@ -26,8 +26,7 @@ public:
     void Add(TW_UINT16 a_twei, TW_UINT16 a_twty, TW_UINT16 a_u16NumItems, const std::string &a_szBytes,
              bool a_blHandle, TW_UINT16 a_twrc = TWRC_SUCCESS)
     {
-        TW_INFO twinfo;
-        memset(&twinfo, 0, sizeof(twinfo));
+        TW_INFO twinfo = {};
         twinfo.InfoID = a_twei;
         twinfo.ItemType = a_twty;
         twinfo.NumItems = a_u16NumItems;
