@@ -287,17 +287,6 @@ TEST_F(TwainEventsTest, AFlagAlreadySetEndsTheWaitAtOnceAndStaysSet)
     EXPECT_EQ(Flag(ETWEVENT_XFERREADY), 1);
 }
 
-TEST_F(TwainEventsTest, AnEventFromAnotherThreadEndsAWait)
-{
-    std::thread threadEvent([this]() {
-        COsTime::Sleep(150, __FILE__, __LINE__);
-        m_ptwainimpl->ProcessEvent(MSG_CLOSEDSOK);
-    });
-    EXPECT_EQ(Wait({"wait", "20000", "MSG_CLOSEDSOK"}), TWRC_SUCCESS);
-    threadEvent.join();
-    EXPECT_STREQ(m_ptwainimpl->m_szLastEvent, "MSG_CLOSEDSOK");
-}
-
 TEST_F(TwainEventsTest, AWaitEndsOnlyOnceItsEventWasHandledWhole)
 {
     // The source is slow to answer the callback's own requests: the wait

@@ -45,21 +45,6 @@ protected:
     }
 };
 
-TEST_F(TwainDsOpenTest, OpensRegistersTheCallbackAndMovesToState4)
-{
-    EXPECT_EQ(m_ptwainimpl->DSOpen("Sim Scanner"), TWRC_SUCCESS);
-    Triplets atExpected = {{DAT_IDENTITY, MSG_OPENDS}, {DAT_CALLBACK, MSG_REGISTER_CALLBACK}};
-    EXPECT_EQ(Fake().Triplets(), atExpected);
-    EXPECT_FALSE(Fake().acalls[0].blDest) << "the DSM opens the source itself";
-    EXPECT_TRUE(Fake().acalls[1].blDest) << "the callback is registered for the source";
-    EXPECT_EQ(Fake().pvCallbackProc, reinterpret_cast<TW_MEMREF>(&CTwainImpl::TwnCallBackProc));
-    EXPECT_EQ(m_ptwainimpl->GetTwState(), ETWSTATE_DSOPEN);
-    EXPECT_EQ(Packed(m_ptwainimpl->m_twidentityDs.Id), 42u);
-    EXPECT_EQ(Lines(), std::vector<std::string>{"Sim Scanner ver=3.1 twn=2.3 grp=DS2,IMAGE,CONTROL"});
-    EXPECT_TRUE(m_ptwainimpl->m_plookup->GetCustomValues());
-    EXPECT_FALSE(m_ptwainimpl->m_blBothAbove201) << "the application speaks 1.9";
-}
-
 TEST_F(TwainDsOpenTest, TheSourcesLanguageBecomesCurrent)
 {
     ASSERT_NE(g_poslocale, nullptr);
@@ -76,9 +61,14 @@ TEST_F(TwainDsOpenTest, TheSourcesLanguageBecomesCurrent)
     EXPECT_EQ(g_poslocale->GetLanguage(), OS_LANGUAGE_ENGLISH_USA);
 }
 
+// Opening, registering the callback and the refusals run end to end
+// (test_e2e_dsopen.cpp, test_e2e_protocols.cpp).
 TEST_F(TwainDsOpenTest, TheCustomValuesFollowTheLastOpenedSource)
 {
-    m_ptwainimpl->m_plookup->SetCustomValues(true);
+    EXPECT_EQ(m_ptwainimpl->DSOpen("Sim Scanner"), TWRC_SUCCESS);
+    EXPECT_TRUE(m_ptwainimpl->m_plookup->GetCustomValues());
+    EXPECT_FALSE(m_ptwainimpl->m_blBothAbove201) << "the application speaks 1.9";
+    m_ptwainimpl->SetTwState(ETWSTATE_DSMOPEN);
     snprintf(Fake().twidentityOpened.Version.Info, sizeof(TW_STR32), "%s", "sim ZAV v2.4");
     EXPECT_EQ(m_ptwainimpl->DSOpen(nullptr), TWRC_SUCCESS);
     EXPECT_FALSE(m_ptwainimpl->m_plookup->GetCustomValues()) << "only a leading ZAV v counts";
@@ -97,20 +87,6 @@ TEST_F(TwainDsOpenTest, BothSidesAbove201OnlyWhenBothAre)
     EXPECT_FALSE(ptwainimpl23->m_blBothAbove201);
 }
 
-TEST_F(TwainDsOpenTest, AProtocol2ApplicationFetchesTheDsmMemoryFunctionsFirst)
-{
-    auto ptwainimpl2 = MakeTwainImpl("2.0");
-    FakeConnect(ptwainimpl2.get(), ETWSTATE_DSMOPEN);
-    memset(&ptwainimpl2->m_twentrypoint, 0, sizeof(TW_ENTRYPOINT));
-    ptwainimpl2->m_twidentityApp.SupportedGroups = DG_CONTROL | DG_IMAGE | DF_APP2 | DF_DSM2;
-    EXPECT_EQ(ptwainimpl2->DSOpen(nullptr), TWRC_SUCCESS);
-    ASSERT_FALSE(Fake().acalls.empty());
-    EXPECT_EQ(Fake().acalls[0].twdat, DAT_ENTRYPOINT);
-    EXPECT_EQ(Fake().acalls[0].twmsg, MSG_GET);
-    EXPECT_EQ(Packed(ptwainimpl2->m_twentrypoint.Size), 48u);
-    EXPECT_EQ(Packed(ptwainimpl2->m_twentrypoint.DSM_MemFree), &FakeMemFree);
-}
-
 TEST_F(TwainDsOpenTest, AnEmptyIdentityOpensTheDefaultAndANameReplacesTheChoice)
 {
     // Chosen with dsmset, then opened by name: the name wins.
@@ -123,17 +99,6 @@ TEST_F(TwainDsOpenTest, AnEmptyIdentityOpensTheDefaultAndANameReplacesTheChoice)
         << "a long name is cut, never dropped (an empty name would open the default source)";
     EXPECT_EQ(m_ptwainimpl->GetTwState(), ETWSTATE_DSMOPEN);
     EXPECT_EQ(Fake().Count(DAT_CALLBACK, MSG_REGISTER_CALLBACK), 0);
-}
-
-TEST_F(TwainDsOpenTest, ARefusedCallbackClosesTheSourceAgain)
-{
-    Fake().twrcCallback = TWRC_FAILURE;
-    EXPECT_EQ(m_ptwainimpl->DSOpen(nullptr), TWRC_FAILURE);
-    Triplets atExpected = {
-        {DAT_IDENTITY, MSG_OPENDS}, {DAT_CALLBACK, MSG_REGISTER_CALLBACK}, {DAT_STATUS, MSG_GET}, {DAT_IDENTITY, MSG_CLOSEDS}};
-    EXPECT_EQ(Fake().Triplets(), atExpected);
-    EXPECT_EQ(m_ptwainimpl->GetTwState(), ETWSTATE_DSMOPEN);
-    EXPECT_EQ(m_ptwainimpl->m_twrcLast, TWRC_FAILURE) << "the failing registration stays the last code";
 }
 
 TEST_F(TwainDsTest, CloseGoesBackToState3AndPassesTheSourceOnlyWhenAsked)

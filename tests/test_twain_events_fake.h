@@ -55,8 +55,6 @@ struct FakeDsm
 
     TW_UINT16 twrcOpen = TWRC_SUCCESS;      // MSG_OPENDS
     TW_IDENTITY twidentityOpened;           // what MSG_OPENDS gives the source
-    TW_UINT16 twrcCallback = TWRC_SUCCESS;  // MSG_REGISTER_CALLBACK
-    TW_MEMREF pvCallbackProc = nullptr;
 
     // Called with every triplet before it is answered (a test may look at
     // the connection in the middle of a call, or make the call slow).
@@ -276,18 +274,6 @@ inline TW_UINT16 FakeDsmEntry(pTW_IDENTITY, pTW_IDENTITY a_ptwidentityDest, TW_U
                 return f.twrcOpen;
             }
             return TWRC_SUCCESS;
-        case DAT_CALLBACK:
-            f.pvCallbackProc = static_cast<TW_CALLBACK *>(a_pdata)->CallBackProc;
-            return f.twrcCallback;
-        case DAT_ENTRYPOINT:
-        {
-            TW_ENTRYPOINT *ptwentrypoint = static_cast<TW_ENTRYPOINT *>(a_pdata);
-            ptwentrypoint->DSM_MemAllocate = FakeMemAllocate;
-            ptwentrypoint->DSM_MemFree = FakeMemFree;
-            ptwentrypoint->DSM_MemLock = FakeMemLock;
-            ptwentrypoint->DSM_MemUnlock = FakeMemUnlock;
-            return TWRC_SUCCESS;
-        }
         default:
             return TWRC_SUCCESS;
     }
