@@ -94,7 +94,8 @@ TEST_F(TwainImplTest, TitleAboveStateThreeShowsAtMost32CharactersOfTheProductNam
 }
 
 // ---------------------------------------------------------------------------
-// Item readers on hand-built containers
+// Item readers on hand-built containers (lists, frames and FIX32 values are
+// read through the capability display: test_twain_dsshow.cpp)
 // ---------------------------------------------------------------------------
 TEST_F(TwainImplTest, ItemsOneValueIntegersBySignedness)
 {
@@ -113,29 +114,6 @@ TEST_F(TwainImplTest, ItemsOneValueIntegersBySignedness)
     ptwonevalue->Item = 0x1234567880000001UL;
     EXPECT_EQ(CTwainImpl::GetIntFromItem(pvItem, TWTY_UINT32, 0), static_cast<int32_t>(0x80000001u));
     EXPECT_EQ(CTwainImpl::GetIntFromItem(pvItem, TWTY_INT32, 0), static_cast<int32_t>(0x80000001u));
-}
-
-TEST_F(TwainImplTest, ItemsEnumerationListsAreReadAtIndexTimesWidth)
-{
-    // An enumeration of three TWTY_INT32 items: the list starts at byte 26.
-    alignas(8) uint8_t au8[26 + 3 * 8] = {};
-    uint8_t *pu8List = au8 + offsetof(TW_ENUMERATION, ItemList);
-    TwSetI32(pu8List + 0, -5);
-    TwSetI32(pu8List + 8, 300);
-    TwSetI32(pu8List + 16, 0x7FFFFFFF);
-    EXPECT_EQ(CTwainImpl::GetIntFromItem(pu8List, TWTY_INT32, 0), -5);
-    EXPECT_EQ(CTwainImpl::GetIntFromItem(pu8List, TWTY_INT32, 1), 300);
-    EXPECT_EQ(CTwainImpl::GetIntFromItem(pu8List, TWTY_INT32, 2), 0x7FFFFFFF);
-
-    // An array of UINT16 and of INT8 items at byte 10.
-    uint8_t au8Array[10 + 8] = {};
-    uint8_t *pu8Items = au8Array + offsetof(TW_ARRAY, ItemList);
-    TwSetU16(pu8Items + 0, 7);
-    TwSetU16(pu8Items + 2, 0x8000);
-    EXPECT_EQ(CTwainImpl::GetIntFromItem(pu8Items, TWTY_UINT16, 1), 0x8000);
-    EXPECT_EQ(CTwainImpl::GetIntFromItem(pu8Items, TWTY_INT16, 1), -32768);
-    pu8Items[5] = 0x80;
-    EXPECT_EQ(CTwainImpl::GetIntFromItem(pu8Items, TWTY_INT8, 5), -128);
 }
 
 TEST_F(TwainImplTest, ItemsReadersRefuseTypesOutsideTheirSet)
@@ -176,38 +154,6 @@ TEST_F(TwainImplTest, ItemsStringsAreBoundedByItemWidthAndBuffer)
     strcpy(acList255.data() + 256, "second of 255");
     CTwainImpl::GetStringFromItem(acList255.data(), TWTY_STR255, 1, szOut, sizeof(szOut));
     EXPECT_STREQ(szOut, "second of 255");
-}
-
-TEST_F(TwainImplTest, ItemsFramesAndFrameAngles)
-{
-    TW_FRAME atwframe[2];
-    memset(atwframe, 0, sizeof(atwframe));
-    atwframe[1].Left.Whole = 1;
-    atwframe[1].Bottom.Whole = 11;
-    atwframe[1].Bottom.Frac = 0x8000;
-    TW_FRAMEANGLE twframeangle;
-    memset(&twframeangle, 0x77, sizeof(twframeangle));
-    CTwainImpl::GetFrameAngleFromItem(atwframe, TWTY_FRAME, 1, &twframeangle);
-    EXPECT_EQ(twframeangle.Frame.Left.Whole, 1);
-    EXPECT_EQ(twframeangle.Frame.Bottom.Whole, 11);
-    EXPECT_EQ(twframeangle.Frame.Bottom.Frac, 0x8000);
-    EXPECT_EQ(TwGetI32(reinterpret_cast<uint8_t *>(&twframeangle) + offsetof(TW_FRAMEANGLE, Angle)), 0);
-
-    TW_FRAMEANGLE atwframeangle[2];
-    memset(atwframeangle, 0, sizeof(atwframeangle));
-    atwframeangle[1].Frame.Top.Whole = 4;
-    TwSetI32(reinterpret_cast<uint8_t *>(&atwframeangle[1]) + offsetof(TW_FRAMEANGLE, Angle), -90);
-    CTwainImpl::GetFrameAngleFromItem(atwframeangle, TWTY_FRAMEANGLE, 1, &twframeangle);
-    EXPECT_EQ(twframeangle.Frame.Top.Whole, 4);
-    EXPECT_EQ(TwGetI32(reinterpret_cast<uint8_t *>(&twframeangle) + offsetof(TW_FRAMEANGLE, Angle)), -90);
-}
-
-TEST_F(TwainImplTest, ItemsFix32AsDouble)
-{
-    TW_FIX32 atwfix32[3] = {{1, 32768}, {-2, 0}, {300, 16384}};
-    EXPECT_DOUBLE_EQ(CTwainImpl::GetDoubleFromItem(atwfix32, TWTY_FIX32, 0), 1.5);
-    EXPECT_DOUBLE_EQ(CTwainImpl::GetDoubleFromItem(atwfix32, TWTY_FIX32, 1), -2.0);
-    EXPECT_DOUBLE_EQ(CTwainImpl::GetDoubleFromItem(atwfix32, TWTY_FIX32, 2), 300.25);
 }
 
 // ---------------------------------------------------------------------------
