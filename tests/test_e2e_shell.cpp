@@ -199,6 +199,14 @@ TEST(E2eShellLines, OverlongLinesGetAClearError)
     EXPECT_EQ(sh.Lines().size(), 5u);
 }
 
+TEST(E2eShellLines, ANulByteCutsOnlyItsOwnTypedLine)
+{
+    Shell sh;
+    e2e::Result r = sh.Run(std::string("echo a\0b\n", 9) + "echo next\nexit\n");
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(sh.Lines(), (std::vector<std::string>{shelltest::Banner(), Bold("a"), Bold("next")}));
+}
+
 TEST(E2eShellLines, WordsStopAt63)
 {
     Shell sh;

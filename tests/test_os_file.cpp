@@ -1,5 +1,6 @@
 // test_os_file.cpp
-// Files, paths, searches, shared libraries and the plain line reader.
+// Files, paths, searches and shared libraries. The plain line reader is
+// exercised through the program's prompt (test_e2e_shell.cpp).
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -309,106 +310,4 @@ TEST_F(OsFileTest, SharedLibraryLoadGetProcFree)
     EXPECT_EQ(OS_STS_IN_USE, osfile.SharedLibraryLoad("libm.so.6", 0, "libm", 0));
     EXPECT_EQ(OS_STS_OK, osfile.SharedLibraryFree());
     EXPECT_EQ(nullptr, osfile.SharedLibraryGetProc("cos", nullptr, 0));
-}
-
-// ---------------------------------------------------------------------------
-// The plain line reader (standard input is no terminal here)
-// ---------------------------------------------------------------------------
-
-// Feeds a text to standard input through a pipe for the life of the object.
-class OsTestStdin
-{
-public:
-    explicit OsTestStdin(const std::string& a_szText)
-    {
-        int aiPipe[2];
-        if (pipe(aiPipe) != 0)
-        {
-            return;
-        }
-        ssize_t iWritten = write(aiPipe[1], a_szText.data(), a_szText.size());
-        (void)iWritten;
-        close(aiPipe[1]);
-        m_iSaved = dup(STDIN_FILENO);
-        dup2(aiPipe[0], STDIN_FILENO);
-        close(aiPipe[0]);
-        clearerr(stdin);
-    }
-    ~OsTestStdin()
-    {
-        if (m_iSaved >= 0)
-        {
-            dup2(m_iSaved, STDIN_FILENO);
-            close(m_iSaved);
-        }
-        clearerr(stdin);
-    }
-
-private:
-    int m_iSaved = -1;
-};
-
-TEST_F(OsFileTest, EditLineReadTellsLinesEmptyLinesAndEndOfInput)
-{
-    COsFile osfileConsole;
-    OsTestStdin ostestStdin("first\n\nlast without newline");
-    ASSERT_EQ(OS_STS_OK, osfileConsole.EditLineInit());
-    char szLine[64];
-    ::testing::internal::CaptureStdout();
-    EXPECT_EQ(OS_STS_OK, osfileConsole.EditLineRead("\033[32m\033[1m", "tw0>>>", szLine, sizeof(szLine)));
-    std::string szShown = ::testing::internal::GetCapturedStdout();
-    EXPECT_EQ("\033[32m\033[1mtw0>>>\033[0m ", szShown);
-    EXPECT_STREQ("first\n", szLine);
-    EXPECT_EQ(OS_STS_OK, osfileConsole.EditLineRead("", "p>", szLine, sizeof(szLine)));
-    EXPECT_STREQ("\n", szLine);
-    EXPECT_EQ(OS_STS_OK, osfileConsole.EditLineRead("", "p>", szLine, sizeof(szLine)));
-    EXPECT_STREQ("last without newline", szLine);
-    strcpy(szLine, "stale");
-    EXPECT_EQ(OS_STS_NO_DATA, osfileConsole.EditLineRead("", "p>", szLine, sizeof(szLine)));
-    EXPECT_STREQ("", szLine);
-    EXPECT_EQ(OS_STS_NO_DATA, osfileConsole.EditLineRead("", "p>", szLine, sizeof(szLine)));
-    EXPECT_EQ(OS_STS_OK, osfileConsole.EditLineCleanup());
-}
-
-TEST_F(OsFileTest, EditLineReadRefusesAnOverlongLineAndGoesOn)
-{
-    COsFile osfileConsole;
-    OsTestStdin ostestStdin(std::string(20, 'x') + "\nok\n" + "1234567\n" + "12345678\n");
-    osfileConsole.EditLineInit();
-    char szLine[8];
-    ::testing::internal::CaptureStdout();
-    EXPECT_EQ(OS_STS_DESTINATION_TOO_SMALL, osfileConsole.EditLineRead("", ">", szLine, sizeof(szLine)));
-    EXPECT_STREQ("", szLine);
-    EXPECT_EQ(OS_STS_OK, osfileConsole.EditLineRead("", ">", szLine, sizeof(szLine)));
-    EXPECT_STREQ("ok\n", szLine);
-    // Seven characters fill the buffer: the line is whole, without its line feed.
-    EXPECT_EQ(OS_STS_OK, osfileConsole.EditLineRead("", ">", szLine, sizeof(szLine)));
-    EXPECT_STREQ("1234567", szLine);
-    EXPECT_EQ(OS_STS_DESTINATION_TOO_SMALL, osfileConsole.EditLineRead("", ">", szLine, sizeof(szLine)));
-    EXPECT_EQ(OS_STS_NO_DATA, osfileConsole.EditLineRead("", ">", szLine, sizeof(szLine)));
-    ::testing::internal::GetCapturedStdout();
-    EXPECT_EQ(OS_STS_BAD_ARGUMENT, osfileConsole.EditLineRead("", ">", szLine, 1));
-    EXPECT_TRUE(m_services.LogHas("line longer than 7 characters refused"));
-}
-
-TEST_F(OsFileTest, EditLineDisplayWritesAndFlushes)
-{
-    COsFile osfileConsole;
-    ::testing::internal::CaptureStdout();
-    EXPECT_EQ(OS_STS_OK, osfileConsole.EditLineDisplay("shown text"));
-    EXPECT_EQ("shown text", ::testing::internal::GetCapturedStdout());
-}
-
-TEST_F(OsFileTest, EditLineReadKeepsTheNextLineAfterANulByte)
-{
-    COsFile osfileConsole;
-    OsTestStdin ostestStdin(std::string("echo a\0b\n", 9) + "echo next\n");
-    osfileConsole.EditLineInit();
-    char szLine[64];
-    ::testing::internal::CaptureStdout();
-    EXPECT_EQ(OS_STS_OK, osfileConsole.EditLineRead("", ">", szLine, sizeof(szLine)));
-    EXPECT_STREQ("echo a", szLine);
-    EXPECT_EQ(OS_STS_OK, osfileConsole.EditLineRead("", ">", szLine, sizeof(szLine)));
-    EXPECT_STREQ("echo next\n", szLine);
-    ::testing::internal::GetCapturedStdout();
 }
