@@ -44,10 +44,22 @@ bool GetCurrentPixelType(CTwainImpl *a_ptwainimpl, TW_UINT16 *a_ptwty, int32_t *
         a_ptwainimpl->DsMemFree(twcapability.hContainer);
         return false;
     }
-    *a_ptwty = TwGetU16(pu8 + offsetof(TW_ONEVALUE, ItemType));
+    // Nothing is read beyond the block the source handed out.
+    size_t u64Size = a_ptwainimpl->DsMemSize(twcapability.hContainer, pu8);
+    size_t u64Item = offsetof(TW_ONEVALUE, Item);
+    bool blType = u64Size >= u64Item;
+    *a_ptwty = blType ? TwGetU16(pu8 + offsetof(TW_ONEVALUE, ItemType)) : 0;
+    size_t u64ItemSize = TwItemSize(*a_ptwty);
+    if (!blType || (a_pi32Current && ((u64ItemSize == 0) || (u64Size - u64Item < u64ItemSize))))
+    {
+        OSLOG_ERROR("Entry(DAT_CAPABILITY/MSG_GETCURRENT) gave a one-value too short to read...%zu bytes", u64Size);
+        a_ptwainimpl->DsMemUnlock(twcapability.hContainer);
+        a_ptwainimpl->DsMemFree(twcapability.hContainer);
+        return false;
+    }
     if (a_pi32Current)
     {
-        *a_pi32Current = CTwainImpl::GetIntFromItem(pu8 + offsetof(TW_ONEVALUE, Item), *a_ptwty, 0);
+        *a_pi32Current = CTwainImpl::GetIntFromItem(pu8 + u64Item, *a_ptwty, 0);
     }
     a_ptwainimpl->DsMemUnlock(twcapability.hContainer);
     a_ptwainimpl->DsMemFree(twcapability.hContainer);
