@@ -147,3 +147,22 @@ TEST(E2eCapBattery, TheWaitingFormGoesOnWhenTheDialogIsConfirmed)
     EXPECT_EQ(sh.Journal({"DAT_USERINTERFACE/MSG_ENABLEDSUIONLY", "rc=TWRC_SUCCESS"}).size(), 4u);
     EXPECT_EQ(sh.PromptStates().back(), 4);
 }
+
+// A source answering every capability request with a malformed container:
+// the commands print what they can and end normally (the sanitizer build
+// reports any read or write past a container).
+TEST(E2eCapBattery, MalformedAnswersCannotCrashTheCommands)
+{
+    for (const char *szFault : {"contype", "itemtype", "badindex", "unterminated", "wrongsize", "wrongsize value=100000",
+                                "nullhandle"})
+    {
+        SCOPED_TRACE(szFault);
+        SimShell sh(std::string("fault ") + szFault + " DG_CONTROL DAT_CAPABILITY *\n");
+        sh.UnsetEnv("SIMSCANNER_JOURNAL");
+        e2e::Result r = sh.Run(s_szOpen + "dscap ICAP_PIXELTYPE CAP_DEVICEEVENT ICAP_BRIGHTNESS CAP_AUTHOR ICAP_HALFTONES\n"
+                                          "get ICAP_PIXELTYPE\nset ICAP_XRESOLUTION 300\nset ICAP_PIXELTYPE TWPT_RGB\n"
+                                          "dump\ndscap CAP_SUPPORTEDCAPS validate\nexit\n");
+        EXPECT_EQ(r.status, 0);
+        EXPECT_TRUE(sh.Has("---Validating--------------------------"));
+    }
+}

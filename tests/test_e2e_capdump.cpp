@@ -64,6 +64,29 @@ TEST(E2eCapDump, CustomCapabilitiesAreMarkedAndAWrongStateWritesNothing)
     EXPECT_NE(szXml.find("\t<name>CAP_SIDESDIFFERENT</name>\n\t\t<specification>wexto</specification>\n"),
               std::string::npos);
 
+    // A colour capability without TWQC_RESET: the colour pixel type first,
+    // then MSG_GET; a bitonal one with it: black and white, then MSG_RESET.
+    SimShell shFlags("cap ICAP_GAMMA enum fix32 1 2 query=0x4001\ncap ICAP_ROTATION enum fix32 0 90 query=0x2011\n");
+    shFlags.Run("twcreate 2.4\ndsmopen\ndsopen \"Simulated Scanner\"\ndump\nexit\n");
+    std::vector<std::string> aszCalls = shFlags.Journal({"DAT_CAPABILITY/MSG_"});
+    struct Expect
+    {
+        const char *szMsg;
+        const char *szData;
+        const char *szPixelType;
+    };
+    for (const Expect &expect : {Expect{"MSG_GET ", "data=0811", "container=04000200"},
+                                 Expect{"MSG_RESET ", "data=2111", "container=04000000"}})
+    {
+        size_t ii = 0;
+        while ((ii < aszCalls.size()) && ((aszCalls[ii].find(expect.szMsg) == std::string::npos) ||
+                                          (aszCalls[ii].find(expect.szData) == std::string::npos)))
+            ii++;
+        ASSERT_TRUE((ii >= 1) && (ii < aszCalls.size())) << expect.szData;
+        EXPECT_NE(aszCalls[ii - 1].find(expect.szPixelType), std::string::npos) << aszCalls[ii - 1];
+    }
+    EXPECT_TRUE(shFlags.Journal({"MSG_RESET ", "data=0811"}).empty());
+
     SimShell shState;
     shState.Run("twcreate 2.4\ndsmopen\ndump\nexit\n");
     EXPECT_EQ(shState.Dir().Read("Desktop/Dravo-DumpCaps.xml"), "");
