@@ -39,11 +39,13 @@ TEST(E2eProtocols, OpenTheSourceAndGetItsEventsOrStopAtARefusal)
         sh.SetEnv("TWAINDSM_LOG", sh.Dir().File("dsm.log"));
         sh.SetEnv("TWAINDSM_REFUSE", c.szRefuse);
         e2e::Result r = sh.Run(std::string(c.szCreate) + "\ndsmopen\ndsopen \"" + c.szSource + "\"\n" +
-                               (c.szError ? "" : "wait 10000 twde_deviceadded\n") + "exit\n");
+                               (c.szError ? "" : "wait 10000 twde_deviceadded\ndat_capability msg_get ICAP_PIXELTYPE\n") +
+                               "exit\n");
         EXPECT_EQ(sh.CountOf("DSM: DF_DSM2 found..."), 1);
-        const std::vector<int> aiStates = c.szError ? std::vector<int>{0, 0, 3, 3} : std::vector<int>{0, 0, 3, 4, 4};
+        const std::vector<int> aiStates = c.szError ? std::vector<int>{0, 0, 3, 3} : std::vector<int>{0, 0, 3, 4, 4, 4};
         EXPECT_EQ(sh.PromptStates(), aiStates) << r.out;
         EXPECT_EQ(sh.Has("  *** Got MSG_DEVICEEVENT (TWDE_DEVICEADDED,<usb:2-1>)"), !c.szError);
+        EXPECT_EQ(sh.Has("  item:   TWPT_RGB"), !c.szError) << "a container in the memory of either family";
         EXPECT_EQ(sh.CountOf("TWRC_FAILURE/TWCC_OPERATIONERROR"), c.szError ? 1 : 0);
         if (c.szError)
         {

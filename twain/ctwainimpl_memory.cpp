@@ -1,10 +1,11 @@
 // ctwainimpl_memory.cpp
 // Memory handles exchanged with the Data Source.
 //
-// Once a Data Source is open through a DSM that offers DAT_ENTRYPOINT, the
-// DSM's own memory functions allocate, lock, unlock and free the handles;
-// before that (or with a DSM that has none) the services layer's not-owned
-// memory stands in.  The entry points appear at DSOpen and vanish at
+// Once a second-generation application (DF_APP2) has opened a Data Source
+// through a DSM that offers DAT_ENTRYPOINT, the DSM's own memory functions
+// allocate, lock, unlock and free the handles; before that (or with a DSM
+// that has none, or for a first-generation application, which may not ask
+// for them) the services layer's not-owned memory stands in.  The entry points appear at DSOpen and vanish at
 // DSMClose, so a handle can outlive the family that made it.  Every handle
 // this program allocates is therefore remembered with its family, and it is
 // locked, unlocked and freed by that family whatever the connection holds
