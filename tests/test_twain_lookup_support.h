@@ -30,44 +30,17 @@ inline void WriteFile(const std::string& a_szPath, const std::string& a_szText) 
 class Services
 {
 public:
-    static void Start()
-    {
-        if (g_posmem == nullptr)
-        {
-            s_dir = new ScratchDir;
-            setenv("ZAV_LOGDIR", (*s_dir / "log").c_str(), 1);
-            setenv("ZAV_OSCFGDIR", s_dir->Path().c_str(), 1);
-            unsetenv("ZAV_DEBUG");
-            OsServicesStart(nullptr);
-            s_blStarted = true;
-        }
-    }
+    static void Start() { s_pservices = (g_posmem == nullptr) ? new OsTestServices : nullptr; }
     static void Stop()
     {
-        if (s_blStarted)
-        {
-            OsServicesStop();
-            unsetenv("ZAV_LOGDIR");
-            unsetenv("ZAV_OSCFGDIR");
-            delete s_dir;
-            s_dir = nullptr;
-            s_blStarted = false;
-        }
+        delete s_pservices;
+        s_pservices = nullptr;
     }
     // The services log written so far ("" when there is none).
-    static std::string LogText()
-    {
-        char szPath[1024] = "";
-        if ((g_poslog == nullptr) || (g_poslog->GetLogPath(szPath, sizeof(szPath)) != OS_STS_OK))
-        {
-            return "";
-        }
-        return ReadFile(szPath);
-    }
+    static std::string LogText() { return s_pservices ? s_pservices->Log() : std::string(); }
 
 private:
-    static inline bool s_blStarted = false;
-    static inline ScratchDir* s_dir = nullptr;
+    static inline OsTestServices* s_pservices = nullptr;
 };
 
 // Makes a folder the current directory, and restores the old one.
