@@ -14,6 +14,8 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <map>
+#include <optional>
 #include <string>
 
 namespace dsmtest
@@ -157,28 +159,20 @@ protected:
         ASSERT_NE(Dsm::Get().pfnLiveAllocations, nullptr);
         ASSERT_NE(Dsm::Get().pfnFamilyErrors, nullptr);
         ASSERT_NE(Dsm::Get().pfnOpenApplications, nullptr);
-        Save("TWAINDSM_SOURCES");
-        Save("TWAINDSM_DEFAULT");
-        Save("TWAINDSM_LOG");
-        Save("TWAINDSM_LOGMODE");
+        for (const char* szName : {"TWAINDSM_SOURCES", "TWAINDSM_DEFAULT", "TWAINDSM_LOG", "TWAINDSM_LOGMODE"})
+        {
+            const char* szValue = getenv(szName);
+            m_mapsaved[szName] = szValue ? std::optional<std::string>(szValue) : std::nullopt;
+            unsetenv(szName);
+        }
         setenv("TWAINDSM_SOURCES", FixtureFolder("sources").c_str(), 1);
-        unsetenv("TWAINDSM_DEFAULT");
-        unsetenv("TWAINDSM_LOG");
-        unsetenv("TWAINDSM_LOGMODE");
         ASSERT_EQ(Dsm::Get().pfnOpenApplications(), 0UL) << "an earlier test left the DSM open";
     }
     void TearDown() override
     {
-        for (auto& saved : m_asaved)
+        for (const auto& kv : m_mapsaved)
         {
-            if (saved.blSet)
-            {
-                setenv(saved.szName.c_str(), saved.szValue.c_str(), 1);
-            }
-            else if (!saved.szName.empty())
-            {
-                unsetenv(saved.szName.c_str());
-            }
+            kv.second ? setenv(kv.first.c_str(), kv.second->c_str(), 1) : unsetenv(kv.first.c_str());
         }
     }
 
@@ -187,27 +181,7 @@ protected:
     static unsigned long OpenApplications() { return Dsm::Get().pfnOpenApplications(); }
 
 private:
-    struct Saved
-    {
-        std::string szName;
-        std::string szValue;
-        bool        blSet = false;
-    };
-    void Save(const char* a_szName)
-    {
-        for (auto& saved : m_asaved)
-        {
-            if (saved.szName.empty())
-            {
-                saved.szName = a_szName;
-                const char* szValue = getenv(a_szName);
-                saved.blSet = szValue != nullptr;
-                saved.szValue = szValue ? szValue : "";
-                return;
-            }
-        }
-    }
-    Saved m_asaved[4];
+    std::map<std::string, std::optional<std::string>> m_mapsaved;   // the variables as they were
 };
 
 // The value of a field of a packed TWAIN structure: the test macros take
