@@ -84,6 +84,7 @@ DRAVO_FORWARD(CmdDsset, DSSet)
 DRAVO_FORWARD(CmdDsreset, DSReset)
 DRAVO_FORWARD(CmdDscap, DSCap)
 DRAVO_FORWARD(CmdDump, DSDump)
+DRAVO_FORWARD_NOWORDS(CmdDsprobe, DSProbe)
 
 // The Data Source Manager commands that turn a failure into an error line.
 

@@ -67,6 +67,7 @@ const DravoCommand CDravo::s_adravocommand[] = {
     {"standby", &CDravo::DoPowerState},
     {"hibernate", &CDravo::DoPowerState},
     // Capability commands (dsprobe, dscap, get, set, reset).
+    {"dsprobe", &CDravo::Words<&CDravo::CmdDsprobe>},
     {"dscap", &CDravo::Words<&CDravo::CmdDscap>},
     {"get", &CDravo::Words<&CDravo::CmdDsget>},
     {"set", &CDravo::Words<&CDravo::CmdDsset>},

@@ -306,3 +306,14 @@ void CTwain::DSSet(const char *const *a_aszWords)
 }
 
 // Probe and stress tests.
+void CTwain::DSProbe()
+{
+    if (!m_ptwainimpl)
+    {
+        CTWAIN_NULLIMPL();
+        return;
+    }
+    m_ptwainimpl->DSProbe();
+}
+
+CTWAIN_FORWARD_WORDS(TWStress)

@@ -140,6 +140,8 @@ public:
     void DSSet(const char *const *a_aszWords);
 
     // Probe and stress tests.
+    void DSProbe();
+    void TWStress(const char *const *a_aszWords);
 
 private:
     CTwain(const CTwain &) = delete;

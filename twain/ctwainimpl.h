@@ -578,6 +578,33 @@ public:
     // Probe and stress tests (captest/)
     // -----------------------------------------------------------------------
 
+    // Resets the capabilities, prints the application identity, then for
+    // each camera its image layout and every capability id (0 to 0xFFFF)
+    // that answers MSG_GET.  1 without an open source or outside state 4.
+    TW_UINT16 DSProbe();
+    // The stress test of a source (twstress.cpp): the per-triplet tests and
+    // the capability battery, or the vibration and scan-rate modes (word 3).
+    // 0 passed, 1 a test failed, else the code that ended a mode.
+    TW_UINT16 TWStress(const char *const *a_aszWords);
+    // The open/close, user-interface and enable/disable loops (word 3 the
+    // mode, words 4 to 6 their numbers); 0 or the code that ended them.
+    TW_UINT16 TWVibration(const char *const *a_aszWords);
+    // The scan-rate measurement (word 4 the image count, 1000 by default).
+    TW_UINT16 TWScan(const char *const *a_aszWords);
+    // The per-triplet tests: true when passed or skipped.
+    bool TWStress_DatCapability(const char *a_szSource);
+    bool TWStress_DatCustomDsData(const char *a_szSource);
+    bool TWStress_DatEntryPoint(const char *a_szSource);
+    bool TWStress_DatEvent(const char *a_szSource);
+    bool TWStress_DatFileSystem(const char *a_szSource);
+    bool TWStress_DatIdentity(const char *a_szSource);
+    bool TWStress_DatSetupFileXfer(const char *a_szSource);
+    bool TWStress_DatSetupMemXfer(const char *a_szSource);
+    bool TWStress_DatStatus(const char *a_szSource);
+    bool TWStress_DatUserInterface(const char *a_szSource);
+    bool TWStress_DatXferGroup(const char *a_szSource);
+    bool TWStress_DatStatusRaw(const char *a_szSource);
+
     // -----------------------------------------------------------------------
     // The live connections, for the DSM callback.
     //

@@ -405,7 +405,8 @@ DsmResult OpenDs(TW_IDENTITY* a_ptwOrigin, TW_IDENTITY* a_ptwDs)
         }
         if (!a_ptwDs)
         {
-            return Answer(papp.get(), TWRC_FAILURE, TWCC_BADVALUE);
+            // No identity names no destination.
+            return Answer(papp.get(), TWRC_FAILURE, TWCC_BADDEST);
         }
         long lIndex = FindInList(*papp, a_ptwDs, true);
         if (lIndex < 0)
@@ -497,7 +498,7 @@ DsmResult CloseDs(TW_IDENTITY* a_ptwOrigin, TW_IDENTITY* a_ptwDs)
         }
         if (!a_ptwDs)
         {
-            return Answer(papp.get(), TWRC_FAILURE, TWCC_BADVALUE);
+            return Answer(papp.get(), TWRC_FAILURE, TWCC_BADDEST);
         }
         psource = FindOpenSource(*papp, a_ptwDs);
         if (!psource)
@@ -568,7 +569,9 @@ DsmResult Identity(TW_IDENTITY* a_ptwOrigin, TW_UINT16 a_u16Msg, TW_MEMREF a_pDa
     }
     if (!ptwidentity)
     {
-        return Answer(papp.get(), TWRC_FAILURE, TWCC_BADVALUE);
+        // An identity to fill or to name is the destination of these
+        // messages (MSG_SET keeps the plain bad value).
+        return Answer(papp.get(), TWRC_FAILURE, (a_u16Msg == MSG_SET) ? TWCC_BADVALUE : TWCC_BADDEST);
     }
     switch (a_u16Msg)
     {

@@ -784,8 +784,10 @@ TW_UINT16 CSimSession::DatSetupFileXfer(TW_UINT16 a_u16Msg, TW_MEMREF a_pData, S
 TW_UINT16 CSimSession::DatXferGroup(TW_UINT16 a_u16Msg, TW_MEMREF a_pData, SimJournalCall&)
 {
     // The group is read in states 4 to 6; it is chosen for the transfer at
-    // hand, so it is set in state 6 only.
-    if (!InState(a_u16Msg == MSG_SET ? 6 : 4, 6))
+    // hand, so it is set in state 6 only (the maker's devices also take it
+    // beforehand, in state 4 or 5).
+    bool blMaker = (m_twidentityDs.SupportedGroups & DG_CUSTOM) != 0;
+    if (!InState((a_u16Msg == MSG_SET && !blMaker) ? 6 : 4, 6))
     {
         return Fail(TWCC_SEQERROR);
     }
