@@ -1,5 +1,5 @@
 // dravo_builtin.cpp
-// The TWAIN object slots (twcreate, twset, twdestroy, twlist) and the
+// The TWAIN object slots (twcreate, twset, twdestroy, twlist, twstress) and the
 // shell's own utility commands: log, mem, dir, cd, view and edit.
 #include "dravo.h"
 
@@ -183,6 +183,31 @@ void CDravo::WriteTitle()
     }
     fprintf(stderr, "\033]2;%s\007", szTitle);
     fflush(stderr);
+}
+
+// With a protocol and a name: a TWAIN object of its own for the test,
+// destroyed again afterwards; otherwise the test runs on the current one.
+void CDravo::CmdTwstress(char **a_aszCmd)
+{
+    const char *szWord1 = (a_aszCmd && a_aszCmd[0]) ? a_aszCmd[1] : nullptr;
+    const char *szWord2 = szWord1 ? a_aszCmd[2] : nullptr;
+    if (Present(szWord1) && Present(szWord2))
+    {
+        char szTwcreate[] = "twcreate";
+        char *aszCreate[] = {szTwcreate, a_aszCmd[1], nullptr};
+        int iSlot = CmdTwcreate(aszCreate);
+        if (iSlot < 0)
+            return;
+        m_ptwain->TWStress(a_aszCmd);
+        char szSlot[64] = "";
+        COsString::SStrFromNum(iSlot, szSlot, sizeof(szSlot), 10);
+        char szTwdestroy[] = "twdestroy";
+        char *aszDestroy[] = {szTwdestroy, szSlot, nullptr};
+        CmdTwdestroy(aszDestroy);
+        return;
+    }
+    if (HaveTwain())
+        m_ptwain->TWStress(a_aszCmd);
 }
 
 void CDravo::CmdTwlist(char **)

@@ -55,6 +55,7 @@ const DravoCommand CDravo::s_adravocommand[] = {
     {"twdestroy", &CDravo::Words<&CDravo::CmdTwdestroy>},
     {"twlist", &CDravo::Words<&CDravo::CmdTwlist>},
     {"twset", &CDravo::Words<&CDravo::CmdTwset>},
+    {"twstress", &CDravo::Words<&CDravo::CmdTwstress>},
     {"dsmopen", &CDravo::Words<&CDravo::CmdDsmopen>},
     {"dsmclose", &CDravo::Words<&CDravo::CmdDsmclose>},
     {"dsmlist", &CDravo::Words<&CDravo::CmdDsmlist>},
