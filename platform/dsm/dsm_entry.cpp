@@ -317,6 +317,8 @@ DsmResult OpenDsm(TW_IDENTITY* a_ptwOrigin)
 
 DsmResult CloseDsm(TW_IDENTITY* a_ptwOrigin)
 {
+    // What is still allocated when an application leaves goes to the log.
+    const unsigned long ulLive = TwainDsmDiagLiveAllocations();
     DsmLock lock(s_mtx);
     std::shared_ptr<DsmApp> papp = FindApp(a_ptwOrigin);
     if (!papp)
@@ -329,6 +331,7 @@ DsmResult CloseDsm(TW_IDENTITY* a_ptwOrigin)
         return Answer(papp.get(), TWRC_FAILURE, TWCC_SEQERROR);
     }
     s_mapapps.erase(papp->u32Id);
+    CDsmLog::Line("application %lu closed the DSM, %lu memory block(s) live", papp->u32Id, ulLive);
     if (s_mapapps.empty())
     {
         // The default chosen with MSG_SET lasts while the DSM is in use.

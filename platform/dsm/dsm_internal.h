@@ -113,4 +113,7 @@ private:
 // Number of applications that have the DSM open (diagnostics).
 unsigned long DsmOpenApplicationCount();
 
+// Memory blocks handed out and not yet freed (dsm_memory.cpp).
+extern "C" DSM_EXPORT unsigned long TwainDsmDiagLiveAllocations(void);
+
 #endif // DRAVO_DSM_INTERNAL_H
