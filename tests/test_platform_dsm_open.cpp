@@ -170,7 +170,7 @@ TEST_F(DsmTest, SourcesAreListedInFolderOrderUntilEndOfList)
     EXPECT_EQ(V(twidentity.Id), V(vtwidentity[0].Id));
 
     // Null data is refused without touching anything.
-    EXPECT_EQ(app.FailCc(app.Call(nullptr, DG_CONTROL, DAT_IDENTITY, MSG_GETNEXT, nullptr)), TWCC_BADVALUE);
+    EXPECT_EQ(app.FailCc(app.Call(nullptr, DG_CONTROL, DAT_IDENTITY, MSG_GETNEXT, nullptr)), TWCC_BADDEST);
 }
 
 TEST_F(DsmTest, SourceFoldersComeFromTheEnvironmentInOrder)
@@ -335,7 +335,7 @@ TEST_F(DsmTest, OpenSourceFailures)
 
     // Null data.
     ASSERT_EQ(app.OpenDsm(), TWRC_SUCCESS);
-    EXPECT_EQ(app.FailCc(app.Call(nullptr, DG_CONTROL, DAT_IDENTITY, MSG_OPENDS, nullptr)), TWCC_BADVALUE);
+    EXPECT_EQ(app.FailCc(app.Call(nullptr, DG_CONTROL, DAT_IDENTITY, MSG_OPENDS, nullptr)), TWCC_BADDEST);
 }
 
 TEST_F(DsmTest, UserSelectHasNoUserInterface)
@@ -363,7 +363,7 @@ TEST_F(DsmTest, CloseSourceAndCloseDsmOrder)
     EXPECT_EQ(app.FailCc(app.Call(nullptr, DG_CONTROL, DAT_IDENTITY, MSG_CLOSEDS, &twRequest)), TWCC_SEQERROR);
     twRequest = ById(987654321UL);
     EXPECT_EQ(app.FailCc(app.Call(nullptr, DG_CONTROL, DAT_IDENTITY, MSG_CLOSEDS, &twRequest)), TWCC_NODS);
-    EXPECT_EQ(app.FailCc(app.Call(nullptr, DG_CONTROL, DAT_IDENTITY, MSG_CLOSEDS, nullptr)), TWCC_BADVALUE);
+    EXPECT_EQ(app.FailCc(app.Call(nullptr, DG_CONTROL, DAT_IDENTITY, MSG_CLOSEDS, nullptr)), TWCC_BADDEST);
 
     EXPECT_EQ(app.CloseDs(0), TWRC_SUCCESS);
     EXPECT_EQ(app.DsmStatus(), TWCC_SUCCESS);
