@@ -706,6 +706,17 @@ TWSTRESS_TEST(TWStress_DatStatusRaw, "DAT_STATUSRAW", true, BodyStatusRaw)
 // Vibration: open/close, UI-only enable/disable, enable/disable without UI
 // ---------------------------------------------------------------------------
 
+namespace
+{
+// A loop's failure: its line, everything closed, the failing code.
+TW_UINT16 VibrationFailed(CTwainImpl *a_ptwainimpl, const char *a_szText, TW_UINT16 a_twrc)
+{
+    TWAINLOG("%s", a_szText);
+    StressCloseAll(a_ptwainimpl);
+    return a_twrc;
+}
+} // namespace
+
 TW_UINT16 CTwainImpl::TWVibration(const char *const *a_aszWords)
 {
     const char *szMode = DatArg(a_aszWords, 3);
@@ -745,17 +756,13 @@ TW_UINT16 CTwainImpl::TWVibration(const char *const *a_aszWords)
                 twrc = DSOpen(nullptr);
                 if (twrc != TWRC_SUCCESS)
                 {
-                    TWAINLOG("%s", "DSOpen failed...");
-                    StressCloseAll(this);
-                    return twrc;
+                    return VibrationFailed(this, "DSOpen failed...", twrc);
                 }
                 StressSleep(static_cast<int>(llDelay));
                 twrc = DSClose(nullptr);
                 if (twrc != TWRC_SUCCESS)
                 {
-                    TWAINLOG("%s", "DSClose failed...");
-                    StressCloseAll(this);
-                    return twrc;
+                    return VibrationFailed(this, "DSClose failed...", twrc);
                 }
             }
         }
@@ -772,9 +779,7 @@ TW_UINT16 CTwainImpl::TWVibration(const char *const *a_aszWords)
         twrc = DSOpen(nullptr);
         if (twrc != TWRC_SUCCESS)
         {
-            TWAINLOG("%s", "DSOpen failed...");
-            StressCloseAll(this);
-            return twrc;
+            return VibrationFailed(this, "DSOpen failed...", twrc);
         }
         for (long long llDelay = iStart; llDelay < iEnd; llDelay += iStep)
         {
@@ -785,17 +790,13 @@ TW_UINT16 CTwainImpl::TWVibration(const char *const *a_aszWords)
                 twrc = StressEnable(this, MSG_ENABLEDSUIONLY, true);
                 if (twrc != TWRC_SUCCESS)
                 {
-                    TWAINLOG("%s", "MSG_ENABLEDSUIONLY failed...");
-                    StressCloseAll(this);
-                    return twrc;
+                    return VibrationFailed(this, "MSG_ENABLEDSUIONLY failed...", twrc);
                 }
                 StressSleep(static_cast<int>(llDelay));
                 twrc = StressDisable(this);
                 if (twrc != TWRC_SUCCESS)
                 {
-                    TWAINLOG("%s", "MSG_DISABLEDS failed...");
-                    StressCloseAll(this);
-                    return twrc;
+                    return VibrationFailed(this, "MSG_DISABLEDS failed...", twrc);
                 }
                 OS_SLEEP(1000);
             }
@@ -803,9 +804,7 @@ TW_UINT16 CTwainImpl::TWVibration(const char *const *a_aszWords)
         twrc = DSClose(nullptr);
         if (twrc != TWRC_SUCCESS)
         {
-            TWAINLOG("%s", "DSClose failed...");
-            StressCloseAll(this);
-            return twrc;
+            return VibrationFailed(this, "DSClose failed...", twrc);
         }
     }
 
