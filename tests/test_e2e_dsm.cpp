@@ -179,17 +179,6 @@ TEST(E2eDsm, OpenTwiceAndCloseAndOpenAgain)
     EXPECT_EQ(iClose, 2);
 }
 
-TEST(E2eDsm, TitleOnStandardErrorFollowsTheState)
-{
-    DsmRun run;
-    run.Run("twcreate\ndsmopen\ndsmclose\nexit\n");
-    ASSERT_EQ(run.Result().status, 0);
-    const std::string &szErr = run.Result().err;
-    size_t u64Open = szErr.find(Title("Dravo (64-bit,3)"));
-    ASSERT_NE(u64Open, std::string::npos) << szErr;
-    EXPECT_NE(szErr.find(Title("Dravo (64-bit,0)"), u64Open), std::string::npos) << szErr;
-}
-
 // ---------------------------------------------------------------------------
 // dsmlist, dsmset, dsmfind
 // ---------------------------------------------------------------------------
@@ -309,21 +298,8 @@ TEST(E2eDsm, FindNamesCapabilitiesAndSymbols)
 }
 
 // ---------------------------------------------------------------------------
-// twlist, the prompt, twdestroy
+// twdestroy (twlist, the prompt and the title: test_e2e_shell_twain.cpp)
 // ---------------------------------------------------------------------------
-TEST(E2eDsm, TwlistAndThePromptInStates0And3)
-{
-    DsmRun run;
-    run.Run("twcreate\ntwlist\ndsmopen\ntwlist\ntwcreate 2.3\ntwlist\ntwset 0\ntwlist\ndsmclose\ntwlist\nexit\n");
-    ASSERT_EQ(run.Result().status, 0);
-    EXPECT_TRUE(run.HasSequence({"CTwain object: #0", s_szMark + " 0 - dsm closed"})) << run.Result().out;
-    EXPECT_TRUE(run.Has(s_szMark + " 0 - dsm open"));
-    EXPECT_TRUE(run.HasSequence({"  0 - dsm open", s_szMark + " 1 - dsm closed"}));
-    EXPECT_TRUE(run.HasSequence({s_szMark + " 0 - dsm open", "  1 - dsm closed"}));
-    EXPECT_TRUE(run.HasSequence({s_szMark + " 0 - dsm closed", "  1 - dsm closed"}));
-    EXPECT_EQ(run.PromptStates(), (std::vector<int>{0, 0, 0, 3, 3, 0, 0, 3, 3, 0, 0}));
-}
-
 TEST(E2eDsm, TwdestroyWithTheDsmOpenSendsNothing)
 {
     DsmRun run;
