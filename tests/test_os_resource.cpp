@@ -1,5 +1,6 @@
 // test_os_resource.cpp
 // The resource archive appended to a file: round trips and hostile footers.
+// The program reading its own archive: test_e2e_shell.cpp, test_twain_lookup_table.cpp.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -179,21 +180,4 @@ TEST_F(OsResourceTest, ShortFilesAndForeignFootersHoldNoArchive)
     EXPECT_EQ(OS_STS_NOT_FOUND, eossts);
     ASSERT_EQ(OS_STS_OK, Update("SCRIPT", "s"));
     EXPECT_EQ("s", Resource("SCRIPT"));
-}
-
-TEST_F(OsResourceTest, TheProgramsOwnFileIsOpenedByItsSearchName)
-{
-    // The test program carries no archive.
-    COsResource osresource;
-    EXPECT_EQ(OS_STS_NOT_FOUND, osresource.Open(OS_RESOURCE_LOCAL, "SCRIPT", 1));
-    EXPECT_EQ(nullptr, osresource.GetPointer());
-    // A copy of it gets one and keeps working as a file of resources.
-    std::string szCopy = m_services.Dir() / "copy";
-    ASSERT_EQ(OS_STS_OK, COsFile::Copy("/proc/self/exe", szCopy.c_str()));
-    ASSERT_EQ(OS_STS_OK, osresource.Update(szCopy.c_str(), "SCRIPT", 1, 3, "abc", false, nullptr));
-    ASSERT_EQ(OS_STS_OK, osresource.Open(szCopy.c_str(), "SCRIPT", 1));
-    EXPECT_EQ(3u, osresource.GetSize());
-    EXPECT_EQ(0, memcmp(osresource.GetPointer(), "abc", 3));
-    EXPECT_EQ(OS_STS_OK, osresource.Close());
-    EXPECT_EQ(nullptr, osresource.GetPointer());
 }
