@@ -7,6 +7,8 @@
 #include <dlfcn.h>
 
 #include <cstdlib>
+#include <regex>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -63,30 +65,15 @@ protected:
     std::vector<std::string> JournalCalls(const std::string &a_szDat)
     {
         std::vector<std::string> aszCalls;
-        std::string szText = OsTestReadFile(m_szJournal);
-        size_t posLine = 0;
-        while (posLine < szText.size())
+        std::istringstream in(OsTestReadFile(m_szJournal));
+        const std::regex regexCall("^call .* DG_\\w+/" + a_szDat + "/(\\w+) .* (state=\\S+)");
+        std::smatch match;
+        for (std::string szLine; std::getline(in, szLine);)
         {
-            size_t posEnd = szText.find('\n', posLine);
-            std::string szLine = szText.substr(posLine, posEnd == std::string::npos ? std::string::npos : posEnd - posLine);
-            posLine = (posEnd == std::string::npos) ? szText.size() : posEnd + 1;
-            if (szLine.compare(0, 5, "call ") != 0)
+            if (std::regex_search(szLine, match, regexCall))
             {
-                continue;
+                aszCalls.push_back(match[1].str() + " " + match[2].str());
             }
-            size_t posTriplet = szLine.find("DG_");
-            size_t posState = szLine.find(" state=");
-            if ((posTriplet == std::string::npos) || (posState == std::string::npos))
-            {
-                continue;
-            }
-            std::string szTriplet = szLine.substr(posTriplet, szLine.find(' ', posTriplet) - posTriplet);
-            if (szTriplet.find("/" + a_szDat + "/") == std::string::npos)
-            {
-                continue;
-            }
-            std::string szState = szLine.substr(posState + 1, szLine.find(' ', posState + 1) - posState - 1);
-            aszCalls.push_back(szTriplet.substr(szTriplet.rfind('/') + 1) + " " + szState);
         }
         return aszCalls;
     }
