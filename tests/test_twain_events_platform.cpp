@@ -152,7 +152,9 @@ TEST_F(TwainPlatformTest, TheIccProfileOfAWaitingImageIsShownAndFreed)
         TW_USERINTERFACE twuserinterface = {0, 0, nullptr};
         ASSERT_EQ(ptwainimpl->DsmEntry(DG_CONTROL, DAT_USERINTERFACE, MSG_ENABLEDS, &twuserinterface, false, false),
                   TWRC_SUCCESS);
-        for (int ii = 0; (ii < 300) && (ptwainimpl->GetTwState() != ETWSTATE_XFERREADY); ii++)
+        // The flag is set once the event's report is printed: wait for it,
+        // not for the state, so that the report is not taken for ours.
+        for (int ii = 0; (ii < 1000) && !ptwainimpl->m_au8Event[ETWEVENT_XFERREADY]; ii++)
         {
             usleep(10000);
         }
