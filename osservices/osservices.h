@@ -138,5 +138,6 @@ EOSSTS OsServicesStop(void);
 #include "os_cosxml.h"
 #include "os_cosjson.h"
 #include "os_cosfile.h"
+#include "os_cosimage.h"
 
 #endif // OSSERVICES_H

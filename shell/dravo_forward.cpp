@@ -59,6 +59,26 @@ DRAVO_FORWARD(CmdDatIdentity, DSDatIdentity)
 
 // Image information, layout, transfers, pending transfers, profiles, set-up,
 // status, user interface, UTC, windows and transfer groups.
+DRAVO_FORWARD(CmdDatImageFileXfer, DSDatImageFileXfer)
+DRAVO_FORWARD(CmdDatImageInfo, DSDatImageInfo)
+DRAVO_FORWARD(CmdDatImageLayout, DSDatImageLayout)
+DRAVO_FORWARD(CmdDatImageMemFileXfer, DSDatImageMemFileXfer)
+DRAVO_FORWARD(CmdDatImageMemXfer, DSDatImageMemXfer)
+DRAVO_FORWARD(CmdDatImageNativeXfer, DSDatImageNativeXfer)
+DRAVO_FORWARD(CmdDatPendingXfers, DSDatPendingXfers)
+DRAVO_FORWARD(CmdDatSetupFileXfer, DSDatSetupFileXfer)
+DRAVO_FORWARD(CmdDatSetupMemXfer, DSDatSetupMemXfer)
+DRAVO_FORWARD(CmdDatStatus, DSDatStatus)
+DRAVO_FORWARD(CmdDatUserInterface, DSDatUserInterface)
+DRAVO_FORWARD(CmdDatUtc, DSDatUtc)
+DRAVO_FORWARD(CmdDatWindow, DSDatWindow)
+DRAVO_FORWARD(CmdDatXferGroup, DSDatXferGroup)
+
+void CDravo::CmdDatProfiles(char **a_aszCmd)
+{
+    if (HaveTwain())
+        m_ptwain->DSDatProfiles(a_aszCmd, m_aiRepeatCount[m_iDepth]);
+}
 
 // Extended image information and the device triplets.
 DRAVO_FORWARD(CmdDatExtImageInfo, DSDatExtImageInfo)

@@ -269,6 +269,30 @@ CTWAIN_FORWARD_WORDS(DSDatIdentity)
 
 // Image information, layout, transfers, pending transfers, profiles, set-up,
 // status, user interface, UTC, windows and transfer groups.
+CTWAIN_FORWARD_WORDS(DSDatImageFileXfer)
+CTWAIN_FORWARD_WORDS(DSDatImageInfo)
+CTWAIN_FORWARD_WORDS(DSDatImageLayout)
+CTWAIN_FORWARD_WORDS(DSDatImageMemFileXfer)
+CTWAIN_FORWARD_WORDS(DSDatImageMemXfer)
+CTWAIN_FORWARD_WORDS(DSDatImageNativeXfer)
+CTWAIN_FORWARD_WORDS(DSDatPendingXfers)
+CTWAIN_FORWARD_WORDS(DSDatSetupFileXfer)
+CTWAIN_FORWARD_WORDS(DSDatSetupMemXfer)
+CTWAIN_FORWARD_WORDS(DSDatStatus)
+CTWAIN_FORWARD_WORDS(DSDatUserInterface)
+CTWAIN_FORWARD_WORDS(DSDatUtc)
+CTWAIN_FORWARD_WORDS(DSDatWindow)
+CTWAIN_FORWARD_WORDS(DSDatXferGroup)
+
+void CTwain::DSDatProfiles(const char *const *a_aszWords, int a_iCount)
+{
+    if (!m_ptwainimpl)
+    {
+        CTWAIN_NULLIMPL();
+        return;
+    }
+    m_ptwainimpl->DSDatProfiles(a_aszWords, a_iCount);
+}
 
 // Extended image information and the device triplets.
 CTWAIN_FORWARD_WORDS(DSDatExtImageInfo)

@@ -113,6 +113,22 @@ public:
 
     // Image information, layout, transfers, pending transfers, profiles,
     // set-up, status, user interface, UTC, windows and transfer groups.
+    void DSDatImageFileXfer(const char *const *a_aszWords);
+    void DSDatImageInfo(const char *const *a_aszWords);
+    void DSDatImageLayout(const char *const *a_aszWords);
+    void DSDatImageMemFileXfer(const char *const *a_aszWords);
+    void DSDatImageMemXfer(const char *const *a_aszWords);
+    void DSDatImageNativeXfer(const char *const *a_aszWords);
+    void DSDatPendingXfers(const char *const *a_aszWords);
+    void DSDatSetupFileXfer(const char *const *a_aszWords);
+    void DSDatSetupMemXfer(const char *const *a_aszWords);
+    void DSDatStatus(const char *const *a_aszWords);
+    void DSDatUserInterface(const char *const *a_aszWords);
+    void DSDatUtc(const char *const *a_aszWords);
+    void DSDatWindow(const char *const *a_aszWords);
+    void DSDatXferGroup(const char *const *a_aszWords);
+    // a_iCount: the repeat counter of the shell's current block level.
+    void DSDatProfiles(const char *const *a_aszWords, int a_iCount);
 
     // Extended image information and the device triplets.
     void DSDatExtImageInfo(const char *const *a_aszWords);

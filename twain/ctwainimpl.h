@@ -261,6 +261,8 @@ struct CTwainImplData
     // image file name.
     char m_szImageReport[TWAINIMPL_IMAGEREPORT];
     char m_szImageFileName[512];
+    // the bytes of the current image written to the transfer file.
+    uint64_t m_u64XferWritten;
 
     // 26. set by DSOpen when the application and the source both speak a
     // protocol above 2.01.
@@ -478,6 +480,35 @@ public:
     // transfer set-up and status; user interface, UTC, windows, transfer
     // groups (one source each)
     // -----------------------------------------------------------------------
+
+    TW_UINT16 DSDatImageInfo(const char *const *a_aszWords);
+    TW_UINT16 DSDatImageLayout(const char *const *a_aszWords);
+    TW_UINT16 DSDatImageNativeXfer(const char *const *a_aszWords);
+    TW_UINT16 DSDatImageMemXfer(const char *const *a_aszWords);
+    TW_UINT16 DSDatImageMemFileXfer(const char *const *a_aszWords);
+    TW_UINT16 DSDatImageFileXfer(const char *const *a_aszWords);
+    TW_UINT16 DSDatPendingXfers(const char *const *a_aszWords);
+    // a_iCount replaces every "@@@count@@@" of the names sent.
+    TW_UINT16 DSDatProfiles(const char *const *a_aszWords, int a_iCount);
+    TW_UINT16 DSDatSetupFileXfer(const char *const *a_aszWords);
+    TW_UINT16 DSDatSetupMemXfer(const char *const *a_aszWords);
+    TW_UINT16 DSDatStatus(const char *const *a_aszWords);
+    TW_UINT16 DSDatUserInterface(const char *const *a_aszWords);
+    TW_UINT16 DSDatUtc(const char *const *a_aszWords);
+    TW_UINT16 DSDatWindow(const char *const *a_aszWords);
+    // The camera-window table (word 1 "enabled": enabled windows only).
+    TW_UINT16 DSShowWindows(const char *const *a_aszWords);
+    TW_UINT16 DSDatXferGroup(const char *const *a_aszWords);
+
+    // The image index: advanced by each successful end of a transfer, shared
+    // by all connections, used in image file names.
+    static int32_t s_iIndex;
+    // The symbol of a capability's value, else the value in decimal.
+    const char *ValueSymbol(TW_UINT16 a_twcap, int a_iValue, char *a_szOut, size_t a_u64OutSize);
+    // The memory and memory-file transfers (one block per call).
+    TW_UINT16 DatMemoryXfer(const char *const *a_aszWords, bool a_blFile);
+    // Closes the transfer file of an image that did not end, and removes it.
+    void XferFileDiscard();
 
     // -----------------------------------------------------------------------
     // Extended image information; consumable meters, custom data, device
@@ -697,6 +728,15 @@ private:
 // Builds the group text of SupportedGroups (",DS2,APP2,...") into a_szOut
 // without its leading comma.
 void TwainGroupText(TW_UINT32 a_u32Groups, char *a_szOut, size_t a_u64OutSize);
+
+// Makes a file name from a pattern holding at most one integer conversion
+// (such as %03d) that receives a_iValue, and "%%" for a percent sign.  A
+// pattern is never handed to printf: anything else gives false.
+bool TwainFormatName(const char *a_szPattern, int a_iValue, char *a_szOut, size_t a_u64OutSize);
+
+// A TW_FIX32 from a decimal value that TwFix32ToDouble reads back as that
+// value (to the lower 1/65536): -0.5 is Whole -1, Frac 0x8000.
+TW_FIX32 TwainFix32FromDouble(double a_dValue);
 
 // Copies a text field of a TWAIN structure (a_u64FieldSize bytes, perhaps
 // without terminator) into a terminated buffer.

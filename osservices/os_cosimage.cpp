@@ -1,0 +1,572 @@
+// os_cosimage.cpp
+// Image files from raw image data: TIFF from raw rows or Group 4 data, JFIF,
+// BMP and TIFF data passed through; the measures of native TIFF and DIB
+// images (see os_cosimage.h).
+#include "osservices.h"
+
+#include <cerrno>
+#include <cstdarg>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <string>
+#include <strings.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <vector>
+
+namespace
+{
+
+// A file descriptor closed when it goes.
+struct OsImageFd
+{
+    int m_iFd = -1;
+    ~OsImageFd()
+    {
+        if (m_iFd >= 0)
+            close(m_iFd);
+    }
+};
+
+uint16_t GetU16(const uint8_t* a_pu8)
+{
+    return static_cast<uint16_t>(a_pu8[0] | (a_pu8[1] << 8));
+}
+
+uint32_t GetU32(const uint8_t* a_pu8)
+{
+    return static_cast<uint32_t>(a_pu8[0]) | (static_cast<uint32_t>(a_pu8[1]) << 8) |
+           (static_cast<uint32_t>(a_pu8[2]) << 16) | (static_cast<uint32_t>(a_pu8[3]) << 24);
+}
+
+void PutU16(std::vector<uint8_t>& a_au8, uint16_t a_u16)
+{
+    a_au8.push_back(static_cast<uint8_t>(a_u16));
+    a_au8.push_back(static_cast<uint8_t>(a_u16 >> 8));
+}
+
+void PutU32(std::vector<uint8_t>& a_au8, uint32_t a_u32)
+{
+    for (int ii = 0; ii < 4; ii++)
+        a_au8.push_back(static_cast<uint8_t>(a_u32 >> (8 * ii)));
+}
+
+// Writes all bytes; false on an error.
+bool WriteAll(int a_iFd, const void* a_pv, size_t a_u64Size)
+{
+    const uint8_t* pu8 = static_cast<const uint8_t*>(a_pv);
+    while (a_u64Size > 0)
+    {
+        ssize_t iWritten = write(a_iFd, pu8, a_u64Size);
+        if (iWritten < 0 && errno == EINTR)
+            continue;
+        if (iWritten <= 0)
+            return false;
+        pu8 += iWritten;
+        a_u64Size -= static_cast<size_t>(iWritten);
+    }
+    return true;
+}
+
+// Copies a_u64Size bytes from the start of one file to the end of another
+// (in the kernel where it can).
+bool CopyBytes(int a_iFdIn, int a_iFdOut, uint64_t a_u64Size)
+{
+    loff_t i64In = 0;
+    bool blKernel = true;
+    while (a_u64Size > 0 && blKernel)
+    {
+        ssize_t iCopied = copy_file_range(a_iFdIn, &i64In, a_iFdOut, nullptr, a_u64Size, 0);
+        if (iCopied < 0 && errno == EINTR)
+            continue;
+        if (iCopied <= 0)
+        {
+            if (iCopied == 0 || (errno != EXDEV && errno != ENOSYS && errno != EINVAL && errno != EOPNOTSUPP))
+                return false;
+            blKernel = false;   // not possible here: copy by hand
+            break;
+        }
+        a_u64Size -= static_cast<uint64_t>(iCopied);
+    }
+    if (a_u64Size == 0)
+        return true;
+    std::vector<uint8_t> au8(1 << 20);
+    while (a_u64Size > 0)
+    {
+        size_t u64Chunk = a_u64Size < au8.size() ? static_cast<size_t>(a_u64Size) : au8.size();
+        ssize_t iRead = pread(a_iFdIn, au8.data(), u64Chunk, i64In);
+        if (iRead < 0 && errno == EINTR)
+            continue;
+        if (iRead <= 0 || !WriteAll(a_iFdOut, au8.data(), static_cast<size_t>(iRead)))
+            return false;
+        i64In += iRead;
+        a_u64Size -= static_cast<uint64_t>(iRead);
+    }
+    return true;
+}
+
+// The extension of a file name (from its last dot after the last separator),
+// empty when it has none.
+std::string Extension(const std::string& a_szName)
+{
+    size_t uSlash = a_szName.find_last_of("/\\");
+    size_t uDot = a_szName.find_last_of('.');
+    if (uDot == std::string::npos || (uSlash != std::string::npos && uDot < uSlash))
+        return "";
+    return a_szName.substr(uDot);
+}
+
+// The kind an extension names; OS_IMAGEKIND_RAW when it names none.
+EOSIMAGEKIND KindOfExtension(const std::string& a_szExtension)
+{
+    const char* sz = a_szExtension.c_str();
+    if (!strcasecmp(sz, ".tif") || !strcasecmp(sz, ".tiff"))
+        return OS_IMAGEKIND_TIFF;
+    if (!strcasecmp(sz, ".jpg") || !strcasecmp(sz, ".jpeg") || !strcasecmp(sz, ".jfif"))
+        return OS_IMAGEKIND_JFIF;
+    if (!strcasecmp(sz, ".bmp"))
+        return OS_IMAGEKIND_BMP;
+    return OS_IMAGEKIND_RAW;
+}
+
+const char* ExtensionOfKind(EOSIMAGEKIND a_eosimagekind)
+{
+    switch (a_eosimagekind)
+    {
+        case OS_IMAGEKIND_JFIF: return ".jpg";
+        case OS_IMAGEKIND_BMP: return ".bmp";
+        default: return ".tif";
+    }
+}
+
+// One directory entry of a TIFF being written.
+struct TiffEntry
+{
+    uint16_t u16Tag;
+    uint16_t u16Type;       // 3 SHORT, 4 LONG, 5 RATIONAL
+    uint32_t u32Count;
+    uint32_t u32Value;      // the value, or the offset of out-of-line values
+};
+
+} // namespace
+
+// ---------------------------------------------------------------------------
+// The implementation
+// ---------------------------------------------------------------------------
+class COsImageImpl
+{
+public:
+    std::string m_szFileName;
+    std::string m_szError;
+
+    EOSSTS Fail(EOSSTS a_eossts, const char* a_szFormat, ...) __attribute__((format(printf, 3, 4)));
+    EOSSTS Create(const char* a_szFileName, const char* a_szReport, EOSIMAGEFILEFORMAT a_eosimagefileformat);
+    // Writes the TIFF header and directory of raw rows or Group 4 data; the
+    // strip follows at the returned offset.  Fills the strip's byte count.
+    EOSSTS TiffHeader(const char* a_szReport, uint64_t a_u64DataSize, std::vector<uint8_t>& a_au8Header,
+                      uint64_t* a_pu64Strip);
+};
+
+EOSSTS COsImageImpl::Fail(EOSSTS a_eossts, const char* a_szFormat, ...)
+{
+    char szText[1024];
+    va_list valist;
+    va_start(valist, a_szFormat);
+    vsnprintf(szText, sizeof(szText), a_szFormat, valist);
+    va_end(valist);
+    m_szError = szText;
+    OSLOG_ERROR("COsImage: %s", szText);
+    return a_eossts;
+}
+
+EOSSTS COsImageImpl::TiffHeader(const char* a_szReport, uint64_t a_u64DataSize, std::vector<uint8_t>& a_au8Header,
+                                uint64_t* a_pu64Strip)
+{
+    char szCompression[32];
+    char szFormat[32];
+    char szWidth[32];
+    char szHeight[32];
+    char szResolution[32];
+    if (COsXml::GetContent(a_szReport, "<compressionmode>", "</compressionmode>", szCompression, sizeof(szCompression), false) ||
+        COsXml::GetContent(a_szReport, "<imageformat>", "</imageformat>", szFormat, sizeof(szFormat), false) ||
+        COsXml::GetContent(a_szReport, "<imagewidth>", "</imagewidth>", szWidth, sizeof(szWidth), false) ||
+        COsXml::GetContent(a_szReport, "<imageheight>", "</imageheight>", szHeight, sizeof(szHeight), false) ||
+        COsXml::GetContent(a_szReport, "<imageresolutionx>", "</imageresolutionx>", szResolution, sizeof(szResolution), false))
+    {
+        return Fail(OS_STS_BAD_ARGUMENT, "the image report lacks the image's description");
+    }
+    bool blGroup4 = !strcasecmp(szCompression, "group4");
+    if (!blGroup4 && strcasecmp(szCompression, "none"))
+        return Fail(OS_STS_FAIL, "raw data compressed as <%s> cannot become a TIFF", szCompression);
+    uint16_t u16Samples = 1;
+    uint16_t u16Bits = 8;
+    uint16_t u16Photometric = 1;    // 0 is black
+    if (!strcasecmp(szFormat, "bw"))
+        u16Bits = 1;
+    else if (!strcasecmp(szFormat, "rgb_24"))
+    {
+        u16Samples = 3;
+        u16Photometric = 2;
+    }
+    else if (strcasecmp(szFormat, "gray_8"))
+        return Fail(OS_STS_FAIL, "unknown image format <%s>", szFormat);
+    if (blGroup4)
+    {
+        if (u16Bits != 1)
+            return Fail(OS_STS_FAIL, "Group 4 data must be bitonal, not <%s>", szFormat);
+        u16Photometric = 0;         // the fax convention: 0 is white
+    }
+
+    // Sizes: 1/1200 inch at the resolution, or pixels without one.
+    char* pszEnd = nullptr;
+    double dWidth = strtod(szWidth, &pszEnd);
+    double dHeight = strtod(szHeight, nullptr);
+    long lResolution = strtol(szResolution, nullptr, 10);
+    double dScale = (lResolution > 0) ? static_cast<double>(lResolution) / 1200.0 : 1.0;
+    double dPixelsX = std::floor(dWidth * dScale + 0.5);
+    double dPixelsY = std::floor(dHeight * dScale + 0.5);
+    if (!(dPixelsX >= 1 && dPixelsX <= 0xFFFFFFFFu && dPixelsY >= 1 && dPixelsY <= 0xFFFFFFFFu))
+        return Fail(OS_STS_FAIL, "image size <%s x %s> is not usable", szWidth, szHeight);
+    uint64_t u64Width = static_cast<uint64_t>(dPixelsX);
+    uint64_t u64Height = static_cast<uint64_t>(dPixelsY);
+    uint64_t u64Strip = a_u64DataSize;
+    if (!blGroup4)
+    {
+        // The sizes of the report went through 1/1200 inch: when the data
+        // does not fit them exactly, the nearest pair that does is taken;
+        // without one, the whole rows the data holds.
+        uint64_t u64Bits = static_cast<uint64_t>(u16Samples) * u16Bits;
+        auto RowBytes = [u64Bits](uint64_t a_u64Width) { return (a_u64Width * u64Bits + 7) / 8; };
+        bool blExact = RowBytes(u64Width) * u64Height == a_u64DataSize;
+        for (int iDx = 0; iDx <= 2 && !blExact; iDx++)
+            for (int iDy = 0; iDy <= 2 && !blExact; iDy++)
+                for (int iSign = 0; iSign < 4 && !blExact; iSign++)
+                {
+                    int64_t i64W = static_cast<int64_t>(u64Width) + ((iSign & 1) ? -iDx : iDx);
+                    int64_t i64H = static_cast<int64_t>(u64Height) + ((iSign & 2) ? -iDy : iDy);
+                    if (i64W >= 1 && i64H >= 1 && RowBytes(static_cast<uint64_t>(i64W)) * static_cast<uint64_t>(i64H) == a_u64DataSize)
+                    {
+                        u64Width = static_cast<uint64_t>(i64W);
+                        u64Height = static_cast<uint64_t>(i64H);
+                        blExact = true;
+                    }
+                }
+        if (!blExact)
+        {
+            uint64_t u64Rows = a_u64DataSize / RowBytes(u64Width);
+            u64Height = (u64Rows < u64Height) ? u64Rows : u64Height;
+            if (u64Height == 0)
+                return Fail(OS_STS_FAIL, "%llu bytes of raw data hold no row of the image",
+                            static_cast<unsigned long long>(a_u64DataSize));
+        }
+        u64Strip = RowBytes(u64Width) * u64Height;
+    }
+    if (u64Width > 0xFFFFFFFFu || u64Height > 0xFFFFFFFFu || u64Strip > 0xFFFF0000u || u64Strip == 0)
+        return Fail(OS_STS_FAIL, "the image is too large for a TIFF");
+
+    // Header, directory, out-of-line values, strip.
+    std::vector<TiffEntry> atiffentry;
+    atiffentry.push_back({254, 4, 1, 0});
+    atiffentry.push_back({256, 4, 1, static_cast<uint32_t>(u64Width)});
+    atiffentry.push_back({257, 4, 1, static_cast<uint32_t>(u64Height)});
+    atiffentry.push_back({258, 3, u16Samples, u16Bits});
+    atiffentry.push_back({259, 3, 1, static_cast<uint32_t>(blGroup4 ? 4 : 1)});
+    atiffentry.push_back({262, 3, 1, u16Photometric});
+    atiffentry.push_back({273, 4, 1, 0});
+    atiffentry.push_back({277, 3, 1, u16Samples});
+    atiffentry.push_back({278, 4, 1, static_cast<uint32_t>(u64Height)});
+    atiffentry.push_back({279, 4, 1, static_cast<uint32_t>(u64Strip)});
+    if (lResolution > 0)
+    {
+        atiffentry.push_back({282, 5, 1, 0});
+        atiffentry.push_back({283, 5, 1, 0});
+    }
+    atiffentry.push_back({284, 3, 1, 1});
+    if (lResolution > 0)
+        atiffentry.push_back({296, 3, 1, 2});
+    uint32_t u32Extra = 8 + 2 + 12 * static_cast<uint32_t>(atiffentry.size()) + 4;
+    uint32_t u32Bits = 0;
+    if (u16Samples > 1)
+    {
+        u32Bits = u32Extra;
+        u32Extra += 8;
+    }
+    uint32_t u32Resolution = u32Extra;
+    if (lResolution > 0)
+        u32Extra += 16;
+    for (TiffEntry& tiffentry : atiffentry)
+    {
+        if (tiffentry.u16Tag == 258 && u16Samples > 1)
+            tiffentry.u32Value = u32Bits;
+        else if (tiffentry.u16Tag == 273)
+            tiffentry.u32Value = u32Extra;
+        else if (tiffentry.u16Tag == 282)
+            tiffentry.u32Value = u32Resolution;
+        else if (tiffentry.u16Tag == 283)
+            tiffentry.u32Value = u32Resolution + 8;
+    }
+    a_au8Header.clear();
+    a_au8Header.insert(a_au8Header.end(), {'I', 'I', 42, 0});
+    PutU32(a_au8Header, 8);
+    PutU16(a_au8Header, static_cast<uint16_t>(atiffentry.size()));
+    for (const TiffEntry& tiffentry : atiffentry)
+    {
+        PutU16(a_au8Header, tiffentry.u16Tag);
+        PutU16(a_au8Header, tiffentry.u16Type);
+        PutU32(a_au8Header, tiffentry.u32Count);
+        if (tiffentry.u16Type == 3 && tiffentry.u32Count == 1)
+        {
+            PutU16(a_au8Header, static_cast<uint16_t>(tiffentry.u32Value));
+            PutU16(a_au8Header, 0);
+        }
+        else
+            PutU32(a_au8Header, tiffentry.u32Value);
+    }
+    PutU32(a_au8Header, 0);
+    if (u16Samples > 1)
+    {
+        for (int ii = 0; ii < 4; ii++)
+            PutU16(a_au8Header, ii < 3 ? u16Bits : 0);
+    }
+    if (lResolution > 0)
+    {
+        for (int ii = 0; ii < 2; ii++)
+        {
+            PutU32(a_au8Header, static_cast<uint32_t>(lResolution > 0x7FFFFFFF ? 0x7FFFFFFF : lResolution));
+            PutU32(a_au8Header, 1);
+        }
+    }
+    *a_pu64Strip = u64Strip;
+    return OS_STS_OK;
+}
+
+EOSSTS COsImageImpl::Create(const char* a_szFileName, const char* a_szReport, EOSIMAGEFILEFORMAT a_eosimagefileformat)
+{
+    m_szError.clear();
+    if (!a_szFileName || !a_szFileName[0] || !a_szReport)
+        return Fail(OS_STS_BAD_ARGUMENT, "no file name or no image report");
+    char szRaw[512];
+    if (COsXml::GetContent(a_szReport, "<imagefilename>", "</imagefilename>", szRaw, sizeof(szRaw), false) || !szRaw[0])
+        return Fail(OS_STS_BAD_ARGUMENT, "the image report names no raw data file");
+
+    OsImageFd osimagefdIn;
+    osimagefdIn.m_iFd = open(szRaw, O_RDONLY | O_CLOEXEC);
+    struct stat statIn;
+    if (osimagefdIn.m_iFd < 0 || fstat(osimagefdIn.m_iFd, &statIn) != 0 || !S_ISREG(statIn.st_mode))
+        return Fail(OS_STS_FILE_NOT_FOUND, "cannot read the raw data <%s>", szRaw);
+    uint64_t u64DataSize = static_cast<uint64_t>(statIn.st_size);
+    uint8_t au8Head[16] = {0};
+    ssize_t iHead = pread(osimagefdIn.m_iFd, au8Head, sizeof(au8Head), 0);
+    EOSIMAGEKIND eosimagekindData = COsImage::Sniff(au8Head, iHead > 0 ? static_cast<uint64_t>(iHead) : 0);
+    if (u64DataSize == 0)
+        return Fail(OS_STS_FAIL, "the raw data <%s> is empty", szRaw);
+
+    // The kind to write and the name of the file.
+    std::string szOut = a_szFileName;
+    EOSIMAGEKIND eosimagekind = OS_IMAGEKIND_JFIF;
+    if (a_eosimagefileformat == OS_IMAGEFILEFORMAT_BYNAME)
+    {
+        eosimagekind = KindOfExtension(Extension(szOut));
+        if (eosimagekind == OS_IMAGEKIND_RAW)
+        {
+            eosimagekind = (eosimagekindData == OS_IMAGEKIND_RAW) ? OS_IMAGEKIND_TIFF : eosimagekindData;
+            szOut += ExtensionOfKind(eosimagekind);
+        }
+    }
+    else if (a_eosimagefileformat != OS_IMAGEFILEFORMAT_JFIF)
+        return Fail(OS_STS_BAD_ARGUMENT, "unknown image file format %d", static_cast<int>(a_eosimagefileformat));
+    if (eosimagekind != OS_IMAGEKIND_TIFF && eosimagekindData != eosimagekind)
+        return Fail(OS_STS_FAIL, "the data of <%s> is not %s data", szRaw,
+                    eosimagekind == OS_IMAGEKIND_JFIF ? "JPEG" : "BMP");
+    if (eosimagekind == OS_IMAGEKIND_TIFF && eosimagekindData != OS_IMAGEKIND_RAW && eosimagekindData != OS_IMAGEKIND_TIFF)
+        return Fail(OS_STS_FAIL, "the data of <%s> cannot become a TIFF", szRaw);
+
+    std::vector<uint8_t> au8Header;
+    uint64_t u64Copy = u64DataSize;
+    if (eosimagekind == OS_IMAGEKIND_TIFF && eosimagekindData == OS_IMAGEKIND_RAW)
+    {
+        EOSSTS eossts = TiffHeader(a_szReport, u64DataSize, au8Header, &u64Copy);
+        if (eossts != OS_STS_OK)
+            return eossts;
+    }
+
+    // Written beside the target and renamed at the end: a failure leaves no
+    // partial file, and the raw data may be the target itself.
+    std::string szTemp = szOut + ".part";
+    OsImageFd osimagefdOut;
+    osimagefdOut.m_iFd = open(szTemp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (osimagefdOut.m_iFd < 0)
+        return Fail(OS_STS_IO_ERROR, "cannot create <%s>: %s", szTemp.c_str(), strerror(errno));
+    bool blWritten = WriteAll(osimagefdOut.m_iFd, au8Header.data(), au8Header.size()) &&
+                     CopyBytes(osimagefdIn.m_iFd, osimagefdOut.m_iFd, u64Copy);
+    int iError = errno;
+    blWritten = (close(osimagefdOut.m_iFd) == 0) && blWritten;
+    osimagefdOut.m_iFd = -1;
+    if (!blWritten || rename(szTemp.c_str(), szOut.c_str()) != 0)
+    {
+        unlink(szTemp.c_str());
+        return Fail(OS_STS_IO_ERROR, "cannot write <%s>: %s", szOut.c_str(), strerror(iError));
+    }
+    m_szFileName = szOut;
+    return OS_STS_OK;
+}
+
+// ---------------------------------------------------------------------------
+// COsImage
+// ---------------------------------------------------------------------------
+COsImage::COsImage() : m_posimageimpl(new COsImageImpl)
+{
+}
+
+COsImage::~COsImage()
+{
+    delete m_posimageimpl;
+    m_posimageimpl = nullptr;
+}
+
+EOSSTS COsImage::Create(const char* a_szFileName, const char* a_szReport, bool, bool,
+                        EOSIMAGEFILEFORMAT a_eosimagefileformat, EOSIMAGEMULTIPAGE, bool, bool, int)
+{
+    return m_posimageimpl->Create(a_szFileName, a_szReport, a_eosimagefileformat);
+}
+
+const char* COsImage::GetFileName() const
+{
+    return m_posimageimpl->m_szFileName.c_str();
+}
+
+const char* COsImage::GetError() const
+{
+    return m_posimageimpl->m_szError.c_str();
+}
+
+EOSIMAGEKIND COsImage::Sniff(const void* a_pvData, uint64_t a_u64Size)
+{
+    const uint8_t* pu8 = static_cast<const uint8_t*>(a_pvData);
+    if (!pu8)
+        return OS_IMAGEKIND_RAW;
+    if (a_u64Size >= 3 && pu8[0] == 0xFF && pu8[1] == 0xD8 && pu8[2] == 0xFF)
+        return OS_IMAGEKIND_JFIF;
+    if (a_u64Size >= 4 && ((pu8[0] == 'I' && pu8[1] == 'I' && pu8[2] == 42 && pu8[3] == 0) ||
+                           (pu8[0] == 'M' && pu8[1] == 'M' && pu8[2] == 0 && pu8[3] == 42)))
+        return OS_IMAGEKIND_TIFF;
+    if (a_u64Size >= 14 && pu8[0] == 'B' && pu8[1] == 'M')
+        return OS_IMAGEKIND_BMP;
+    return OS_IMAGEKIND_RAW;
+}
+
+EOSSTS COsImage::TiffExtent(const void* a_pvData, uint64_t a_u64Limit, uint64_t* a_pu64Size)
+{
+    const uint8_t* pu8 = static_cast<const uint8_t*>(a_pvData);
+    if (!pu8 || !a_pu64Size || a_u64Limit < 8 || pu8[0] != 'I' || pu8[1] != 'I' || GetU16(pu8 + 2) != 42)
+        return OS_STS_FAIL;
+    *a_pu64Size = 0;
+    uint64_t u64Ifd = GetU32(pu8 + 4);
+    if (u64Ifd < 8 || u64Ifd + 2 > a_u64Limit)
+        return OS_STS_FAIL;
+    uint64_t u64Entries = GetU16(pu8 + u64Ifd);
+    uint64_t u64End = u64Ifd + 2 + 12 * u64Entries + 4;
+    if (u64Entries == 0 || u64End > a_u64Limit)
+        return OS_STS_FAIL;
+    // The size of one value of each field type (0: unknown type).
+    static const uint8_t s_au8TypeSize[13] = {0, 1, 1, 2, 4, 8, 1, 1, 2, 4, 8, 4, 8};
+    const uint8_t* pu8Offsets = nullptr;
+    const uint8_t* pu8Counts = nullptr;
+    uint64_t u64Strips = 0;
+    uint16_t u16OffsetType = 0;
+    uint16_t u16CountType = 0;
+    for (uint64_t ii = 0; ii < u64Entries; ii++)
+    {
+        const uint8_t* pu8Entry = pu8 + u64Ifd + 2 + 12 * ii;
+        uint16_t u16Tag = GetU16(pu8Entry);
+        uint16_t u16Type = GetU16(pu8Entry + 2);
+        uint64_t u64Count = GetU32(pu8Entry + 4);
+        uint64_t u64Bytes = (u16Type < 13) ? s_au8TypeSize[u16Type] * u64Count : 0;
+        const uint8_t* pu8Value = pu8Entry + 8;
+        if (u64Bytes > 4)
+        {
+            uint64_t u64At = GetU32(pu8Entry + 8);
+            if (u64At + u64Bytes > a_u64Limit)
+                return OS_STS_FAIL;
+            u64End = (u64At + u64Bytes > u64End) ? u64At + u64Bytes : u64End;
+            pu8Value = pu8 + u64At;
+        }
+        if ((u16Tag == 273 || u16Tag == 279) && (u16Type != 3 && u16Type != 4))
+            return OS_STS_FAIL;
+        if (u16Tag == 273)
+        {
+            pu8Offsets = pu8Value;
+            u16OffsetType = u16Type;
+            u64Strips = u64Count;
+        }
+        else if (u16Tag == 279)
+        {
+            pu8Counts = pu8Value;
+            u16CountType = u16Type;
+            if (u64Count != u64Strips && pu8Offsets)
+                return OS_STS_FAIL;
+            u64Strips = u64Count;
+        }
+    }
+    if (!pu8Offsets || !pu8Counts || u64Strips == 0)
+        return OS_STS_FAIL;
+    for (uint64_t ii = 0; ii < u64Strips; ii++)
+    {
+        uint64_t u64Offset = (u16OffsetType == 3) ? GetU16(pu8Offsets + 2 * ii) : GetU32(pu8Offsets + 4 * ii);
+        uint64_t u64Count = (u16CountType == 3) ? GetU16(pu8Counts + 2 * ii) : GetU32(pu8Counts + 4 * ii);
+        if (u64Offset + u64Count > a_u64Limit)
+            return OS_STS_FAIL;
+        u64End = (u64Offset + u64Count > u64End) ? u64Offset + u64Count : u64End;
+    }
+    *a_pu64Size = u64End;
+    return OS_STS_OK;
+}
+
+EOSSTS COsImage::DibMeasure(const void* a_pvData, uint64_t a_u64Limit, OsImageDib* a_posimagedib)
+{
+    const uint8_t* pu8 = static_cast<const uint8_t*>(a_pvData);
+    if (!pu8 || !a_posimagedib || a_u64Limit < 40)
+        return OS_STS_FAIL;
+    OsImageDib osimagedib;
+    memset(&osimagedib, 0, sizeof(osimagedib));
+    osimagedib.biSize = GetU32(pu8);
+    osimagedib.biWidth = static_cast<int32_t>(GetU32(pu8 + 4));
+    osimagedib.biHeight = static_cast<int32_t>(GetU32(pu8 + 8));
+    osimagedib.biPlanes = GetU16(pu8 + 12);
+    osimagedib.biBitCount = GetU16(pu8 + 14);
+    osimagedib.biCompression = GetU32(pu8 + 16);
+    osimagedib.biSizeImage = GetU32(pu8 + 20);
+    osimagedib.biXPelsPerMeter = static_cast<int32_t>(GetU32(pu8 + 24));
+    osimagedib.biClrUsed = GetU32(pu8 + 32);
+    osimagedib.biClrImportant = GetU32(pu8 + 36);
+    *a_posimagedib = osimagedib;
+    uint16_t u16Bits = osimagedib.biBitCount;
+    if (osimagedib.biSize < 40 || osimagedib.biSize > 1024 || osimagedib.biWidth <= 0 || osimagedib.biHeight == 0 ||
+        osimagedib.biHeight == INT32_MIN || (u16Bits != 1 && u16Bits != 4 && u16Bits != 8 && u16Bits != 16 &&
+                                             u16Bits != 24 && u16Bits != 32))
+        return OS_STS_FAIL;
+    // Compressed pixels say their size; bit-field masks follow a short header.
+    if (osimagedib.biCompression != 0 && osimagedib.biCompression != 3 && osimagedib.biSizeImage == 0)
+        return OS_STS_FAIL;
+    uint64_t u64Masks = (osimagedib.biCompression == 3 && osimagedib.biSize == 40) ? 12 : 0;
+    uint64_t u64Colors = osimagedib.biClrUsed;
+    if (u64Colors == 0 && u16Bits <= 8)
+        u64Colors = 1ull << u16Bits;
+    if (u64Colors > 256 && u16Bits <= 8)
+        return OS_STS_FAIL;
+    if (u64Colors > 65536)
+        return OS_STS_FAIL;
+    uint64_t u64Rows = static_cast<uint64_t>(osimagedib.biHeight < 0 ? -static_cast<int64_t>(osimagedib.biHeight)
+                                                                     : osimagedib.biHeight);
+    uint64_t u64Stride = ((static_cast<uint64_t>(osimagedib.biWidth) * u16Bits + 31) / 32) * 4;
+    osimagedib.u64DataOffset = osimagedib.biSize + u64Masks + 4 * u64Colors;
+    osimagedib.u64DataSize = osimagedib.biSizeImage ? osimagedib.biSizeImage : u64Stride * u64Rows;
+    osimagedib.u64Size = osimagedib.u64DataOffset + osimagedib.u64DataSize;
+    *a_posimagedib = osimagedib;
+    if (osimagedib.u64Size > a_u64Limit)
+        return OS_STS_FAIL;
+    return OS_STS_OK;
+}

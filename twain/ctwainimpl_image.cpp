@@ -1,0 +1,108 @@
+// ctwainimpl_image.cpp
+// What the image handlers share: the image index, file names made from a
+// user's pattern, value symbols, TW_FIX32 from a decimal value, and the
+// discarding of an unfinished transfer file.
+#include "ctwainimpl.h"
+
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+
+#include "clookup.h"
+
+int32_t CTwainImpl::s_iIndex = 0;
+
+bool TwainFormatName(const char *a_szPattern, int a_iValue, char *a_szOut, size_t a_u64OutSize)
+{
+    if (!a_szOut || a_u64OutSize == 0)
+        return false;
+    a_szOut[0] = 0;
+    if (!a_szPattern)
+        return false;
+    size_t u64Out = 0;
+    bool blConverted = false;
+    for (const char *psz = a_szPattern; *psz; psz++)
+    {
+        char szPiece[64];
+        if (*psz != '%')
+        {
+            szPiece[0] = *psz;
+            szPiece[1] = 0;
+        }
+        else if (psz[1] == '%')
+        {
+            szPiece[0] = '%';
+            szPiece[1] = 0;
+            psz++;
+        }
+        else
+        {
+            // One conversion: flags, a width of at most three digits, then
+            // d, i, u, x, X or o.
+            if (blConverted)
+                return false;
+            const char *pszStart = psz++;
+            while (*psz && strchr("-0+ #", *psz))
+                psz++;
+            int iDigits = 0;
+            while (*psz >= '0' && *psz <= '9' && iDigits < 4)
+            {
+                psz++;
+                iDigits++;
+            }
+            if (iDigits > 3 || !*psz || !strchr("diuxXo", *psz))
+                return false;
+            char szFormat[16];
+            size_t u64Format = static_cast<size_t>(psz - pszStart) + 1;
+            if (u64Format >= sizeof(szFormat))
+                return false;
+            memcpy(szFormat, pszStart, u64Format);
+            szFormat[u64Format] = 0;
+            snprintf(szPiece, sizeof(szPiece), szFormat, a_iValue);
+            blConverted = true;
+        }
+        size_t u64Piece = strlen(szPiece);
+        if (u64Out + u64Piece >= a_u64OutSize)
+        {
+            a_szOut[0] = 0;
+            return false;
+        }
+        memcpy(a_szOut + u64Out, szPiece, u64Piece + 1);
+        u64Out += u64Piece;
+    }
+    return true;
+}
+
+TW_FIX32 TwainFix32FromDouble(double a_dValue)
+{
+    if (!(a_dValue == a_dValue))
+        a_dValue = 0.0;
+    a_dValue = (a_dValue > 32767.99998) ? 32767.99998 : (a_dValue < -32768.0) ? -32768.0 : a_dValue;
+    // Whole is the floor, so that Frac (unsigned) adds to it.
+    double dWhole = std::floor(a_dValue);
+    long lFrac = static_cast<long>((a_dValue - dWhole) * 65536.0);
+    TW_FIX32 twfix32;
+    twfix32.Whole = static_cast<TW_INT16>(static_cast<long>(dWhole));
+    twfix32.Frac = static_cast<TW_UINT16>(lFrac & 0xFFFF);
+    return twfix32;
+}
+
+const char *CTwainImpl::ValueSymbol(TW_UINT16 a_twcap, int a_iValue, char *a_szOut, size_t a_u64OutSize)
+{
+    TwLookup *ptwlookup = m_plookup ? m_plookup->Lookup(ETWLOOKUP_CAPVALUE, a_iValue, a_twcap, -1) : nullptr;
+    if (ptwlookup && ptwlookup->ptwenum && ptwlookup->ptwenum->szSymbol[0])
+        snprintf(a_szOut, a_u64OutSize, "%s", ptwlookup->ptwenum->szSymbol);
+    else
+        snprintf(a_szOut, a_u64OutSize, "%d", a_iValue);
+    return a_szOut;
+}
+
+void CTwainImpl::XferFileDiscard()
+{
+    if (!m_osfileXfer.IsOpen())
+        return;
+    m_osfileXfer.Close();
+    if (m_szImageFileName[0])
+        COsFile::Delete(m_szImageFileName, OS_FILETYPE_FILE, 0, false);
+    m_u64XferWritten = 0;
+}

@@ -1,0 +1,100 @@
+// datimageinfo.cpp
+// DG_IMAGE / DAT_IMAGEINFO: the description of the image to transfer, and,
+// given a file name word, the image report that names the image file for
+// the memory transfers.
+#include "ctwainimpl.h"
+
+#include <climits>
+#include <cstdio>
+#include <cstring>
+
+namespace
+{
+
+// The report of one image (see the memory transfers and COsImage).
+const char s_szReportFormat[] =
+    "\t<reportimage>\n\t\t<compressionmode>%s</compressionmode>\n\t\t<imagefilename>%s</imagefilename>\n"
+    "\t\t<imageformat>%s</imageformat>\n\t\t<imagewidth>%d</imagewidth>\n\t\t<imageheight>%d</imageheight>\n"
+    "\t\t<imagesize>************</imagesize>\n\t\t<imageresolutionx>%d_dpi</imageresolutionx>\n\t</reportimage>";
+
+// A length in pixels as 1/1200 inch at the resolution (pixels as they are
+// without a resolution), within int.
+int ReportLength(TW_INT32 a_i64Pixels, int a_iResolution)
+{
+    long long i64 = static_cast<long long>(a_i64Pixels);
+    if (a_iResolution > 0)
+        i64 = (i64 > LLONG_MAX / 1200 || i64 < LLONG_MIN / 1200) ? (i64 < 0 ? LLONG_MIN : LLONG_MAX)
+                                                                  : i64 * 1200 / a_iResolution;
+    return static_cast<int>(i64 > INT_MAX ? INT_MAX : i64 < INT_MIN ? INT_MIN : i64);
+}
+
+} // namespace
+
+TW_UINT16 CTwainImpl::DSDatImageInfo(const char *const *a_aszWords)
+{
+    if (!DatGuard())
+        return TWRC_FAILURE;
+    const char *szWord = a_aszWords[0] ? a_aszWords[1] : nullptr;
+    if (!DatWordMissing(szWord) && !DatWord(szWord, "msg_get", "get"))
+        return DatUnrecognized(szWord);
+    memset(&m_twimageinfo, 0, sizeof(m_twimageinfo));
+    TW_UINT16 twrc = DsmEntry(DG_IMAGE, DAT_IMAGEINFO, MSG_GET, &m_twimageinfo, false, false);
+    if (twrc != TWRC_SUCCESS)
+        return DatPrintStatus(twrc);
+    m_twimageinfoExpected = m_twimageinfo;
+    const TW_IMAGEINFO &twii = m_twimageinfo;
+    TWAINLOG("  XResolution........%g", TwFix32ToDouble(twii.XResolution));
+    TWAINLOG("  YResolution........%g", TwFix32ToDouble(twii.YResolution));
+    TWAINLOG("  ImageWidth.........%d", static_cast<int>(twii.ImageWidth));
+    TWAINLOG("  ImageLength........%d", static_cast<int>(twii.ImageLength));
+    TWAINLOG("  SamplesPerPixel....%d", twii.SamplesPerPixel);
+    if (twii.SamplesPerPixel == 1)
+        TWAINLOG("  BitsPerSample......%d", twii.BitsPerSample[0]);
+    else if (twii.SamplesPerPixel == 3)
+        TWAINLOG("  BitsPerSample......%d/%d/%d", twii.BitsPerSample[0], twii.BitsPerSample[1], twii.BitsPerSample[2]);
+    else
+        TWAINLOG("  BitsPerSample......%d (we have a problem)", twii.BitsPerSample[0]);
+    TWAINLOG("  BitsPerPixel.......%d", twii.BitsPerPixel);
+    char szSymbol[64];
+    TWAINLOG("  Planar.............%s", ValueSymbol(ICAP_PLANARCHUNKY, twii.Planar, szSymbol, sizeof(szSymbol)));
+    TWAINLOG("  PixelType..........%s", ValueSymbol(ICAP_PIXELTYPE, twii.PixelType, szSymbol, sizeof(szSymbol)));
+    TWAINLOG("  Compression........%s", ValueSymbol(ICAP_COMPRESSION, twii.Compression, szSymbol, sizeof(szSymbol)));
+
+    const char *szName = a_aszWords[1] ? a_aszWords[2] : nullptr;
+    if (DatWordMissing(szName))
+        return TWRC_SUCCESS;
+
+    // The image file name, from the word and the image index.
+    char szFile[512];
+    if (strchr(szName, '.'))
+    {
+        if (!TwainFormatName(szName, s_iIndex, szFile, sizeof(szFile)))
+        {
+            m_szImageReport[0] = 0;
+            return DatMisuse("bad image file name <%s>: one integer conversion such as %%03d is all it may hold...",
+                             szName);
+        }
+        COsFile::Delete(szFile, OS_FILETYPE_FILE, 0, false);
+    }
+    else
+    {
+        if (snprintf(szFile, sizeof(szFile), "%s%08d", szName, s_iIndex) >= static_cast<int>(sizeof(szFile)) - 4)
+        {
+            m_szImageReport[0] = 0;
+            return DatMisuse("image file name too long <%s>...", szName);
+        }
+        char szOld[sizeof(szFile) + 4];
+        snprintf(szOld, sizeof(szOld), "%s.jpg", szFile);
+        COsFile::Delete(szOld, OS_FILETYPE_FILE, 0, false);
+        snprintf(szOld, sizeof(szOld), "%s.tif", szFile);
+        COsFile::Delete(szOld, OS_FILETYPE_FILE, 0, false);
+    }
+
+    // The report of this image.
+    int iResolution = twii.XResolution.Whole;
+    const char *szCompression = (twii.Compression == TWCP_NONE) ? "none" : (twii.Compression == TWCP_GROUP4) ? "group4" : "jpeg";
+    const char *szFormat = (twii.PixelType == TWPT_RGB) ? "rgb_24" : (twii.PixelType == TWPT_BW) ? "bw" : "gray_8";
+    snprintf(m_szImageReport, sizeof(m_szImageReport), s_szReportFormat, szCompression, szFile, szFormat,
+             ReportLength(twii.ImageWidth, iResolution), ReportLength(twii.ImageLength, iResolution), iResolution);
+    return TWRC_SUCCESS;
+}

@@ -1,0 +1,121 @@
+// datimagenativexfer.cpp
+// DG_IMAGE / DAT_IMAGENATIVEXFER: one image in one handle, written to a
+// file when a name pattern is given: a TIFF as it came, a bitmap as a BMP.
+#include "ctwainimpl.h"
+
+#include <climits>
+#include <cstring>
+
+namespace
+{
+
+// Native images never claim more than this (classic TIFF and bitmap sizes).
+const uint64_t s_u64NativeLimit = 0xFFFFFFFFull;
+
+// Writes the image of a locked handle to the open file: 0, or 1 when the
+// image cannot be written (a message said why).
+TW_UINT16 WriteNative(COsFile &a_osfile, const uint8_t *a_pu8)
+{
+    uint64_t u64Written = 0;
+    if (COsImage::Sniff(a_pu8, 4) == OS_IMAGEKIND_TIFF)
+    {
+        // A TIFF: as far as its first directory and strips reach.
+        uint64_t u64Size = 0;
+        if (COsImage::TiffExtent(a_pu8, s_u64NativeLimit, &u64Size) != OS_STS_OK)
+        {
+            TWAINLOG("native TIFF image not understood, nothing written...");
+            return TWRC_FAILURE;
+        }
+        return (a_osfile.Write(a_pu8, u64Size, &u64Written) == OS_STS_OK) ? TWRC_SUCCESS : TWRC_FAILURE;
+    }
+
+    // A bitmap: its information header, palette and pixels, after a file header.
+    OsImageDib osimagedib;
+    EOSSTS eossts = COsImage::DibMeasure(a_pu8, s_u64NativeLimit - 14, &osimagedib);
+    TWAINLOG("  biBitCount........%d", osimagedib.biBitCount);
+    TWAINLOG("  biClrImportant....%d", static_cast<int>(osimagedib.biClrImportant));
+    TWAINLOG("  biClrUsed.........%d", static_cast<int>(osimagedib.biClrUsed));
+    TWAINLOG("  biCompression.....%d", static_cast<int>(osimagedib.biCompression));
+    TWAINLOG("  biHeight..........%d", osimagedib.biHeight);
+    TWAINLOG("  biPlanes..........%d", osimagedib.biPlanes);
+    TWAINLOG("  biSize............%d", static_cast<int>(osimagedib.biSize));
+    TWAINLOG("  biSizeImage.......%d", static_cast<int>(osimagedib.biSizeImage));
+    TWAINLOG("  biWidth...........%d", osimagedib.biWidth);
+    TWAINLOG("  biXPelsPerMeter...%d", osimagedib.biXPelsPerMeter);
+    uint16_t u16Bits = osimagedib.biBitCount;
+    if (u16Bits != 1 && u16Bits != 8 && u16Bits != 24)
+    {
+        OSLOG_ASSERT("unrecognized m_eosimageformat...");
+        return TWRC_FAILURE;
+    }
+    if (eossts != OS_STS_OK)
+    {
+        TWAINLOG("native bitmap not understood, nothing written...");
+        return TWRC_FAILURE;
+    }
+    uint8_t au8Header[14] = {'B', 'M'};
+    uint64_t u64FileSize = 14 + osimagedib.u64Size;
+    uint64_t u64Offset = 14 + osimagedib.u64DataOffset;
+    for (int ii = 0; ii < 4; ii++)
+    {
+        au8Header[2 + ii] = static_cast<uint8_t>(u64FileSize >> (8 * ii));
+        au8Header[10 + ii] = static_cast<uint8_t>(u64Offset >> (8 * ii));
+    }
+    if (a_osfile.Write(au8Header, sizeof(au8Header), &u64Written) != OS_STS_OK ||
+        a_osfile.Write(a_pu8, osimagedib.u64Size, &u64Written) != OS_STS_OK)
+        return TWRC_FAILURE;
+    return TWRC_SUCCESS;
+}
+
+} // namespace
+
+TW_UINT16 CTwainImpl::DSDatImageNativeXfer(const char *const *a_aszWords)
+{
+    static int32_t s_iCount = 0;
+    if (!DatGuard())
+        return TWRC_FAILURE;
+    const char *szWord = a_aszWords[0] ? a_aszWords[1] : nullptr;
+    bool blLeak = DatWord(szWord, "leak", nullptr);
+    if (!DatWordMissing(szWord) && !blLeak && !DatWord(szWord, "msg_get", "get"))
+        return DatUnrecognized(szWord);
+    TW_HANDLE hImage = nullptr;
+    TW_UINT16 twrc = DsmEntry(DG_IMAGE, DAT_IMAGENATIVEXFER, MSG_GET, &hImage, false, false);
+    char szTwrc[64];
+    char szTwcc[64];
+    GetStatusStrings(twrc, 0, szTwrc, sizeof(szTwrc), szTwcc, sizeof(szTwcc), true);
+    TWAINLOG("%s/%s", szTwrc, szTwcc);
+    if (twrc == TWRC_XFERDONE)
+        SetTwState(ETWSTATE_XFERRING);
+
+    const char *szPattern = szWord ? a_aszWords[2] : nullptr;
+    if (hImage && !DatWordMissing(szPattern))
+    {
+        char szFile[512];
+        if (!TwainFormatName(szPattern, s_iCount, szFile, sizeof(szFile)))
+            DatMisuse("bad image file name <%s>: one integer conversion such as %%03d is all it may hold...",
+                      szPattern);
+        else
+        {
+            s_iCount = (s_iCount == INT32_MAX) ? 0 : s_iCount + 1;
+            TWAINLOG("Open: %s", szFile);
+            if (m_osfileNative.Open(szFile, OS_FILEOPEN_CREATE, OS_FILEACCESS_WRITE, OS_FILESHARE_READWRITE) == OS_STS_OK)
+            {
+                const uint8_t *pu8 = static_cast<const uint8_t *>(DsMemLock(hImage));
+                TW_UINT16 twrcWrite = pu8 ? WriteNative(m_osfileNative, pu8) : TWRC_FAILURE;
+                DsMemUnlock(hImage);
+                m_osfileNative.Close();
+                if (twrcWrite != TWRC_SUCCESS)
+                {
+                    // No partial image file stays behind.
+                    COsFile::Delete(szFile, OS_FILETYPE_FILE, 0, false);
+                    if (!blLeak)
+                        DsMemFree(hImage);
+                    return TWRC_FAILURE;
+                }
+            }
+        }
+    }
+    if (hImage && !blLeak)
+        DsMemFree(hImage);
+    return twrc;
+}
