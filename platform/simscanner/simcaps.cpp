@@ -1098,6 +1098,38 @@ SimCapResult CSimCaps::SetInternal(TW_UINT16 a_u16Cap, const std::vector<SimItem
     return Set(a_u16Cap, MSG_SET, con);
 }
 
+bool CSimCaps::ReplaceValues(TW_UINT16 a_u16Cap, const std::vector<SimItem>& a_aitem)
+{
+    auto it = m_mapIndex.find(a_u16Cap);
+    if (it == m_mapIndex.end() || a_aitem.empty() || m_adef[it->second].m_eShape != eSimEnum)
+    {
+        return false;
+    }
+    SimItem itemCurrent = Current(a_u16Cap);
+    SimCapDef& def = m_adef[it->second];
+    def.m_aValues = a_aitem;
+    bool blKept = false;
+    bool blDefault = false;
+    for (const SimItem& item : a_aitem)
+    {
+        blKept = blKept || item.m_i64 == itemCurrent.m_i64;
+        blDefault = blDefault || (!def.m_aDefault.empty() && item.m_i64 == def.m_aDefault[0].m_i64);
+    }
+    if (!blDefault)
+    {
+        def.m_aDefault = {a_aitem[0]};
+    }
+    for (auto itState = m_mapState.begin(); itState != m_mapState.end();)
+    {
+        itState = (itState->first.first == a_u16Cap) ? m_mapState.erase(itState) : std::next(itState);
+    }
+    if (blKept)
+    {
+        SetInternal(a_u16Cap, {itemCurrent});
+    }
+    return true;
+}
+
 SimItem CSimCaps::FrameToUnits(const SimItem& a_item)
 {
     SimCapDef def;

@@ -129,6 +129,9 @@ public:
     // Sets a value as the device itself would (DAT_IMAGELAYOUT, DAT_SETUPFILEXFER);
     // the value must be allowed. Returns the condition like Set.
     SimCapResult SetInternal(TW_UINT16 a_u16Cap, const std::vector<SimItem>& a_aitem);
+    // Replaces the values an enumeration allows (camera windows added and
+    // deleted); its constraint goes, its current value stays when allowed.
+    bool ReplaceValues(TW_UINT16 a_u16Cap, const std::vector<SimItem>& a_aitem);
 
     // Unit conversion of lengths for DAT_IMAGELAYOUT (engine units <-> ICAP_UNITS).
     SimItem FrameToUnits(const SimItem& a_item);

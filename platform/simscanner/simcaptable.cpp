@@ -215,8 +215,12 @@ std::vector<SimCapDef> SimDefaultCaps(const SimProfile& a_profile)
     defXferCount.m_aForbid = Ints({0});
     adef.push_back(defXferCount);
     adef.push_back(Enum(ICAP_XFERMECH, TWTY_UINT16, Ints({TWSX_NATIVE, TWSX_FILE, TWSX_MEMORY, TWSX_MEMFILE}), SimInt(TWSX_NATIVE)));
-    adef.push_back(Link(Enum(ICAP_COMPRESSION, TWTY_UINT16, Ints({TWCP_NONE, TWCP_JPEG}), SimInt(TWCP_NONE)), ICAP_PIXELTYPE,
-                        TWPT_BW, Ints({TWCP_NONE}), SimInt(TWCP_NONE)));
+    // JPEG for gray and colour, Group 4 for black and white.
+    SimCapDef defCompression = Enum(ICAP_COMPRESSION, TWTY_UINT16, Ints({TWCP_NONE, TWCP_GROUP4, TWCP_JPEG}), SimInt(TWCP_NONE));
+    defCompression = Link(defCompression, ICAP_PIXELTYPE, TWPT_BW, Ints({TWCP_NONE, TWCP_GROUP4}), SimInt(TWCP_NONE));
+    defCompression = Link(defCompression, ICAP_PIXELTYPE, TWPT_GRAY, Ints({TWCP_NONE, TWCP_JPEG}), SimInt(TWCP_NONE));
+    defCompression = Link(defCompression, ICAP_PIXELTYPE, TWPT_RGB, Ints({TWCP_NONE, TWCP_JPEG}), SimInt(TWCP_NONE));
+    adef.push_back(defCompression);
     adef.push_back(Enum(ICAP_PIXELTYPE, TWTY_UINT16, Ints({TWPT_BW, TWPT_GRAY, TWPT_RGB}), SimInt(TWPT_BW)));
     SimCapDef defBitDepth = Enum(ICAP_BITDEPTH, TWTY_UINT16, Ints({1, 8, 24}), SimInt(1));
     defBitDepth = Link(defBitDepth, ICAP_PIXELTYPE, TWPT_BW, Ints({1}), SimInt(1));

@@ -13,14 +13,17 @@ const SimDispatch s_asimdispatch[] = {
     {DG_CONTROL, DAT_EVENT, &CSimSession::DatEvent, sizeof(TW_EVENT), true, eSimRowAll, {MSG_PROCESSEVENT}},
     {DG_CONTROL, DAT_IDENTITY, &CSimSession::DatIdentity, sizeof(TW_IDENTITY), true, eSimRowAll, {MSG_GET}},
     {DG_CONTROL, DAT_PENDINGXFERS, &CSimSession::DatPendingXfers, sizeof(TW_PENDINGXFERS), true, eSimRowAll,
-     {MSG_GET, MSG_ENDXFER, MSG_RESET, MSG_STOPFEEDER}},
+     {MSG_GET, MSG_ENDXFER, MSG_RESET, MSG_STOPFEEDER, MSG_ENDXFERSPECIAL}},
     {DG_CONTROL, DAT_SETUPMEMXFER, &CSimSession::DatSetupMemXfer, sizeof(TW_SETUPMEMXFER), true, eSimRowAll, {MSG_GET}},
     {DG_CONTROL, DAT_SETUPFILEXFER, &CSimSession::DatSetupFileXfer, sizeof(TW_SETUPFILEXFER), true, eSimRowAll,
      {MSG_GET, MSG_GETDEFAULT, MSG_SET, MSG_RESET}},
     {DG_CONTROL, DAT_STATUS, &CSimSession::DatStatus, sizeof(TW_STATUS), true, eSimRowAll, {MSG_GET}},
     {DG_CONTROL, DAT_USERINTERFACE, &CSimSession::DatUserInterface, sizeof(TW_USERINTERFACE), true, eSimRowAll,
-     {MSG_ENABLEDS, MSG_ENABLEDSUIONLY, MSG_DISABLEDS}},
-    {DG_CONTROL, DAT_XFERGROUP, &CSimSession::DatXferGroup, sizeof(TW_UINT32), true, eSimRowAll, {MSG_GET, MSG_SET}},
+     {MSG_ENABLEDS, MSG_ENABLEDSUIONLY, MSG_DISABLEDS, MSG_SETUPDS, MSG_ENABLEINFO, MSG_ENABLEDSADVANCED, MSG_ENABLEDSPREVIEW,
+      MSG_ENABLEDSUIONLYADVANCED, MSG_ENABLESETUPIAPRINTER, MSG_ENABLESETUPNOIAPRINTER, MSG_ENABLEDSPREVIEWTOAPPLICATION,
+      MSG_ENABLESETUPNOIAPRINTEROCP, 0x801F}},
+    {DG_CONTROL, DAT_XFERGROUP, &CSimSession::DatXferGroup, sizeof(TW_UINT32), true, eSimRowAll,
+     {MSG_GET, MSG_SET, MSG_GETCURRENT, MSG_GETDEFAULT, MSG_RESET}},
     {DG_CONTROL, DAT_CUSTOMDSDATA, &CSimSession::DatCustomDsData, sizeof(TW_CUSTOMDSDATA), true, eSimRowAll, {MSG_GET, MSG_SET}},
     {DG_CONTROL, DAT_DEVICEEVENT, &CSimSession::DatDeviceEvent, sizeof(TW_DEVICEEVENT), true, eSimRowAll, {MSG_GET}},
     {DG_CONTROL, DAT_FILESYSTEM, &CSimSession::DatFileSystem, sizeof(TW_FILESYSTEM), true, eSimRowFileSystem,
@@ -41,6 +44,11 @@ const SimDispatch s_asimdispatch[] = {
     {DG_IMAGE, DAT_ICCPROFILE, &CSimSession::DatIccProfile, sizeof(TW_MEMORY), true, eSimRowProtocol2, {MSG_GET}},
 
     // Transfers: profiles, user interface, UTC, windows, transfer groups.
+    {DG_CONTROL, DAT_PROFILES, &CSimSession::DatProfiles, sizeof(TW_HANDLE), true, eSimRowMaker,
+     {MSG_GET, MSG_PROFILECREATE, MSG_PROFILEDELETE, MSG_PROFILEEXPORT, MSG_PROFILEIMPORT, MSG_PROFILERENAME,
+      MSG_PROFILERESTORE, MSG_PROFILESAVE, MSG_PROFILESET, MSG_SAVEPROFILE, MSG_DELETEPROFILE}},
+    {DG_CUSTOM, DAT_UTC, &CSimSession::DatUtc, 8, true, eSimRowMaker, {MSG_GET}},
+    {DG_CONTROL, DAT_WINDOW, &CSimSession::DatWindow, 1026, true, eSimRowMaker, {MSG_ADDWINDOW, MSG_DELETEWINDOW}},
 
     // Device triplets: meters, custom data, device information, log, buttons,
     // override, pass-through, raw status.

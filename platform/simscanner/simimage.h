@@ -63,6 +63,8 @@ bool SimBuildDib(const SimImageParams& a_params, std::vector<unsigned char>& a_a
 bool SimBuildBmpFile(const SimImageParams& a_params, std::vector<unsigned char>& a_au8);
 bool SimBuildTiff(const SimImageParams& a_params, std::vector<unsigned char>& a_au8);
 bool SimBuildJpeg(const SimImageParams& a_params, std::vector<unsigned char>& a_au8);
+// Group 4 data of a black-and-white page (simg4.cpp).
+bool SimBuildG4(const SimImageParams& a_params, std::vector<unsigned char>& a_au8);
 
 // The file of a TWFF_ format (TIFF, BMP or JFIF); false for another format.
 bool SimBuildFile(const SimImageParams& a_params, TW_UINT16 a_u16Format, std::vector<unsigned char>& a_au8);

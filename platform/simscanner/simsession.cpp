@@ -58,7 +58,7 @@ bool CSimSession::Supports(TW_UINT32 a_u32Dg, TW_UINT16 a_u16Dat) const
         case eSimRowFileSystem:
             return m_config.m_profile.m_blFileSystem;
         case eSimRowMaker:
-            return (m_twidentityDs.SupportedGroups & DG_CUSTOM) != 0;
+            return IsCustom();
         case eSimRowProtocol2:
             return m_twidentityDs.ProtocolMajor >= 2;
         case eSimRowProtocol24:
@@ -630,7 +630,7 @@ TW_UINT16 CSimSession::DatEvent(TW_UINT16, TW_MEMREF a_pData, SimJournalCall&)
     return Succeed(TWRC_NOTDSEVENT);
 }
 
-TW_UINT16 CSimSession::DatUserInterface(TW_UINT16 a_u16Msg, TW_MEMREF a_pData, SimJournalCall&)
+TW_UINT16 CSimSession::DatUserInterface(TW_UINT16 a_u16Msg, TW_MEMREF a_pData, SimJournalCall& a_call)
 {
     pTW_USERINTERFACE ptwui = static_cast<pTW_USERINTERFACE>(a_pData);
     switch (a_u16Msg)
@@ -700,7 +700,7 @@ TW_UINT16 CSimSession::DatUserInterface(TW_UINT16 a_u16Msg, TW_MEMREF a_pData, S
             Trigger(eSimTriggerDisable);
             return Succeed();
         default:
-            return Fail(TWCC_BADPROTOCOL);
+            return CustomUserInterface(a_u16Msg, a_pData, a_call);
     }
 }
 
@@ -783,6 +783,10 @@ TW_UINT16 CSimSession::DatSetupFileXfer(TW_UINT16 a_u16Msg, TW_MEMREF a_pData, S
 
 TW_UINT16 CSimSession::DatXferGroup(TW_UINT16 a_u16Msg, TW_MEMREF a_pData, SimJournalCall&)
 {
+    if (a_u16Msg != MSG_GET && a_u16Msg != MSG_SET)
+    {
+        return CustomXferGroup(a_u16Msg, a_pData);
+    }
     // The group is read in states 4 to 6; it is chosen for the transfer at
     // hand, so it is set in state 6 only (the maker's devices also take it
     // beforehand, in state 4 or 5).

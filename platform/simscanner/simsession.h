@@ -95,7 +95,16 @@ private:
     TW_UINT16 m_u16CalibrationType = 0;   // the last calibration started (simcontrol.cpp)
 public:
 
-    // Transfers: profiles, user interface, UTC, windows, transfer groups.
+    // Transfers: profiles, user interface, UTC, windows, transfer groups
+    // (simcustom.cpp).  The maker's own triplets and messages are answered
+    // by a source that claims the custom data group; the others answer them
+    // TWCC_BADPROTOCOL.
+    bool IsCustom() const { return (m_twidentityDs.SupportedGroups & DG_CUSTOM) != 0; }
+    TW_UINT16 DatProfiles(TW_UINT16 a_u16Msg, TW_MEMREF a_pData, SimJournalCall& a_call);
+    TW_UINT16 DatUtc(TW_UINT16 a_u16Msg, TW_MEMREF a_pData, SimJournalCall& a_call);
+    TW_UINT16 DatWindow(TW_UINT16 a_u16Msg, TW_MEMREF a_pData, SimJournalCall& a_call);
+    TW_UINT16 CustomUserInterface(TW_UINT16 a_u16Msg, TW_MEMREF a_pData, SimJournalCall& a_call);
+    TW_UINT16 CustomXferGroup(TW_UINT16 a_u16Msg, TW_MEMREF a_pData);
 
     // Device triplets: meters, custom data, device information, log, buttons,
     // override, pass-through, raw status.
@@ -230,6 +239,22 @@ private:
     // Containers kept as sent by lenient capabilities: the container type
     // and the bytes.
     std::map<TW_UINT16, std::pair<TW_UINT16, std::vector<unsigned char>>> m_mapLenient;
+
+    // The maker's setting profiles (simcustom.cpp).
+    struct Profile
+    {
+        TW_UINT16   m_u16Value = 0;
+        std::string m_szName;
+        std::string m_szFilename;
+        std::string m_szSettings;
+        bool        m_blReadonly = false;
+        bool        m_blShared = false;
+    };
+    std::vector<Profile>      m_aprofile;
+    std::size_t               m_uProfileCurrent = 0;
+    TW_UINT16                 m_u16ProfileNext = 2;
+    void ProfilesInit();
+    int  FindProfile(const std::string& a_szName) const;
 
     // Fault injection.
     std::vector<SimFault>     m_afault;

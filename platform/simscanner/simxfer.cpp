@@ -145,9 +145,9 @@ SimImageParams CSimSession::ParamsFor(const Slot& a_slot)
     params.m_i64Height = (params.m_i64Height < 1) ? 1 : params.m_i64Height;
     params.m_blVanilla = m_caps.CurrentInt(ICAP_PIXELFLAVOR, TWPF_CHOCOLATE) == TWPF_VANILLA;
     params.m_u16Compression = static_cast<TW_UINT16>(m_caps.CurrentInt(ICAP_COMPRESSION, TWCP_NONE));
-    if (params.m_iPixelType == TWPT_BW)
+    if ((params.m_iPixelType == TWPT_BW) != (params.m_u16Compression == TWCP_GROUP4))
     {
-        params.m_u16Compression = TWCP_NONE;
+        params.m_u16Compression = TWCP_NONE;   // JPEG for gray and colour, Group 4 for black and white
     }
     params.m_iJpegQuality = static_cast<int>(m_caps.CurrentInt(ICAP_JPEGQUALITY, 75));
     params.m_iSide = a_slot.m_iSide;
@@ -239,8 +239,13 @@ TW_UINT16 CSimSession::DatPendingXfers(TW_UINT16 a_u16Msg, TW_MEMREF a_pData, Si
                 return Fail(TWCC_SEQERROR);
             }
             break;
+        case MSG_ENDXFERSPECIAL:   // the maker's end of a transfer
         case MSG_ENDXFER:
         {
+            if (a_u16Msg == MSG_ENDXFERSPECIAL && !IsCustom())
+            {
+                return Fail(TWCC_BADPROTOCOL);
+            }
             if (!InState(6, 7))
             {
                 return Fail(TWCC_SEQERROR);
@@ -504,7 +509,14 @@ TW_UINT16 CSimSession::MemoryBlock(pTW_IMAGEMEMXFER a_ptwmem, bool a_blFile)
     TW_MEMREF pMem = a_ptwmem->Memory.TheMem;
     const SimImageParams& params = m_paramsCurrent;
     std::size_t uRow = SimRowBytes(params);
-    bool blCompressed = a_blFile || params.m_u16Compression == TWCP_JPEG;
+    bool blCompressed = a_blFile || params.m_u16Compression == TWCP_JPEG || params.m_u16Compression == TWCP_GROUP4;
+    // The maker's convention: the last four bytes of a buffer carry the
+    // image's size at the end of the image, so the data never uses them.
+    std::size_t uBuffer = uLength;
+    if (IsCustom())
+    {
+        uLength = (uLength > 4) ? uLength - 4 : 0;
+    }
     if ((u32Flags & TWMF_APPOWNS) == 0 || (u32Flags & (TWMF_POINTER | TWMF_HANDLE)) == 0 || pMem == nullptr || uLength == 0 ||
         (!blCompressed && uLength < uRow))
     {
@@ -522,7 +534,8 @@ TW_UINT16 CSimSession::MemoryBlock(pTW_IMAGEMEMXFER a_ptwmem, bool a_blFile)
                 return Fail(TWCC_BUMMER);
             }
         }
-        else if (blCompressed && !SimBuildJpeg(params, m_au8Encoded))
+        else if (params.m_u16Compression == TWCP_GROUP4 ? !SimBuildG4(params, m_au8Encoded)
+                                                         : (blCompressed && !SimBuildJpeg(params, m_au8Encoded)))
         {
             return Fail(TWCC_BUMMER);
         }
@@ -553,8 +566,8 @@ TW_UINT16 CSimSession::MemoryBlock(pTW_IMAGEMEMXFER a_ptwmem, bool a_blFile)
         }
         else
         {
-            // One JPEG stream over the blocks; every block describes the image.
-            a_ptwmem->Compression = TWCP_JPEG;
+            // One compressed stream over the blocks; every block describes the image.
+            a_ptwmem->Compression = params.m_u16Compression;
             a_ptwmem->BytesPerRow = uRow;
             a_ptwmem->Columns = params.m_i64Width;
             a_ptwmem->Rows = params.m_i64Height;
@@ -582,6 +595,15 @@ TW_UINT16 CSimSession::MemoryBlock(pTW_IMAGEMEMXFER a_ptwmem, bool a_blFile)
         a_ptwmem->BytesWritten = static_cast<std::size_t>(i64Rows) * uRow;
         m_i64RowsDone += i64Rows;
         m_blXferDone = (m_i64RowsDone >= params.m_i64Height);
+    }
+    if (IsCustom() && m_blXferDone)
+    {
+        std::uint64_t u64Image = blCompressed ? m_au8Encoded.size() : uRow * static_cast<std::uint64_t>(params.m_i64Height);
+        std::uint32_t u32Image = static_cast<std::uint32_t>(u64Image > 0xFFFFFFFFu ? 0xFFFFFFFFu : u64Image);
+        for (int ii = 0; ii < 4; ii++)
+        {
+            pu8[uBuffer - 4 + ii] = static_cast<unsigned char>(u32Image >> (8 * ii));
+        }
     }
     if (u32Flags & TWMF_HANDLE)
     {
