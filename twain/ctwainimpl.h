@@ -504,7 +504,7 @@ public:
     // by all connections, used in image file names.
     static int32_t s_iIndex;
     // The symbol of a capability's value, else the value in decimal.
-    const char *ValueSymbol(TW_UINT16 a_twcap, int a_iValue, char *a_szOut, size_t a_u64OutSize);
+    const char *CapValueText(TW_UINT16 a_twcap, int a_iValue, char *a_szOut, size_t a_u64OutSize);
     // The memory and memory-file transfers (one block per call).
     TW_UINT16 DatMemoryXfer(const char *const *a_aszWords, bool a_blFile);
     // Closes the transfer file of an image that did not end, and removes it.

@@ -87,7 +87,7 @@ TW_FIX32 TwainFix32FromDouble(double a_dValue)
     return twfix32;
 }
 
-const char *CTwainImpl::ValueSymbol(TW_UINT16 a_twcap, int a_iValue, char *a_szOut, size_t a_u64OutSize)
+const char *CTwainImpl::CapValueText(TW_UINT16 a_twcap, int a_iValue, char *a_szOut, size_t a_u64OutSize)
 {
     TwLookup *ptwlookup = m_plookup ? m_plookup->Lookup(ETWLOOKUP_CAPVALUE, a_iValue, a_twcap, -1) : nullptr;
     if (ptwlookup && ptwlookup->ptwenum && ptwlookup->ptwenum->szSymbol[0])

@@ -56,9 +56,9 @@ TW_UINT16 CTwainImpl::DSDatImageInfo(const char *const *a_aszWords)
         TWAINLOG("  BitsPerSample......%d (we have a problem)", twii.BitsPerSample[0]);
     TWAINLOG("  BitsPerPixel.......%d", twii.BitsPerPixel);
     char szSymbol[64];
-    TWAINLOG("  Planar.............%s", ValueSymbol(ICAP_PLANARCHUNKY, twii.Planar, szSymbol, sizeof(szSymbol)));
-    TWAINLOG("  PixelType..........%s", ValueSymbol(ICAP_PIXELTYPE, twii.PixelType, szSymbol, sizeof(szSymbol)));
-    TWAINLOG("  Compression........%s", ValueSymbol(ICAP_COMPRESSION, twii.Compression, szSymbol, sizeof(szSymbol)));
+    TWAINLOG("  Planar.............%s", CapValueText(ICAP_PLANARCHUNKY, twii.Planar, szSymbol, sizeof(szSymbol)));
+    TWAINLOG("  PixelType..........%s", CapValueText(ICAP_PIXELTYPE, twii.PixelType, szSymbol, sizeof(szSymbol)));
+    TWAINLOG("  Compression........%s", CapValueText(ICAP_COMPRESSION, twii.Compression, szSymbol, sizeof(szSymbol)));
 
     const char *szName = a_aszWords[1] ? a_aszWords[2] : nullptr;
     if (DatWordMissing(szName))

@@ -89,7 +89,7 @@ TW_UINT16 CTwainImpl::DSDatProfiles(const char *const *a_aszWords, int a_iCount)
                 TWAINLOG("%s", "");
             char szText[sizeof(TW_STR255)];
             char szSymbol[64];
-            ValueSymbol(CAP_PROFILES, twp.ProfilesValue, szSymbol, sizeof(szSymbol));
+            CapValueText(CAP_PROFILES, twp.ProfilesValue, szSymbol, sizeof(szSymbol));
             if (szSymbol[0] >= '0' && szSymbol[0] <= '9')
                 snprintf(szSymbol, sizeof(szSymbol), "num-%d", twp.ProfilesValue);
             TWAINLOG("  %02d  ProfilesValue......%s", static_cast<int>(u32Index), szSymbol);

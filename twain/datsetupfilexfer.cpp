@@ -17,7 +17,7 @@ void PrintSetup(CTwainImpl &a_twainimpl, const TW_SETUPFILEXFER &a_twsetup)
     TwainFieldText(a_twsetup.FileName, sizeof(a_twsetup.FileName), szText, sizeof(szText));
     TWAINLOG("  Filename........<%s>", szText);
     char szSymbol[64];
-    TWAINLOG("  Format..........%s", a_twainimpl.ValueSymbol(ICAP_IMAGEFILEFORMAT, a_twsetup.Format, szSymbol, sizeof(szSymbol)));
+    TWAINLOG("  Format..........%s", a_twainimpl.CapValueText(ICAP_IMAGEFILEFORMAT, a_twsetup.Format, szSymbol, sizeof(szSymbol)));
     TWAINLOG("  VRefNum.........%d", a_twsetup.VRefNum);
 }
 

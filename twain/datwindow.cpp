@@ -223,7 +223,7 @@ TW_UINT16 CTwainImpl::DSDatWindow(const char *const *a_aszWords)
     if (twrc != TWRC_SUCCESS)
         return DatPrintStatus(twrc);
     char szSymbol[64];
-    ValueSymbol(CAP_WINDOWCAMERA, tww.Window, szSymbol, sizeof(szSymbol));
+    CapValueText(CAP_WINDOWCAMERA, tww.Window, szSymbol, sizeof(szSymbol));
     if (blAdd)
         TWAINLOG("Added %s...", szSymbol);
     else

@@ -1,0 +1,272 @@
+// test_e2e_xfer.cpp
+// Scans through the real program against the simulated scanner: every page
+// of a job in native, memory, memory-file and file mode into image files
+// that hold the synthetic pages; the image index and the states of pending
+// transfers; cancelled and failed images; transfer set-up, status, layout
+// and transfer groups; the user-interface words and the discard counter;
+// camera windows; the maker's profiles and clock.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "test_e2e_shell_helpers.h"
+#include "tiff_read.h"
+
+using shelltest::SimShell;
+
+namespace
+{
+
+// The synthetic page p: gray and colour samples, and black (bit 0) of
+// black and white, at x, y.
+int Gray(int x, int y, int p) { return (x + 2 * y + 37 * p) % 256; }
+int Red(int x, int p) { return (x + 37 * p) % 256; }
+int Blue(int x, int y, int p) { return (x + y + 101 * p) % 256; }
+bool Black(int x, int y, int p) { return (x / 8 + y / 8 + p) % 2 == 1; }
+
+// A script that opens a source, enables it and scans a_iPages pages with
+// the lines of one page.
+std::string Scan(const char *a_szSource, int a_iPages, const std::string &a_szPage)
+{
+    std::string sz = std::string("twcreate 2.4\ndsmopen\ndsopen \"") + a_szSource +
+                     "\"\nui enableds\nwait 5000 msg_xferready\n";
+    for (int ii = 0; ii < a_iPages; ii++)
+        sz += a_szPage;
+    return sz + "ui disableds\ndsclose\ndsmclose\n";
+}
+
+std::string Config(const char *a_szSection, const std::string &a_szLines)
+{
+    return std::string("[") + a_szSection + "]\npages = 2\npage = 2 1.5\n" + a_szLines;
+}
+
+std::string Mech(const char *a_szMech)
+{
+    return std::string("cap ICAP_XFERMECH enum uint16 TWSX_NATIVE TWSX_MEMORY TWSX_FILE TWSX_MEMFILE default=") +
+           a_szMech + "\n";
+}
+
+std::string Pixel(const char *a_szPixel)
+{
+    return std::string("cap ICAP_PIXELTYPE enum uint16 TWPT_BW TWPT_GRAY TWPT_RGB default=") + a_szPixel + "\n";
+}
+
+} // namespace
+
+TEST(E2eXfer, EveryPageInEveryModeBecomesAFileOfTheSyntheticPage)
+{
+    enum EKind { eGray, eRgb, eBw, eJpeg, eG4, eBmpGray };
+    struct Case
+    {
+        const char *szName;
+        const char *szSource;
+        std::string szConfig;
+        std::string szPage;            // the lines of one page
+        const char *aszFiles[2];       // the image file of each page
+        EKind ekind;
+        int iWidth, iHeight;
+    } acase[] = {
+        {"memory gray", "Simulated Scanner", Config("scanner", Mech("TWSX_MEMORY") + Pixel("TWPT_GRAY")),
+         "ii msg_get page\nxm\npx endxfer\n", {"page00000000.tif", "page00000001.tif"}, eGray, 200, 150},
+        {"memory colour in three blocks", "Simulated Scanner",
+         "[scanner]\npages = 2\n" + Mech("TWSX_MEMORY") + Pixel("TWPT_RGB"), "ii msg_get pg%02d.tif\nxm\nxm\nxm\npx endxfer\n",
+         {"pg00.tif", "pg01.tif"}, eRgb, 850, 1100},
+        {"memory black and white", "Simulated Scanner", Config("scanner", Mech("TWSX_MEMORY")),
+         "ii msg_get bw\nxm\npx endxfer\n", {"bw00000000.tif", "bw00000001.tif"}, eBw, 200, 150},
+        {"memory JPEG", "Simulated Scanner",
+         Config("scanner", Mech("TWSX_MEMORY") + Pixel("TWPT_GRAY") + "cap ICAP_COMPRESSION enum uint16 TWCP_NONE TWCP_JPEG default=TWCP_JPEG\n"),
+         "ii msg_get jp\nxm\npx endxfer\n", {"jp00000000.jpg", "jp00000001.jpg"}, eJpeg, 200, 150},
+        {"memory Group 4, image size in the block", "Simulated Scanner ZAV",
+         Config("zav", Mech("TWSX_MEMORY") + "cap ICAP_COMPRESSION enum uint16 TWCP_NONE TWCP_GROUP4 default=TWCP_GROUP4\n"),
+         "ii msg_get g\nxm get usememorylength\npx endxferspecial\n", {"g00000000.tif", "g00000001.tif"}, eG4, 200, 150},
+        {"memory file", "Simulated Scanner",
+         Config("scanner", Mech("TWSX_MEMFILE") + Pixel("TWPT_GRAY") + "cap ICAP_IMAGEFILEFORMAT enum uint16 TWFF_TIFF TWFF_BMP default=TWFF_TIFF\n"),
+         "ii msg_get mf\ndat_imagememfilexfer\npx endxfer\n", {"mf00000000.tif", "mf00000001.tif"}, eGray, 200, 150},
+        {"file", "Simulated Scanner",
+         Config("scanner", Mech("TWSX_FILE") + Pixel("TWPT_RGB") + "cap ICAP_IMAGEFILEFORMAT enum uint16 TWFF_TIFF TWFF_BMP default=TWFF_TIFF\n"),
+         "sx set TWFF_TIFF scan%03d.tif\nxf\npx endxfer\n", {"scan000.tif", "scan001.tif"}, eRgb, 200, 150},
+        {"native", "Simulated Scanner", Config("scanner", Mech("TWSX_NATIVE") + Pixel("TWPT_GRAY")),
+         "xn get nat%02d.bmp\npx endxfer\n", {"nat00.bmp", "nat01.bmp"}, eBmpGray, 200, 150},
+    };
+    for (const Case &c : acase)
+    {
+        SCOPED_TRACE(c.szName);
+        SimShell sh(c.szConfig);
+        sh.Dir().Write("s.txt", Scan(c.szSource, 2, c.szPage));
+        e2e::Result r = sh.Run("run s\nexit\n");
+        EXPECT_EQ(r.status, 0);
+        EXPECT_EQ(sh.CountAffixed("TWRC_FAILURE", ""), 0) << r.out;
+        for (int iPage = 1; iPage <= 2; iPage++)
+        {
+            std::string szFile = sh.Dir().Read(c.aszFiles[iPage - 1]);
+            ASSERT_FALSE(szFile.empty()) << c.aszFiles[iPage - 1] << "\n" << r.out;
+            if (c.ekind == eJpeg)
+            {
+                EXPECT_EQ(szFile.compare(0, 3, "\xFF\xD8\xFF"), 0);
+                continue;
+            }
+            if (c.ekind == eBmpGray)
+            {
+                // Bottom-up rows of 200 bytes after the palette.
+                ASSERT_EQ(szFile.compare(0, 2, "BM"), 0);
+                EXPECT_EQ(tiffread::U32(szFile, 18), (unsigned long)c.iWidth);
+                size_t uOffset = tiffread::U32(szFile, 10);
+                ASSERT_EQ(szFile.size(), uOffset + 200u * 150u);
+                for (int y : {0, 77, 149})
+                    EXPECT_EQ((uint8_t)szFile[uOffset + (149 - y) * 200 + 13], Gray(13, y, iPage));
+                continue;
+            }
+            EXPECT_EQ(tiffread::Tag(szFile, 256), c.iWidth);
+            EXPECT_EQ(tiffread::Tag(szFile, 257), c.iHeight);
+            EXPECT_EQ(tiffread::Tag(szFile, 259), c.ekind == eG4 ? 4 : 1);
+            std::string szStrip = tiffread::Strip(szFile);
+            for (int y : {0, 9, c.iHeight - 1})
+                for (int x : {0, 11, c.iWidth - 1})
+                {
+                    if (c.ekind == eGray)
+                        EXPECT_EQ((uint8_t)szStrip.at(y * c.iWidth + x), Gray(x, y, iPage));
+                    else if (c.ekind == eRgb)
+                    {
+                        EXPECT_EQ((uint8_t)szStrip.at((y * c.iWidth + x) * 3), Red(x, iPage));
+                        EXPECT_EQ((uint8_t)szStrip.at((y * c.iWidth + x) * 3 + 2), Blue(x, y, iPage));
+                    }
+                    else if (c.ekind == eBw)
+                    {
+                        int iBit = ((uint8_t)szStrip.at(y * 25 + x / 8) >> (7 - x % 8)) & 1;
+                        EXPECT_EQ(iBit == 0, Black(x, y, iPage)) << x << "," << y;
+                    }
+                }
+        }
+    }
+}
+
+TEST(E2eXfer, EndsOfTransferMoveTheStateAndTheImageIndex)
+{
+    SimShell sh(Config("scanner", "pages = 3\n" + Mech("TWSX_MEMORY") + Pixel("TWPT_GRAY")));
+    sh.Dir().Write("s.txt", Scan("Simulated Scanner", 3, "ii msg_get img%02d.raw\nxm\npx endxfer\n") +
+                                "twcreate 2.4\ndsmopen\ndsopen \"Simulated Scanner\"\npx msg_endxferspecial\npx\n");
+    e2e::Result r = sh.Run("run s\nexit\n");
+    EXPECT_EQ(r.status, 0);
+    // The image index names each page; a name that is no image kind gets one.
+    EXPECT_TRUE(sh.HasInOrder({"Open: img00.raw", "Close: img00.raw", "  Count...........2", "Open: img01.raw",
+                               "  Count...........1", "Open: img02.raw", "  Count...........0"}))
+        << r.out;
+    for (const char *szName : {"img00.raw.tif", "img01.raw.tif", "img02.raw.tif"})
+        EXPECT_TRUE(sh.Dir().Exists(szName)) << szName;
+    EXPECT_FALSE(sh.Dir().Exists("img00.raw"));
+    // State 7 after the block, 6 with pages left, 5 at the end.
+    EXPECT_TRUE(sh.HasInOrder({"tw7>>> px endxfer", "tw6>>> ii msg_get img%02d.raw", "tw7>>> px endxfer",
+                               "tw6>>> ii msg_get img%02d.raw", "tw7>>> px endxfer", "tw5>>> ui disableds"}));
+    // The maker's end of transfer is not the standard source's; px needs a word.
+    EXPECT_TRUE(sh.HasInOrder({"TWRC_FAILURE/TWCC_BADPROTOCOL", "tw4>>> px", "",
+                               "must specify msg_get, msg_reset, msg_endxfer, msg_endxferspecial or msg_stopfeeder..."}))
+        << r.out;
+}
+
+TEST(E2eXfer, ACancelledOrFailedImageLeavesNoPartialFile)
+{
+    // Three blocks a page; the second page's second block is refused.
+    SimShell sh("[scanner]\npages = 2\n" + Mech("TWSX_MEMORY") + Pixel("TWPT_RGB") +
+                "fault refuse DG_IMAGE DAT_IMAGEMEMXFER MSG_GET skip=2 times=1 cc=TWCC_OPERATIONERROR\n");
+    sh.Dir().Write("s.txt", Scan("Simulated Scanner", 1, "ii msg_get a\nxm\npx endxfer\nii msg_get b\nxm\nxm\n"));
+    e2e::Result r = sh.Run("run s\nexit\n");
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(sh.CountOf("Write: 1048050 bytes"), 2) << r.out;
+    EXPECT_TRUE(sh.Has("TWRC_FAILURE/TWCC_OPERATIONERROR"));
+    for (const char *szName : {"a00000000", "a00000000.tif", "b00000001", "b00000001.tif"})
+        EXPECT_FALSE(sh.Dir().Exists(szName)) << szName;
+}
+
+TEST(E2eXfer, SetUpStatusLayoutAndTransferGroup)
+{
+    SimShell sh;
+    sh.Dir().Write("s.txt", "twcreate 2.4\ndsmopen\ndsopen \"Simulated Scanner\"\n"
+                            "sx set TWFF_TIFF scan%03d.tif 5\nsx\nsx set TWFF_TIFF bad%s\nsx set TWFF_NOPE x\nsx set\n"
+                            "sm\nst\nla set 0.25 0.5 8.5 10.75 1 1 1\nla msg_set -0.5 -1.25 8 11 2 3 1\nla get\nla\nla set 1 2\n"
+                            "xg\nxg getcurrent\n");
+    e2e::Result r = sh.Run("run s\nexit\n");
+    EXPECT_EQ(r.status, 0);
+    EXPECT_TRUE(sh.HasSequence({"  Filename........<scan005.tif>", "  Format..........TWFF_TIFF", "  VRefNum.........0"}))
+        << r.out;
+    EXPECT_EQ(sh.CountOf("  Filename........<scan005.tif>"), 2);
+    EXPECT_TRUE(sh.Has("bad file name <bad%s>: one integer conversion such as %03d is all it may hold..."));
+    EXPECT_TRUE(sh.HasInOrder({"", "unrecognized image file format...", "", "must specify an image file format and a filename..."}));
+    EXPECT_EQ(sh.CountAffixed("  MinBufSize.......", ")"), 1);
+    EXPECT_TRUE(sh.HasSequence({"  ConditionCode.......0 (TWCC_SUCCESS)", "  Data/Reserved.......0"}));
+    EXPECT_TRUE(sh.HasSequence({"  Frame.Left.........0.25", "  Frame.Top..........0.5", "  Frame.Right........8.5",
+                                "  Frame.Bottom.......10.75", "  DocumentNumber.....1", "  PageNumber.........1"}))
+        << r.out;
+    // Negative values keep their sign: -0.5 is Whole -1 and Frac 0x8000.
+    EXPECT_EQ(sh.Journal({"DAT_IMAGELAYOUT/MSG_SET", "data=ffff0080feff00c0"}).size(), 1u);
+    EXPECT_TRUE(sh.HasSequence({"", "Must have left, top, right, bottom, docnum, pagenum, framenum..."})) << r.out;
+    EXPECT_TRUE(sh.HasSequence({"", "*** unrecognized command get ***"}));
+    EXPECT_TRUE(sh.HasInOrder({"  XferGroup.......2 (IMAGE)", "TWRC_FAILURE/TWCC_BADPROTOCOL"})) << r.out;
+}
+
+TEST(E2eXfer, UserInterfaceWordsAndTheDiscardCounter)
+{
+    SimShell sh;
+    sh.SetEnv("ZAV_DISCARDXFERREADY", "1");
+    sh.Dir().Write("s.txt", "twcreate 2.4\ndsmopen\ndsopen \"Simulated Scanner\"\nui\nui bogus\nui msg_setupds\n"
+                            "ui enableds showui=0 modalui\nwait 500 msg_xferready\npx reset\nui disableds\n"
+                            "ui enableds showui\nwait 3000 msg_xferready\n");
+    e2e::Result r = sh.Run("ii\nrun s\nexit\n");
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(sh.Lines().at(1), "%%error, no current CTwain object...");
+    EXPECT_TRUE(sh.HasInOrder({"", "must specify enableds or disableds", "", "*** unrecognized command bogus ***",
+                               "TWRC_FAILURE/TWCC_BADPROTOCOL"}))
+        << r.out;
+    // ShowUI 0 and ModalUI 1 discard the first transfer-ready event; the
+    // next enable shows the interface and counts nothing.
+    EXPECT_EQ(sh.Journal({"DAT_USERINTERFACE/MSG_ENABLEDS", "data=00000100"}).size(), 1u);
+    EXPECT_EQ(sh.Journal({"DAT_USERINTERFACE/MSG_ENABLEDS", "data=01000000"}).size(), 1u);
+    EXPECT_EQ(sh.CountOf("  *** Discarding MSG_XFERREADY... (1)"), 1) << r.out;
+    EXPECT_EQ(sh.CountOf("  *** Got MSG_XFERREADY..."), 1) << r.out;
+    EXPECT_EQ(sh.PromptStates().back(), 6);
+}
+
+TEST(E2eXfer, CameraWindowsAreListedAddedAndDeleted)
+{
+    // The camera claims the custom group, so it answers DAT_WINDOW.
+    SimShell sh("[camera]\ngroups = 0x40001003\n");
+    sh.Dir().Write("s.txt", "twcreate 2.4\ndsmopen\ndsopen \"Simulated Camera\"\nwi\nwi add\nwi delete TWWC_BASE_COLOR_FRONT\n"
+                            "wi delete\nwi delete TWWC_NOPE\nwi bogus\n");
+    e2e::Result r = sh.Run("run s\nexit\n");
+    EXPECT_EQ(r.status, 0);
+    const std::string szHeader = "  Window  Enabled  Format            Left   Top    Right  Bottom Angle";
+    const std::string szRed = "\033[31m\033[1m";
+    EXPECT_TRUE(sh.HasSequence({szHeader, "  f b  0  " + szRed + "t\033[0m (f,t)  bw    (bw,g8,rgb24)  0      0      8.5    11     0",
+                                "  r b  0  f (f,t)  bw    (bw,g8,rgb24)  0      0      8.5    11     0",
+                                " " + szRed + "*\033[0mf c  0  " + szRed + "t\033[0m (f,t)  rgb24 (bw,g8,rgb24)  0      0      8.5    11     0"}))
+        << r.out;
+    EXPECT_TRUE(sh.Has("Added TWWC_1_BITONAL_REAR..."));
+    EXPECT_TRUE(sh.HasInOrder({"Current address is now TWWC_BASE_BITONAL_FRONT...", szHeader}));
+    EXPECT_TRUE(sh.HasInOrder({"", "must specify a TWWC_ value...", "", "unrecognized TWWC_ value...", "",
+                               "*** unrecognized command bogus ***"}));
+    // The display leaves the window that was current (index 2) current.
+    std::vector<std::string> aszSets = sh.Journal({"DAT_CAPABILITY/MSG_SET", "data=b480"});
+    ASSERT_GE(aszSets.size(), 7u);
+    EXPECT_NE(aszSets[6].find("container=04000600000000000000020000000000"), std::string::npos) << aszSets[6];
+}
+
+TEST(E2eXfer, TheMakersProfilesAndClock)
+{
+    SimShell sh;
+    sh.Dir().Write("s.txt", "twcreate 2.4\ndsmopen\ndsopen \"Simulated Scanner ZAV\"\n"
+                            "repeat 2\npr msg_profilecreate p@@@count@@@x@@@count@@@\nend\npr msg_profilerename\npr\nutc\n"
+                            "dsclose\ndsopen \"Simulated Scanner\"\npr\nutc\n");
+    e2e::Result r = sh.Run("run s\nexit\n");
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(sh.CountOf("TWRC_SUCCESS/TWCC_SUCCESS"), 2);
+    EXPECT_TRUE(sh.Has("TWRC_FAILURE/TWCC_BADVALUE"));
+    EXPECT_TRUE(sh.HasInOrder({"  00  ProfilesValue......num-0", "      szEnglish..........\033[1mFactory\033[0m",
+                               "      Readonly...........<true>", "", "  02  ProfilesValue......num-2",
+                               "      szName.............\033[1mp2x2\033[0m", "  03  ProfilesValue......num-3",
+                               "      szName.............\033[1mp1x1\033[0m",
+                               "      ProfileState.......1 (TWPRF_PROFILESTATE_CURRENT)"}))
+        << r.out;
+    EXPECT_EQ(sh.CountAffixed("  utc.......", ""), 1);
+    EXPECT_EQ(sh.CountOf("TWRC_FAILURE/TWCC_BADPROTOCOL"), 2);
+}
