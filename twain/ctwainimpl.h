@@ -505,6 +505,36 @@ public:
     static int32_t s_iIndex;
     // The symbol of a capability's value, else the value in decimal.
     const char *CapValueText(TW_UINT16 a_twcap, int a_iValue, char *a_szOut, size_t a_u64OutSize);
+    // A message word's row of a handler's table (rows with szFull, szShort
+    // and twmsg: the full name and the short form, any case); null when the
+    // word is in no row.
+    struct DatMessageWord
+    {
+        const char *szFull;
+        const char *szShort;
+        TW_UINT16 twmsg;
+    };
+    template <typename T, size_t N> static const T *DatMessageOf(const char *a_szWord, const T (&a_at)[N])
+    {
+        for (const T &t : a_at)
+            if (DatWord(a_szWord, t.szFull, t.szShort))
+                return &t;
+        return nullptr;
+    }
+    // The message of a word: its row's, or a_twmsgMissing for a missing or
+    // empty word (0: none); false, after the unknown-word lines, otherwise.
+    template <size_t N>
+    bool DatMessage(const char *a_szWord, const DatMessageWord (&a_at)[N], TW_UINT16 a_twmsgMissing, TW_UINT16 *a_ptwmsg)
+    {
+        const DatMessageWord *pdatmessageword = DatMessageOf(a_szWord, a_at);
+        if (!pdatmessageword && (!a_twmsgMissing || !DatWordMissing(a_szWord)))
+        {
+            DatUnrecognized(a_szWord);
+            return false;
+        }
+        *a_ptwmsg = pdatmessageword ? pdatmessageword->twmsg : a_twmsgMissing;
+        return true;
+    }
     // The memory and memory-file transfers (one block per call).
     TW_UINT16 DatMemoryXfer(const char *const *a_aszWords, bool a_blFile);
     // Closes the transfer file of an image that did not end, and removes it.

@@ -8,10 +8,7 @@ TW_UINT16 CTwainImpl::DSDatImageFileXfer(const char *const *)
     if (!DatGuard())
         return TWRC_FAILURE;
     TW_UINT16 twrc = DsmEntry(DG_IMAGE, DAT_IMAGEFILEXFER, MSG_GET, nullptr, false, false);
-    char szTwrc[64];
-    char szTwcc[64];
-    GetStatusStrings(twrc, 0, szTwrc, sizeof(szTwrc), szTwcc, sizeof(szTwcc), true);
-    TWAINLOG("%s/%s", szTwrc, szTwcc);
+    DatPrintStatus(twrc);
     if (twrc == TWRC_XFERDONE)
         SetTwState(ETWSTATE_XFERRING);
     DisplayImage(&m_twsetupfilexfer);

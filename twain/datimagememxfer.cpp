@@ -95,10 +95,7 @@ TW_UINT16 CTwainImpl::DatMemoryXfer(const char *const *a_aszWords, bool a_blFile
     TWAINLOG("  Rows...............%d", static_cast<int>(twmem.Rows));
     TWAINLOG("  XOffset............%d", static_cast<int>(twmem.XOffset));
     TWAINLOG("  YOffset............%d", static_cast<int>(twmem.YOffset));
-    char szTwrc[64];
-    char szTwcc[64];
-    GetStatusStrings(twrc, 0, szTwrc, sizeof(szTwrc), szTwcc, sizeof(szTwcc), true);
-    TWAINLOG("%s/%s", szTwrc, szTwcc);
+    DatPrintStatus(twrc);
 
     if (twrc != TWRC_SUCCESS && twrc != TWRC_XFERDONE)
     {

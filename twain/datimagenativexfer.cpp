@@ -80,10 +80,7 @@ TW_UINT16 CTwainImpl::DSDatImageNativeXfer(const char *const *a_aszWords)
         return DatUnrecognized(szWord);
     TW_HANDLE hImage = nullptr;
     TW_UINT16 twrc = DsmEntry(DG_IMAGE, DAT_IMAGENATIVEXFER, MSG_GET, &hImage, false, false);
-    char szTwrc[64];
-    char szTwcc[64];
-    GetStatusStrings(twrc, 0, szTwrc, sizeof(szTwrc), szTwcc, sizeof(szTwcc), true);
-    TWAINLOG("%s/%s", szTwrc, szTwcc);
+    DatPrintStatus(twrc);
     if (twrc == TWRC_XFERDONE)
         SetTwState(ETWSTATE_XFERRING);
 

@@ -13,19 +13,14 @@ TW_UINT16 CTwainImpl::DSDatPendingXfers(const char *const *a_aszWords)
     const char *szWord = a_aszWords[0] ? a_aszWords[1] : nullptr;
     if (DatWordMissing(szWord))
         return DatMisuse("must specify msg_get, msg_reset, msg_endxfer, msg_endxferspecial or msg_stopfeeder...");
-    TW_UINT16 twmsg;
-    if (DatWord(szWord, "msg_get", "get"))
-        twmsg = MSG_GET;
-    else if (DatWord(szWord, "msg_reset", "reset"))
-        twmsg = MSG_RESET;
-    else if (DatWord(szWord, "msg_endxfer", "endxfer"))
-        twmsg = MSG_ENDXFER;
-    else if (DatWord(szWord, "msg_endxferspecial", "endxferspecial"))
-        twmsg = MSG_ENDXFERSPECIAL;
-    else if (DatWord(szWord, "msg_stopfeeder", "stopfeeder"))
-        twmsg = MSG_STOPFEEDER;
-    else
-        return DatUnrecognized(szWord);
+    static const DatMessageWord s_adatmessageword[] = {{"msg_get", "get", MSG_GET},
+                                                       {"msg_reset", "reset", MSG_RESET},
+                                                       {"msg_endxfer", "endxfer", MSG_ENDXFER},
+                                                       {"msg_endxferspecial", "endxferspecial", MSG_ENDXFERSPECIAL},
+                                                       {"msg_stopfeeder", "stopfeeder", MSG_STOPFEEDER}};
+    TW_UINT16 twmsg = 0;
+    if (!DatMessage(szWord, s_adatmessageword, 0, &twmsg))
+        return TWRC_FAILURE;
     memset(&m_twpendingxfers, 0, sizeof(m_twpendingxfers));
     TW_UINT16 twrc = DsmEntry(DG_CONTROL, DAT_PENDINGXFERS, twmsg, &m_twpendingxfers, false, false);
     if (twrc != TWRC_SUCCESS)

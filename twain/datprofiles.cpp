@@ -125,10 +125,7 @@ TW_UINT16 CTwainImpl::DSDatProfiles(const char *const *a_aszWords, int a_iCount)
         return TWRC_SUCCESS;
     }
 
-    const ProfileMessage *pprofilemessage = nullptr;
-    for (const ProfileMessage &profilemessage : s_aprofilemessage)
-        if (DatWord(szWord, profilemessage.szFull, profilemessage.szShort))
-            pprofilemessage = &profilemessage;
+    const ProfileMessage *pprofilemessage = DatMessageOf(szWord, s_aprofilemessage);
     if (!pprofilemessage)
         return DatUnrecognized(szWord);
     twprofile twp;

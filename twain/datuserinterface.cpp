@@ -11,15 +11,9 @@
 namespace
 {
 
-// The enable variants that show the user interface (full names only).
-struct UiMessage
-{
-    const char *szFull;
-    const char *szShort;
-    TW_UINT16 twmsg;
-};
-
-const UiMessage s_auimessage[] = {
+// The messages: the standard ones with short forms, the maker's by their
+// full names only.
+const CTwainImpl::DatMessageWord s_adatmessageword[] = {
     {"msg_enableds", "enableds", MSG_ENABLEDS},
     {"msg_enabledsuionly", "enabledsuionly", MSG_ENABLEDSUIONLY},
     {"msg_disableds", "disableds", MSG_DISABLEDS},
@@ -51,13 +45,9 @@ TW_UINT16 CTwainImpl::DSDatUserInterface(const char *const *a_aszWords)
         return DatMisuse("must specify enableds or disableds");
     // A new enable starts without the report of an earlier image.
     m_szImageReport[0] = 0;
-    const UiMessage *puimessage = nullptr;
-    for (const UiMessage &uimessage : s_auimessage)
-        if (DatWord(szWord, uimessage.szFull, uimessage.szShort))
-            puimessage = &uimessage;
-    if (!puimessage)
-        return DatUnrecognized(szWord);
-    TW_UINT16 twmsg = puimessage->twmsg;
+    TW_UINT16 twmsg = 0;
+    if (!DatMessage(szWord, s_adatmessageword, 0, &twmsg))
+        return TWRC_FAILURE;
     const char *szSecond = a_aszWords[2];
     const char *szThird = szSecond ? a_aszWords[3] : nullptr;
 

@@ -29,19 +29,14 @@ TW_UINT16 CTwainImpl::DSDatXferGroup(const char *const *a_aszWords)
     if (!DatGuard())
         return TWRC_FAILURE;
     const char *szWord = a_aszWords[0] ? a_aszWords[1] : nullptr;
-    TW_UINT16 twmsg;
-    if (DatWordMissing(szWord) || DatWord(szWord, "msg_get", "get"))
-        twmsg = MSG_GET;
-    else if (DatWord(szWord, "msg_getcurrent", "getcurrent"))
-        twmsg = MSG_GETCURRENT;
-    else if (DatWord(szWord, "msg_getdefault", "getdefault"))
-        twmsg = MSG_GETDEFAULT;
-    else if (DatWord(szWord, "msg_reset", "reset"))
-        twmsg = MSG_RESET;
-    else if (DatWord(szWord, "msg_set", "set"))
-        twmsg = MSG_SET;
-    else
-        return DatUnrecognized(szWord);
+    static const DatMessageWord s_adatmessageword[] = {{"msg_get", "get", MSG_GET},
+                                                       {"msg_getcurrent", "getcurrent", MSG_GETCURRENT},
+                                                       {"msg_getdefault", "getdefault", MSG_GETDEFAULT},
+                                                       {"msg_reset", "reset", MSG_RESET},
+                                                       {"msg_set", "set", MSG_SET}};
+    TW_UINT16 twmsg = 0;
+    if (!DatMessage(szWord, s_adatmessageword, MSG_GET, &twmsg))
+        return TWRC_FAILURE;
     TW_UINT32 twgroup = 0;
     if (twmsg == MSG_SET)
     {

@@ -101,6 +101,26 @@ int CSimSession::FindProfile(const std::string& a_szName) const
     return -1;
 }
 
+bool CSimSession::SaveProfileAs(const std::string& a_szName)
+{
+    int iProfile = FindProfile(a_szName);
+    if (iProfile >= 0 && m_aprofile[iProfile].m_blReadonly)
+    {
+        return false;
+    }
+    if (iProfile < 0)
+    {
+        Profile profile;
+        profile.m_u16Value = m_u16ProfileNext++;
+        profile.m_szName = a_szName;
+        m_aprofile.push_back(profile);
+        iProfile = static_cast<int>(m_aprofile.size()) - 1;
+    }
+    m_aprofile[iProfile].m_szSettings = m_caps.SaveText();
+    m_uProfileCurrent = static_cast<std::size_t>(iProfile);
+    return true;
+}
+
 TW_UINT16 CSimSession::DatProfiles(TW_UINT16 a_u16Msg, TW_MEMREF a_pData, SimJournalCall& a_call)
 {
     ProfilesInit();
@@ -156,20 +176,13 @@ TW_UINT16 CSimSession::DatProfiles(TW_UINT16 a_u16Msg, TW_MEMREF a_pData, SimJou
     switch (a_u16Msg)
     {
         case MSG_PROFILECREATE:
-        {
             if (szName.empty() || FindProfile(szName) >= 0)
             {
                 return Fail(TWCC_BADVALUE);
             }
-            Profile profile;
-            profile.m_u16Value = m_u16ProfileNext++;
-            profile.m_szName = szName;
-            profile.m_szFilename = szFilename;
-            profile.m_szSettings = m_caps.SaveText();
-            m_aprofile.push_back(profile);
-            m_uProfileCurrent = m_aprofile.size() - 1;
+            SaveProfileAs(szName);
+            m_aprofile[m_uProfileCurrent].m_szFilename = szFilename;
             return Succeed();
-        }
         case MSG_PROFILEDELETE:
         case MSG_DELETEPROFILE:
         {
@@ -214,22 +227,11 @@ TW_UINT16 CSimSession::DatProfiles(TW_UINT16 a_u16Msg, TW_MEMREF a_pData, SimJou
             {
                 return Fail(TWCC_BADVALUE);
             }
-            int iProfile = FindProfile(szImported);
-            if (iProfile >= 0 && m_aprofile[iProfile].m_blReadonly)
+            if (!SaveProfileAs(szImported))
             {
                 return Fail(TWCC_DENIED);
             }
-            if (iProfile < 0)
-            {
-                Profile profile;
-                profile.m_u16Value = m_u16ProfileNext++;
-                profile.m_szName = szImported;
-                m_aprofile.push_back(profile);
-                iProfile = static_cast<int>(m_aprofile.size()) - 1;
-            }
-            m_aprofile[iProfile].m_szSettings = m_caps.SaveText();
-            m_aprofile[iProfile].m_szFilename = szFilename;
-            m_uProfileCurrent = static_cast<std::size_t>(iProfile);
+            m_aprofile[m_uProfileCurrent].m_szFilename = szFilename;
             return Succeed();
         }
         case MSG_PROFILERENAME:
@@ -277,22 +279,7 @@ TW_UINT16 CSimSession::DatProfiles(TW_UINT16 a_u16Msg, TW_MEMREF a_pData, SimJou
             {
                 return Fail(TWCC_BADVALUE);
             }
-            int iProfile = FindProfile(szCurrent);
-            if (iProfile >= 0 && m_aprofile[iProfile].m_blReadonly)
-            {
-                return Fail(TWCC_DENIED);
-            }
-            if (iProfile < 0)
-            {
-                Profile profile;
-                profile.m_u16Value = m_u16ProfileNext++;
-                profile.m_szName = szCurrent;
-                m_aprofile.push_back(profile);
-                iProfile = static_cast<int>(m_aprofile.size()) - 1;
-            }
-            m_aprofile[iProfile].m_szSettings = m_caps.SaveText();
-            m_uProfileCurrent = static_cast<std::size_t>(iProfile);
-            return Succeed();
+            return SaveProfileAs(szCurrent) ? Succeed() : Fail(TWCC_DENIED);
         }
         default:
             return Fail(TWCC_BADPROTOCOL);

@@ -255,6 +255,9 @@ private:
     TW_UINT16                 m_u16ProfileNext = 2;
     void ProfilesInit();
     int  FindProfile(const std::string& a_szName) const;
+    // The current settings under a name (a new profile when none has it),
+    // which becomes current; false for a read-only profile.
+    bool SaveProfileAs(const std::string& a_szName);
 
     // Fault injection.
     std::vector<SimFault>     m_afault;
