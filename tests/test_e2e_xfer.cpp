@@ -87,8 +87,10 @@ TEST(E2eXfer, EveryPageInEveryModeBecomesAFileOfTheSyntheticPage)
         {"file", "Simulated Scanner",
          Config("scanner", Mech("TWSX_FILE") + Pixel("TWPT_RGB") + "cap ICAP_IMAGEFILEFORMAT enum uint16 TWFF_TIFF TWFF_BMP default=TWFF_TIFF\n"),
          "sx set TWFF_TIFF scan%03d.tif\nxf\npx endxfer\n", {"scan000.tif", "scan001.tif"}, eRgb, 200, 150},
-        {"native", "Simulated Scanner", Config("scanner", Mech("TWSX_NATIVE") + Pixel("TWPT_GRAY")),
+        {"native bitmap", "Simulated Scanner", Config("scanner", Mech("TWSX_NATIVE") + Pixel("TWPT_GRAY") + "native = dib\n"),
          "xn get nat%02d.bmp\npx endxfer\n", {"nat00.bmp", "nat01.bmp"}, eBmpGray, 200, 150},
+        {"native TIFF", "Simulated Scanner", Config("scanner", Mech("TWSX_NATIVE") + Pixel("TWPT_RGB")),
+         "xn get nat%02d.tif\npx endxfer\n", {"nat00.tif", "nat01.tif"}, eRgb, 200, 150},
     };
     for (const Case &c : acase)
     {
