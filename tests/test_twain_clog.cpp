@@ -330,7 +330,9 @@ TEST_F(CLogTest, DataCompareWithoutExpectedDataFails)
     EXPECT_EQ(e2e::Count(out, "Fail: there is no expected data to compare with..."), 2);
 }
 
-TEST(CVarTest, InitialValuesSetGetAndDisp)
+// The listing of the variables and the keys' errors run end to end
+// (test_e2e_shell.cpp); here the initial values and the width of a value.
+TEST(CVarTest, InitialValuesAndTheWidthOfAValue)
 {
     CVar *pvarSaved = g_pvar;
     CLog *plogSaved = g_plog;
@@ -351,23 +353,6 @@ TEST(CVarTest, InitialValuesSetGetAndDisp)
     EXPECT_EQ(var.Set("productname", std::string(31, 'y').c_str()), 0);
     EXPECT_STREQ(var.Get("ProductName", false), std::string(31, 'y').c_str());
     EXPECT_EQ(var.Set("color", "blue"), 1);
-
-    var.Set("Language", "TWLG_FRENCH");
-    var.Set("ProtocolVersion", "2.4");
-    var.Set("ScriptName", "s.txt");
-    var.Set("ProductName", "p");
-    testing::internal::CaptureStdout();
-    var.Disp(nullptr);
-    var.Disp("");
-    var.Disp("protocolversion");
-    var.Disp("nothing");
-    std::string out = testing::internal::GetCapturedStdout();
-    const char *szAll = "Language=TWLG_FRENCH\r\n"
-                        "ProductName=p\r\n"
-                        "ProtocolVersion=2.4\r\n"
-                        "ScriptName=s.txt\r\n"
-                        "AutoDatStatus=true\r\n";
-    EXPECT_EQ(out, std::string(szAll) + szAll + "ProtocolVersion=2.4\r\nValue not found <nothing>...\r\n");
 
     g_plog = plogSaved;
     g_pvar = pvarSaved;
