@@ -1,6 +1,7 @@
 // Unit tests of the test log (CLog) and the test program's variables (CVar):
 // console echo, capture, the record file, the comparison with expected data.
-// Recording and replaying through the program: test_e2e_script.cpp.
+// The console, the prefixes and line ends, recording and replaying run
+// through the program: test_e2e_shell.cpp, test_e2e_script.cpp.
 #include <gtest/gtest.h>
 
 #include <array>
@@ -88,44 +89,6 @@ protected:
     e2e::TempDir m_tmp;
 };
 } // namespace
-
-TEST_F(CLogTest, PlainLinesEchoWithPrefixesAndCrLf)
-{
-    testing::internal::CaptureStdout();
-    Plain("hello");
-    g_pvar->Set("ScriptName", "t1");
-    Plain("info", ELOGSTS_INFO);
-    Plain("warn", ELOGSTS_WARNING);
-    Plain("err", ELOGSTS_ERROR);
-    Plain("nofile", ELOGSTS_INFONOFILE);
-    m_plog->Log(__FILE__, __LINE__, false, ELOGSTS_PLAIN, CLOG_CODEPAGE, "%%%%error, %d", 7);
-    std::string out = testing::internal::GetCapturedStdout();
-    EXPECT_EQ(out, "hello\r\n"
-                   "DRAVO.INFO(t1):    info\r\n"
-                   "DRAVO.WARNING(t1): warn\r\n"
-                   "DRAVO.ERROR(t1):   err\r\n"
-                   "nofile\r\n"
-                   "%%error, 7\r\n");
-}
-
-TEST_F(CLogTest, ConsoleSwitchAndPrompt)
-{
-    testing::internal::CaptureStdout();
-    EXPECT_STREQ(m_plog->ConsoleGet(), "on");
-    m_plog->ConsoleSet("OFF");
-    EXPECT_STREQ(m_plog->ConsoleGet(), "off");
-    Plain("hidden");
-    m_plog->Prompt(__FILE__, __LINE__, false, ELOGSTS_PLAIN, CLOG_CODEPAGE, "tw%d>>> ", 0);
-    m_plog->ConsoleSet("On");
-    Plain("shown");
-    std::string out = testing::internal::GetCapturedStdout();
-    EXPECT_EQ(out, "tw0>>> shown\r\n");
-
-    testing::internal::CaptureStderr();
-    m_plog->ConsoleSet("maybe");
-    EXPECT_EQ(testing::internal::GetCapturedStderr(), "must specify on or off...\r\n");
-    EXPECT_STREQ(m_plog->ConsoleGet(), "on");
-}
 
 TEST_F(CLogTest, DataCaptureKeepsPlainLinesWithoutLineEnd)
 {
