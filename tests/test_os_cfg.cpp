@@ -187,19 +187,6 @@ TEST(OsCfg, GetEnvAndSetEnv)
     EXPECT_EQ(OS_STS_BAD_ARGUMENT, COsCfg::SetEnv("A=B", "x"));
 }
 
-TEST(OsCfg, SystemInformationAndModule)
-{
-    OsTestServices services;
-    EXPECT_EQ(64, COsCfg::InfoGetLong(OS_CFGINFO_CPU_PROCESSBITS, 0, true));
-    EXPECT_EQ(2, COsCfg::InfoGetLong(OS_CFGINFO_OSFAMILY, 0, true));
-    EXPECT_EQ(0, COsCfg::InfoGetLong(static_cast<EOSCFGINFO>(9999), 0, true));
-    EXPECT_EQ(nullptr, COsCfg::GetHmodule());  // the test program is an application
-    char** pszEnd = COsCfg::GetThrowAwayPointer();
-    ASSERT_NE(nullptr, pszEnd);
-    EXPECT_EQ(pszEnd, COsCfg::GetThrowAwayPointer());
-    EXPECT_EQ(255, strtol("ff", pszEnd, 16));
-}
-
 TEST(OsCfg, TheLogTakesItsNameAndLevelFromTheModuleDescription)
 {
     OsTestServices services;
