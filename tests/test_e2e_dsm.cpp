@@ -5,7 +5,6 @@
 // what the entry call sends and records, checked in the stand-in DSM's log.
 #include <gtest/gtest.h>
 
-#include <dirent.h>
 #include <sys/stat.h>
 
 #include <algorithm>
@@ -45,9 +44,7 @@ class DsmRun : public shelltest::Shell
 public:
     DsmRun()
     {
-        Dir().MakeDir("log");
         Dir().MakeDir("bin");
-        SetEnv("ZAV_LOGDIR", Dir().File("log"));
         SetEnv("TWAINDSM_SOURCES", s_szFixtures);
         // (appended: the DSM would empty a "w" log at every open)
         SetEnv("TWAINDSM_LOG", Dir().File("dsm.log"));
@@ -71,20 +68,6 @@ public:
         return aszCalls;
     }
     std::string DsmLog() const { return Dir().Read("dsm.log"); }
-    // Everything the services log holds.
-    std::string ServicesLog() const
-    {
-        std::string szLog;
-        if (DIR *pdir = opendir(Dir().File("log").c_str()))
-        {
-            while (struct dirent *pdirent = readdir(pdir))
-                if (pdirent->d_name[0] != '.')
-                    szLog += Dir().Read("log/" + std::string(pdirent->d_name));
-            closedir(pdir);
-        }
-        return szLog;
-    }
-    bool ServicesLogHas(const std::string &a_szText) const { return ServicesLog().find(a_szText) != std::string::npos; }
     // The simulator's journal: the triplets its sources received, as
     // "<source> <DG>/<DAT>/<MSG> ... rc=..." without the sequence number.
     std::vector<std::string> Journal() const

@@ -147,6 +147,10 @@ public:
         return n;
     }
 
+    // The services log of the runs so far.
+    std::string ServicesLog() const { return m_logdir.Read("dravo.log"); }
+    bool ServicesLogHas(const std::string &a_szText) const { return ServicesLog().find(a_szText) != std::string::npos; }
+
     e2e::TempDir &Dir() { return m_tmp; }
     const e2e::TempDir &Dir() const { return m_tmp; }
     // Variables set (over the defaults) or removed for the runs.
