@@ -3,7 +3,9 @@
 // the destination alone and names the operation in the services log.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
+#include <vector>
 #include <string>
 
 #include "osservices.h"
@@ -15,83 +17,65 @@ protected:
     OsTestServices m_services;
 };
 
-TEST_F(OsStringTest, CpyCopiesWhenTheSourceFitsWithItsTerminator)
+// Each row: the copy into a buffer of the given size that holds a text (the
+// rest 'x'), its answer, what the buffer holds after, and the log line.
+TEST_F(OsStringTest, BoundedCopiesWriteOnlyWhatFitsWithItsTerminator)
 {
-    char szBuffer[8];
-    memset(szBuffer, 'x', sizeof(szBuffer));
-    EXPECT_EQ(szBuffer, COsString::SStrCpy(szBuffer, sizeof(szBuffer), "1234567"));  // 7 + terminator = 8
-    EXPECT_STREQ("1234567", szBuffer);
-    EXPECT_EQ(szBuffer, COsString::SStrCpy(szBuffer, sizeof(szBuffer), ""));
-    EXPECT_STREQ("", szBuffer);
-}
-
-TEST_F(OsStringTest, CpyWritesNothingWhenTheSourceDoesNotFit)
-{
-    char szBuffer[8] = "old";
-    EXPECT_EQ(nullptr, COsString::SStrCpy(szBuffer, sizeof(szBuffer), "12345678"));   // exactly one too long
-    EXPECT_STREQ("old", szBuffer);
-    EXPECT_TRUE(m_services.LogHas("SStrCpy failed...<12345678>"));
-}
-
-TEST_F(OsStringTest, CpyRefusesNullArgumentsAndZeroSize)
-{
-    char szBuffer[8] = "old";
+    enum EOP { CPY, CAT, NCPY, NCAT };
+    struct Case
+    {
+        EOP eop;
+        size_t uSize;
+        const char* szBefore;
+        const char* szSource;
+        size_t uCount;
+        bool blDone;
+        const char* szAfter;
+        const char* szLog;
+    };
+    const Case acase[] = {
+        {CPY, 8, "", "1234567", 0, true, "1234567", nullptr},   // 7 + terminator = 8
+        {CPY, 8, "1234567", "", 0, true, "", nullptr},
+        {CPY, 8, "old", "12345678", 0, false, "old", "SStrCpy failed...<12345678>"},   // exactly one too long
+        {CPY, 8, "old", nullptr, 0, false, "old", nullptr},
+        {CPY, 0, "", "a", 0, false, "", nullptr},
+        {CAT, 8, "abc", "defg", 0, true, "abcdefg", nullptr},   // 3 + 4 + 1 = 8
+        {CAT, 8, "abcdefg", "h", 0, false, "abcdefg", "SStrCat failed...<h>"},
+        {CAT, 0, "", "h", 0, false, "", nullptr},
+        // Ncpy: a source longer than the count gives the count's characters
+        // without terminator; within the count, source and terminator; a large
+        // count is fine while the source fits, a long source while the count fits.
+        {NCPY, 8, "", "abcdef", 3, true, "abcxxxxx", nullptr},
+        {NCPY, 8, "", "ab", 5, true, "ab", nullptr},
+        {NCPY, 8, "", "abcdefg", 100, true, "abcdefg", nullptr},
+        {NCPY, 8, "", "0123456789", 7, true, "0123456x", nullptr},
+        {NCPY, 4, "old", "abcd", 4, false, "old", "SStrNcpy failed...<abcd>"},
+        {NCPY, 4, "old", "a", 0, false, "old", nullptr},
+        // Ncat appends the smaller of count and source.
+        {NCAT, 8, "ab", "cdefghij", 3, true, "abcde", nullptr},
+        {NCAT, 8, "abcde", "f", 100, true, "abcdef", nullptr},
+        {NCAT, 8, "abcdef", "ghij", 4, false, "abcdef", "SStrNcat failed...<ghij>"},
+    };
+    for (const Case& c : acase)
+    {
+        std::vector<char> ach(std::max<size_t>(c.uSize, 4), 'x');
+        memcpy(ach.data(), c.szBefore, strlen(c.szBefore) + 1);
+        char* szDone = nullptr;
+        switch (c.eop)
+        {
+            case CPY: szDone = COsString::SStrCpy(ach.data(), c.uSize, c.szSource); break;
+            case CAT: szDone = COsString::SStrCat(ach.data(), c.uSize, c.szSource); break;
+            case NCPY: szDone = COsString::SStrNcpy(ach.data(), c.uSize, c.szSource, c.uCount); break;
+            case NCAT: szDone = COsString::SStrNcat(ach.data(), c.uSize, c.szSource, c.uCount); break;
+        }
+        SCOPED_TRACE(std::to_string(&c - acase));
+        EXPECT_EQ(szDone, c.blDone ? ach.data() : nullptr);
+        EXPECT_EQ(std::string(ach.data(), strnlen(ach.data(), ach.size())), c.szAfter);
+        EXPECT_TRUE(c.szLog == nullptr || m_services.LogHas(c.szLog)) << c.szLog;
+    }
+    // A null destination is refused and logged with the pointers.
     EXPECT_EQ(nullptr, COsString::SStrCpy(nullptr, 8, "a"));
-    EXPECT_EQ(nullptr, COsString::SStrCpy(szBuffer, 8, nullptr));
-    EXPECT_EQ(nullptr, COsString::SStrCpy(szBuffer, 0, "a"));
-    EXPECT_STREQ("old", szBuffer);
     EXPECT_TRUE(m_services.LogHas("SStrCpy failed...(nil) 8 "));
-}
-
-TEST_F(OsStringTest, CatAppendsOnlyWhenBothTextsAndTheTerminatorFit)
-{
-    char szBuffer[8] = "abc";
-    EXPECT_EQ(szBuffer, COsString::SStrCat(szBuffer, sizeof(szBuffer), "defg"));   // 3 + 4 + 1 = 8
-    EXPECT_STREQ("abcdefg", szBuffer);
-    EXPECT_EQ(nullptr, COsString::SStrCat(szBuffer, sizeof(szBuffer), "h"));
-    EXPECT_STREQ("abcdefg", szBuffer);
-    EXPECT_TRUE(m_services.LogHas("SStrCat failed...<h>"));
-    EXPECT_EQ(nullptr, COsString::SStrCat(szBuffer, 0, "h"));
-}
-
-TEST_F(OsStringTest, NcpyCopiesAtMostCountCharacters)
-{
-    char szBuffer[8];
-    memset(szBuffer, 'x', sizeof(szBuffer));
-    // Source longer than the count: the count's characters, no terminator.
-    EXPECT_EQ(szBuffer, COsString::SStrNcpy(szBuffer, sizeof(szBuffer), "abcdef", 3));
-    EXPECT_EQ(0, memcmp(szBuffer, "abcxxxxx", 8));
-    // Source within the count: source and terminator.
-    EXPECT_EQ(szBuffer, COsString::SStrNcpy(szBuffer, sizeof(szBuffer), "ab", 5));
-    EXPECT_STREQ("ab", szBuffer);
-    // A count larger than the buffer is fine while the source fits.
-    EXPECT_EQ(szBuffer, COsString::SStrNcpy(szBuffer, sizeof(szBuffer), "abcdefg", 100));
-    EXPECT_STREQ("abcdefg", szBuffer);
-    // A long source is fine while the count fits.
-    EXPECT_EQ(szBuffer, COsString::SStrNcpy(szBuffer, sizeof(szBuffer), "0123456789", 7));
-    EXPECT_EQ(0, memcmp(szBuffer, "0123456", 7));
-}
-
-TEST_F(OsStringTest, NcpyRefusesWhenCountAndSourceBothReachTheSize)
-{
-    char szBuffer[4] = "old";
-    EXPECT_EQ(nullptr, COsString::SStrNcpy(szBuffer, sizeof(szBuffer), "abcd", 4));
-    EXPECT_STREQ("old", szBuffer);
-    EXPECT_TRUE(m_services.LogHas("SStrNcpy failed...<abcd>"));
-    EXPECT_EQ(nullptr, COsString::SStrNcpy(szBuffer, sizeof(szBuffer), "a", 0));
-    EXPECT_STREQ("old", szBuffer);
-}
-
-TEST_F(OsStringTest, NcatAppendsTheSmallerOfCountAndSource)
-{
-    char szBuffer[8] = "ab";
-    EXPECT_EQ(szBuffer, COsString::SStrNcat(szBuffer, sizeof(szBuffer), "cdefghij", 3));
-    EXPECT_STREQ("abcde", szBuffer);
-    EXPECT_EQ(szBuffer, COsString::SStrNcat(szBuffer, sizeof(szBuffer), "f", 100));
-    EXPECT_STREQ("abcdef", szBuffer);
-    EXPECT_EQ(nullptr, COsString::SStrNcat(szBuffer, sizeof(szBuffer), "ghij", 4));
-    EXPECT_STREQ("abcdef", szBuffer);
-    EXPECT_TRUE(m_services.LogHas("SStrNcat failed...<ghij>"));
 }
 
 TEST_F(OsStringTest, PrintfReportsCutOutput)
