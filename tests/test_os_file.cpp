@@ -25,53 +25,49 @@ protected:
 // Paths
 // ---------------------------------------------------------------------------
 
-TEST_F(OsFileTest, PathSetNormalisesOrLeavesTheBufferEmpty)
+// Each row: the path operation on a buffer of the given size holding a text,
+// its status and what the buffer holds after.
+TEST_F(OsFileTest, PathsAreNormalisedAndNeverOverrunTheirBuffer)
 {
-    char szPath[16] = "old";
-    EXPECT_EQ(OS_STS_OK, COsFile::PathSet(szPath, sizeof(szPath), "a\\b//c"));
-    EXPECT_STREQ("a/b/c", szPath);
-    EXPECT_EQ(OS_STS_OK, COsFile::PathSet(szPath, sizeof(szPath), "123456789012345"));  // 15 + terminator
-    EXPECT_STREQ("123456789012345", szPath);
-    EXPECT_EQ(OS_STS_DESTINATION_TOO_SMALL, COsFile::PathSet(szPath, sizeof(szPath), "1234567890123456"));
-    EXPECT_STREQ("", szPath);
+    enum EOP { SET, APPEND, NORMALIZE };
+    struct Case
+    {
+        EOP eop;
+        size_t uSize;
+        const char* szBefore;
+        const char* szArg;   // for NORMALIZE: the separator
+        EOSSTS eossts;
+        const char* szAfter;
+    };
+    const Case acase[] = {
+        {SET, 16, "old", "a\\b//c", OS_STS_OK, "a/b/c"},
+        {SET, 16, "old", "123456789012345", OS_STS_OK, "123456789012345"},   // 15 + terminator
+        {SET, 16, "old", "1234567890123456", OS_STS_DESTINATION_TOO_SMALL, ""},
+        {SET, 16, "old", nullptr, OS_STS_BAD_ARGUMENT, "old"},
+        {APPEND, 32, "/home/me", "file.txt", OS_STS_OK, "/home/me/file.txt"},
+        {APPEND, 32, "/home/me/", "\\sub\\x", OS_STS_OK, "/home/me/sub/x"},
+        {APPEND, 32, "/d", "C:\\dir\\f", OS_STS_OK, "/d/dir/f"},   // the drive letter goes
+        {APPEND, 32, "", "rel", OS_STS_OK, "rel"},
+        {APPEND, 10, "/abc", "defg", OS_STS_OK, "/abc/defg"},   // 9 characters
+        {APPEND, 10, "/abc/defg", "h", OS_STS_DESTINATION_TOO_SMALL, "/abc/defg"},   // changes nothing
+        {NORMALIZE, 32, "a//b\\\\c/\\d", "\\", OS_STS_OK, "a\\b\\c\\d"},
+        {NORMALIZE, 32, "a\\b\\c\\d", "/", OS_STS_OK, "a/b/c/d"},
+    };
+    for (const Case& c : acase)
+    {
+        char szPath[32];
+        snprintf(szPath, sizeof(szPath), "%s", c.szBefore);
+        EOSSTS eossts = OS_STS_FAIL;
+        switch (c.eop)
+        {
+            case SET: eossts = COsFile::PathSet(szPath, c.uSize, c.szArg); break;
+            case APPEND: eossts = COsFile::PathAppend(szPath, c.uSize, c.szArg); break;
+            case NORMALIZE: eossts = COsFile::PathNormalize(szPath, c.szArg[0]); break;
+        }
+        EXPECT_EQ(c.eossts, eossts) << c.szBefore << " " << (c.szArg ? c.szArg : "(null)");
+        EXPECT_STREQ(c.szAfter, szPath) << c.szBefore << " " << (c.szArg ? c.szArg : "(null)");
+    }
     EXPECT_TRUE(m_services.LogHas("buffer overflow...16 <1234567890123456>"));
-    EXPECT_EQ(OS_STS_BAD_ARGUMENT, COsFile::PathSet(szPath, sizeof(szPath), nullptr));
-}
-
-TEST_F(OsFileTest, PathAppendAddsOneSeparatorAndDropsADriveLetter)
-{
-    char szPath[32];
-    COsFile::PathSet(szPath, sizeof(szPath), "/home/me");
-    EXPECT_EQ(OS_STS_OK, COsFile::PathAppend(szPath, sizeof(szPath), "file.txt"));
-    EXPECT_STREQ("/home/me/file.txt", szPath);
-    COsFile::PathSet(szPath, sizeof(szPath), "/home/me/");
-    EXPECT_EQ(OS_STS_OK, COsFile::PathAppend(szPath, sizeof(szPath), "\\sub\\x"));
-    EXPECT_STREQ("/home/me/sub/x", szPath);
-    COsFile::PathSet(szPath, sizeof(szPath), "/d");
-    EXPECT_EQ(OS_STS_OK, COsFile::PathAppend(szPath, sizeof(szPath), "C:\\dir\\f"));
-    EXPECT_STREQ("/d/dir/f", szPath);
-    szPath[0] = '\0';
-    EXPECT_EQ(OS_STS_OK, COsFile::PathAppend(szPath, sizeof(szPath), "rel"));
-    EXPECT_STREQ("rel", szPath);
-}
-
-TEST_F(OsFileTest, PathAppendThatDoesNotFitChangesNothing)
-{
-    char szPath[10];
-    COsFile::PathSet(szPath, sizeof(szPath), "/abc");
-    EXPECT_EQ(OS_STS_OK, COsFile::PathAppend(szPath, sizeof(szPath), "defg"));     // "/abc/defg" is 9
-    EXPECT_STREQ("/abc/defg", szPath);
-    EXPECT_EQ(OS_STS_DESTINATION_TOO_SMALL, COsFile::PathAppend(szPath, sizeof(szPath), "h"));
-    EXPECT_STREQ("/abc/defg", szPath);
-}
-
-TEST_F(OsFileTest, PathNormalizeRewritesAndCollapsesSeparators)
-{
-    char szPath[32] = "a//b\\\\c/\\d";
-    EXPECT_EQ(OS_STS_OK, COsFile::PathNormalize(szPath, '\\'));
-    EXPECT_STREQ("a\\b\\c\\d", szPath);
-    EXPECT_EQ(OS_STS_OK, COsFile::PathNormalize(szPath, '/'));
-    EXPECT_STREQ("a/b/c/d", szPath);
     EXPECT_EQ(OS_STS_BAD_ARGUMENT, COsFile::PathNormalize(nullptr, '/'));
 }
 
