@@ -99,64 +99,53 @@ TEST(E2eDsOpen, OpenIsRefusedOutsideState3)
 // ---------------------------------------------------------------------------
 // resetall
 // ---------------------------------------------------------------------------
-TEST(E2eDsResetall, AProtocol2SourceWithMsgResetAll)
+// Each row: the source's configuration and name, the exit status, the line
+// that names the way of resetting (none when refused) and the journal lines
+// that must be there once. A reset without a source comes first every time.
+TEST(E2eDsResetall, EachKindOfSourceIsResetItsOwnWay)
 {
-    SimShell sh;
-    e2e::Result r = sh.Run("twcreate\ndsmopen\ndsopen \"Simulated Scanner\"\nresetall\nreturn\nsetexitstatus\nexit\n");
-    EXPECT_EQ(r.status, 0);
-    EXPECT_TRUE(sh.Has("reset with MSG_RESETALL..."));
-    EXPECT_EQ(sh.Journal({"scanner DG_CONTROL/DAT_CAPABILITY/MSG_RESETALL", "rc=TWRC_SUCCESS"}).size(), 1u);
-}
-
-TEST(E2eDsResetall, AProtocol1SourceOfOursThroughItsProfiles)
-{
-    SimShell sh("[scanner1x]\ninfo = \"build 7 ZAV v1.0\"\ncap CAP_PROFILES enum uint16 0 1 2 default=0\n");
-    e2e::Result r = sh.Run("twcreate\ndsmopen\ndsopen \"Simulated Scanner 1.x\"\nresetall\nreturn\nsetexitstatus\nexit\n");
-    EXPECT_EQ(r.status, 0);
-    EXPECT_TRUE(sh.Has("reset with CAP_PROFILES..."));
-    // CAP_PROFILES is 0x809F: the capability goes out first in the data.
-    EXPECT_EQ(sh.Journal({"scanner1x DG_CONTROL/DAT_CAPABILITY/MSG_RESET ", "data=9f80", "rc=TWRC_SUCCESS"}).size(), 1u);
-    EXPECT_TRUE(sh.Journal({"MSG_RESETALL"}).empty());
-}
-
-TEST(E2eDsResetall, AnyOtherProtocol1SourceBackToColour)
-{
-    SimShell sh;
-    e2e::Result r = sh.Run("twcreate\ndsmopen\ndsopen \"Simulated Scanner 1.x\"\nresetall\nreturn\nsetexitstatus\nexit\n");
-    EXPECT_EQ(r.status, 0);
-    EXPECT_TRUE(sh.Has("reset with ICAP_PIXELTYPE(TWPT_RGB)..."));
-    EXPECT_EQ(sh.Journal({"scanner1x DG_CONTROL/DAT_CAPABILITY/MSG_GETCURRENT", "data=0101"}).size(), 1u);
     // The one-value container sent back holds TWPT_RGB (2).
-    EXPECT_EQ(sh.Journal({"scanner1x DG_CONTROL/DAT_CAPABILITY/MSG_SET", "container=04000200000000000000",
-                          "rc=TWRC_SUCCESS"})
-                  .size(),
-              1u);
-}
-
-TEST(E2eDsResetall, ARefusedResetPrintsNothingAndFails)
-{
-    SimShell sh("[scanner1x]\nfault refuse DG_CONTROL DAT_CAPABILITY MSG_SET cap=ICAP_PIXELTYPE cc=TWCC_BADVALUE\n");
-    e2e::Result r = sh.Run("twcreate\ndsmopen\nresetall\ndsopen \"Simulated Scanner 1.x\"\nresetall\nreturn\nsetexitstatus\n"
-                           "exit\n");
-    EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(sh.CountAffixed("reset with", ""), 0);
-}
-
-TEST(E2eDsResetall, ASourceAnsweringWithTooShortAContainerIsNotOverrun)
-{
-    // The 1.x source answers the current pixel type with a 2-byte container
-    // that claims to be a one-value; the reset must not write past it (the
-    // sanitizer build reports any such write on standard error).
-    SimShell sh("[scanner1x]\nfault wrongsize DG_CONTROL DAT_CAPABILITY MSG_GETCURRENT cap=ICAP_PIXELTYPE\n");
-    e2e::Result r = sh.Run("twcreate\ndsmopen\ndsopen \"Simulated Scanner 1.x\"\nresetall\nreturn\nsetexitstatus\n"
-                           "exit\n");
-    EXPECT_EQ(r.signal, 0);
-    EXPECT_EQ(r.status, 0);
-    EXPECT_TRUE(sh.Has("reset with ICAP_PIXELTYPE(TWPT_RGB)..."));
-    EXPECT_EQ(sh.Journal({"scanner1x DG_CONTROL/DAT_CAPABILITY/MSG_SET", "container=04000200000000000000",
-                          "rc=TWRC_SUCCESS"})
-                  .size(),
-              1u);
+    const std::vector<std::string> aszColour = {"scanner1x DG_CONTROL/DAT_CAPABILITY/MSG_SET",
+                                                "container=04000200000000000000", "rc=TWRC_SUCCESS"};
+    struct Case
+    {
+        const char *szConfig;
+        const char *szSource;
+        int iStatus;
+        const char *szLine;
+        std::vector<std::vector<std::string>> aaszJournal;
+    } const acase[] = {
+        {"", "Simulated Scanner", 0, "reset with MSG_RESETALL...",
+         {{"scanner DG_CONTROL/DAT_CAPABILITY/MSG_RESETALL", "rc=TWRC_SUCCESS"}}},
+        // A 1.x source of ours through its profiles: CAP_PROFILES (0x809F) goes out first in the data.
+        {"[scanner1x]\ninfo = \"build 7 ZAV v1.0\"\ncap CAP_PROFILES enum uint16 0 1 2 default=0\n",
+         "Simulated Scanner 1.x", 0, "reset with CAP_PROFILES...",
+         {{"scanner1x DG_CONTROL/DAT_CAPABILITY/MSG_RESET ", "data=9f80", "rc=TWRC_SUCCESS"}}},
+        // Any other 1.x source back to colour.
+        {"", "Simulated Scanner 1.x", 0, "reset with ICAP_PIXELTYPE(TWPT_RGB)...",
+         {{"scanner1x DG_CONTROL/DAT_CAPABILITY/MSG_GETCURRENT", "data=0101"}, aszColour}},
+        {"[scanner1x]\nfault refuse DG_CONTROL DAT_CAPABILITY MSG_SET cap=ICAP_PIXELTYPE cc=TWCC_BADVALUE\n",
+         "Simulated Scanner 1.x", 1, nullptr, {}},
+        // A 2-byte container that claims to be a one-value is never written
+        // past (the sanitizer build reports any such write on standard error).
+        {"[scanner1x]\nfault wrongsize DG_CONTROL DAT_CAPABILITY MSG_GETCURRENT cap=ICAP_PIXELTYPE\n",
+         "Simulated Scanner 1.x", 0, "reset with ICAP_PIXELTYPE(TWPT_RGB)...", {aszColour}},
+    };
+    for (const Case &c : acase)
+    {
+        SCOPED_TRACE(std::string(c.szSource) + " " + c.szConfig);
+        SimShell sh(c.szConfig);
+        e2e::Result r = sh.Run(std::string("twcreate\ndsmopen\nresetall\ndsopen \"") + c.szSource +
+                               "\"\nresetall\nreturn\nsetexitstatus\nexit\n");
+        EXPECT_EQ(r.status, c.iStatus);
+        EXPECT_EQ(sh.CountAffixed("reset with", ""), c.szLine ? 1 : 0);
+        EXPECT_TRUE(!c.szLine || sh.Has(c.szLine)) << r.out;
+        for (const std::vector<std::string> &aszJournal : c.aaszJournal)
+        {
+            EXPECT_EQ(sh.Journal(aszJournal).size(), 1u) << aszJournal[0];
+        }
+        EXPECT_TRUE(c.szSource == std::string("Simulated Scanner") || sh.Journal({"MSG_RESETALL"}).empty()) << "1.x: never";
+    }
 }
 
 // ---------------------------------------------------------------------------

@@ -183,7 +183,7 @@ public:
         SetEnv("SIMSCANNER_JOURNAL", Dir().File("journal.txt"));
     }
     // The journal lines that hold every one of the texts.
-    std::vector<std::string> Journal(std::initializer_list<std::string> a_aszTexts)
+    std::vector<std::string> Journal(const std::vector<std::string> &a_aszTexts)
     {
         std::vector<std::string> aszLines;
         for (const std::string &szLine : e2e::Lines(Dir().Read("journal.txt")))
