@@ -237,3 +237,24 @@ TEST(E2eDevice, ExtendedImageInfoRequests)
     // TWEI_ICCPROFILE (0x1240) follows TWEI_FRAME (0x123e), the 18th entry.
     EXPECT_NE(aszCall[0].find("3e12" + std::string(28, '0') + "4012"), std::string::npos) << aszCall[0];
 }
+
+TEST(E2eDevice, ExtendedImageInfoAfterANativeTransfer)
+{
+    SimShell sh("cap ICAP_EXTIMAGEINFO onevalue bool TRUE\n");
+    sh.Run(s_szOpenZav + "ui msg_enableds\nwait 2000\nxn\n"
+                         "ex msg_get TWEI_BARCODETEXT twei_barcodetextlength TWEI_NOSUCH TWEI_HDR_DESKEWANGLE\n"
+                         "ex\npx msg_endxfer\nex msg_getspecial TWEI_PAGENUMBER\nexit\n");
+    auto line = [](const std::string &a_szName, const std::string &a_szType, const std::string &a_szValue) {
+        return a_szName + std::string(32 - a_szName.size(), '.') + a_szType + std::string(18 - a_szType.size(), '.') +
+               a_szValue;
+    };
+    EXPECT_TRUE(sh.HasSequence({"Unable to find: TWEI_NOSUCH", "", "  \033[31m\033[1mExtended Image Info\033[0m",
+                                line("TWEI_BARCODETEXT", "TWTY_HANDLE", "DRAVO-0001;5a 00 01 ff "),
+                                line("TWEI_BARCODETEXTLENGTH", "TWTY_UINT32", "10;4"),
+                                line("TWEI_HDR_DESKEWANGLE", "TWTY_INT32", "1.0005"), ""}));
+    EXPECT_TRUE(sh.Has(line("TWEI_SKEWORIGINALANGLE", "TWTY_INT32", "-0.5000")));
+    EXPECT_EQ(sh.CountAffixed("TWEI_", ""), 3 + 67 + 1);
+    // Before the next transfer: the maker's MSG_GETSPECIAL, for the image to come.
+    EXPECT_TRUE(sh.Has(line("TWEI_PAGENUMBER", "TWTY_UINT32", "2")));
+    EXPECT_EQ(sh.Journal({"DAT_EXTIMAGEINFO/MSG_GETSPECIAL", "state=6->6", "rc=TWRC_SUCCESS"}).size(), 1u);
+}

@@ -11,16 +11,15 @@ TW_UINT16 CTwainImpl::DSDatDeviceInfo(const char *const *a_aszWords)
     {
         return TWRC_FAILURE;
     }
-    const char *szMsg = a_aszWords[1];
-    TW_UINT16 twmsg;
-    if (DatWordMissing(szMsg) || DatWord(szMsg, "msg_get", nullptr))
-        twmsg = MSG_GET;
-    else if (DatWord(szMsg, "msg_reset", nullptr))
-        twmsg = MSG_RESET;
-    else if (DatWord(szMsg, "msg_set", nullptr))
-        twmsg = MSG_SET;
-    else
+    // Any other word does nothing.
+    static const DatMessageWord s_adatmessageword[] = {
+        {"msg_get", nullptr, MSG_GET}, {"msg_reset", nullptr, MSG_RESET}, {"msg_set", nullptr, MSG_SET}};
+    const DatMessageWord *pdatmessageword = DatMessageOf(a_aszWords[1], s_adatmessageword);
+    if (!pdatmessageword && !DatWordMissing(a_aszWords[1]))
+    {
         return TWRC_SUCCESS;
+    }
+    TW_UINT16 twmsg = pdatmessageword ? pdatmessageword->twmsg : MSG_GET;
 
     twdeviceinfo &info = m_twdeviceinfo;
     memset(&info, 0, sizeof(info));

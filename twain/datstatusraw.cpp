@@ -28,20 +28,16 @@ TW_UINT16 CTwainImpl::DSDatStatusRaw(const char *const *a_aszWords)
     {
         return TWRC_FAILURE;
     }
-    const char *szMsg = a_aszWords[1];
-    TW_UINT16 twmsg;
-    if (DatWordMissing(szMsg) || DatWord(szMsg, "msg_get", nullptr))
-        twmsg = MSG_GET;
-    else if (DatWord(szMsg, "msg_getcurrent", "current"))
-        twmsg = MSG_GETCURRENT;
-    else if (DatWord(szMsg, "msg_getdefault", "default"))
-        twmsg = MSG_GETDEFAULT;
-    else if (DatWord(szMsg, "msg_reset", "reset"))
-        twmsg = MSG_RESET;
-    else if (DatWord(szMsg, "msg_set", "set"))
-        twmsg = MSG_SET;
-    else
-        return DatUnrecognized(szMsg);
+    static const DatMessageWord s_adatmessageword[] = {{"msg_get", nullptr, MSG_GET},
+                                                       {"msg_getcurrent", "current", MSG_GETCURRENT},
+                                                       {"msg_getdefault", "default", MSG_GETDEFAULT},
+                                                       {"msg_reset", "reset", MSG_RESET},
+                                                       {"msg_set", "set", MSG_SET}};
+    TW_UINT16 twmsg = MSG_GET;
+    if (!DatMessage(a_aszWords[1], s_adatmessageword, MSG_GET, &twmsg))
+    {
+        return TWRC_FAILURE;
+    }
 
     twstatusraw status;
     memset(&status, 0, sizeof(status));
