@@ -354,6 +354,10 @@ TEST_F(TwainEventsTest, ClearClearsEveryFlagOrTheNamedOnesAndSetsAutoDisable)
         EXPECT_EQ(Flag(ii), blCleared ? 0 : 1) << "flag " << ii;
     }
     EXPECT_FALSE(m_ptwainimpl->m_blAutoDisable.load());
+    for (int ii = 0; ii < ETWEVENT_COUNT; ii++)
+    {
+        m_ptwainimpl->m_au8Event[ii] = 1;
+    }
     EXPECT_EQ(Wait({"wait", "clear"}), TWRC_SUCCESS);
     for (int ii = 0; ii < ETWEVENT_COUNT; ii++)
     {
