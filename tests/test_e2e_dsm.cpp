@@ -336,6 +336,20 @@ TEST(E2eDsm, TwdestroyWithASourceOpenKeepsTheDsmLoaded)
     EXPECT_FALSE(szFirst.empty());
 }
 
+// In debug mode the DSM is told to write its own log beside the services log,
+// afresh at every start.
+TEST(E2eDsm, DebugModePointsTheDsmLogAtTheLogDirectory)
+{
+    shelltest::Shell sh;
+    sh.SetEnv("ZAV_DEBUG", "1");
+    sh.LogDir().Write("twaindsm.txt", "old content\n");
+    EXPECT_EQ(sh.Run("twcreate\ndsmopen\ndsmclose\nexit\n").status, 0);
+    std::string szDsmLog = sh.LogDir().Read("twaindsm.txt");
+    EXPECT_NE(szDsmLog.find("DAT_PARENT/MSG_OPENDSM"), std::string::npos) << szDsmLog;
+    EXPECT_EQ(szDsmLog.find("old content"), std::string::npos);
+    EXPECT_TRUE(sh.ServicesLogHas("mem>>> addr:"));
+}
+
 // ---------------------------------------------------------------------------
 // What the entry call records
 // ---------------------------------------------------------------------------

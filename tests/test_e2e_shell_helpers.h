@@ -147,7 +147,8 @@ public:
         return n;
     }
 
-    // The services log of the runs so far.
+    // The log folder of the runs, and the services log in it.
+    const e2e::TempDir &LogDir() const { return m_logdir; }
     std::string ServicesLog() const { return m_logdir.Read("dravo.log"); }
     bool ServicesLogHas(const std::string &a_szText) const { return ServicesLog().find(a_szText) != std::string::npos; }
 

@@ -152,47 +152,6 @@ TEST_F(TwainImplDsmTest, ChooseByCaseSensitiveFragmentOrByTheProductNameVariable
     g_pvar = pvarSaved;
 }
 
-// In debug mode the DSM is told to write its own log beside the services log.
-TEST(TwainImplDsmDebug, DebugModePointsTheDsmLogAtTheLogDirectory)
-{
-    TwainTestEnv env(1);
-    ASSERT_TRUE(env.HaveLookup());
-    unsetenv("TWAINDSM_LOG");
-    unsetenv("TWAINDSM_LOGMODE");
-    setenv("TWAINDSM_SOURCES", DRAVO_BINARY_DIR "/tests/platform_fixtures/sources", 1);
-    // The DSM reads the variables when its first application opens it: in a
-    // process where earlier tests left it loaded, only the variables can be
-    // checked.
-    void *pvLoaded = dlopen(DravoDsmPath(), RTLD_NOW | RTLD_NOLOAD);
-    bool blFreshDsm = (pvLoaded == nullptr);
-    if (pvLoaded)
-    {
-        dlclose(pvLoaded);
-    }
-    {
-        TwainTestLog log;
-        auto ptwainimpl = MakeTwainImpl();
-        testing::internal::CaptureStderr();
-        ASSERT_EQ(ptwainimpl->DSMOpen(), TWRC_SUCCESS);
-        ptwainimpl->DSMClose();
-        testing::internal::GetCapturedStderr();
-    }
-    std::string szExpected = env.Services().Dir() / "log/twaindsm.txt";
-    const char *szLog = getenv("TWAINDSM_LOG");
-    const char *szMode = getenv("TWAINDSM_LOGMODE");
-    EXPECT_STREQ(szLog, szExpected.c_str());
-    EXPECT_STREQ(szMode, "w+");
-    if (blFreshDsm)
-    {
-        std::string szDsmLog = OsTestReadFile(szExpected);
-        EXPECT_NE(szDsmLog.find("DAT_PARENT/MSG_OPENDSM"), std::string::npos) << szDsmLog;
-    }
-    EXPECT_TRUE(env.Services().LogHas("mem>>> addr:"));
-    unsetenv("TWAINDSM_LOG");
-    unsetenv("TWAINDSM_LOGMODE");
-    unsetenv("TWAINDSM_SOURCES");
-}
-
 // A connection destroyed while a source may be open keeps the DSM library
 // loaded; one destroyed in state 3 or below releases it.  (Checked with a
 // library the system can unload: the stand-in DSM itself never unloads.)
