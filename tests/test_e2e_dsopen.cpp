@@ -135,6 +135,7 @@ TEST(E2eDsResetall, EachKindOfSourceIsResetItsOwnWay)
     {
         SCOPED_TRACE(std::string(c.szSource) + " " + c.szConfig);
         SimShell sh(c.szConfig);
+        sh.SetEnv("TWAINDSM_LOG", sh.Dir().File("dsm.log"));
         e2e::Result r = sh.Run(std::string("twcreate\ndsmopen\nresetall\ndsopen \"") + c.szSource +
                                "\"\nresetall\nreturn\nsetexitstatus\nexit\n");
         EXPECT_EQ(r.status, c.iStatus);
@@ -145,6 +146,10 @@ TEST(E2eDsResetall, EachKindOfSourceIsResetItsOwnWay)
             EXPECT_EQ(sh.Journal(aszJournal).size(), 1u) << aszJournal[0];
         }
         EXPECT_TRUE(c.szSource == std::string("Simulated Scanner") || sh.Journal({"MSG_RESETALL"}).empty()) << "1.x: never";
+        // Every container went back to its family.
+        std::string szDsmLog = sh.Dir().Read("dsm.log");
+        EXPECT_NE(szDsmLog.find("closed the DSM, 0 memory block(s) live"), std::string::npos) << szDsmLog;
+        EXPECT_EQ(szDsmLog.find("DSM_MemFree"), std::string::npos) << szDsmLog;
     }
 }
 

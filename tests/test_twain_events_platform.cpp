@@ -1,14 +1,13 @@
 // test_twain_events_platform.cpp
 // A connection against the stand-in DSM and the simulated scanner of this
-// build: the camera walks (file system and pixel types) and the DSM's own
-// count of live allocations after a full open and close cycle.
+// build, with the DSM's own count of live allocations at hand. (The camera
+// walks and the memory of a full cycle run end to end: test_e2e_capdump.cpp,
+// test_e2e_stress.cpp, test_e2e_dsopen.cpp.)
 #include <gtest/gtest.h>
 
 #include <dlfcn.h>
 
 #include <cstdlib>
-#include <regex>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -30,9 +29,7 @@ protected:
         m_pvDsm = dlopen(DRAVO_SIM_DSM_PATH, RTLD_NOW);
         ASSERT_NE(m_pvDsm, nullptr) << "the stand-in DSM is not built (target platform_all): " << dlerror();
         m_pfnLive = reinterpret_cast<DiagFunction>(dlsym(m_pvDsm, "TwainDsmDiagLiveAllocations"));
-        m_pfnFamily = reinterpret_cast<DiagFunction>(dlsym(m_pvDsm, "TwainDsmDiagFamilyErrors"));
         ASSERT_NE(m_pfnLive, nullptr);
-        ASSERT_NE(m_pfnFamily, nullptr);
         m_szJournal = m_env.Services().Dir() / "journal.txt";
         m_szConfig = m_env.Services().Dir() / "sim.cfg";
         OsTestWriteFile(m_szConfig, "");
@@ -60,89 +57,13 @@ protected:
         return ptwainimpl;
     }
 
-    // The journal lines of the triplets the source received, as
-    // "MSG_x state=a->b".
-    std::vector<std::string> JournalCalls(const std::string &a_szDat)
-    {
-        std::vector<std::string> aszCalls;
-        std::istringstream in(OsTestReadFile(m_szJournal));
-        const std::regex regexCall("^call .* DG_\\w+/" + a_szDat + "/(\\w+) .* (state=\\S+)");
-        std::smatch match;
-        for (std::string szLine; std::getline(in, szLine);)
-        {
-            if (std::regex_search(szLine, match, regexCall))
-            {
-                aszCalls.push_back(match[1].str() + " " + match[2].str());
-            }
-        }
-        return aszCalls;
-    }
-
     TwainTestEnv m_env;
     TwainTestLog m_log;
     void *m_pvDsm = nullptr;
     DiagFunction m_pfnLive = nullptr;
-    DiagFunction m_pfnFamily = nullptr;
     std::string m_szJournal;
     std::string m_szConfig;
 };
-
-TEST_F(TwainPlatformTest, TheFileSystemCameraWalkVisitsEverySixCameras)
-{
-    auto ptwainimpl = Open("2.3", "Simulated Camera");
-    std::vector<std::string> aszCameras;
-    char szCamera[64];
-    TW_UINT16 twrc = ptwainimpl->FirstCamera(szCamera, sizeof(szCamera));
-    while (twrc == TWRC_SUCCESS)
-    {
-        aszCameras.push_back(szCamera);
-        twrc = ptwainimpl->NextCamera(szCamera, sizeof(szCamera));
-    }
-    EXPECT_EQ(twrc, TWRC_XFERDONE) << "the walk ends with 6";
-    std::vector<std::string> aszExpected = {"/Camera_Color_Top",  "/Camera_Color_Bottom", "/Camera_Gray_Top",
-                                            "/Camera_Gray_Bottom", "/Camera_Bitonal_Top", "/Camera_Bitonal_Bottom"};
-    EXPECT_EQ(aszCameras, aszExpected);
-    std::vector<std::string> aszChanges = JournalCalls("DAT_FILESYSTEM");
-    int iChanges = 0;
-    for (const std::string &sz : aszChanges)
-    {
-        iChanges += sz.compare(0, 19, "MSG_CHANGEDIRECTORY") == 0;
-    }
-    EXPECT_EQ(iChanges, 6) << "the walk changes into every camera";
-}
-
-TEST_F(TwainPlatformTest, AFullCycleLeavesNoLiveDsmAllocation)
-{
-    unsigned long ulLive = m_pfnLive();
-    unsigned long ulFamily = m_pfnFamily();
-    {
-        auto ptwainimpl = Open("2.3", "Simulated Scanner");
-        char szCamera[64];
-        // Without a file system the cameras are colour, then bitonal.
-        EXPECT_EQ(ptwainimpl->FirstCamera(szCamera, sizeof(szCamera)), TWRC_SUCCESS);
-        EXPECT_STREQ(szCamera, "TWPT_RGB");
-        EXPECT_EQ(ptwainimpl->NextCamera(szCamera, sizeof(szCamera)), TWRC_SUCCESS);
-        EXPECT_STREQ(szCamera, "TWPT_BW");
-        EXPECT_EQ(ptwainimpl->NextCamera(szCamera, sizeof(szCamera)), TWRC_XFERDONE);
-        EXPECT_EQ(JournalCalls("DAT_CAPABILITY"),
-                  (std::vector<std::string>{"MSG_GETCURRENT state=4->4", "MSG_SET state=4->4", "MSG_GETCURRENT state=4->4",
-                                            "MSG_SET state=4->4", "MSG_GETCURRENT state=4->4"}));
-        ptwainimpl->m_twidentityDs.ProtocolMajor = 1;   // take the pixel-type reset as well
-        EXPECT_EQ(ptwainimpl->DSResetall(), TWRC_SUCCESS);
-        ptwainimpl->m_twidentityDs.ProtocolMajor = 2;
-        EXPECT_EQ(ptwainimpl->DSResetall(), TWRC_SUCCESS);
-        // A handle of our own, made by the DSM's functions.
-        TW_HANDLE handle = ptwainimpl->DsMemAlloc(100);
-        ASSERT_NE(handle, nullptr);
-        EXPECT_EQ(m_pfnLive(), ulLive + 1);
-        ptwainimpl->DsMemFree(handle);
-        EXPECT_EQ(ptwainimpl->DSClose(nullptr), TWRC_SUCCESS);
-        ptwainimpl->DSMClose();
-        EXPECT_EQ(ptwainimpl->GetTwState(), ETWSTATE_NONE);
-    }
-    EXPECT_EQ(m_pfnLive(), ulLive) << "every container went back to the DSM";
-    EXPECT_EQ(m_pfnFamily(), ulFamily) << "and nothing of another family was given to it";
-}
 
 TEST_F(TwainPlatformTest, TheIccProfileOfAWaitingImageIsShownAndFreed)
 {
