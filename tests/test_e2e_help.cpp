@@ -164,8 +164,10 @@ TEST(E2eHelp, PagesHoldTheirLines)
         {"twdestroy",
          {"  twdestroy #", "  ", "  Destroys the TWAIN object specified by #.  The number of a",
           "  TWAIN object is reported when it is created using twcreate."}},
-        {"dat_log", {"  dat_log msg_get twgl_* twdv_*", Row("twgl_qnlog", "generate an qnlog file"),
+        // The log kinds are not highlighted; the camera word is.
+        {"dat_log", {"  dat_log msg_get twgl_* twdv_*", "  twgl_qnlog            - generate an qnlog file",
                      "  Data is placed into the filename returned by the command."}},
+        {"dat_filesystem", {"  dat_filesystem", "  dat_filesystem " + Red("msg_changedirectory camera")}},
         {"wait", {"  wait clear", "  wait [timeout] [list of event(s)]", "  # - a numeric value in milliseconds",
                   Row("MSG_CLOSEDSREQ", "Cancel buttton pressed"), Row("TWDE_PAPERJAM", "Paper jam detected")}},
         {"twstress",
