@@ -168,13 +168,16 @@ TW_UINT16 TwainDirectSend(CTwainImpl &a_twainimpl, const char *a_szTask, std::st
     if (twrc != TWRC_SUCCESS)
         return twrc;
 
-    // The reply: as many bytes as the source says, cut at a NUL.
+    // The reply: as many bytes as the source says, but no more than its
+    // block holds, cut at a NUL.
     if (twtwaindirect.Receive && (twtwaindirect.ReceiveSize > 0))
     {
         const char *szReceive = static_cast<const char *>(a_twainimpl.DsMemLock(twtwaindirect.Receive));
         if (szReceive)
         {
-            size_t len = strnlen(szReceive, twtwaindirect.ReceiveSize);
+            size_t u64Block = a_twainimpl.DsMemSize(twtwaindirect.Receive, const_cast<char *>(szReceive));
+            size_t u64Claimed = twtwaindirect.ReceiveSize;
+            size_t len = strnlen(szReceive, (u64Claimed < u64Block) ? u64Claimed : u64Block);
             try
             {
                 a_pszReply->assign(szReceive, len);

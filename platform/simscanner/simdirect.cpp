@@ -18,6 +18,8 @@
 
 #include "simsession.h"
 
+#include <algorithm>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -619,15 +621,20 @@ TW_UINT16 CSimSession::DatTwainDirect(TW_UINT16 a_u16Msg, TW_MEMREF a_pData, Sim
     {
         return Succeed();   // a reply the source forgot
     }
-    TW_HANDLE hReceive = Alloc(szReply.size() + 1);
+    // "wrongsize": the reply without its NUL, and a size that claims value
+    // (4) bytes more than the block holds.
+    std::int64_t i64Extra = 0;
+    bool blWrongSize = m_pfaultActive != nullptr && DeviceFault(i64Extra, 4) == eSimFaultWrongSize;
+    std::size_t uBytes = szReply.size() + (blWrongSize ? 0 : 1);
+    TW_HANDLE hReceive = Alloc(uBytes);
     char* szReceive = hReceive != nullptr ? static_cast<char*>(Lock(hReceive)) : nullptr;
     if (szReceive == nullptr)
     {
         return Fail(TWCC_LOWMEMORY);
     }
-    std::memcpy(szReceive, szReply.c_str(), szReply.size() + 1);
+    std::memcpy(szReceive, szReply.c_str(), uBytes);
     Unlock(hReceive);
     ptwdirect->Receive = hReceive;
-    ptwdirect->ReceiveSize = static_cast<TW_UINT32>(szReply.size() + 1);
+    ptwdirect->ReceiveSize = static_cast<TW_UINT32>(uBytes + (blWrongSize ? std::min<std::int64_t>(std::max<std::int64_t>(i64Extra, 0), 100000) : 0));
     return Succeed();
 }
