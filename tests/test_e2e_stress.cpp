@@ -109,20 +109,37 @@ TEST(E2eStress, AFaultySourceEndsTheRunAtItsTest)
 
 TEST(E2eStress, VibrationLoopsPrintTheirDelaysAndLeaveNothingBehind)
 {
-    SimShell sh;
+    // Each UI-only pass waits a second: the second enable is refused.
+    SimShell sh("[zav]\nfault refuse DG_CONTROL DAT_USERINTERFACE MSG_ENABLEDSUIONLY skip=1\n");
     WithDsmLog(sh);
-    sh.Run("twstress 2.0 ZAV openonly 0 50 2\ntwstress 2.0 ZAV uionly 0 1 1\nexit\n");
+    sh.Run("twstress 2.0 ZAV openonly 0 5 2\ntwstress 2.0 ZAV uionly 0 1 1\nexit\n");
     EXPECT_TRUE(sh.HasInOrder({"set to Simulated Scanner ZAV", "MSG_OPENDS/MSG_CLOSEDS Test", "0 millisecond delay...",
-                               "50 millisecond delay...", "100 millisecond delay...",
+                               "5 millisecond delay...", "10 millisecond delay...",
                                "the last CTwain object has been destroyed (none left)...",
                                "MSG_ENABLEDS/MSG_DISABLEDS SHOWUI==1 Test", "0 millisecond delay...", "Test #0...",
-                               "Test #9...", "the last CTwain object has been destroyed (none left)..."}));
-    EXPECT_FALSE(sh.Has("150 millisecond delay..."));
+                               "Test #1...", "MSG_ENABLEDSUIONLY failed...",
+                               "the last CTwain object has been destroyed (none left)..."}));
+    EXPECT_FALSE(sh.Has("15 millisecond delay..."));
     EXPECT_FALSE(sh.Has("1 millisecond delay..."));
     EXPECT_EQ(sh.Journal({"zav DG_CONTROL/DAT_IDENTITY/MSG_OPENDS", "rc=TWRC_SUCCESS"}).size(), 31u);
-    EXPECT_EQ(sh.Journal({"zav DG_CONTROL/DAT_USERINTERFACE/MSG_ENABLEDSUIONLY", "rc=TWRC_SUCCESS"}).size(), 10u);
-    EXPECT_EQ(sh.Journal({"zav DG_CONTROL/DAT_USERINTERFACE/MSG_DISABLEDS", "rc=TWRC_SUCCESS"}).size(), 10u);
+    EXPECT_EQ(sh.Journal({"zav DG_CONTROL/DAT_USERINTERFACE/MSG_ENABLEDSUIONLY", "rc=TWRC_SUCCESS"}).size(), 1u);
+    EXPECT_EQ(sh.Journal({"zav DG_CONTROL/DAT_USERINTERFACE/MSG_DISABLEDS", "rc=TWRC_SUCCESS"}).size(), 1u);
     ExpectNoLiveDsmMemory(sh);
+
+    // A bound (start x count x step) that an int does not hold; the open is
+    // refused before the first delay.
+    SimShell shHuge("[zav]\nfault refuse DG_CONTROL DAT_IDENTITY MSG_OPENDS\n");
+    shHuge.Run("twstress 2.0 ZAV openonly 2000000000 2000000000 2000000000\nexit\n");
+    EXPECT_TRUE(shHuge.HasSequence({"2000000000 millisecond delay...", "DSOpen failed..."}));
+}
+
+TEST(E2eStress, FirstGenerationSourceGetsNoNullAttempts)
+{
+    SimShell sh;
+    sh.Run("twstress 2.0 \"Scanner 1.x\"\nexit\n");
+    EXPECT_TRUE(sh.HasInOrder({"set to Simulated Scanner 1.x", "DAT_CUSTOMDSDATA passed...", "DAT_IDENTITY passed...",
+                               "DAT_STATUS passed...", "DAT_USERINTERFACE passed...", "DAT_XFERGROUP failed..."}));
+    EXPECT_EQ(sh.CountAffixed("  MSG_", " NULL (should fail)"), 0);
 }
 
 TEST(E2eStress, ScanRateCountsImagesAndEndsWithTheBatch)

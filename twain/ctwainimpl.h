@@ -665,6 +665,10 @@ public:
     bool TWStress_DatUserInterface(const char *a_szSource);
     bool TWStress_DatXferGroup(const char *a_szSource);
     bool TWStress_DatStatusRaw(const char *a_szSource);
+    // The source the per-triplet tests open speaks the second generation
+    // (DF_DS2): it decides the null attempts of the tests that send to the
+    // DSM alone (IDENTITY, and STATUS before its source is open).
+    bool m_blStressSource2x = false;
 
     // -----------------------------------------------------------------------
     // The live connections, for the DSM callback.

@@ -60,6 +60,23 @@ bool Both2x(CTwainImpl *a_ptwainimpl)
     return DsmIs2x(a_ptwainimpl) && ((a_ptwainimpl->m_twidentityDs.SupportedGroups & DF_DS2) != 0);
 }
 
+// The same while only the DSM is open: the source is the one the tests open.
+bool DsmAndSource2x(CTwainImpl *a_ptwainimpl)
+{
+    return DsmIs2x(a_ptwainimpl) && a_ptwainimpl->m_blStressSource2x;
+}
+
+// Opens the source of the tests and notes its generation.
+TW_UINT16 StressOpenSource(CTwainImpl *a_ptwainimpl, const char *a_szSource)
+{
+    TW_UINT16 twrc = a_ptwainimpl->DSOpen(a_szSource);
+    if (twrc == TWRC_SUCCESS)
+    {
+        a_ptwainimpl->m_blStressSource2x = (a_ptwainimpl->m_twidentityDs.SupportedGroups & DF_DS2) != 0;
+    }
+    return twrc;
+}
+
 // Sends each null attempt of a list (DG_CONTROL); stops at the first answer
 // that is not accepted.
 EStress StressNulls(CTwainImpl *a_ptwainimpl, TW_UINT16 a_twdat, const StressNull *a_pstressnull, size_t a_u64Count,
@@ -176,7 +193,7 @@ bool StressFrame(CTwainImpl *a_ptwainimpl, const char *a_szDat, const char *a_sz
     TWAINLOG("\033[31m\033[1m%s stress test...\033[0m", a_szDat);
     EStress estress = STRESS_FAIL;
     if ((a_ptwainimpl->DSMOpen() == TWRC_SUCCESS) &&
-        (!a_blOpenSource || (a_ptwainimpl->DSOpen(a_szSource) == TWRC_SUCCESS)))
+        (!a_blOpenSource || (StressOpenSource(a_ptwainimpl, a_szSource) == TWRC_SUCCESS)))
     {
         estress = a_pfnBody(a_ptwainimpl, a_szSource);
     }
@@ -374,8 +391,9 @@ EStress BodyFileSystem(CTwainImpl *a_ptwainimpl, const char *)
 
 EStress BodyIdentity(CTwainImpl *a_ptwainimpl, const char *)
 {
-    // Every message goes to the DSM: its generation decides.
-    if (!DsmIs2x(a_ptwainimpl))
+    // Every message goes to the DSM; the null attempts are made for a
+    // second-generation source only, as in the other tests.
+    if (!DsmAndSource2x(a_ptwainimpl))
     {
         return STRESS_PASS;
     }
@@ -487,11 +505,12 @@ EStress BodyStatus(CTwainImpl *a_ptwainimpl, const char *a_szSource)
         {"  MSG_GET NULL (should fail)", MSG_GET, TWRC_FAILURE, TWRC_FAILURE, false},
         {"  MSG_CHECKSTATUS NULL (should fail)", MSG_CHECKSTATUS, TWRC_FAILURE, TWRC_FAILURE, false},
     };
-    if (DsmIs2x(a_ptwainimpl) && (StressNulls(a_ptwainimpl, DAT_STATUS, s_astressnull, 2, false) != STRESS_PASS))
+    if (DsmAndSource2x(a_ptwainimpl) &&
+        (StressNulls(a_ptwainimpl, DAT_STATUS, s_astressnull, 2, false) != STRESS_PASS))
     {
         return STRESS_FAIL;
     }
-    if (a_ptwainimpl->DSOpen(a_szSource) != TWRC_SUCCESS)
+    if (StressOpenSource(a_ptwainimpl, a_szSource) != TWRC_SUCCESS)
     {
         return STRESS_FAIL;
     }
@@ -631,6 +650,7 @@ TW_UINT16 CTwainImpl::TWStress(const char *const *a_aszWords)
     }
 
     // The source's full name, from the DSM's list.
+    m_blStressSource2x = false;
     char szSource[64] = "";
     if (Present(szName))
     {
@@ -745,9 +765,17 @@ TW_UINT16 CTwainImpl::TWVibration(const char *const *a_aszWords)
             iStep = Present(szWord5) ? atoi(szWord5) : 1;
             iCount = Present(szWord6) ? atoi(szWord6) : 1;
         }
-        // A step below 1 would never end the loop.
+        // A step below 1 would never end the loop; the bound stays within
+        // the delays an int holds (the product of three ints may not).
         iStep = (iStep < 1) ? 1 : iStep;
-        const long long llEnd = static_cast<long long>(iStart ? iStart : 1) * iCount * iStep;
+        long long llEnd = 0;
+        if (__builtin_mul_overflow(static_cast<long long>(iStart ? iStart : 1), static_cast<long long>(iCount),
+                                   &llEnd) ||
+            __builtin_mul_overflow(llEnd, static_cast<long long>(iStep), &llEnd))
+        {
+            llEnd = ((iStart < 0) != (iCount < 0)) ? LLONG_MIN : LLONG_MAX;
+        }
+        llEnd = (llEnd > INT_MAX) ? INT_MAX : llEnd;
         for (long long llDelay = iStart; llDelay <= llEnd; llDelay += iStep)
         {
             TWAINLOG("%d millisecond delay...", static_cast<int>(llDelay));
