@@ -86,14 +86,18 @@ TEST(E2eDsOpen, ARefusedOpenPrintsTheCodesAndStaysInState3)
     EXPECT_NE(r.status, 0) << "the failed open is the last return code";
 }
 
+// And so are the DSM's own commands above state 3.
 TEST(E2eDsOpen, OpenIsRefusedOutsideState3)
 {
     SimShell sh;
     e2e::Result r = sh.Run("twcreate\ndsopen\ndsmopen\ndsopen \"Simulated Scanner\"\ndsopen \"Simulated Camera\"\n"
-                           "exit\n");
-    EXPECT_EQ(PromptStates(r.out), (std::vector<int>{0, 0, 0, 3, 4, 4}));
+                           "dsmlist\ndsmclose\ndsmopen\nexit\n");
+    EXPECT_EQ(PromptStates(r.out), (std::vector<int>{0, 0, 0, 3, 4, 4, 4, 4, 4}));
     EXPECT_EQ(sh.CountAffixed("TWRC_FAILURE/", ""), 2) << "state 0 and state 4";
     EXPECT_TRUE(sh.Journal({"camera DG_CONTROL/DAT_IDENTITY/MSG_OPENDS"}).empty());
+    EXPECT_TRUE(sh.Has("%%error, can't list drivers while in state 4 or higher..."));
+    EXPECT_TRUE(sh.Has("%%error, failed to open the DSM..."));
+    EXPECT_EQ(sh.Journal({"MSG_CLOSEDS"}).size(), 1u) << "dsmclose closes nothing in state 4, the exit does";
 }
 
 // ---------------------------------------------------------------------------

@@ -186,26 +186,6 @@ TEST_F(TwainImplTest, EntryWithoutDsmFailsAndRecordsNothing)
     EXPECT_EQ(ptwainimpl->m_twrcLast, 9);
 }
 
-TEST_F(TwainImplTest, DsmCommandsOutsideState3Refuse)
-{
-    auto ptwainimpl = MakeTwainImpl();
-    EXPECT_EQ(ptwainimpl->DSMSet(TwainWords({"dsmset", "0"})), TWRC_FAILURE);
-    EXPECT_EQ(ptwainimpl->DSMFind("ICAP_XRESOLUTION"), TWRC_FAILURE);
-
-    testing::internal::CaptureStderr();
-    ptwainimpl->SetTwState(ETWSTATE_DSOPEN);
-    ptwainimpl->DSMList(TwainWords({"dsmlist"}));
-    ptwainimpl->DSMClose();   // refused above state 3
-    testing::internal::GetCapturedStderr();
-    EXPECT_EQ(m_log.Lines(), std::vector<std::string>{"%%error, can't list drivers while in state 4 or higher..."});
-    EXPECT_EQ(ptwainimpl->GetTwState(), ETWSTATE_DSOPEN);
-    EXPECT_EQ(ptwainimpl->DSMOpen(), TWRC_FAILURE);   // wrong state
-
-    ptwainimpl->m_twidentityApp.Id = 5;
-    EXPECT_EQ(ptwainimpl->DSMOpen(), TWRC_FAILURE);   // an Id is already there
-    EXPECT_EQ(ptwainimpl->m_posfileDsm, nullptr);
-}
-
 TEST_F(TwainImplTest, DsmCloseWithoutLibraryGoesToStateZero)
 {
     auto ptwainimpl = MakeTwainImpl("1.9", "TWLG_ENGLISH_USA", 3);
