@@ -41,7 +41,9 @@ SimShell &WithDsmLog(SimShell &a_sh)
 
 TEST(E2eStress, ZavSourcePassesEveryTestThatAppliesThenRunsTheBattery)
 {
-    SimShell sh;
+    // The source stays in state 5 while enabled, however slowly the lines
+    // below follow each other.
+    SimShell sh("[zav]\nxferready.delay = 600000\n");
     WithDsmLog(sh);
     sh.Run("twstress 2.0 ZAV\nexit\n");
     EXPECT_TRUE(sh.HasInOrder({"set to Simulated Scanner ZAV", "DAT_CAPABILITY passed...", "DAT_CUSTOMDSDATA passed...",
