@@ -148,6 +148,18 @@ TEST(E2eCapBattery, TheWaitingFormGoesOnWhenTheDialogIsConfirmed)
     EXPECT_EQ(sh.PromptStates().back(), 4);
 }
 
+// A first-generation source has no callback for its close message: each
+// step disables it again and the walk goes on instead of waiting for ever.
+TEST(E2eCapBattery, TheWaitingFormDoesNotHangOnASourceWithoutCallback)
+{
+    SimShell sh;
+    sh.Run("twcreate 2.4\ndsmopen\ndsopen \"Simulated Scanner 1.x\"\ndscap ICAP_PIXELTYPE ui\nexit\n");
+    EXPECT_TRUE(sh.HasInOrder({"  *** set index (2)***", "  *** restore original index (2)***"}));
+    EXPECT_EQ(sh.CountOf("  *** no close message from the source, going on ***"), 4);
+    EXPECT_EQ(sh.Journal({"DAT_USERINTERFACE/MSG_DISABLEDS", "rc=TWRC_SUCCESS"}).size(), 4u);
+    EXPECT_EQ(sh.PromptStates().back(), 4);
+}
+
 // A source answering every capability request with a malformed container:
 // the commands print what they can and end normally (the sanitizer build
 // reports any read or write past a container).

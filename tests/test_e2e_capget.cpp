@@ -22,14 +22,15 @@ TEST(E2eCapGet, EachFormSendsItsMessageAndShowsTheAnswer)
     SimShell sh;
     e2e::Result r = sh.Run(s_szOpen + "get ICAP_PIXELTYPE\nget current ICAP_PIXELTYPE\nget default icap_pixeltype\n"
                                       "get querysupport ICAP_PIXELTYPE\nget 1118\nset ICAP_PIXELTYPE TWPT_RGB\n"
-                                      "reset ICAP_PIXELTYPE\nexit\n");
+                                      "reset ICAP_PIXELTYPE\nreset 102\nexit\n");
     EXPECT_EQ(r.status, 0);
     for (const char *szMsg : {"MSG_GET ", "MSG_GETCURRENT ", "MSG_GETDEFAULT ", "MSG_QUERYSUPPORT ", "MSG_RESET "})
         EXPECT_FALSE(sh.Journal({std::string("DAT_CAPABILITY/") + szMsg, "data=0101", "rc=TWRC_SUCCESS"}).empty())
             << szMsg;
     EXPECT_TRUE(sh.HasSequence({s_szPixelType, "  typ:    TWTY_INT32",
                                 "  item:   0x0000077f (GET,GETCURRENT,GETDEFAULT,SET,SETCONSTRAINT,RESET)"}));
-    EXPECT_TRUE(sh.Has("\033[1mICAP_XRESOLUTION                1118\033[0m")) << "a hexadecimal id";
+    EXPECT_TRUE(sh.Has("\033[1mCAP_1118                        1118\033[0m")) << "a hexadecimal id";
+    EXPECT_TRUE(sh.Has("\033[1mCAP_102                         0102\033[0m")) << "a hexadecimal reset";
     EXPECT_TRUE(sh.HasSequence({s_szPixelType, "  curidx: TWPT_BW (0)"})) << "the reset's answer";
 }
 

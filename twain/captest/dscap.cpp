@@ -71,7 +71,8 @@ static TW_UINT16 ReadAndShow(CTwainImpl *a_ptwainimpl, const TwLookup &a_twlooku
         a_ptwainimpl->DatPrintStatus(twrc);
         return TWRC_FAILURE;
     }
-    a_ptwainimpl->DSCapShow(&twcapability, a_twmsg);
+    // A hexadecimal id is shown under its own name, CAP_%x.
+    a_ptwainimpl->DSCapShow(&twcapability, a_twmsg, a_twlookup.szName);
     CapRelease(a_ptwainimpl, &twcapability);
     return TWRC_SUCCESS;
 }

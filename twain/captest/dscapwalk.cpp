@@ -65,7 +65,12 @@ void Step(Walk &a_walk, const CapBuffer &a_capbuffer)
 }
 
 // The user-interface wait of the ui form: false when the tester cancelled
-// the source's dialog (the walk ends there).
+// the source's dialog (the walk ends there).  The wait has a limit: a
+// source without DF_DS2 has no callback to send its close message through,
+// and any source may never send it; the source is then disabled again and
+// the walk goes on.
+const int s_iUiWaitPolls = 600;     // 500 ms each: five minutes at the dialog
+
 bool UiWait(Walk &a_walk)
 {
     if (!a_walk.blUi)
@@ -83,14 +88,23 @@ bool UiWait(Walk &a_walk)
         TWRC_SUCCESS)
         return true;
     ptwainimpl->RaiseTwState(ETWSTATE_DSENABLED);
-    for (;;)
+    int iPolls = (ptwainimpl->m_twidentityDs.SupportedGroups & DF_DS2) ? s_iUiWaitPolls : 0;
+    for (int ii = 0;; ii++)
     {
         if (ptwainimpl->m_au8Event[ETWEVENT_CLOSEDSREQ])
             return false;
         if (ptwainimpl->m_au8Event[ETWEVENT_CLOSEDSOK])
             return true;
+        if (ii >= iPolls)
+            break;
         COsTime::Sleep(500, __FILE__, __LINE__);
     }
+    TWAINLOG("%s", "  *** no close message from the source, going on ***");
+    memset(&twuserinterface, 0, sizeof(twuserinterface));
+    if (ptwainimpl->DsmEntry(DG_CONTROL, DAT_USERINTERFACE, MSG_DISABLEDS, &twuserinterface, false, false) ==
+        TWRC_SUCCESS)
+        ptwainimpl->SetTwState(ETWSTATE_DSOPEN);
+    return true;
 }
 
 // The three forms of a range value announced by the set walk.
