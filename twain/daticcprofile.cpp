@@ -2,7 +2,8 @@
 // DG_IMAGE / DAT_ICCPROFILE: the ICC profile of the image about to be
 // transferred, shown by its memory fields.  The profile memory belongs to
 // the program once handed over, so it is freed after the display (and after
-// a refusal, should the source have left any).
+// a refusal, should the source have left any), unless the source or the DSM
+// says it keeps it.
 #include "ctwainimpl.h"
 
 #include <cstring>
@@ -23,6 +24,9 @@ TW_UINT16 CTwainImpl::DSDatIccProfile(const char *const *a_aszWords)
         TWAINLOG("  Length.....%d", static_cast<int32_t>(twmemory.Length));
         TWAINLOG("  TheMem.....%p", twmemory.TheMem);
     }
-    DsMemFree(twmemory.TheMem);
+    if (!(twmemory.Flags & (TWMF_DSMOWNS | TWMF_DSOWNS)))
+    {
+        DsMemFree(twmemory.TheMem);
+    }
     return twrc;
 }
