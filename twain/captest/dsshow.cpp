@@ -316,9 +316,7 @@ void ShowItems(CLookup *a_plookup, TW_UINT16 a_twcap, TW_UINT16 a_twty, const ui
     size_t u64Width = TwItemSize(a_twty);
     if (u64Width == 0)
     {
-        if (a_i32NumItems > 0)
-            TWAINLOG("  *** unknown item type 0x%04x, items not shown ***", static_cast<unsigned>(a_twty));
-        return;
+        return;     // an item type no form shows: no item lines
     }
     int32_t i32Prev = 0;
     double dPrev = 0.0;
@@ -459,8 +457,7 @@ void CTwainImpl::DSCapShow(TW_CAPABILITY *a_ptwcapability, TW_UINT16 a_twmsg, co
             DSCapShowRange(a_ptwcapability, a_twmsg);
             break;
         default:
-            TWAINLOG("  *** unknown container type 0x%04x ***", static_cast<unsigned>(a_ptwcapability->ConType));
-            break;
+            break;  // another container type: the header alone
     }
 }
 
@@ -487,9 +484,7 @@ void CTwainImpl::DSCapShowOneValue(TW_CAPABILITY *a_ptwcapability, TW_UINT16 a_t
             ShowTooSmall("  ", container);
             break;
         default:
-            if (TwItemSize(twty) == 0)
-                TWAINLOG("  *** unknown item type 0x%04x ***", static_cast<unsigned>(twty));
-            break;
+            break;  // an item type without a line: the "typ" line alone
     }
     DsMemUnlock(a_ptwcapability->hContainer);
 }
