@@ -252,10 +252,18 @@ TEST_F(SimEventsTest, ManyConfiguredEventsAllArrive)
     unsetenv("SIMSCANNER_JOURNAL");
     App app(kScanner);
     ASSERT_TRUE(app.Opened());
-    // Polled, so that the callback seldom waits for the test's lock.
-    for (int ii = 0; ii < 1200 && app.EventCount(MSG_CLOSEDSOK) < uCount; ii++)
+    // Polled, so that the callback seldom waits for the test's lock; a busy
+    // machine may take long, so only 10 s without any progress ends the wait.
+    std::size_t uSeen = 0;
+    for (int iIdle = 0; iIdle < 200 && uSeen < uCount; iIdle++)
     {
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        std::size_t uNow = app.EventCount(MSG_CLOSEDSOK);
+        if (uNow != uSeen)
+        {
+            uSeen = uNow;
+            iIdle = 0;
+        }
     }
     EXPECT_EQ(app.EventCount(MSG_CLOSEDSOK), uCount);
 }
