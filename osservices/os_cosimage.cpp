@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <linux/falloc.h>
 #include <string>
 #include <strings.h>
 #include <sys/stat.h>
@@ -167,7 +168,13 @@ public:
     // Writes the TIFF header and directory of raw rows or Group 4 data; the
     // strip follows at the returned offset.  Fills the strip's byte count.
     EOSSTS TiffHeader(const char* a_szReport, uint64_t a_u64DataSize, std::vector<uint8_t>& a_au8Header,
-                      uint64_t* a_pu64Strip);
+                      uint64_t* a_pu64Strip, uint32_t a_u32StripAt);
+    // Makes the raw file itself the TIFF without copying its data: room for
+    // the header is inserted before the data (where the file system can),
+    // then the file takes the target's name.  False when that is not
+    // possible (nothing changed).
+    bool TiffInPlace(int a_iFd, const char* a_szRaw, const std::string& a_szOut, const char* a_szReport,
+                     uint64_t a_u64DataSize);
 };
 
 EOSSTS COsImageImpl::Fail(EOSSTS a_eossts, const char* a_szFormat, ...)
@@ -183,7 +190,7 @@ EOSSTS COsImageImpl::Fail(EOSSTS a_eossts, const char* a_szFormat, ...)
 }
 
 EOSSTS COsImageImpl::TiffHeader(const char* a_szReport, uint64_t a_u64DataSize, std::vector<uint8_t>& a_au8Header,
-                                uint64_t* a_pu64Strip)
+                                uint64_t* a_pu64Strip, uint32_t a_u32StripAt)
 {
     char szCompression[32];
     char szFormat[32];
@@ -302,7 +309,7 @@ EOSSTS COsImageImpl::TiffHeader(const char* a_szReport, uint64_t a_u64DataSize, 
         if (tiffentry.u16Tag == 258 && u16Samples > 1)
             tiffentry.u32Value = u32Bits;
         else if (tiffentry.u16Tag == 273)
-            tiffentry.u32Value = u32Extra;
+            tiffentry.u32Value = a_u32StripAt ? a_u32StripAt : u32Extra;
         else if (tiffentry.u16Tag == 282)
             tiffentry.u32Value = u32Resolution;
         else if (tiffentry.u16Tag == 283)
@@ -340,7 +347,36 @@ EOSSTS COsImageImpl::TiffHeader(const char* a_szReport, uint64_t a_u64DataSize, 
         }
     }
     *a_pu64Strip = u64Strip;
+    if (a_u32StripAt)
+        a_au8Header.resize(a_u32StripAt, 0);
     return OS_STS_OK;
+}
+
+bool COsImageImpl::TiffInPlace(int a_iFd, const char* a_szRaw, const std::string& a_szOut, const char* a_szReport,
+                               uint64_t a_u64DataSize)
+{
+    // The header goes into one block of the file system before the data.
+    struct stat statRaw;
+    if (fstat(a_iFd, &statRaw) != 0 || statRaw.st_blksize < 512 || statRaw.st_blksize > 65536 || a_szOut == a_szRaw)
+        return false;
+    std::vector<uint8_t> au8Header;
+    uint64_t u64Strip = 0;
+    uint32_t u32Block = static_cast<uint32_t>(statRaw.st_blksize);
+    if (TiffHeader(a_szReport, a_u64DataSize, au8Header, &u64Strip, u32Block) != OS_STS_OK || au8Header.size() != u32Block)
+        return false;
+    m_szError.clear();
+    OsImageFd osimagefd;
+    osimagefd.m_iFd = open(a_szRaw, O_RDWR | O_CLOEXEC);
+    if (osimagefd.m_iFd < 0 || fallocate(osimagefd.m_iFd, FALLOC_FL_INSERT_RANGE, 0, u32Block) != 0)
+        return false;
+    if (pwrite(osimagefd.m_iFd, au8Header.data(), au8Header.size(), 0) != static_cast<ssize_t>(au8Header.size()) ||
+        rename(a_szRaw, a_szOut.c_str()) != 0)
+    {
+        // Back as it was: the raw data alone.
+        fallocate(osimagefd.m_iFd, FALLOC_FL_COLLAPSE_RANGE, 0, u32Block);
+        return false;
+    }
+    return true;
 }
 
 EOSSTS COsImageImpl::Create(const char* a_szFileName, const char* a_szReport, EOSIMAGEFILEFORMAT a_eosimagefileformat)
@@ -388,9 +424,15 @@ EOSSTS COsImageImpl::Create(const char* a_szFileName, const char* a_szReport, EO
     uint64_t u64Copy = u64DataSize;
     if (eosimagekind == OS_IMAGEKIND_TIFF && eosimagekindData == OS_IMAGEKIND_RAW)
     {
-        EOSSTS eossts = TiffHeader(a_szReport, u64DataSize, au8Header, &u64Copy);
+        EOSSTS eossts = TiffHeader(a_szReport, u64DataSize, au8Header, &u64Copy, 0);
         if (eossts != OS_STS_OK)
             return eossts;
+        // A large image is not copied where the file system can avoid it.
+        if (u64DataSize >= (1u << 20) && TiffInPlace(osimagefdIn.m_iFd, szRaw, szOut, a_szReport, u64DataSize))
+        {
+            m_szFileName = szOut;
+            return OS_STS_OK;
+        }
     }
 
     // Written beside the target and renamed at the end: a failure leaves no

@@ -84,7 +84,8 @@ public:
     // Writes the image file for the raw data that the report names.
     // a_szFileName: the file to write (see the extension rules above).  The
     // flags and a_iReserved are reserved (callers pass false, false, false,
-    // true and 0).  0 on success; OS_STS_BAD_ARGUMENT for a missing name or
+    // true and 0).  A large raw file may itself become the TIFF (it is then
+    // gone under its own name).  0 on success; OS_STS_BAD_ARGUMENT for a missing name or
     // report; OS_STS_FILE_NOT_FOUND when the raw data cannot be read;
     // OS_STS_FAIL for data that cannot become the asked file;
     // OS_STS_IO_ERROR when writing failed (no partial file is left).

@@ -330,6 +330,11 @@ CTwainImpl::~CTwainImpl()
 
 void CTwainImpl::DeleteImageWriter()
 {
+    // An image still arriving is given up, and its block buffer goes.
+    XferFileDiscard();
+    if (m_pu8XferBlock && g_posmem)
+        g_posmem->Free(m_pu8XferBlock, __FILE__, __LINE__);
+    m_pu8XferBlock = nullptr;
 #ifdef TWAINIMPL_HAVE_COSIMAGE
     if (m_posimage)
     {

@@ -261,8 +261,11 @@ struct CTwainImplData
     // image file name.
     char m_szImageReport[TWAINIMPL_IMAGEREPORT];
     char m_szImageFileName[512];
-    // the bytes of the current image written to the transfer file.
+    // the bytes of the current image written to the transfer file, and the
+    // buffer the memory transfers receive their blocks in (owned, from
+    // g_posmem; made at the first block, released with the image writer).
     uint64_t m_u64XferWritten;
+    uint8_t *m_pu8XferBlock;
 
     // 26. set by DSOpen when the application and the source both speak a
     // protocol above 2.01.

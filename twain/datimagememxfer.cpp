@@ -58,18 +58,22 @@ TW_UINT16 CTwainImpl::DatMemoryXfer(const char *const *a_aszWords, bool a_blFile
         }
     }
 
-    // The block: a plain buffer the application owns.
-    TW_IMAGEMEMXFER twmem;
-    memset(&twmem, 0, sizeof(twmem));
-    twmem.Memory.Flags = TWMF_APPOWNS | TWMF_POINTER;
-    twmem.Memory.Length = s_u32BlockLength;
-    twmem.Memory.TheMem = g_posmem ? g_posmem->Alloc(s_u32BlockLength, __FILE__, __LINE__) : nullptr;
-    if (!twmem.Memory.TheMem)
+    // The block: a plain buffer the application owns, made once and kept
+    // for the blocks to come (no memory is cleared or mapped again for each).
+    if (!m_pu8XferBlock && g_posmem)
+        m_pu8XferBlock = static_cast<uint8_t *>(g_posmem->Alloc(s_u32BlockLength, __FILE__, __LINE__));
+    if (!m_pu8XferBlock)
     {
         OSLOG_ASSERT("OsMemAlloc failed...");
         return TWRC_FAILURE;
     }
-    uint8_t *pu8Block = static_cast<uint8_t *>(twmem.Memory.TheMem);
+    uint8_t *pu8Block = m_pu8XferBlock;
+    memset(pu8Block + s_u32BlockLength - 4, 0, 4);
+    TW_IMAGEMEMXFER twmem;
+    memset(&twmem, 0, sizeof(twmem));
+    twmem.Memory.Flags = TWMF_APPOWNS | TWMF_POINTER;
+    twmem.Memory.Length = s_u32BlockLength;
+    twmem.Memory.TheMem = pu8Block;
     TW_UINT16 twrc = DsmEntry(DG_IMAGE, a_blFile ? DAT_IMAGEMEMFILEXFER : DAT_IMAGEMEMXFER, MSG_GET, &twmem, false, false);
     // What the source says it wrote never reaches past the buffer.
     uint64_t u64Room = s_u32BlockLength;
@@ -101,7 +105,6 @@ TW_UINT16 CTwainImpl::DatMemoryXfer(const char *const *a_aszWords, bool a_blFile
     {
         // The image will not be complete: its partial file goes.
         XferFileDiscard();
-        g_posmem->Free(pu8Block, __FILE__, __LINE__);
         return twrc;
     }
     SetTwState(ETWSTATE_XFERRING);
@@ -177,6 +180,5 @@ TW_UINT16 CTwainImpl::DatMemoryXfer(const char *const *a_aszWords, bool a_blFile
             }
         }
     }
-    g_posmem->Free(pu8Block, __FILE__, __LINE__);
     return twrc;
 }
