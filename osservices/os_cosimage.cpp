@@ -11,7 +11,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
-#include <linux/falloc.h>
 #include <string>
 #include <strings.h>
 #include <sys/stat.h>
@@ -152,6 +151,93 @@ struct TiffEntry
     uint32_t u32Value;      // the value, or the offset of out-of-line values
 };
 
+// What a TIFF made from raw data holds.
+struct TiffDesc
+{
+    uint64_t u64Width = 0;
+    uint64_t u64Height = 0;
+    uint64_t u64RowBytes = 0;   // 0 for Group 4 data
+    uint64_t u64Data = 0;       // the bytes of the image
+    uint16_t u16Samples = 1;
+    uint16_t u16Bits = 8;
+    uint16_t u16Photometric = 1;
+    uint16_t u16Compression = 1;
+    long lResolution = 0;       // dots per inch; 0: none
+};
+
+// The first directory of a TIFF and the values it points at, to stand at
+// file offset a_u32At: strips at the offsets given, a_u32Rows rows each.
+std::vector<uint8_t> TiffDirectory(const TiffDesc &a_tiffdesc, uint32_t a_u32At, const std::vector<uint32_t> &a_au32Offset,
+                                   const std::vector<uint32_t> &a_au32Count, uint32_t a_u32Rows)
+{
+    std::vector<TiffEntry> atiffentry;
+    uint32_t u32Strips = static_cast<uint32_t>(a_au32Offset.size());
+    atiffentry.push_back({254, 4, 1, 0});
+    atiffentry.push_back({256, 4, 1, static_cast<uint32_t>(a_tiffdesc.u64Width)});
+    atiffentry.push_back({257, 4, 1, static_cast<uint32_t>(a_tiffdesc.u64Height)});
+    atiffentry.push_back({258, 3, a_tiffdesc.u16Samples, a_tiffdesc.u16Bits});
+    atiffentry.push_back({259, 3, 1, a_tiffdesc.u16Compression});
+    atiffentry.push_back({262, 3, 1, a_tiffdesc.u16Photometric});
+    atiffentry.push_back({273, 4, u32Strips, u32Strips == 1 ? a_au32Offset[0] : 0});
+    atiffentry.push_back({277, 3, 1, a_tiffdesc.u16Samples});
+    atiffentry.push_back({278, 4, 1, a_u32Rows});
+    atiffentry.push_back({279, 4, u32Strips, u32Strips == 1 ? a_au32Count[0] : 0});
+    if (a_tiffdesc.lResolution > 0)
+    {
+        atiffentry.push_back({282, 5, 1, 0});
+        atiffentry.push_back({283, 5, 1, 0});
+    }
+    atiffentry.push_back({284, 3, 1, 1});
+    if (a_tiffdesc.lResolution > 0)
+        atiffentry.push_back({296, 3, 1, 2});
+    // The values after the directory: bits per sample, resolutions, strips.
+    uint32_t u32Extra = a_u32At + 2 + 12 * static_cast<uint32_t>(atiffentry.size()) + 4;
+    for (TiffEntry &tiffentry : atiffentry)
+    {
+        if ((tiffentry.u16Tag == 258 && a_tiffdesc.u16Samples > 1) || tiffentry.u16Tag == 282 || tiffentry.u16Tag == 283)
+        {
+            tiffentry.u32Value = u32Extra;
+            u32Extra += 8;
+        }
+        else if ((tiffentry.u16Tag == 273 || tiffentry.u16Tag == 279) && u32Strips > 1)
+        {
+            tiffentry.u32Value = u32Extra;
+            u32Extra += 4 * u32Strips;
+        }
+    }
+    std::vector<uint8_t> au8;
+    PutU16(au8, static_cast<uint16_t>(atiffentry.size()));
+    for (const TiffEntry &tiffentry : atiffentry)
+    {
+        PutU16(au8, tiffentry.u16Tag);
+        PutU16(au8, tiffentry.u16Type);
+        PutU32(au8, tiffentry.u32Count);
+        if (tiffentry.u16Type == 3 && tiffentry.u32Count == 1)
+        {
+            PutU16(au8, static_cast<uint16_t>(tiffentry.u32Value));
+            PutU16(au8, 0);
+        }
+        else
+            PutU32(au8, tiffentry.u32Value);
+    }
+    PutU32(au8, 0);
+    for (const TiffEntry &tiffentry : atiffentry)
+    {
+        if (tiffentry.u16Tag == 258 && a_tiffdesc.u16Samples > 1)
+            for (int ii = 0; ii < 4; ii++)
+                PutU16(au8, ii < 3 ? a_tiffdesc.u16Bits : 0);
+        else if (tiffentry.u16Tag == 282 || tiffentry.u16Tag == 283)
+        {
+            PutU32(au8, static_cast<uint32_t>(a_tiffdesc.lResolution > 0x7FFFFFFF ? 0x7FFFFFFF : a_tiffdesc.lResolution));
+            PutU32(au8, 1);
+        }
+        else if ((tiffentry.u16Tag == 273 || tiffentry.u16Tag == 279) && u32Strips > 1)
+            for (uint32_t u32 : (tiffentry.u16Tag == 273 ? a_au32Offset : a_au32Count))
+                PutU32(au8, u32);
+    }
+    return au8;
+}
+
 } // namespace
 
 // ---------------------------------------------------------------------------
@@ -167,13 +253,13 @@ public:
     EOSSTS Create(const char* a_szFileName, const char* a_szReport, EOSIMAGEFILEFORMAT a_eosimagefileformat);
     // Writes the TIFF header and directory of raw rows or Group 4 data; the
     // strip follows at the returned offset.  Fills the strip's byte count.
-    EOSSTS TiffHeader(const char* a_szReport, uint64_t a_u64DataSize, std::vector<uint8_t>& a_au8Header,
-                      uint64_t* a_pu64Strip, uint32_t a_u32StripAt);
-    // Makes the raw file itself the TIFF without copying its data: room for
-    // the header is inserted before the data (where the file system can),
-    // then the file takes the target's name.  False when that is not
-    // possible (nothing changed).
-    bool TiffInPlace(int a_iFd, const char* a_szRaw, const std::string& a_szOut, const char* a_szReport,
+    // The TIFF that raw rows or Group 4 data of the report make.
+    EOSSTS Describe(const char* a_szReport, uint64_t a_u64DataSize, TiffDesc& a_tiffdesc);
+    // Makes the raw file itself the TIFF without copying its data: the
+    // first rows are copied to the end with the directory, and the header
+    // takes their place; then the file takes the target's name.  False when
+    // that is not possible (the raw file is as it was).
+    bool TiffInPlace(int a_iFd, const char* a_szRaw, const std::string& a_szOut, const TiffDesc& a_tiffdesc,
                      uint64_t a_u64DataSize);
 };
 
@@ -189,8 +275,7 @@ EOSSTS COsImageImpl::Fail(EOSSTS a_eossts, const char* a_szFormat, ...)
     return a_eossts;
 }
 
-EOSSTS COsImageImpl::TiffHeader(const char* a_szReport, uint64_t a_u64DataSize, std::vector<uint8_t>& a_au8Header,
-                                uint64_t* a_pu64Strip, uint32_t a_u32StripAt)
+EOSSTS COsImageImpl::Describe(const char* a_szReport, uint64_t a_u64DataSize, TiffDesc& a_tiffdesc)
 {
     char szCompression[32];
     char szFormat[32];
@@ -274,106 +359,63 @@ EOSSTS COsImageImpl::TiffHeader(const char* a_szReport, uint64_t a_u64DataSize, 
     if (u64Width > 0xFFFFFFFFu || u64Height > 0xFFFFFFFFu || u64Strip > 0xFFFF0000u || u64Strip == 0)
         return Fail(OS_STS_FAIL, "the image is too large for a TIFF");
 
-    // Header, directory, out-of-line values, strip.
-    std::vector<TiffEntry> atiffentry;
-    atiffentry.push_back({254, 4, 1, 0});
-    atiffentry.push_back({256, 4, 1, static_cast<uint32_t>(u64Width)});
-    atiffentry.push_back({257, 4, 1, static_cast<uint32_t>(u64Height)});
-    atiffentry.push_back({258, 3, u16Samples, u16Bits});
-    atiffentry.push_back({259, 3, 1, static_cast<uint32_t>(blGroup4 ? 4 : 1)});
-    atiffentry.push_back({262, 3, 1, u16Photometric});
-    atiffentry.push_back({273, 4, 1, 0});
-    atiffentry.push_back({277, 3, 1, u16Samples});
-    atiffentry.push_back({278, 4, 1, static_cast<uint32_t>(u64Height)});
-    atiffentry.push_back({279, 4, 1, static_cast<uint32_t>(u64Strip)});
-    if (lResolution > 0)
-    {
-        atiffentry.push_back({282, 5, 1, 0});
-        atiffentry.push_back({283, 5, 1, 0});
-    }
-    atiffentry.push_back({284, 3, 1, 1});
-    if (lResolution > 0)
-        atiffentry.push_back({296, 3, 1, 2});
-    uint32_t u32Extra = 8 + 2 + 12 * static_cast<uint32_t>(atiffentry.size()) + 4;
-    uint32_t u32Bits = 0;
-    if (u16Samples > 1)
-    {
-        u32Bits = u32Extra;
-        u32Extra += 8;
-    }
-    uint32_t u32Resolution = u32Extra;
-    if (lResolution > 0)
-        u32Extra += 16;
-    for (TiffEntry& tiffentry : atiffentry)
-    {
-        if (tiffentry.u16Tag == 258 && u16Samples > 1)
-            tiffentry.u32Value = u32Bits;
-        else if (tiffentry.u16Tag == 273)
-            tiffentry.u32Value = a_u32StripAt ? a_u32StripAt : u32Extra;
-        else if (tiffentry.u16Tag == 282)
-            tiffentry.u32Value = u32Resolution;
-        else if (tiffentry.u16Tag == 283)
-            tiffentry.u32Value = u32Resolution + 8;
-    }
-    a_au8Header.clear();
-    a_au8Header.insert(a_au8Header.end(), {'I', 'I', 42, 0});
-    PutU32(a_au8Header, 8);
-    PutU16(a_au8Header, static_cast<uint16_t>(atiffentry.size()));
-    for (const TiffEntry& tiffentry : atiffentry)
-    {
-        PutU16(a_au8Header, tiffentry.u16Tag);
-        PutU16(a_au8Header, tiffentry.u16Type);
-        PutU32(a_au8Header, tiffentry.u32Count);
-        if (tiffentry.u16Type == 3 && tiffentry.u32Count == 1)
-        {
-            PutU16(a_au8Header, static_cast<uint16_t>(tiffentry.u32Value));
-            PutU16(a_au8Header, 0);
-        }
-        else
-            PutU32(a_au8Header, tiffentry.u32Value);
-    }
-    PutU32(a_au8Header, 0);
-    if (u16Samples > 1)
-    {
-        for (int ii = 0; ii < 4; ii++)
-            PutU16(a_au8Header, ii < 3 ? u16Bits : 0);
-    }
-    if (lResolution > 0)
-    {
-        for (int ii = 0; ii < 2; ii++)
-        {
-            PutU32(a_au8Header, static_cast<uint32_t>(lResolution > 0x7FFFFFFF ? 0x7FFFFFFF : lResolution));
-            PutU32(a_au8Header, 1);
-        }
-    }
-    *a_pu64Strip = u64Strip;
-    if (a_u32StripAt)
-        a_au8Header.resize(a_u32StripAt, 0);
+    a_tiffdesc.u64Width = u64Width;
+    a_tiffdesc.u64Height = u64Height;
+    a_tiffdesc.u64RowBytes = blGroup4 ? 0 : (u64Width * u16Samples * u16Bits + 7) / 8;
+    a_tiffdesc.u64Data = u64Strip;
+    a_tiffdesc.u16Samples = u16Samples;
+    a_tiffdesc.u16Bits = u16Bits;
+    a_tiffdesc.u16Photometric = u16Photometric;
+    a_tiffdesc.u16Compression = blGroup4 ? 4 : 1;
+    a_tiffdesc.lResolution = lResolution > 0 ? lResolution : 0;
     return OS_STS_OK;
 }
 
-bool COsImageImpl::TiffInPlace(int a_iFd, const char* a_szRaw, const std::string& a_szOut, const char* a_szReport,
+bool COsImageImpl::TiffInPlace(int a_iFd, const char* a_szRaw, const std::string& a_szOut, const TiffDesc& a_tiffdesc,
                                uint64_t a_u64DataSize)
 {
-    // The header goes into one block of the file system before the data.
-    struct stat statRaw;
-    if (fstat(a_iFd, &statRaw) != 0 || statRaw.st_blksize < 512 || statRaw.st_blksize > 65536 || a_szOut == a_szRaw)
+    // Strips of about 64 KiB; the first one is copied to the end of the file.
+    uint64_t u64RowBytes = a_tiffdesc.u64RowBytes;
+    if (u64RowBytes == 0 || a_szOut == a_szRaw)
         return false;
-    std::vector<uint8_t> au8Header;
-    uint64_t u64Strip = 0;
-    uint32_t u32Block = static_cast<uint32_t>(statRaw.st_blksize);
-    if (TiffHeader(a_szReport, a_u64DataSize, au8Header, &u64Strip, u32Block) != OS_STS_OK || au8Header.size() != u32Block)
+    uint64_t u64Rows = (65536 + u64RowBytes - 1) / u64RowBytes;
+    if (u64Rows >= a_tiffdesc.u64Height)
         return false;
-    m_szError.clear();
-    OsImageFd osimagefd;
-    osimagefd.m_iFd = open(a_szRaw, O_RDWR | O_CLOEXEC);
-    if (osimagefd.m_iFd < 0 || fallocate(osimagefd.m_iFd, FALLOC_FL_INSERT_RANGE, 0, u32Block) != 0)
+    uint64_t u64Strips = (a_tiffdesc.u64Height + u64Rows - 1) / u64Rows;
+    uint64_t u64First = u64Rows * u64RowBytes;
+    uint64_t u64End = a_u64DataSize + u64First + (u64First & 1);
+    if (u64End + 1024 + 8 * u64Strips > 0xFFFFFFF0u)
         return false;
-    if (pwrite(osimagefd.m_iFd, au8Header.data(), au8Header.size(), 0) != static_cast<ssize_t>(au8Header.size()) ||
-        rename(a_szRaw, a_szOut.c_str()) != 0)
+    std::vector<uint32_t> au32Offset;
+    std::vector<uint32_t> au32Count;
+    for (uint64_t ii = 0; ii < u64Strips; ii++)
     {
-        // Back as it was: the raw data alone.
-        fallocate(osimagefd.m_iFd, FALLOC_FL_COLLAPSE_RANGE, 0, u32Block);
+        uint64_t u64StripRows = (ii + 1 < u64Strips) ? u64Rows : a_tiffdesc.u64Height - ii * u64Rows;
+        au32Offset.push_back(static_cast<uint32_t>(ii == 0 ? a_u64DataSize : ii * u64First));
+        au32Count.push_back(static_cast<uint32_t>(u64StripRows * u64RowBytes));
+    }
+    std::vector<uint8_t> au8(static_cast<size_t>(u64End - a_u64DataSize), 0);
+    if (pread(a_iFd, au8.data(), u64First, 0) != static_cast<ssize_t>(u64First))
+        return false;
+    std::vector<uint8_t> au8Directory = TiffDirectory(a_tiffdesc, static_cast<uint32_t>(u64End), au32Offset, au32Count,
+                                                      static_cast<uint32_t>(u64Rows));
+    au8.insert(au8.end(), au8Directory.begin(), au8Directory.end());
+    std::vector<uint8_t> au8Header = {'I', 'I', 42, 0};
+    PutU32(au8Header, static_cast<uint32_t>(u64End));
+
+    OsImageFd osimagefd;
+    osimagefd.m_iFd = open(a_szRaw, O_WRONLY | O_CLOEXEC);
+    if (osimagefd.m_iFd < 0)
+        return false;
+    bool blDone = pwrite(osimagefd.m_iFd, au8.data(), au8.size(), static_cast<off_t>(a_u64DataSize)) ==
+                  static_cast<ssize_t>(au8.size());
+    blDone = blDone && pwrite(osimagefd.m_iFd, au8Header.data(), au8Header.size(), 0) == 8;
+    blDone = blDone && rename(a_szRaw, a_szOut.c_str()) == 0;
+    if (!blDone)
+    {
+        // Back as it was: the first bytes and the size of the raw data.
+        if (pwrite(osimagefd.m_iFd, au8.data(), 8, 0) != 8 || ftruncate(osimagefd.m_iFd, static_cast<off_t>(a_u64DataSize)) != 0)
+            OSLOG_ERROR("COsImage: the raw data <%s> could not be restored", a_szRaw);
         return false;
     }
     return true;
@@ -424,15 +466,25 @@ EOSSTS COsImageImpl::Create(const char* a_szFileName, const char* a_szReport, EO
     uint64_t u64Copy = u64DataSize;
     if (eosimagekind == OS_IMAGEKIND_TIFF && eosimagekindData == OS_IMAGEKIND_RAW)
     {
-        EOSSTS eossts = TiffHeader(a_szReport, u64DataSize, au8Header, &u64Copy, 0);
+        TiffDesc tiffdesc;
+        EOSSTS eossts = Describe(a_szReport, u64DataSize, tiffdesc);
         if (eossts != OS_STS_OK)
             return eossts;
-        // A large image is not copied where the file system can avoid it.
-        if (u64DataSize >= (1u << 20) && TiffInPlace(osimagefdIn.m_iFd, szRaw, szOut, a_szReport, u64DataSize))
+        // A large image is not copied: the raw file itself becomes the TIFF.
+        if (u64DataSize >= (1u << 20) && TiffInPlace(osimagefdIn.m_iFd, szRaw, szOut, tiffdesc, u64DataSize))
         {
             m_szFileName = szOut;
             return OS_STS_OK;
         }
+        // Else: header and directory, then the one strip.
+        uint32_t u32Strip = static_cast<uint32_t>(tiffdesc.u64Data);
+        uint32_t u32Directory = static_cast<uint32_t>(TiffDirectory(tiffdesc, 8, {0}, {u32Strip}, 0).size());
+        au8Header = {'I', 'I', 42, 0};
+        PutU32(au8Header, 8);
+        std::vector<uint8_t> au8Directory = TiffDirectory(tiffdesc, 8, {8 + u32Directory}, {u32Strip},
+                                                          static_cast<uint32_t>(tiffdesc.u64Height));
+        au8Header.insert(au8Header.end(), au8Directory.begin(), au8Directory.end());
+        u64Copy = tiffdesc.u64Data;
     }
 
     // Written beside the target and renamed at the end: a failure leaves no
