@@ -90,22 +90,22 @@ private:
 
 void PutRun(CBitWriter& a_writer, std::int64_t a_i64Run, bool a_blBlack)
 {
-    while (a_i64Run >= 2560)
+    const std::size_t uRun = (a_i64Run > 0) ? static_cast<std::size_t>(a_i64Run) : 0;
+    for (std::size_t uLong = uRun / 2560; uLong > 0; uLong--)
     {
         a_writer.Put(s_aszExtMakeup[12]);
-        a_i64Run -= 2560;
     }
-    if (a_i64Run >= 1792)
+    const std::size_t uLeft = uRun % 2560;
+    const std::size_t uMakeup = uLeft / 64;
+    if (uMakeup >= 28)
     {
-        a_writer.Put(s_aszExtMakeup[(a_i64Run - 1792) / 64]);
-        a_i64Run %= 64;
+        a_writer.Put(s_aszExtMakeup[uMakeup - 28]);   // 1792 and up
     }
-    else if (a_i64Run >= 64)
+    else if (uMakeup > 0)
     {
-        a_writer.Put((a_blBlack ? s_aszBlackMakeup : s_aszWhiteMakeup)[a_i64Run / 64 - 1]);
-        a_i64Run %= 64;
+        a_writer.Put((a_blBlack ? s_aszBlackMakeup : s_aszWhiteMakeup)[uMakeup - 1]);
     }
-    a_writer.Put((a_blBlack ? s_aszBlackTerm : s_aszWhiteTerm)[a_i64Run]);
+    a_writer.Put((a_blBlack ? s_aszBlackTerm : s_aszWhiteTerm)[uLeft % 64]);
 }
 
 // The changing elements of a row (positions whose colour differs from the
