@@ -160,6 +160,19 @@ TEST(E2eStress, ScanRateCountsImagesAndEndsWithTheBatch)
     EXPECT_EQ(sh.Result().err.find("failed..."), std::string::npos);
 }
 
+TEST(E2eStress, AnEnableAnsweredCheckStatusIsUndoneOnTheWayBack)
+{
+    // The source enabled itself with its user interface: the capability
+    // test fails (it wants TWRC_SUCCESS), the scan goes on, and both
+    // disable the source before closing it.
+    SimShell sh("[scanner]\nfault answer DG_CONTROL DAT_USERINTERFACE MSG_ENABLEDS rc=TWRC_CHECKSTATUS\n");
+    sh.Run("twstress 2.0 \"Simulated Scanner\"\ntwstress 2.0 \"Simulated Scanner\" scan 2\nexit\n");
+    EXPECT_TRUE(sh.HasInOrder({"  Go to state 5...", "DAT_CAPABILITY failed...", "Scan Performance Test",
+                               "Images:          2"}));
+    EXPECT_EQ(sh.Journal({"scanner DG_CONTROL/DAT_USERINTERFACE/MSG_DISABLEDS", "rc=TWRC_SUCCESS"}).size(), 2u);
+    EXPECT_EQ(sh.Journal({"scanner DG_CONTROL/DAT_IDENTITY/MSG_CLOSEDS", "rc=TWRC_SUCCESS"}).size(), 2u);
+}
+
 TEST(E2eStress, ProbeListsIdentityLayoutAndCapabilitiesPerCamera)
 {
     SimShell sh;

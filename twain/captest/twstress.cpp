@@ -109,14 +109,16 @@ bool StressStep(CTwainImpl *a_ptwainimpl, const char *a_szLabel, TW_UINT32 a_twd
 }
 
 // Enables the source (MSG_ENABLEDS or MSG_ENABLEDSUIONLY) with a zeroed
-// user interface record; gives the return code.
+// user interface record; gives the return code.  A source that answers
+// TWRC_CHECKSTATUS enabled itself with its user interface: it is in state 5
+// too, and is disabled again on the way back.
 TW_UINT16 StressEnable(CTwainImpl *a_ptwainimpl, TW_UINT16 a_twmsg, bool a_blShowUi)
 {
     TW_USERINTERFACE twuserinterface;
     memset(&twuserinterface, 0, sizeof(twuserinterface));
     twuserinterface.ShowUI = a_blShowUi ? 1 : 0;
     TW_UINT16 twrc = a_ptwainimpl->DsmEntry(DG_CONTROL, DAT_USERINTERFACE, a_twmsg, &twuserinterface, false, false);
-    if (twrc == TWRC_SUCCESS)
+    if ((twrc == TWRC_SUCCESS) || (twrc == TWRC_CHECKSTATUS))
     {
         a_ptwainimpl->RaiseTwState(ETWSTATE_DSENABLED);
     }
@@ -1014,7 +1016,8 @@ TW_UINT16 CTwainImpl::TWScan(const char *const *a_aszWords)
     int iImages = 0;
     double dSeconds = 0.0;
     twrc = StressEnable(this, MSG_ENABLEDS, false);
-    if (twrc == TWRC_SUCCESS)
+    // Enabled with its user interface (TWRC_CHECKSTATUS) it scans all the same.
+    if ((twrc == TWRC_SUCCESS) || (twrc == TWRC_CHECKSTATUS))
     {
         twrc = ScanWaitReady(this);
         if (twrc != TWRC_SUCCESS)
