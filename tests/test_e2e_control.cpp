@@ -151,9 +151,11 @@ TEST(E2eControl, MalformedAnswersAreShownWithoutReadingPastThem)
            "dat_capability msg_getcurrent CAP_AUTHOR\nexit\n");
     std::string szHeader = Header("ICAP_PIXELTYPE", "0101");
     EXPECT_TRUE(sh.HasSequence({szHeader, "  *** no container (null handle) ***", szHeader, szHeader,
-                                "  curidx: (0)", "  defidx: (0)", "  typ:    0xffff", "  num:    3", szHeader, "  curidx: *** index past the items *** (8)",
+                                "  curidx:  (0)", "  defidx:  (0)", "  typ:    0xffff", "  num:    3", szHeader, "  curidx: *** index past the items *** (8)",
                                 "  defidx: *** index past the items *** (8)", "  typ:    TWTY_UINT16", "  num:    3"}));
-    // How many items the heap block really holds depends on the allocator.
+    // (An unknown item type reads no item: the symbol of 0, TWPT_BW, brings an
+    // empty text.)  How many items the heap block really holds depends on the
+    // allocator.
     EXPECT_EQ(sh.CountAffixed("  *** NumItems 1003, only ", " items readable ***"), 1);
     EXPECT_TRUE(sh.Has("  item:   <" + std::string(130, 'X') + ">")) << "the string stays inside its field";
 }

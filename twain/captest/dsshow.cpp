@@ -567,17 +567,15 @@ void CTwainImpl::DSCapShowEnum(TW_CAPABILITY *a_ptwcapability, TW_UINT16)
     for (int ii = 0; ii < 2; ii++)
     {
         int32_t i32Index = static_cast<int32_t>(TwGetU32(container.pu8 + s_au64Index[ii]));
-        if (TwItemSize(twty) == 0)
-        {
-            TWAINLOG("  %s: (%d)", s_aszLabel[ii], i32Index);
-            continue;
-        }
-        if ((i32Index < 0) || (static_cast<uint32_t>(i32Index) >= u32Readable))
+        // An item type of unknown width has no item to read: it is shown as
+        // any other type above TWTY_BOOL that is neither FIX32 nor a string.
+        bool blNoWidth = (TwItemSize(twty) == 0);
+        if (!blNoWidth && ((i32Index < 0) || (static_cast<uint32_t>(i32Index) >= u32Readable)))
         {
             TWAINLOG("  %s: *** index past the items *** (%d)", s_aszLabel[ii], i32Index);
             continue;
         }
-        const uint8_t *pu8Item = pu8Items + (TwItemSize(twty) * static_cast<uint32_t>(i32Index));
+        const uint8_t *pu8Item = blNoWidth ? nullptr : pu8Items + (TwItemSize(twty) * static_cast<uint32_t>(i32Index));
         int32_t i32 = (twty <= TWTY_BOOL) ? GetIntFromItem(pu8Item, twty, 0) : 0;
         char szSymbol[DSSHOW_SYMBOL];
         char szString[DSSHOW_TEXT] = "";
