@@ -70,8 +70,9 @@ TEST(E2eXfer, EveryPageInEveryModeBecomesAFileOfTheSyntheticPage)
     } acase[] = {
         {"memory gray", "Simulated Scanner", Config("scanner", Mech("TWSX_MEMORY") + Pixel("TWPT_GRAY")),
          "ii msg_get page\nxm\npx endxfer\n", {"page00000000.tif", "page00000001.tif"}, eGray, 200, 150},
-        {"memory colour in three blocks", "Simulated Scanner",
-         "[scanner]\npages = 2\n" + Mech("TWSX_MEMORY") + Pixel("TWPT_RGB"), "ii msg_get pg%02d.tif\nxm\nxm\nxm\npx endxfer\n",
+        {"memory colour in three blocks, the last one's size from the buffer", "Simulated Scanner ZAV",
+         "[zav]\npages = 2\n" + Mech("TWSX_MEMORY") + Pixel("TWPT_RGB"),
+         "ii msg_get pg%02d.tif\nxm get usememorylength\nxm get usememorylength\nxm get usememorylength\npx endxfer\n",
          {"pg00.tif", "pg01.tif"}, eRgb, 850, 1100},
         {"memory black and white", "Simulated Scanner", Config("scanner", Mech("TWSX_MEMORY")),
          "ii msg_get bw\nxm\npx endxfer\n", {"bw00000000.tif", "bw00000001.tif"}, eBw, 200, 150},
@@ -258,6 +259,7 @@ TEST(E2eXfer, TheMakersProfilesAndClock)
     SimShell sh;
     sh.Dir().Write("s.txt", "twcreate 2.4\ndsmopen\ndsopen \"Simulated Scanner ZAV\"\n"
                             "repeat 2\npr msg_profilecreate p@@@count@@@x@@@count@@@\nend\npr msg_profilerename\npr\nutc\n"
+                            "ui msg_setupds\n"
                             "dsclose\ndsopen \"Simulated Scanner\"\npr\nutc\n");
     e2e::Result r = sh.Run("run s\nexit\n");
     EXPECT_EQ(r.status, 0);
@@ -270,5 +272,7 @@ TEST(E2eXfer, TheMakersProfilesAndClock)
                                "      ProfileState.......1 (TWPRF_PROFILESTATE_CURRENT)"}))
         << r.out;
     EXPECT_EQ(sh.CountAffixed("  utc.......", ""), 1);
+    // The maker's set-up dialog leaves the state alone.
+    EXPECT_TRUE(sh.HasSequence({"tw4>>> ui msg_setupds", "tw4>>> dsclose"})) << r.out;
     EXPECT_EQ(sh.CountOf("TWRC_FAILURE/TWCC_BADPROTOCOL"), 2);
 }
