@@ -1,23 +1,151 @@
 // test_twain_events.cpp
-// Events of the Data Source and the wait command, on a connection wired to
-// a scripted DSM entry point: the report lines, the flags, the state moves,
-// the auto-disable request, the discard counter, every form of the wait
-// words and the order in which a wait picks its event; and the families of
-// the memory handles.
+// A connection against the stand-in DSM and the simulated scanner of this
+// build, with every triplet it sends recorded on the way: the source's
+// events (report lines, flags, state moves, auto-disable, the discard
+// counter, the device events), the wait command, the memory families,
+// opening and closing, the camera walks and roll-back where the source
+// answers badly (configured faults), and the DSM's count of live blocks.
 #include <gtest/gtest.h>
 
-#include <cctype>
-#include <thread>
+#include <dlfcn.h>
 
-#include "test_twain_events_fake.h"
+#include <cctype>
+#include <cstdlib>
+#include <fstream>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "clookup.h"
+#include "test_twain_impl_support.h"
 
 namespace
 {
 
-class TwainEventsTest : public FakeConnectionTest
+typedef unsigned long (*DiagFunction)(void);
+typedef std::vector<std::pair<TW_UINT16, TW_UINT16>> Triplets;
+
+// Records every triplet on its way to the real DSM, and can make the
+// source slow to answer the disable and the device-event request.
+struct SpyCall
+{
+    TW_UINT16 twdat;
+    TW_UINT16 twmsg;
+    bool blDest;
+    TW_BOOL twShowUI;
+    TW_UINT16 twrc;
+};
+struct Spy
+{
+    std::mutex mutex;
+    std::vector<SpyCall> acalls;
+    DSMENTRYPROC pfnReal = nullptr;
+    bool blSlow = false;
+};
+Spy &TheSpy()
+{
+    static Spy s_spy;
+    return s_spy;
+}
+TW_UINT16 SpyEntry(pTW_IDENTITY a_pOrigin, pTW_IDENTITY a_pDest, TW_UINT32 a_twdg, TW_UINT16 a_twdat,
+                   TW_UINT16 a_twmsg, TW_MEMREF a_pdata)
+{
+    Spy &spy = TheSpy();
+    {
+        std::lock_guard<std::mutex> lock(spy.mutex);
+        TW_BOOL twShowUI = ((a_twdat == DAT_USERINTERFACE) && a_pdata) ? static_cast<TW_USERINTERFACE *>(a_pdata)->ShowUI : 0;
+        spy.acalls.push_back({a_twdat, a_twmsg, a_pDest != nullptr, twShowUI, 0});
+    }
+    if (spy.blSlow && ((a_twdat == DAT_USERINTERFACE) || (a_twdat == DAT_DEVICEEVENT)))
+    {
+        COsTime::Sleep(400, __FILE__, __LINE__);
+    }
+    TW_UINT16 twrc = spy.pfnReal(a_pOrigin, a_pDest, a_twdg, a_twdat, a_twmsg, a_pdata);
+    std::lock_guard<std::mutex> lock(spy.mutex);
+    spy.acalls.back().twrc = twrc;
+    return twrc;
+}
+
+class TwainSimTest : public testing::Test
 {
 protected:
-    TwainEventsTest() : FakeConnectionTest(ETWSTATE_DSENABLED) {}
+    void SetUp() override
+    {
+        ASSERT_TRUE(m_env.HaveLookup()) << "the symbol table (tools/lookup.xml) is not built";
+        // Keep the DSM loaded across the connection's own loading and
+        // unloading, to read its allocation counter.
+        m_pvDsm = dlopen(DRAVO_SIM_DSM_PATH, RTLD_NOW);
+        ASSERT_NE(m_pvDsm, nullptr) << "the stand-in DSM is not built (target platform_all): " << dlerror();
+        m_pfnLive = reinterpret_cast<DiagFunction>(dlsym(m_pvDsm, "TwainDsmDiagLiveAllocations"));
+        ASSERT_NE(m_pfnLive, nullptr);
+        m_ulLive = m_pfnLive();
+        m_szConfig = m_env.Services().Dir() / "sim.cfg";
+        Config("");
+        setenv("SIMSCANNER_CONFIG", m_szConfig.c_str(), 1);
+        unsetenv("TWAINDSM_SOURCES");
+    }
+    void TearDown() override
+    {
+        m_ptwainimpl.reset();
+        unsetenv("SIMSCANNER_CONFIG");
+        if (m_pvDsm)
+        {
+            EXPECT_EQ(m_pfnLive(), m_ulLive) << "every block of the DSM went back";
+            dlclose(m_pvDsm);
+        }
+    }
+    void Config(const std::string &a_szText)
+    {
+        OsTestWriteFile(m_szConfig, a_szText);
+    }
+
+    // A connection with the named source open, the spy in its path, the
+    // log cleared.
+    void Open(const char *a_szProtocol = "1.9", const char *a_szSource = "Simulated Scanner")
+    {
+        m_ptwainimpl.reset();
+        m_ptwainimpl = MakeTwainImpl(a_szProtocol);
+        ASSERT_EQ(m_ptwainimpl->DSMOpen(), TWRC_SUCCESS);
+        ASSERT_EQ(m_ptwainimpl->DSOpen(a_szSource), TWRC_SUCCESS);
+        ASSERT_EQ(m_ptwainimpl->GetTwState(), ETWSTATE_DSOPEN);
+        TheSpy().pfnReal = m_ptwainimpl->m_pfnDsmEntryProc;
+        TheSpy().blSlow = false;
+        m_ptwainimpl->m_pfnDsmEntryProc = SpyEntry;
+        SpyClear();
+        m_log.Clear();
+    }
+    // The source enabled without its interface (state 5).
+    void Enable()
+    {
+        TW_USERINTERFACE twuserinterface = {0, 0, nullptr};
+        ASSERT_EQ(m_ptwainimpl->DsmEntry(DG_CONTROL, DAT_USERINTERFACE, MSG_ENABLEDS, &twuserinterface, false, false),
+                  TWRC_SUCCESS);
+        m_ptwainimpl->RaiseTwState(ETWSTATE_DSENABLED);   // an event may have raised it further
+    }
+    void SpyClear()
+    {
+        std::lock_guard<std::mutex> lock(TheSpy().mutex);
+        TheSpy().acalls.clear();
+    }
+    std::vector<SpyCall> Calls()
+    {
+        std::lock_guard<std::mutex> lock(TheSpy().mutex);
+        return TheSpy().acalls;
+    }
+    Triplets Sent()
+    {
+        Triplets a;
+        for (const SpyCall &call : Calls())
+        {
+            a.push_back({call.twdat, call.twmsg});
+        }
+        return a;
+    }
+    std::vector<std::string> Lines()
+    {
+        return m_log.Lines();
+    }
     // An event report: empty line, report, empty line.
     static std::vector<std::string> Report(const std::string &a_szLine)
     {
@@ -29,23 +157,32 @@ protected:
     }
     TW_UINT16 Wait(std::initializer_list<const char *> a_aszWords)
     {
-        TwainWords words(a_aszWords);
-        return m_ptwainimpl->DSWait(words);
+        return m_ptwainimpl->DSWait(TwainWords(a_aszWords));
     }
+
+    TwainTestEnv m_env;
+    TwainTestLog m_log;
+    void *m_pvDsm = nullptr;
+    DiagFunction m_pfnLive = nullptr;
+    unsigned long m_ulLive = 0;
+    std::string m_szConfig;
+    std::unique_ptr<CTwainImpl> m_ptwainimpl;
 };
 
 // ---------------------------------------------------------------------------
-// Transfer ready and the discard counter
+// Transfer ready, close requests, auto-disable
 // ---------------------------------------------------------------------------
-TEST_F(TwainEventsTest, TransferReadySetsTheFlagAndState6UnlessTheDiscardCounterSwallowsIt)
+TEST_F(TwainSimTest, TransferReadySetsTheFlagAndState6UnlessTheDiscardCounterSwallowsIt)
 {
+    Open();
+    m_ptwainimpl->SetTwState(ETWSTATE_DSENABLED);
     m_ptwainimpl->m_i32DiscardXferReady = -3;   // negative: discards nothing
     m_ptwainimpl->ProcessEvent(MSG_XFERREADY);
     EXPECT_EQ(Lines(), Report("  *** Got MSG_XFERREADY..."));
     EXPECT_EQ(Flag(ETWEVENT_XFERREADY), 1);
     EXPECT_EQ(m_ptwainimpl->GetTwState(), ETWSTATE_XFERREADY);
     EXPECT_EQ(m_ptwainimpl->m_i32DiscardXferReady.load(), -3);
-    EXPECT_TRUE(Fake().acalls.empty()) << "a transfer-ready event sends nothing";
+    EXPECT_TRUE(Calls().empty()) << "a transfer-ready event sends nothing";
 
     m_ptwainimpl->m_au8Event[ETWEVENT_XFERREADY] = 0;
     m_ptwainimpl->SetTwState(ETWSTATE_DSENABLED);
@@ -63,12 +200,10 @@ TEST_F(TwainEventsTest, TransferReadySetsTheFlagAndState6UnlessTheDiscardCounter
     EXPECT_EQ(Flag(ETWEVENT_XFERREADY), 1);
     EXPECT_EQ(m_ptwainimpl->GetTwState(), ETWSTATE_XFERREADY);
     EXPECT_EQ(m_ptwainimpl->m_i32DiscardXferReady.load(), 0);
-}
 
-TEST_F(TwainEventsTest, AnEnableThatReturnsAfterTheTransferReadyEventKeepsState6)
-{
+    // An enable that returns after the event keeps state 6.
     m_ptwainimpl->SetTwState(ETWSTATE_DSOPEN);
-    m_ptwainimpl->ProcessEvent(MSG_XFERREADY);   // arrives while MSG_ENABLEDS is under way
+    m_ptwainimpl->ProcessEvent(MSG_XFERREADY);
     m_ptwainimpl->RaiseTwState(ETWSTATE_DSENABLED);
     EXPECT_EQ(m_ptwainimpl->GetTwState(), ETWSTATE_XFERREADY);
     m_ptwainimpl->SetTwState(ETWSTATE_DSOPEN);
@@ -76,38 +211,40 @@ TEST_F(TwainEventsTest, AnEnableThatReturnsAfterTheTransferReadyEventKeepsState6
     EXPECT_EQ(m_ptwainimpl->GetTwState(), ETWSTATE_DSENABLED);
 }
 
-// ---------------------------------------------------------------------------
-// Close requests and auto-disable
-// ---------------------------------------------------------------------------
-TEST_F(TwainEventsTest, CloseEventsDisableTheSourceWhenAutoDisableIsOn)
+TEST_F(TwainSimTest, CloseEventsDisableTheSourceWhenAutoDisableIsOn)
 {
     struct Case
     {
         TW_UINT16 twmsg;
         ETWSTATE etwstateFrom;
         bool blAutoDisable;
-        TW_UINT16 twrcDisable;
+        bool blEnabled;   // the source is enabled: it accepts the disable
         std::vector<std::string> aszLines;
         ETWSTATE etwstateTo;
     };
     const std::vector<std::string> aszReq = Report("  *** Got MSG_CLOSEDSREQ...");
     std::vector<std::string> aszRefused = aszReq;
     aszRefused.push_back("TWRC_FAILURE/TWCC_SEQERROR");
+    std::vector<std::string> aszClosed = aszReq;   // the DSM no longer knows the source
+    aszClosed.push_back("TWRC_FAILURE/TWCC_BADDEST");
     const Case acase[] = {
-        {MSG_CLOSEDSREQ, ETWSTATE_DSENABLED, true, TWRC_SUCCESS, aszReq, ETWSTATE_DSOPEN},
-        {MSG_CLOSEDSOK, ETWSTATE_XFERREADY, true, TWRC_SUCCESS, Report("  *** Got MSG_CLOSEDSOK..."), ETWSTATE_DSOPEN},
-        {MSG_CLOSEDSREQ, ETWSTATE_DSENABLED, true, TWRC_FAILURE, aszRefused, ETWSTATE_DSOPEN},   // the state still drops
-        {MSG_CLOSEDSREQ, ETWSTATE_DSENABLED, false, TWRC_SUCCESS, aszReq, ETWSTATE_DSENABLED},   // only the flag
-        {MSG_CLOSEDSREQ, ETWSTATE_DSMOPEN, true, TWRC_SUCCESS, aszReq, ETWSTATE_DSMOPEN},        // source closed already
+        {MSG_CLOSEDSREQ, ETWSTATE_DSENABLED, true, true, aszReq, ETWSTATE_DSOPEN},
+        {MSG_CLOSEDSOK, ETWSTATE_XFERREADY, true, true, Report("  *** Got MSG_CLOSEDSOK..."), ETWSTATE_DSOPEN},
+        {MSG_CLOSEDSREQ, ETWSTATE_DSENABLED, true, false, aszRefused, ETWSTATE_DSOPEN},   // the state still drops
+        {MSG_CLOSEDSREQ, ETWSTATE_DSENABLED, false, true, aszReq, ETWSTATE_DSENABLED},    // only the flag
+        {MSG_CLOSEDSREQ, ETWSTATE_DSMOPEN, true, false, aszClosed, ETWSTATE_DSMOPEN},     // source closed already
     };
+    Config("xferready.delay = 600000\n");
     for (const Case &c : acase)
     {
         SCOPED_TRACE(std::to_string(&c - acase));
-        Fake().Reset();
+        Open();
+        if (c.blEnabled)
+        {
+            Enable();
+        }
+        SpyClear();
         m_log.Clear();
-        m_ptwainimpl->m_au8Event[ETWEVENT_CLOSEDSREQ] = 0;
-        m_ptwainimpl->m_au8Event[ETWEVENT_CLOSEDSOK] = 0;
-        Fake().twrcDisable = c.twrcDisable;
         m_ptwainimpl->m_blAutoDisable = c.blAutoDisable;
         m_ptwainimpl->SetTwState(c.etwstateFrom);
         m_ptwainimpl->ProcessEvent(c.twmsg);
@@ -115,27 +252,31 @@ TEST_F(TwainEventsTest, CloseEventsDisableTheSourceWhenAutoDisableIsOn)
         EXPECT_EQ(Flag(ETWEVENT_CLOSEDSREQ), c.twmsg == MSG_CLOSEDSREQ);
         EXPECT_EQ(Flag(ETWEVENT_CLOSEDSOK), c.twmsg == MSG_CLOSEDSOK);
         EXPECT_EQ(m_ptwainimpl->GetTwState(), c.etwstateTo);
+        std::vector<SpyCall> acalls = Calls();
         if (!c.blAutoDisable)
         {
-            EXPECT_TRUE(Fake().acalls.empty());
-        }
-        if (!c.blAutoDisable || (c.etwstateFrom == ETWSTATE_DSMOPEN))
-        {
+            EXPECT_TRUE(acalls.empty());
             continue;
         }
-        ASSERT_EQ(Fake().Triplets().size(), (c.twrcDisable == TWRC_SUCCESS) ? 1u : 2u);   // with DAT_STATUS
-        const FakeCall &call = Fake().acalls[0];
-        EXPECT_EQ(call.twdg, DG_CONTROL);
-        EXPECT_EQ(call.twdat, DAT_USERINTERFACE);
-        EXPECT_EQ(call.twmsg, MSG_DISABLEDS);
-        EXPECT_TRUE(call.blDest);
-        EXPECT_EQ(call.twShowUI, 0);
-        EXPECT_EQ(call.hParent, nullptr);
+        ASSERT_EQ(acalls.size(), c.blEnabled ? 1u : 2u);   // with DAT_STATUS
+        EXPECT_EQ(acalls[0].twdat, DAT_USERINTERFACE);
+        EXPECT_EQ(acalls[0].twmsg, MSG_DISABLEDS);
+        EXPECT_EQ(acalls[0].blDest, c.etwstateFrom != ETWSTATE_DSMOPEN);
+        EXPECT_EQ(acalls[0].twShowUI, 0);
+        if (c.blEnabled)
+        {
+            // Now in state 4, the source opens again.
+            TW_USERINTERFACE twuserinterface = {0, 0, nullptr};
+            EXPECT_EQ(m_ptwainimpl->DsmEntry(DG_CONTROL, DAT_USERINTERFACE, MSG_ENABLEDS, &twuserinterface, false, false),
+                      TWRC_SUCCESS);
+        }
     }
 }
 
-TEST_F(TwainEventsTest, TheEventObjectIsSignalledByAnAutoDisable)
+TEST_F(TwainSimTest, TheEventObjectIsSignalledByAnAutoDisable)
 {
+    Open();
+    m_ptwainimpl->SetTwState(ETWSTATE_DSENABLED);
     m_ptwainimpl->CreateMainWindow();
     ASSERT_NE(m_ptwainimpl->m_posthread, nullptr);
     EXPECT_EQ(m_ptwainimpl->m_posthread->WaitEvent(0), OS_STS_TIMEOUT);
@@ -147,31 +288,30 @@ TEST_F(TwainEventsTest, TheEventObjectIsSignalledByAnAutoDisable)
 }
 
 // ---------------------------------------------------------------------------
-// Device events
+// Device events, sent by the source
 // ---------------------------------------------------------------------------
 struct DeviceEventCase
 {
-    TW_UINT32 twEvent;
-    int iFlag;           // -1: only the device-event flag
+    const char *szEvent;
+    int iFlag;   // -1: only the device-event flag
     const char *szLine;
 };
 
-class TwainDeviceEventTest : public TwainEventsTest, public testing::WithParamInterface<DeviceEventCase>
+class TwainDeviceEventTest : public TwainSimTest, public testing::WithParamInterface<DeviceEventCase>
 {
 };
 
 TEST_P(TwainDeviceEventTest, FetchesTheEventPrintsItsLineAndSetsItsFlag)
 {
     const DeviceEventCase &c = GetParam();
-    Fake().twdeviceevent.Event = c.twEvent;
-    snprintf(Fake().twdeviceevent.DeviceName, sizeof(Fake().twdeviceevent.DeviceName), "%s", "usb:1-2");
-    Fake().twdeviceevent.TimeBeforeFirstCapture = 4500;
-    m_ptwainimpl->ProcessEvent(MSG_DEVICEEVENT);
+    Config(std::string("xferready.delay = 600000\ncap CAP_DEVICEEVENT array uint16 ") + c.szEvent +
+           "\non enable send MSG_DEVICEEVENT " + c.szEvent + " devicename=usb:1-2 timebeforefirstcapture=4500\n");
+    Open();
+    Enable();
+    ASSERT_EQ(Wait({"wait", "20000", "deviceevent"}), TWRC_SUCCESS);
     EXPECT_EQ(Lines(), Report(c.szLine));
-    ASSERT_EQ(Fake().acalls.size(), 1u);
-    EXPECT_EQ(Fake().acalls[0].twdat, DAT_DEVICEEVENT);
-    EXPECT_EQ(Fake().acalls[0].twmsg, MSG_GET);
-    EXPECT_TRUE(Fake().acalls[0].blDest);
+    EXPECT_EQ(Sent(), (Triplets{{DAT_USERINTERFACE, MSG_ENABLEDS}, {DAT_DEVICEEVENT, MSG_GET}}));
+    EXPECT_TRUE(Calls().back().blDest);
     for (int ii = 0; ii < ETWEVENT_COUNT; ii++)
     {
         bool blExpected = (ii == ETWEVENT_DEVICEEVENT) || (ii == c.iFlag);
@@ -183,42 +323,61 @@ TEST_P(TwainDeviceEventTest, FetchesTheEventPrintsItsLineAndSetsItsFlag)
 INSTANTIATE_TEST_SUITE_P(
     AllEvents, TwainDeviceEventTest,
     testing::Values(
-        DeviceEventCase{TWDE_CHECKAUTOMATICCAPTURE, 4, "  *** Got MSG_DEVICEEVENT (TWDE_CHECKAUTOMATICCAPTURE)"},
-        DeviceEventCase{TWDE_CHECKBATTERY, 5, "  *** Got MSG_DEVICEEVENT (TWDE_CHECKBATTERY)"},
-        DeviceEventCase{TWDE_CHECKDEVICEONLINE, 6, "  *** Got MSG_DEVICEEVENT (TWDE_CHECKDEVICEONLINE)"},
-        DeviceEventCase{TWDE_CHECKFLASH, 7, "  *** Got MSG_DEVICEEVENT (TWDE_CHECKFLASH)"},
-        DeviceEventCase{TWDE_CHECKPOWERSUPPLY, 8, "  *** Got MSG_DEVICEEVENT (TWDE_CHECKPOWERSUPPLY)"},
-        DeviceEventCase{TWDE_CHECKRESOLUTION, 9, "  *** Got MSG_DEVICEEVENT (TWDE_CHECKRESOLUTION)"},
-        DeviceEventCase{TWDE_DEVICEADDED, 10, "  *** Got MSG_DEVICEEVENT (TWDE_DEVICEADDED,<usb:1-2>)"},
-        DeviceEventCase{TWDE_DEVICEOFFLINE, 11, "  *** Got MSG_DEVICEEVENT (TWDE_DEVICEOFFLINE)"},
-        DeviceEventCase{TWDE_DEVICEREADY, 12, "  *** Got MSG_DEVICEEVENT (TWDE_DEVICEREADY)"},
-        DeviceEventCase{TWDE_DEVICEREMOVED, 13, "  *** Got MSG_DEVICEEVENT (TWDE_DEVICEREMOVED,<usb:1-2>)"},
-        DeviceEventCase{TWDE_IMAGECAPTURED, 14, "  *** Got MSG_DEVICEEVENT (TWDE_IMAGECAPTURED)"},
-        DeviceEventCase{TWDE_IMAGEDELETED, 15, "  *** Got MSG_DEVICEEVENT (TWDE_IMAGEDELETED)"},
-        DeviceEventCase{TWDE_PAPERDOUBLEFEED, 16, "  *** Got MSG_DEVICEEVENT (TWDE_PAPERDOUBLEFEED)"},
-        DeviceEventCase{TWDE_PAPERJAM, 17, "  *** Got MSG_DEVICEEVENT (TWDE_PAPERJAM)"},
-        DeviceEventCase{TWDE_LAMPFAILURE, 18, "  *** Got MSG_DEVICEEVENT (TWDE_LAMPFAILURE)"},
-        DeviceEventCase{TWDE_POWERSAVE, 19, "  *** Got MSG_DEVICEEVENT (TWDE_POWERSAVE)"},
-        DeviceEventCase{TWDE_POWERSAVENOTIFY, 20, "  *** Got MSG_DEVICEEVENT (TWDE_POWERSAVENOTIFY)"},
-        DeviceEventCase{TWDE_LAMPWARMUP, ETWEVENT_LAMPWARMUP, "  *** Got MSG_DEVICEEVENT (TWDE_LAMPWARMUP,4500)"},
-        DeviceEventCase{17, -1, "  *** Got MSG_DEVICEEVENT (0x11)"},
-        DeviceEventCase{0x8001, -1, "  *** Got MSG_DEVICEEVENT (0x8001)"}));
+        DeviceEventCase{"TWDE_CHECKAUTOMATICCAPTURE", 4, "  *** Got MSG_DEVICEEVENT (TWDE_CHECKAUTOMATICCAPTURE)"},
+        DeviceEventCase{"TWDE_CHECKBATTERY", 5, "  *** Got MSG_DEVICEEVENT (TWDE_CHECKBATTERY)"},
+        DeviceEventCase{"TWDE_CHECKDEVICEONLINE", 6, "  *** Got MSG_DEVICEEVENT (TWDE_CHECKDEVICEONLINE)"},
+        DeviceEventCase{"TWDE_CHECKFLASH", 7, "  *** Got MSG_DEVICEEVENT (TWDE_CHECKFLASH)"},
+        DeviceEventCase{"TWDE_CHECKPOWERSUPPLY", 8, "  *** Got MSG_DEVICEEVENT (TWDE_CHECKPOWERSUPPLY)"},
+        DeviceEventCase{"TWDE_CHECKRESOLUTION", 9, "  *** Got MSG_DEVICEEVENT (TWDE_CHECKRESOLUTION)"},
+        DeviceEventCase{"TWDE_DEVICEADDED", 10, "  *** Got MSG_DEVICEEVENT (TWDE_DEVICEADDED,<usb:1-2>)"},
+        DeviceEventCase{"TWDE_DEVICEOFFLINE", 11, "  *** Got MSG_DEVICEEVENT (TWDE_DEVICEOFFLINE)"},
+        DeviceEventCase{"TWDE_DEVICEREADY", 12, "  *** Got MSG_DEVICEEVENT (TWDE_DEVICEREADY)"},
+        DeviceEventCase{"TWDE_DEVICEREMOVED", 13, "  *** Got MSG_DEVICEEVENT (TWDE_DEVICEREMOVED,<usb:1-2>)"},
+        DeviceEventCase{"TWDE_IMAGECAPTURED", 14, "  *** Got MSG_DEVICEEVENT (TWDE_IMAGECAPTURED)"},
+        DeviceEventCase{"TWDE_IMAGEDELETED", 15, "  *** Got MSG_DEVICEEVENT (TWDE_IMAGEDELETED)"},
+        DeviceEventCase{"TWDE_PAPERDOUBLEFEED", 16, "  *** Got MSG_DEVICEEVENT (TWDE_PAPERDOUBLEFEED)"},
+        DeviceEventCase{"TWDE_PAPERJAM", 17, "  *** Got MSG_DEVICEEVENT (TWDE_PAPERJAM)"},
+        DeviceEventCase{"TWDE_LAMPFAILURE", 18, "  *** Got MSG_DEVICEEVENT (TWDE_LAMPFAILURE)"},
+        DeviceEventCase{"TWDE_POWERSAVE", 19, "  *** Got MSG_DEVICEEVENT (TWDE_POWERSAVE)"},
+        DeviceEventCase{"TWDE_POWERSAVENOTIFY", 20, "  *** Got MSG_DEVICEEVENT (TWDE_POWERSAVENOTIFY)"},
+        DeviceEventCase{"TWDE_LAMPWARMUP", ETWEVENT_LAMPWARMUP, "  *** Got MSG_DEVICEEVENT (TWDE_LAMPWARMUP,4500)"},
+        DeviceEventCase{"17", -1, "  *** Got MSG_DEVICEEVENT (0x11)"},
+        DeviceEventCase{"0x8001", -1, "  *** Got MSG_DEVICEEVENT (0x8001)"}));
 
-TEST_F(TwainEventsTest, AFailedDeviceEventRequestIsReportedAndKeepsTheDeviceEventFlag)
+TEST_F(TwainSimTest, AFailedDeviceEventRequestIsReportedAndKeepsTheDeviceEventFlag)
 {
-    Fake().blDeviceEvent = false;
-    m_ptwainimpl->ProcessEvent(MSG_DEVICEEVENT);
+    Config("xferready.delay = 600000\ncap CAP_DEVICEEVENT array uint16 TWDE_PAPERJAM\n"
+           "on enable send MSG_DEVICEEVENT TWDE_PAPERJAM\nfault refuse DG_CONTROL DAT_DEVICEEVENT MSG_GET\n");
+    Open();
+    Enable();
+    ASSERT_EQ(Wait({"wait", "20000", "deviceevent"}), TWRC_SUCCESS);
     EXPECT_EQ(Lines(), Report("  *** Got MSG_DEVICEEVENT (get device event failed)..."));
-    EXPECT_EQ(Flag(ETWEVENT_DEVICEEVENT), 1);
+    EXPECT_EQ(Flag(ETWEVENT_TWDE_FIRST + TWDE_PAPERJAM), 0);
 }
 
-TEST_F(TwainEventsTest, ADeviceNameWithoutTerminatorStaysInsideItsField)
+// A source that fills the device name to its last byte (the simulated
+// scanner always ends its texts); the sanitizer build catches any read past
+// the field.
+TW_UINT16 UnterminatedDeviceEvent(pTW_IDENTITY, pTW_IDENTITY, TW_UINT32, TW_UINT16 a_twdat, TW_UINT16, TW_MEMREF a_pdata)
 {
-    // The sanitizer build catches any read past the field.
-    Fake().twdeviceevent.Event = TWDE_DEVICEREMOVED;
-    memset(Fake().twdeviceevent.DeviceName, 'x', sizeof(Fake().twdeviceevent.DeviceName));
-    Fake().twdeviceevent.BatteryMinutes = 0x4141414141414141UL;
+    if (a_twdat != DAT_DEVICEEVENT)
+    {
+        return TWRC_FAILURE;
+    }
+    TW_DEVICEEVENT *ptwdeviceevent = static_cast<TW_DEVICEEVENT *>(a_pdata);
+    memset(ptwdeviceevent, 0, sizeof(*ptwdeviceevent));
+    ptwdeviceevent->Event = TWDE_DEVICEREMOVED;
+    memset(ptwdeviceevent->DeviceName, 'x', sizeof(ptwdeviceevent->DeviceName));
+    ptwdeviceevent->BatteryMinutes = 0x4141414141414141UL;
+    return TWRC_SUCCESS;
+}
+
+TEST_F(TwainSimTest, ADeviceNameWithoutTerminatorStaysInsideItsField)
+{
+    Open();
+    m_ptwainimpl->m_pfnDsmEntryProc = UnterminatedDeviceEvent;
     m_ptwainimpl->ProcessEvent(MSG_DEVICEEVENT);
+    m_ptwainimpl->m_pfnDsmEntryProc = SpyEntry;
     EXPECT_EQ(Lines().size(), 3u);
     EXPECT_EQ(Flag(ETWEVENT_TWDE_FIRST + TWDE_DEVICEREMOVED), 1);
 }
@@ -226,17 +385,15 @@ TEST_F(TwainEventsTest, ADeviceNameWithoutTerminatorStaysInsideItsField)
 // ---------------------------------------------------------------------------
 // Other messages and the callback's sorting
 // ---------------------------------------------------------------------------
-TEST_F(TwainEventsTest, AnUnknownMessageIsReported)
+TEST_F(TwainSimTest, TheCallbackTakesBothFormsOfDeliveryAndReportsAnythingElse)
 {
+    Open();
+    m_ptwainimpl->SetTwState(ETWSTATE_DSENABLED);
+    m_ptwainimpl->m_blAutoDisable = false;
     m_ptwainimpl->ProcessEvent(0x0999);
     EXPECT_EQ(Lines(), Report("  *** Unrecognized event...DG_CONTROL/DAT_NULL/0x999"));
-}
-
-TEST_F(TwainEventsTest, TheCallbackTakesBothFormsOfDeliveryAndReportsAnythingElse)
-{
     EXPECT_EQ(m_ptwainimpl->TwnCallBack(nullptr, nullptr, DG_CONTROL, DAT_NULL, MSG_XFERREADY, nullptr), TWRC_SUCCESS);
     EXPECT_EQ(Flag(ETWEVENT_XFERREADY), 1);
-    m_log.Clear();
     EXPECT_EQ(m_ptwainimpl->TwnCallBack(nullptr, nullptr, DAT_CALLBACK, MSG_INVOKE_CALLBACK, MSG_CLOSEDSOK, nullptr),
               TWRC_SUCCESS);
     EXPECT_EQ(Flag(ETWEVENT_CLOSEDSOK), 1);
@@ -244,10 +401,10 @@ TEST_F(TwainEventsTest, TheCallbackTakesBothFormsOfDeliveryAndReportsAnythingEls
     EXPECT_EQ(m_ptwainimpl->TwnCallBack(nullptr, nullptr, DG_IMAGE, DAT_NULL, MSG_CLOSEDSREQ, nullptr), TWRC_SUCCESS);
     EXPECT_EQ(Lines(), Report("  *** Got a weird event...0x2/0x0/0x102"));
     EXPECT_EQ(Flag(ETWEVENT_CLOSEDSREQ), 0);
-}
 
-TEST_F(TwainEventsTest, TheStaticCallbackReachesTheMostRecentConnectionWhenTheDestinationIsUnknown)
-{
+    // The static callback reaches the most recent connection when the
+    // destination is unknown.
+    m_ptwainimpl->m_au8Event[ETWEVENT_XFERREADY] = 0;
     TW_IDENTITY twidentity = {};
     EXPECT_EQ(CTwainImpl::TwnCallBackProc(nullptr, &twidentity, DG_CONTROL, DAT_NULL, MSG_XFERREADY, nullptr),
               TWRC_SUCCESS);
@@ -261,8 +418,10 @@ TEST_F(TwainEventsTest, TheStaticCallbackReachesTheMostRecentConnectionWhenTheDe
 // ---------------------------------------------------------------------------
 // The wait command
 // ---------------------------------------------------------------------------
-TEST_F(TwainEventsTest, AWaitWithoutWordsOrWithoutItsEventTimesOut)
+TEST_F(TwainSimTest, AWaitWithoutWordsOrWithoutItsEventTimesOutAndAFlagSetEndsItAtOnce)
 {
+    Open();
+    m_ptwainimpl->SetTwState(ETWSTATE_DSENABLED);
     m_ptwainimpl->ProcessEvent(MSG_XFERREADY);   // set, but not wanted
     EXPECT_EQ(Wait({"wait"}), TWRC_DATANOTAVAILABLE);
     EXPECT_EQ(m_ptwainimpl->m_twrcLast, TWRC_DATANOTAVAILABLE);
@@ -273,11 +432,7 @@ TEST_F(TwainEventsTest, AWaitWithoutWordsOrWithoutItsEventTimesOut)
     EXPECT_EQ(Wait({"wait", "countdown", "150", "msg_closedsok"}), TWRC_DATANOTAVAILABLE);
     EXPECT_EQ(m_ptwainimpl->m_twrcLast, TWRC_DATANOTAVAILABLE);
     EXPECT_TRUE(Lines().empty()) << "the countdown is not a log line";
-}
 
-TEST_F(TwainEventsTest, AFlagAlreadySetEndsTheWaitAtOnceAndStaysSet)
-{
-    m_ptwainimpl->ProcessEvent(MSG_XFERREADY);
     m_ptwainimpl->m_twrcLast = 0x55;
     EXPECT_EQ(Wait({"wait", "infinite", "msg_xferready"}), TWRC_SUCCESS);
     EXPECT_STREQ(m_ptwainimpl->m_szLastEvent, "MSG_XFERREADY");
@@ -287,34 +442,30 @@ TEST_F(TwainEventsTest, AFlagAlreadySetEndsTheWaitAtOnceAndStaysSet)
     EXPECT_EQ(Flag(ETWEVENT_XFERREADY), 1);
 }
 
-TEST_F(TwainEventsTest, AWaitEndsOnlyOnceItsEventWasHandledWhole)
+TEST_F(TwainSimTest, AWaitEndsOnlyOnceItsEventWasHandledWhole)
 {
     // The source is slow to answer the callback's own requests: the wait
     // must not return in the middle of them, so that what the script does
-    // next finds the source disabled, the state moved and the report printed.
-    Fake().onCall = [](TW_UINT16 a_twdat, TW_UINT16) {
-        if ((a_twdat == DAT_USERINTERFACE) || (a_twdat == DAT_DEVICEEVENT))
-        {
-            COsTime::Sleep(400, __FILE__, __LINE__);
-        }
-    };
-    std::thread threadClose([this]() { m_ptwainimpl->ProcessEvent(MSG_CLOSEDSREQ); });
+    // next finds the report printed, the source disabled and the state moved.
+    Config("xferready.delay = 600000\ncap CAP_DEVICEEVENT array uint16 TWDE_PAPERJAM\n"
+           "on enable send MSG_DEVICEEVENT TWDE_PAPERJAM after 50 ms\non enable send MSG_CLOSEDSREQ after 1500 ms\n");
+    Open();
+    TheSpy().blSlow = true;
+    Enable();
+    EXPECT_EQ(Wait({"wait", "20000", "deviceevent"}), TWRC_SUCCESS);
+    EXPECT_EQ(Lines(), Report("  *** Got MSG_DEVICEEVENT (TWDE_PAPERJAM)")) << "the report is printed before";
+    EXPECT_EQ(Flag(ETWEVENT_TWDE_FIRST + TWDE_PAPERJAM), 1);
+    m_log.Clear();
     EXPECT_EQ(Wait({"wait", "20000", "msg_closedsreq"}), TWRC_SUCCESS);
     EXPECT_EQ(m_ptwainimpl->GetTwState(), ETWSTATE_DSOPEN) << "the disable has already moved the state";
     EXPECT_EQ(Lines(), Report("  *** Got MSG_CLOSEDSREQ..."));
-    threadClose.join();
-
-    m_log.Clear();
-    Fake().twdeviceevent.Event = TWDE_PAPERJAM;
-    std::thread threadDevice([this]() { m_ptwainimpl->ProcessEvent(MSG_DEVICEEVENT); });
-    EXPECT_EQ(Wait({"wait", "20000", "deviceevent"}), TWRC_SUCCESS);
-    EXPECT_EQ(Lines(), Report("  *** Got MSG_DEVICEEVENT (TWDE_PAPERJAM)")) << "the report is printed before";
-    threadDevice.join();
-    EXPECT_EQ(Flag(ETWEVENT_TWDE_FIRST + TWDE_PAPERJAM), 1);
+    EXPECT_EQ(Sent().back(), std::make_pair(static_cast<TW_UINT16>(DAT_USERINTERFACE), static_cast<TW_UINT16>(MSG_DISABLEDS)));
 }
 
-TEST_F(TwainEventsTest, AWaitTakesTheFirstWantedFlagInItsOwnOrder)
+TEST_F(TwainSimTest, AWaitTakesTheFirstWantedFlagInItsOwnOrderAndKnowsEveryWordInAnyCase)
 {
+    Open();
+    m_ptwainimpl->SetTwState(ETWSTATE_DSENABLED);
     m_ptwainimpl->m_blAutoDisable = false;
     m_ptwainimpl->ProcessEvent(MSG_XFERREADY);
     m_ptwainimpl->ProcessEvent(MSG_CLOSEDSREQ);
@@ -325,24 +476,57 @@ TEST_F(TwainEventsTest, AWaitTakesTheFirstWantedFlagInItsOwnOrder)
     EXPECT_STREQ(m_ptwainimpl->m_szLastEvent, "MSG_CLOSEDSREQ");
 
     // Any device event comes before the device-offline event, but after a
-    // battery check.
-    Fake().twdeviceevent.Event = TWDE_DEVICEOFFLINE;
-    m_ptwainimpl->ProcessEvent(MSG_DEVICEEVENT);
-    EXPECT_EQ(Wait({"wait", "10", "twde_deviceoffline", "deviceevent"}), TWRC_SUCCESS);
-    EXPECT_STREQ(m_ptwainimpl->m_szLastEvent, "DEVICEEVENT");
-    Fake().twdeviceevent.Event = TWDE_CHECKBATTERY;
-    m_ptwainimpl->ProcessEvent(MSG_DEVICEEVENT);
-    EXPECT_EQ(Wait({"wait", "10", "DEVICEEVENT", "TWDE_CHECKBATTERY", "MSG_CLOSEDSOK"}), TWRC_SUCCESS);
-    EXPECT_STREQ(m_ptwainimpl->m_szLastEvent, "TWDE_CHECKBATTERY");
-    Fake().twdeviceevent.Event = TWDE_LAMPWARMUP;
-    m_ptwainimpl->ProcessEvent(MSG_DEVICEEVENT);
-    EXPECT_EQ(Wait({"wait", "10", "twde_lampwarmup", "msg_xferready"}), TWRC_SUCCESS);
-    EXPECT_STREQ(m_ptwainimpl->m_szLastEvent, "TWDE_LAMPWARMUP");
+    // battery check and the lamp warm-up.
+    struct Order
+    {
+        int iFlag;
+        std::initializer_list<const char *> aszWords;
+        const char *szHit;
+    };
+    const Order aorder[] = {
+        {ETWEVENT_TWDE_FIRST + TWDE_DEVICEOFFLINE, {"wait", "10", "twde_deviceoffline", "deviceevent"}, "DEVICEEVENT"},
+        {ETWEVENT_TWDE_FIRST + TWDE_CHECKBATTERY, {"wait", "10", "DEVICEEVENT", "TWDE_CHECKBATTERY", "MSG_CLOSEDSOK"},
+         "TWDE_CHECKBATTERY"},
+        {ETWEVENT_LAMPWARMUP, {"wait", "10", "twde_lampwarmup", "msg_xferready"}, "TWDE_LAMPWARMUP"},
+    };
+    for (const Order &o : aorder)
+    {
+        m_ptwainimpl->m_au8Event[ETWEVENT_DEVICEEVENT] = 1;
+        m_ptwainimpl->m_au8Event[o.iFlag] = 1;
+        EXPECT_EQ(m_ptwainimpl->DSWait(TwainWords(o.aszWords)), TWRC_SUCCESS);
+        EXPECT_STREQ(m_ptwainimpl->m_szLastEvent, o.szHit);
+    }
+
+    const char *aszWords[] = {"msg_xferready",          "msg_closedsok",         "msg_closedsreq",
+                              "deviceevent",            "twde_checkautomaticcapture", "twde_checkbattery",
+                              "twde_checkdeviceonline", "twde_checkflash",       "twde_checkpowersupply",
+                              "twde_checkresolution",   "twde_deviceadded",      "twde_deviceoffline",
+                              "twde_deviceready",       "twde_deviceremoved",    "twde_imagecaptured",
+                              "twde_imagedeleted",      "twde_paperdoublefeed",  "twde_paperjam",
+                              "twde_lampfailure",       "twde_powersave",        "twde_powersavenotify",
+                              "twde_lampwarmup"};
+    for (int ii = 0; ii < ETWEVENT_COUNT; ii++)
+    {
+        m_ptwainimpl->m_au8Event[ii] = 0;
+    }
+    for (int ii = 0; ii < ETWEVENT_COUNT; ii++)
+    {
+        m_ptwainimpl->m_au8Event[ii] = 1;
+        EXPECT_EQ(Wait({"wait", "5", aszWords[ii]}), TWRC_SUCCESS) << aszWords[ii];
+        std::string szUpper = aszWords[ii];
+        for (char &c : szUpper)
+        {
+            c = static_cast<char>(toupper(static_cast<unsigned char>(c)));
+        }
+        EXPECT_EQ(std::string(m_ptwainimpl->m_szLastEvent), szUpper);
+        m_ptwainimpl->m_au8Event[ii] = 0;
+    }
 }
 
-TEST_F(TwainEventsTest, ClearClearsEveryFlagOrTheNamedOnesAndSetsAutoDisable)
+TEST_F(TwainSimTest, ClearClearsEveryFlagOrTheNamedOnesAndSetsAutoDisable)
 {
     // clearnoauto with events: only those flags, auto-disable off; clear alone: every flag, auto-disable on.
+    Open();
     for (int ii = 0; ii < ETWEVENT_COUNT; ii++)
     {
         m_ptwainimpl->m_au8Event[ii] = 1;
@@ -366,41 +550,13 @@ TEST_F(TwainEventsTest, ClearClearsEveryFlagOrTheNamedOnesAndSetsAutoDisable)
     EXPECT_TRUE(m_ptwainimpl->m_blAutoDisable.load());
 }
 
-TEST_F(TwainEventsTest, EveryEventWordIsAcceptedInAnyCase)
-{
-    const char *aszWords[] = {"msg_xferready",          "msg_closedsok",         "msg_closedsreq",
-                              "deviceevent",            "twde_checkautomaticcapture", "twde_checkbattery",
-                              "twde_checkdeviceonline", "twde_checkflash",       "twde_checkpowersupply",
-                              "twde_checkresolution",   "twde_deviceadded",      "twde_deviceoffline",
-                              "twde_deviceready",       "twde_deviceremoved",    "twde_imagecaptured",
-                              "twde_imagedeleted",      "twde_paperdoublefeed",  "twde_paperjam",
-                              "twde_lampfailure",       "twde_powersave",        "twde_powersavenotify",
-                              "twde_lampwarmup"};
-    for (int ii = 0; ii < ETWEVENT_COUNT; ii++)
-    {
-        m_ptwainimpl->m_au8Event[ii] = 1;
-        EXPECT_EQ(Wait({"wait", "5", aszWords[ii]}), TWRC_SUCCESS) << aszWords[ii];
-        std::string szUpper = aszWords[ii];
-        for (char &c : szUpper)
-        {
-            c = static_cast<char>(toupper(static_cast<unsigned char>(c)));
-        }
-        EXPECT_EQ(std::string(m_ptwainimpl->m_szLastEvent), szUpper);
-        m_ptwainimpl->m_au8Event[ii] = 0;
-    }
-}
-
 // ---------------------------------------------------------------------------
 // Memory handles
 // ---------------------------------------------------------------------------
-TEST_F(TwainEventsTest, AHandleIsFreedByTheFamilyThatAllocatedIt)
+TEST_F(TwainSimTest, AHandleIsFreedByTheFamilyThatAllocatedIt)
 {
     // Made by the services layer before the DSM's functions are known...
-    DSM_MEMALLOCATE pfnAllocate = m_ptwainimpl->m_twentrypoint.DSM_MemAllocate;
-    m_ptwainimpl->m_twentrypoint.DSM_MemAllocate = nullptr;
-    m_ptwainimpl->m_twentrypoint.DSM_MemFree = nullptr;
-    m_ptwainimpl->m_twentrypoint.DSM_MemLock = nullptr;
-    m_ptwainimpl->m_twentrypoint.DSM_MemUnlock = nullptr;
+    m_ptwainimpl = MakeTwainImpl("2.4");
     uint64_t u64Blocks = g_posmem->GetAllocationCount();
     TW_HANDLE handleOs = m_ptwainimpl->DsMemAlloc(64);
     ASSERT_NE(handleOs, nullptr);
@@ -409,48 +565,259 @@ TEST_F(TwainEventsTest, AHandleIsFreedByTheFamilyThatAllocatedIt)
     m_ptwainimpl->DsMemUnlock(handleOs);
 
     // ...and one by the DSM once it is.
-    FakeConnect(m_ptwainimpl.get(), ETWSTATE_DSOPEN);
-    EXPECT_EQ(Packed(m_ptwainimpl->m_twentrypoint.DSM_MemAllocate), pfnAllocate);
+    ASSERT_EQ(m_ptwainimpl->DSMOpen(), TWRC_SUCCESS);
+    ASSERT_EQ(m_ptwainimpl->DSOpen("Simulated Scanner"), TWRC_SUCCESS);
+    ASSERT_NE(m_ptwainimpl->m_twentrypoint.DSM_MemAllocate, nullptr);
     TW_HANDLE handleDsm = m_ptwainimpl->DsMemAlloc(32);
     ASSERT_NE(handleDsm, nullptr);
-    EXPECT_EQ(Fake().setLive.count(handleDsm), 1u);
-    EXPECT_EQ(m_ptwainimpl->DsMemLock(handleDsm), handleDsm);
+    EXPECT_EQ(m_pfnLive(), m_ulLive + 1);
+    EXPECT_NE(m_ptwainimpl->DsMemLock(handleDsm), nullptr);
     m_ptwainimpl->DsMemUnlock(handleDsm);
 
     // The first goes back to the services layer although the DSM's
-    // functions are now known (the fake fails the test otherwise).
+    // functions are now known.
     m_ptwainimpl->DsMemFree(handleOs);
     EXPECT_EQ(g_posmem->GetAllocationCount(), u64Blocks);
-    EXPECT_EQ(Fake().iFrees, 0);
+    EXPECT_EQ(m_pfnLive(), m_ulLive + 1);
     m_ptwainimpl->DsMemFree(handleDsm);
-    EXPECT_EQ(Fake().iFrees, 1);
-    EXPECT_TRUE(Fake().setLive.empty());
+    EXPECT_EQ(m_pfnLive(), m_ulLive);
+
+    // Handles of the source are freed by the current family.
+    TW_HANDLE handleSource = m_ptwainimpl->m_twentrypoint.DSM_MemAllocate(10);
+    EXPECT_EQ(m_pfnLive(), m_ulLive + 1);
+    m_ptwainimpl->DsMemFree(handleSource);
+    EXPECT_EQ(m_pfnLive(), m_ulLive);
+    m_ptwainimpl->DsMemFree(nullptr);
+    EXPECT_EQ(m_ptwainimpl->DsMemAlloc(-1), nullptr);
 }
 
-TEST_F(TwainEventsTest, AHandleOfAClosedDsmIsNeitherFreedNorLockedByTheServicesLayer)
+TEST_F(TwainSimTest, AHandleOfAClosedDsmIsNeitherFreedNorLockedByTheServicesLayer)
 {
+    Open("2.4");
     TW_HANDLE handleDsm = m_ptwainimpl->DsMemAlloc(16);
     ASSERT_NE(handleDsm, nullptr);
+    m_ptwainimpl->RollBack(ETWSTATE_DSOPEN, ETWSTATE_NONE);
     uint64_t u64Blocks = g_posmem->GetAllocationCount();
-    memset(&m_ptwainimpl->m_twentrypoint, 0, sizeof(m_ptwainimpl->m_twentrypoint));   // the DSM was closed
     EXPECT_EQ(m_ptwainimpl->DsMemLock(handleDsm), nullptr);
     m_ptwainimpl->DsMemUnlock(handleDsm);
     m_ptwainimpl->DsMemFree(handleDsm);
     EXPECT_EQ(g_posmem->GetAllocationCount(), u64Blocks);
-    EXPECT_EQ(Fake().setLive.count(handleDsm), 1u) << "left to its own family";
+    EXPECT_EQ(m_pfnLive(), m_ulLive + 1) << "left to its own family";
     // Once that DSM is back, the handle can still be freed by it.
-    FakeConnect(m_ptwainimpl.get(), ETWSTATE_DSOPEN);
+    ASSERT_EQ(m_ptwainimpl->DSMOpen(), TWRC_SUCCESS);
+    ASSERT_EQ(m_ptwainimpl->DSOpen("Simulated Scanner"), TWRC_SUCCESS);
     m_ptwainimpl->DsMemFree(handleDsm);
-    EXPECT_TRUE(Fake().setLive.empty());
+    EXPECT_EQ(m_pfnLive(), m_ulLive);
 }
 
-TEST_F(TwainEventsTest, HandlesOfTheSourceAreFreedByTheCurrentFamily)
+TEST_F(TwainSimTest, TheIccProfileOfAWaitingImageIsShownAndFreed)
 {
-    TW_HANDLE handleSource = FakeMemAllocate(10);   // a container the source made
-    m_ptwainimpl->DsMemFree(handleSource);
-    EXPECT_EQ(Fake().iFrees, 1);
-    m_ptwainimpl->DsMemFree(nullptr);
-    EXPECT_EQ(m_ptwainimpl->DsMemAlloc(-1), nullptr);
+    Open("2.3");
+    Enable();
+    ASSERT_EQ(Wait({"wait", "20000", "msg_xferready"}), TWRC_SUCCESS);
+    ASSERT_EQ(m_ptwainimpl->GetTwState(), ETWSTATE_XFERREADY);
+    unsigned long ulWaiting = m_pfnLive();
+    m_log.Clear();
+    EXPECT_EQ(m_ptwainimpl->DSDatIccProfile(TwainWords({"dat_iccprofile", "get"})), TWRC_SUCCESS);
+    std::vector<std::string> aszLines = Lines();
+    ASSERT_EQ(aszLines.size(), 3u);
+    EXPECT_EQ(aszLines[0], "  Flags......0x11") << "owned by the application, a handle";
+    EXPECT_EQ(aszLines[1], "  Length.....132");
+    EXPECT_EQ(aszLines[2].compare(0, 15, "  TheMem.....0x"), 0) << aszLines[2];
+    EXPECT_EQ(m_pfnLive(), ulWaiting) << "the profile went back to the DSM";
+    m_ptwainimpl->RollBack(ETWSTATE_XFERREADY, ETWSTATE_NONE);
+}
+
+TEST_F(TwainSimTest, CapabilityAnswersAreKeptForTheScriptTests)
+{
+    Open("2.3");
+    EXPECT_EQ(m_ptwainimpl->DSDatCapability(TwainWords({"dat_capability", "msg_get", "CAP_XFERCOUNT"})), TWRC_SUCCESS);
+    EXPECT_EQ(m_ptwainimpl->m_twcapability.Cap, CAP_XFERCOUNT);
+    EXPECT_EQ(m_ptwainimpl->m_twonevalue.ItemType, TWTY_INT16);
+    EXPECT_EQ(memcmp(&m_ptwainimpl->m_twonevalue, &m_ptwainimpl->m_twonevalueExpected, sizeof(TW_ONEVALUE)), 0);
+    EXPECT_EQ(m_ptwainimpl->DSDatCapability(TwainWords({"dat_capability", "msg_get", "8116"})), TWRC_SUCCESS);
+    EXPECT_EQ(m_ptwainimpl->m_twrange.ItemType, TWTY_UINT32);
+    EXPECT_EQ(static_cast<uint32_t>(m_ptwainimpl->m_twrangeExpected.MaxValue), 4294967295u);
+    // A refusal keeps nothing and gives 1.
+    EXPECT_EQ(m_ptwainimpl->DSDatCapability(TwainWords({"dat_capability", "msg_getcurrent", "7777"})), TWRC_FAILURE);
+    EXPECT_EQ(m_ptwainimpl->m_twcapability.Cap, 0x8116);
+}
+
+// ---------------------------------------------------------------------------
+// Opening and closing
+// ---------------------------------------------------------------------------
+TEST_F(TwainSimTest, TheSourcesLanguageBecomesCurrent)
+{
+    ASSERT_NE(g_poslocale, nullptr);
+    const std::pair<const char *, EOSLANGUAGE> acase[] = {{"TWLG_GERMAN", OS_LANGUAGE_GERMAN},
+                                                          {"TWLG_ENGLISH_USA", OS_LANGUAGE_ENGLISH_USA},
+                                                          {"0x7777", OS_LANGUAGE_ENGLISH_USA}};   // none: unchanged
+    for (const auto &c : acase)
+    {
+        Config(std::string("language = ") + c.first + "\n");
+        Open();
+        EXPECT_EQ(g_poslocale->GetLanguage(), c.second) << c.first;
+    }
+}
+
+TEST_F(TwainSimTest, TheCustomValuesAndTheProtocolsFollowTheLastOpenedSource)
+{
+    Open("1.9", "Simulated Scanner ZAV");
+    EXPECT_TRUE(m_ptwainimpl->m_plookup->GetCustomValues());
+    EXPECT_FALSE(m_ptwainimpl->m_blBothAbove201) << "the application speaks 1.9";
+    Config("[zav]\ninfo = sim ZAV v2.4\n");
+    Open("2.3", "Simulated Scanner ZAV");
+    EXPECT_FALSE(m_ptwainimpl->m_plookup->GetCustomValues()) << "only a leading ZAV v counts";
+    EXPECT_TRUE(m_ptwainimpl->m_blBothAbove201);
+    Config("protocol = 2.1\n");
+    Open("2.3");
+    EXPECT_FALSE(m_ptwainimpl->m_blBothAbove201) << "2.1 is not above 2.01";
+}
+
+TEST_F(TwainSimTest, ALongNameIsCutNeverDroppedAndCloseGoesBackToState3)
+{
+    Open();
+    m_ptwainimpl->SetTwState(ETWSTATE_DSMOPEN);
+    // Chosen with dsmset, then opened by name: the name wins, cut to its field
+    // (an empty name would open the default source).
+    m_ptwainimpl->m_twidentityDs.Id = 9;
+    EXPECT_EQ(m_ptwainimpl->DSOpen("A name far too long for the thirty-four byte field"), TWRC_FAILURE);
+    EXPECT_STREQ(m_ptwainimpl->m_twidentityDs.ProductName, "A name far too long for the thirt");
+    EXPECT_EQ(m_ptwainimpl->GetTwState(), ETWSTATE_DSMOPEN);
+    EXPECT_EQ(Sent(), (Triplets{{DAT_IDENTITY, MSG_OPENDS}, {DAT_STATUS, MSG_GET}})) << "no callback registered";
+
+    Open();
+    EXPECT_EQ(m_ptwainimpl->DSClose(nullptr), TWRC_SUCCESS);
+    EXPECT_EQ(m_ptwainimpl->GetTwState(), ETWSTATE_DSMOPEN);
+    ASSERT_EQ(m_ptwainimpl->DSOpen("Simulated Scanner"), TWRC_SUCCESS);
+    SpyClear();
+    EXPECT_EQ(m_ptwainimpl->DSClose(TwainWords({"dsclose", "dest"})), TWRC_SUCCESS);
+    std::vector<SpyCall> acalls = Calls();
+    ASSERT_EQ(acalls.size(), 1u);
+    EXPECT_EQ(acalls[0].twmsg, MSG_CLOSEDS);
+    EXPECT_TRUE(acalls[0].blDest) << "passed to the source when asked";
+    m_ptwainimpl->m_twidentityDs.Id = 0;
+    EXPECT_EQ(m_ptwainimpl->DSClose(nullptr), TWRC_FAILURE);
+    EXPECT_EQ(Calls().size(), 1u) << "no source: nothing is sent";
+}
+
+// ---------------------------------------------------------------------------
+// Cameras
+// ---------------------------------------------------------------------------
+TEST_F(TwainSimTest, TheCameraNameIsCutToTheCallersBuffer)
+{
+    Open("2.4", "Simulated Camera");
+    char szCamera[8];
+    EXPECT_EQ(m_ptwainimpl->FirstCamera(szCamera, sizeof(szCamera)), TWRC_SUCCESS);
+    EXPECT_STREQ(szCamera, "/Camera");
+    EXPECT_EQ(m_ptwainimpl->FirstCamera(nullptr, 0), TWRC_SUCCESS);
+}
+
+TEST_F(TwainSimTest, ThePixelTypeWalkFollowsWhatTheSourceAllows)
+{
+    // Without colour: one bitonal camera.
+    Config("cap ICAP_PIXELTYPE enum uint16 TWPT_BW TWPT_GRAY default=TWPT_GRAY\n");
+    Open("2.4");
+    char szCamera[64] = "unchanged";
+    EXPECT_EQ(m_ptwainimpl->FirstCamera(szCamera, sizeof(szCamera)), TWRC_SUCCESS);
+    EXPECT_STREQ(szCamera, "TWPT_BW");
+    EXPECT_EQ(m_ptwainimpl->NextCamera(szCamera, sizeof(szCamera)), TWRC_XFERDONE);
+
+    // Every pixel type refused: no camera.
+    Config("cap ICAP_PIXELTYPE enum uint16 TWPT_BW TWPT_GRAY TWPT_RGB default=TWPT_GRAY\n"
+           "fault refuse DG_CONTROL DAT_CAPABILITY MSG_SET cap=ICAP_PIXELTYPE\n");
+    Open("2.4");
+    snprintf(szCamera, sizeof(szCamera), "%s", "unchanged");
+    EXPECT_EQ(m_ptwainimpl->FirstCamera(szCamera, sizeof(szCamera)), TWRC_FAILURE);
+    EXPECT_STREQ(szCamera, "unchanged");
+    EXPECT_EQ(m_ptwainimpl->NextCamera(szCamera, sizeof(szCamera)), TWRC_FAILURE);
+}
+
+TEST_F(TwainSimTest, AMalformedPixelTypeIsFreedAndNeverWritten)
+{
+    char szCamera[64];
+    for (const char *szFault : {"contype", "nullhandle"})
+    {
+        SCOPED_TRACE(szFault);
+        Config(std::string("fault ") + szFault + " DG_CONTROL DAT_CAPABILITY MSG_GETCURRENT cap=ICAP_PIXELTYPE value=4\n");
+        Open("2.4");
+        m_ptwainimpl->m_twidentityDs.ProtocolMajor = 1;   // resets through the pixel type
+        EXPECT_EQ(m_ptwainimpl->FirstCamera(szCamera, sizeof(szCamera)), TWRC_FAILURE);
+        EXPECT_EQ(m_ptwainimpl->NextCamera(szCamera, sizeof(szCamera)), TWRC_FAILURE);
+        EXPECT_EQ(m_ptwainimpl->DSResetall(), TWRC_FAILURE);
+        for (const SpyCall &call : Calls())
+        {
+            EXPECT_NE(call.twmsg, MSG_SET);
+        }
+    }
+}
+
+TEST_F(TwainSimTest, AContainerShorterThanAOneValueIsNeverWrittenPast)
+{
+    // The source claims a one-value but gave only its item type: the new
+    // pixel type goes out in a container of the program's own (the
+    // sanitizer build catches a write past the source's two bytes).
+    Config("cap ICAP_PIXELTYPE enum uint16 TWPT_BW TWPT_GRAY TWPT_RGB default=TWPT_GRAY\n"
+           "fault wrongsize DG_CONTROL DAT_CAPABILITY MSG_GETCURRENT cap=ICAP_PIXELTYPE\n");
+    Open("2.4");
+    char szCamera[64];
+    EXPECT_EQ(m_ptwainimpl->FirstCamera(szCamera, sizeof(szCamera)), TWRC_SUCCESS);
+    EXPECT_STREQ(szCamera, "TWPT_RGB");
+    m_ptwainimpl->m_twidentityDs.ProtocolMajor = 1;
+    EXPECT_EQ(m_ptwainimpl->DSResetall(), TWRC_SUCCESS);
+    int iSets = 0;
+    for (const SpyCall &call : Calls())
+    {
+        if (call.twmsg == MSG_SET)
+        {
+            EXPECT_EQ(call.twrc, TWRC_SUCCESS) << "the source took the program's container";
+            iSets++;
+        }
+    }
+    EXPECT_EQ(iSets, 2);
+}
+
+// ---------------------------------------------------------------------------
+// Roll-back: one step at a time, whatever the source answers
+// ---------------------------------------------------------------------------
+TEST_F(TwainSimTest, ARollBackTakesTheStepsTheStateStillAllows)
+{
+    struct Case
+    {
+        ETWSTATE etwstateNow, etwstateFrom, etwstateTo;
+        Triplets atSent;
+        ETWSTATE etwstateEnd;
+    };
+    const Case acase[] = {
+        {ETWSTATE_XFERRING, ETWSTATE_XFERRING, ETWSTATE_NONE,
+         {{DAT_PENDINGXFERS, MSG_ENDXFER}, {DAT_PENDINGXFERS, MSG_RESET}, {DAT_USERINTERFACE, MSG_DISABLEDS},
+          {DAT_IDENTITY, MSG_CLOSEDS}, {DAT_PARENT, MSG_CLOSEDSM}},
+         ETWSTATE_NONE},
+        {ETWSTATE_DSENABLED, ETWSTATE_XFERRING, ETWSTATE_DSOPEN, {{DAT_USERINTERFACE, MSG_DISABLEDS}}, ETWSTATE_DSOPEN},
+        // The source refuses the reset and the disable (it is in state 4):
+        {ETWSTATE_XFERREADY, ETWSTATE_XFERREADY, ETWSTATE_DSMOPEN,
+         {{DAT_PENDINGXFERS, MSG_RESET}, {DAT_USERINTERFACE, MSG_DISABLEDS}, {DAT_IDENTITY, MSG_CLOSEDS}},
+         ETWSTATE_DSMOPEN},
+        {ETWSTATE_XFERRING, ETWSTATE_DSOPEN, ETWSTATE_DSOPEN, {}, ETWSTATE_XFERRING},   // a lower start does nothing
+    };
+    for (const Case &c : acase)
+    {
+        SCOPED_TRACE(std::to_string(&c - acase));
+        Open();
+        m_ptwainimpl->SetTwState(c.etwstateNow);
+        m_ptwainimpl->RollBack(c.etwstateFrom, c.etwstateTo);
+        EXPECT_EQ(Sent(), c.atSent);
+        EXPECT_EQ(m_ptwainimpl->GetTwState(), c.etwstateEnd);
+        for (const SpyCall &call : Calls())
+        {
+            EXPECT_EQ(call.twShowUI, call.twmsg == MSG_DISABLEDS);
+        }
+    }
+    m_ptwainimpl->m_pfnDsmEntryProc = nullptr;
+    m_ptwainimpl->RollBack(ETWSTATE_XFERRING, ETWSTATE_NONE);
+    EXPECT_EQ(m_ptwainimpl->GetTwState(), ETWSTATE_XFERRING) << "no DSM: nothing happens";
+    m_ptwainimpl->m_pfnDsmEntryProc = SpyEntry;
+    m_ptwainimpl->RollBack(ETWSTATE_XFERRING, ETWSTATE_NONE);
 }
 
 } // namespace
