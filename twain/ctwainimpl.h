@@ -24,6 +24,8 @@
 #include <cstddef>
 #include <cstdint>
 #include <mutex>
+#include <string>
+#include <vector>
 
 #include "osservices.h"
 #include "twaindefs.h"
@@ -351,6 +353,10 @@ public:
     // 0 a camera was selected and its name written; 6 no further camera; 1 failure.
     TW_UINT16 FirstCamera(char *a_szCamera, size_t a_u64CameraSize);
     TW_UINT16 NextCamera(char *a_szCamera, size_t a_u64CameraSize);
+    // The entries of the file-system walk under way: an entry the source
+    // answers a second time ends the walk (a source that never reaches the
+    // end of its list cannot keep a camera walk going for ever).
+    std::vector<std::string> m_aszCameraWalk;
     void RollBack(ETWSTATE a_etwstateFrom, ETWSTATE a_etwstateTo);
     TW_UINT16 DSResetall();
 

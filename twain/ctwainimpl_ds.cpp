@@ -8,7 +8,9 @@
 // values.
 #include "ctwainimpl.h"
 
+#include <algorithm>
 #include <cstring>
+#include <string>
 
 #include "clookup.h"
 
@@ -107,6 +109,14 @@ void CameraName(const char *a_szName, size_t a_u64NameSize, char *a_szCamera, si
     {
         TwainFieldText(a_szName, a_u64NameSize, a_szCamera, a_u64CameraSize);
     }
+}
+
+// The name of the entry the file-system walk found (OutputName).
+std::string CameraWalkEntry(const TW_FILESYSTEM &a_twfilesystem)
+{
+    char szEntry[sizeof(a_twfilesystem.OutputName) + 1];
+    TwainFieldText(a_twfilesystem.OutputName, sizeof(a_twfilesystem.OutputName), szEntry, sizeof(szEntry));
+    return szEntry;
 }
 
 // The file-system walk found an entry (its name in OutputName): it becomes
@@ -286,8 +296,10 @@ TW_UINT16 CTwainImpl::FirstCamera(char *a_szCamera, size_t a_u64CameraSize)
     memset(&m_twfilesystem, 0, sizeof(m_twfilesystem));
     COsString::SStrCpy(m_twfilesystem.InputName, sizeof(m_twfilesystem.InputName), "/");
     TW_UINT16 twrc = DsmEntry(DG_CONTROL, DAT_FILESYSTEM, MSG_GETFIRSTFILE, &m_twfilesystem, false, false);
+    m_aszCameraWalk.clear();
     if (twrc == TWRC_SUCCESS)
     {
+        m_aszCameraWalk.push_back(CameraWalkEntry(m_twfilesystem));
         FileCamera(this, a_szCamera, a_u64CameraSize);
         return TWRC_SUCCESS;
     }
@@ -316,6 +328,13 @@ TW_UINT16 CTwainImpl::NextCamera(char *a_szCamera, size_t a_u64CameraSize)
         TW_UINT16 twrc = DsmEntry(DG_CONTROL, DAT_FILESYSTEM, MSG_GETNEXTFILE, &m_twfilesystem, false, false);
         if (twrc == TWRC_SUCCESS)
         {
+            std::string szEntry = CameraWalkEntry(m_twfilesystem);
+            if (std::find(m_aszCameraWalk.begin(), m_aszCameraWalk.end(), szEntry) != m_aszCameraWalk.end())
+            {
+                OSLOG_ERROR("NextCamera: the file system answered %s again, the walk ends...", szEntry.c_str());
+                return TWRC_FAILURE;
+            }
+            m_aszCameraWalk.push_back(szEntry);
             FileCamera(this, a_szCamera, a_u64CameraSize);
             return TWRC_SUCCESS;
         }
