@@ -89,9 +89,10 @@ TEST(E2eCapGet, ARefusedEnableEndsAValidation)
 // entry again) ends the camera walk instead of keeping it going for ever.
 TEST(E2eCapGet, ACameraWalkEndsWhenTheSourceRepeatsAnEntry)
 {
-    SimShell sh("fault refuse DG_CONTROL DAT_FILESYSTEM MSG_GETNEXTFILE rc=TWRC_SUCCESS\n");
+    SimShell sh("fault refuse DG_CONTROL DAT_FILESYSTEM MSG_GETNEXTFILE rc=TWRC_SUCCESS\n"
+                "fault refuse DG_CONTROL DAT_USERINTERFACE MSG_ENABLEDS\n");
     sh.UnsetEnv("SIMSCANNER_JOURNAL");
     sh.Run("twcreate 2.4\ndsmopen\ndsopen \"Simulated Camera\"\nget querysupport validate\nexit\n");
     EXPECT_EQ(sh.CountAffixed("  processing ", "..."), 1);
-    EXPECT_TRUE(sh.HasInOrder({"  state 5 test...", "  ...TWAIN-only passed"}));
+    EXPECT_TRUE(sh.HasInOrder({"  state 5 test...", "  ...failed on MSG_ENABLEDS"}));
 }
