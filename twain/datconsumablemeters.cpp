@@ -61,12 +61,17 @@ TW_UINT16 CTwainImpl::DSDatConsumableMeters(const char *const *a_aszWords)
             DsMemFree(handle);
             return TWRC_FAILURE;
         }
-        // The count, cut to the entries the kept copy holds.
+        // The count, cut to the entries the block and the kept copy hold.
+        size_t u64Block = DsMemSize(handle, const_cast<uint8_t *>(pu8));
         TW_UINT32 u32Count = 0;
-        memcpy(&u32Count, pu8, sizeof(u32Count));
-        const uint32_t u32Room = (sizeof(m_twconsumablemeters) - sizeof(TW_UINT32)) / sizeof(twconsumablemeterinfo);
+        memcpy(&u32Count, pu8, (u64Block < sizeof(u32Count)) ? u64Block : sizeof(u32Count));
+        uint32_t u32Room = (sizeof(m_twconsumablemeters) - sizeof(TW_UINT32)) / sizeof(twconsumablemeterinfo);
+        if (u64Block < sizeof(TW_UINT32) + u32Room * sizeof(twconsumablemeterinfo))
+        {
+            u32Room = (u64Block < sizeof(TW_UINT32)) ? 0 : static_cast<uint32_t>((u64Block - sizeof(TW_UINT32)) / sizeof(twconsumablemeterinfo));
+        }
         uint32_t u32Shown = (u32Count > u32Room) ? u32Room : static_cast<uint32_t>(u32Count);
-        memcpy(&m_twconsumablemeters, pu8, sizeof(TW_UINT32) + u32Shown * sizeof(twconsumablemeterinfo));
+        memcpy(m_twconsumablemeters.Meter, pu8 + sizeof(TW_UINT32), u32Shown * sizeof(twconsumablemeterinfo));
         DsMemUnlock(handle);
         DsMemFree(handle);
         m_twconsumablemeters.Count = u32Shown;

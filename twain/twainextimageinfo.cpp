@@ -533,7 +533,11 @@ int64_t CTwainExtImageInfo::CheckInfoPairs(TW_EXTIMAGEINFO *a_ptwextimageinfo, u
         {
             return -1;
         }
-        a_pdata->u32Lengths = twinfoLength.NumItems;
+        // No more lengths than the block holds.
+        size_t u64Block = m_ptwainimpl->DsMemSize(reinterpret_cast<TW_HANDLE>(twinfoLength.Item),
+                                                  const_cast<uint8_t *>(a_pdata->pu8Lengths));
+        size_t u64Lengths = u64Block / sizeof(TW_UINT32);
+        a_pdata->u32Lengths = (u64Lengths < twinfoLength.NumItems) ? static_cast<uint32_t>(u64Lengths) : twinfoLength.NumItems;
         return uu;
     }
     OSLOG_ERROR("Length item is missing %d %d", a_twinfo.InfoID, a_twinfo.NumItems);
@@ -723,6 +727,10 @@ void CTwainExtImageInfo::GetValue(const TW_INFO &a_twinfo, TWAIN_EII_DATA *a_pda
                         {
                             u64Max = a_twinfo.NumItems;
                         }
+                        if (u64Max > a_pdata->u64DataSize)
+                        {
+                            u64Max = a_pdata->u64DataSize;
+                        }
                         size_t u64Len = strnlen(reinterpret_cast<const char *>(pu8Handle), u64Max);
                         if (a_pdata->details == TWAIN_EII_DETAILS_XML)
                             szValue += "<![CDATA[";
@@ -736,6 +744,12 @@ void CTwainExtImageInfo::GetValue(const TW_INFO &a_twinfo, TWAIN_EII_DATA *a_pda
                         if (u64Length > s_u64OutputSize)
                         {
                             u64Length = s_u64OutputSize;
+                        }
+                        // No further than the block holds.
+                        uint64_t u64Left = (u64DataOffset < a_pdata->u64DataSize) ? a_pdata->u64DataSize - u64DataOffset : 0;
+                        if (u64Length > u64Left)
+                        {
+                            u64Length = u64Left;
                         }
                         std::string szData(u64Length * 3 + 16, '\0');
                         AppendData(pu8Handle + u64DataOffset, u64Length, a_pdata->details, &szData[0], szData.size(),
@@ -829,7 +843,19 @@ const char *CTwainExtImageInfo::GetDetails(TW_EXTIMAGEINFO *a_ptwextimageinfo, i
         if (handle)
         {
             data.pu8Data = m_ptwainimpl ? static_cast<const uint8_t *>(m_ptwainimpl->DsMemLock(handle)) : nullptr;
-            if (!data.pu8Data)
+            if (data.pu8Data)
+            {
+                // No more items than the block holds (a handle's own items
+                // are not an array of its type).
+                data.u64DataSize = m_ptwainimpl->DsMemSize(handle, const_cast<uint8_t *>(data.pu8Data));
+                size_t u64Width = ItemWidth(twinfo.ItemType);
+                if (u64Width && twinfo.ItemType != TWTY_HANDLE && data.u32NumItems > data.u64DataSize / u64Width)
+                {
+                    OSLOG_ERROR("NumItems %u beyond the block of %zu bytes", data.u32NumItems, data.u64DataSize);
+                    data.u32NumItems = static_cast<uint32_t>(data.u64DataSize / u64Width);
+                }
+            }
+            else
             {
                 OSLOG_ERROR("Unable to lock memory %d", twinfo.InfoID);
                 if (data.blFree && a_details != TWAIN_EII_DETAILS_LOG)
@@ -850,6 +876,7 @@ const char *CTwainExtImageInfo::GetDetails(TW_EXTIMAGEINFO *a_ptwextimageinfo, i
         static TW_UINTPTR s_item;
         s_item = twinfo.Item;
         data.pu8Data = reinterpret_cast<const uint8_t *>(&s_item);
+        data.u64DataSize = sizeof(s_item);
     }
     try
     {

@@ -65,6 +65,7 @@ struct TWAIN_EII_DATA
     TW_UINT16 twty;
     int32_t i32Divisor;            // 1 for plain integers
     const uint8_t *pu8Data;        // the first item (locked), or null
+    size_t u64DataSize;            // bytes behind pu8Data (SIZE_MAX: not known)
     const char *szName;            // the item's name
     const uint8_t *pu8Lengths;     // the paired length items (barcode texts), or null
     uint32_t u32Lengths;
