@@ -217,7 +217,7 @@ TEST_F(ExtImageInfoTest, CountsBeyondTheBlockStopAtItsEnd)
     // (blocks of 24 + 16n bytes, which the C library hands out exactly).
     Request request;
     request.Add(TWEI_HDR_BOOKNAME_A, TWTY_STR32, 3, Text("Book A", 34), true);
-    request.Add(TWEI_TWAINDIRECTMETADATA, TWTY_HANDLE, 1, "{\"metadata\":\"unended...", true);
+    request.Add(TWEI_TWAINDIRECTMETADATA, TWTY_HANDLE, 1, "{\"metadata\":\"unended....", true);
     request.Add(TWEI_BARCODETEXT, TWTY_HANDLE, 4, "DRAVO-0001ABCDEFGHIJKLMN", true);
     request.Add(TWEI_BARCODETEXTLENGTH, TWTY_UINT32, 4, Items(8, {10, 20, 1}), true);
     TW_EXTIMAGEINFO *ptwextimageinfo = request.Get();
@@ -225,7 +225,7 @@ TEST_F(ExtImageInfoTest, CountsBeyondTheBlockStopAtItsEnd)
     EXPECT_EQ(twainextimageinfo.GetInfoByIndex(ptwextimageinfo, 0, TWAIN_EII_DETAILS_TEXT),
               Line("TWEI_HDR_BOOKNAME_A", "TWTY_STR32", "Book A"));
     EXPECT_EQ(twainextimageinfo.GetInfoByIndex(ptwextimageinfo, 1, TWAIN_EII_DETAILS_TEXT),
-              Line("TWEI_TWAINDIRECTMETADATA", "TWTY_HANDLE", "{\"metadata\":\"unended..."));
+              Line("TWEI_TWAINDIRECTMETADATA", "TWTY_HANDLE", "{\"metadata\":\"unended...."));
     std::string szBarcodes = twainextimageinfo.GetInfoByIndex(ptwextimageinfo, 2, TWAIN_EII_DETAILS_TEXT);
     std::string szPrefix = Line("TWEI_BARCODETEXT", "TWTY_HANDLE", "DRAVO-0001;ABCDEFGHIJKLMN;;HANDLE ");
     EXPECT_EQ(szBarcodes.substr(0, szPrefix.size()), szPrefix);
