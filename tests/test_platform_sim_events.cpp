@@ -241,17 +241,20 @@ TEST_F(SimEventsTest, ManyEnableDisableCyclesWhileAnEventWaits)
 
 TEST_F(SimEventsTest, ManyConfiguredEventsAllArrive)
 {
-    // Configured in reverse order of their times, all due within a second.
+    // Configured in reverse order of their times, all due within a second of
+    // the enable (at open, the first would race the callback's registration).
     const std::size_t uCount = 70000;
     std::string szConfig;
     for (std::size_t ii = 0; ii < uCount; ii++)
     {
-        szConfig += "on open send MSG_CLOSEDSOK after " + std::to_string(1000 - ii * 1000 / uCount) + "\n";
+        szConfig += "on enable send MSG_CLOSEDSOK after " + std::to_string(1000 - ii * 1000 / uCount) + "\n";
     }
     Config(szConfig);
     unsetenv("SIMSCANNER_JOURNAL");
     App app(kScanner);
     ASSERT_TRUE(app.Opened());
+    TW_USERINTERFACE twui = {};
+    ASSERT_EQ(app.Call(DG_CONTROL, DAT_USERINTERFACE, MSG_ENABLEDS, &twui), TWRC_SUCCESS);
     // Polled, so that the callback seldom waits for the test's lock; a busy
     // machine may take long, so only 10 s without any progress ends the wait.
     std::size_t uSeen = 0;
