@@ -59,6 +59,7 @@ public:
     App& operator=(const App&) = delete;
 
     TW_IDENTITY* Identity() { return &m_twidentity; }
+    bool DsmOpen() const { return m_blOpen; }
 
     TW_UINT16 Call(pTW_IDENTITY a_ptwDest, TW_UINT32 a_u32Dg, TW_UINT16 a_u16Dat, TW_UINT16 a_u16Msg,
                    TW_MEMREF a_pData)

@@ -10,7 +10,7 @@
 #define DRAVO_TEST_PLATFORM_SIM_H
 
 #include "../twain/twaindefs.h"
-#include "test_platform_dsmlib.h"
+#include "test_platform_dsm.h"
 
 #include <gtest/gtest.h>
 
@@ -283,38 +283,29 @@ protected:
     std::string m_szJournal;
 };
 
-// An application with the DSM open and one simulated source open.
-class App
+// An application (the DSM tests' own) with the DSM open and one simulated
+// source open in its first slot.
+class App : public dsmtest::App
 {
 public:
     explicit App(const char* a_szSource = kScanner, bool a_blApp2 = true, bool a_blCallback = true)
+        : dsmtest::App("Sim Test App", a_blApp2)
     {
-        m_twapp = platformtest::AppIdentity("Sim Test App", "ST", "sim test", a_blApp2, DG_CONTROL | DG_IMAGE);
-        std::memset(&m_twds, 0, sizeof(m_twds));
         std::memset(&m_twentrypoint, 0, sizeof(m_twentrypoint));
-        TW_HANDLE hParent = nullptr;
-        m_u16OpenDsm = Dsm::Get().pfnEntry(&m_twapp, nullptr, DG_CONTROL, DAT_PARENT, MSG_OPENDSM, &hParent);
-        if (m_u16OpenDsm != TWRC_SUCCESS)
+        if (OpenDsm() != TWRC_SUCCESS)
         {
             return;
         }
-        if (m_twapp.SupportedGroups & DF_DSM2)
+        if (a_blApp2)
         {
-            m_twentrypoint.Size = sizeof(TW_ENTRYPOINT);
-            Dsm::Get().pfnEntry(&m_twapp, nullptr, DG_CONTROL, DAT_ENTRYPOINT, MSG_GET, &m_twentrypoint);
+            m_twentrypoint = EntryPoint();
         }
         if (a_szSource == nullptr)
         {
             return;
         }
-        std::snprintf(m_twds.ProductName, sizeof(m_twds.ProductName), "%s", a_szSource);
-        m_u16OpenDs = Dsm::Get().pfnEntry(&m_twapp, nullptr, DG_CONTROL, DAT_IDENTITY, MSG_OPENDS, &m_twds);
-        if (m_u16OpenDs != TWRC_SUCCESS)
-        {
-            m_twds.Id = 0;
-            return;
-        }
-        if ((m_twapp.SupportedGroups & DF_DSM2) && a_blCallback)
+        m_u16OpenDs = OpenDsByName(0, a_szSource);
+        if ((m_u16OpenDs == TWRC_SUCCESS) && (AppIdentity().SupportedGroups & DF_DSM2) && a_blCallback)
         {
             TW_CALLBACK twcallback = {};
             twcallback.CallBackProc = reinterpret_cast<TW_MEMREF>(&CallbackProc);
@@ -325,38 +316,35 @@ public:
     {
         Close();
     }
-    App(const App&) = delete;
-    App& operator=(const App&) = delete;
 
-    bool Opened() const { return m_twds.Id != 0; }
+    bool Opened() { return Ds().Id != 0; }
     TW_UINT16 OpenResult() const { return m_u16OpenDs; }
-    TW_IDENTITY& Ds() { return m_twds; }
-    TW_IDENTITY& AppIdentity() { return m_twapp; }
+    TW_IDENTITY& Ds() { return *Source(0); }
+    TW_IDENTITY& AppIdentity() { return *Identity(); }
 
     // Rolls the source back to state 4, closes it and the DSM.
     void Close()
     {
-        if (m_twds.Id != 0)
+        if (Ds().Id != 0)
         {
             TW_PENDINGXFERS twpending = {};
             Call(DG_CONTROL, DAT_PENDINGXFERS, MSG_ENDXFER, &twpending);
             Call(DG_CONTROL, DAT_PENDINGXFERS, MSG_RESET, &twpending);
             TW_USERINTERFACE twui = {};
             Call(DG_CONTROL, DAT_USERINTERFACE, MSG_DISABLEDS, &twui);
-            Dsm::Get().pfnEntry(&m_twapp, nullptr, DG_CONTROL, DAT_IDENTITY, MSG_CLOSEDS, &m_twds);
-            m_twds.Id = 0;
+            CloseDs(0);
+            Forget(0);
         }
-        if (m_u16OpenDsm == TWRC_SUCCESS)
+        if (DsmOpen())
         {
-            TW_HANDLE hParent = nullptr;
-            Dsm::Get().pfnEntry(&m_twapp, nullptr, DG_CONTROL, DAT_PARENT, MSG_CLOSEDSM, &hParent);
-            m_u16OpenDsm = TWRC_FAILURE;
+            CloseDsm();
         }
     }
 
+    using dsmtest::App::Call;
     TW_UINT16 Call(TW_UINT32 a_u32Dg, TW_UINT16 a_u16Dat, TW_UINT16 a_u16Msg, TW_MEMREF a_pData)
     {
-        return Dsm::Get().pfnEntry(&m_twapp, &m_twds, a_u32Dg, a_u16Dat, a_u16Msg, a_pData);
+        return Call(&Ds(), a_u32Dg, a_u16Dat, a_u16Msg, a_pData);
     }
 
     // The source's condition code.
@@ -376,8 +364,8 @@ public:
     TW_HANDLE Alloc(std::size_t a_uBytes) { return m_twentrypoint.DSM_MemAllocate(a_uBytes); }
     void Free(TW_HANDLE a_h)
     {
-        if (m_twentrypoint.DSM_MemFree != nullptr && (m_twds.SupportedGroups & DF_DS2) != 0 &&
-            (m_twapp.SupportedGroups & DF_APP2) != 0)
+        if (m_twentrypoint.DSM_MemFree != nullptr && (Ds().SupportedGroups & DF_DS2) != 0 &&
+            (AppIdentity().SupportedGroups & DF_APP2) != 0)
         {
             m_twentrypoint.DSM_MemFree(a_h);
         }
@@ -540,10 +528,7 @@ public:
     TW_UINT16 m_u16Callback = TWRC_FAILURE;
 
 private:
-    TW_IDENTITY   m_twapp;
-    TW_IDENTITY   m_twds;
     TW_ENTRYPOINT m_twentrypoint;
-    TW_UINT16     m_u16OpenDsm = TWRC_FAILURE;
     TW_UINT16     m_u16OpenDs = TWRC_FAILURE;
 };
 } // namespace simtest
