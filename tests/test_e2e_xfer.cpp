@@ -31,7 +31,7 @@ bool Black(int x, int y, int p) { return (x / 8 + y / 8 + p) % 2 == 1; }
 std::string Scan(const char *a_szSource, int a_iPages, const std::string &a_szPage)
 {
     std::string sz = std::string("twcreate 2.4\ndsmopen\ndsopen \"") + a_szSource +
-                     "\"\nui enableds\nwait 5000 msg_xferready\n";
+                     "\"\nui enableds\nwait 20000 msg_xferready\n";
     for (int ii = 0; ii < a_iPages; ii++)
         sz += a_szPage;
     return sz + "ui disableds\ndsclose\ndsmclose\n";
@@ -214,7 +214,7 @@ TEST(E2eXfer, UserInterfaceWordsAndTheDiscardCounter)
     sh.SetEnv("ZAV_DISCARDXFERREADY", "1");
     sh.Dir().Write("s.txt", "twcreate 2.4\ndsmopen\ndsopen \"Simulated Scanner\"\nui\nui bogus\nui msg_setupds\n"
                             "ui enableds showui=0 modalui\nwait 500 msg_xferready\npx reset\nui disableds\n"
-                            "ui enableds showui\nwait 3000 msg_xferready\n");
+                            "ui enableds showui\nwait 20000 msg_xferready\n");
     e2e::Result r = sh.Run("ii\nrun s\nexit\n");
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(sh.Lines().at(1), "%%error, no current CTwain object...");

@@ -459,8 +459,8 @@ public:
         a_con.m_au8.assign(a_pu8, a_pu8 + uSize);
     }
 
-    // Waits for an event through the callback.
-    bool WaitEvent(TW_UINT16 a_u16Msg, int a_iTimeoutMs = 3000, Event* a_pevent = nullptr)
+    // Waits for an event through the callback (long enough for a busy machine).
+    bool WaitEvent(TW_UINT16 a_u16Msg, int a_iTimeoutMs = 20000, Event* a_pevent = nullptr)
     {
         Callbacks& callbacks = Callbacks::Get();
         std::unique_lock<std::mutex> lock(callbacks.m_mutex);

@@ -43,7 +43,7 @@ TEST_F(SimEventsTest, XferReadyComesFromTheSourceThreadAfterEnableReturned)
     twui.ShowUI = 1;
     ASSERT_EQ(app.Call(DG_CONTROL, DAT_USERINTERFACE, MSG_ENABLEDS, &twui), TWRC_SUCCESS);
     Event event;
-    ASSERT_TRUE(app.WaitEvent(MSG_XFERREADY, 3000, &event));
+    ASSERT_TRUE(app.WaitEvent(MSG_XFERREADY, 20000, &event));
     EXPECT_NE(event.m_threadid, std::this_thread::get_id());
     // The source finished the enable (its journal line is written as its call
     // ends) before it sent the event.
@@ -96,7 +96,7 @@ TEST_F(SimEventsTest, ConfiguredCloseRequestOnlyWhileEnabledAfterItsDelay)
     auto start = std::chrono::steady_clock::now();
     TW_USERINTERFACE twui = {};
     ASSERT_EQ(app.Call(DG_CONTROL, DAT_USERINTERFACE, MSG_ENABLEDSUIONLY, &twui), TWRC_SUCCESS);
-    ASSERT_TRUE(app.WaitEvent(MSG_CLOSEDSREQ, 3000));
+    ASSERT_TRUE(app.WaitEvent(MSG_CLOSEDSREQ));
     EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(180));
     EXPECT_FALSE(app.WaitEvent(MSG_CLOSEDSOK, 300));
     EXPECT_EQ(JournalWith({"send", "MSG_CLOSEDSREQ", "state=5->5"}).size(), 1u);
@@ -177,7 +177,7 @@ TEST_F(SimEventsTest, SourceWithoutCallbackDeliversEventsThroughDatEvent)
     // The first protocol generation: the application polls DAT_EVENT.
     TW_EVENT twevent = {};
     TW_UINT16 u16Rc = TWRC_NOTDSEVENT;
-    for (int ii = 0; ii < 300 && u16Rc == TWRC_NOTDSEVENT; ii++)
+    for (int ii = 0; ii < 2000 && u16Rc == TWRC_NOTDSEVENT; ii++)
     {
         u16Rc = app.Call(DG_CONTROL, DAT_EVENT, MSG_PROCESSEVENT, &twevent);
         if (u16Rc == TWRC_NOTDSEVENT)
@@ -212,15 +212,24 @@ TEST_F(SimEventsTest, AnEventTheDsmRefusesLeavesTheStateUnchanged)
     ASSERT_TRUE(app.Opened());
     TW_USERINTERFACE twui = {};
     ASSERT_EQ(app.Call(DG_CONTROL, DAT_USERINTERFACE, MSG_ENABLEDS, &twui), TWRC_SUCCESS);
-    for (int ii = 0; ii < 300 && JournalWith({"send", "MSG_XFERREADY"}).empty(); ii++)
+    for (int ii = 0; ii < 2000 && JournalWith({"send", "MSG_XFERREADY"}).empty(); ii++)
     {
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
     ASSERT_EQ(JournalWith({"send", "MSG_XFERREADY"}).size(), 1u);
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    // Still enabled (state 5): no image information, and the disable works.
+    // The source took state 6 before it sent; once the DSM refused, it is
+    // back in state 5: no image information, and the disable works.
     TW_IMAGEINFO twinfo;
-    EXPECT_EQ(app.FailCc(app.Call(DG_IMAGE, DAT_IMAGEINFO, MSG_GET, &twinfo)), TWCC_SEQERROR);
+    TW_UINT16 u16Cc = 0xFFFF;
+    for (int ii = 0; ii < 2000 && u16Cc != TWCC_SEQERROR; ii++)
+    {
+        u16Cc = app.FailCc(app.Call(DG_IMAGE, DAT_IMAGEINFO, MSG_GET, &twinfo));
+        if (u16Cc != TWCC_SEQERROR)
+        {
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+    }
+    EXPECT_EQ(u16Cc, TWCC_SEQERROR);
     EXPECT_EQ(app.Call(DG_CONTROL, DAT_USERINTERFACE, MSG_DISABLEDS, &twui), TWRC_SUCCESS);
 }
 
