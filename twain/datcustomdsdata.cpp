@@ -12,9 +12,17 @@ TW_UINT16 CTwainImpl::DatBlockToFile(TW_HANDLE a_hData, TW_UINT32 a_u32Length, c
     if (osfile.Open(a_szFile, OS_FILEOPEN_CREATE, OS_FILEACCESS_WRITE, OS_FILESHARE_NONE) == OS_STS_OK)
     {
         const void *pv = (a_u32Length > 0) ? (a_hData ? DsMemLock(a_hData) : nullptr) : "";
+        // No more than the block holds, whatever length the source claims.
+        uint64_t u64Length = a_u32Length;
+        size_t u64Block = (pv && a_u32Length > 0) ? DsMemSize(a_hData, const_cast<void *>(pv)) : 0;
+        if (pv && a_u32Length > 0 && u64Length > u64Block)
+        {
+            OSLOG_ERROR("InfoLength %llu beyond the block of %zu bytes", static_cast<unsigned long long>(u64Length), u64Block);
+            u64Length = u64Block;
+        }
         uint64_t u64Written = 0;
-        blWritten = pv && (a_u32Length == 0 || (osfile.Write(pv, a_u32Length, &u64Written) == OS_STS_OK &&
-                                                u64Written == a_u32Length));
+        blWritten = pv && (u64Length == 0 || (osfile.Write(pv, u64Length, &u64Written) == OS_STS_OK &&
+                                               u64Written == u64Length));
         if (pv && a_u32Length > 0)
         {
             DsMemUnlock(a_hData);

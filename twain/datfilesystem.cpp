@@ -5,6 +5,8 @@
 
 #include <cstdio>
 #include <cstring>
+#include <set>
+#include <string>
 
 namespace
 {
@@ -46,8 +48,17 @@ TW_UINT16 CTwainImpl::DSDatFileSystem(const char *const *a_aszWords)
     if (DatWordMissing(szMsg))
     {
         TW_UINT16 twrc = DsmEntry(DG_CONTROL, DAT_FILESYSTEM, MSG_GETFIRSTFILE, &twfs, false, false);
+        // A source that answers an entry a second time would never reach
+        // the end of its list: the listing ends there.
+        std::set<std::string> setszListed;
         for (int iIndex = 0; twrc == TWRC_SUCCESS; iIndex++)
         {
+            std::string szEntry(twfs.OutputName, strnlen(twfs.OutputName, sizeof(twfs.OutputName)));
+            if (!setszListed.insert(szEntry).second)
+            {
+                TWAINLOG("*** %s listed again, the listing ends ***", szEntry.c_str());
+                return TWRC_FAILURE;
+            }
             TWAINLOG("%02d OutputName.........\033[1m%.*s\033[0m", iIndex, static_cast<int>(sizeof(twfs.OutputName)),
                      twfs.OutputName);
             ShowEntry(twfs, "   ");

@@ -82,7 +82,16 @@ TW_UINT16 CTwainImpl::DSDatOcpButtons(const char *const *a_aszWords)
             DsMemFree(handle);
             return TWRC_FAILURE;
         }
-        TW_UINT32 u32Fields = pbutton->NumDataFields;
+        // The field count only when the block reaches it.
+        TW_UINT32 u32Fields = 0;
+        if (DsMemSize(handle, const_cast<twocpbutton *>(pbutton)) >= offsetof(twocpbutton, Value1))
+        {
+            u32Fields = pbutton->NumDataFields;
+        }
+        else
+        {
+            OSLOG_ERROR("the button block is too short for its first record...");
+        }
         DsMemUnlock(handle);
         DsMemFree(handle);
         TWAINLOG("%s", "");
