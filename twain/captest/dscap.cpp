@@ -101,21 +101,30 @@ static bool ValidationEnable(CTwainImpl *a_ptwainimpl)
 
 // Disables the source again.  A transfer the source announced meanwhile is
 // ended first (a source cannot be disabled with transfers pending), so that
-// the program's state follows the source's.
+// the program's state follows the source's; an announcement that arrives
+// while the disable is under way makes the source refuse it, and the
+// disable is tried once more after ending that transfer.
 static void ValidationDisable(CTwainImpl *a_ptwainimpl)
 {
-    if (a_ptwainimpl->GetTwState() >= ETWSTATE_XFERREADY)
+    for (int iTry = 0; iTry < 2; iTry++)
     {
-        TW_PENDINGXFERS twpendingxfers;
-        memset(&twpendingxfers, 0, sizeof(twpendingxfers));
-        if (a_ptwainimpl->DsmEntry(DG_CONTROL, DAT_PENDINGXFERS, MSG_RESET, &twpendingxfers, false, false) ==
-            TWRC_SUCCESS)
-            a_ptwainimpl->SetTwState(ETWSTATE_DSENABLED);
+        if (a_ptwainimpl->GetTwState() >= ETWSTATE_XFERREADY)
+        {
+            TW_PENDINGXFERS twpendingxfers;
+            memset(&twpendingxfers, 0, sizeof(twpendingxfers));
+            if (a_ptwainimpl->DsmEntry(DG_CONTROL, DAT_PENDINGXFERS, MSG_RESET, &twpendingxfers, false, false) ==
+                TWRC_SUCCESS)
+                a_ptwainimpl->SetTwState(ETWSTATE_DSENABLED);
+        }
+        if (UserInterface(a_ptwainimpl, MSG_DISABLEDS) == TWRC_SUCCESS)
+        {
+            a_ptwainimpl->SetTwState(ETWSTATE_DSOPEN);
+            return;
+        }
+        if (a_ptwainimpl->GetTwState() < ETWSTATE_XFERREADY)
+            break;
     }
-    if (UserInterface(a_ptwainimpl, MSG_DISABLEDS) == TWRC_SUCCESS)
-        a_ptwainimpl->SetTwState(ETWSTATE_DSOPEN);
-    else
-        TWAINLOG("%s", "  ...failed on MSG_DISABLEDS");
+    TWAINLOG("%s", "  ...failed on MSG_DISABLEDS");
 }
 
 // Up to 15 seconds for MSG_XFERREADY.
