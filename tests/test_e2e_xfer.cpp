@@ -276,3 +276,14 @@ TEST(E2eXfer, TheMakersProfilesAndClock)
     EXPECT_TRUE(sh.HasSequence({"tw4>>> ui msg_setupds", "tw4>>> dsclose"})) << r.out;
     EXPECT_EQ(sh.CountOf("TWRC_FAILURE/TWCC_BADPROTOCOL"), 2);
 }
+
+TEST(E2eXfer, AProfileListWithoutItsEndIsReadNoFurtherThanItsBlock)
+{
+    SimShell sh("[zav]\nfault unterminated DG_CONTROL 0x8007 MSG_GET\n");
+    sh.Dir().Write("s.txt", "twcreate 2.4\ndsmopen\ndsopen \"Simulated Scanner ZAV\"\npr\n");
+    e2e::Result r = sh.Run("run s\nexit\n");
+    EXPECT_EQ(r.status, 0);
+    EXPECT_TRUE(sh.HasInOrder({"  01  ProfilesValue......num-1", "the profile list has no end within its block of 2 records..."}))
+        << r.out;
+    EXPECT_FALSE(sh.Has("  02  ProfilesValue......num-2"));
+}

@@ -12,16 +12,16 @@ namespace
 // Native images never claim more than this (classic TIFF and bitmap sizes).
 const uint64_t s_u64NativeLimit = 0xFFFFFFFFull;
 
-// Writes the image of a locked handle to the open file: 0, or 1 when the
-// image cannot be written (a message said why).
-TW_UINT16 WriteNative(COsFile &a_osfile, const uint8_t *a_pu8)
+// Writes the image of a locked handle of a_u64Limit bytes to the open file:
+// 0, or 1 when the image cannot be written (a message said why).
+TW_UINT16 WriteNative(COsFile &a_osfile, const uint8_t *a_pu8, uint64_t a_u64Limit)
 {
     uint64_t u64Written = 0;
-    if (COsImage::Sniff(a_pu8, 4) == OS_IMAGEKIND_TIFF)
+    if (COsImage::Sniff(a_pu8, a_u64Limit < 4 ? a_u64Limit : 4) == OS_IMAGEKIND_TIFF)
     {
         // A TIFF: as far as its first directory and strips reach.
         uint64_t u64Size = 0;
-        if (COsImage::TiffExtent(a_pu8, s_u64NativeLimit, &u64Size) != OS_STS_OK)
+        if (COsImage::TiffExtent(a_pu8, a_u64Limit, &u64Size) != OS_STS_OK)
         {
             TWAINLOG("native TIFF image not understood, nothing written...");
             return TWRC_FAILURE;
@@ -31,7 +31,8 @@ TW_UINT16 WriteNative(COsFile &a_osfile, const uint8_t *a_pu8)
 
     // A bitmap: its information header, palette and pixels, after a file header.
     OsImageDib osimagedib;
-    EOSSTS eossts = COsImage::DibMeasure(a_pu8, s_u64NativeLimit - 14, &osimagedib);
+    memset(&osimagedib, 0, sizeof(osimagedib));
+    EOSSTS eossts = COsImage::DibMeasure(a_pu8, a_u64Limit, &osimagedib);
     TWAINLOG("  biBitCount........%d", osimagedib.biBitCount);
     TWAINLOG("  biClrImportant....%d", static_cast<int>(osimagedib.biClrImportant));
     TWAINLOG("  biClrUsed.........%d", static_cast<int>(osimagedib.biClrUsed));
@@ -98,7 +99,10 @@ TW_UINT16 CTwainImpl::DSDatImageNativeXfer(const char *const *a_aszWords)
             if (m_osfileNative.Open(szFile, OS_FILEOPEN_CREATE, OS_FILEACCESS_WRITE, OS_FILESHARE_READWRITE) == OS_STS_OK)
             {
                 const uint8_t *pu8 = static_cast<const uint8_t *>(DsMemLock(hImage));
-                TW_UINT16 twrcWrite = pu8 ? WriteNative(m_osfileNative, pu8) : TWRC_FAILURE;
+                // The image is read no further than its block holds.
+                uint64_t u64Limit = pu8 ? DsMemSize(hImage, const_cast<uint8_t *>(pu8)) : 0;
+                u64Limit = (u64Limit > s_u64NativeLimit - 14) ? s_u64NativeLimit - 14 : u64Limit;
+                TW_UINT16 twrcWrite = pu8 ? WriteNative(m_osfileNative, pu8, u64Limit) : TWRC_FAILURE;
                 DsMemUnlock(hImage);
                 m_osfileNative.Close();
                 if (twrcWrite != TWRC_SUCCESS)

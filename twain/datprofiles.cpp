@@ -78,9 +78,13 @@ TW_UINT16 CTwainImpl::DSDatProfiles(const char *const *a_aszWords, int a_iCount)
         if (twrc != TWRC_SUCCESS)
             return DatPrintStatus(twrc);
         const twprofile *ptwprofile = static_cast<const twprofile *>(hProfiles ? DsMemLock(hProfiles) : nullptr);
-        // The walk ends at the list's end, and at the last slot we keep.
+        // The walk ends at the list's end, at the last slot we keep, and at
+        // the end of the block the source handed over.
+        size_t u64Records = ptwprofile ? DsMemSize(hProfiles, const_cast<twprofile *>(ptwprofile)) / sizeof(twprofile) : 0;
         uint32_t u32Index = 0;
-        for (; ptwprofile && u32Index < TWAINIMPL_PROFILES && ptwprofile[u32Index].ProfilesValue != 0xFFFF; u32Index++)
+        for (; ptwprofile && u32Index < TWAINIMPL_PROFILES && u32Index < u64Records &&
+               ptwprofile[u32Index].ProfilesValue != 0xFFFF;
+             u32Index++)
         {
             const twprofile &twp = ptwprofile[u32Index];
             m_atwprofile[u32Index] = twp;
@@ -117,6 +121,8 @@ TW_UINT16 CTwainImpl::DSDatProfiles(const char *const *a_aszWords, int a_iCount)
         }
         if (ptwprofile && u32Index == TWAINIMPL_PROFILES)
             TWAINLOG("the profile list has no end within %d records, the rest is not read...", TWAINIMPL_PROFILES);
+        else if (ptwprofile && u32Index == u64Records)
+            TWAINLOG("the profile list has no end within its block of %d records...", static_cast<int>(u32Index));
         if (hProfiles)
         {
             DsMemUnlock(hProfiles);

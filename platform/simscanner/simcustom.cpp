@@ -130,14 +130,17 @@ TW_UINT16 CSimSession::DatProfiles(TW_UINT16 a_u16Msg, TW_MEMREF a_pData, SimJou
         {
             return Fail(TWCC_SEQERROR);
         }
+        // Fault "unterminated": the list without its closing record.
+        std::int64_t i64Value = 0;
+        std::size_t uEnd = (DeviceFault(i64Value, 0) == eSimFaultUnterminated) ? 0 : 1;
         std::string szNow = m_caps.SaveText();
-        TW_HANDLE h = Alloc(sizeof(SimProfileRecord) * (m_aprofile.size() + 1));
+        TW_HANDLE h = Alloc(sizeof(SimProfileRecord) * (m_aprofile.size() + uEnd));
         SimProfileRecord* precord = static_cast<SimProfileRecord*>((h != nullptr) ? Lock(h) : nullptr);
         if (precord == nullptr)
         {
             return Fail(TWCC_LOWMEMORY);
         }
-        std::memset(precord, 0, sizeof(SimProfileRecord) * (m_aprofile.size() + 1));
+        std::memset(precord, 0, sizeof(SimProfileRecord) * (m_aprofile.size() + uEnd));
         for (std::size_t ii = 0; ii < m_aprofile.size(); ii++)
         {
             const Profile& profile = m_aprofile[ii];
@@ -155,7 +158,10 @@ TW_UINT16 CSimSession::DatProfiles(TW_UINT16 a_u16Msg, TW_MEMREF a_pData, SimJou
             record.blSharedSettings = profile.m_blShared ? 1 : 0;
             record.ProfileState = (ii != m_uProfileCurrent) ? 0 : (profile.m_szSettings == szNow) ? 1 : 2;
         }
-        precord[m_aprofile.size()].ProfilesValue = 0xFFFF;
+        if (uEnd != 0)
+        {
+            precord[m_aprofile.size()].ProfilesValue = 0xFFFF;
+        }
         Unlock(h);
         TwSetPtr(a_pData, h);
         return Succeed();
