@@ -277,13 +277,16 @@ TEST(E2eXfer, TheMakersProfilesAndClock)
     EXPECT_EQ(sh.CountOf("TWRC_FAILURE/TWCC_BADPROTOCOL"), 2);
 }
 
-TEST(E2eXfer, AProfileListWithoutItsEndIsReadNoFurtherThanItsBlock)
+TEST(E2eXfer, ListsThatClaimMoreThanTheirBlocksAreReadNoFurther)
 {
-    SimShell sh("[zav]\nfault unterminated DG_CONTROL 0x8007 MSG_GET\n");
-    sh.Dir().Write("s.txt", "twcreate 2.4\ndsmopen\ndsopen \"Simulated Scanner ZAV\"\npr\n");
+    SimShell sh("[zav]\nfault unterminated DG_CONTROL 0x8007 MSG_GET\n"
+                "[camera]\nfault wrongsize DG_CONTROL DAT_CAPABILITY MSG_GET cap=CAP_CAMERAENABLE value=100000\n");
+    sh.Dir().Write("s.txt", "twcreate 2.4\ndsmopen\ndsopen \"Simulated Scanner ZAV\"\npr\ndsclose\n"
+                            "dsopen \"Simulated Camera\"\nwi\n");
     e2e::Result r = sh.Run("run s\nexit\n");
     EXPECT_EQ(r.status, 0);
     EXPECT_TRUE(sh.HasInOrder({"  01  ProfilesValue......num-1", "the profile list has no end within its block of 2 records..."}))
         << r.out;
     EXPECT_FALSE(sh.Has("  02  ProfilesValue......num-2"));
+    EXPECT_EQ(sh.CountAffixed("", "  0      0      8.5    11     0"), 6) << r.out;
 }

@@ -22,8 +22,7 @@ struct twwindow
 #pragma pack(pop)
 static_assert(sizeof(twwindow) == 1026, "twwindow");
 
-// Container items read no further than this many (the container's size is
-// not known to us).
+// Container items read no further than this many, nor past the block.
 const uint32_t s_u32MaxItems = 256;
 
 // The items of a locked container: one-value, enumeration or array.
@@ -35,28 +34,28 @@ struct ContainerItems
     const uint8_t *pu8Items = nullptr;
 };
 
-bool ReadContainer(TW_UINT16 a_twon, const uint8_t *a_pu8, ContainerItems &a_items)
+// Reads the header of a container of a_u64Size bytes; its count is clamped
+// to the items the block holds.
+bool ReadContainer(TW_UINT16 a_twon, const uint8_t *a_pu8, size_t a_u64Size, ContainerItems &a_items)
 {
-    if (!a_pu8)
+    size_t u64Header = (a_twon == TWON_ONEVALUE) ? 2 : (a_twon == TWON_ENUMERATION) ? 26 : (a_twon == TWON_ARRAY) ? 10 : 0;
+    if (!a_pu8 || u64Header == 0 || a_u64Size < u64Header)
         return false;
     a_items.twty = TwGetU16(a_pu8);
-    if (a_twon == TWON_ONEVALUE)
+    size_t u64Item = TwItemSize(a_items.twty) ? TwItemSize(a_items.twty) : 1;
+    size_t u64Fits = (a_u64Size - u64Header) / u64Item;
+    size_t u64Count = 1;
+    if (a_twon != TWON_ONEVALUE)
+        u64Count = static_cast<size_t>(TwGetU32(a_pu8 + 2));
+    u64Count = (u64Count > u64Fits) ? u64Fits : u64Count;
+    a_items.u32Count = static_cast<uint32_t>(u64Count > s_u32MaxItems ? s_u32MaxItems : u64Count);
+    if (a_twon == TWON_ENUMERATION)
     {
-        a_items.u32Count = 1;
-        a_items.pu8Items = a_pu8 + 2;
+        TW_UINT32 twcurrent = TwGetU32(a_pu8 + 10);
+        a_items.u32Current = static_cast<uint32_t>(twcurrent >= a_items.u32Count ? 0 : twcurrent);
     }
-    else if (a_twon == TWON_ENUMERATION || a_twon == TWON_ARRAY)
-    {
-        TW_UINT32 twcount = TwGetU32(a_pu8 + 2);
-        a_items.u32Count = twcount > s_u32MaxItems ? s_u32MaxItems : static_cast<uint32_t>(twcount);
-        if (a_twon == TWON_ENUMERATION)
-        {
-            TW_UINT32 twcurrent = TwGetU32(a_pu8 + 10);
-            a_items.u32Current = static_cast<uint32_t>(twcurrent >= a_items.u32Count ? 0 : twcurrent);
-        }
-        a_items.pu8Items = a_pu8 + (a_twon == TWON_ENUMERATION ? 26 : 10);
-    }
-    return a_items.pu8Items && a_items.u32Count > 0;
+    a_items.pu8Items = a_pu8 + u64Header;
+    return a_items.u32Count > 0;
 }
 
 // "f b  0": side, kind and window number of a camera window value.
@@ -85,7 +84,8 @@ TW_UINT16 CTwainImpl::DSShowWindows(const char *const *a_aszWords)
     }
     uint8_t *pu8Window = static_cast<uint8_t *>(DsMemLock(twcapWindow.hContainer));
     ContainerItems itemsWindow;
-    if (twcapWindow.ConType != TWON_ENUMERATION || !ReadContainer(TWON_ENUMERATION, pu8Window, itemsWindow))
+    if (twcapWindow.ConType != TWON_ENUMERATION ||
+        !ReadContainer(TWON_ENUMERATION, pu8Window, DsMemSize(twcapWindow.hContainer, pu8Window), itemsWindow))
     {
         TWAINLOG("CAP_WINDOWCAMERA is not an enumeration of windows...");
         DsMemUnlock(twcapWindow.hContainer);
@@ -115,7 +115,10 @@ TW_UINT16 CTwainImpl::DSShowWindows(const char *const *a_aszWords)
         ContainerItems aitems[3];
         bool blRead = twrc == TWRC_SUCCESS;
         for (int jj = 0; jj < iTaken && blRead; jj++)
-            blRead = ReadContainer(atwcap[jj].ConType, static_cast<const uint8_t *>(DsMemLock(atwcap[jj].hContainer)), aitems[jj]);
+        {
+            uint8_t *pu8 = static_cast<uint8_t *>(DsMemLock(atwcap[jj].hContainer));
+            blRead = ReadContainer(atwcap[jj].ConType, pu8, DsMemSize(atwcap[jj].hContainer, pu8), aitems[jj]);
+        }
         if (!blRead || !pu8Window)
         {
             if (twrc != TWRC_SUCCESS)
