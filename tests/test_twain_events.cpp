@@ -567,7 +567,8 @@ TEST_F(TwainSimTest, AHandleIsFreedByTheFamilyThatAllocatedIt)
     // ...and one by the DSM once it is.
     ASSERT_EQ(m_ptwainimpl->DSMOpen(), TWRC_SUCCESS);
     ASSERT_EQ(m_ptwainimpl->DSOpen("Simulated Scanner"), TWRC_SUCCESS);
-    ASSERT_NE(m_ptwainimpl->m_twentrypoint.DSM_MemAllocate, nullptr);
+    DSM_MEMALLOCATE pfnAllocate = m_ptwainimpl->m_twentrypoint.DSM_MemAllocate;   // by value: a packed field
+    ASSERT_NE(pfnAllocate, nullptr);
     TW_HANDLE handleDsm = m_ptwainimpl->DsMemAlloc(32);
     ASSERT_NE(handleDsm, nullptr);
     EXPECT_EQ(m_pfnLive(), m_ulLive + 1);
@@ -583,7 +584,7 @@ TEST_F(TwainSimTest, AHandleIsFreedByTheFamilyThatAllocatedIt)
     EXPECT_EQ(m_pfnLive(), m_ulLive);
 
     // Handles of the source are freed by the current family.
-    TW_HANDLE handleSource = m_ptwainimpl->m_twentrypoint.DSM_MemAllocate(10);
+    TW_HANDLE handleSource = pfnAllocate(10);
     EXPECT_EQ(m_pfnLive(), m_ulLive + 1);
     m_ptwainimpl->DsMemFree(handleSource);
     EXPECT_EQ(m_pfnLive(), m_ulLive);
