@@ -213,7 +213,7 @@ TEST(E2eXfer, UserInterfaceWordsAndTheDiscardCounter)
     SimShell sh;
     sh.SetEnv("ZAV_DISCARDXFERREADY", "1");
     sh.Dir().Write("s.txt", "twcreate 2.4\ndsmopen\ndsopen \"Simulated Scanner\"\nui\nui bogus\nui msg_setupds\n"
-                            "ui enableds showui=0 modalui\nwait 500 msg_xferready\npx reset\nui disableds\n"
+                            "ui enableds showui=0 modalui\nwait 1500 msg_xferready\npx reset\nui disableds\n"
                             "ui enableds showui\nwait 20000 msg_xferready\n");
     e2e::Result r = sh.Run("ii\nrun s\nexit\n");
     EXPECT_EQ(r.status, 0);
@@ -221,7 +221,8 @@ TEST(E2eXfer, UserInterfaceWordsAndTheDiscardCounter)
     EXPECT_TRUE(sh.HasInOrder({"", "must specify enableds or disableds", "", "*** unrecognized command bogus ***",
                                "TWRC_FAILURE/TWCC_BADPROTOCOL"}))
         << r.out;
-    // ShowUI 0 and ModalUI 1 discard the first transfer-ready event; the
+    // ShowUI 0 and ModalUI 1 discard the first transfer-ready event (the
+    // wait gives a loaded machine time to deliver it before the reset); the
     // next enable shows the interface and counts nothing.
     EXPECT_EQ(sh.Journal({"DAT_USERINTERFACE/MSG_ENABLEDS", "data=00000100"}).size(), 1u);
     EXPECT_EQ(sh.Journal({"DAT_USERINTERFACE/MSG_ENABLEDS", "data=01000000"}).size(), 1u);
