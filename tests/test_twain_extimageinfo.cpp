@@ -251,10 +251,9 @@ protected:
         ASSERT_EQ(m_ptwainimpl->DSOpen("Simulated Scanner ZAV"), TWRC_SUCCESS);
         TW_USERINTERFACE twui = {};
         ASSERT_EQ(m_ptwainimpl->DsmEntry(DG_CONTROL, DAT_USERINTERFACE, MSG_ENABLEDS, &twui, false, false), TWRC_SUCCESS);
-        for (int ii = 0; ii < 200 && m_ptwainimpl->GetTwState() != ETWSTATE_XFERREADY; ii++)
-            usleep(10000);
+        // The wait ends once the event was handled whole (its lines printed).
+        ASSERT_EQ(m_ptwainimpl->DSWait(TwainWords({"wait", "20000", "msg_xferready"})), TWRC_SUCCESS);
         ASSERT_EQ(m_ptwainimpl->GetTwState(), ETWSTATE_XFERREADY);
-        usleep(100000); // the event's own lines
         if (a_blTransfer)
         {
             TW_HANDLE hDib = nullptr;
