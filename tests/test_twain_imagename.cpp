@@ -18,6 +18,7 @@ TEST(TwainImageName, OneIntegerConversionAtMostElseRefused)
         {"plain.tif", "plain.tif"},      {"%-4d|", "7   |"},
         {"%s", nullptr},                 {"%n", nullptr},    {"%d%d", nullptr},          {"%1000d", nullptr},
         {"%p", nullptr},                 {"%ld", nullptr},   {"end%", nullptr},          {"%.3f", nullptr},
+        {"%999d", nullptr},
     };
     for (const Case &c : acase)
     {

@@ -58,7 +58,13 @@ bool TwainFormatName(const char *a_szPattern, int a_iValue, char *a_szOut, size_
                 return false;
             memcpy(szFormat, pszStart, u64Format);
             szFormat[u64Format] = 0;
-            snprintf(szPiece, sizeof(szPiece), szFormat, a_iValue);
+            // A width the piece cannot hold would be cut short: refused.
+            int iPiece = snprintf(szPiece, sizeof(szPiece), szFormat, a_iValue);
+            if (iPiece < 0 || iPiece >= static_cast<int>(sizeof(szPiece)))
+            {
+                a_szOut[0] = 0;
+                return false;
+            }
             blConverted = true;
         }
         size_t u64Piece = strlen(szPiece);
