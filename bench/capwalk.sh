@@ -14,37 +14,21 @@
 # Run by hand; not part of the test suite.
 set -eu
 
-exe=${1:-build/shell/dravo-sim}
+. "$(dirname "$0")/common.sh"
+bench_setup "${1:-}"
 runs=${2:-5}
 
-if [ ! -x "$exe" ]; then
-    echo "no executable at $exe (give the path of dravo-sim)" >&2
-    exit 1
-fi
-exe=$(cd "$(dirname "$exe")" && pwd)/$(basename "$exe")
-
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-export ZAV_LOGDIR="$work/log"
-export HOME="$work"
 export SIMSCANNER_CONFIG="$work/sim.cfg"
-unset ZAV_DEBUG SIMSCANNER_JOURNAL || true
-cd "$work"
 echo "fault refuse DG_CONTROL DAT_USERINTERFACE MSG_ENABLEDS" >sim.cfg
 
 # Median over the runs of the program's timer around one command, in seconds.
 median_s() {
     n=0
-    times=""
     while [ "$n" -lt "$runs" ]; do
-        t=$(printf 'twcreate 2.4\ndsmopen\ndsopen "Simulated Camera"\ntimer start\n%s\ntimer stop\nexit\n' "$1" |
-            "$exe" 2>/dev/null | sed -n 's/.*Timer(1) Count=1 Total=\([0-9.e+-]*\)s.*/\1/p')
-        times="$times$t
-"
+        printf 'twcreate 2.4\ndsmopen\ndsopen "Simulated Camera"\ntimer start\n%s\ntimer stop\nexit\n' "$1" |
+            "$exe" 2>/dev/null | timer_seconds
         n=$((n + 1))
-    done
-    printf '%s' "$times" | sort -g | awk '{ a[NR] = $1 } END {
-        printf "%.9f", (NR % 2) ? a[(NR + 1) / 2] : (a[NR / 2] + a[NR / 2 + 1]) / 2 }'
+    done | median
 }
 
 report() {

@@ -15,21 +15,10 @@
 # Run by hand; not part of the test suite.
 set -eu
 
-exe=${1:-build/shell/dravo-sim}
+. "$(dirname "$0")/common.sh"
+bench_setup "${1:-}"
 runs=${2:-5}
 
-if [ ! -x "$exe" ]; then
-    echo "no executable at $exe (give the path of dravo-sim)" >&2
-    exit 1
-fi
-exe=$(cd "$(dirname "$exe")" && pwd)/$(basename "$exe")
-
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-export ZAV_LOGDIR="$work/log"
-export HOME="$work"
-unset ZAV_DEBUG || true
-cd "$work"
 
 # 8,000 built-in command lines: 16 lines repeated 500 times.
 i=0
@@ -71,16 +60,10 @@ EOF
 # are left out; bench/startup.sh measures those), in seconds.
 median_s() {
     n=0
-    times=""
     while [ "$n" -lt "$runs" ]; do
-        t=$(printf 'timer start\nrunsilent %s\ntimer stop\nexit\n' "$1" | "$exe" 2>/dev/null |
-            sed -n 's/.*Timer(1) Count=1 Total=\([0-9.e+-]*\)s.*/\1/p')
-        times="$times$t
-"
+        printf 'timer start\nrunsilent %s\ntimer stop\nexit\n' "$1" | "$exe" 2>/dev/null | timer_seconds
         n=$((n + 1))
-    done
-    printf '%s' "$times" | sort -g | awk '{ a[NR] = $1 } END {
-        printf "%.9f", (NR % 2) ? a[(NR + 1) / 2] : (a[NR / 2] + a[NR / 2 + 1]) / 2 }'
+    done | median
 }
 
 report() {

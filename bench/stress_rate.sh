@@ -15,30 +15,13 @@
 # Medians over the given number of runs. Run by hand; not part of the suite.
 set -eu
 
-exe=${1:-build/shell/dravo-sim}
+. "$(dirname "$0")/common.sh"
+bench_setup "${1:-}"
 runs=${2:-5}
 images=${3:-500}
 
-if [ ! -x "$exe" ]; then
-    echo "no executable at $exe (give the path of dravo-sim)" >&2
-    exit 1
-fi
-exe=$(cd "$(dirname "$exe")" && pwd)/$(basename "$exe")
-
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-export ZAV_LOGDIR="$work/log"
-export HOME="$work"
-unset ZAV_DEBUG SIMSCANNER_JOURNAL || true
-cd "$work"
 printf '[scanner]\npages = %d\n' "$images" >sim.cfg
 export SIMSCANNER_CONFIG="$work/sim.cfg"
-
-median() {
-    sort -g | awk '{ a[NR] = $1 } END {
-        if (NR == 0) { printf "0"; exit }
-        printf "%.9g", (NR % 2) ? a[(NR + 1) / 2] : (a[NR / 2] + a[NR / 2 + 1]) / 2 }'
-}
 
 # The scan: one value of the program's result lines per run.
 scan_field() {
@@ -54,8 +37,7 @@ scan_field() {
 section_seconds() {
     n=0
     while [ "$n" -lt "$runs" ]; do
-        printf 'timer start\ntwstress 2.0 "Simulated Scanner"\ntimer stop\nexit\n' | "$exe" 2>/dev/null |
-            sed -n 's/.*Timer(1) Count=1 Total=\([0-9.e+-]*\)s.*/\1/p'
+        printf 'timer start\ntwstress 2.0 "Simulated Scanner"\ntimer stop\nexit\n' | "$exe" 2>/dev/null | timer_seconds
         n=$((n + 1))
     done | median
 }
