@@ -5,6 +5,8 @@
 
 #include "simprofile.h"
 
+#include <algorithm>
+
 namespace
 {
 std::vector<SimItem> Ints(std::initializer_list<std::int64_t> a_ai64)
@@ -319,19 +321,7 @@ std::vector<SimCapDef> SimDefaultCaps(const SimProfile& a_profile)
                 }
             }
         }
-        for (std::size_t ii = 0; ii < a_profile.m_aszCameras.size(); ii++)
-        {
-            const std::string& szCamera = a_profile.m_aszCameras[ii];
-            std::int64_t i64Pixel = (szCamera.find("Bitonal") != std::string::npos) ? TWPT_BW
-                                    : (szCamera.find("Gray") != std::string::npos) ? TWPT_GRAY : TWPT_RGB;
-            for (SimCapDef& def : adef)
-            {
-                if (def.m_u16Cap == ICAP_PIXELTYPE)
-                {
-                    def.m_aScopeDefaults.push_back(std::make_pair(static_cast<int>(ii), SimInt(i64Pixel)));
-                }
-            }
-        }
+        SimSetCameraDefaults(adef, a_profile.m_aszCameras);
         SimCapDef defEnabled = Enum(CAP_CAMERAENABLED, TWTY_BOOL, Ints({0, 1}), F);
         defEnabled.m_eScope = eSimScopeCamera;
         defEnabled.m_aScopeDefaults.push_back(std::make_pair(-1, T));
@@ -384,4 +374,26 @@ std::vector<SimCapDef> SimDefaultCaps(const SimProfile& a_profile)
     }
     AddTestCaps(adef);
     return adef;
+}
+
+void SimSetCameraDefaults(std::vector<SimCapDef>& a_adef, const std::vector<std::string>& a_aszCameras)
+{
+    for (SimCapDef& def : a_adef)
+    {
+        if (def.m_u16Cap != ICAP_PIXELTYPE)
+        {
+            continue;
+        }
+        // Keep what is not a camera's own (the default for all cameras).
+        def.m_aScopeDefaults.erase(std::remove_if(def.m_aScopeDefaults.begin(), def.m_aScopeDefaults.end(),
+                                                  [](const std::pair<int, SimItem>& a_pair) { return a_pair.first >= 0; }),
+                                   def.m_aScopeDefaults.end());
+        for (std::size_t ii = 0; ii < a_aszCameras.size(); ii++)
+        {
+            const std::string& szCamera = a_aszCameras[ii];
+            std::int64_t i64Pixel = (szCamera.find("Bitonal") != std::string::npos) ? TWPT_BW
+                                    : (szCamera.find("Gray") != std::string::npos) ? TWPT_GRAY : TWPT_RGB;
+            def.m_aScopeDefaults.push_back(std::make_pair(static_cast<int>(ii), SimInt(i64Pixel)));
+        }
+    }
 }

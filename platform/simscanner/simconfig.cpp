@@ -7,6 +7,7 @@
 
 #include "simnames.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -182,6 +183,7 @@ public:
 private:
     void Error(const std::string& a_szMessage);
     void Setting(const std::string& a_szKey, const std::vector<Token>& a_atoken);
+    void Cameras(const std::vector<Token>& a_atoken);
     void Cap(const std::vector<Token>& a_atoken);
     void On(const std::vector<Token>& a_atoken);
     void Fault(const std::vector<Token>& a_atoken);
@@ -406,6 +408,10 @@ void CParser::Setting(const std::string& a_szKey, const std::vector<Token>& a_at
         }
         m_config.m_blNativeDib = Equal(szValue, "dib");
     }
+    else if (Equal(a_szKey, "cameras"))
+    {
+        Cameras(a_atoken);
+    }
     else if (Equal(a_szKey, "uionly.reply"))
     {
         std::uint32_t u32 = 0;
@@ -427,6 +433,39 @@ void CParser::Setting(const std::string& a_szKey, const std::vector<Token>& a_at
     {
         Error("unknown setting '" + a_szKey + "'");
     }
+}
+
+// cameras = [/<name>...]: the cameras at the root of the file system, none
+// at all included.
+void CParser::Cameras(const std::vector<Token>& a_atoken)
+{
+    if (!m_config.m_profile.m_blFileSystem)
+    {
+        Error("cameras: this source has no file system");
+        return;
+    }
+    std::vector<std::string> aszCamera;
+    for (const Token& token : a_atoken)
+    {
+        const std::string& sz = token.m_sz;
+        // A camera is one entry of the root: "/<name>", its name not a
+        // directory of its own ("." or "..") and fitting a TW_STR255.
+        if (sz.size() < 2 || sz[0] != '/' || sz.find('/', 1) != std::string::npos || sz == "/." || sz == "/.." ||
+            sz.size() > sizeof(TW_STR255) - 1)
+        {
+            Error("bad camera name '" + sz + "' (/<name>, at most " + std::to_string(sizeof(TW_STR255) - 1) +
+                  " characters)");
+            return;
+        }
+        if (std::find(aszCamera.begin(), aszCamera.end(), sz) != aszCamera.end())
+        {
+            Error("camera '" + sz + "' named twice");
+            return;
+        }
+        aszCamera.push_back(sz);
+    }
+    m_config.m_profile.m_aszCameras = aszCamera;
+    SimSetCameraDefaults(m_config.m_adef, aszCamera);
 }
 
 // cap <CAP> <shape> <type> <values...> [options]   or   cap <CAP> none

@@ -30,6 +30,10 @@ const SimProfile& SimBuiltInProfile();
 // The built-in capability table of a profile.
 std::vector<SimCapDef> SimDefaultCaps(const SimProfile& a_profile);
 
+// The default pixel type of each camera (from its name: "Bitonal", "Gray",
+// else colour), replacing the per-camera defaults the table held.
+void SimSetCameraDefaults(std::vector<SimCapDef>& a_adef, const std::vector<std::string>& a_aszCameras);
+
 // The extended image information items the simulator answers.
 std::vector<TW_UINT16> SimSupportedExtImageInfo();
 

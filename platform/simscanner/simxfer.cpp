@@ -172,8 +172,10 @@ SimImageParams CSimSession::ParamsNow()
         return m_paramsCurrent;
     }
     Slot slot;
-    if (IsCameraSource())
+    if (IsCameraSource() && !m_config.m_profile.m_aszCameras.empty())
     {
+        // At the root: the first camera's settings (a file system without
+        // cameras has the settings for all cameras only).
         slot.m_iCamera = (m_caps.GetCamera() >= 0) ? m_caps.GetCamera() : 0;
     }
     return ParamsFor(slot);
