@@ -94,6 +94,16 @@ TEST(E2eControl, IdentityWalkDefaultOpenAndClose)
     EXPECT_EQ(sh.CountAffixed("\033[1mICAP_PIXELTYPE", ""), 0);
 }
 
+TEST(E2eControl, AnIdentityRefusedByTheDsmNamesTheDsmsConditionCode)
+{
+    // With a source open the DSM still answers DAT_IDENTITY itself: its
+    // condition code is the one to print, not the source's.
+    SimShell sh;
+    sh.Run("twcreate 2.4\ndsmopen\ndsopen\ndi get\nexit\n");
+    EXPECT_EQ(sh.CountOf("TWRC_FAILURE/TWCC_BADPROTOCOL"), 1);
+    EXPECT_EQ(sh.CountOf("TWRC_FAILURE/TWCC_SUCCESS"), 0);
+}
+
 TEST(E2eControl, TheMakersTripletsOnTheZavSource)
 {
     SimShell sh;

@@ -227,6 +227,8 @@ CTwainImpl::CTwainImpl(const char *a_szProtocol, const char *a_szLanguage, int a
       m_etwstate(ETWSTATE_NONE),
       m_twrcLast(0),
       m_twccLast(0),
+      m_blLastToDsm(false),
+      m_blStatusOfDsm(false),
       m_i32DiscardXferReady(0)
 {
     ZeroConnection();
@@ -356,6 +358,8 @@ void CTwainImpl::ZeroConnection()
     m_etwstate = ETWSTATE_NONE;
     m_twrcLast = 0;
     m_twccLast = 0;
+    m_blLastToDsm = false;
+    m_blStatusOfDsm = false;
     m_i32DiscardXferReady = 0;
 }
 

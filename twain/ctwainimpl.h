@@ -741,6 +741,10 @@ public:
     // triplet (also those the callback sends on its own thread).
     std::atomic<TW_UINT16> m_twrcLast;
     std::atomic<TW_UINT16> m_twccLast;
+    // Set by the entry call: the DSM itself answered the last triplet (not
+    // DAT_STATUS); while m_blStatusOfDsm is set, DAT_STATUS goes to the DSM.
+    std::atomic<bool> m_blLastToDsm;
+    std::atomic<bool> m_blStatusOfDsm;
 
     // 23. the transfer-ready discard counter.
     std::atomic<int32_t> m_i32DiscardXferReady;

@@ -61,6 +61,18 @@ TW_UINT16 CTwainImpl::DsmEntry(TW_UINT32 a_twdg, TW_UINT16 a_twdat, TW_UINT16 a_
     {
         ptwidentityDest = a_blDestination ? &m_twidentityDs : nullptr;
     }
+    // Whatever the destination, the DSM answers these itself, and then only
+    // the DSM knows the condition code.
+    bool blDsmAnswers = !ptwidentityDest || (a_twdat == DAT_IDENTITY) || (a_twdat == DAT_PARENT) ||
+                        (a_twdat == DAT_TWUNKIDENTITY) || (a_twdat == DAT_ENTRYPOINT) || (a_twdat == DAT_CALLBACK);
+    if (a_twdat != DAT_STATUS)
+    {
+        m_blLastToDsm = blDsmAnswers;
+    }
+    else if (m_blStatusOfDsm)
+    {
+        ptwidentityDest = nullptr;
+    }
 
     TW_UINT16 twrc;
     try
@@ -93,7 +105,8 @@ TW_UINT16 CTwainImpl::DsmEntry(TW_UINT32 a_twdg, TW_UINT16 a_twdat, TW_UINT16 a_
     memset(&twstatus, 0, sizeof(twstatus));
     try
     {
-        twrc = pfnDsmEntryProc(&m_twidentityApp, ptwidentityDest, DG_CONTROL, DAT_STATUS, MSG_GET, &twstatus);
+        twrc = pfnDsmEntryProc(&m_twidentityApp, blDsmAnswers ? nullptr : ptwidentityDest, DG_CONTROL, DAT_STATUS,
+                               MSG_GET, &twstatus);
     }
     catch (...)
     {

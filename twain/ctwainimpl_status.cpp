@@ -40,9 +40,13 @@ void CTwainImpl::GetStatusStrings(TW_UINT16 a_twrc, TW_UINT16 a_twcc, char *a_sz
 {
     if (a_blAskStatus)
     {
+        // Asked of whoever answered the last triplet: the DSM for the
+        // triplets it answers itself, else the Data Source.
         TW_STATUS twstatus;
         memset(&twstatus, 0, sizeof(twstatus));
+        m_blStatusOfDsm = m_blLastToDsm.load();
         DsmEntry(DG_CONTROL, DAT_STATUS, MSG_GET, &twstatus, false, false);
+        m_blStatusOfDsm = false;
         a_twcc = twstatus.ConditionCode;
     }
 
