@@ -908,7 +908,10 @@ void CSimSession::FillEntry(pTW_FILESYSTEM a_ptwfs, int a_iCamera)
 TW_UINT16 CSimSession::DatFileSystem(TW_UINT16 a_u16Msg, TW_MEMREF a_pData, SimJournalCall&)
 {
     pTW_FILESYSTEM ptwfs = static_cast<pTW_FILESYSTEM>(a_pData);
-    if (!InState(4, 6))
+    // Changing the directory changes the device: state 4 only. Information
+    // is read in states 4 to 7, listings in states 4 to 6.
+    int iLast = (a_u16Msg == MSG_CHANGEDIRECTORY) ? 4 : (a_u16Msg == MSG_GETINFO) ? 7 : 6;
+    if (!InState(4, iLast))
     {
         return Fail(TWCC_SEQERROR);
     }
