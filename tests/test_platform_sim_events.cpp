@@ -102,6 +102,21 @@ TEST_F(SimEventsTest, ConfiguredCloseRequestOnlyWhileEnabledAfterItsDelay)
     EXPECT_EQ(JournalWith({"send", "MSG_CLOSEDSREQ", "state=5->5"}).size(), 1u);
 }
 
+TEST_F(SimEventsTest, CloseOkOnlyWhileEnabledForTheUserInterfaceOnly)
+{
+    Config("xferready.delay = 60000\non open send MSG_CLOSEDSOK after 20 ms\non enable send MSG_CLOSEDSOK after 20 ms\n");
+    App app(kScanner);
+    ASSERT_TRUE(app.Opened());
+    EXPECT_FALSE(app.WaitEvent(MSG_CLOSEDSOK, 200)) << "not in state 4";
+    TW_USERINTERFACE twui = {};
+    ASSERT_EQ(app.Call(DG_CONTROL, DAT_USERINTERFACE, MSG_ENABLEDS, &twui), TWRC_SUCCESS);
+    EXPECT_FALSE(app.WaitEvent(MSG_CLOSEDSOK, 200)) << "not while enabled to scan";
+    ASSERT_EQ(app.Call(DG_CONTROL, DAT_USERINTERFACE, MSG_DISABLEDS, &twui), TWRC_SUCCESS);
+    ASSERT_EQ(app.Call(DG_CONTROL, DAT_USERINTERFACE, MSG_ENABLEDSUIONLY, &twui), TWRC_SUCCESS);
+    ASSERT_TRUE(app.WaitEvent(MSG_CLOSEDSOK));
+    EXPECT_EQ(JournalWith({"send", "MSG_CLOSEDSOK", "state=5->5"}).size(), 1u);
+}
+
 TEST_F(SimEventsTest, DeviceEventsOnlyWhenAskedFor)
 {
     Config("on enable send MSG_DEVICEEVENT TWDE_LAMPWARMUP after 10 ms timebeforefirstcapture=3000\n"
@@ -195,7 +210,7 @@ TEST_F(SimEventsTest, SourceWithoutCallbackDeliversEventsThroughDatEvent)
 
 TEST_F(SimEventsTest, EventsOfAClosedSourceAreDropped)
 {
-    Config("on open send MSG_CLOSEDSOK after 150 ms\n");
+    Config("cap CAP_DEVICEEVENT array uint16 TWDE_PAPERJAM\non open send MSG_DEVICEEVENT TWDE_PAPERJAM after 150 ms\n");
     {
         App app(kScanner);
         ASSERT_TRUE(app.Opened());
@@ -237,7 +252,7 @@ TEST_F(SimEventsTest, ManyEnableDisableCyclesWhileAnEventWaits)
 {
     // The event thread waits for the far event while every enable adds one
     // and every disable takes it away again.
-    Config("xferready.delay = 60000\non open send MSG_CLOSEDSOK after 600000 ms\n");
+    Config("xferready.delay = 60000\non open send MSG_DEVICEEVENT TWDE_PAPERJAM after 600000 ms\n");
     App app(kScanner);
     ASSERT_TRUE(app.Opened());
     TW_USERINTERFACE twui = {};
@@ -253,17 +268,17 @@ TEST_F(SimEventsTest, ManyConfiguredEventsAllArrive)
     // Configured in reverse order of their times, all due within a second of
     // the enable (at open, the first would race the callback's registration).
     const std::size_t uCount = 70000;
-    std::string szConfig;
+    std::string szConfig = "uionly.reply = none\n";
     for (std::size_t ii = 0; ii < uCount; ii++)
     {
-        szConfig += "on enable send MSG_CLOSEDSOK after " + std::to_string(1000 - ii * 1000 / uCount) + "\n";
+        szConfig += "on enableuionly send MSG_CLOSEDSOK after " + std::to_string(1000 - ii * 1000 / uCount) + "\n";
     }
     Config(szConfig);
     unsetenv("SIMSCANNER_JOURNAL");
     App app(kScanner);
     ASSERT_TRUE(app.Opened());
     TW_USERINTERFACE twui = {};
-    ASSERT_EQ(app.Call(DG_CONTROL, DAT_USERINTERFACE, MSG_ENABLEDS, &twui), TWRC_SUCCESS);
+    ASSERT_EQ(app.Call(DG_CONTROL, DAT_USERINTERFACE, MSG_ENABLEDSUIONLY, &twui), TWRC_SUCCESS);
     // Polled, so that the callback seldom waits for the test's lock; a busy
     // machine may take long, so only 10 s without any progress ends the wait.
     std::size_t uSeen = 0;

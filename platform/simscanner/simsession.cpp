@@ -194,6 +194,13 @@ bool CSimSession::PrepareEvent(SimEvent& a_event, bool a_blCallback)
                 return false;
             }
             break;
+        case MSG_CLOSEDSOK:
+            // Close OK ends a settings-only dialog: only while enabled that way.
+            if (m_iState != 5 || !m_blUiOnly)
+            {
+                return false;
+            }
+            break;
         case MSG_DEVICEEVENT:
         {
             // Only the events the application asked for in CAP_DEVICEEVENT.

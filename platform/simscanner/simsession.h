@@ -61,6 +61,9 @@ public:
     // The fault for this triplet, when one is due (counts the match).
     const SimFault* MatchFault(TW_UINT32 a_u32Dg, TW_UINT16 a_u16Dat, TW_UINT16 a_u16Msg, TW_MEMREF a_pData);
     void SetActiveFault(const SimFault* a_pfault) { m_pfaultActive = a_pfault; }
+    // A native transfer answered TWRC_CANCEL delivers no image: the handle
+    // it made is freed and the application's own value put back.
+    void WithdrawNativeImage(TW_MEMREF a_pData, void* a_pvBefore);
 
     // The data argument types this session answers (CAP_SUPPORTEDDATS).
     bool Supports(TW_UINT32 a_u32Dg, TW_UINT16 a_u16Dat) const;

@@ -161,10 +161,16 @@ TW_UINT16 CSimSource::Entry(pTW_IDENTITY a_ptwidentityOrigin, TW_UINT32 a_u32Dg,
                     {
                         // Carried out as usual; what it achieved stands, only
                         // its answer is the configured one.
+                        const bool blNative = (a_u32Dg & DG_MASK) == DG_IMAGE && a_u16Dat == DAT_IMAGENATIVEXFER && a_pData != nullptr;
+                        void* pvBefore = blNative ? TwGetPtr(a_pData) : nullptr;
                         psession->SetActiveFault(nullptr);
                         u16Rc = psession->Dispatch(a_u32Dg, a_u16Dat, a_u16Msg, a_pData, call);
                         if (u16Rc != TWRC_FAILURE)
                         {
+                            if (blNative && u16Rc == TWRC_XFERDONE && pfault->m_u16Rc == TWRC_CANCEL)
+                            {
+                                psession->WithdrawNativeImage(a_pData, pvBefore);
+                            }
                             psession->SetCondition(pfault->m_u16Cc);
                             u16Rc = pfault->m_u16Rc;
                             call.m_u16Cc = pfault->m_u16Cc;

@@ -11,6 +11,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <cstdlib>
 
 // ---------------------------------------------------------------------------
 // Batch
@@ -464,6 +465,25 @@ TW_UINT16 CSimSession::DatImageNativeXfer(TW_UINT16, TW_MEMREF a_pData, SimJourn
     m_u16XferDat = DAT_IMAGENATIVEXFER;
     m_blXferDone = true;
     return Succeed(TWRC_XFERDONE);
+}
+
+void CSimSession::WithdrawNativeImage(TW_MEMREF a_pData, void* a_pvBefore)
+{
+    TW_HANDLE h = (a_pData != nullptr) ? TwGetPtr(a_pData) : nullptr;
+    if (h == nullptr || h == a_pvBefore)
+    {
+        return;
+    }
+    const TW_ENTRYPOINT& twentrypoint = m_source.EntryPoints();
+    if (UsesDsmMemory() && (twentrypoint.DSM_MemFree != nullptr))
+    {
+        twentrypoint.DSM_MemFree(h);
+    }
+    else
+    {
+        std::free(h);
+    }
+    TwSetPtr(a_pData, a_pvBefore);
 }
 
 TW_UINT16 CSimSession::DatImageFileXfer(TW_UINT16, TW_MEMREF, SimJournalCall&)
