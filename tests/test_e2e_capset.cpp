@@ -45,7 +45,7 @@ TEST(E2eCapSet, EachLineSendsTheContainerItsWordsDescribe)
         {"set ICAP_XRESOLUTION 300", "container=07002c01000000000000 "},
         {"set ICAP_PIXELTYPE TWPT_RGB", "container=04000200000000000000 "},
         // A ranged FIX32 and a ranged integer (8 bytes, sign-extended).
-        {"set ICAP_BRIGHTNESS -1.25", "container=0700ffff00c000000000 "},
+        {"set ICAP_BRIGHTNESS -1.25", "container=0700feff00c000000000 "},
         {"set 0x810a,TWON_RANGE,TWTY_INT32 -3", "container=0200fdffffffffffffff "},
         // New one-value containers from the three-part word.
         {"set 0x8111,TWON_ONEVALUE,TWTY_UINT16 1000", "container=0400e803000000000000 "},

@@ -52,11 +52,12 @@ TEST(TwainDefs, Fix32FromAndToNumbers)
     fix = TwDoubleToFix32(-7.0);
     EXPECT_EQ(fix.Whole, -7);
     EXPECT_EQ(fix.Frac, 0);
-    // The whole part is truncated toward zero; the fraction keeps the sign of
-    // the value in its 16-bit pattern.
+    // A negative value reads back as itself: the whole part is the floor and
+    // the unsigned fraction adds to it.
     fix = TwDoubleToFix32(-1.5);
-    EXPECT_EQ(fix.Whole, -1);
+    EXPECT_EQ(fix.Whole, -2);
     EXPECT_EQ(fix.Frac, 0x8000);
+    EXPECT_DOUBLE_EQ(TwFix32ToDouble(TwDoubleToFix32(-1.25)), -1.25);
     // Out of range and not a number.
     fix = TwDoubleToFix32(1e9);
     EXPECT_EQ(fix.Whole, 32767);

@@ -781,10 +781,6 @@ void TwainGroupText(TW_UINT32 a_u32Groups, char *a_szOut, size_t a_u64OutSize);
 // pattern is never handed to printf: anything else gives false.
 bool TwainFormatName(const char *a_szPattern, int a_iValue, char *a_szOut, size_t a_u64OutSize);
 
-// A TW_FIX32 from a decimal value that TwFix32ToDouble reads back as that
-// value (to the lower 1/65536): -0.5 is Whole -1, Frac 0x8000.
-TW_FIX32 TwainFix32FromDouble(double a_dValue);
-
 // Copies a text field of a TWAIN structure (a_u64FieldSize bytes, perhaps
 // without terminator) into a terminated buffer.
 void TwainFieldText(const char *a_szField, size_t a_u64FieldSize, char *a_szOut, size_t a_u64OutSize);

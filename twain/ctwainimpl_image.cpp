@@ -79,20 +79,6 @@ bool TwainFormatName(const char *a_szPattern, int a_iValue, char *a_szOut, size_
     return true;
 }
 
-TW_FIX32 TwainFix32FromDouble(double a_dValue)
-{
-    if (!(a_dValue == a_dValue))
-        a_dValue = 0.0;
-    a_dValue = (a_dValue > 32767.99998) ? 32767.99998 : (a_dValue < -32768.0) ? -32768.0 : a_dValue;
-    // Whole is the floor, so that Frac (unsigned) adds to it.
-    double dWhole = std::floor(a_dValue);
-    long lFrac = static_cast<long>((a_dValue - dWhole) * 65536.0);
-    TW_FIX32 twfix32;
-    twfix32.Whole = static_cast<TW_INT16>(static_cast<long>(dWhole));
-    twfix32.Frac = static_cast<TW_UINT16>(lFrac & 0xFFFF);
-    return twfix32;
-}
-
 const char *CTwainImpl::CapValueText(TW_UINT16 a_twcap, int a_iValue, char *a_szOut, size_t a_u64OutSize)
 {
     TwLookup *ptwlookup = m_plookup ? m_plookup->Lookup(ETWLOOKUP_CAPVALUE, a_iValue, a_twcap, -1) : nullptr;

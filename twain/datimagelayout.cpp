@@ -56,10 +56,10 @@ TW_UINT16 CTwainImpl::DSDatImageLayout(const char *const *a_aszWords)
             return DatMisuse("Must have left, top, right, bottom, docnum, pagenum, framenum...");
     }
     memset(&m_twimagelayout, 0, sizeof(m_twimagelayout));
-    m_twimagelayout.Frame.Left = TwainFix32FromDouble(strtod(aszValue[0], nullptr));
-    m_twimagelayout.Frame.Top = TwainFix32FromDouble(strtod(aszValue[1], nullptr));
-    m_twimagelayout.Frame.Right = TwainFix32FromDouble(strtod(aszValue[2], nullptr));
-    m_twimagelayout.Frame.Bottom = TwainFix32FromDouble(strtod(aszValue[3], nullptr));
+    m_twimagelayout.Frame.Left = TwDoubleToFix32(strtod(aszValue[0], nullptr));
+    m_twimagelayout.Frame.Top = TwDoubleToFix32(strtod(aszValue[1], nullptr));
+    m_twimagelayout.Frame.Right = TwDoubleToFix32(strtod(aszValue[2], nullptr));
+    m_twimagelayout.Frame.Bottom = TwDoubleToFix32(strtod(aszValue[3], nullptr));
     m_twimagelayout.DocumentNumber = static_cast<TW_UINT32>(atoi(aszValue[4]));
     m_twimagelayout.PageNumber = static_cast<TW_UINT32>(atoi(aszValue[5]));
     m_twimagelayout.FrameNumber = static_cast<TW_UINT32>(atoi(aszValue[6]));

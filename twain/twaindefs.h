@@ -941,12 +941,10 @@ inline double TwFix32ToDouble(TW_FIX32 a_fix)
     return static_cast<double>(a_fix.Whole) + static_cast<double>(a_fix.Frac) / 65536.0;
 }
 
-// TW_FIX32 made from a number: Whole = the value truncated toward zero,
-// Frac = (value - Whole) x 65536 truncated, kept in 16 bits. For a negative
-// value with a fraction, Frac holds the 16-bit pattern of a negative number
-// (-1.5 gives Whole -1, Frac 0x8000), which TwFix32ToDouble reads back as
-// -0.5: that is the conversion this program's scripts are written against.
-// Values outside the 16-bit range are clamped.
+// TW_FIX32 made from a number so that TwFix32ToDouble reads it back (to the
+// lower 1/65536): Whole is the floor and Frac, unsigned, adds to it, as the
+// TWAIN standard's own conversion has it (-1.5 gives Whole -2, Frac 0x8000).
+// Values outside the 16-bit range are clamped; NaN gives 0.
 inline TW_FIX32 TwDoubleToFix32(double a_d)
 {
     TW_FIX32 fix;
@@ -954,15 +952,15 @@ inline TW_FIX32 TwDoubleToFix32(double a_d)
     {
         a_d = 0.0;
     }
-    if (a_d > 32767.0)
+    if (a_d > 32767.99998)
     {
-        a_d = 32767.0;
+        a_d = 32767.99998;
     }
     if (a_d < -32768.0)
     {
         a_d = -32768.0;
     }
-    double dWhole = std::trunc(a_d);
+    double dWhole = std::floor(a_d);
     long lFrac = static_cast<long>((a_d - dWhole) * 65536.0);
     fix.Whole = static_cast<TW_INT16>(static_cast<long>(dWhole));
     fix.Frac = static_cast<TW_UINT16>(lFrac & 0xFFFF);
