@@ -10,6 +10,8 @@
 
 #include "test_platform_sim.h"
 
+#include "tiff_read.h"
+
 #include <jpeglib.h>
 
 using namespace simtest;
@@ -42,33 +44,6 @@ std::uint16_t U16(const unsigned char* a_pu8)
     std::uint16_t u;
     std::memcpy(&u, a_pu8, 2);
     return u;
-}
-
-// What a test reads of a little-endian TIFF: size, photometric, strip.
-struct Tiff
-{
-    std::uint32_t u32Width = 0;
-    std::uint32_t u32Height = 0;
-    std::uint32_t u32Strip = 0;
-    std::uint16_t u16Photometric = 99;
-};
-
-Tiff ReadTiff(const unsigned char* a_pu8)
-{
-    Tiff tiff;
-    std::uint32_t u32Dir = U32(a_pu8 + 4);
-    std::uint16_t u16Entries = U16(a_pu8 + u32Dir);
-    for (std::uint16_t ii = 0; ii < u16Entries; ii++)
-    {
-        const unsigned char* pu8 = a_pu8 + u32Dir + 2 + 12 * ii;
-        std::uint16_t u16Tag = U16(pu8);
-        std::uint32_t u32Value = (U16(pu8 + 2) == 3) ? U16(pu8 + 8) : U32(pu8 + 8);
-        tiff.u32Width = (u16Tag == 256) ? u32Value : tiff.u32Width;
-        tiff.u32Height = (u16Tag == 257) ? u32Value : tiff.u32Height;
-        tiff.u32Strip = (u16Tag == 273) ? u32Value : tiff.u32Strip;
-        tiff.u16Photometric = (u16Tag == 262) ? static_cast<std::uint16_t>(u32Value) : tiff.u16Photometric;
-    }
-    return tiff;
 }
 
 // Memory transfers until TWRC_XFERDONE; the blocks joined.
@@ -350,12 +325,13 @@ TEST_F(SimXferTest, MemoryFileTransferInEachFormat)
     EXPECT_EQ(+ablock[0].Rows, TWON_DONTCARE32);
     EXPECT_EQ(au8[0], 'I');
     EXPECT_EQ(U16(au8.data() + 2), 42);
-    Tiff tiff = ReadTiff(au8.data());
-    EXPECT_EQ(tiff.u32Width, 425u);
-    EXPECT_EQ(tiff.u32Height, 550u);
-    EXPECT_EQ(tiff.u16Photometric, 2);
-    ASSERT_EQ(au8.size(), tiff.u32Strip + 425u * 3 * 550);
-    const unsigned char* pu8Pixel = au8.data() + tiff.u32Strip + (10 * 425 + 20) * 3;   // x 20, y 10
+    const std::string szTiff(au8.begin(), au8.end());
+    EXPECT_EQ(tiffread::Tag(szTiff, 256), 425);
+    EXPECT_EQ(tiffread::Tag(szTiff, 257), 550);
+    EXPECT_EQ(tiffread::Tag(szTiff, 262), 2);
+    const long lStrip = tiffread::Tag(szTiff, 273);
+    ASSERT_EQ(au8.size(), lStrip + 425u * 3 * 550);
+    const unsigned char* pu8Pixel = au8.data() + lStrip + (10 * 425 + 20) * 3;   // x 20, y 10
     EXPECT_EQ(pu8Pixel[0], 20 + 37);
     EXPECT_EQ(pu8Pixel[1], 20 + 11);
     EXPECT_EQ(pu8Pixel[2], 30 + 101);
@@ -448,8 +424,11 @@ TEST_F(SimXferTest, FeederPagesSidesAndNumbers)
         // The native image is a TIFF by default.
         const unsigned char* pu8 = static_cast<const unsigned char*>(app.Lock(hTiff));
         ASSERT_EQ(std::string(reinterpret_cast<const char*>(pu8), 4), std::string("II*\0", 4));
-        EXPECT_EQ(ReadTiff(pu8).u32Width, 425u);
-        EXPECT_EQ(pu8[ReadTiff(pu8).u32Strip], Gray(0, 0, uImage + 1));   // top-left pixel
+        // The directory and its values take the first 4 KiB of the image.
+        const std::string szHead(reinterpret_cast<const char*>(pu8), 4096);
+        EXPECT_EQ(tiffread::Tag(szHead, 256), 425);
+        ASSERT_EQ(tiffread::Tag(szHead, 279), 425 * 550);
+        EXPECT_EQ(pu8[tiffread::Tag(szHead, 273)], Gray(0, 0, uImage + 1));   // top-left pixel
         app.Unlock(hTiff);
         app.Free(hTiff);
         // Extended information of the image just transferred.
