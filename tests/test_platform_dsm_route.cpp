@@ -4,6 +4,7 @@
 // destinations, the DSM's condition code, DAT_ENTRYPOINT and its memory
 // functions, and the DSM log.
 
+#include "e2e_run.h"
 #include "test_platform_dsm.h"
 
 #include <fstream>
@@ -20,14 +21,6 @@ FixtureEcho NewEcho(TW_UINT32 a_u32Payload)
     FixtureEcho fixtureecho = {};
     fixtureecho.Payload = a_u32Payload;
     return fixtureecho;
-}
-
-std::string ReadFile(const std::string& a_szPath)
-{
-    std::ifstream ifs(a_szPath);
-    std::stringstream ss;
-    ss << ifs.rdbuf();
-    return ss.str();
 }
 
 size_t CountLines(const std::string& a_szText, const std::string& a_szNeedle)
@@ -279,7 +272,7 @@ TEST_F(DsmTest, LogWritesOneLinePerCallWhileTheDsmIsInUse)
         twentrypoint.DSM_MemFree(&iForeign);
         ASSERT_EQ(app.CloseDsm(), TWRC_SUCCESS);
     }
-    std::string szLog = ReadFile(szPath);
+    std::string szLog = e2e::ReadFile(szPath);
     EXPECT_EQ(szLog.find("old content"), std::string::npos);
     EXPECT_EQ(CountLines(szLog, "DG_CONTROL/DAT_PARENT/MSG_OPENDSM rc=0 cc=0"), 1U);
     EXPECT_EQ(CountLines(szLog, "DG_CONTROL/DAT_IDENTITY/MSG_GETFIRST rc=0"), 1U);
@@ -299,7 +292,7 @@ TEST_F(DsmTest, LogWritesOneLinePerCallWhileTheDsmIsInUse)
         App app;
         ASSERT_EQ(app.OpenDsm(), TWRC_SUCCESS);
     }
-    std::string szLog2 = ReadFile(szPath);
+    std::string szLog2 = e2e::ReadFile(szPath);
     EXPECT_EQ(szLog2.compare(0, szLog.size(), szLog), 0);
     EXPECT_EQ(CountLines(szLog2, "MSG_OPENDSM rc=0"), 2U);
     EXPECT_EQ(CountLines(szLog2, "log closed"), 2U);
@@ -310,6 +303,6 @@ TEST_F(DsmTest, LogWritesOneLinePerCallWhileTheDsmIsInUse)
         App app;
         ASSERT_EQ(app.OpenDsm(), TWRC_SUCCESS);
     }
-    EXPECT_EQ(ReadFile(szPath), szLog2);
+    EXPECT_EQ(e2e::ReadFile(szPath), szLog2);
     unlink(szPath);
 }

@@ -4,6 +4,7 @@
 // request it accepts, the file it writes, and the sources that do not know
 // the triplet.
 
+#include "e2e_run.h"
 #include "test_platform_sim.h"
 
 using namespace simtest;
@@ -27,13 +28,6 @@ std::vector<unsigned char> LogRequest(TW_UINT16 a_u16Type, TW_UINT16 a_u16Device
     return au8;
 }
 
-std::string ReadAll(const std::string& a_szPath)
-{
-    std::ifstream ifs(a_szPath, std::ios::binary);
-    std::stringstream ss;
-    ss << ifs.rdbuf();
-    return ss.str();
-}
 } // namespace
 
 TEST_F(SimDeviceLogTest, ZavWritesTheLogItIsAskedFor)
@@ -43,12 +37,12 @@ TEST_F(SimDeviceLogTest, ZavWritesTheLogItIsAskedFor)
     std::string szService = m_szDir + "/device.qnlog";
     std::vector<unsigned char> au8 = LogRequest(3, 0, szService, "jam at start", true);
     ASSERT_EQ(app.Call(DG_CONTROL, DAT_LOG, MSG_GET, au8.data()), TWRC_SUCCESS);
-    EXPECT_EQ(ReadAll(szService), "Simulated Scanner ZAV service log\ndevice: all\ndescription: jam at start\n"
+    EXPECT_EQ(e2e::ReadFile(szService), "Simulated Scanner ZAV service log\ndevice: all\ndescription: jam at start\n"
                                   "save images: yes\nsheets in the feeder: 3\n");
     std::string szXml = m_szDir + "/general.log";
     au8 = LogRequest(2, 2, szXml);
     ASSERT_EQ(app.Call(DG_CONTROL, DAT_LOG, MSG_GET, au8.data()), TWRC_SUCCESS);
-    EXPECT_EQ(ReadAll(szXml), "<log><device>Simulated Scanner ZAV</device><sheets>3</sheets></log>\n");
+    EXPECT_EQ(e2e::ReadFile(szXml), "<log><device>Simulated Scanner ZAV</device><sheets>3</sheets></log>\n");
 
     // Bad requests: type, device, names without terminator or empty, and a
     // file the device cannot write.

@@ -20,14 +20,6 @@
 
 namespace
 {
-std::string ReadFile(const std::string &a_path)
-{
-    std::ifstream f(a_path, std::ios::binary);
-    std::stringstream ss;
-    ss << f.rdbuf();
-    return ss.str();
-}
-
 // Expected lines in the layout the shell keeps them.
 struct Expected
 {
@@ -157,7 +149,7 @@ TEST_F(CLogTest, RecordFileHoldsTranscriptAndDataBlock)
     Transcript("log record off");
     m_plog->RecordSet("off", nullptr);
     EXPECT_FALSE(m_tmp.Exists("rec"));
-    EXPECT_EQ(ReadFile(name + ".txt"), "log data on\r\n"
+    EXPECT_EQ(e2e::ReadFile(name + ".txt"), "log data on\r\n"
                                        "echo hi\r\n"
                                        "log data off\r\n"
                                        "log compare\r\n"

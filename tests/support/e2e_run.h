@@ -39,6 +39,15 @@ extern char **environ;
 namespace e2e
 {
 
+// Reads a whole file; "" when it cannot be read.
+inline std::string ReadFile(const std::string &a_path)
+{
+    std::ifstream f(a_path, std::ios::binary);
+    std::stringstream ss;
+    ss << f.rdbuf();
+    return ss.str();
+}
+
 // How to start the program.
 struct Options
 {
@@ -94,13 +103,7 @@ public:
         f << a_text;
     }
     // Reads a whole file; "" when it cannot be read.
-    std::string Read(const std::string &a_name) const
-    {
-        std::ifstream f(Abs(a_name), std::ios::binary);
-        std::stringstream ss;
-        ss << f.rdbuf();
-        return ss.str();
-    }
+    std::string Read(const std::string &a_name) const { return ReadFile(Abs(a_name)); }
     bool Exists(const std::string &a_name) const
     {
         struct stat st;
