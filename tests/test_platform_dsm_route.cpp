@@ -7,8 +7,8 @@
 #include "e2e_run.h"
 #include "test_platform_dsm.h"
 
+#include <algorithm>
 #include <fstream>
-#include <sstream>
 #include <stdexcept>
 #include <unistd.h>
 
@@ -25,17 +25,9 @@ FixtureEcho NewEcho(TW_UINT32 a_u32Payload)
 
 size_t CountLines(const std::string& a_szText, const std::string& a_szNeedle)
 {
-    size_t uCount = 0;
-    std::istringstream iss(a_szText);
-    std::string szLine;
-    while (std::getline(iss, szLine))
-    {
-        if (szLine.find(a_szNeedle) != std::string::npos)
-        {
-            ++uCount;
-        }
-    }
-    return uCount;
+    std::vector<std::string> aszLines = e2e::Lines(a_szText);
+    return std::count_if(aszLines.begin(), aszLines.end(),
+                         [&](const std::string& a_szLine) { return a_szLine.find(a_szNeedle) != std::string::npos; });
 }
 } // namespace
 
