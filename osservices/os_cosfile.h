@@ -150,6 +150,10 @@ public:
     EOSSTS EditLineRead(const char* a_szColor, const char* a_szPrompt, char* a_szBuffer, size_t a_u64Size);
     // Write the text to standard output and flush.
     EOSSTS EditLineDisplay(const char* a_szText);
+    // The console's colour switch, on at first.  Off: EditLineDisplay drops
+    // the ANSI escape sequences of its texts and EditLineRead shows the
+    // prompt without colour.
+    void EditLineColor(bool a_blColor);
     EOSSTS EditLineCleanup();
 
 private:

@@ -57,6 +57,36 @@ static OsEditLibrary s_oseditlibrary;
 // The prompt libedit shows (one console per process).
 static char s_szEditPrompt[1024];
 
+// Writes a text to standard output without its ANSI escape sequences: a
+// control sequence (ESC '[', its parameter and intermediate bytes and one
+// final byte, as the colours are written) or ESC and the one byte after it.
+static void OsEditWritePlain(const char* a_szText)
+{
+    const char* sz = a_szText;
+    for (const char* szEsc = strchr(sz, '\033'); szEsc; szEsc = strchr(sz, '\033'))
+    {
+        fwrite(sz, 1, static_cast<size_t>(szEsc - sz), stdout);
+        sz = szEsc + 1;
+        if (*sz == '[')
+        {
+            sz++;
+            while ((*sz >= 0x20) && (*sz <= 0x3F))
+            {
+                sz++;
+            }
+            if ((*sz >= 0x40) && (*sz <= 0x7E))
+            {
+                sz++;
+            }
+        }
+        else if (*sz)
+        {
+            sz++;
+        }
+    }
+    fputs(sz, stdout);
+}
+
 static char* OsEditPrompt(void* a_pvEditLine)
 {
     (void)a_pvEditLine;
@@ -199,13 +229,15 @@ EOSSTS COsFile::EditLineRead(const char* a_szColor, const char* a_szPrompt, char
         return OS_STS_BAD_ARGUMENT;
     }
     memset(a_szBuffer, 0, a_u64Size);
-    const char* szColor = a_szColor ? a_szColor : "";
+    bool blPlain = m_posfileimpl->m_blEditLinePlain.load(std::memory_order_relaxed);
+    const char* szColor = (a_szColor && !blPlain) ? a_szColor : "";
+    const char* szReset = blPlain ? "" : "\033[0m";
     const char* szPrompt = a_szPrompt ? a_szPrompt : "";
 
     if (m_posfileimpl->m_pvEditLine)
     {
-        snprintf(s_szEditPrompt, sizeof(s_szEditPrompt), "%c%s%c%s%c\033[0m%c ", OSEDIT_PROMPTMARK, szColor, OSEDIT_PROMPTMARK,
-                 szPrompt, OSEDIT_PROMPTMARK, OSEDIT_PROMPTMARK);
+        snprintf(s_szEditPrompt, sizeof(s_szEditPrompt), "%c%s%c%s%c%s%c ", OSEDIT_PROMPTMARK, szColor, OSEDIT_PROMPTMARK,
+                 szPrompt, OSEDIT_PROMPTMARK, szReset, OSEDIT_PROMPTMARK);
         int iCount = 0;
         const char* szLine = s_oseditlibrary.pfnElGets(m_posfileimpl->m_pvEditLine, &iCount);
         if (!szLine || (iCount <= 0))
@@ -229,7 +261,7 @@ EOSSTS COsFile::EditLineRead(const char* a_szColor, const char* a_szPrompt, char
     }
 
     // Plain reads.
-    printf("%s%s\033[0m ", szColor, szPrompt);
+    printf("%s%s%s ", szColor, szPrompt, szReset);
     fflush(stdout);
     if (!fgets(a_szBuffer, static_cast<int>(std::min<size_t>(a_u64Size, 0x7FFFFFFF)), stdin))
     {
@@ -268,9 +300,20 @@ EOSSTS COsFile::EditLineDisplay(const char* a_szText)
     {
         return OS_STS_BAD_ARGUMENT;
     }
-    fputs(a_szText, stdout);
+    if (m_posfileimpl->m_blEditLinePlain.load(std::memory_order_relaxed))
+        OsEditWritePlain(a_szText);
+    else
+        fputs(a_szText, stdout);
     fflush(stdout);
     return OS_STS_OK;
+}
+
+void COsFile::EditLineColor(bool a_blColor)
+{
+    if (m_posfileimpl)
+    {
+        m_posfileimpl->m_blEditLinePlain.store(!a_blColor, std::memory_order_relaxed);
+    }
 }
 
 EOSSTS COsFile::EditLineCleanup()

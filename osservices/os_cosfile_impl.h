@@ -3,6 +3,7 @@
 #ifndef OS_COSFILE_IMPL_H
 #define OS_COSFILE_IMPL_H
 
+#include <atomic>
 #include <vector>
 
 class COsFileImpl
@@ -14,6 +15,9 @@ public:
     // Console line editing (libedit objects; null when lines are read with fgets).
     void*               m_pvEditLine = nullptr;
     void*               m_pvHistory = nullptr;
+    // Colour switched off: the console shows no ANSI escape sequences (read
+    // by lines written from a Data Source's thread too).
+    std::atomic<bool>   m_blEditLinePlain{false};
 };
 
 #endif // OS_COSFILE_IMPL_H

@@ -18,7 +18,8 @@ namespace
 #define HELP_HI "\033[31m\033[1m"
 #define HELP_RESET "\033[0m"
 // The description column of a "command - description" row: two blanks and
-// the command text padded to 22 characters.
+// the command text padded to 22 characters; a command text that fills the
+// column keeps one blank before the "- ".
 #define HELP_COLUMN 24
 // A line continuing a description, aligned with its text.
 #define HELP_CONT "                          "
@@ -168,8 +169,8 @@ const char *const s_aszScript[] = {
     "  `warning`\tlog a warning message",
     "",
     "  The error, info and warning commands always write to dravo.log, together",
-    "  with the name of the script, so that every script run leaves its pass and",
-    "  fail results behind.",
+    "  with the name of the script, so that every script run leaves its",
+    "  pass and fail results behind.",
     "",
     "  Global variables make scripts general.  For instance, after",
     "  'setvar productname Model100' a dsmset without an argument defaults to",
@@ -178,9 +179,9 @@ const char *const s_aszScript[] = {
     "  `wait [milliseconds] [events]` waits for DAT_NULL events, most often",
     "  MSG_XFERREADY, MSG_CLOSEDSREQ and MSG_CLOSEDSOK.",
     "",
-    "  ifstatus and return work on return codes.  After an error message return",
-    "  twrc_failure; precede a successful return with an info message; use",
-    "  warnings for tests that did not run.",
+    "  ifstatus and return work on return codes.  After an error message",
+    "  return twrc_failure; precede a successful return with an info message;",
+    "  use warnings for tests that did not run.",
     "  ifstatus and ifdiff both support the use of '`not`' (ex: not TWRC_SUCCESS).",
     "",
     nullptr};
@@ -296,8 +297,8 @@ const char *const s_aszDsclose[] = {
     "",
     "  dsclose",
     "  ",
-    "  Closes the open Data Source.  A scan in progress is ended and the user",
-    "  interface is shut down.",
+    "  Closes the open Data Source.  A scan in progress is ended and the",
+    "  user interface is shut down.",
     "",
     nullptr};
 
@@ -383,9 +384,9 @@ const char *const s_aszTwlist[] = {
     "",
     "  twlist",
     "  ",
-    "  Lists the TWAIN objects.  Three states are reported: dsm closed, dsm",
-    "  open, and a TW_IDENTITY dump of the driver after dsopen.  The current",
-    "  object is marked with a '*'; twset changes it.",
+    "  Lists the TWAIN objects.  Three states are reported: dsm closed,",
+    "  dsm open, and a TW_IDENTITY dump of the driver after dsopen.  The",
+    "  current object is marked with a '*'; twset changes it.",
     "",
     nullptr};
 
@@ -516,8 +517,7 @@ std::string HelpExpand(const char *a_szLine)
         }
         if (*sz == '\t')
         {
-            if (uuVisible < HELP_COLUMN)
-                szOut.append(HELP_COLUMN - uuVisible, ' ');
+            szOut.append((uuVisible < HELP_COLUMN) ? HELP_COLUMN - uuVisible : 1, ' ');
             szOut += "- ";
             uuVisible = HELP_COLUMN + 2;
             continue;

@@ -96,10 +96,13 @@ TEST(E2eCapSet, TheCapabilityHandlerSetsAndConstrainsWithoutReadingBack)
 TEST(E2eCapSet, TheReadBackFollowsEverySetAndARefusalNamesItsCodes)
 {
     SimShell sh;
-    sh.Run(s_szOpen + "set ICAP_PIXELTYPE TWPT_GRAY\nsetvar AutoDatStatus false\n"
+    sh.Run(s_szOpen + "set ICAP_PIXELTYPE TWPT_GRAY\nset ICAP_BITDEPTH #8\nsetvar AutoDatStatus false\n"
                       "set 0x8111,TWON_ONEVALUE,TWTY_UINT16 7\nsetvar AutoDatStatus true\n"
                       "set 0x8111,TWON_ONEVALUE,TWTY_UINT16 7\nexit\n");
     EXPECT_TRUE(sh.HasSequence({"\033[1mICAP_PIXELTYPE                  0101\033[0m", "  curidx: TWPT_GRAY (1)"}));
+    // A bit depth by its number symbol, shown by it.
+    EXPECT_EQ(sh.Journal({"DAT_CAPABILITY/MSG_SET ", "data=2b11", "rc=TWRC_SUCCESS"}).size(), 1u);
+    EXPECT_TRUE(sh.HasSequence({"\033[1mICAP_BITDEPTH                   112b\033[0m", "  curidx: #8 (0)"}));
     EXPECT_TRUE(sh.HasInOrder({"TWRC_FAILURE/TWCC_SUCCESS", "\033[1m0x8111                          8111\033[0m",
                                "TWRC_FAILURE/TWCC_BADVALUE", "\033[1m0x8111                          8111\033[0m"}));
     EXPECT_EQ(sh.Journal({"DAT_CAPABILITY/MSG_GET ", "data=1181"}).size(), 2u);

@@ -13,10 +13,11 @@ using shelltest::Shell;
 
 namespace
 {
-// "  <highlighted command><blanks to 22> - <description>"
+// "  <highlighted command><blanks to 22> - <description>"; a command that
+// fills the column keeps one blank.
 std::string Row(const std::string &a_szCmd, const std::string &a_szText)
 {
-    return "  " + Red(a_szCmd) + std::string(a_szCmd.size() < 22 ? 22 - a_szCmd.size() : 0, ' ') + "- " + a_szText;
+    return "  " + Red(a_szCmd) + std::string(a_szCmd.size() < 22 ? 22 - a_szCmd.size() : 1, ' ') + "- " + a_szText;
 }
 
 // The lines one help line printed (prompts removed, banner dropped).
@@ -137,6 +138,8 @@ TEST(E2eHelp, TopicWordsChooseThePage)
         EXPECT_EQ(aszPage.front(), "") << szTopic;
         EXPECT_EQ(aszPage.back(), "") << szTopic;
         EXPECT_EQ(aszPage[1].compare(0, 2, "  "), 0) << szTopic;
+        for (const std::string &szLine : aszPage)
+            EXPECT_EQ(szLine.find("\033[0m- "), std::string::npos) << szTopic << ": " << szLine;
     }
 }
 
@@ -169,7 +172,11 @@ TEST(E2eHelp, PagesHoldTheirLines)
                      "  Data is placed into the filename returned by the command."}},
         {"dat_filesystem", {"  dat_filesystem", "  dat_filesystem " + Red("msg_changedirectory camera")}},
         {"wait", {"  wait clear", "  wait [timeout] [list of event(s)]", "  # - a numeric value in milliseconds",
-                  Row("MSG_CLOSEDSREQ", "Cancel buttton pressed"), Row("TWDE_PAPERJAM", "Paper jam detected")}},
+                  Row("MSG_CLOSEDSREQ", "Cancel buttton pressed"),
+                  Row("TWDE_CHECKDEVICEONLINE", "Device connection changed"), Row("TWDE_PAPERJAM", "Paper jam detected")}},
+        // No wrapped line parts the words of a name.
+        {"twlist", {"  Lists the TWAIN objects.  Three states are reported: dsm closed,",
+                    "  dsm open, and a TW_IDENTITY dump of the driver after dsopen.  The"}},
         {"twstress",
          {"  " + Red("twstress [#.# [name [vibration | vibrationonly | scan [images]]]]"),
           "  " + Red("twstress [#.# [name [openonly | uionly | scanonly | allonly]"), "  The default number of images",

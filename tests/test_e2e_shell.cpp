@@ -220,10 +220,21 @@ TEST(E2eShellLines, WordsStopAt63)
 TEST(E2eShellLines, SizeCountAndColor)
 {
     Shell sh;
-    e2e::Result r = sh.Run("size\ncount\ncount\ncolor on\ncolor off\ncolor\ncolor blue\nexit\n");
+    e2e::Result r = sh.Run("size\ncount\ncount\ncolor off\nlog record on rec\nhelp\necho b\nwarn w\nlog record off\n"
+                           "bogus\ncolor\ncolor blue\ncolor on\necho c\nexit\n");
     EXPECT_TRUE(sh.Has("TW_INT32=8 TW_UINT32=8 TW_IDENTITY=164"));
     EXPECT_NE(shelltest::WithoutPrompts(r.out).find("1\r2\r"), std::string::npos);
-    EXPECT_EQ(e2e::Count(shelltest::WithoutPrompts(r.out), "must specify on or off...\r\n"), 2);
+    EXPECT_EQ(e2e::Count(r.out, "must specify on or off...\r\n"), 2);
+    // Colour is on at first; off takes every escape out of the console
+    // (prompts, help, messages) but not out of the record file; on puts
+    // them back.
+    size_t posOff = r.out.find("tw0>>> ");
+    size_t posOn = r.out.rfind("must specify on or off...");
+    ASSERT_LT(posOff, posOn);
+    EXPECT_LT(r.out.find('\033'), posOff);
+    EXPECT_EQ(r.out.substr(posOff, posOn - posOff).find('\033'), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find(Bold("c"), posOn), std::string::npos);
+    EXPECT_NE(sh.Dir().Read("rec.txt").find(Bold("b")), std::string::npos);
 }
 
 TEST(E2eShellLines, PromptWaitsForALine)

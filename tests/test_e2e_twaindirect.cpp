@@ -34,9 +34,9 @@ TEST(E2eTwainDirect, TasksFromTheDefaultAFileAndTheLine)
     SimShell sh;
     sh.Dir().Write("task.json", s_szBadValue);
     sh.Dir().MakeDir("folder");
-    sh.Run(s_szOpen + "dat_twaindirect msg_settask\ndat_twaindirect settask task.json\n"
+    sh.Run(s_szOpen + "dat_twaindirect msg_settask\ndat_twaindirect msg_settask task.json\n"
                       "dat_twaindirect msg_settask {\"actions\":[{\"action\":\"configure\"},]}\n"
-                      "dat_twaindirect msg_settask folder\ndat_twaindirect msg_gettask\ndat_twaindirect\n");
+                      "dat_twaindirect msg_settask folder\ndat_twaindirect settask\ndat_twaindirect\n");
     // The default task goes out with its tabs; the reply shows each tab as
     // two blanks.
     EXPECT_TRUE(sh.HasSequence({s_szStars, "{", "\t\"actions\": [", "\t\t{", "\t\t\t\"action\": \"configure\","}));
@@ -48,9 +48,9 @@ TEST(E2eTwainDirect, TasksFromTheDefaultAFileAndTheLine)
                                 "        \"jsonKey\": \"actions[0].streams[0].sources[0].source\""}));
     // The line's own text: not JSON, so the offset of the fault.
     EXPECT_TRUE(sh.HasSequence({"        \"code\": \"invalidJson\",", "        \"characterOffset\": 35"}));
-    // A folder is no task file; other words are misuse.
+    // A folder is no task file; other words (the short settask too) are misuse.
     EXPECT_TRUE(sh.HasSequence({"", "*** file not found folder ***"}));
-    EXPECT_TRUE(sh.HasSequence({"", "*** unrecognized command msg_gettask ***"}));
+    EXPECT_TRUE(sh.HasSequence({"", "*** unrecognized command settask ***"}));
     EXPECT_TRUE(sh.HasSequence({"", "*** unrecognized command  ***"}));
     std::vector<std::string> aszCalls = sh.Journal({"DG_CONTROL/DAT_TWAINDIRECT/MSG_SETTASK", "rc=TWRC_SUCCESS"});
     EXPECT_EQ(aszCalls.size(), 3u);

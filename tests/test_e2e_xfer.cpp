@@ -163,9 +163,9 @@ TEST(E2eXfer, EndsOfTransferMoveTheStateAndTheImageIndex)
     EXPECT_TRUE(sh.HasInOrder({"tw7>>> px endxfer", "tw6>>> ii msg_get img%02d.raw", "tw7>>> px endxfer",
                                "tw6>>> ii msg_get img%02d.raw", "tw7>>> px endxfer", "tw5>>> ui disableds"}));
     // The maker's end of transfer is not the standard source's; px needs a word.
-    EXPECT_TRUE(sh.HasInOrder({"TWRC_FAILURE/TWCC_BADPROTOCOL", "tw4>>> px", "",
-                               "must specify msg_get, msg_reset, msg_endxfer, msg_endxferspecial or msg_stopfeeder..."}))
-        << r.out;
+    EXPECT_TRUE(sh.HasInOrder({"TWRC_FAILURE/TWCC_BADPROTOCOL", "tw4>>> px"})) << r.out;
+    EXPECT_TRUE(sh.HasSequence(
+        {"tw4>>> px", "must specify msg_get, msg_reset, msg_endxfer, msg_endxferspecial or msg_stopfeeder..."}));
 }
 
 TEST(E2eXfer, ACancelledOrFailedImageLeavesNoPartialFile)
@@ -194,8 +194,12 @@ TEST(E2eXfer, SetUpStatusLayoutAndTransferGroup)
     EXPECT_TRUE(sh.HasSequence({"  Filename........<scan005.tif>", "  Format..........TWFF_TIFF", "  VRefNum.........0"}))
         << r.out;
     EXPECT_EQ(sh.CountOf("  Filename........<scan005.tif>"), 2);
-    EXPECT_TRUE(sh.Has("bad file name <bad%s>: one integer conversion such as %03d is all it may hold..."));
-    EXPECT_TRUE(sh.HasInOrder({"", "unrecognized image file format...", "", "must specify an image file format and a filename..."}));
+    // Usage lines stand alone, right after the command.
+    EXPECT_TRUE(sh.HasSequence({"tw4>>> sx set TWFF_TIFF bad%s",
+                                "bad file name <bad%s>: one integer conversion such as %03d is all it may hold...",
+                                "tw4>>> sx set TWFF_NOPE x", "unrecognized image file format...", "tw4>>> sx set",
+                                "must specify an image file format and a filename..."}))
+        << r.out;
     EXPECT_EQ(sh.CountAffixed("  MinBufSize.......", ")"), 1);
     EXPECT_TRUE(sh.HasSequence({"  ConditionCode.......0 (TWCC_SUCCESS)", "  Data/Reserved.......0"}));
     EXPECT_TRUE(sh.HasSequence({"  Frame.Left.........0.25", "  Frame.Top..........0.5", "  Frame.Right........8.5",
@@ -203,7 +207,8 @@ TEST(E2eXfer, SetUpStatusLayoutAndTransferGroup)
         << r.out;
     // Negative values keep their sign: -0.5 is Whole -1 and Frac 0x8000.
     EXPECT_EQ(sh.Journal({"DAT_IMAGELAYOUT/MSG_SET", "data=ffff0080feff00c0"}).size(), 1u);
-    EXPECT_TRUE(sh.HasSequence({"", "Must have left, top, right, bottom, docnum, pagenum, framenum..."})) << r.out;
+    EXPECT_TRUE(sh.HasSequence({"tw4>>> la set 1 2", "Must have left, top, right, bottom, docnum, pagenum, framenum..."}))
+        << r.out;
     EXPECT_TRUE(sh.HasSequence({"", "*** unrecognized command get ***"}));
     EXPECT_TRUE(sh.HasInOrder({"  XferGroup.......2 (IMAGE)", "TWRC_FAILURE/TWCC_BADPROTOCOL"})) << r.out;
 }
@@ -218,8 +223,9 @@ TEST(E2eXfer, UserInterfaceWordsAndTheDiscardCounter)
     e2e::Result r = sh.Run("ii\nrun s\nexit\n");
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(sh.Lines().at(1), "%%error, no current CTwain object...");
-    EXPECT_TRUE(sh.HasInOrder({"", "must specify enableds or disableds", "", "*** unrecognized command bogus ***",
-                               "TWRC_FAILURE/TWCC_BADPROTOCOL"}))
+    EXPECT_TRUE(sh.HasSequence({"tw4>>> ui", "must specify enableds or disableds", "tw4>>> ui bogus", "",
+                                "*** unrecognized command bogus ***", "tw4>>> ui msg_setupds",
+                                "TWRC_FAILURE/TWCC_BADPROTOCOL"}))
         << r.out;
     // ShowUI 0 and ModalUI 1 discard the first transfer-ready event (the
     // wait gives a loaded machine time to deliver it before the reset); the
@@ -247,8 +253,8 @@ TEST(E2eXfer, CameraWindowsAreListedAddedAndDeleted)
         << r.out;
     EXPECT_TRUE(sh.Has("Added TWWC_1_BITONAL_REAR..."));
     EXPECT_TRUE(sh.HasInOrder({"Current address is now TWWC_BASE_BITONAL_FRONT...", szHeader}));
-    EXPECT_TRUE(sh.HasInOrder({"", "must specify a TWWC_ value...", "", "unrecognized TWWC_ value...", "",
-                               "*** unrecognized command bogus ***"}));
+    EXPECT_TRUE(sh.HasSequence({"tw4>>> wi delete", "must specify a TWWC_ value...", "tw4>>> wi delete TWWC_NOPE",
+                                "unrecognized TWWC_ value...", "tw4>>> wi bogus", "", "*** unrecognized command bogus ***"}));
     // The display leaves the window that was current (index 2) current.
     std::vector<std::string> aszSets = sh.Journal({"DAT_CAPABILITY/MSG_SET", "data=b480"});
     ASSERT_GE(aszSets.size(), 7u);

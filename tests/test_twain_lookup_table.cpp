@@ -143,7 +143,7 @@ TEST_F(LookupBuilt, SymbolsTheProgramNamesAreInTheTable)
         { "CAP_WINDOWCAMERA", "TWWC_10_COLOR_REAR", 43 }, { "ICAP_CROPPINGMODE", "TWCR_TRANSPORT", 1 },
         { "ICAP_IMAGEEDGEFILL", "TWIE_BLACK", 2 }, { "ICAP_FILTERENUM", "TWFT_RED", 0 },
         { "CAP_DEVICEEVENT", "TWDE_CHECKAUTOMATICCAPTURE", 0 }, { "CAP_DEVICEEVENT", "TWDE_POWERSAVENOTIFY", 16 },
-        { "CAP_DEVICEEVENT", "TWDE_LAMPWARMUP", 0x8002 },
+        { "CAP_DEVICEEVENT", "TWDE_LAMPWARMUP", 0x8002 }, { "ICAP_BITDEPTH", "#8", 8 },
     };
     for (const auto& s : aSymbols)
     {

@@ -313,6 +313,17 @@ inline bool Parse(const std::string& a_text, std::vector<Record>& a_records, std
             {
                 return fail(v.symbol + " does not belong to " + r.name);
             }
+            // A number symbol ("#300") names its own value. A TWTY_FIX32
+            // enumeration is shown by looking up the value 0 for every item,
+            // so "#0" there would hide every current and default value.
+            if (v.symbol[0] == '#' && std::to_string(v.value) != v.symbol.substr(1))
+            {
+                return fail(v.symbol + " is not the number symbol of its value in " + r.name);
+            }
+            if (v.symbol == "#0" && r.itemtype == 0x7 /* TWTY_FIX32 */)
+            {
+                return fail("#0 would hide every value of the TWTY_FIX32 enumeration " + r.name);
+            }
         }
     }
 

@@ -121,7 +121,7 @@ public:
     // The two switches are read by event lines on the Data Source's thread.
     std::atomic<bool> m_blDataSave{false}; // capture plain lines
     std::atomic<bool> m_blConsole{true};   // echo plain lines to the console
-    bool m_blColorOff = false;      // set by SetColor (no operation reads it)
+    bool m_blColorOff = false;      // set by SetColor; the console shows no escapes
     int m_iDataCount = 0;           // capture lines used
     char m_aszData[CLOG_DATALINES][CLOG_DATALINESIZE]; // zero: see operator new
     COsFile *m_posfileRecord = nullptr; // the open record file, owned
@@ -371,8 +371,13 @@ const char *CLog::ConsoleGet()
 
 void CLog::SetColor(bool a_blColor)
 {
-    if (m_plogimpl)
-        m_plogimpl->m_blColorOff = !a_blColor;
+    if (!m_plogimpl)
+        return;
+    m_plogimpl->m_blColorOff = !a_blColor;
+    // The console drops the escapes of every text it shows (lines, prompts)
+    // while the colour is off; the record file and the capture keep them.
+    if (m_plogimpl->m_posfileConsole)
+        m_plogimpl->m_posfileConsole->EditLineColor(a_blColor);
 }
 
 void CLog::DataSet(const char *a_szOnOff)

@@ -62,7 +62,9 @@ public:
     void ConsoleSet(const char *a_szOnOff);
     const char *ConsoleGet();
 
-    // Colour switch (true for on).
+    // Colour switch (true for on): while it is off the console shows no ANSI
+    // escape sequences (lines and the prompt); the record file, the capture
+    // and the services log keep them.
     void SetColor(bool a_blColor);
 
     // Data capture: "on" empties the capture area and starts capturing,

@@ -435,7 +435,11 @@ public:
     // An empty line and "*** unrecognized command %s ***"; gives 1.
     TW_UINT16 DatUnrecognized(const char *a_szWord);
     // An empty line, then one line of misuse text (printf format); gives 1.
+    // For the lines framed by "*** ... ***" (and the few that read the same
+    // way without the frame).
     TW_UINT16 DatMisuse(const char *a_szFormat, ...) __attribute__((format(printf, 2, 3)));
+    // One plain line of usage text (printf format), no empty line; gives 1.
+    TW_UINT16 DatUsage(const char *a_szFormat, ...) __attribute__((format(printf, 2, 3)));
     // "%s/%s" with the names of a_twrc and of the condition code asked of
     // the Data Source; gives a_twrc.
     TW_UINT16 DatPrintStatus(TW_UINT16 a_twrc);

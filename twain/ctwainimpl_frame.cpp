@@ -62,6 +62,17 @@ TW_UINT16 CTwainImpl::DatMisuse(const char *a_szFormat, ...)
     return TWRC_FAILURE;
 }
 
+TW_UINT16 CTwainImpl::DatUsage(const char *a_szFormat, ...)
+{
+    char szLine[1024];
+    va_list valist;
+    va_start(valist, a_szFormat);
+    vsnprintf(szLine, sizeof(szLine), a_szFormat, valist);
+    va_end(valist);
+    TWAINLOG("%s", szLine);
+    return TWRC_FAILURE;
+}
+
 TW_UINT16 CTwainImpl::DatPrintStatus(TW_UINT16 a_twrc)
 {
     char szTwrc[64];

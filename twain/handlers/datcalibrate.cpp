@@ -50,7 +50,7 @@ TW_UINT16 CTwainImpl::DSDatCalibrate(const char *const *a_aszWords)
     const char *szType = DatArg(a_aszWords, 2);
     if (DatWordMissing(szType))
     {
-        return DatMisuse("must specify a calibration type...");
+        return DatUsage("must specify a calibration type...");
     }
     bool blFound = false;
     for (const auto &calibrationtype : s_acalibrationtype)
@@ -64,7 +64,7 @@ TW_UINT16 CTwainImpl::DSDatCalibrate(const char *const *a_aszWords)
     }
     if (!blFound)
     {
-        return DatMisuse("unrecognized calibration type...");
+        return DatUsage("unrecognized calibration type...");
     }
     TW_UINT16 twrc = DsmEntry(DG_CUSTOM, DAT_CALIBRATE, MSG_SET, &m_twcalibrate, false, false);
     return (twrc == TWRC_SUCCESS) ? TWRC_SUCCESS : DatPrintStatus(twrc);

@@ -64,7 +64,7 @@ TW_UINT16 CTwainImpl::DSDatIdentity(const char *const *a_aszWords)
         // The product name is kept terminated inside its field.
         if (DatWordMissing(szName))
         {
-            return DatMisuse("Must have product name in quotes...");
+            return DatUsage("Must have product name in quotes...");
         }
         TwainFieldText(szName, strlen(szName), twidentity.ProductName, sizeof(twidentity.ProductName));
         TW_UINT16 twrc = send(MSG_SET, false);
@@ -80,7 +80,7 @@ TW_UINT16 CTwainImpl::DSDatIdentity(const char *const *a_aszWords)
     {
         if (DatWordMissing(szName))
         {
-            return DatMisuse("must specify a full product name for the driver...");
+            return DatUsage("must specify a full product name for the driver...");
         }
         TwainFieldText(szName, strlen(szName), twidentity.ProductName, sizeof(twidentity.ProductName));
         TW_UINT16 twrc = send(MSG_OPENDS, false);

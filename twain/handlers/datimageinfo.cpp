@@ -71,7 +71,7 @@ TW_UINT16 CTwainImpl::DSDatImageInfo(const char *const *a_aszWords)
         if (!TwainFormatName(szName, s_iIndex, szFile, sizeof(szFile)))
         {
             m_szImageReport[0] = 0;
-            return DatMisuse("bad image file name <%s>: one integer conversion such as %%03d is all it may hold...",
+            return DatUsage("bad image file name <%s>: one integer conversion such as %%03d is all it may hold...",
                              szName);
         }
         COsFile::Delete(szFile, OS_FILETYPE_FILE, 0, false);
@@ -81,7 +81,7 @@ TW_UINT16 CTwainImpl::DSDatImageInfo(const char *const *a_aszWords)
         if (snprintf(szFile, sizeof(szFile), "%s%08d", szName, s_iIndex) >= static_cast<int>(sizeof(szFile)) - 4)
         {
             m_szImageReport[0] = 0;
-            return DatMisuse("image file name too long <%s>...", szName);
+            return DatUsage("image file name too long <%s>...", szName);
         }
         char szOld[sizeof(szFile) + 4];
         snprintf(szOld, sizeof(szOld), "%s.jpg", szFile);

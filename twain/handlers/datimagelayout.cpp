@@ -53,7 +53,7 @@ TW_UINT16 CTwainImpl::DSDatImageLayout(const char *const *a_aszWords)
     {
         aszValue[ii] = a_aszWords[1 + ii] ? a_aszWords[2 + ii] : nullptr;
         if (DatWordMissing(aszValue[ii]))
-            return DatMisuse("Must have left, top, right, bottom, docnum, pagenum, framenum...");
+            return DatUsage("Must have left, top, right, bottom, docnum, pagenum, framenum...");
     }
     memset(&m_twimagelayout, 0, sizeof(m_twimagelayout));
     m_twimagelayout.Frame.Left = TwDoubleToFix32(strtod(aszValue[0], nullptr));

@@ -90,7 +90,7 @@ TW_UINT16 CTwainImpl::DSDatImageNativeXfer(const char *const *a_aszWords)
     {
         char szFile[512];
         if (!TwainFormatName(szPattern, s_iCount, szFile, sizeof(szFile)))
-            DatMisuse("bad image file name <%s>: one integer conversion such as %%03d is all it may hold...",
+            DatUsage("bad image file name <%s>: one integer conversion such as %%03d is all it may hold...",
                       szPattern);
         else
         {

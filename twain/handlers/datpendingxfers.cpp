@@ -12,7 +12,7 @@ TW_UINT16 CTwainImpl::DSDatPendingXfers(const char *const *a_aszWords)
         return TWRC_FAILURE;
     const char *szWord = a_aszWords[0] ? a_aszWords[1] : nullptr;
     if (DatWordMissing(szWord))
-        return DatMisuse("must specify msg_get, msg_reset, msg_endxfer, msg_endxferspecial or msg_stopfeeder...");
+        return DatUsage("must specify msg_get, msg_reset, msg_endxfer, msg_endxferspecial or msg_stopfeeder...");
     static const DatMessageWord s_adatmessageword[] = {{"msg_get", "get", MSG_GET},
                                                        {"msg_reset", "reset", MSG_RESET},
                                                        {"msg_endxfer", "endxfer", MSG_ENDXFER},

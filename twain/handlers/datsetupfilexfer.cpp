@@ -46,10 +46,10 @@ TW_UINT16 CTwainImpl::DSDatSetupFileXfer(const char *const *a_aszWords)
         const char *szName = szFormat ? a_aszWords[3] : nullptr;
         const char *szCount = szName ? a_aszWords[4] : nullptr;
         if (DatWordMissing(szFormat) || DatWordMissing(szName))
-            return DatMisuse("must specify an image file format and a filename...");
+            return DatUsage("must specify an image file format and a filename...");
         TW_UINT16 u16Format = 0;
         if (!m_plookup || !m_plookup->LookupEnum("ICAP_IMAGEFILEFORMAT", szFormat, &u16Format))
-            return DatMisuse("unrecognized image file format...");
+            return DatUsage("unrecognized image file format...");
         twsetup.Format = u16Format;
         if (!DatWordMissing(szCount))
             s_iCount = atoi(szCount);
@@ -57,7 +57,7 @@ TW_UINT16 CTwainImpl::DSDatSetupFileXfer(const char *const *a_aszWords)
             COsString::SStrCpy(twsetup.FileName, sizeof(twsetup.FileName), "C:\\");
         size_t u64Used = strlen(twsetup.FileName);
         if (!TwainFormatName(szName, s_iCount, twsetup.FileName + u64Used, sizeof(twsetup.FileName) - u64Used))
-            return DatMisuse("bad file name <%s>: one integer conversion such as %%03d is all it may hold...", szName);
+            return DatUsage("bad file name <%s>: one integer conversion such as %%03d is all it may hold...", szName);
         s_iCount = (s_iCount == INT32_MAX) ? 0 : s_iCount + 1;
         COsFile::PathNormalize(twsetup.FileName, '/');
         const char *szPrefix = g_poscfg ? g_poscfg->Get(1001, 1006) : nullptr;

@@ -386,7 +386,7 @@ TW_UINT16 CTwainImpl::DSDatTwainDirect(const char *const *a_aszWords)
             return TWRC_FAILURE;
         }
     }
-    if (!DatWord(szMsg, "msg_settask", "settask"))
+    if (!DatWord(szMsg, "msg_settask", nullptr))
         return DatUnrecognized(szMsg);
 
     // The task: the default one, a file, or the word itself.

@@ -42,7 +42,7 @@ TW_UINT16 CTwainImpl::DSDatUserInterface(const char *const *a_aszWords)
         return TWRC_FAILURE;
     const char *szWord = a_aszWords[0] ? a_aszWords[1] : nullptr;
     if (DatWordMissing(szWord))
-        return DatMisuse("must specify enableds or disableds");
+        return DatUsage("must specify enableds or disableds");
     // A new enable starts without the report of an earlier image.
     m_szImageReport[0] = 0;
     TW_UINT16 twmsg = 0;

@@ -218,9 +218,9 @@ TW_UINT16 CTwainImpl::DSDatWindow(const char *const *a_aszWords)
     {
         const char *szWindow = a_aszWords[2];
         if (DatWordMissing(szWindow))
-            return DatMisuse("must specify a TWWC_ value...");
+            return DatUsage("must specify a TWWC_ value...");
         if (!m_plookup || !m_plookup->LookupEnum("CAP_WINDOWCAMERA", szWindow, &tww.Window))
-            return DatMisuse("unrecognized TWWC_ value...");
+            return DatUsage("unrecognized TWWC_ value...");
     }
     TW_UINT16 twrc = DsmEntry(DG_CONTROL, DAT_WINDOW, blAdd ? MSG_ADDWINDOW : MSG_DELETEWINDOW, &tww, false, false);
     if (twrc != TWRC_SUCCESS)
