@@ -84,6 +84,8 @@ TEST(E2eStress, StandardSourceWalksItsCamerasAndStopsAtTheTransferGroup)
     EXPECT_TRUE(sh.HasSequence({"  MSG_GET NULL (should fail)", "  MSG_SET NULL (should fail)", "  MSG_GET", "  MSG_SET",
                                 "DAT_XFERGROUP failed...", "the last CTwain object has been destroyed (none left)..."}));
     EXPECT_EQ(sh.Journal({"camera DG_CONTROL/DAT_XFERGROUP/MSG_SET", "state=4->4", "cc=TWCC_SEQERROR"}).size(), 1u);
+    // (The DSM fails MSG_GETFIRST without a condition code: a pass.)
+    EXPECT_TRUE(sh.Has("DAT_IDENTITY passed..."));
     EXPECT_FALSE(sh.Has(Title("DAT_STATUSRAW")));
     EXPECT_FALSE(sh.Has("This section runs very slowly when using TWAIN_32.DLL, this is normal..."));
     // Every test closed what it opened.
@@ -133,6 +135,18 @@ TEST(E2eStress, VibrationLoopsPrintTheirDelaysAndLeaveNothingBehind)
     SimShell shHuge("[zav]\nfault refuse DG_CONTROL DAT_IDENTITY MSG_OPENDS\n");
     shHuge.Run("twstress 2.0 ZAV openonly 2000000000 2000000000 2000000000\nexit\n");
     EXPECT_TRUE(shHuge.HasSequence({"2000000000 millisecond delay...", "DSOpen failed..."}));
+
+    // The transfer-free loop says a refused enable or disable on standard
+    // error, as the scan test does, and ends.
+    for (const std::string szMsg : {"MSG_ENABLEDS", "MSG_DISABLEDS"})
+    {
+        SimShell shScan("[zav]\npages = 20\nfault refuse DG_CONTROL DAT_USERINTERFACE " + szMsg +
+                        " cc=TWCC_NOMEDIA skip=1 times=1\n");
+        shScan.Run("twstress 2.0 ZAV scanonly\nexit\n");
+        EXPECT_NE(shScan.Result().err.find(szMsg + " failed...1\r\n"), std::string::npos) << shScan.Result().err;
+        EXPECT_TRUE(shScan.HasInOrder({"Test #1...", "the last CTwain object has been destroyed (none left)..."}));
+        EXPECT_FALSE(shScan.Has("Test #2..."));
+    }
 }
 
 TEST(E2eStress, FirstGenerationSourceGetsNoNullAttempts)

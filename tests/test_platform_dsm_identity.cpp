@@ -2,7 +2,8 @@
 //
 // The stand-in DSM's answers to DAT_IDENTITY without an identity: the
 // messages whose identity names or receives a source answer a bad
-// destination, MSG_SET a bad value, a message the type lacks a bad protocol.
+// destination (but MSG_GETFIRST fails with no condition), MSG_SET a bad value,
+// a message the type lacks a bad protocol.
 
 #include "test_platform_dsm.h"
 
@@ -18,7 +19,7 @@ TEST_F(DsmTest, IdentityWithoutDataIsABadDestination)
         TW_UINT16 u16Cc;
     } aexpect[] = {
         // (MSG_GETNEXT, MSG_OPENDS and MSG_CLOSEDS: with the list and the opens.)
-        {MSG_GETFIRST, TWCC_BADDEST}, {MSG_GETDEFAULT, TWCC_BADDEST}, {MSG_USERSELECT, TWCC_BADDEST},
+        {MSG_GETFIRST, TWCC_SUCCESS}, {MSG_GETDEFAULT, TWCC_BADDEST}, {MSG_USERSELECT, TWCC_BADDEST},
         {MSG_SET, TWCC_BADVALUE},     {MSG_GET, TWCC_BADPROTOCOL},
     };
     for (const auto &expect : aexpect)

@@ -229,6 +229,7 @@ CTwainImpl::CTwainImpl(const char *a_szProtocol, const char *a_szLanguage, int a
       m_twccLast(0),
       m_blLastToDsm(false),
       m_blStatusOfDsm(false),
+      m_blLastCrashed(false),
       m_i32DiscardXferReady(0)
 {
     ZeroConnection();
@@ -360,6 +361,7 @@ void CTwainImpl::ZeroConnection()
     m_twccLast = 0;
     m_blLastToDsm = false;
     m_blStatusOfDsm = false;
+    m_blLastCrashed = false;
     m_i32DiscardXferReady = 0;
 }
 

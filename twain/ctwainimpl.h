@@ -749,6 +749,9 @@ public:
     // DAT_STATUS); while m_blStatusOfDsm is set, DAT_STATUS goes to the DSM.
     std::atomic<bool> m_blLastToDsm;
     std::atomic<bool> m_blStatusOfDsm;
+    // Set by the entry call: the last call crashed (an exception or a fault
+    // signal came out of the DSM), so nobody answered it.
+    std::atomic<bool> m_blLastCrashed;
 
     // 23. the transfer-ready discard counter.
     std::atomic<int32_t> m_i32DiscardXferReady;

@@ -145,9 +145,13 @@ bool PixelTypeCamera(CTwainImpl *a_ptwainimpl, TW_UINT16 a_twty, TW_UINT32 a_twp
 
 // A failed open: the DSM's condition code is asked for at once and kept as
 // the last one, before any later call (the close after a refused callback)
-// replaces the DSM's record of it.
+// replaces the DSM's record of it.  An open that crashed has none.
 TW_UINT16 OpenFailed(CTwainImpl *a_ptwainimpl, TW_UINT16 a_twrc)
 {
+    if (a_ptwainimpl->m_blLastCrashed)
+    {
+        return a_twrc;
+    }
     TW_STATUS twstatus;
     memset(&twstatus, 0, sizeof(twstatus));
     a_ptwainimpl->DsmEntry(DG_CONTROL, DAT_STATUS, MSG_GET, &twstatus, false, false);
@@ -168,6 +172,7 @@ TW_UINT16 CTwainImpl::DSOpen(const char *a_szProductName)
     if (GetTwState() != ETWSTATE_DSMOPEN)
     {
         OSLOG_ERROR("DSOpen executed in wrong state...");
+        m_blLastCrashed = false;   // (whatever came before, this open made no call)
         return OpenFailed(this, TWRC_FAILURE);
     }
 

@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "clookup.h"
+#include "dsmcrashguard.h"
 
 extern char **environ;
 
@@ -34,6 +35,32 @@ void SetStr32(char *a_szField, const char *a_szText)
 {
     TwainFieldText(a_szText, strlen(a_szText), a_szField, sizeof(TW_STR32));
     COsString::StrConvertCToPascal(a_szField, sizeof(TW_STR32));
+}
+
+// One call into the DSM inside the catch-all: a C++ exception or a fault
+// signal coming out of it is logged as the crash of the call, which has
+// then failed (TWRC_FAILURE in *a_ptwrc); false then.
+bool DsmCall(DSMENTRYPROC a_pfnDsmEntryProc, pTW_IDENTITY a_ptwidentityOrigin, pTW_IDENTITY a_ptwidentityDest,
+             TW_UINT32 a_twdg, TW_UINT16 a_twdat, TW_UINT16 a_twmsg, TW_MEMREF a_pdata, TW_UINT16 *a_ptwrc)
+{
+    int iSignal = 0;
+    try
+    {
+        if (DsmCrashGuardCall(a_pfnDsmEntryProc, a_ptwidentityOrigin, a_ptwidentityDest, a_twdg, a_twdat, a_twmsg,
+                              a_pdata, a_ptwrc, &iSignal))
+        {
+            return true;
+        }
+    }
+    catch (...)
+    {
+    }
+    OSLOG_ERROR("pod.m_pfnDsmEntryProc crashed...");
+    OSLOG_ERROR("%s out of DSM_Entry (DG 0x%x, DAT 0x%04x, MSG 0x%04x)...",
+                iSignal ? DsmCrashGuardSignalName(iSignal) : "an exception", static_cast<unsigned>(a_twdg),
+                static_cast<unsigned>(a_twdat), static_cast<unsigned>(a_twmsg));
+    *a_ptwrc = TWRC_FAILURE;
+    return false;
 }
 
 } // namespace
@@ -74,14 +101,17 @@ TW_UINT16 CTwainImpl::DsmEntry(TW_UINT32 a_twdg, TW_UINT16 a_twdat, TW_UINT16 a_
         ptwidentityDest = nullptr;
     }
 
+    m_blLastCrashed = false;
     TW_UINT16 twrc;
-    try
+    if (!DsmCall(pfnDsmEntryProc, &m_twidentityApp, ptwidentityDest, a_twdg, a_twdat, a_twmsg, a_pdata, &twrc))
     {
-        twrc = pfnDsmEntryProc(&m_twidentityApp, ptwidentityDest, a_twdg, a_twdat, a_twmsg, a_pdata);
-    }
-    catch (...)
-    {
-        OSLOG_ERROR("pod.m_pfnDsmEntryProc crashed...");
+        // Recorded as the failure it ended in; nobody answered it, so no
+        // condition code is asked for.
+        m_blLastCrashed = true;
+        if (a_twdat != DAT_STATUS)
+        {
+            m_twrcLast = TWRC_FAILURE;
+        }
         return TWRC_FAILURE;
     }
 
@@ -103,14 +133,10 @@ TW_UINT16 CTwainImpl::DsmEntry(TW_UINT32 a_twdg, TW_UINT16 a_twdat, TW_UINT16 a_
     // The caller wants the condition code of the call.
     TW_STATUS twstatus;
     memset(&twstatus, 0, sizeof(twstatus));
-    try
+    if (!DsmCall(pfnDsmEntryProc, &m_twidentityApp, blDsmAnswers ? nullptr : ptwidentityDest, DG_CONTROL, DAT_STATUS,
+                 MSG_GET, &twstatus, &twrc))
     {
-        twrc = pfnDsmEntryProc(&m_twidentityApp, blDsmAnswers ? nullptr : ptwidentityDest, DG_CONTROL, DAT_STATUS,
-                               MSG_GET, &twstatus);
-    }
-    catch (...)
-    {
-        OSLOG_ERROR("pod.m_pfnDsmEntryProc crashed...");
+        m_blLastCrashed = true;
         return TWRC_FAILURE;
     }
     if (twrc != TWRC_SUCCESS)

@@ -38,15 +38,23 @@ bool WordPresent(const char *const *a_aszWords, int a_iWord)
 void CTwainImpl::GetStatusStrings(TW_UINT16 a_twrc, TW_UINT16 a_twcc, char *a_szTwrc, size_t a_u64TwrcSize,
                                   char *a_szTwcc, size_t a_u64TwccSize, bool a_blAskStatus)
 {
+    // A call that crashed has no condition code, whatever the caller holds:
+    // nobody answered it, and the source that crashed is not asked again.
+    // Nor has a status request that crashed.
+    bool blCrashed = m_blLastCrashed;
     if (a_blAskStatus)
     {
         // Asked of whoever answered the last triplet: the DSM for the
         // triplets it answers itself, else the Data Source.
         TW_STATUS twstatus;
         memset(&twstatus, 0, sizeof(twstatus));
-        m_blStatusOfDsm = m_blLastToDsm.load();
-        DsmEntry(DG_CONTROL, DAT_STATUS, MSG_GET, &twstatus, false, false);
-        m_blStatusOfDsm = false;
+        if (!blCrashed)
+        {
+            m_blStatusOfDsm = m_blLastToDsm.load();
+            DsmEntry(DG_CONTROL, DAT_STATUS, MSG_GET, &twstatus, false, false);
+            m_blStatusOfDsm = false;
+            blCrashed = m_blLastCrashed;
+        }
         a_twcc = twstatus.ConditionCode;
     }
 
@@ -63,7 +71,11 @@ void CTwainImpl::GetStatusStrings(TW_UINT16 a_twrc, TW_UINT16 a_twcc, char *a_sz
             snprintf(a_szTwrc, a_u64TwrcSize, "TWRC_0x%x", static_cast<unsigned>(a_twrc));
         }
     }
-    if (a_szTwcc && a_u64TwccSize)
+    if (a_szTwcc && a_u64TwccSize && blCrashed)
+    {
+        COsString::SStrCpy(a_szTwcc, a_u64TwccSize, "crashed");
+    }
+    else if (a_szTwcc && a_u64TwccSize)
     {
         TwLookup *ptwlookup = m_plookup ? m_plookup->Lookup(ETWLOOKUP_TWCC, a_twcc, 0, 0) : nullptr;
         if (ptwlookup && ptwlookup->ptwenum && ptwlookup->ptwenum->szSymbol[0])

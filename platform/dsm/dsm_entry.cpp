@@ -16,9 +16,11 @@
 
 #include "dsm_internal.h"
 
+#include <cstdint>
 #include <cstdlib>
 #include <map>
 #include <mutex>
+#include <thread>
 
 namespace
 {
@@ -65,6 +67,11 @@ std::string                                  s_szDefault;               // Produ
 TW_UINT16                                    s_u16Cc = TWCC_SUCCESS;    // code of calls of no known application
 
 typedef std::unique_lock<std::mutex> DsmLock;
+
+// The sources called whose answers are awaited, per thread, innermost last,
+// each with the frame of its call (see Forward).
+typedef std::vector<std::pair<uintptr_t, std::shared_ptr<DsmOpenSource>>> DsmCalls;
+std::map<std::thread::id, DsmCalls> s_mapcalls;
 
 // Everything below marked "locked" expects s_mtx to be held.
 
@@ -573,7 +580,12 @@ DsmResult Identity(TW_IDENTITY* a_ptwOrigin, TW_UINT16 a_u16Msg, TW_MEMREF a_pDa
     if (!ptwidentity)
     {
         // An identity to fill or to name is the destination of these
-        // messages (MSG_SET keeps the plain bad value).
+        // messages (MSG_SET keeps the plain bad value).  MSG_GETFIRST fails
+        // before it gets to that, as the widely used DSM does: no condition.
+        if (a_u16Msg == MSG_GETFIRST)
+        {
+            return Answer(papp.get(), TWRC_FAILURE, TWCC_SUCCESS);
+        }
         return Answer(papp.get(), TWRC_FAILURE, (a_u16Msg == MSG_SET) ? TWCC_BADVALUE : TWCC_BADDEST);
     }
     switch (a_u16Msg)
@@ -827,8 +839,42 @@ DsmResult Forward(TW_IDENTITY* a_ptwOrigin, TW_IDENTITY* a_ptwDest, TW_UINT32 a_
             return Answer(papp.get(), TWRC_FAILURE, TWCC_BADDEST);
         }
     }
-    // psource keeps the library loaded until the source has answered.
-    TW_UINT16 twrc = psource->plibrary->Entry()(a_ptwOrigin, a_u32Dg, a_u16Dat, a_u16Msg, a_pData);
+    // The source stays held (its library loaded) until it has answered, by
+    // an entry among its thread's calls, marked with where this call's frame
+    // is.  A source that never answers (it crashed, and the application's
+    // fault handler took the thread back past this DSM) leaves its entry
+    // behind: a later call lets go of those whose frames are no deeper than
+    // its own, since a call still under way is always further up the stack.
+    // (What is let go of is released after the lock: it may unload a library.)
+    const char cFrame = 0;
+    const uintptr_t uFrame = reinterpret_cast<uintptr_t>(&cFrame);
+    const DSENTRYPROC pfnEntry = psource->plibrary->Entry();
+    size_t uCall = 0;
+    {
+        DsmCalls dsmcallsDone;
+        DsmLock lock(s_mtx);
+        DsmCalls& dsmcalls = s_mapcalls[std::this_thread::get_id()];
+        while (!dsmcalls.empty() && dsmcalls.back().first <= uFrame)
+        {
+            dsmcallsDone.push_back(std::move(dsmcalls.back()));
+            dsmcalls.pop_back();
+        }
+        uCall = dsmcalls.size();
+        dsmcalls.emplace_back(uFrame, std::move(psource));
+        lock.unlock();
+    }
+    TW_UINT16 twrc = pfnEntry(a_ptwOrigin, a_u32Dg, a_u16Dat, a_u16Msg, a_pData);
+    {
+        DsmCalls dsmcallsDone;
+        DsmLock lock(s_mtx);
+        DsmCalls& dsmcalls = s_mapcalls[std::this_thread::get_id()];
+        while (dsmcalls.size() > uCall)
+        {
+            dsmcallsDone.push_back(std::move(dsmcalls.back()));
+            dsmcalls.pop_back();
+        }
+        lock.unlock();
+    }
     return DsmResult{twrc, s_iCcFromSource};
 }
 

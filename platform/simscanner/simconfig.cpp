@@ -835,7 +835,7 @@ void CParser::Fault(const std::vector<Token>& a_atoken)
                          {"contype", eSimFaultConType},         {"itemtype", eSimFaultItemType},
                          {"badindex", eSimFaultBadIndex},       {"unterminated", eSimFaultUnterminated},
                          {"wrongsize", eSimFaultWrongSize},     {"nullhandle", eSimFaultNullHandle},
-                         {"answer", eSimFaultAnswer}};
+                         {"answer", eSimFaultAnswer},           {"crash", eSimFaultCrash}};
     bool blFound = false;
     for (const auto& action : aaction)
     {

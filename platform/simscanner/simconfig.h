@@ -43,6 +43,7 @@ enum ESimFaultAction
     eSimFaultWrongSize,       // a container smaller than its header says
     eSimFaultNullHandle,      // success with a null container handle
     eSimFaultAnswer,          // carry the triplet out, then answer the given codes
+    eSimFaultCrash,           // a segmentation fault inside DS_Entry
 };
 
 constexpr std::uint32_t kSimAny = 0xFFFFFFFFu;

@@ -8,6 +8,8 @@
 #include "simnames.h"
 
 #include <algorithm>
+#include <csignal>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -58,6 +60,7 @@ const char* FaultName(ESimFaultAction a_eAction)
         case eSimFaultWrongSize:    return "wrongsize";
         case eSimFaultNullHandle:   return "nullhandle";
         case eSimFaultAnswer:       return "answer";
+        case eSimFaultCrash:        return "crash";
     }
     return "?";
 }
@@ -96,8 +99,10 @@ void CSimSource::JournalConfigErrors(const SimConfig& a_config)
     }
 }
 
-TW_UINT16 CSimSource::Entry(pTW_IDENTITY a_ptwidentityOrigin, TW_UINT32 a_u32Dg, TW_UINT16 a_u16Dat, TW_UINT16 a_u16Msg, TW_MEMREF a_pData)
+TW_UINT16 CSimSource::Entry(pTW_IDENTITY a_ptwidentityOrigin, TW_UINT32 a_u32Dg, TW_UINT16 a_u16Dat, TW_UINT16 a_u16Msg, TW_MEMREF a_pData,
+                            bool& a_blCrash)
 {
+    a_blCrash = false;
     SimJournalCall call;
     call.m_szSource = SimBuiltInProfile().m_szKey;
     call.m_u32Dg = a_u32Dg;
@@ -151,9 +156,9 @@ TW_UINT16 CSimSource::Entry(pTW_IDENTITY a_ptwidentityOrigin, TW_UINT32 a_u32Dg,
                         u16Rc = pfault->m_u16Rc;
                         call.m_u16Cc = pfault->m_u16Cc;
                     }
-                    else if (pfault != nullptr && pfault->m_eAction == eSimFaultThrow)
+                    else if (pfault != nullptr && (pfault->m_eAction == eSimFaultThrow || pfault->m_eAction == eSimFaultCrash))
                     {
-                        blThrow = true;
+                        (pfault->m_eAction == eSimFaultThrow ? blThrow : a_blCrash) = true;
                         call.m_blRc = false;
                         call.m_blCc = false;
                     }
@@ -202,7 +207,8 @@ TW_UINT16 CSimSource::Entry(pTW_IDENTITY a_ptwidentityOrigin, TW_UINT32 a_u32Dg,
             u16Rc = TWRC_FAILURE;
             call.m_u16Cc = TWCC_BUMMER;
         }
-        if (psession != nullptr && u16Rc == TWRC_FAILURE && call.m_u16Cc != psession->GetCondition() && a_u16Dat != DAT_STATUS && !blThrow)
+        if (psession != nullptr && u16Rc == TWRC_FAILURE && call.m_u16Cc != psession->GetCondition() && a_u16Dat != DAT_STATUS && !blThrow &&
+            !a_blCrash)
         {
             psession->SetCondition(call.m_u16Cc);
         }
@@ -468,8 +474,26 @@ CSimSource& SimSourceInstance()
     return s_source;
 }
 
+namespace
+{
+// A segmentation fault on the calling thread: a write to an address that is
+// never mapped (the first page), not known as such to the compiler.
+void SimCrash()
+{
+    volatile std::uintptr_t uAddress = 16;
+    *reinterpret_cast<volatile int*>(uAddress) = 0;
+    std::raise(SIGSEGV);   // not reached
+}
+}
+
 extern "C" __attribute__((visibility("default"))) TW_UINT16 DS_Entry(pTW_IDENTITY pOrigin, TW_UINT32 DG, TW_UINT16 DAT, TW_UINT16 MSG,
                                                                     TW_MEMREF pData)
 {
-    return SimSourceInstance().Entry(pOrigin, DG, DAT, MSG, pData);
+    bool blCrash = false;
+    TW_UINT16 u16Rc = SimSourceInstance().Entry(pOrigin, DG, DAT, MSG, pData, blCrash);
+    if (blCrash)
+    {
+        SimCrash();
+    }
+    return u16Rc;
 }

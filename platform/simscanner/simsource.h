@@ -25,7 +25,10 @@ public:
     CSimSource();
     ~CSimSource();
 
-    TW_UINT16 Entry(pTW_IDENTITY a_ptwidentityOrigin, TW_UINT32 a_u32Dg, TW_UINT16 a_u16Dat, TW_UINT16 a_u16Msg, TW_MEMREF a_pData);
+    // a_blCrash: set when a "fault crash" line wants DS_Entry to crash once
+    // this call has left everything as it was (nothing held, nothing owed).
+    TW_UINT16 Entry(pTW_IDENTITY a_ptwidentityOrigin, TW_UINT32 a_u32Dg, TW_UINT16 a_u16Dat, TW_UINT16 a_u16Msg, TW_MEMREF a_pData,
+                    bool& a_blCrash);
 
     // Called by sessions under the lock.
     void PostEvent(const SimEvent& a_event, std::uint32_t a_u32DelayMs);
