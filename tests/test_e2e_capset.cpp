@@ -100,8 +100,9 @@ TEST(E2eCapSet, TheReadBackFollowsEverySetAndARefusalNamesItsCodes)
                       "set 0x8111,TWON_ONEVALUE,TWTY_UINT16 7\nsetvar AutoDatStatus true\n"
                       "set 0x8111,TWON_ONEVALUE,TWTY_UINT16 7\nexit\n");
     EXPECT_TRUE(sh.HasSequence({"\033[1mICAP_PIXELTYPE                  0101\033[0m", "  curidx: TWPT_GRAY (1)"}));
-    EXPECT_TRUE(sh.HasInOrder({"TWRC_FAILURE/TWCC_SUCCESS", "\033[1m0x8111                          8111\033[0m",
-                               "TWRC_FAILURE/TWCC_BADVALUE", "\033[1m0x8111                          8111\033[0m"}));
+    // The read-back names the record: a hexadecimal id as CAP_%x, as get does.
+    EXPECT_TRUE(sh.HasInOrder({"TWRC_FAILURE/TWCC_SUCCESS", "\033[1mCAP_8111                        8111\033[0m",
+                               "TWRC_FAILURE/TWCC_BADVALUE", "\033[1mCAP_8111                        8111\033[0m"}));
     EXPECT_EQ(sh.Journal({"DAT_CAPABILITY/MSG_GET ", "data=1181"}).size(), 2u);
 }
 

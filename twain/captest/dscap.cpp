@@ -526,9 +526,11 @@ TW_UINT16 CTwainImpl::DSCapGetReset(const char *, TwLookup *a_ptwlookup, const c
     if (twrc != TWRC_SUCCESS)
     {
         CapPrintStatus(this, "  ", twrc);
+        CapRelease(this, &twcapability);
         return twrc;
     }
-    DSCapShow(&twcapability, a_twmsg);
+    // Shown under the record's name (a hexadecimal id's CAP_%x too).
+    DSCapShow(&twcapability, a_twmsg, a_ptwlookup->szName);
     CapRelease(this, &twcapability);
     return TWRC_SUCCESS;
 }
