@@ -160,6 +160,43 @@ TEST(E2eCapBattery, TheWaitingFormDoesNotHangOnASourceWithoutCallback)
     EXPECT_EQ(sh.PromptStates().back(), 4);
 }
 
+// Every container the battery sends holds all its header claims, whatever
+// the source answered before; the source refuses and notes one that claims
+// more than its block (the sanitizer build reports any read past it).
+TEST(E2eCapBattery, EveryContainerSentHoldsWhatItsHeaderClaims)
+{
+    struct Case
+    {
+        std::string szConfig;
+        std::string szCapability;
+        std::string szSent;                         // a container the source took
+        std::vector<std::string> aszOut;
+    };
+    const std::vector<Case> acase = {
+        // Step 6 with a 1,026-byte string item: a one-value of 1,028 bytes.
+        {"cap CAP_AUTHOR array str1024 abc def\n", "CAP_AUTHOR", "container=0d006162" + std::string(2048, '0') + " ",
+         {"---MSG_GET/MSG_SET (TW_ONEVALUE)-------", "\033[1mCAP_AUTHOR                      1000\033[0m",
+          "  typ:    TWTY_STR1024", "  item:   <ab>"}},
+        // The restore after a lenient source kept a bad item type: a whole one-value.
+        {"cap ICAP_XRESOLUTION onevalue uint16 256 lenient\n", "ICAP_XRESOLUTION",
+         "container=04000001000000000000 rc=TWRC_SUCCESS",
+         {"  TEST: restore original settings", "        TWRC_SUCCESS/TWCC_SUCCESS"}},
+        // The set walk over an answer that claims 11 items and holds 7: the 7 it holds.
+        {"fault wrongsize DG_CONTROL DAT_CAPABILITY MSG_GET cap=ICAP_XRESOLUTION\n", "ICAP_XRESOLUTION",
+         "container=0700070000000000000006000000000000000200000000000000",
+         {"", "  *** set index (6)***", "  *** NumItems 11, only 7 items readable ***"}},
+    };
+    for (const Case &c : acase)
+    {
+        SCOPED_TRACE(c.szConfig);
+        SimShell sh(c.szConfig);
+        e2e::Result r = sh.Run(s_szOpen + "dscap " + c.szCapability + "\nexit\n");
+        EXPECT_TRUE(sh.Journal({"DAT_CAPABILITY/MSG_SET ", "error="}).empty());
+        EXPECT_FALSE(sh.Journal({"DAT_CAPABILITY/MSG_SET ", c.szSent, "rc=TWRC_SUCCESS"}).empty());
+        EXPECT_TRUE(sh.HasInOrder(c.aszOut)) << r.out;
+    }
+}
+
 // A source answering every capability request with a malformed container:
 // the commands print what they can and end normally (the sanitizer build
 // reports any read or write past a container).

@@ -103,8 +103,9 @@ TEST(E2eCapSet, TheReadBackFollowsEverySetAndARefusalNamesItsCodes)
     // A bit depth by its number symbol, shown by it.
     EXPECT_EQ(sh.Journal({"DAT_CAPABILITY/MSG_SET ", "data=2b11", "rc=TWRC_SUCCESS"}).size(), 1u);
     EXPECT_TRUE(sh.HasSequence({"\033[1mICAP_BITDEPTH                   112b\033[0m", "  curidx: #8 (0)"}));
-    EXPECT_TRUE(sh.HasInOrder({"TWRC_FAILURE/TWCC_SUCCESS", "\033[1m0x8111                          8111\033[0m",
-                               "TWRC_FAILURE/TWCC_BADVALUE", "\033[1m0x8111                          8111\033[0m"}));
+    // The read-back names the record: a hexadecimal id as CAP_%x, as get does.
+    EXPECT_TRUE(sh.HasInOrder({"TWRC_FAILURE/TWCC_SUCCESS", "\033[1mCAP_8111                        8111\033[0m",
+                               "TWRC_FAILURE/TWCC_BADVALUE", "\033[1mCAP_8111                        8111\033[0m"}));
     EXPECT_EQ(sh.Journal({"DAT_CAPABILITY/MSG_GET ", "data=1181"}).size(), 2u);
 }
 

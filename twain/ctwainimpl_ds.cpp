@@ -12,6 +12,7 @@
 #include <cstring>
 #include <string>
 
+#include "capbuffer.h"
 #include "clookup.h"
 
 namespace
@@ -29,6 +30,7 @@ bool GetCurrentPixelType(CTwainImpl *a_ptwainimpl, TW_UINT16 *a_ptwty, int32_t *
     if (twrc != TWRC_SUCCESS)
     {
         OSLOG_ERROR("Entry(DAT_CAPABILITY/MSG_GETCURRENT) failed...");
+        a_ptwainimpl->DsMemFree(twcapability.hContainer);
         return false;
     }
     // Nothing is read from a container of another shape.
@@ -74,31 +76,25 @@ bool GetCurrentPixelType(CTwainImpl *a_ptwainimpl, TW_UINT16 *a_ptwty, int32_t *
 // the source answered with, so the request is the source's answer with the
 // new item.  The source's own container is never written: nothing tells how
 // many bytes a source really allocated, and one that answers with a
-// container shorter than a one-value would have its memory overrun.
+// container shorter than a one-value would have its memory overrun.  Ours
+// holds a whole item of that type, whatever the type.
 bool SetPixelType(CTwainImpl *a_ptwainimpl, TW_UINT16 a_twty, TW_UINT32 a_twpt)
 {
     TW_CAPABILITY twcapability;
     memset(&twcapability, 0, sizeof(twcapability));
     twcapability.Cap = ICAP_PIXELTYPE;
     twcapability.ConType = TWON_ONEVALUE;
-    twcapability.hContainer = a_ptwainimpl->DsMemAlloc(static_cast<int32_t>(sizeof(TW_ONEVALUE)));
-    if (!twcapability.hContainer)
+    CapBuffer capbuffer;
+    capbuffer.Zero(sizeof(TW_ONEVALUE));
+    capbuffer.SetU16(offsetof(TW_ONEVALUE, ItemType), a_twty);
+    capbuffer.SetU32(offsetof(TW_ONEVALUE, Item), a_twpt);
+    if (!CapReplace(a_ptwainimpl, &twcapability, capbuffer))
     {
         OSLOG_ERROR("DsMemAlloc failed...");
         return false;
     }
-    uint8_t *pu8 = static_cast<uint8_t *>(a_ptwainimpl->DsMemLock(twcapability.hContainer));
-    if (!pu8)
-    {
-        OSLOG_ERROR("DsMemLock failed...");
-        a_ptwainimpl->DsMemFree(twcapability.hContainer);
-        return false;
-    }
-    TwSetU16(pu8 + offsetof(TW_ONEVALUE, ItemType), a_twty);
-    TwSetU32(pu8 + offsetof(TW_ONEVALUE, Item), a_twpt);
-    a_ptwainimpl->DsMemUnlock(twcapability.hContainer);
     TW_UINT16 twrc = a_ptwainimpl->DsmEntry(DG_CONTROL, DAT_CAPABILITY, MSG_SET, &twcapability, false, false);
-    a_ptwainimpl->DsMemFree(twcapability.hContainer);
+    CapRelease(a_ptwainimpl, &twcapability);
     return twrc == TWRC_SUCCESS;
 }
 
@@ -436,7 +432,9 @@ TW_UINT16 CTwainImpl::DSResetall()
 
     if (m_twidentityDs.ProtocolMajor >= 2)
     {
-        if (DsmEntry(DG_CONTROL, DAT_CAPABILITY, MSG_RESETALL, &twcapability, false, false) != TWRC_SUCCESS)
+        TW_UINT16 twrc = DsmEntry(DG_CONTROL, DAT_CAPABILITY, MSG_RESETALL, &twcapability, false, false);
+        DsMemFree(twcapability.hContainer);     // none is due, but one handed over is ours
+        if (twrc != TWRC_SUCCESS)
         {
             OSLOG_ERROR("Entry(DAT_CAPABILITY/MSG_RESETALL) failed...");
             return TWRC_FAILURE;
@@ -450,13 +448,15 @@ TW_UINT16 CTwainImpl::DSResetall()
     if (strstr(szInfo, "ZAV v"))
     {
         twcapability.Cap = CAP_PROFILES;
-        if (DsmEntry(DG_CONTROL, DAT_CAPABILITY, MSG_RESET, &twcapability, false, false) != TWRC_SUCCESS)
+        // A reset answers with the capability's value after the reset,
+        // freed whatever the answer.
+        TW_UINT16 twrc = DsmEntry(DG_CONTROL, DAT_CAPABILITY, MSG_RESET, &twcapability, false, false);
+        DsMemFree(twcapability.hContainer);
+        if (twrc != TWRC_SUCCESS)
         {
             OSLOG_ERROR("Entry(DAT_CAPABILITY/MSG_RESET) failed...");
             return TWRC_FAILURE;
         }
-        // A reset answers with the capability's value after the reset.
-        DsMemFree(twcapability.hContainer);
         TWAINLOG("%s", "reset with CAP_PROFILES...");
         return TWRC_SUCCESS;
     }

@@ -7,7 +7,15 @@
 // allocate (memory of another family, or a block freed twice): such a free
 // is counted, logged, and leaves the memory alone.
 //
-// Diagnostics for tests (exported, C linkage):
+// It also keeps the size asked for each block, which the standard's memory
+// functions have no way to tell: a Data Source of this platform asks it (by
+// the exported function below) to read what an application sends only
+// within the block that holds it.
+//
+// Exported, C linkage:
+//   TwainDsmMemSize(handle, &size)  1 and the size asked for a live block of
+//                                   the DSM, 0 for any other pointer
+// Diagnostics for tests:
 //   TwainDsmDiagLiveAllocations()  blocks allocated and not yet freed
 //   TwainDsmDiagFamilyErrors()     frees refused because the DSM did not own the pointer
 
@@ -15,12 +23,12 @@
 
 #include <cstdlib>
 #include <mutex>
-#include <unordered_set>
+#include <unordered_map>
 
 namespace
 {
 std::mutex                s_mtxMem;
-std::unordered_set<void*> s_setLive;
+std::unordered_map<void*, TW_UINT32> s_mapLive;   // live blocks and the sizes asked
 unsigned long             s_ulFamilyErrors = 0;
 const TW_UINT32           s_u32MaxAllocation = 1UL << 39;
 } // namespace
@@ -44,7 +52,7 @@ TW_HANDLE DsmMemAllocate(TW_UINT32 a_u32Size)
     std::lock_guard<std::mutex> lock(s_mtxMem);
     try
     {
-        s_setLive.insert(pv);
+        s_mapLive.emplace(pv, a_u32Size);
     }
     catch (...)
     {
@@ -63,7 +71,7 @@ void DsmMemFree(TW_HANDLE a_hHandle)
     bool blOurs = false;
     {
         std::lock_guard<std::mutex> lock(s_mtxMem);
-        blOurs = s_setLive.erase(a_hHandle) != 0;
+        blOurs = s_mapLive.erase(a_hHandle) != 0;
         if (!blOurs)
         {
             ++s_ulFamilyErrors;
@@ -96,10 +104,26 @@ void DsmFillEntryPoint(TW_ENTRYPOINT* a_ptwentrypoint)
     a_ptwentrypoint->DSM_MemUnlock = DsmMemUnlock;
 }
 
+extern "C" DSM_EXPORT int TwainDsmMemSize(TW_HANDLE a_hHandle, unsigned long long* a_pu64Size)
+{
+    if (!a_hHandle || !a_pu64Size)
+    {
+        return 0;
+    }
+    std::lock_guard<std::mutex> lock(s_mtxMem);
+    auto it = s_mapLive.find(a_hHandle);
+    if (it == s_mapLive.end())
+    {
+        return 0;
+    }
+    *a_pu64Size = it->second;
+    return 1;
+}
+
 extern "C" DSM_EXPORT unsigned long TwainDsmDiagLiveAllocations(void)
 {
     std::lock_guard<std::mutex> lock(s_mtxMem);
-    return static_cast<unsigned long>(s_setLive.size());
+    return static_cast<unsigned long>(s_mapLive.size());
 }
 
 extern "C" DSM_EXPORT unsigned long TwainDsmDiagFamilyErrors(void)

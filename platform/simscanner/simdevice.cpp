@@ -142,8 +142,15 @@ TW_UINT16 CSimSession::DatConsumableMeters(TW_UINT16 a_u16Msg, TW_MEMREF a_pData
     {
         return Fail(TWCC_BADVALUE);
     }
+    // The count, and then the records it claims, only within the block.
+    if (!BlockHolds(a_pData, pu8, sizeof(TW_UINT32), a_call))
+    {
+        Unlock(a_pData);
+        return Fail(TWCC_BADVALUE);
+    }
     TW_UINT32 u32Count = TwGetU32(pu8);
-    if (u32Count > kSimMetersMax)
+    if (u32Count > kSimMetersMax ||
+        !BlockHolds(a_pData, pu8, sizeof(TW_UINT32) + u32Count * sizeof(SimMeterInfo), a_call))
     {
         Unlock(a_pData);
         return Fail(TWCC_BADVALUE);
@@ -242,6 +249,11 @@ TW_UINT16 CSimSession::DatCustomDsDataGroup(TW_UINT16 a_u16Msg, TW_MEMREF a_pDat
         const void* pv = Lock(pgroup->hData);
         if (pv == nullptr)
         {
+            return Fail(TWCC_BADVALUE);
+        }
+        if (!BlockHolds(pgroup->hData, pv, au8.size(), a_call))
+        {
+            Unlock(pgroup->hData);
             return Fail(TWCC_BADVALUE);
         }
         std::memcpy(au8.data(), pv, au8.size());

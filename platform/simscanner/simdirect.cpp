@@ -594,7 +594,6 @@ std::string TaskReply(const std::string& a_szTask)
 TW_UINT16 CSimSession::DatTwainDirect(TW_UINT16 a_u16Msg, TW_MEMREF a_pData, SimJournalCall& a_call)
 {
     (void)a_u16Msg;   // MSG_SETTASK, the only message of the row
-    (void)a_call;
     if (!InState(4, 4))
     {
         return Fail(TWCC_SEQERROR);
@@ -609,6 +608,11 @@ TW_UINT16 CSimSession::DatTwainDirect(TW_UINT16 a_u16Msg, TW_MEMREF a_pData, Sim
     const char* szSend = static_cast<const char*>(Lock(ptwdirect->Send));
     if (szSend == nullptr)
     {
+        return Fail(TWCC_BADVALUE);
+    }
+    if (!BlockHolds(ptwdirect->Send, szSend, ptwdirect->SendSize, a_call))
+    {
+        Unlock(ptwdirect->Send);
         return Fail(TWCC_BADVALUE);
     }
     std::string szTask(szSend, strnlen(szSend, ptwdirect->SendSize));

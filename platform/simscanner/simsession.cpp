@@ -6,11 +6,16 @@
 
 #include "simsession.h"
 
+#include "simblock.h"
 #include "simdispatch.h"
 #include "simsource.h"
 
+#include <algorithm>
+#include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 
 CSimSession::CSimSession(CSimSource& a_source, const TW_IDENTITY& a_twidentityApp, const TW_IDENTITY& a_twidentityDs,
                          const SimConfig& a_config)
@@ -291,6 +296,26 @@ void CSimSession::Unlock(TW_HANDLE a_h)
     }
 }
 
+std::size_t CSimSession::BlockBytes(TW_HANDLE a_h, const void* a_pv) const
+{
+    std::size_t uBytes = 0;
+    return SimBlockSize(a_h, a_pv, uBytes) ? uBytes : SIZE_MAX;
+}
+
+bool CSimSession::BlockHolds(TW_HANDLE a_h, const void* a_pv, std::size_t a_uClaimed, SimJournalCall& a_call) const
+{
+    std::size_t uBlock = BlockBytes(a_h, a_pv);
+    if (a_uClaimed <= uBlock)
+    {
+        return true;
+    }
+    char szNote[128];
+    std::snprintf(szNote, sizeof(szNote), "error=\"%s bytes claimed, the block holds %zu\"",
+                  a_uClaimed == SIZE_MAX ? "more" : std::to_string(a_uClaimed).c_str(), uBlock);
+    a_call.m_szNote = a_call.m_szNote.empty() ? szNote : a_call.m_szNote + " " + szNote;
+    return false;
+}
+
 // ---------------------------------------------------------------------------
 // DAT_CAPABILITY
 // ---------------------------------------------------------------------------
@@ -343,36 +368,40 @@ bool CSimSession::LiveValue(TW_UINT16 a_u16Cap, std::vector<SimItem>& a_aitem)
     }
 }
 
-std::string CSimSession::ContainerHex(const unsigned char* a_pu8, TW_UINT16 a_u16ConType)
+std::size_t CSimSession::ContainerBytes(const unsigned char* a_pu8, std::size_t a_uBlock, TW_UINT16 a_u16ConType)
 {
-    return SimHex(a_pu8, ContainerBytes(a_pu8, a_u16ConType));
-}
-
-std::size_t CSimSession::ContainerBytes(const unsigned char* a_pu8, TW_UINT16 a_u16ConType)
-{
-    TW_UINT16 u16Type = TwGetU16(a_pu8);
-    std::size_t uItem = SimItemSize(u16Type);
-    std::size_t uBytes = 2;
+    std::size_t uHeader = 2;
+    switch (a_u16ConType)
+    {
+        case TWON_ONEVALUE:    uHeader = sizeof(TW_ONEVALUE); break;
+        case TWON_RANGE:       uHeader = sizeof(TW_RANGE); break;
+        case TWON_ENUMERATION: uHeader = 26; break;
+        case TWON_ARRAY:       uHeader = 10; break;
+        default:               break;
+    }
+    if (a_uBlock < uHeader)
+    {
+        return uHeader;
+    }
+    std::size_t uItem = SimItemSize(TwGetU16(a_pu8));
     switch (a_u16ConType)
     {
         case TWON_ONEVALUE:
-            uBytes = 2 + (uItem > 8 ? uItem : 8);
-            break;
-        case TWON_RANGE:
-            uBytes = sizeof(TW_RANGE);
-            break;
+            return 2 + (uItem > 8 ? uItem : 8);
         case TWON_ENUMERATION:
         case TWON_ARRAY:
         {
-            std::size_t uHeader = (a_u16ConType == TWON_ENUMERATION) ? 26 : 10;
+            // A count beyond any list the source takes claims everything.
             std::uint64_t u64Num = TwGetU32(a_pu8 + 2);
-            uBytes = (uItem != 0 && u64Num <= kSimMaxItems) ? uHeader + uItem * u64Num : uHeader;
-            break;
+            if (u64Num > kSimMaxItems)
+            {
+                return SIZE_MAX;
+            }
+            return uHeader + uItem * static_cast<std::size_t>(u64Num);
         }
         default:
-            break;
+            return uHeader;
     }
-    return uBytes;
 }
 
 bool CSimSession::LenientSet(TW_UINT16 a_u16Cap, TW_UINT16 a_u16ConType, const unsigned char* a_pu8)
@@ -382,7 +411,8 @@ bool CSimSession::LenientSet(TW_UINT16 a_u16Cap, TW_UINT16 a_u16ConType, const u
     {
         return false;
     }
-    m_mapLenient[a_u16Cap] = std::make_pair(a_u16ConType, std::vector<unsigned char>(a_pu8, a_pu8 + ContainerBytes(a_pu8, a_u16ConType)));
+    // The container was checked to lie within its block.
+    m_mapLenient[a_u16Cap] = std::make_pair(a_u16ConType, std::vector<unsigned char>(a_pu8, a_pu8 + ContainerBytes(a_pu8, SIZE_MAX, a_u16ConType)));
     return true;
 }
 
@@ -550,7 +580,17 @@ TW_UINT16 CSimSession::DatCapability(TW_UINT16 a_u16Msg, TW_MEMREF a_pData, SimJ
             {
                 return Fail(TWCC_BADVALUE);
             }
-            a_call.m_szContainer = ContainerHex(pu8, ptwcap->ConType);
+            // Nothing is read beyond the block the application sent: a
+            // header that claims more is refused.
+            std::size_t uBlock = BlockBytes(ptwcap->hContainer, pu8);
+            std::size_t uClaimed = ContainerBytes(pu8, uBlock, ptwcap->ConType);
+            std::size_t uShown = std::min(uClaimed, uBlock);
+            a_call.m_szContainer = SimHex(pu8, uShown == SIZE_MAX ? 2 : uShown);
+            if (!BlockHolds(ptwcap->hContainer, pu8, uClaimed, a_call))
+            {
+                Unlock(ptwcap->hContainer);
+                return Fail(TWCC_BADVALUE);
+            }
             TW_UINT16 u16Cc = TWCC_SUCCESS;
             bool blDecoded = SimContainerDecode(ptwcap->ConType, pu8, con, u16Cc);
             if (m_caps.Find(u16Cap) == nullptr)
@@ -817,7 +857,7 @@ TW_UINT16 CSimSession::DatXferGroup(TW_UINT16 a_u16Msg, TW_MEMREF a_pData, SimJo
     return Succeed();
 }
 
-TW_UINT16 CSimSession::DatCustomDsData(TW_UINT16 a_u16Msg, TW_MEMREF a_pData, SimJournalCall&)
+TW_UINT16 CSimSession::DatCustomDsData(TW_UINT16 a_u16Msg, TW_MEMREF a_pData, SimJournalCall& a_call)
 {
     pTW_CUSTOMDSDATA ptwcustom = static_cast<pTW_CUSTOMDSDATA>(a_pData);
     if (!InState(4, 4))
@@ -849,6 +889,11 @@ TW_UINT16 CSimSession::DatCustomDsData(TW_UINT16 a_u16Msg, TW_MEMREF a_pData, Si
         const char* pch = static_cast<const char*>(Lock(ptwcustom->hData));
         if (pch == nullptr)
         {
+            return Fail(TWCC_BADVALUE);
+        }
+        if (!BlockHolds(ptwcustom->hData, pch, ptwcustom->InfoLength, a_call))
+        {
+            Unlock(ptwcustom->hData);
             return Fail(TWCC_BADVALUE);
         }
         szText.assign(pch, ptwcustom->InfoLength);

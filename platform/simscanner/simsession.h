@@ -163,8 +163,10 @@ private:
     bool Negotiable(TW_UINT16 a_u16Cap);   // may be set and reset in this state
     bool LiveValue(TW_UINT16 a_u16Cap, std::vector<SimItem>& a_aitem);
     TW_UINT16 AnswerContainer(pTW_CAPABILITY a_ptwcap, const SimContainer& a_con);
-    std::string ContainerHex(const unsigned char* a_pu8, TW_UINT16 a_u16ConType);
-    std::size_t ContainerBytes(const unsigned char* a_pu8, TW_UINT16 a_u16ConType);
+    // The bytes a container's header says it holds, its header read only
+    // within the a_uBlock bytes of its block (a header that does not fit
+    // claims the whole header).
+    static std::size_t ContainerBytes(const unsigned char* a_pu8, std::size_t a_uBlock, TW_UINT16 a_u16ConType);
     // A lenient capability: MSG_SET keeps whatever container arrives (of the
     // four container types) and the reads answer it back as it came, until a
     // reset.  True when the request was handled so.
@@ -176,6 +178,12 @@ private:
     bool UsesDsmMemory() const;
     void*     Lock(TW_HANDLE a_h);
     void      Unlock(TW_HANDLE a_h);
+    // The bytes of the block an application sent behind a_h (locked at
+    // a_pv); SIZE_MAX when nothing can tell.
+    std::size_t BlockBytes(TW_HANDLE a_h, const void* a_pv) const;
+    // True when that block holds the a_uClaimed bytes the application says
+    // it holds; otherwise the call's journal line notes the shortfall.
+    bool BlockHolds(TW_HANDLE a_h, const void* a_pv, std::size_t a_uClaimed, SimJournalCall& a_call) const;
 
     // Batch and transfers (simxfer.cpp).
     bool BuildBatch();

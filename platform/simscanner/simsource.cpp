@@ -5,6 +5,7 @@
 
 #include "simsource.h"
 
+#include "simblock.h"
 #include "simnames.h"
 
 #include <algorithm>
@@ -489,6 +490,8 @@ void SimCrash()
 extern "C" __attribute__((visibility("default"))) TW_UINT16 DS_Entry(pTW_IDENTITY pOrigin, TW_UINT32 DG, TW_UINT16 DAT, TW_UINT16 MSG,
                                                                     TW_MEMREF pData)
 {
+    // The caller is the DSM: the one that can tell the sizes of its blocks.
+    SimBlockNoteDsm(__builtin_return_address(0));
     bool blCrash = false;
     TW_UINT16 u16Rc = SimSourceInstance().Entry(pOrigin, DG, DAT, MSG, pData, blCrash);
     if (blCrash)

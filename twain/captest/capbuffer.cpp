@@ -18,6 +18,29 @@ size_t CapItemSize(TW_UINT16 a_twty)
     return u64Size ? u64Size : 1;
 }
 
+size_t CapContainerSize(TW_UINT16 a_twon, TW_UINT16 a_twty, uint64_t a_u64Count)
+{
+    size_t u64Item = CapItemSize(a_twty);
+    switch (a_twon)
+    {
+        case TWON_ONEVALUE:
+            return (CAPBUF_ONEVALUE_ITEM + u64Item > sizeof(TW_ONEVALUE)) ? CAPBUF_ONEVALUE_ITEM + u64Item
+                                                                         : sizeof(TW_ONEVALUE);
+        case TWON_RANGE:
+            return CAPBUF_RANGE_SIZE;
+        case TWON_ENUMERATION:
+        case TWON_ARRAY:
+        {
+            size_t u64Header = (a_twon == TWON_ENUMERATION) ? CAPBUF_ENUM_ITEMS : CAPBUF_ARRAY_ITEMS;
+            if (a_u64Count > (SIZE_MAX - u64Header) / u64Item)
+                return SIZE_MAX;
+            return u64Header + static_cast<size_t>(a_u64Count) * u64Item;
+        }
+        default:
+            return 0;
+    }
+}
+
 // ---------------------------------------------------------------------------
 // CapBuffer
 // ---------------------------------------------------------------------------
@@ -143,7 +166,39 @@ void CapBuffer::SetFix32(size_t a_u64Offset, TW_FIX32 a_fix32)
     Set(a_u64Offset, &a_fix32, sizeof(a_fix32));
 }
 
-TW_HANDLE CapBuffer::Handle(CTwainImpl *a_ptwainimpl) const
+void CapBuffer::Fit(TW_UINT16 a_twon)
+{
+    switch (a_twon)
+    {
+        case TWON_ONEVALUE:
+        case TWON_RANGE:
+            Grow(sizeof(TW_UINT16));
+            Grow(CapContainerSize(a_twon, U16(0), 1));
+            break;
+        case TWON_ENUMERATION:
+        case TWON_ARRAY:
+        {
+            size_t u64Items = (a_twon == TWON_ENUMERATION) ? CAPBUF_ENUM_ITEMS : CAPBUF_ARRAY_ITEMS;
+            Grow(u64Items);
+            TW_UINT32 u32Count = U32(CAPBUF_ENUM_NUM);
+            uint32_t u32Held = ItemsHeld(u64Items, U16(0), u32Count);
+            if (u32Held < u32Count)
+                SetU32(CAPBUF_ENUM_NUM, u32Held);
+            break;
+        }
+        default:
+            break;
+    }
+}
+
+TW_HANDLE CapBuffer::Handle(CTwainImpl *a_ptwainimpl, TW_UINT16 a_twon) const
+{
+    CapBuffer capbufferWhole = *this;
+    capbufferWhole.Fit(a_twon);
+    return capbufferWhole.HandleAsIs(a_ptwainimpl);
+}
+
+TW_HANDLE CapBuffer::HandleAsIs(CTwainImpl *a_ptwainimpl) const
 {
     size_t u64Size = m_ab.empty() ? 1 : m_ab.size();
     TW_HANDLE handle = (u64Size <= 0x7FFFFFFF) ? a_ptwainimpl->DsMemAlloc(static_cast<int32_t>(u64Size)) : nullptr;
@@ -171,7 +226,7 @@ TW_HANDLE CapBuffer::Handle(CTwainImpl *a_ptwainimpl) const
 
 bool CapReplace(CTwainImpl *a_ptwainimpl, TW_CAPABILITY *a_ptwcapability, const CapBuffer &a_capbuffer)
 {
-    TW_HANDLE handle = a_capbuffer.Handle(a_ptwainimpl);
+    TW_HANDLE handle = a_capbuffer.Handle(a_ptwainimpl, a_ptwcapability->ConType);
     a_ptwainimpl->DsMemFree(a_ptwcapability->hContainer);
     a_ptwcapability->hContainer = handle;
     return handle != nullptr;
@@ -228,6 +283,7 @@ TW_UINT16 CapOpenTest(CTwainImpl *a_ptwainimpl, TW_UINT16 a_u16Cap, TW_CAPABILIT
     if (twrc != TWRC_SUCCESS)
     {
         CapPrintStatus(a_ptwainimpl, "  ", twrc);
+        CapRelease(a_ptwainimpl, a_ptwcapability);
         return twrc;
     }
     CapHeader(a_ptwainimpl, a_u16Cap);

@@ -6,6 +6,10 @@
 // item beyond the copy gives 0.  Edits go to the copy, which grows as they
 // need, and the copy travels back to the source in a handle of the
 // program's own: the source's block is never written.
+//
+// Every container this program sends is made whole for its container type
+// on its way into that handle (Fit): the block always holds what its header
+// says, so no source reads past it.
 #ifndef DRAVO_CAPBUFFER_H
 #define DRAVO_CAPBUFFER_H
 
@@ -36,6 +40,12 @@ class CTwainImpl;
 // The width of one item of a list: TwItemSize, and 1 for an item type this
 // build does not know.
 size_t CapItemSize(TW_UINT16 a_twty);
+
+// The bytes a container of type a_twon needs for its header and a_u64Count
+// items of a_twty (CapItemSize wide): a one-value at least a whole
+// TW_ONEVALUE (its item slot, or the item where that is wider), a range a
+// whole TW_RANGE; 0 for another container type (its layout is unknown).
+size_t CapContainerSize(TW_UINT16 a_twon, TW_UINT16 a_twty, uint64_t a_u64Count);
 
 class CapBuffer
 {
@@ -76,25 +86,35 @@ public:
     void Grow(size_t a_u64Size);
     // Cuts or grows the copy to exactly a_u64Size bytes.
     void Resize(size_t a_u64Size);
+    // Makes the copy agree with its header as a container of type a_twon: a
+    // one-value or a range grows (zero-filled) to its whole size; the count
+    // of an enumeration or an array comes down to the items the copy holds
+    // (no item is made up).
+    void Fit(TW_UINT16 a_twon);
 
-    // A new handle of the program's own holding the copy; null (after a
-    // services-log line) when it cannot be allocated.
-    TW_HANDLE Handle(CTwainImpl *a_ptwainimpl) const;
+    // A new handle of the program's own holding the copy made whole for
+    // a_twon (Fit); null (after a services-log line) when it cannot be
+    // allocated.
+    TW_HANDLE Handle(CTwainImpl *a_ptwainimpl, TW_UINT16 a_twon) const;
 
 private:
+    TW_HANDLE HandleAsIs(CTwainImpl *a_ptwainimpl) const;
+
     std::vector<uint8_t> m_ab;
 };
 
 // Replaces the container of a_ptwcapability by a handle holding a_capbuffer
-// (the old container is freed): true, or false with the old one freed and
-// hContainer null when no handle could be made.
+// made whole for its ConType (the old container is freed): true, or false
+// with the old one freed and hContainer null when no handle could be made.
 bool CapReplace(CTwainImpl *a_ptwainimpl, TW_CAPABILITY *a_ptwcapability, const CapBuffer &a_capbuffer);
 
 // Frees the container of a_ptwcapability and clears hContainer.
 void CapRelease(CTwainImpl *a_ptwainimpl, TW_CAPABILITY *a_ptwcapability);
 
 // DG_CONTROL / DAT_CAPABILITY with a_twmsg for a capability (ConType 0,
-// hContainer null): the return code; the answer stays in a_ptwcapability.
+// hContainer null): the return code; the answer stays in a_ptwcapability,
+// whose container the caller frees whatever the code (a source may hand one
+// over with a refusal or a TWRC_CHECKSTATUS).
 TW_UINT16 CapRequest(CTwainImpl *a_ptwainimpl, TW_UINT16 a_u16Cap, TW_UINT16 a_twmsg, TW_CAPABILITY *a_ptwcapability);
 
 // The query-support flags of a one-value answer (its item as a full
@@ -113,7 +133,7 @@ void CapHeader(CTwainImpl *a_ptwainimpl, TW_UINT16 a_u16Cap);
 
 // The opening of the walks and the error tests: MSG_GET of the capability
 // into a_ptwcapability, then its header line.  The return code of MSG_GET
-// (after "  %s/%s" when it failed).
+// (after "  %s/%s", and with any container freed, when it failed).
 TW_UINT16 CapOpenTest(CTwainImpl *a_ptwainimpl, TW_UINT16 a_u16Cap, TW_CAPABILITY *a_ptwcapability);
 
 // True when the word begins, in any case, with CAP, ICAP or ACAP.

@@ -69,6 +69,7 @@ static TW_UINT16 ReadAndShow(CTwainImpl *a_ptwainimpl, const TwLookup &a_twlooku
     if (twrc != TWRC_SUCCESS)
     {
         a_ptwainimpl->DatPrintStatus(twrc);
+        CapRelease(a_ptwainimpl, &twcapability);
         return TWRC_FAILURE;
     }
     // A hexadecimal id is shown under its own name, CAP_%x.
@@ -170,8 +171,7 @@ static TW_UINT16 Validate(CTwainImpl *a_ptwainimpl, TW_UINT16 a_twmsg, const cha
                 if (CapRequest(a_ptwainimpl, static_cast<TW_UINT16>(u32Id), MSG_QUERYSUPPORT, &twcapability) !=
                     TWRC_SUCCESS)
                     TWAINLOG("Fail: 0x%04x", static_cast<unsigned>(u32Id));
-                else
-                    CapRelease(a_ptwainimpl, &twcapability);
+                CapRelease(a_ptwainimpl, &twcapability);
             }
         }
         TWAINLOG("%s", "  state 5 test...");
@@ -277,6 +277,7 @@ TW_UINT16 CTwainImpl::DSGetAll(const char *a_szCapability)
     if (twrc != TWRC_SUCCESS)
     {
         DatPrintStatus(twrc);
+        CapRelease(this, &twcapabilityWindows);
         return TWRC_FAILURE;
     }
     CapBuffer capbufferWindows;
@@ -319,6 +320,7 @@ TW_UINT16 CTwainImpl::DSGetAll(const char *a_szCapability)
         if (twrc != TWRC_SUCCESS)
         {
             DatPrintStatus(twrc);
+            CapRelease(this, &twcapability);
             CapRelease(this, &twcapabilityWindow);
             return TWRC_FAILURE;
         }
@@ -465,7 +467,10 @@ TW_UINT16 CTwainImpl::DSCapExercise(TwLookup *a_ptwlookup, bool a_blCurrent)
 {
     TW_CAPABILITY twcapability;
     if (CapRequest(this, static_cast<TW_UINT16>(a_ptwlookup->u32Id), MSG_QUERYSUPPORT, &twcapability) != TWRC_SUCCESS)
+    {
+        CapRelease(this, &twcapability);
         return DatMisuse("*** %s querysupport failed ***", a_ptwlookup->szName);
+    }
     TW_UINT32 u32Flags = CapQueryFlags(this, twcapability);
     CapRelease(this, &twcapability);
     if (u32Flags == 0)
@@ -526,9 +531,11 @@ TW_UINT16 CTwainImpl::DSCapGetReset(const char *, TwLookup *a_ptwlookup, const c
     if (twrc != TWRC_SUCCESS)
     {
         CapPrintStatus(this, "  ", twrc);
+        CapRelease(this, &twcapability);
         return twrc;
     }
-    DSCapShow(&twcapability, a_twmsg);
+    // Shown under the record's name (a hexadecimal id's CAP_%x too).
+    DSCapShow(&twcapability, a_twmsg, a_ptwlookup->szName);
     CapRelease(this, &twcapability);
     return TWRC_SUCCESS;
 }
@@ -540,20 +547,26 @@ TW_UINT16 CTwainImpl::DSCapGetSetOneValue(const char *, TwLookup *a_ptwlookup, c
     if (twrc != TWRC_SUCCESS)
     {
         CapPrintStatus(this, "  ", twrc);
+        CapRelease(this, &twcapability);
         return twrc;
     }
-    if (twcapability.ConType == TWON_ARRAY)
+    // The answer goes back in a container of the program's own that holds
+    // all its header claims (a 512-byte one-value grows for a wider item);
+    // an array's first item goes back as a one-value.  A missing container
+    // goes back missing.
+    if (twcapability.hContainer || (twcapability.ConType == TWON_ARRAY))
     {
-        // The first item goes back as a one-value.
-        CapBuffer capbufferArray;
-        capbufferArray.Read(this, twcapability.hContainer);
-        TW_UINT16 twty = capbufferArray.U16(0);
-        TW_UINT16 u16First = (capbufferArray.U32(CAPBUF_ARRAY_NUM) > 0) ? capbufferArray.U16(CAPBUF_ARRAY_ITEMS) : 0;
         CapBuffer capbuffer;
-        capbuffer.Zero(512);
-        capbuffer.SetU16(0, twty);
-        capbuffer.SetU16(CAPBUF_ONEVALUE_ITEM, u16First);
-        twcapability.ConType = TWON_ONEVALUE;
+        capbuffer.Read(this, twcapability.hContainer);
+        if (twcapability.ConType == TWON_ARRAY)
+        {
+            TW_UINT16 twty = capbuffer.U16(0);
+            TW_UINT16 u16First = (capbuffer.U32(CAPBUF_ARRAY_NUM) > 0) ? capbuffer.U16(CAPBUF_ARRAY_ITEMS) : 0;
+            capbuffer.Zero(512);
+            capbuffer.SetU16(0, twty);
+            capbuffer.SetU16(CAPBUF_ONEVALUE_ITEM, u16First);
+            twcapability.ConType = TWON_ONEVALUE;
+        }
         if (!CapReplace(this, &twcapability, capbuffer))
         {
             TWAINLOG("%s", "DsMemAlloc failed...");

@@ -367,6 +367,7 @@ TW_UINT16 CTwainImpl::DSSet(const char *const *a_aszWords, bool a_blShow)
         if (twrc != TWRC_SUCCESS)
         {
             DatPrintStatus(twrc);
+            CapRelease(this, &twcapability);
             return TWRC_FAILURE;
         }
         if ((twlookup.u32ConType != TWON_ENUMERATION) && (twlookup.u32ConType != TWON_RANGE))
@@ -554,7 +555,7 @@ TW_UINT16 CTwainImpl::DSSetConstrain(const char *const *a_aszWords, bool a_blSho
             return DatMisuse("*** unrecognized container...%d ***", static_cast<int>(twlookup.u32ConType));
     }
 
-    twcapability.hContainer = capbuffer.Handle(this);
+    twcapability.hContainer = capbuffer.Handle(this, twcapability.ConType);
     if (!twcapability.hContainer)
     {
         TWAINLOG("%s", "DsMemAlloc failed...");

@@ -37,7 +37,7 @@ void Step(Walk &a_walk, const CapBuffer &a_capbuffer)
     memset(&twcapability, 0, sizeof(twcapability));
     twcapability.Cap = a_walk.u16Cap;
     twcapability.ConType = a_walk.twconType;
-    twcapability.hContainer = a_capbuffer.Handle(ptwainimpl);
+    twcapability.hContainer = a_capbuffer.Handle(ptwainimpl, a_walk.twconType);
     if (twcapability.hContainer)
     {
         TW_UINT16 twrc = ptwainimpl->DsmEntry(DG_CONTROL, DAT_CAPABILITY, a_walk.twmsg, &twcapability, false, false);

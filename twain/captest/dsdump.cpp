@@ -133,9 +133,8 @@ TW_UINT16 CTwainImpl::DSDump(const char *const *)
             continue;
         TwLookup twlookup = *ptwlookup;
         TW_CAPABILITY twcapability;
-        if (CapRequest(this, static_cast<TW_UINT16>(iId), MSG_QUERYSUPPORT, &twcapability) != TWRC_SUCCESS)
-            continue;
-        TW_UINT32 u32Flags = CapQueryFlags(this, twcapability);
+        TW_UINT16 twrc = CapRequest(this, static_cast<TW_UINT16>(iId), MSG_QUERYSUPPORT, &twcapability);
+        TW_UINT32 u32Flags = (twrc == TWRC_SUCCESS) ? CapQueryFlags(this, twcapability) : 0;
         CapRelease(this, &twcapability);
         if (u32Flags)
             DSCapDump(&twlookup, u32Flags, posfile.get());
@@ -153,7 +152,10 @@ static void SetOneValue(CTwainImpl *a_ptwainimpl, TW_UINT16 a_u16Cap, TW_UINT16 
 {
     TW_CAPABILITY twcapability;
     if (CapRequest(a_ptwainimpl, a_u16Cap, MSG_GETCURRENT, &twcapability) != TWRC_SUCCESS)
+    {
+        CapRelease(a_ptwainimpl, &twcapability);
         return;
+    }
     CapBuffer capbuffer;
     capbuffer.Zero(CAPBUF_ONEVALUE_ITEM + ((a_u64Size > 8) ? a_u64Size : 8));
     capbuffer.SetU16(0, a_twty);
@@ -185,6 +187,7 @@ TW_UINT16 CTwainImpl::DSCapDump(TwLookup *a_ptwlookup, unsigned long a_ulFlags, 
     TwainFieldText(a_ptwlookup->szName, sizeof(a_ptwlookup->szName), szName, sizeof(szName));
     if (CapRequest(this, u16Cap, (a_ulFlags & TWQC_RESET) ? MSG_RESET : MSG_GET, &twcapability) != TWRC_SUCCESS)
     {
+        CapRelease(this, &twcapability);
         TWAINLOG("Failed to dump...%s", szName);
         return TWRC_SUCCESS;
     }
@@ -395,14 +398,16 @@ void CTwainImpl::DSSupportedCaps()
     TWAINLOG("%s", "---Validating--------------------------");
 
     TW_CAPABILITY twcapability;
-    if (CapRequest(this, 0, MSG_RESETALL, &twcapability) != TWRC_SUCCESS)
+    TW_UINT16 twrcReset = CapRequest(this, 0, MSG_RESETALL, &twcapability);
+    CapRelease(this, &twcapability);
+    if (twrcReset != TWRC_SUCCESS)
     {
         TWAINLOG("%s", "  failed to get resetall...");
         return;
     }
-    CapRelease(this, &twcapability);
     if (CapRequest(this, CAP_SUPPORTEDCAPS, MSG_GET, &twcapability) != TWRC_SUCCESS)
     {
+        CapRelease(this, &twcapability);
         TWAINLOG("%s", "  failed to get CAP_SUPPORTEDCAPS...");
         return;
     }
@@ -440,15 +445,17 @@ void CTwainImpl::DSSupportedCaps()
             SetOneValue16(this, ICAP_CROPPINGMODE, TWTY_UINT16, 1);
         if (listed[ICAP_IMAGEEDGEFILL])
             SetOneValue16(this, ICAP_IMAGEEDGEFILL, TWTY_UINT16, 2);
-        if (listed[CAP_PAGESIZELIMIT] && (CapRequest(this, CAP_PAGESIZELIMIT, MSG_GET, &twcapability) == TWRC_SUCCESS))
+        if (listed[CAP_PAGESIZELIMIT])
         {
-            CapBuffer capbufferRange;
-            capbufferRange.Read(this, twcapability.hContainer);
-            capbufferRange.Grow(CAPBUF_RANGE_SIZE);
-            capbufferRange.SetU32(CAPBUF_RANGE_CUR, capbufferRange.U32(CAPBUF_RANGE_MAX));
-            twcapability.ConType = TWON_RANGE;
-            if (CapReplace(this, &twcapability, capbufferRange))
-                DsmEntry(DG_CONTROL, DAT_CAPABILITY, MSG_SET, &twcapability, false, false);
+            if (CapRequest(this, CAP_PAGESIZELIMIT, MSG_GET, &twcapability) == TWRC_SUCCESS)
+            {
+                CapBuffer capbufferRange;
+                capbufferRange.Read(this, twcapability.hContainer);
+                capbufferRange.SetU32(CAPBUF_RANGE_CUR, capbufferRange.U32(CAPBUF_RANGE_MAX));
+                twcapability.ConType = TWON_RANGE;
+                if (CapReplace(this, &twcapability, capbufferRange))
+                    DsmEntry(DG_CONTROL, DAT_CAPABILITY, MSG_SET, &twcapability, false, false);
+            }
             CapRelease(this, &twcapability);
         }
         if (listed[ICAP_HALFTONES])

@@ -69,7 +69,7 @@ void Attempt(ErrorTest &a_errortest, const char *a_szLabel, const CapBuffer &a_c
     twcapability.Cap = a_errortest.u16Cap;
     twcapability.ConType = (a_eattempt == EATTEMPT_BADCONTYPE) ? 0xFFFF : a_errortest.twconType;
     if (a_eattempt != EATTEMPT_NULLHANDLE)
-        twcapability.hContainer = a_capbuffer.Handle(ptwainimpl);
+        twcapability.hContainer = a_capbuffer.Handle(ptwainimpl, a_errortest.twconType);
     TW_UINT16 twrc = ptwainimpl->DsmEntry(DG_CONTROL, DAT_CAPABILITY, MSG_SET, &twcapability, false, false);
     CapPrintStatus(ptwainimpl, "        ", twrc);
     CapRelease(ptwainimpl, &twcapability);

@@ -89,6 +89,7 @@ TW_UINT16 CTwainImpl::DSProbe()
             twcapability.Cap = static_cast<TW_UINT16>(u32Cap);
             if (DsmEntry(DG_CONTROL, DAT_CAPABILITY, MSG_GET, &twcapability, false, false) != TWRC_SUCCESS)
             {
+                DsMemFree(twcapability.hContainer);     // whatever came back with the refusal
                 continue;
             }
             DSCapShow(&twcapability, MSG_GET);

@@ -6,6 +6,8 @@
 // growing delays); and the scan-rate measurement.
 #include "ctwainimpl.h"
 
+#include "capbuffer.h"
+
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
@@ -246,6 +248,15 @@ EStress BodyCapability(CTwainImpl *a_ptwainimpl, const char *)
     {
         a_ptwainimpl->DsMemFree(twcapability.hContainer);
         return STRESS_FAIL;
+    }
+    // The answer goes back in a container of our own that holds all its
+    // header claims.
+    if (twcapability.hContainer)
+    {
+        CapBuffer capbuffer;
+        capbuffer.Read(a_ptwainimpl, twcapability.hContainer);
+        if (!CapReplace(a_ptwainimpl, &twcapability, capbuffer))
+            return STRESS_FAIL;
     }
     bool blSetRefused = StressStep(a_ptwainimpl, "  MSG_SET ICAP_XFERMECH (should fail)", DG_CONTROL, DAT_CAPABILITY,
                                    MSG_SET, &twcapability, TWCC_SEQERROR);

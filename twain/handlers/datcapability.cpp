@@ -40,6 +40,7 @@ TW_UINT16 CTwainImpl::DSDatCapability(const char *const *a_aszWords)
     if (DatWord(szMessage, "msg_resetall", nullptr))
     {
         TW_UINT16 twrc = DsmEntry(DG_CONTROL, DAT_CAPABILITY, MSG_RESETALL, &twcapability, false, false);
+        DsMemFree(twcapability.hContainer);     // none is due, but one handed over is ours
         if (twrc != TWRC_SUCCESS)
         {
             DatPrintStatus(twrc);
@@ -109,6 +110,7 @@ TW_UINT16 CTwainImpl::DSDatCapability(const char *const *a_aszWords)
     if (twrc != TWRC_SUCCESS)
     {
         DatPrintStatus(twrc);
+        DsMemFree(twcapability.hContainer);     // whatever came back with the refusal
         return TWRC_FAILURE;
     }
 

@@ -52,6 +52,7 @@ TW_UINT16 CTwainImpl::DSDatConsumableMeters(const char *const *a_aszWords)
         TW_UINT16 twrc = DsmEntry(DG_CONTROL, DAT_CONSUMABLEMETERS, MSG_GET, &handle, false, false);
         if (twrc != TWRC_SUCCESS)
         {
+            DsMemFree(handle);     // whatever came back with the refusal
             return DatPrintStatus(twrc);
         }
         const uint8_t *pu8 = static_cast<const uint8_t *>(handle ? DsMemLock(handle) : nullptr);

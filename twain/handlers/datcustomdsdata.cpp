@@ -93,6 +93,7 @@ TW_UINT16 CTwainImpl::DSDatCustomDsData(const char *const *a_aszWords)
         g_posmem->Free(ptwcustomdsdata, __FILE__, __LINE__);
         if (twrc != TWRC_SUCCESS)
         {
+            DsMemFree(m_twcustomdsdata.hData);     // whatever came back with the refusal
             return DatPrintStatus(twrc);
         }
         memcpy(&m_twcustomdsdataExpected, &m_twcustomdsdata, sizeof(m_twcustomdsdata));

@@ -54,6 +54,7 @@ TW_UINT16 CTwainImpl::DSDatCustomDsDataGroup(const char *const *a_aszWords)
         TW_UINT16 twrc = DsmEntry(DG_CONTROL, DAT_CUSTOMDSDATAGROUP, MSG_GET, &group, false, false);
         if (twrc != TWRC_SUCCESS)
         {
+            DsMemFree(group.hData);     // whatever came back with the refusal
             return DatPrintStatus(twrc);
         }
         memcpy(&m_twcustomdsdatagroupExpected, &group, sizeof(group));

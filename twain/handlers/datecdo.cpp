@@ -28,6 +28,7 @@ TW_UINT16 CTwainImpl::DSDatEcdo(const char *const *)
     TW_UINT16 twrc = DsmEntry(DG_CONTROL, DAT_ECDO, MSG_GET, &handle, false, false);
     if (twrc != TWRC_SUCCESS)
     {
+        DsMemFree(handle);     // whatever came back with the refusal
         return DatPrintStatus(twrc);
     }
     const uint8_t *pu8 = handle ? static_cast<const uint8_t *>(DsMemLock(handle)) : nullptr;

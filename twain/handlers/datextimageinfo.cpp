@@ -67,6 +67,8 @@ TW_UINT16 CTwainImpl::DSDatExtImageInfo(const char *const *a_aszWords)
     TW_UINT16 twrc = DsmEntry(DG_IMAGE, DAT_EXTIMAGEINFO, twmsg, ptwextimageinfo, false, false);
     if (twrc != TWRC_SUCCESS)
     {
+        // Handles the source put into entries before it refused are freed too.
+        twainextimageinfo.FreeHandles(ptwextimageinfo, static_cast<uint32_t>(u32Sent));
         g_posmem->Free(ptwextimageinfo, __FILE__, __LINE__);
         return DatPrintStatus(twrc);
     }

@@ -71,6 +71,7 @@ TW_UINT16 CTwainImpl::DSDatOcpButtons(const char *const *a_aszWords)
         TW_UINT16 twrc = DsmEntry(DG_CONTROL, DAT_OCPBUTTONS, MSG_GET, &handle, false, false);
         if (twrc != TWRC_SUCCESS)
         {
+            DsMemFree(handle);     // whatever came back with the refusal
             return DatPrintStatus(twrc);
         }
         // The handle is locked to read the record (a handle of C memory

@@ -76,7 +76,10 @@ TW_UINT16 CTwainImpl::DSDatProfiles(const char *const *a_aszWords, int a_iCount)
         TW_HANDLE hProfiles = nullptr;
         TW_UINT16 twrc = DsmEntry(DG_CONTROL, DAT_PROFILES, MSG_GET, &hProfiles, false, false);
         if (twrc != TWRC_SUCCESS)
+        {
+            DsMemFree(hProfiles);     // whatever came back with the refusal
             return DatPrintStatus(twrc);
+        }
         const twprofile *ptwprofile = static_cast<const twprofile *>(hProfiles ? DsMemLock(hProfiles) : nullptr);
         // The walk ends at the list's end, at the last slot we keep, and at
         // the end of the block the source handed over.

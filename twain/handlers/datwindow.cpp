@@ -7,6 +7,7 @@
 #include <cstring>
 #include <strings.h>
 
+#include "capbuffer.h"
 #include "clookup.h"
 
 namespace
@@ -80,38 +81,56 @@ TW_UINT16 CTwainImpl::DSShowWindows(const char *const *a_aszWords)
     if (twrc != TWRC_SUCCESS)
     {
         DatPrintStatus(twrc);
-        return TWRC_SUCCESS;
-    }
-    uint8_t *pu8Window = static_cast<uint8_t *>(DsMemLock(twcapWindow.hContainer));
-    ContainerItems itemsWindow;
-    if (twcapWindow.ConType != TWON_ENUMERATION ||
-        !ReadContainer(TWON_ENUMERATION, pu8Window, DsMemSize(twcapWindow.hContainer, pu8Window), itemsWindow))
-    {
-        TWAINLOG("CAP_WINDOWCAMERA is not an enumeration of windows...");
-        DsMemUnlock(twcapWindow.hContainer);
         DsMemFree(twcapWindow.hContainer);
         return TWRC_SUCCESS;
     }
+    // The windows are selected with a copy of the answer in a container of
+    // the program's own, which holds all its header claims.
+    CapBuffer capbufferWindow;
+    capbufferWindow.Read(this, twcapWindow.hContainer);
+    TW_UINT16 twconWindow = twcapWindow.ConType;
+    CapRelease(this, &twcapWindow);
+    capbufferWindow.Fit(TWON_ENUMERATION);
+    ContainerItems itemsWindow;
+    if (twconWindow != TWON_ENUMERATION ||
+        !ReadContainer(TWON_ENUMERATION, capbufferWindow.Data(), capbufferWindow.Size(), itemsWindow))
+    {
+        TWAINLOG("CAP_WINDOWCAMERA is not an enumeration of windows...");
+        return TWRC_SUCCESS;
+    }
+    twcapWindow.ConType = TWON_ENUMERATION;
+    auto selectWindow = [&](uint32_t a_u32Index) -> TW_UINT16 {
+        capbufferWindow.SetU32(CAPBUF_ENUM_CUR, a_u32Index);
+        if (!CapReplace(this, &twcapWindow, capbufferWindow))
+        {
+            TWAINLOG("%s", "DsMemAlloc failed...");
+            return TWRC_FAILURE;
+        }
+        TW_UINT16 twrcSet = DsmEntry(DG_CONTROL, DAT_CAPABILITY, MSG_SET, &twcapWindow, false, false);
+        CapRelease(this, &twcapWindow);
+        return twrcSet;
+    };
     uint32_t u32Current = itemsWindow.u32Current;
     TWAINLOG("  Window  Enabled  Format            Left   Top    Right  Bottom Angle");
     for (uint32_t ii = 0; ii < itemsWindow.u32Count; ii++)
     {
         // Window i becomes the current one, and its settings are read.
-        TwSetU32(pu8Window + 10, ii);
-        DsMemUnlock(twcapWindow.hContainer);
         TW_CAPABILITY atwcap[3];
         const TW_UINT16 atwcapId[3] = {CAP_CAMERAENABLE, ICAP_IMAGEFORMAT, ICAP_FRAMESANGLE};
         memset(atwcap, 0, sizeof(atwcap));
         int iTaken = 0;
-        twrc = DsmEntry(DG_CONTROL, DAT_CAPABILITY, MSG_SET, &twcapWindow, false, false);
+        twrc = selectWindow(ii);
         for (; twrc == TWRC_SUCCESS && iTaken < 3; iTaken++)
         {
             atwcap[iTaken].Cap = atwcapId[iTaken];
             twrc = DsmEntry(DG_CONTROL, DAT_CAPABILITY, MSG_GET, &atwcap[iTaken], false, false);
             if (twrc != TWRC_SUCCESS)
+            {
+                // Whatever came back with a refusal is freed with the rest.
+                iTaken++;
                 break;
+            }
         }
-        pu8Window = static_cast<uint8_t *>(DsMemLock(twcapWindow.hContainer));
         ContainerItems aitems[3];
         bool blRead = twrc == TWRC_SUCCESS;
         for (int jj = 0; jj < iTaken && blRead; jj++)
@@ -119,7 +138,7 @@ TW_UINT16 CTwainImpl::DSShowWindows(const char *const *a_aszWords)
             uint8_t *pu8 = static_cast<uint8_t *>(DsMemLock(atwcap[jj].hContainer));
             blRead = ReadContainer(atwcap[jj].ConType, pu8, DsMemSize(atwcap[jj].hContainer, pu8), aitems[jj]);
         }
-        if (!blRead || !pu8Window)
+        if (!blRead)
         {
             if (twrc != TWRC_SUCCESS)
                 DatPrintStatus(twrc);
@@ -130,11 +149,8 @@ TW_UINT16 CTwainImpl::DSShowWindows(const char *const *a_aszWords)
                 DsMemUnlock(atwcap[jj].hContainer);
                 DsMemFree(atwcap[jj].hContainer);
             }
-            DsMemUnlock(twcapWindow.hContainer);
-            DsMemFree(twcapWindow.hContainer);
             return TWRC_SUCCESS;
         }
-
         char szLabel[16];
         WindowLabel(GetIntFromItem(itemsWindow.pu8Items, itemsWindow.twty, ii), szLabel, sizeof(szLabel));
         // The enable state: the current one, then all in parentheses.
@@ -190,12 +206,9 @@ TW_UINT16 CTwainImpl::DSShowWindows(const char *const *a_aszWords)
         }
     }
     // The window that was current becomes current again.
-    TwSetU32(pu8Window + 10, u32Current);
-    DsMemUnlock(twcapWindow.hContainer);
-    twrc = DsmEntry(DG_CONTROL, DAT_CAPABILITY, MSG_SET, &twcapWindow, false, false);
+    twrc = selectWindow(u32Current);
     if (twrc != TWRC_SUCCESS)
         DatPrintStatus(twrc);
-    DsMemFree(twcapWindow.hContainer);
     return TWRC_SUCCESS;
 }
 
