@@ -27,6 +27,7 @@ DsmMemSizeProc FindDsmMemSize()
 {
     static std::mutex s_mutex;
     static const void* s_pvFound = nullptr;       // the caller the answer below belongs to
+    static const void* s_pvBase = nullptr;        // and the library it lies in
     static DsmMemSizeProc s_pfnFound = nullptr;
     const void* pvDsm = s_pvDsm.load();
     if (pvDsm == nullptr)
@@ -38,9 +39,17 @@ DsmMemSizeProc FindDsmMemSize()
     {
         // The library is loaded (it is calling): this neither loads it nor
         // keeps it loaded, and the function lives as long as it calls.
-        s_pfnFound = nullptr;
+        // Another call site of the same library keeps the answer.
         Dl_info dlinfo;
-        if (dladdr(pvDsm, &dlinfo) != 0 && dlinfo.dli_fname != nullptr)
+        bool blKnown = dladdr(pvDsm, &dlinfo) != 0 && dlinfo.dli_fname != nullptr;
+        if (blKnown && dlinfo.dli_fbase == s_pvBase)
+        {
+            s_pvFound = pvDsm;
+            return s_pfnFound;
+        }
+        s_pfnFound = nullptr;
+        s_pvBase = blKnown ? dlinfo.dli_fbase : nullptr;
+        if (blKnown)
         {
             void* pvLibrary = dlopen(dlinfo.dli_fname, RTLD_LAZY | RTLD_NOLOAD);
             if (pvLibrary != nullptr)
