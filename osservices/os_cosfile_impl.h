@@ -3,12 +3,18 @@
 #ifndef OS_COSFILE_IMPL_H
 #define OS_COSFILE_IMPL_H
 
+#include <string>
 #include <vector>
 
 class COsFileImpl
 {
 public:
     int                 m_iFd = -1;             // the open file
+    int                 m_iWriteErrno = 0;      // the first failed write's error since the open
+    // A file from OpenTemp: its own name, and the file Commit puts it in
+    // place of (both empty otherwise).
+    std::string         m_szTemp;
+    std::string         m_szTarget;
     std::vector<char>   m_vectorPrintf;         // Printf's buffer, made on first use
     void*               m_pvLibrary = nullptr;  // SharedLibraryLoad's handle
     // Console line editing (libedit objects; null when lines are read with fgets).
