@@ -220,9 +220,9 @@ EOSSTS COsFile::Close()
     {
         // A file from OpenTemp that was not committed: it goes.
         unlink(m_posfileimpl->m_szTemp.c_str());
-        m_posfileimpl->m_szTemp.clear();
-        m_posfileimpl->m_szTarget.clear();
     }
+    m_posfileimpl->m_szTemp.clear();
+    m_posfileimpl->m_szTarget.clear();
     return OS_STS_OK;
 }
 
@@ -314,9 +314,10 @@ EOSSTS COsFile::Write(const void* a_pvData, uint64_t a_u64Size, uint64_t* a_pu64
             int iErrno = (iWritten < 0) ? errno : ENOSPC;
             if (!m_posfileimpl->m_iWriteErrno)
             {
+                // The first failure is logged (a full disk fails every write after it).
                 m_posfileimpl->m_iWriteErrno = iErrno;
+                OSLOG_ERROR("file>>> Write failed...%d", iErrno);
             }
-            OSLOG_ERROR("file>>> Write failed...%d", iErrno);
             return OS_STS_IO_ERROR;
         }
         u64Done += static_cast<uint64_t>(iWritten);

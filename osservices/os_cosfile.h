@@ -90,9 +90,10 @@ public:
     // the object) without Commit, and a failed Commit, remove the new file.
     // The new file gets a_iMode when it is not negative, else the mode of
     // the file it replaces (0666 less the umask for a new one).  Only a
-    // regular file is replaced (through a symbolic link: the file it names):
-    // OS_STS_FAIL for an entry of another kind.  Other failures give the
-    // status of the system's error.
+    // regular file is replaced (through a symbolic link: the file it names);
+    // a device or a FIFO (/dev/null) is written to directly, and Commit
+    // reports its write errors; a folder gives OS_STS_FAIL.  Other failures
+    // give the status of the system's error.
     EOSSTS OpenTemp(const char* a_szPath, int a_iMode = -1);
     EOSSTS Commit();
     // OpenTemp, Write and Commit of one block of data.

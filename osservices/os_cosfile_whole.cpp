@@ -64,11 +64,31 @@ int OsFileTempOpen(const char* a_szPath, int a_iMode, std::string& a_szTarget, s
     // file it names (the link stays).
     struct stat statTarget;
     bool blExists = (stat(a_szPath, &statTarget) == 0);
-    if (blExists && !S_ISREG(statTarget.st_mode))
+    if (blExists && S_ISDIR(statTarget.st_mode))
     {
-        OSLOG_ERROR("file>>> OpenTemp: <%s> is not a regular file", a_szPath);
+        OSLOG_ERROR("file>>> OpenTemp: <%s> is a folder", a_szPath);
         *a_peossts = OS_STS_FAIL;
         return -1;
+    }
+    if (blExists && !S_ISREG(statTarget.st_mode))
+    {
+        // A device or FIFO (/dev/null) is written to as it is: nothing is
+        // replaced.  A FIFO without a reader is refused, not waited for.
+        int iFd = open(a_szPath, O_WRONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+        if ((iFd < 0) || (fcntl(iFd, F_SETFL, fcntl(iFd, F_GETFL) & ~O_NONBLOCK) != 0))
+        {
+            int iErrno = errno;
+            if (iFd >= 0)
+            {
+                close(iFd);
+            }
+            OSLOG_ERROR("file>>> OpenTemp failed...%d <%s>", iErrno, a_szPath);
+            *a_peossts = OsFileStatusFromErrno(iErrno);
+            errno = iErrno;
+            return -1;
+        }
+        *a_peossts = OS_STS_OK;
+        return iFd;
     }
     struct stat statLink;
     if (blExists && (lstat(a_szPath, &statLink) == 0) && S_ISLNK(statLink.st_mode))
@@ -112,8 +132,9 @@ EOSSTS OsFileTempCommit(int a_iFd, const std::string& a_szTemp, const std::strin
     int iErrno = a_iErrno;
     // A file that replaces another reaches the disk before the rename: a
     // crash then leaves the earlier file or the new one, never an empty one.
+    // (Without a new file, a device was written to directly.)
     struct stat statTarget;
-    if ((iErrno == 0) && (stat(a_szTarget.c_str(), &statTarget) == 0) && (fsync(a_iFd) != 0))
+    if ((iErrno == 0) && !a_szTemp.empty() && (stat(a_szTarget.c_str(), &statTarget) == 0) && (fsync(a_iFd) != 0))
     {
         iErrno = errno;
     }
@@ -121,13 +142,16 @@ EOSSTS OsFileTempCommit(int a_iFd, const std::string& a_szTemp, const std::strin
     {
         iErrno = errno;
     }
-    if ((iErrno == 0) && (rename(a_szTemp.c_str(), a_szTarget.c_str()) != 0))
+    if ((iErrno == 0) && !a_szTemp.empty() && (rename(a_szTemp.c_str(), a_szTarget.c_str()) != 0))
     {
         iErrno = errno;
     }
     if (iErrno != 0)
     {
-        unlink(a_szTemp.c_str());
+        if (!a_szTemp.empty())
+        {
+            unlink(a_szTemp.c_str());
+        }
         OSLOG_ERROR("file>>> cannot write...%d <%s>", iErrno, a_szTarget.c_str());
         errno = iErrno;
         return OsFileStatusFromErrno(iErrno);
@@ -171,7 +195,7 @@ EOSSTS COsFile::Commit()
         OSLOG_ASSERT("m_posfileimpl is null...");
         return OS_STS_FAIL;
     }
-    if ((m_posfileimpl->m_iFd < 0) || m_posfileimpl->m_szTemp.empty())
+    if ((m_posfileimpl->m_iFd < 0) || m_posfileimpl->m_szTarget.empty())
     {
         OSLOG_ERROR("file>>> Commit: no file from OpenTemp is open");
         return OS_STS_FAIL;

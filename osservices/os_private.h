@@ -34,7 +34,8 @@ EOSSTS OsFileStatusFromErrno(int a_iErrno);
 // Files written whole (os_cosfile_whole.cpp; COsFile::OpenTemp says how).
 // OsFileTempOpen creates the new file beside a_szPath and returns its
 // descriptor (-1 with *a_peossts set on failure), the file it will replace
-// in a_szTarget and its own name in a_szTemp.  OsFileTempCommit closes the
+// in a_szTarget and its own name in a_szTemp (empty when a_szPath is a
+// device or FIFO, opened itself).  OsFileTempCommit closes the
 // descriptor and, when a_iErrno is 0 (nothing failed while writing), puts
 // the file in place; otherwise, or when that fails, it removes the file.
 // 0, or the status of the error (errno holds it).
