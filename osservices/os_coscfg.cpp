@@ -28,7 +28,7 @@ extern char** environ;
 
 const char* const g_szApplicationPath = "OSCFG_APPLICATION_PATH";
 
-#define OSCFG_INIMAX        65536
+#define OSCFG_INIMAX        (1 << 20)     // const.ini: larger files are refused
 #define OSCFG_MAXROWS       1000        // a host table longer than this is refused
 #define OSCFG_SECTIONNAME   "ossettings"
 
@@ -353,32 +353,21 @@ void COsCfgImpl::LoadConstIni()
         szFolder = (u64Slash == std::string::npos) ? "." : szFolder.substr(0, u64Slash);
     }
     std::string szPath = szFolder + "/const.ini";
-    int iFd = open(szPath.c_str(), O_RDONLY | O_CLOEXEC);
-    if (iFd < 0)
+    // A regular file of a sensible size, or nothing: a larger one or any
+    // other entry is refused whole (with an error line), never cut short.
+    char* szFile = nullptr;
+    uint64_t u64Size = 0;
+    EOSSTS eossts = COsFile::ReadFile(szPath.c_str(), &szFile, false, 0, &u64Size, 0, OSCFG_INIMAX);
+    if (eossts != OS_STS_OK)
     {
+        if (eossts != OS_STS_FILE_NOT_FOUND)
+        {
+            OSLOG_ERROR("cfg>>> const.ini not read...%d <%s>", static_cast<int>(eossts), szPath.c_str());
+        }
         return;
     }
-    std::string szText;
-    char szBuffer[4096];
-    for (;;)
-    {
-        ssize_t iRead = read(iFd, szBuffer, sizeof(szBuffer));
-        if (iRead < 0 && errno == EINTR)
-        {
-            continue;
-        }
-        if (iRead <= 0)
-        {
-            break;
-        }
-        size_t u64Take = std::min(static_cast<size_t>(iRead), static_cast<size_t>(OSCFG_INIMAX) - szText.size());
-        szText.append(szBuffer, u64Take);
-        if (szText.size() >= OSCFG_INIMAX)
-        {
-            break;
-        }
-    }
-    close(iFd);
+    std::string szText(szFile, static_cast<size_t>(u64Size));
+    g_posmem->Free(szFile, __FILE__, __LINE__);
 
     int iSection = 0;
     size_t u64Pos = 0;

@@ -1,6 +1,7 @@
 // os_cosfile.cpp
 // Files, paths, directory searches and shared libraries.  Console line
-// editing lives in os_cosfile_editline.cpp.
+// editing lives in os_cosfile_editline.cpp, files read or written whole in
+// os_cosfile_whole.cpp.
 #include <algorithm>
 #include <cerrno>
 #include <climits>
@@ -21,7 +22,6 @@
 #include "os_cosfile_impl.h"
 
 #define OSFILE_PRINTFSIZE   65536
-#define OSFILE_READMAX      (1ULL << 32)    // ReadFile refuses larger files
 
 // ---------------------------------------------------------------------------
 // Helpers.
@@ -52,29 +52,6 @@ int OsMakeDirectories(const char* a_szPath)
         return -1;
     }
     return ((stat(szPath.c_str(), &statEntry) == 0) && S_ISDIR(statEntry.st_mode)) ? 0 : -1;
-}
-
-static EOSSTS OsFileStatusFromErrno(int a_iErrno)
-{
-    switch (a_iErrno)
-    {
-        case ENOENT:
-        case ENOTDIR:
-            return OS_STS_FILE_NOT_FOUND;
-        case EACCES:
-        case EPERM:
-        case EROFS:
-            return OS_STS_ACCESS_DENIED;
-        case EBUSY:
-        case ETXTBSY:
-            return OS_STS_IN_USE;
-        case EEXIST:
-            return OS_STS_ALREADY_EXISTS;
-        case EIO:
-            return OS_STS_IO_ERROR;
-        default:
-            return OS_STS_FAIL;
-    }
 }
 
 // '*' any run of characters, '?' one character; everything else literal.
@@ -223,6 +200,7 @@ EOSSTS COsFile::Open(const char* a_szPath, EOSFILEOPEN a_eosfileopen, EOSFILEACC
         return OS_STS_FAIL;
     }
     m_posfileimpl->m_iFd = iFd;
+    m_posfileimpl->m_iWriteErrno = 0;
     return OS_STS_OK;
 }
 
@@ -238,6 +216,13 @@ EOSSTS COsFile::Close()
         close(m_posfileimpl->m_iFd);
         m_posfileimpl->m_iFd = -1;
     }
+    if (!m_posfileimpl->m_szTemp.empty())
+    {
+        // A file from OpenTemp that was not committed: it goes.
+        unlink(m_posfileimpl->m_szTemp.c_str());
+    }
+    m_posfileimpl->m_szTemp.clear();
+    m_posfileimpl->m_szTarget.clear();
     return OS_STS_OK;
 }
 
@@ -326,7 +311,13 @@ EOSSTS COsFile::Write(const void* a_pvData, uint64_t a_u64Size, uint64_t* a_pu64
             {
                 *a_pu64Written = u64Done;
             }
-            OSLOG_ERROR("file>>> Write failed...%d", errno);
+            int iErrno = (iWritten < 0) ? errno : ENOSPC;
+            if (!m_posfileimpl->m_iWriteErrno)
+            {
+                // The first failure is logged (a full disk fails every write after it).
+                m_posfileimpl->m_iWriteErrno = iErrno;
+                OSLOG_ERROR("file>>> Write failed...%d", iErrno);
+            }
             return OS_STS_IO_ERROR;
         }
         u64Done += static_cast<uint64_t>(iWritten);
@@ -415,6 +406,10 @@ int COsFile::Printf(const char* a_szFormat, ...)
     if ((iLen < 0) || (iLen >= OSFILE_PRINTFSIZE))
     {
         OSLOG_ASSERT("file>>> Printf failed...<%s>", a_szFormat);
+        if (!m_posfileimpl->m_iWriteErrno)
+        {
+            m_posfileimpl->m_iWriteErrno = EOVERFLOW;   // the file lacks this text
+        }
         return -1;
     }
     uint64_t u64Written = 0;
@@ -426,201 +421,8 @@ int COsFile::Printf(const char* a_szFormat, ...)
 }
 
 // ---------------------------------------------------------------------------
-// Whole files and folders.
+// Entries and folders.
 // ---------------------------------------------------------------------------
-
-EOSSTS COsFile::ReadFile(const char* a_szPath, char** a_pszBuffer, bool a_blLock, uint32_t a_u32LockTimeout,
-                         uint64_t* a_pu64Size, int a_iFlag)
-{
-    (void)a_blLock;
-    (void)a_u32LockTimeout;
-    (void)a_iFlag;
-    if (a_pszBuffer)
-    {
-        *a_pszBuffer = nullptr;
-    }
-    if (a_pu64Size)
-    {
-        *a_pu64Size = 0;
-    }
-    if (!a_szPath || !a_szPath[0] || !a_pszBuffer)
-    {
-        OSLOG_ASSERT("file>>> ReadFile bad arguments...%p %p", static_cast<const void*>(a_szPath), static_cast<void*>(a_pszBuffer));
-        return OS_STS_BAD_ARGUMENT;
-    }
-    if (!g_posmem)
-    {
-        OSLOG_ERROR("file>>> ReadFile needs the memory service <%s>", a_szPath);
-        return OS_STS_FAIL;
-    }
-    int iFd = open(a_szPath, O_RDONLY | O_CLOEXEC);
-    if (iFd < 0)
-    {
-        int iErrno = errno;
-        OSLOG_ERROR("file>>> ReadFile open failed...%d <%s>", iErrno, a_szPath);
-        return OsFileStatusFromErrno(iErrno);
-    }
-    struct stat statFile;
-    if ((fstat(iFd, &statFile) != 0) || S_ISDIR(statFile.st_mode))
-    {
-        close(iFd);
-        OSLOG_ERROR("file>>> ReadFile: not a file <%s>", a_szPath);
-        return OS_STS_FAIL;
-    }
-    // Files that report no size (pipes, /proc) are read until their end.
-    uint64_t u64Capacity = static_cast<uint64_t>(statFile.st_size) + 1;
-    if (u64Capacity < 4096)
-    {
-        u64Capacity = 4096;
-    }
-    char* szBuffer = static_cast<char*>(g_posmem->Alloc(u64Capacity + 1, __FILE__, __LINE__, OS_LOGFLAG_MEM, false, a_szPath));
-    uint64_t u64Size = 0;
-    EOSSTS eossts = szBuffer ? OS_STS_OK : OS_STS_FAIL;
-    while (eossts == OS_STS_OK)
-    {
-        if (u64Size == u64Capacity)
-        {
-            if (u64Capacity >= OSFILE_READMAX)
-            {
-                OSLOG_ERROR("file>>> ReadFile: file too large <%s>", a_szPath);
-                eossts = OS_STS_FAIL;
-                break;
-            }
-            uint64_t u64Grow = u64Capacity * 2;
-            char* szGrown = static_cast<char*>(g_posmem->Alloc(u64Grow + 1, __FILE__, __LINE__, OS_LOGFLAG_MEM, false, a_szPath));
-            if (!szGrown)
-            {
-                eossts = OS_STS_FAIL;
-                break;
-            }
-            memcpy(szGrown, szBuffer, static_cast<size_t>(u64Size));
-            g_posmem->Free(szBuffer, __FILE__, __LINE__);
-            szBuffer = szGrown;
-            u64Capacity = u64Grow;
-        }
-        ssize_t iRead = read(iFd, szBuffer + u64Size, static_cast<size_t>(std::min<uint64_t>(u64Capacity - u64Size, 1ULL << 30)));
-        if ((iRead < 0) && (errno == EINTR))
-        {
-            continue;
-        }
-        if (iRead < 0)
-        {
-            OSLOG_ERROR("file>>> ReadFile read failed...%d <%s>", errno, a_szPath);
-            eossts = OS_STS_IO_ERROR;
-            break;
-        }
-        if (iRead == 0)
-        {
-            break;
-        }
-        u64Size += static_cast<uint64_t>(iRead);
-    }
-    close(iFd);
-    if (eossts != OS_STS_OK)
-    {
-        if (szBuffer)
-        {
-            g_posmem->Free(szBuffer, __FILE__, __LINE__);
-        }
-        return eossts;
-    }
-    szBuffer[u64Size] = '\0';
-    *a_pszBuffer = szBuffer;
-    if (a_pu64Size)
-    {
-        *a_pu64Size = u64Size;
-    }
-    return OS_STS_OK;
-}
-
-EOSSTS COsFile::Copy(const char* a_szSource, const char* a_szTarget)
-{
-    if (!a_szSource || !a_szSource[0] || !a_szTarget || !a_szTarget[0])
-    {
-        OSLOG_ASSERT("file>>> Copy bad arguments...%p %p", static_cast<const void*>(a_szSource), static_cast<const void*>(a_szTarget));
-        return OS_STS_BAD_ARGUMENT;
-    }
-    int iSource = open(a_szSource, O_RDONLY | O_CLOEXEC);
-    if (iSource < 0)
-    {
-        int iErrno = errno;
-        OSLOG_ERROR("file>>> Copy cannot open...%d <%s>", iErrno, a_szSource);
-        return OsFileStatusFromErrno(iErrno);
-    }
-    struct stat statSource;
-    if ((fstat(iSource, &statSource) != 0) || !S_ISREG(statSource.st_mode))
-    {
-        close(iSource);
-        OSLOG_ERROR("file>>> Copy: not a file <%s>", a_szSource);
-        return OS_STS_FAIL;
-    }
-    struct stat statTarget;
-    if ((stat(a_szTarget, &statTarget) == 0) && (statTarget.st_dev == statSource.st_dev) && (statTarget.st_ino == statSource.st_ino))
-    {
-        close(iSource);
-        OSLOG_ERROR("file>>> Copy onto itself refused <%s>", a_szTarget);
-        return OS_STS_BAD_ARGUMENT;
-    }
-    int iTarget = open(a_szTarget, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, statSource.st_mode & 0777);
-    if (iTarget < 0)
-    {
-        int iErrno = errno;
-        close(iSource);
-        OSLOG_ERROR("file>>> Copy cannot create...%d <%s>", iErrno, a_szTarget);
-        return OsFileStatusFromErrno(iErrno);
-    }
-    std::vector<char> vectorBuffer(1 << 16);
-    EOSSTS eossts = OS_STS_OK;
-    for (;;)
-    {
-        ssize_t iRead = read(iSource, vectorBuffer.data(), vectorBuffer.size());
-        if ((iRead < 0) && (errno == EINTR))
-        {
-            continue;
-        }
-        if (iRead < 0)
-        {
-            eossts = OS_STS_IO_ERROR;
-            break;
-        }
-        if (iRead == 0)
-        {
-            break;
-        }
-        for (ssize_t iDone = 0; iDone < iRead;)
-        {
-            ssize_t iWritten = write(iTarget, vectorBuffer.data() + iDone, static_cast<size_t>(iRead - iDone));
-            if ((iWritten < 0) && (errno == EINTR))
-            {
-                continue;
-            }
-            if (iWritten <= 0)
-            {
-                eossts = OS_STS_IO_ERROR;
-                break;
-            }
-            iDone += iWritten;
-        }
-        if (eossts != OS_STS_OK)
-        {
-            break;
-        }
-    }
-    if ((eossts == OS_STS_OK) && (fchmod(iTarget, statSource.st_mode & 07777) != 0))
-    {
-        eossts = OS_STS_FAIL;
-    }
-    close(iSource);
-    if ((close(iTarget) != 0) && (eossts == OS_STS_OK))
-    {
-        eossts = OS_STS_IO_ERROR;
-    }
-    if (eossts != OS_STS_OK)
-    {
-        OSLOG_ERROR("file>>> Copy failed...%d <%s> <%s>", errno, a_szSource, a_szTarget);
-    }
-    return eossts;
-}
 
 EOSSTS COsFile::Delete(const char* a_szPath, EOSFILETYPE a_eosfiletype, EOSBOOL a_blReserved, bool a_blReserved2)
 {

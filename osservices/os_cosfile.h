@@ -45,6 +45,9 @@ enum EOSFILETYPE
 
 class COsFileFind;
 
+// ReadFile's limit when its caller gives none (64 MiB).
+#define OS_FILE_READMAX     (64ULL << 20)
+
 // The record of a directory search.
 struct OsFileInfo
 {
@@ -78,13 +81,38 @@ public:
     // of characters, or -1 (a text that does not fit is not written).
     int Printf(const char* a_szFormat, ...) __attribute__((format(printf, 2, 3)));
 
+    // Write a file whole or not at all.  OpenTemp creates a new file of its
+    // own name beside a_szPath (in the same folder) and opens it for
+    // writing; Write and Printf fill it; Commit puts it in a_szPath's place
+    // by a rename, after flushing it to the disk when it replaces a file.
+    // So a_szPath holds either what it held before or the whole new file.
+    // A failed write since OpenTemp makes Commit fail; Close (or the end of
+    // the object) without Commit, and a failed Commit, remove the new file.
+    // The new file gets a_iMode when it is not negative, else the mode of
+    // the file it replaces (0666 less the umask for a new one).  Only a
+    // regular file is replaced (through a symbolic link: the file it names);
+    // a device or a FIFO (/dev/null) is written to directly, and Commit
+    // reports its write errors; a folder gives OS_STS_FAIL.  Other failures
+    // give the status of the system's error.
+    EOSSTS OpenTemp(const char* a_szPath, int a_iMode = -1);
+    EOSSTS Commit();
+    // OpenTemp, Write and Commit of one block of data.
+    static EOSSTS WriteWhole(const char* a_szPath, const void* a_pvData, uint64_t a_u64Size, int a_iMode = -1);
+
     // Read a whole file into a new NUL-terminated block from g_posmem (free
     // it with COsMem::Free); *a_pu64Size gets the file's size (without the
-    // terminator).  a_blLock/a_u32LockTimeout/a_iFlag: reserved.
+    // terminator).  Only a regular file of at most a_u64Max bytes is read
+    // (one that reports no size, as in /proc, up to that many): anything
+    // else is refused at once, never waited for (a FIFO) nor read on (a
+    // device): OS_STS_FAIL for an entry that is not a regular file,
+    // OS_STS_DESTINATION_TOO_SMALL for a larger file.  Failures to open give
+    // the status of the system's error (OS_STS_FILE_NOT_FOUND,
+    // OS_STS_ACCESS_DENIED ...).  a_blLock/a_u32LockTimeout/a_iFlag: reserved.
     static EOSSTS ReadFile(const char* a_szPath, char** a_pszBuffer, bool a_blLock, uint32_t a_u32LockTimeout,
-                           uint64_t* a_pu64Size, int a_iFlag = 0);
+                           uint64_t* a_pu64Size, int a_iFlag = 0, uint64_t a_u64Max = OS_FILE_READMAX);
 
-    // Copy a file (the target is replaced and gets the source's mode).
+    // Copy a regular file (written whole as OpenTemp does; the target is
+    // replaced and gets the source's mode).
     static EOSSTS Copy(const char* a_szSource, const char* a_szTarget);
     // Delete the entry when it exists and has the type (2 a file, 1 an
     // empty folder).  0; OS_STS_FILE_NOT_FOUND; 1 for another type or a

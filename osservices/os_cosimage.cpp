@@ -3,6 +3,7 @@
 // BMP and TIFF data passed through; the measures of native TIFF and DIB
 // images (see os_cosimage.h).
 #include "osservices.h"
+#include "os_private.h"
 
 #include <cerrno>
 #include <cstdarg>
@@ -487,23 +488,18 @@ EOSSTS COsImageImpl::Create(const char* a_szFileName, const char* a_szReport, EO
         u64Copy = tiffdesc.u64Data;
     }
 
-    // Written beside the target and renamed at the end: a failure leaves no
-    // partial file, and the raw data may be the target itself.
-    std::string szTemp = szOut + ".part";
-    OsImageFd osimagefdOut;
-    osimagefdOut.m_iFd = open(szTemp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    if (osimagefdOut.m_iFd < 0)
-        return Fail(OS_STS_IO_ERROR, "cannot create <%s>: %s", szTemp.c_str(), strerror(errno));
-    bool blWritten = WriteAll(osimagefdOut.m_iFd, au8Header.data(), au8Header.size()) &&
-                     CopyBytes(osimagefdIn.m_iFd, osimagefdOut.m_iFd, u64Copy);
-    int iError = errno;
-    blWritten = (close(osimagefdOut.m_iFd) == 0) && blWritten;
-    osimagefdOut.m_iFd = -1;
-    if (!blWritten || rename(szTemp.c_str(), szOut.c_str()) != 0)
-    {
-        unlink(szTemp.c_str());
-        return Fail(OS_STS_IO_ERROR, "cannot write <%s>: %s", szOut.c_str(), strerror(iError));
-    }
+    // Written whole beside the target and renamed at the end: a failure
+    // leaves no partial file, and the raw data may be the target itself.
+    std::string szTarget;
+    std::string szTemp;
+    EOSSTS eossts = OS_STS_OK;
+    int iFdOut = OsFileTempOpen(szOut.c_str(), -1, szTarget, szTemp, &eossts);
+    if (iFdOut < 0)
+        return Fail(eossts, "cannot create <%s>: %s", szOut.c_str(), strerror(errno));
+    bool blWritten = WriteAll(iFdOut, au8Header.data(), au8Header.size()) && CopyBytes(osimagefdIn.m_iFd, iFdOut, u64Copy);
+    eossts = OsFileTempCommit(iFdOut, szTemp, szTarget, blWritten ? 0 : (errno ? errno : EIO));
+    if (eossts != OS_STS_OK)
+        return Fail(eossts, "cannot write <%s>: %s", szOut.c_str(), strerror(errno));
     m_szFileName = szOut;
     return OS_STS_OK;
 }

@@ -318,7 +318,7 @@ void* COsMem::SharedAlloc(EOSMEMSHARED a_eosmemshared, const char* a_szName, uin
         OSLOG_ERROR("mem>>> SharedAlloc refused...%d %p", static_cast<int>(a_eosmemshared), static_cast<const void*>(a_szName));
         return nullptr;
     }
-    int iFd = open(a_szName, O_RDONLY | O_CLOEXEC);
+    int iFd = open(a_szName, O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);   // a FIFO is refused, not waited on
     if (iFd < 0)
     {
         OSLOG_ERROR("mem>>> SharedAlloc open failed...%d <%s>", errno, a_szName);

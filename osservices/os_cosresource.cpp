@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "osservices.h"
+#include "os_private.h"
 
 #define OSRES_SLOTS         64
 #define OSRES_SLOTSIZE      56
@@ -326,10 +327,10 @@ EOSSTS COsResource::Update(const char* a_szFile, const char* a_szName, int a_iTy
     }
 
     // Write the new file next to the old one, then put it in its place.
-    std::string szTemp = std::string(a_szFile) + ".XXXXXX";
-    std::vector<char> vectorTemp(szTemp.begin(), szTemp.end());
-    vectorTemp.push_back('\0');
-    int iTemp = mkstemp(vectorTemp.data());
+    std::string szTarget;
+    std::string szTemp;
+    EOSSTS eosstsTemp = OS_STS_OK;
+    int iTemp = OsFileTempOpen(a_szFile, static_cast<int>(statFile.st_mode & 07777), szTarget, szTemp, &eosstsTemp);
     if (iTemp < 0)
     {
         close(iFd);
@@ -385,12 +386,9 @@ EOSSTS COsResource::Update(const char* a_szFile, const char* a_szName, int a_iTy
         blOk = blOk && OsResourceWriteAll(iTemp, aslotNew, sizeof(aslotNew));
     }
     close(iFd);
-    blOk = blOk && (fchmod(iTemp, statFile.st_mode & 07777) == 0);
-    blOk = (close(iTemp) == 0) && blOk;
-    if (!blOk || (rename(vectorTemp.data(), a_szFile) != 0))
+    if (OsFileTempCommit(iTemp, szTemp, szTarget, blOk ? 0 : (errno ? errno : EIO)) != OS_STS_OK)
     {
         OSLOG_ERROR("res>>> Update failed...%d <%s>", errno, a_szFile);
-        unlink(vectorTemp.data());
         return OS_STS_IO_ERROR;
     }
     OSLOG_INFO("res>>> Update %s <%s> %llu bytes", blRemove ? "removed" : "wrote", a_szName,

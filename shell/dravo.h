@@ -29,6 +29,7 @@ class COsFile;
 #define DRAVO_SCRIPTARGS 16         // numbered arguments of a script run
 #define DRAVO_SCRIPTLINES 8192      // lines of one script
 #define DRAVO_SCRIPTLINESIZE 8192   // one script line while it is substituted
+#define DRAVO_SCRIPTMAX (16ULL << 20) // the largest script file read (and embedded)
 
 // One timer of the timer stack, in ticks of OsTimeGetPerformanceTick.
 struct DravoTimer

@@ -58,8 +58,9 @@ bool CDravo::WriteScriptResource(const char *a_szPath)
         DravoDelete(posresource);
         return false;
     }
+    // Written beside the file, which it replaces only when complete.
     COsFile *posfile = DravoNew<COsFile>("COsFile");
-    if (!posfile || (posfile->Open(a_szPath, OS_FILEOPEN_CREATE, OS_FILEACCESS_WRITE, OS_FILESHARE_READWRITE) != OS_STS_OK))
+    if (!posfile || (posfile->OpenTemp(a_szPath) != OS_STS_OK))
     {
         Print("Unable to open file...<%s>", a_szPath);
         DravoDelete(posfile);
@@ -71,7 +72,7 @@ bool CDravo::WriteScriptResource(const char *a_szPath)
     uint64_t u64Written = 0;
     bool blWritten = (u64Size == 0) || ((posfile->Write(posresource->GetPointer(), u64Size, &u64Written) == OS_STS_OK) &&
                                         (u64Written == u64Size));
-    blWritten = (posfile->Close() == OS_STS_OK) && blWritten;
+    blWritten = blWritten && (posfile->Commit() == OS_STS_OK);
     DravoDelete(posfile);
     posresource->Close();
     DravoDelete(posresource);
@@ -178,27 +179,24 @@ void CDravo::MakeScript(const char *a_szName)
         COsFile::Delete(szTarget, OS_FILETYPE_FILE, 0, false);
         return;
     }
-    void *pvScript = g_posmem ? g_posmem->SharedAlloc(OS_MEMSHARED_FILEREADONLY, szScript.c_str(), 0, __FILE__, __LINE__)
-                              : nullptr;
-    OsMemSettings osmemsettings;
-    memset(&osmemsettings, 0, sizeof(osmemsettings));
-    if (!pvScript || (g_posmem->GetSettings(szScript.c_str(), &osmemsettings, 0) != OS_STS_OK))
+    // A regular file of a script's size, read whole.
+    char *szScriptText = nullptr;
+    uint64_t u64ScriptSize = 0;
+    if (COsFile::ReadFile(szScript.c_str(), &szScriptText, false, 0, &u64ScriptSize, 0, DRAVO_SCRIPTMAX) != OS_STS_OK)
     {
         Print("Failed to open script...");
-        if (pvScript)
-            g_posmem->Free(pvScript, __FILE__, __LINE__);
         COsFile::Delete(szTarget, OS_FILETYPE_FILE, 0, false);
         return;
     }
     COsResource *posresource = DravoNew<COsResource>("COsResource");
-    if (!posresource || (posresource->Update(szTarget, DRAVO_SCRIPTRESOURCE, DRAVO_SCRIPTTYPE, osmemsettings.u64Size,
-                                             pvScript, false, nullptr) != OS_STS_OK))
+    if (!posresource || (posresource->Update(szTarget, DRAVO_SCRIPTRESOURCE, DRAVO_SCRIPTTYPE, u64ScriptSize,
+                                             szScriptText, false, nullptr) != OS_STS_OK))
     {
         Print("Update failed...");
         COsFile::Delete(szTarget, OS_FILETYPE_FILE, 0, false);
     }
     DravoDelete(posresource);
-    g_posmem->Free(pvScript, __FILE__, __LINE__);
+    g_posmem->Free(szScriptText, __FILE__, __LINE__);
 }
 
 bool CDravo::DoUnpackage(DravoLine &a_dravoline)

@@ -289,30 +289,22 @@ bool CDravo::CmdRun(char **a_aszCmd)
 bool CDravo::RunOneFile(const char *a_szFile, const char *a_szName, char (*a_aszArgs)[DRAVO_RUNARGSIZE],
                         char **a_aszLines, char *a_szWork, bool *a_pblStopped)
 {
-    // The whole file, read into a buffer of its size plus one.
-    COsFile osfile;
-    if (osfile.Open(a_szFile, OS_FILEOPEN_EXISTING, OS_FILEACCESS_READ, OS_FILESHARE_READWRITE) != OS_STS_OK)
+    // The whole file: a regular file of at most DRAVO_SCRIPTMAX bytes
+    // (anything else is refused at once).
+    char *szFile = nullptr;
+    uint64_t u64Size = 0;
+    EOSSTS eossts = COsFile::ReadFile(a_szFile, &szFile, false, 0, &u64Size, 0, DRAVO_SCRIPTMAX);
+    if ((eossts == OS_STS_FILE_NOT_FOUND) || (eossts == OS_STS_ACCESS_DENIED))
     {
         Print("failed to open file...");
         return false;
     }
-    uint64_t u64Size = 0;
-    osfile.Size(&u64Size);
-    char *szText = static_cast<char *>(calloc(1, u64Size + 1));
-    if (!szText)
+    if (eossts != OS_STS_OK)
     {
-        Print("OsMemAlloc failed...");
-        return false;
-    }
-    uint64_t u64Read = 0;
-    if ((u64Size > 0) && ((osfile.Read(szText, u64Size, &u64Read) != OS_STS_OK) || (u64Read != u64Size)))
-    {
-        free(szText);
         Print("read failed...");
         return false;
     }
-    osfile.Close();
-    szText[u64Size] = '\0';
+    char *szText = szFile;
     // A NUL byte ends its own line only, as it does for a line typed at the
     // prompt: the rest of that line is dropped, the lines after it are kept
     // (the text is handled as one C string from here on).
@@ -346,7 +338,7 @@ bool CDravo::RunOneFile(const char *a_szFile, const char *a_szName, char (*a_asz
         if (!OpenLevel(nullptr, false, 0, 0))
         {
             *a_pblStopped = true;
-            free(szText);
+            g_posmem->Free(szText, __FILE__, __LINE__);
             return true;
         }
         // One piece per line (CR LF, LF or CR ends it).  Empty lines are
@@ -375,7 +367,7 @@ bool CDravo::RunOneFile(const char *a_szFile, const char *a_szName, char (*a_asz
         CloseOpenDataBlock(a_szName);
         if (*a_pblStopped)
         {
-            free(szText);
+            g_posmem->Free(szText, __FILE__, __LINE__);
             return true;
         }
     }
@@ -388,7 +380,7 @@ bool CDravo::RunOneFile(const char *a_szFile, const char *a_szName, char (*a_asz
         if (!szSubst)
         {
             Print("memory allocation error...");
-            free(szText);
+            g_posmem->Free(szText, __FILE__, __LINE__);
             *a_pblStopped = true;
             return false;
         }
@@ -424,7 +416,7 @@ bool CDravo::RunOneFile(const char *a_szFile, const char *a_szName, char (*a_asz
     {
         Print("buffer overflow...(%d lines in script)", iLines);
         free(szSubst);
-        free(szText);
+        g_posmem->Free(szText, __FILE__, __LINE__);
         *a_pblStopped = true;
         return false;
     }
@@ -432,7 +424,7 @@ bool CDravo::RunOneFile(const char *a_szFile, const char *a_szName, char (*a_asz
     if (!OpenLevel(nullptr, false, 0, 0))
     {
         free(szSubst);
-        free(szText);
+        g_posmem->Free(szText, __FILE__, __LINE__);
         *a_pblStopped = true;
         return true;
     }
@@ -522,6 +514,6 @@ bool CDravo::RunOneFile(const char *a_szFile, const char *a_szName, char (*a_asz
     if (g_pvar)
         g_pvar->Set("ScriptName", "");
     free(szSubst);
-    free(szText);
+    g_posmem->Free(szText, __FILE__, __LINE__);
     return true;
 }

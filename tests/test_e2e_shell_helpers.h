@@ -92,6 +92,7 @@ public:
         for (const auto &kv : m_env)
             opt.setEnv[kv.first] = kv.second;
         opt.unsetEnv = m_unset;
+        opt.fileSizeLimit = m_lFileSizeLimit;
         opt.unsetEnv.insert(opt.unsetEnv.end(), {"ZAV_DEBUG", "ZAV_OSCFGDIR", "XDG_CONFIG_HOME"});
         m_result = e2e::Run(DRAVO_SIM_EXE, opt);
         // Under the sanitizers every run must stay clean.
@@ -161,12 +162,15 @@ public:
         m_env.erase(a_name);
         m_unset.push_back(a_name);
     }
+    // No file of the runs grows past this many bytes (0: no limit): a full disk.
+    void SetFileSizeLimit(long a_lBytes) { m_lFileSizeLimit = a_lBytes; }
 
 private:
     e2e::TempDir m_tmp;
     e2e::TempDir m_logdir;
     std::map<std::string, std::string> m_env;
     std::vector<std::string> m_unset;
+    long m_lFileSizeLimit = 0;
     e2e::Result m_result;
     std::vector<std::string> m_lines;
     std::vector<int> m_states;

@@ -180,36 +180,14 @@ EOSSTS CLookup::ReadTable(char** a_pszXml)
         }
     }
 
-    COsFile osfile;
-    if (osfile.Open(szPath, OS_FILEOPEN_EXISTING, OS_FILEACCESS_READ, OS_FILESHARE_READWRITE) != OS_STS_OK)
-    {
-        OSLOG_ERROR("Open failed...");
-        return OS_STS_FAIL;
-    }
+    // A regular file of a sensible size, read whole.
     uint64_t u64Size = 0;
-    if (osfile.Size(&u64Size) != OS_STS_OK)
+    EOSSTS eossts = COsFile::ReadFile(szPath, a_pszXml, false, 0, &u64Size, 0, 64ULL << 20);
+    if (eossts != OS_STS_OK)
     {
-        OSLOG_ERROR("Read failed...");
-        osfile.Close();
+        OSLOG_ERROR("%s", (eossts == OS_STS_FILE_NOT_FOUND) ? "Open failed..." : "Read failed...");
         return OS_STS_FAIL;
     }
-    char* szXml = static_cast<char*>(g_posmem->Alloc(u64Size + 1, __FILE__, __LINE__));
-    if (szXml == nullptr)
-    {
-        OSLOG_ERROR("OsMemAlloc failed...");
-        osfile.Close();
-        return OS_STS_FAIL;
-    }
-    uint64_t u64Read = 0;
-    if ((u64Size > 0) && ((osfile.Read(szXml, u64Size, &u64Read) != OS_STS_OK) || (u64Read != u64Size)))
-    {
-        OSLOG_ERROR("Read failed...");
-        g_posmem->Free(szXml, __FILE__, __LINE__);
-        osfile.Close();
-        return OS_STS_FAIL;
-    }
-    osfile.Close();
-    *a_pszXml = szXml;
     return OS_STS_OK;
 }
 

@@ -268,6 +268,9 @@ struct CTwainImplData
     // g_posmem; made at the first block, released with the image writer).
     uint64_t m_u64XferWritten;
     uint8_t *m_pu8XferBlock;
+    // set when the image the report names is finished (in its file): later
+    // blocks never open that file again; a new report clears it.
+    bool m_blXferFinished;
 
     // 26. set by DSOpen when the application and the source both speak a
     // protocol above 2.01.
@@ -550,7 +553,9 @@ public:
     }
     // The memory and memory-file transfers (one block per call).
     TW_UINT16 DatMemoryXfer(const char *const *a_aszWords, bool a_blFile);
-    // Closes the transfer file of an image that did not end, and removes it.
+    // Closes the transfer file of an image that did not end and removes it
+    // (the file the transfer was writing beside the image's name: a file of
+    // that name from before, or a finished image, is left alone).
     void XferFileDiscard();
 
     // -----------------------------------------------------------------------
@@ -585,9 +590,10 @@ public:
     // The settings blocks of dat_customdsdata and dat_customdsdatagroup
     // (datcustomdsdata.cpp).  DatBlockToFile writes a_u32Length bytes of the
     // handle to the file ("unable to create file..." and 1 on failure);
-    // DatBlockFromFile reads a whole file into a new handle (null after its
-    // message: "unable to open file...", "unable to allocate memory...",
-    // "unable to read file...").  Neither frees the handle it is given.
+    // DatBlockFromFile reads a whole regular file of at most 64 MiB into a
+    // new handle (null after its message: "unable to open file...", "unable
+    // to allocate memory...", "unable to read file..." also for anything
+    // that is no such file).  Neither frees the handle it is given.
     TW_UINT16 DatBlockToFile(TW_HANDLE a_hData, TW_UINT32 a_u32Length, const char *a_szFile);
     TW_HANDLE DatBlockFromFile(const char *a_szFile, TW_UINT32 *a_pu32Length);
 

@@ -94,7 +94,5 @@ void CTwainImpl::XferFileDiscard()
     if (!m_osfileXfer.IsOpen())
         return;
     m_osfileXfer.Close();
-    if (m_szImageFileName[0])
-        COsFile::Delete(m_szImageFileName, OS_FILETYPE_FILE, 0, false);
     m_u64XferWritten = 0;
 }

@@ -981,6 +981,62 @@ void SimParseConfigText(SimConfig& a_config, const std::string& a_szText, const 
     }
 }
 
+bool SimReadFile(const char* a_szPath, std::size_t a_uLimit, std::string& a_szText, std::string& a_szError)
+{
+    // Only a regular file is read (never a FIFO that blocks or a device that
+    // never ends), and only one of at most a_uLimit bytes (whole MiB); the size is
+    // checked on the open file, and the read stops at the limit whatever it said.
+    a_szText.clear();
+    a_szError.clear();
+    int iFd = (a_szPath && a_szPath[0]) ? open(a_szPath, O_RDONLY | O_NONBLOCK | O_CLOEXEC) : -1;
+    if (iFd < 0)
+    {
+        a_szError = "cannot open the file";
+        return false;
+    }
+    struct stat st;
+    if (fstat(iFd, &st) != 0 || !S_ISREG(st.st_mode))
+    {
+        a_szError = "not a regular file";
+    }
+    else if (static_cast<std::uint64_t>(st.st_size) > a_uLimit)
+    {
+        a_szError = "file larger than " + std::to_string(a_uLimit >> 20) + " MiB";
+    }
+    while (a_szError.empty())
+    {
+        char ach[65536];
+        ssize_t iRead = read(iFd, ach, sizeof(ach));
+        if (iRead < 0 && errno == EINTR)
+        {
+            continue;
+        }
+        if (iRead < 0)
+        {
+            a_szError = "cannot read the file";
+        }
+        else if (iRead == 0)
+        {
+            break;
+        }
+        else if (a_szText.size() + static_cast<std::size_t>(iRead) > a_uLimit)
+        {
+            a_szError = "file larger than " + std::to_string(a_uLimit >> 20) + " MiB";
+        }
+        else
+        {
+            a_szText.append(ach, static_cast<std::size_t>(iRead));
+        }
+    }
+    close(iFd);
+    if (!a_szError.empty())
+    {
+        a_szText.clear();
+        return false;
+    }
+    return true;
+}
+
 SimConfig SimLoadConfig(const SimProfile& a_profile, const char* a_szPath)
 {
     SimConfig config;
@@ -991,57 +1047,11 @@ SimConfig SimLoadConfig(const SimProfile& a_profile, const char* a_szPath)
         return config;
     }
     config.m_szPath = a_szPath;
-    const std::string szPath = a_szPath;
-    // Only a regular file is read (never a FIFO that blocks or a device that
-    // never ends), and only one of a sensible size; the size is checked on
-    // the open file, and the read stops at the limit whatever it said.
-    const std::size_t uLimit = 4 * 1024 * 1024;
-    int iFd = open(a_szPath, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (iFd < 0)
-    {
-        config.m_aszErrors.push_back(szPath + ":0: cannot open the configuration file");
-        return config;
-    }
-    struct stat st;
-    std::string szError;
-    if (fstat(iFd, &st) != 0 || !S_ISREG(st.st_mode))
-    {
-        szError = "not a regular file";
-    }
-    else if (static_cast<std::uint64_t>(st.st_size) > uLimit)
-    {
-        szError = "configuration file larger than 4 MiB";
-    }
     std::string szText;
-    while (szError.empty())
+    std::string szError;
+    if (!SimReadFile(a_szPath, 4 * 1024 * 1024, szText, szError))
     {
-        char ach[65536];
-        ssize_t iRead = read(iFd, ach, sizeof(ach));
-        if (iRead < 0 && errno == EINTR)
-        {
-            continue;
-        }
-        if (iRead < 0)
-        {
-            szError = "cannot read the configuration file";
-        }
-        else if (iRead == 0)
-        {
-            break;
-        }
-        else if (szText.size() + static_cast<std::size_t>(iRead) > uLimit)
-        {
-            szError = "configuration file larger than 4 MiB";
-        }
-        else
-        {
-            szText.append(ach, static_cast<std::size_t>(iRead));
-        }
-    }
-    close(iFd);
-    if (!szError.empty())
-    {
-        config.m_aszErrors.push_back(szPath + ":0: " + szError);
+        config.m_aszErrors.push_back(std::string(a_szPath) + ":0: " + szError);
         return config;
     }
     SimParseConfigText(config, szText, a_szPath);

@@ -86,6 +86,10 @@ struct SimConfig
 // m_aszErrors and ignored.
 SimConfig SimLoadConfig(const SimProfile& a_profile, const char* a_szPath);
 
+// Reads a whole regular file of at most a_uLimit bytes into a_szText; false
+// with a_szError set for anything else (no FIFO is waited on, no device read).
+bool SimReadFile(const char* a_szPath, std::size_t a_uLimit, std::string& a_szText, std::string& a_szError);
+
 // Parses the text of a configuration (a_szName names it in error messages).
 void SimParseConfigText(SimConfig& a_config, const std::string& a_szText, const std::string& a_szName);
 

@@ -13,7 +13,6 @@
 #include <cstring>
 #include <ctime>
 #include <fstream>
-#include <sstream>
 
 namespace
 {
@@ -220,16 +219,18 @@ TW_UINT16 CSimSession::DatProfiles(TW_UINT16 a_u16Msg, TW_MEMREF a_pData, SimJou
         }
         case MSG_PROFILEIMPORT:
         {
-            std::ifstream file(szFilename, std::ios::binary);
-            std::string szImported;
-            if (szFilename.empty() || !file || !std::getline(file, szImported) || szImported.empty())
+            // The profile's name, then its settings: a regular file of at
+            // most 1 MiB (anything else is no profile).
+            std::string szText;
+            std::string szError;
+            if (!SimReadFile(szFilename.c_str(), 1024 * 1024, szText, szError))
             {
                 return Fail(TWCC_BADVALUE);
             }
-            std::stringstream stream;
-            stream << file.rdbuf();
-            std::string szSettings = stream.str();
-            if (!m_caps.LoadText(szSettings))
+            std::size_t uEnd = szText.find('\n');
+            std::string szImported = szText.substr(0, uEnd);
+            std::string szSettings = (uEnd == std::string::npos) ? std::string() : szText.substr(uEnd + 1);
+            if (szImported.empty() || !m_caps.LoadText(szSettings))
             {
                 return Fail(TWCC_BADVALUE);
             }

@@ -28,6 +28,7 @@
 #include <map>
 #include <sstream>
 #include <string>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/types.h>
 #include <sys/wait.h>
@@ -57,6 +58,7 @@ struct Options
     std::vector<std::string> unsetEnv;             // variables removed for the child
     std::string cwd;                               // working directory of the child ("" = ours)
     int timeoutMs = 60000;                         // the child is killed (SIGKILL) after this long
+    long fileSizeLimit = 0;                        // > 0: no file of the child grows past this (a full disk)
 };
 
 // What the program did.
@@ -166,6 +168,14 @@ inline Result Run(const std::string &a_szExe, const Options &a_opt = Options())
         }
         if (!a_opt.cwd.empty() && chdir(a_opt.cwd.c_str()) != 0)
             _exit(126);
+        if (a_opt.fileSizeLimit > 0)
+        {
+            // Writes past the limit fail (EFBIG) as on a full disk.
+            struct rlimit rl = {(rlim_t)a_opt.fileSizeLimit, (rlim_t)a_opt.fileSizeLimit};
+            signal(SIGXFSZ, SIG_IGN);
+            if (setrlimit(RLIMIT_FSIZE, &rl) != 0)
+                _exit(124);
+        }
         execve(argv[0], argv.data(), envp.data());
         _exit(127);
     }

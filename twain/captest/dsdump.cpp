@@ -115,10 +115,12 @@ TW_UINT16 CTwainImpl::DSDump(const char *const *)
     const char *szDesktop = g_poscfg ? g_poscfg->Get(1, 6) : nullptr;
     COsFile::PathSet(szPath, sizeof(szPath), szDesktop ? szDesktop : "");
     COsFile::PathAppend(szPath, sizeof(szPath), "Dravo-DumpCaps.xml");
+    // Written beside the earlier dump, which it replaces only when complete.
     std::unique_ptr<COsFile> posfile(new COsFile());
-    if (posfile->Open(szPath, OS_FILEOPEN_CREATE, OS_FILEACCESS_WRITE, OS_FILESHARE_NONE) != OS_STS_OK)
+    if (posfile->OpenTemp(szPath) != OS_STS_OK)
     {
         OSLOG_ERROR("Open failed...%s", szPath);
+        TWAINLOG("cannot create <%s>, the dump is not written...", szPath);
         return TWRC_FAILURE;
     }
     char szProduct[sizeof(m_twidentityDs.ProductName) + 1];
@@ -140,7 +142,11 @@ TW_UINT16 CTwainImpl::DSDump(const char *const *)
             DSCapDump(&twlookup, u32Flags, posfile.get());
     }
     posfile->Printf("</twain>\n");
-    posfile->Close();
+    if (posfile->Commit() != OS_STS_OK)
+    {
+        TWAINLOG("cannot write <%s>, the dump is not written...", szPath);
+        return TWRC_FAILURE;
+    }
     return TWRC_SUCCESS;
 }
 

@@ -7,9 +7,10 @@
 
 TW_UINT16 CTwainImpl::DatBlockToFile(TW_HANDLE a_hData, TW_UINT32 a_u32Length, const char *a_szFile)
 {
+    // Written beside the file, which it replaces only when complete.
     COsFile osfile;
     bool blWritten = false;
-    if (osfile.Open(a_szFile, OS_FILEOPEN_CREATE, OS_FILEACCESS_WRITE, OS_FILESHARE_NONE) == OS_STS_OK)
+    if (osfile.OpenTemp(a_szFile) == OS_STS_OK)
     {
         const void *pv = (a_u32Length > 0) ? (a_hData ? DsMemLock(a_hData) : nullptr) : "";
         // No more than the block holds, whatever length the source claims.
@@ -27,6 +28,7 @@ TW_UINT16 CTwainImpl::DatBlockToFile(TW_HANDLE a_hData, TW_UINT32 a_u32Length, c
         {
             DsMemUnlock(a_hData);
         }
+        blWritten = blWritten && (osfile.Commit() == OS_STS_OK);
         osfile.Close();
     }
     if (!blWritten)
@@ -39,33 +41,29 @@ TW_UINT16 CTwainImpl::DatBlockToFile(TW_HANDLE a_hData, TW_UINT32 a_u32Length, c
 
 TW_HANDLE CTwainImpl::DatBlockFromFile(const char *a_szFile, TW_UINT32 *a_pu32Length)
 {
-    COsFile osfile;
+    // A regular file of at most 64 MiB, read whole; anything else is refused.
+    char *szFile = nullptr;
     uint64_t u64Size = 0;
-    if (osfile.Open(a_szFile, OS_FILEOPEN_EXISTING, OS_FILEACCESS_READ, OS_FILESHARE_READ) != OS_STS_OK ||
-        osfile.Size(&u64Size) != OS_STS_OK)
+    EOSSTS eossts = COsFile::ReadFile(a_szFile, &szFile, false, 0, &u64Size, 0, 64ULL << 20);
+    if (eossts != OS_STS_OK)
     {
-        TWAINLOG("unable to open file...");
+        bool blOpen = (eossts == OS_STS_FILE_NOT_FOUND) || (eossts == OS_STS_ACCESS_DENIED);
+        TWAINLOG("%s", blOpen ? "unable to open file..." : "unable to read file...");
         return nullptr;
     }
-    // A handle holds at most what its signed 32-bit size can say.
-    TW_HANDLE handle = (u64Size <= 0x7FFFFFFF) ? DsMemAlloc(static_cast<int32_t>(u64Size)) : nullptr;
+    TW_HANDLE handle = DsMemAlloc(static_cast<int32_t>(u64Size));
     uint8_t *pu8 = static_cast<uint8_t *>(handle ? DsMemLock(handle) : nullptr);
     if (!pu8)
     {
         TWAINLOG("unable to allocate memory...");
         DsMemFree(handle);
+        g_posmem->Free(szFile, __FILE__, __LINE__);
         return nullptr;
     }
-    uint64_t u64Read = 0;
-    bool blRead = (u64Size == 0) || (osfile.Read(pu8, u64Size, &u64Read) == OS_STS_OK && u64Read == u64Size);
+    memcpy(pu8, szFile, static_cast<size_t>(u64Size));
     DsMemUnlock(handle);
-    if (!blRead)
-    {
-        TWAINLOG("unable to read file...");
-        DsMemFree(handle);
-        return nullptr;
-    }
-    *a_pu32Length = u64Size;
+    g_posmem->Free(szFile, __FILE__, __LINE__);
+    *a_pu32Length = static_cast<TW_UINT32>(u64Size);
     return handle;
 }
 

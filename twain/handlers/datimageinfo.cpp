@@ -96,5 +96,6 @@ TW_UINT16 CTwainImpl::DSDatImageInfo(const char *const *a_aszWords)
     const char *szFormat = (twii.PixelType == TWPT_RGB) ? "rgb_24" : (twii.PixelType == TWPT_BW) ? "bw" : "gray_8";
     snprintf(m_szImageReport, sizeof(m_szImageReport), s_szReportFormat, szCompression, szFile, szFormat,
              ReportLength(twii.ImageWidth, iResolution), ReportLength(twii.ImageLength, iResolution), iResolution);
+    m_blXferFinished = false;
     return TWRC_SUCCESS;
 }

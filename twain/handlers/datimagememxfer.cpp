@@ -45,12 +45,13 @@ TW_UINT16 CTwainImpl::DatMemoryXfer(const char *const *a_aszWords, bool a_blFile
                 memmove(szName, szName + 2, strlen(szName + 2) + 1);
         }
         TWAINLOG("Open: %s", szName);
-        if (!m_osfileXfer.IsOpen())
+        // The image is written beside its name and takes the name when it
+        // is complete; a finished image is never opened again.
+        if (!m_osfileXfer.IsOpen() && !m_blXferFinished)
         {
             COsString::SStrCpy(m_szImageFileName, sizeof(m_szImageFileName), szName);
             m_u64XferWritten = 0;
-            if (!szName[0] ||
-                m_osfileXfer.Open(szName, OS_FILEOPEN_CREATE, OS_FILEACCESS_WRITE, OS_FILESHARE_READWRITE) != OS_STS_OK)
+            if (!szName[0] || m_osfileXfer.OpenTemp(szName) != OS_STS_OK)
             {
                 TWAINLOG("cannot create <%s>, the image is not written...", szName);
                 m_szImageReport[0] = 0;
@@ -108,6 +109,8 @@ TW_UINT16 CTwainImpl::DatMemoryXfer(const char *const *a_aszWords, bool a_blFile
         return twrc;
     }
     SetTwState(ETWSTATE_XFERRING);
+    if (m_szImageReport[0] && m_blXferFinished && twmem.BytesWritten != 0)
+        TWAINLOG("<%s> holds a finished image, this block is not written...", m_szImageFileName);
     if (m_szImageReport[0] && m_osfileXfer.IsOpen())
     {
         uint64_t u64Written = 0;
@@ -126,14 +129,19 @@ TW_UINT16 CTwainImpl::DatMemoryXfer(const char *const *a_aszWords, bool a_blFile
         }
         if (twrc == TWRC_XFERDONE && m_osfileXfer.IsOpen())
         {
-            // The end of the image: the file is closed, and the raw data of a
-            // memory transfer becomes the image file.
+            // The end of the image: the file takes its name, and the raw
+            // data of a memory transfer becomes the image file.
             TWAINLOG("Close: %s", m_szImageFileName);
             uint64_t u64Size = 0;
             m_osfileXfer.Size(&u64Size);
-            m_osfileXfer.Close();
             m_u64XferWritten = 0;
-            if (!a_blFile && u64Size > 0)
+            m_blXferFinished = true;
+            if (m_osfileXfer.Commit() != OS_STS_OK)
+            {
+                TWAINLOG("cannot write <%s>, the image is not written...", m_szImageFileName);
+                m_szImageReport[0] = 0;
+            }
+            else if (!a_blFile && u64Size > 0)
             {
                 // This image's report: the first asterisks give the size.
                 char szReport[TWAINIMPL_IMAGEREPORT];

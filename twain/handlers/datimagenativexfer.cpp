@@ -13,7 +13,8 @@ namespace
 const uint64_t s_u64NativeLimit = 0xFFFFFFFFull;
 
 // Writes the image of a locked handle of a_u64Limit bytes to the open file:
-// 0, or 1 when the image cannot be written (a message said why).
+// 0, or 1 when the image is not understood (a message said why).  A failed
+// write is the file's to report (COsFile::Commit).
 TW_UINT16 WriteNative(COsFile &a_osfile, const uint8_t *a_pu8, uint64_t a_u64Limit)
 {
     uint64_t u64Written = 0;
@@ -26,7 +27,8 @@ TW_UINT16 WriteNative(COsFile &a_osfile, const uint8_t *a_pu8, uint64_t a_u64Lim
             TWAINLOG("native TIFF image not understood, nothing written...");
             return TWRC_FAILURE;
         }
-        return (a_osfile.Write(a_pu8, u64Size, &u64Written) == OS_STS_OK) ? TWRC_SUCCESS : TWRC_FAILURE;
+        a_osfile.Write(a_pu8, u64Size, &u64Written);
+        return TWRC_SUCCESS;
     }
 
     // A bitmap: its information header, palette and pixels, after a file header.
@@ -62,9 +64,8 @@ TW_UINT16 WriteNative(COsFile &a_osfile, const uint8_t *a_pu8, uint64_t a_u64Lim
         au8Header[2 + ii] = static_cast<uint8_t>(u64FileSize >> (8 * ii));
         au8Header[10 + ii] = static_cast<uint8_t>(u64Offset >> (8 * ii));
     }
-    if (a_osfile.Write(au8Header, sizeof(au8Header), &u64Written) != OS_STS_OK ||
-        a_osfile.Write(a_pu8, osimagedib.u64Size, &u64Written) != OS_STS_OK)
-        return TWRC_FAILURE;
+    if (a_osfile.Write(au8Header, sizeof(au8Header), &u64Written) == OS_STS_OK)
+        a_osfile.Write(a_pu8, osimagedib.u64Size, &u64Written);
     return TWRC_SUCCESS;
 }
 
@@ -96,7 +97,10 @@ TW_UINT16 CTwainImpl::DSDatImageNativeXfer(const char *const *a_aszWords)
         {
             s_iCount = (s_iCount == INT32_MAX) ? 0 : s_iCount + 1;
             TWAINLOG("Open: %s", szFile);
-            if (m_osfileNative.Open(szFile, OS_FILEOPEN_CREATE, OS_FILEACCESS_WRITE, OS_FILESHARE_READWRITE) == OS_STS_OK)
+            // Written beside its name, which it takes when it is complete.
+            if (m_osfileNative.OpenTemp(szFile) != OS_STS_OK)
+                TWAINLOG("cannot create <%s>, the image is not written...", szFile);
+            else
             {
                 const uint8_t *pu8 = static_cast<const uint8_t *>(DsMemLock(hImage));
                 // The image is read no further than its block holds.
@@ -104,11 +108,13 @@ TW_UINT16 CTwainImpl::DSDatImageNativeXfer(const char *const *a_aszWords)
                 u64Limit = (u64Limit > s_u64NativeLimit - 14) ? s_u64NativeLimit - 14 : u64Limit;
                 TW_UINT16 twrcWrite = pu8 ? WriteNative(m_osfileNative, pu8, u64Limit) : TWRC_FAILURE;
                 DsMemUnlock(hImage);
-                m_osfileNative.Close();
+                bool blWritten = (twrcWrite == TWRC_SUCCESS) && (m_osfileNative.Commit() == OS_STS_OK);
+                if (!blWritten && (twrcWrite == TWRC_SUCCESS || !pu8))
+                    TWAINLOG("cannot write <%s>, the image is not written...", szFile);
+                twrcWrite = blWritten ? TWRC_SUCCESS : TWRC_FAILURE;
+                m_osfileNative.Close();     // an unfinished file goes
                 if (twrcWrite != TWRC_SUCCESS)
                 {
-                    // No partial image file stays behind.
-                    COsFile::Delete(szFile, OS_FILETYPE_FILE, 0, false);
                     if (!blLeak)
                         DsMemFree(hImage);
                     return TWRC_FAILURE;

@@ -52,7 +52,9 @@ TW_UINT16 CTwainImpl::DSDatOverride(const char *const *a_aszWords)
                                  : nullptr;
         OsMemSettings osmemsettings;
         memset(&osmemsettings, 0, sizeof(osmemsettings));
-        if (!pvBlock || g_posmem->GetSettings(szName, &osmemsettings) != OS_STS_OK)
+        // A document of at most 16 MiB (a regular file, as SharedAlloc maps).
+        if (!pvBlock || g_posmem->GetSettings(szName, &osmemsettings) != OS_STS_OK ||
+            osmemsettings.u64Size > (16ULL << 20))
         {
             OSLOG_ERROR("OsMemSharedAllocReadonly failed");
             if (pvBlock)

@@ -9,6 +9,8 @@ namespace
 {
 
 const TW_UINT32 s_u32ReplySize = 1048576;
+// The largest command file read.
+const uint64_t s_u64CommandFileMax = 16ULL << 20;
 
 // A big-endian number of a_iBytes bytes.
 int32_t BigEndian(const uint8_t *a_pu8, int a_iBytes)
@@ -44,18 +46,26 @@ TW_UINT16 CTwainImpl::DSDatPassThru(const char *const *a_aszWords)
             OSLOG_ERROR("OsMemAlloc failed...");
             return TWRC_FAILURE;
         }
+        // The task: a file of that name (a regular file of at most 16 MiB:
+        // anything else of that name is refused), or the word itself.
         char *szFile = nullptr;
         uint64_t u64FileSize = 0;
         if (blPassThru)
         {
-            if (COsFile::ReadFile(a_aszWords[2], &szFile, false, 0, &u64FileSize) == OS_STS_OK && szFile)
+            if (COsFile::Exists(a_aszWords[2]) &&
+                COsFile::ReadFile(a_aszWords[2], &szFile, false, 0, &u64FileSize, 0, s_u64CommandFileMax) != OS_STS_OK)
+            {
+                g_posmem->Free(szReply, __FILE__, __LINE__);
+                TWAINLOG("Must supply a task or a filename container a task...");
+                return TWRC_FAILURE;
+            }
+            if (szFile)
             {
                 twpassthru.pCommand = szFile;
                 twpassthru.CommandBytes = u64FileSize;
             }
             else
             {
-                szFile = nullptr;
                 twpassthru.pCommand = const_cast<char *>(a_aszWords[2]);
                 twpassthru.CommandBytes = strlen(a_aszWords[2]) + 1;
             }

@@ -90,6 +90,8 @@ const char s_szMarker[] = "***DATADATADATA***";
 const size_t s_u64Folders = 32;
 const size_t s_u64Files = 512;
 const size_t s_u64Filters = 31;
+// The largest task or certification file read (a regular file only).
+const uint64_t s_u64TaskFileMax = 16ULL << 20;
 
 // The order of the runner's folders and files.
 bool cmp(const std::string &a_sz1, const std::string &a_sz2)
@@ -204,7 +206,7 @@ int TwainDirectTest(CTwainImpl &a_twainimpl, const char *a_szPath, COsJson &a_os
     // marker and headers that are not JSON are skipped without a word.
     char *szText = nullptr;
     uint64_t u64Size = 0;
-    if ((COsFile::ReadFile(a_szPath, &szText, false, 0, &u64Size, 0) != OS_STS_OK) || !szText)
+    if ((COsFile::ReadFile(a_szPath, &szText, false, 0, &u64Size, 0, s_u64TaskFileMax) != OS_STS_OK) || !szText)
         return 0;
     std::string szHeader;
     std::string szTask;
@@ -398,7 +400,7 @@ TW_UINT16 CTwainImpl::DSDatTwainDirect(const char *const *a_aszWords)
         if (COsFile::Exists(szArg))
         {
             uint64_t u64Size = 0;
-            if (COsFile::ReadFile(szArg, &szFile, false, 0, &u64Size, 0) != OS_STS_OK)
+            if (COsFile::ReadFile(szArg, &szFile, false, 0, &u64Size, 0, s_u64TaskFileMax) != OS_STS_OK)
                 return DatMisuse("*** file not found %s ***", szArg);
             szTask = szFile;
         }
