@@ -28,7 +28,7 @@ extern char** environ;
 
 const char* const g_szApplicationPath = "OSCFG_APPLICATION_PATH";
 
-#define OSCFG_INIMAX        (1 << 20)     // const.ini: larger files are refused
+#define OSCFG_INIMAX        65536       // const.ini: what is read of it
 #define OSCFG_MAXROWS       1000        // a host table longer than this is refused
 #define OSCFG_SECTIONNAME   "ossettings"
 
@@ -353,21 +353,36 @@ void COsCfgImpl::LoadConstIni()
         szFolder = (u64Slash == std::string::npos) ? "." : szFolder.substr(0, u64Slash);
     }
     std::string szPath = szFolder + "/const.ini";
-    // A regular file of a sensible size, or nothing: a larger one or any
-    // other entry is refused whole (with an error line), never cut short.
-    char* szFile = nullptr;
-    uint64_t u64Size = 0;
-    EOSSTS eossts = COsFile::ReadFile(szPath.c_str(), &szFile, false, 0, &u64Size, 0, OSCFG_INIMAX);
-    if (eossts != OS_STS_OK)
+    // Only a regular file is read (never a FIFO that would block start-up, nor
+    // a device that never ends), and of it only the first OSCFG_INIMAX bytes.
+    int iFd = open(szPath.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (iFd < 0)
     {
-        if (eossts != OS_STS_FILE_NOT_FOUND)
-        {
-            OSLOG_ERROR("cfg>>> const.ini not read...%d <%s>", static_cast<int>(eossts), szPath.c_str());
-        }
         return;
     }
-    std::string szText(szFile, static_cast<size_t>(u64Size));
-    g_posmem->Free(szFile, __FILE__, __LINE__);
+    struct stat st;
+    if ((fstat(iFd, &st) != 0) || !S_ISREG(st.st_mode))
+    {
+        OSLOG_ERROR("cfg>>> const.ini is not a regular file, not read...<%s>", szPath.c_str());
+        close(iFd);
+        return;
+    }
+    std::string szText;
+    char szBuffer[4096];
+    while (szText.size() < OSCFG_INIMAX)
+    {
+        ssize_t iRead = read(iFd, szBuffer, sizeof(szBuffer));
+        if (iRead < 0 && errno == EINTR)
+        {
+            continue;
+        }
+        if (iRead <= 0)
+        {
+            break;
+        }
+        szText.append(szBuffer, std::min(static_cast<size_t>(iRead), static_cast<size_t>(OSCFG_INIMAX) - szText.size()));
+    }
+    close(iFd);
 
     int iSection = 0;
     size_t u64Pos = 0;
