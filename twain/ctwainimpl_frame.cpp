@@ -50,27 +50,35 @@ TW_UINT16 CTwainImpl::DatUnrecognized(const char *a_szWord)
     return TWRC_FAILURE;
 }
 
-TW_UINT16 CTwainImpl::DatMisuse(const char *a_szFormat, ...)
+// One usage line, after an empty line when asked; returns TWRC_FAILURE.
+static TW_UINT16 DatUsageLine(bool a_blBlankFirst, const char *a_szFormat, va_list a_valist)
 {
     char szLine[1024];
-    va_list valist;
-    va_start(valist, a_szFormat);
-    vsnprintf(szLine, sizeof(szLine), a_szFormat, valist);
-    va_end(valist);
-    TWAINLOG("%s", "");
+    vsnprintf(szLine, sizeof(szLine), a_szFormat, a_valist);
+    if (a_blBlankFirst)
+    {
+        TWAINLOG("%s", "");
+    }
     TWAINLOG("%s", szLine);
     return TWRC_FAILURE;
 }
 
-TW_UINT16 CTwainImpl::DatUsage(const char *a_szFormat, ...)
+TW_UINT16 CTwainImpl::DatMisuse(const char *a_szFormat, ...)
 {
-    char szLine[1024];
     va_list valist;
     va_start(valist, a_szFormat);
-    vsnprintf(szLine, sizeof(szLine), a_szFormat, valist);
+    TW_UINT16 twrc = DatUsageLine(true, a_szFormat, valist);
     va_end(valist);
-    TWAINLOG("%s", szLine);
-    return TWRC_FAILURE;
+    return twrc;
+}
+
+TW_UINT16 CTwainImpl::DatUsage(const char *a_szFormat, ...)
+{
+    va_list valist;
+    va_start(valist, a_szFormat);
+    TW_UINT16 twrc = DatUsageLine(false, a_szFormat, valist);
+    va_end(valist);
+    return twrc;
 }
 
 TW_UINT16 CTwainImpl::DatPrintStatus(TW_UINT16 a_twrc)
