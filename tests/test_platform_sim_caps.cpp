@@ -11,9 +11,7 @@ using namespace simtest;
 
 namespace
 {
-class SimCapsTest : public SimTest
-{
-};
+using SimCapsTest = SimTest;
 
 // The simulator's test capabilities: CAP_SIMBASE + 4 x type index + shape.
 const TW_UINT16 kSimBase = 0x8100;
@@ -91,11 +89,6 @@ TEST_F(SimCapsTest, ItemValuesReadBackInTheirLayout)
     EXPECT_EQ(con.Int(4), 100);
     EXPECT_EQ(con.m_u64CurrentIndex, 2u);
     EXPECT_EQ(con.m_u64DefaultIndex, 2u);
-    // UINT32 range: 0 .. 4294967295 step 1000 in 8-byte slots.
-    ASSERT_EQ(app.Cap(MSG_GET, kSimBase + 4 * 5 + 2, &con), TWRC_SUCCESS);
-    EXPECT_EQ(con.RangeInt(0), 0);
-    EXPECT_EQ(con.RangeInt(1), 4294967295LL);
-    EXPECT_EQ(con.RangeInt(2), 1000);
     // FIX32 range: -2.5 .. 300.75 step 0.25, the FIX32 in the first 4 bytes.
     ASSERT_EQ(app.Cap(MSG_GET, kSimBase + 4 * 7 + 2, &con), TWRC_SUCCESS);
     EXPECT_EQ(con.RangeFix(0), -2.5);
@@ -295,11 +288,6 @@ TEST_F(SimCapsTest, QuerySupportFlagsFollowTheTable)
     EXPECT_EQ(con.Int(0), TWQC_GET | TWQC_GETDEFAULT | TWQC_GETCURRENT | i64Texts);
     ASSERT_EQ(app.Cap(MSG_QUERYSUPPORT, CAP_XFERCOUNT, &con), TWRC_SUCCESS);
     EXPECT_EQ(con.Int(0), TWQC_GET | TWQC_SET | TWQC_GETDEFAULT | TWQC_GETCURRENT | TWQC_RESET | i64Texts);
-    App appZav(kScannerZav);
-    ASSERT_TRUE(appZav.Opened());
-    ASSERT_EQ(appZav.Cap(MSG_QUERYSUPPORT, ICAP_PIXELTYPE, &con), TWRC_SUCCESS);
-    EXPECT_NE(con.Int(0) & TWQC_MACHINE, 0);
-    EXPECT_EQ(appZav.Cap(MSG_GET, CAP_PROFILES), TWRC_SUCCESS);
 }
 
 TEST_F(SimCapsTest, SupportedListsDescribeTheSource)
@@ -437,18 +425,8 @@ TEST_F(SimCapsTest, CameraSettingsFollowTheFileSystemDirectory)
     App app(kCamera);
     ASSERT_TRUE(app.Opened());
     Container con;
+    // Each camera has its own pixel type (the listing: test_e2e_device.cpp).
     TW_FILESYSTEM twfs = {};
-    ASSERT_EQ(app.Call(DG_CONTROL, DAT_FILESYSTEM, MSG_GETFIRSTFILE, &twfs), TWRC_SUCCESS);
-    EXPECT_STREQ(twfs.OutputName, "/Camera_Color_Top");
-    EXPECT_EQ(+twfs.FileType, TWFY_CAMERATOP);
-    std::vector<std::string> aszCamera = {twfs.OutputName};
-    while (app.Call(DG_CONTROL, DAT_FILESYSTEM, MSG_GETNEXTFILE, &twfs) == TWRC_SUCCESS)
-    {
-        aszCamera.push_back(twfs.OutputName);
-    }
-    EXPECT_EQ(aszCamera.size(), 6u);
-    EXPECT_EQ(aszCamera[5], "/Camera_Bitonal_Bottom");
-    // Each camera has its own pixel type.
     std::strcpy(twfs.InputName, "/Camera_Bitonal_Top");
     ASSERT_EQ(app.Call(DG_CONTROL, DAT_FILESYSTEM, MSG_CHANGEDIRECTORY, &twfs), TWRC_SUCCESS);
     ASSERT_EQ(app.Cap(MSG_GETCURRENT, ICAP_PIXELTYPE, &con), TWRC_SUCCESS);

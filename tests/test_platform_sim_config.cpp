@@ -15,22 +15,7 @@ using namespace simtest;
 
 namespace
 {
-class SimConfigTest : public SimTest
-{
-};
-
-// The journal line fields after the triplet names: "key=value" words.
-std::string Field(const std::string& a_szLine, const std::string& a_szKey)
-{
-    std::size_t uAt = a_szLine.find(" " + a_szKey + "=");
-    if (uAt == std::string::npos)
-    {
-        return std::string();
-    }
-    uAt += a_szKey.size() + 2;
-    std::size_t uEnd = a_szLine.find(' ', uAt);
-    return a_szLine.substr(uAt, uEnd == std::string::npos ? std::string::npos : uEnd - uAt);
-}
+using SimConfigTest = SimTest;
 }
 
 TEST_F(SimConfigTest, CapabilityRowsAreReplacedAddedAndRemoved)
@@ -239,21 +224,13 @@ TEST_F(SimConfigTest, ConfiguredExceptionLeavesDsEntry)
 
 TEST_F(SimConfigTest, JournalRecordsWhatTheApplicationSent)
 {
+    // (the fields of a call line, as the end-to-end tests read them, are
+    // checked there: container=, data=, rc=, cc= and state=)
     App app(kScanner);
     ASSERT_TRUE(app.Opened());
-    std::vector<unsigned char> au8 = OneValueOf<TW_UINT16>(TWTY_UINT16, TWPT_GRAY);
-    ASSERT_EQ(app.SetCap(MSG_SET, ICAP_PIXELTYPE, TWON_ONEVALUE, au8), TWRC_SUCCESS);
-    EXPECT_EQ(app.SetCap(MSG_SET, ICAP_PIXELTYPE, TWON_ONEVALUE, OneValueOf<TW_UINT16>(TWTY_UINT16, 77)), TWRC_FAILURE);
-    std::vector<std::string> asz = JournalWith({"call", "DG_CONTROL/DAT_CAPABILITY/MSG_SET", "0x0001/0x0001/0x0006"});
-    ASSERT_EQ(asz.size(), 2u);
-    // The exact container bytes: item type 4, item 1 in an 8-byte field.
-    EXPECT_EQ(Field(asz[0], "container"), "04000100000000000000");
-    EXPECT_EQ(Field(asz[0], "data").substr(0, 8), "01010500");   // Cap 0x0101, ConType 5
-    EXPECT_EQ(Field(asz[0], "rc"), "TWRC_SUCCESS(0)");
-    EXPECT_EQ(Field(asz[0], "cc"), "TWCC_SUCCESS(0)");
-    EXPECT_EQ(Field(asz[0], "state"), "4->4");
-    EXPECT_EQ(Field(asz[1], "container"), "04004d00000000000000");
-    EXPECT_EQ(Field(asz[1], "cc"), "TWCC_BADVALUE(10)");
+    EXPECT_EQ(app.SetUInt16(ICAP_PIXELTYPE, 77), TWRC_FAILURE);
+    EXPECT_EQ(JournalWith({"call", "DG_CONTROL/DAT_CAPABILITY/MSG_SET", "0x0001/0x0001/0x0006", "container=04004d00",
+                           "cc=TWCC_BADVALUE(10)"}).size(), 1u);
     // Every line begins with the direction, a sequence number that grows per
     // source library, and the source.
     std::vector<std::string> aszAll = Journal();

@@ -13,9 +13,7 @@ using namespace simtest;
 
 namespace
 {
-class SimEventsTest : public SimTest
-{
-};
+using SimEventsTest = SimTest;
 
 void SetHook(std::function<void(TW_UINT16)> a_pfn)
 {

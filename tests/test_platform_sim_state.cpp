@@ -1,74 +1,17 @@
 // test_platform_sim_state.cpp
 //
-// The simulated sources as an application finds them through the DSM: their
-// identities, the TWAIN state machine 4 to 7, DAT_STATUS, and the answers to
-// triplets out of sequence or with missing data.
+// The simulated sources as an application finds them through the DSM: a
+// configured identity, the TWAIN state machine 4 to 7 and the states each
+// triplet is taken in, DAT_STATUS, and the answers to triplets out of
+// sequence or with missing data.
 
 #include "test_platform_sim.h"
 
+#include <set>
+
 using namespace simtest;
 
-namespace
-{
-class SimStateTest : public SimTest
-{
-};
-
-// Walks the DSM's list of sources.
-std::vector<TW_IDENTITY> ListSources(App& a_app)
-{
-    std::vector<TW_IDENTITY> atw;
-    TW_IDENTITY twidentity = {};
-    TW_UINT16 u16Rc = Dsm::Get().pfnEntry(&a_app.AppIdentity(), nullptr, DG_CONTROL, DAT_IDENTITY, MSG_GETFIRST, &twidentity);
-    while (u16Rc == TWRC_SUCCESS && atw.size() < 64)
-    {
-        atw.push_back(twidentity);
-        u16Rc = Dsm::Get().pfnEntry(&a_app.AppIdentity(), nullptr, DG_CONTROL, DAT_IDENTITY, MSG_GETNEXT, &twidentity);
-    }
-    EXPECT_EQ(u16Rc, TWRC_ENDOFLIST);
-    return atw;
-}
-
-const TW_IDENTITY* Find(const std::vector<TW_IDENTITY>& a_atw, const char* a_szName)
-{
-    for (const TW_IDENTITY& tw : a_atw)
-    {
-        if (std::strcmp(tw.ProductName, a_szName) == 0)
-        {
-            return &tw;
-        }
-    }
-    return nullptr;
-}
-}
-
-TEST_F(SimStateTest, DsmListsTheFourSourcesWithTheirIdentities)
-{
-    App app(nullptr);
-    std::vector<TW_IDENTITY> atw = ListSources(app);
-    const TW_IDENTITY* ptwScanner = Find(atw, kScanner);
-    const TW_IDENTITY* ptw1x = Find(atw, kScanner1x);
-    const TW_IDENTITY* ptwZav = Find(atw, kScannerZav);
-    const TW_IDENTITY* ptwCamera = Find(atw, kCamera);
-    ASSERT_NE(ptwScanner, nullptr);
-    ASSERT_NE(ptw1x, nullptr);
-    ASSERT_NE(ptwZav, nullptr);
-    ASSERT_NE(ptwCamera, nullptr);
-
-    EXPECT_EQ(ptwScanner->ProtocolMajor, 2);
-    EXPECT_EQ(+ptwScanner->SupportedGroups, DF_DS2 | DG_IMAGE | DG_CONTROL);
-    EXPECT_STREQ(ptwScanner->Manufacturer, "Dravo Project");
-    EXPECT_NE(+ptwScanner->Id, 0u);
-
-    EXPECT_EQ(ptw1x->ProtocolMajor, 1);
-    EXPECT_EQ(ptw1x->ProtocolMinor, 9);
-    EXPECT_EQ(+ptw1x->SupportedGroups & DF_DS2, 0u);
-
-    EXPECT_EQ(std::strncmp(ptwZav->Version.Info, "ZAV v", 5), 0);
-    EXPECT_NE(+ptwZav->SupportedGroups & DG_CUSTOM, 0u);
-
-    EXPECT_NE(+ptwCamera->SupportedGroups & DF_DS2, 0u);
-}
+using SimStateTest = SimTest;
 
 TEST_F(SimStateTest, ConfigurationRenamesAndReversionsASource)
 {
@@ -125,6 +68,82 @@ TEST_F(SimStateTest, StateMachineRefusesTripletsOutOfSequence)
 
     std::vector<std::string> asz = JournalWith({"MSG_ENDXFER", "state=7->6"});
     EXPECT_EQ(asz.size(), 1u);
+}
+
+// Triplets that leave the state alone, sent in each state a source can be
+// brought to: in the states a row names they succeed, in the others they
+// fail with TWCC_SEQERROR (the state is checked before the data).
+TEST_F(SimStateTest, EachTripletIsTakenOnlyInItsStates)
+{
+    struct Case
+    {
+        const char* szSource;
+        TW_UINT32 u32Dg;
+        TW_UINT16 u16Dat, u16Msg;
+        std::string szData;   // the start of the data record, zeros after it
+        std::set<int> setiStates;
+    };
+    const Case acase[] = {
+        {kScanner, DG_CONTROL, DAT_XFERGROUP, MSG_GET, "", {4, 5, 6}},
+        {kScanner, DG_CONTROL, DAT_XFERGROUP, MSG_SET, std::string(1, DG_IMAGE), {6}},
+        {kScanner, DG_IMAGE, DAT_IMAGELAYOUT, MSG_GET, "", {4, 5, 6}},
+        {kScanner, DG_IMAGE, DAT_IMAGELAYOUT, MSG_GETCURRENT, "", {4, 5, 6}},
+        {kScanner, DG_IMAGE, DAT_IMAGELAYOUT, MSG_GETDEFAULT, "", {4, 5, 6}},
+        {kScanner, DG_IMAGE, DAT_IMAGEINFO, MSG_GET, "", {6, 7}},
+        {kScanner, DG_IMAGE, DAT_EXTIMAGEINFO, MSG_GET, "\x01", {}},   // ICAP_EXTIMAGEINFO is FALSE
+        {kScanner1x, DG_CONTROL, DAT_EVENT, MSG_PROCESSEVENT, "", {5}},
+        {kCamera, DG_CONTROL, DAT_FILESYSTEM, MSG_CHANGEDIRECTORY, "/Camera_Gray_Top", {4}},
+        {kCamera, DG_CONTROL, DAT_FILESYSTEM, MSG_GETINFO, "", {4, 5, 6, 7}},
+        {kCamera, DG_CONTROL, DAT_FILESYSTEM, MSG_GETFIRSTFILE, "", {4, 5, 6}},
+    };
+    for (const char* szSource : {kScanner, kScanner1x, kCamera})
+    {
+        // A first-generation source has no callback to bring it to state 6.
+        for (int iState = 4; iState <= (szSource == kScanner1x ? 5 : 7); iState++)
+        {
+            {
+                std::lock_guard<std::mutex> lock(Callbacks::Get().m_mutex);
+                Callbacks::Get().m_aevent.clear();
+            }
+            App app(szSource);
+            ASSERT_TRUE(app.Opened()) << szSource;
+            TW_USERINTERFACE twui = {};
+            if (iState == 5)
+            {
+                ASSERT_EQ(app.Call(DG_CONTROL, DAT_USERINTERFACE, MSG_ENABLEDSUIONLY, &twui), TWRC_SUCCESS);
+            }
+            if (iState >= 6)
+            {
+                ASSERT_TRUE(app.EnableAndWait());
+            }
+            TW_HANDLE hImage = nullptr;
+            if (iState == 7)
+            {
+                ASSERT_EQ(app.Call(DG_IMAGE, DAT_IMAGENATIVEXFER, MSG_GET, &hImage), TWRC_XFERDONE);
+                app.Free(hImage);
+            }
+            for (const Case& c : acase)
+            {
+                if (c.szSource != szSource)
+                {
+                    continue;
+                }
+                std::vector<unsigned char> au8(4096, 0);
+                std::memcpy(au8.data(), c.szData.data(), c.szData.size());
+                TW_UINT16 u16Rc = app.Call(c.u32Dg, c.u16Dat, c.u16Msg, au8.data());
+                SCOPED_TRACE(std::string(szSource) + " state " + std::to_string(iState) + " row " +
+                             std::to_string(&c - acase));
+                if (c.setiStates.count(iState))
+                {
+                    EXPECT_NE(u16Rc, TWRC_FAILURE) << app.Cc();
+                }
+                else
+                {
+                    EXPECT_EQ(app.FailCc(u16Rc), TWCC_SEQERROR);
+                }
+            }
+        }
+    }
 }
 
 TEST_F(SimStateTest, StatusAnswersTheLastConditionAndKeepsIt)

@@ -18,9 +18,7 @@ using namespace simtest;
 
 namespace
 {
-class SimXferTest : public SimTest
-{
-};
+using SimXferTest = SimTest;
 
 unsigned Gray(std::int64_t a_x, std::int64_t a_y, unsigned a_uPage)
 {
@@ -408,6 +406,8 @@ TEST_F(SimXferTest, FeederPagesSidesAndNumbers)
     ASSERT_EQ(app.SetCap(MSG_SET, CAP_DUPLEXENABLED, TWON_ONEVALUE, OneValueOf<TW_BOOL>(TWTY_BOOL, 1)), TWRC_SUCCESS);
     ASSERT_EQ(app.SetUInt16(ICAP_EXTIMAGEINFO, 1, TWTY_BOOL), TWRC_SUCCESS);
     ASSERT_TRUE(app.EnableAndWait());
+    TW_UINT32 u32Group = DG_AUDIO;
+    EXPECT_EQ(app.FailCc(app.Call(DG_CONTROL, DAT_XFERGROUP, MSG_SET, &u32Group)), TWCC_BADVALUE) << "images only";
     TW_PENDINGXFERS twpending;
     ASSERT_EQ(app.Call(DG_CONTROL, DAT_PENDINGXFERS, MSG_GET, &twpending), TWRC_SUCCESS);
     EXPECT_EQ(twpending.Count, 4);
@@ -526,22 +526,6 @@ TEST_F(SimXferTest, ImageLayoutSetsTheFrameAndNumbers)
     EXPECT_EQ(app.FailCc(app.Call(DG_IMAGE, DAT_IMAGELAYOUT, MSG_SET, &twlayout)), TWCC_SEQERROR);
 }
 
-TEST_F(SimXferTest, ExtendedInformationNeedsItsCapabilityAndState)
-{
-    App app(kScanner);
-    ASSERT_TRUE(app.Opened());
-    ASSERT_TRUE(app.SmallPages(TWPT_BW, TWSX_NATIVE));
-    ASSERT_TRUE(app.EnableAndWait());
-    std::vector<unsigned char> au8Ext(8 + 16, 0);
-    TwSetU32(au8Ext.data(), 1);
-    TwSetU16(au8Ext.data() + 8, TWEI_CAMERA);
-    EXPECT_EQ(app.FailCc(app.Call(DG_IMAGE, DAT_EXTIMAGEINFO, MSG_GET, au8Ext.data())), TWCC_SEQERROR);   // state 6
-    TW_HANDLE hDib = nullptr;
-    ASSERT_EQ(app.Call(DG_IMAGE, DAT_IMAGENATIVEXFER, MSG_GET, &hDib), TWRC_XFERDONE);
-    app.Free(hDib);
-    EXPECT_EQ(app.FailCc(app.Call(DG_IMAGE, DAT_EXTIMAGEINFO, MSG_GET, au8Ext.data())), TWCC_SEQERROR);   // ICAP_EXTIMAGEINFO FALSE
-}
-
 TEST_F(SimXferTest, EveryHandleTheSourceGivesIsDsmMemory)
 {
     ASSERT_NE(Dsm::Get().pfnLiveAllocations, nullptr);
@@ -648,7 +632,7 @@ TEST_F(SimXferTest, SetUpRecordsResetAndTheTransferGroup)
     ASSERT_EQ(app.Call(DG_IMAGE, DAT_IMAGELAYOUT, MSG_RESET, &twlayout), TWRC_SUCCESS);
     EXPECT_EQ(twlayout.Frame.Right.Whole, 8);
     EXPECT_EQ(+twlayout.PageNumber, 1u);
-    // DAT_XFERGROUP: images only (set in state 6: test_platform_sim_rules.cpp).
+    // DAT_XFERGROUP: images only (its states: test_platform_sim_state.cpp).
     TW_UINT32 u32Group = 0;
     ASSERT_EQ(app.Call(DG_CONTROL, DAT_XFERGROUP, MSG_GET, &u32Group), TWRC_SUCCESS);
     EXPECT_EQ(u32Group, DG_IMAGE);
