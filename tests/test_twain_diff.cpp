@@ -10,14 +10,9 @@
 namespace
 {
 
-class TwainDiffTest : public testing::Test
+class TwainDiffTest : public TwainImplTest
 {
 protected:
-    void SetUp() override
-    {
-        ASSERT_TRUE(m_env.HaveLookup()) << "the symbol table (tools/lookup.xml) is not built";
-        m_ptwainimpl = MakeTwainImpl();
-    }
     TW_UINT16 SetDiff(std::initializer_list<const char *> a_aszWords, TW_UINT32 a_u32Level = 0)
     {
         TwainWords words(a_aszWords);
@@ -37,9 +32,6 @@ protected:
     {
         return *m_ptwainimpl;
     }
-    TwainTestEnv m_env;
-    TwainTestLog m_log;
-    std::unique_ptr<CTwainImpl> m_ptwainimpl;
 };
 
 // ---------------------------------------------------------------------------

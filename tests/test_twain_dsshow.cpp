@@ -57,14 +57,9 @@ struct ShowCase
     bool blNullHandle = false;
 };
 
-class TwainDsShowTest : public testing::TestWithParam<ShowCase>
+class TwainDsShowTest : public TwainImplTest, public testing::WithParamInterface<ShowCase>
 {
 protected:
-    void SetUp() override
-    {
-        ASSERT_TRUE(m_env.HaveLookup()) << "the symbol table (tools/lookup.xml) is not built";
-        m_ptwainimpl = MakeTwainImpl();
-    }
     // The lines shown for a capability whose container holds a_bytes.
     std::vector<std::string> Show(uint16_t a_twcap, uint16_t a_twon, uint16_t a_twmsg, const Bytes &a_bytes,
                                   size_t a_u64Alloc = 0, bool a_blNullHandle = false, int a_iWindow = -1)
@@ -85,9 +80,6 @@ protected:
         free(pv);
         return m_log.Lines();
     }
-    TwainTestEnv m_env;
-    TwainTestLog m_log;
-    std::unique_ptr<CTwainImpl> m_ptwainimpl;
 };
 
 std::string Header(const std::string &a_szName, const char *a_szId)
@@ -277,7 +269,7 @@ TEST_F(TwainDsShowFixture, IdentityLines)
     memset(twidentity.Version.Info, 'i', sizeof(twidentity.Version.Info));   // unterminated
     twidentity.ProtocolMajor = 2;
     twidentity.ProtocolMinor = 4;
-    twidentity.SupportedGroups = DF_APP2 | DG_IMAGE | DG_CONTROL;
+    twidentity.SupportedGroups = DF_DS2 | DF_APP2 | DF_DSM2 | DG_AUDIO | DG_IMAGE | DG_CONTROL;
     strcpy(twidentity.Manufacturer, "Maker");
     strcpy(twidentity.ProductFamily, "Family");
     strcpy(twidentity.ProductName, "Product");
@@ -286,7 +278,7 @@ TEST_F(TwainDsShowFixture, IdentityLines)
     EXPECT_EQ(m_log.Lines(), (std::vector<std::string>{
                                  "  Id.................7", "  Manufacturer.......Maker", "  ProductFamily......Family",
                                  "  ProductName........Product", "  Protocol...........2.4",
-                                 "  SupportedGroups....0x20000003 (APP2,IMAGE,CONTROL)", "  Version............1.2",
+                                 "  SupportedGroups....0x70000007 (DS2,APP2,DSM2,AUDIO,IMAGE,CONTROL)", "  Version............1.2",
                                  "  Country............1 (TWCY_USA)", "  Language...........13 (TWLG_ENGLISH_USA)",
                                  "  Info..............." + std::string(34, 'i')}));
     twidentity.SupportedGroups = 0;

@@ -2,8 +2,9 @@
 // The extended image information formatter on crafted entries of every item
 // type (values in Item and in handles, value names, ten-thousandths, dates,
 // strings of every width, barcode texts with their lengths, large texts,
-// errors) in its text, XML and log forms; and dat_extimageinfo against the
-// simulated ZAV source after a native transfer.
+// errors) in its text, XML and log forms. (dat_extimageinfo against the
+// simulated sources: test_e2e_device.cpp, and its malformed answers:
+// test_twain_impl_dsm.cpp.)
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -74,18 +75,7 @@ std::string Text(const std::string &a_sz, size_t a_u64Width)
     return sz;
 }
 
-std::string Line(const std::string &a_szName, const std::string &a_szType, const std::string &a_szValue)
-{
-    return a_szName + std::string(32 - a_szName.size(), '.') + a_szType + std::string(18 - a_szType.size(), '.') +
-           a_szValue;
-}
-
-class ExtImageInfoTest : public testing::Test
-{
-protected:
-    TwainTestEnv m_env;
-    std::unique_ptr<CTwainImpl> m_ptwainimpl = MakeTwainImpl();
-};
+using ExtImageInfoTest = TwainImplTest;
 
 } // namespace
 
@@ -103,41 +93,41 @@ TEST_F(ExtImageInfoTest, EveryItemTypeInTextForm)
     const std::string szBarcodes = std::string("DRAVO-0001") + std::string("Z\0\x01\xff", 4);
     const std::string szXml = "<image page=\"1\"/>";
     const Case acase[] = {
-        {TWEI_HDR_LEVEL, TWTY_INT8, 2, Items(1, {-1, 5}), false, Line("TWEI_HDR_LEVEL", "TWTY_INT8", "-1;5")},
+        {TWEI_HDR_LEVEL, TWTY_INT8, 2, Items(1, {-1, 5}), false, EiiLine("TWEI_HDR_LEVEL", "TWTY_INT8", "-1;5")},
         {TWEI_HDR_RAWIMAGEHEADER, TWTY_UINT8, 6, Items(1, {1, 2, 3, 4, 5, 250}), true,
-         Line("TWEI_HDR_RAWIMAGEHEADER", "TWTY_UINT8", "1;2;3;4;5;250")},
-        {TWEI_HDR_YOFFSET, TWTY_INT16, 1, Items(2, {-300}), false, Line("TWEI_HDR_YOFFSET", "TWTY_INT16", "-300")},
-        {TWEI_PAGESIDE, TWTY_UINT16, 1, Items(2, {2}), false, Line("TWEI_PAGESIDE", "TWTY_UINT16", "TWCS_BOTTOM")},
-        {TWEI_PAGESIDE, TWTY_UINT16, 1, Items(2, {3}), false, Line("TWEI_PAGESIDE", "TWTY_UINT16", "3")},
+         EiiLine("TWEI_HDR_RAWIMAGEHEADER", "TWTY_UINT8", "1;2;3;4;5;250")},
+        {TWEI_HDR_YOFFSET, TWTY_INT16, 1, Items(2, {-300}), false, EiiLine("TWEI_HDR_YOFFSET", "TWTY_INT16", "-300")},
+        {TWEI_PAGESIDE, TWTY_UINT16, 1, Items(2, {2}), false, EiiLine("TWEI_PAGESIDE", "TWTY_UINT16", "TWCS_BOTTOM")},
+        {TWEI_PAGESIDE, TWTY_UINT16, 1, Items(2, {3}), false, EiiLine("TWEI_PAGESIDE", "TWTY_UINT16", "3")},
         {TWEI_HDR_FEATUREPATCH, TWTY_UINT16, 3, Items(2, {0, 1, 2}), true,
-         Line("TWEI_HDR_FEATUREPATCH", "TWTY_UINT16", "0;1;2")},
+         EiiLine("TWEI_HDR_FEATUREPATCH", "TWTY_UINT16", "0;1;2")},
         {TWEI_SKEWORIGINALANGLE, TWTY_INT32, 1, Items(8, {-5000}), false,
-         Line("TWEI_SKEWORIGINALANGLE", "TWTY_INT32", "-0.5000")},
+         EiiLine("TWEI_SKEWORIGINALANGLE", "TWTY_INT32", "-0.5000")},
         {TWEI_HDR_DESKEWANGLE, TWTY_INT32, 1, Items(8, {10005}), false,
-         Line("TWEI_HDR_DESKEWANGLE", "TWTY_INT32", "1.0005")},
-        {TWEI_HDR_DATE, TWTY_UINT32, 1, Items(8, {915}), false, Line("TWEI_HDR_DATE", "TWTY_UINT32", "00/09/15")},
-        {TWEI_HDR_TIME, TWTY_UINT32, 1, Items(8, {93000}), false, Line("TWEI_HDR_TIME", "TWTY_UINT32", "09:30:00")},
+         EiiLine("TWEI_HDR_DESKEWANGLE", "TWTY_INT32", "1.0005")},
+        {TWEI_HDR_DATE, TWTY_UINT32, 1, Items(8, {915}), false, EiiLine("TWEI_HDR_DATE", "TWTY_UINT32", "00/09/15")},
+        {TWEI_HDR_TIME, TWTY_UINT32, 1, Items(8, {93000}), false, EiiLine("TWEI_HDR_TIME", "TWTY_UINT32", "09:30:00")},
         {TWEI_BARCODEX, TWTY_UINT32, 2, Items(8, {100, 4000000000}), true,
-         Line("TWEI_BARCODEX", "TWTY_UINT32", "100;4000000000")},
-        {TWEI_HDR_MULTIFEED, TWTY_UINT32, 1, Items(8, {1}), false, Line("TWEI_HDR_MULTIFEED", "TWTY_UINT32", "TRUE")},
-        {TWEI_IMAGEMERGED, TWTY_BOOL, 2, Items(2, {0, 7}), false, Line("TWEI_IMAGEMERGED", "TWTY_BOOL", "FALSE;TRUE (7)")},
-        {0x1111, TWTY_FIX32, 1, Items(2, {1, 0x8000}), false, Line("0x1111", "TWTY_FIX32", "1.32768")},
+         EiiLine("TWEI_BARCODEX", "TWTY_UINT32", "100;4000000000")},
+        {TWEI_HDR_MULTIFEED, TWTY_UINT32, 1, Items(8, {1}), false, EiiLine("TWEI_HDR_MULTIFEED", "TWTY_UINT32", "TRUE")},
+        {TWEI_IMAGEMERGED, TWTY_BOOL, 2, Items(2, {0, 7}), false, EiiLine("TWEI_IMAGEMERGED", "TWTY_BOOL", "FALSE;TRUE (7)")},
+        {0x1111, TWTY_FIX32, 1, Items(2, {1, 0x8000}), false, EiiLine("0x1111", "TWTY_FIX32", "1.32768")},
         {TWEI_FRAME, TWTY_FRAME, 1, szFrame, true,
-         Line("TWEI_FRAME", "TWTY_FRAME",
+         EiiLine("TWEI_FRAME", "TWTY_FRAME",
               "left=1, 0 (1.00000)  right=3, 0 (3.00000)  top=2, 32768 (2.50000)  bottom=4, 16384 (4.25000)")},
         {TWEI_HDR_BOOKNAME_A, TWTY_STR32, 2, Text("Book A", 34) + Text("Second", 34), true,
-         Line("TWEI_HDR_BOOKNAME_A", "TWTY_STR32", "Book A;Second")},
-        {TWEI_HDR_BOOKNAME_C, TWTY_STR128, 1, Text("Book C", 130), true, Line("TWEI_HDR_BOOKNAME_C", "TWTY_STR128", "Book C")},
+         EiiLine("TWEI_HDR_BOOKNAME_A", "TWTY_STR32", "Book A;Second")},
+        {TWEI_HDR_BOOKNAME_C, TWTY_STR128, 1, Text("Book C", 130), true, EiiLine("TWEI_HDR_BOOKNAME_C", "TWTY_STR128", "Book C")},
         {TWEI_PRINTERTEXT, TWTY_STR255, 1, std::string(256, 'X'), true,
-         Line("TWEI_PRINTERTEXT", "TWTY_STR255", std::string(255, 'X'))},
+         EiiLine("TWEI_PRINTERTEXT", "TWTY_STR255", std::string(255, 'X'))},
         {TWEI_BARCODETEXT, TWTY_HANDLE, 2, szBarcodes, true,
-         Line("TWEI_BARCODETEXT", "TWTY_HANDLE", "DRAVO-0001;5a 00 01 ff ")},
+         EiiLine("TWEI_BARCODETEXT", "TWTY_HANDLE", "DRAVO-0001;5a 00 01 ff ")},
         {TWEI_BARCODETEXTLENGTH, TWTY_UINT32, 2, Items(8, {10, 4}), true,
-         Line("TWEI_BARCODETEXTLENGTH", "TWTY_UINT32", "10;4")},
+         EiiLine("TWEI_BARCODETEXTLENGTH", "TWTY_UINT32", "10;4")},
         {TWEI_HDR_XML, TWTY_HANDLE, static_cast<TW_UINT16>(szXml.size()), szXml + "trailing", true,
-         Line("TWEI_HDR_XML", "TWTY_HANDLE", szXml)},
-        {TWEI_ICCPROFILE, TWTY_HANDLE, 1, "", true, Line("TWEI_ICCPROFILE", "TWTY_HANDLE", "NULL")},
-        {TWEI_CAMERA, 13, 1, "", false, Line("TWEI_CAMERA", "TWTY_???", "UNKNOWN TYPE 13")},
+         EiiLine("TWEI_HDR_XML", "TWTY_HANDLE", szXml)},
+        {TWEI_ICCPROFILE, TWTY_HANDLE, 1, "", true, EiiLine("TWEI_ICCPROFILE", "TWTY_HANDLE", "NULL")},
+        {TWEI_CAMERA, 13, 1, "", false, EiiLine("TWEI_CAMERA", "TWTY_???", "UNKNOWN TYPE 13")},
     };
     for (const Case &c : acase)
         request.Add(c.twei, c.twty, c.u16NumItems, c.szBytes, c.blHandle);
@@ -159,7 +149,7 @@ TEST_F(ExtImageInfoTest, EveryItemTypeInTextForm)
               "TWEI_PAGENUMBER................." "*** not returned ***");
     // Shown entries gave up their handles: shown again they have none.
     EXPECT_EQ(twainextimageinfo.GetInfoByIndex(ptwextimageinfo, 1, TWAIN_EII_DETAILS_TEXT),
-              Line("TWEI_HDR_RAWIMAGEHEADER", "TWTY_UINT8", "NULL"));
+              EiiLine("TWEI_HDR_RAWIMAGEHEADER", "TWTY_UINT8", "NULL"));
     twainextimageinfo.FreeHandles(ptwextimageinfo, u64Cases);
 }
 
@@ -223,127 +213,11 @@ TEST_F(ExtImageInfoTest, CountsBeyondTheBlockStopAtItsEnd)
     TW_EXTIMAGEINFO *ptwextimageinfo = request.Get();
     CTwainExtImageInfo twainextimageinfo(m_ptwainimpl.get());
     EXPECT_EQ(twainextimageinfo.GetInfoByIndex(ptwextimageinfo, 0, TWAIN_EII_DETAILS_TEXT),
-              Line("TWEI_HDR_BOOKNAME_A", "TWTY_STR32", "Book A"));
+              EiiLine("TWEI_HDR_BOOKNAME_A", "TWTY_STR32", "Book A"));
     EXPECT_EQ(twainextimageinfo.GetInfoByIndex(ptwextimageinfo, 1, TWAIN_EII_DETAILS_TEXT),
-              Line("TWEI_TWAINDIRECTMETADATA", "TWTY_HANDLE", "{\"metadata\":\"unended...."));
+              EiiLine("TWEI_TWAINDIRECTMETADATA", "TWTY_HANDLE", "{\"metadata\":\"unended...."));
     std::string szBarcodes = twainextimageinfo.GetInfoByIndex(ptwextimageinfo, 2, TWAIN_EII_DETAILS_TEXT);
-    std::string szPrefix = Line("TWEI_BARCODETEXT", "TWTY_HANDLE", "DRAVO-0001;ABCDEFGHIJKLMN;;HANDLE ");
+    std::string szPrefix = EiiLine("TWEI_BARCODETEXT", "TWTY_HANDLE", "DRAVO-0001;ABCDEFGHIJKLMN;;HANDLE ");
     EXPECT_EQ(szBarcodes.substr(0, szPrefix.size()), szPrefix);
     twainextimageinfo.FreeHandles(ptwextimageinfo, 4);
-}
-
-namespace
-{
-
-// The ZAV source opened with extended information enabled, its first
-// image transferred (natively, by raw triplets) when a_blTransfer.
-class ExtImageInfoSimTest : public ExtImageInfoTest
-{
-protected:
-    void Open(const std::string &a_szFaults, bool a_blTransfer)
-    {
-        std::string szConfig = m_env.Services().Dir() / "sim.cfg";
-        OsTestWriteFile(szConfig, "cap ICAP_EXTIMAGEINFO onevalue bool TRUE\n[zav]\n" + a_szFaults);
-        setenv("SIMSCANNER_CONFIG", szConfig.c_str(), 1);
-        unsetenv("TWAINDSM_SOURCES");
-        m_ptwainimpl = MakeTwainImpl("2.4");
-        ASSERT_EQ(m_ptwainimpl->DSMOpen(), TWRC_SUCCESS);
-        ASSERT_EQ(m_ptwainimpl->DSOpen("Simulated Scanner ZAV"), TWRC_SUCCESS);
-        TW_USERINTERFACE twui = {};
-        ASSERT_EQ(m_ptwainimpl->DsmEntry(DG_CONTROL, DAT_USERINTERFACE, MSG_ENABLEDS, &twui, false, false), TWRC_SUCCESS);
-        // The wait ends once the event was handled whole (its lines printed).
-        ASSERT_EQ(m_ptwainimpl->DSWait(TwainWords({"wait", "20000", "msg_xferready"})), TWRC_SUCCESS);
-        ASSERT_EQ(m_ptwainimpl->GetTwState(), ETWSTATE_XFERREADY);
-        if (a_blTransfer)
-        {
-            TW_HANDLE hDib = nullptr;
-            ASSERT_EQ(m_ptwainimpl->DsmEntry(DG_IMAGE, DAT_IMAGENATIVEXFER, MSG_GET, &hDib, false, false), TWRC_XFERDONE);
-            m_ptwainimpl->DsMemFree(hDib);
-        }
-    }
-    void TearDown() override
-    {
-        if (m_ptwainimpl->GetTwState() >= ETWSTATE_DSOPEN)
-        {
-            TW_PENDINGXFERS twpending = {};
-            m_ptwainimpl->DsmEntry(DG_CONTROL, DAT_PENDINGXFERS, MSG_ENDXFER, &twpending, false, false);
-            m_ptwainimpl->DsmEntry(DG_CONTROL, DAT_PENDINGXFERS, MSG_RESET, &twpending, false, false);
-            TW_USERINTERFACE twui = {};
-            m_ptwainimpl->DsmEntry(DG_CONTROL, DAT_USERINTERFACE, MSG_DISABLEDS, &twui, false, false);
-            m_ptwainimpl->SetTwState(ETWSTATE_DSOPEN);
-            m_ptwainimpl->DSClose(nullptr);
-        }
-        m_ptwainimpl->DSMClose();
-        unsetenv("SIMSCANNER_CONFIG");
-    }
-    std::vector<std::string> Run(std::initializer_list<const char *> a_aszWords, TW_UINT16 a_twrc = TWRC_SUCCESS)
-    {
-        m_log.Clear();
-        EXPECT_EQ(m_ptwainimpl->DSDatExtImageInfo(TwainWords(a_aszWords)), a_twrc);
-        return m_log.Lines();
-    }
-    TwainTestLog m_log;
-};
-
-} // namespace
-
-TEST_F(ExtImageInfoSimTest, EveryItemAfterATransfer)
-{
-    Open("", true);
-    std::vector<std::string> aszLines = Run({"dat_extimageinfo"});
-    ASSERT_EQ(aszLines.size(), 67u + 3u);
-    EXPECT_EQ(aszLines[1], "  \033[31m\033[1mExtended Image Info\033[0m");
-    EXPECT_EQ(aszLines[2], Line("TWEI_BARCODECOUNT", "TWTY_UINT32", "2"));
-    EXPECT_EQ(aszLines[3], Line("TWEI_BARCODETEXT", "TWTY_HANDLE", "DRAVO-0001;5a 00 01 ff "));
-    EXPECT_EQ(aszLines[4], Line("TWEI_BARCODETEXTLENGTH", "TWTY_UINT32", "10;4"));
-    EXPECT_EQ(aszLines[5], Line("TWEI_BARCODETYPE", "TWTY_UINT32", "TWBT_CODE128;TWBT_QRCODE"));
-    std::vector<std::string> aszExpected = {
-        "TWEI_FILESYSTEMSOURCE..........." "*** unsupported ***",
-        Line("TWEI_FRAME", "TWTY_FRAME", "left=0, 0 (0.00000)  right=8, 32768 (8.50000)  top=0, 0 (0.00000)  bottom=11, 0 (11.00000)"),
-        Line("TWEI_SKEWORIGINALANGLE", "TWTY_INT32", "-0.5000"),
-        Line("TWEI_HDR_BOOKNAME_B", "TWTY_STR64", "Book B"),
-        Line("TWEI_HDR_DATE", "TWTY_UINT32", "24/01/15"),
-        Line("TWEI_HDR_DESKEWANGLE", "TWTY_INT32", "1.0005"),
-        Line("TWEI_HDR_FEATUREPATCH", "TWTY_UINT16", "0;1;2"),
-        Line("TWEI_HDR_RESOLUTION", "TWTY_UINT16", "100;100"),
-        Line("TWEI_HDR_XML", "TWTY_HANDLE", "<image page=\"1\"/>"),
-        Line("TWEI_TWAINDIRECTMETADATA", "TWTY_HANDLE", "{\"metadata\":{\"address\":{\"imageNumber\":1,\"sheetNumber\":1}}}")};
-    for (const std::string &szLine : aszExpected)
-        EXPECT_NE(std::find(aszLines.begin(), aszLines.end(), szLine), aszLines.end()) << szLine;
-    EXPECT_EQ(aszLines.back(), "");
-    // Named items (any case); an unknown name is reported and skipped.
-    aszLines = Run({"ex", "msg_get", "twei_pageside", "TWEI_NOSUCH", "TWEI_HDR_TIME"});
-    EXPECT_EQ(aszLines, (std::vector<std::string>{"Unable to find: TWEI_NOSUCH", "",
-                                                  "  \033[31m\033[1mExtended Image Info\033[0m",
-                                                  Line("TWEI_PAGESIDE", "TWTY_UINT16", "TWCS_TOP"),
-                                                  Line("TWEI_HDR_TIME", "TWTY_UINT32", "09:30:00"), ""}));
-    EXPECT_EQ(Run({"ex", "msg_bogus"}, TWRC_FAILURE), (std::vector<std::string>{"unrecognized command..."}));
-}
-
-TEST_F(ExtImageInfoSimTest, SpecialBeforeTheTransferAndRefusals)
-{
-    Open("", false);
-    EXPECT_EQ(Run({"ex", "msg_get", "TWEI_PAGENUMBER"}, TWRC_FAILURE),
-              (std::vector<std::string>{"TWRC_FAILURE/TWCC_SEQERROR"}));
-    std::vector<std::string> aszLines = Run({"ex", "msg_getspecial", "TWEI_PAGENUMBER"});
-    ASSERT_EQ(aszLines.size(), 4u);
-    EXPECT_EQ(aszLines[2], Line("TWEI_PAGENUMBER", "TWTY_UINT32", "1"));
-}
-
-TEST_F(ExtImageInfoSimTest, MalformedAnswers)
-{
-    Open("fault unterminated DG_IMAGE DAT_EXTIMAGEINFO MSG_GET times=1\n"
-         "fault wrongsize DG_IMAGE DAT_EXTIMAGEINFO MSG_GET value=500 times=1\n"
-         "fault nullhandle DG_IMAGE DAT_EXTIMAGEINFO MSG_GET times=1\n",
-         true);
-    std::vector<std::string> aszLines = Run({"ex", "msg_get", "TWEI_HDR_BOOKNAME_A", "TWEI_HDR_BOOKNAME_B"});
-    ASSERT_EQ(aszLines.size(), 5u);
-    EXPECT_EQ(aszLines[2], Line("TWEI_HDR_BOOKNAME_A", "TWTY_STR32", std::string(34, 'X')));
-    EXPECT_EQ(aszLines[3], Line("TWEI_HDR_BOOKNAME_B", "TWTY_STR64", std::string(66, 'X')));
-    aszLines = Run({"ex", "msg_get", "TWEI_PAGENUMBER"});
-    EXPECT_EQ(aszLines.size(), 4u) << "a count beyond the request is cut to it";
-    aszLines = Run({"ex", "msg_get", "TWEI_BARCODETEXT", "TWEI_BARCODETEXTLENGTH", "TWEI_BARCODEX"});
-    ASSERT_EQ(aszLines.size(), 6u);
-    EXPECT_EQ(aszLines[2], Line("TWEI_BARCODETEXT", "TWTY_HANDLE", "NULL"));
-    EXPECT_EQ(aszLines[4], Line("TWEI_BARCODEX", "TWTY_UINT32", "NULL"));
 }

@@ -9,14 +9,9 @@
 namespace
 {
 
-class TwainStatusTest : public testing::Test
+class TwainStatusTest : public TwainImplTest
 {
 protected:
-    void SetUp() override
-    {
-        ASSERT_TRUE(m_env.HaveLookup()) << "the symbol table (tools/lookup.xml) is not built";
-        m_ptwainimpl = MakeTwainImpl();
-    }
     // Forces the last codes as the return command does.
     void Codes(TW_UINT16 a_twrc, TW_UINT16 a_twcc)
     {
@@ -28,9 +23,6 @@ protected:
         TwainWords words(a_aszWords);
         return m_ptwainimpl->DSIfStatus(words, nullptr, nullptr);
     }
-    TwainTestEnv m_env;
-    TwainTestLog m_log;
-    std::unique_ptr<CTwainImpl> m_ptwainimpl;
 };
 
 // ---------------------------------------------------------------------------
