@@ -194,22 +194,6 @@ std::map<std::string, uint32_t> HeaderConstants()
 
 } // namespace
 
-TEST(TwainDefs, HeaderReaderSeesTheCompiledValues)
-{
-    std::map<std::string, uint32_t> mapValues = HeaderConstants();
-    struct { const char* name; uint32_t value; } const aCompiled[] = {
-        { "TWRC_BUSY", TWRC_BUSY }, { "DF_APP2", DF_APP2 }, { "TWLG_USERLOCALE", static_cast<uint32_t>(TWLG_USERLOCALE) },
-        { "TWIF_TEXT", TWIF_TEXT }, { "TWOR_LANDSCAPE", TWOR_LANDSCAPE }, { "ICAP_XRESOLUTION", ICAP_XRESOLUTION },
-        { "TWON_DONTCARE32", static_cast<uint32_t>(TWON_DONTCARE32) }, { "TWBP_DISABLE", static_cast<uint32_t>(TWBP_DISABLE) },
-        { "DAT_STATUSRAW", DAT_STATUSRAW }, { "TWEI_HDR_ENDOFSHEET", TWEI_HDR_ENDOFSHEET },
-    };
-    for (const auto& c : aCompiled)
-    {
-        ASSERT_TRUE(mapValues.count(c.name)) << c.name;
-        EXPECT_EQ(mapValues[c.name], c.value) << c.name;
-    }
-}
-
 TEST(TwainDefs, HeaderConstantsEqualTheSymbolTable)
 {
     std::vector<lookuptab::Record> records;
