@@ -1,8 +1,8 @@
 // test_platform_dsm_open.cpp
 //
 // The stand-in DSM through DSM_Entry: opening and closing it by several
-// applications, the list of Data Sources, the default source, and opening
-// and closing sources.
+// applications, the list of Data Sources, the default source, opening and
+// closing sources, and its own triplets without their data.
 
 #include "test_platform_dsm.h"
 
@@ -168,9 +168,6 @@ TEST_F(DsmTest, SourcesAreListedInFolderOrderUntilEndOfList)
     EXPECT_EQ(app.Call(nullptr, DG_CONTROL, DAT_IDENTITY, MSG_GETFIRST, &twidentity), TWRC_SUCCESS);
     EXPECT_EQ(Name(twidentity), "Fixture Alpha");
     EXPECT_EQ(V(twidentity.Id), V(vtwidentity[0].Id));
-
-    // Null data is refused without touching anything.
-    EXPECT_EQ(app.FailCc(app.Call(nullptr, DG_CONTROL, DAT_IDENTITY, MSG_GETNEXT, nullptr)), TWCC_BADDEST);
 }
 
 TEST_F(DsmTest, SourceFoldersComeFromTheEnvironmentInOrder)
@@ -332,10 +329,33 @@ TEST_F(DsmTest, OpenSourceFailures)
     // A source that refuses to open: its own condition code becomes the DSM's.
     EXPECT_EQ(app.FailCc(app.OpenDsByName(0, "Fixture Refuser")), TWCC_MAXCONNECTIONS);
     EXPECT_EQ(app.CloseDsm(), TWRC_SUCCESS);   // nothing stayed open
+}
 
-    // Null data.
+// The DSM's own triplets without their data: the messages whose identity
+// names or receives a source answer a bad destination, the records the DSM
+// fills or reads a bad value, a message DAT_IDENTITY lacks a bad protocol.
+TEST_F(DsmTest, TripletsWithoutTheirDataAreRefused)
+{
+    App app;
     ASSERT_EQ(app.OpenDsm(), TWRC_SUCCESS);
-    EXPECT_EQ(app.FailCc(app.Call(nullptr, DG_CONTROL, DAT_IDENTITY, MSG_OPENDS, nullptr)), TWCC_BADDEST);
+    const struct
+    {
+        TW_UINT16 u16Dat;
+        TW_UINT16 u16Msg;
+        TW_UINT16 u16Cc;
+    } aexpect[] = {
+        {DAT_IDENTITY, MSG_GETFIRST, TWCC_BADDEST},   {DAT_IDENTITY, MSG_GETNEXT, TWCC_BADDEST},
+        {DAT_IDENTITY, MSG_GETDEFAULT, TWCC_BADDEST}, {DAT_IDENTITY, MSG_USERSELECT, TWCC_BADDEST},
+        {DAT_IDENTITY, MSG_OPENDS, TWCC_BADDEST},     {DAT_IDENTITY, MSG_CLOSEDS, TWCC_BADDEST},
+        {DAT_IDENTITY, MSG_SET, TWCC_BADVALUE},       {DAT_IDENTITY, MSG_GET, TWCC_BADPROTOCOL},
+        {DAT_STATUS, MSG_GET, TWCC_BADVALUE},         {DAT_ENTRYPOINT, MSG_GET, TWCC_BADVALUE},
+        {DAT_TWUNKIDENTITY, MSG_GET, TWCC_BADVALUE},
+    };
+    for (const auto &expect : aexpect)
+    {
+        EXPECT_EQ(app.FailCc(app.Call(nullptr, DG_CONTROL, expect.u16Dat, expect.u16Msg, nullptr)), expect.u16Cc)
+            << "DAT 0x" << std::hex << expect.u16Dat << " MSG 0x" << expect.u16Msg;
+    }
 }
 
 TEST_F(DsmTest, UserSelectHasNoUserInterface)
@@ -358,12 +378,11 @@ TEST_F(DsmTest, CloseSourceAndCloseDsmOrder)
     EXPECT_EQ(app.FailCc(app.CloseDsm()), TWCC_SEQERROR);
     EXPECT_EQ(OpenApplications(), 1UL);
 
-    // Closing a listed source that is not open, an unknown one, or nothing.
+    // Closing a listed source that is not open, or an unknown one.
     TW_IDENTITY twRequest = ById(vtwidentity[3].Id);
     EXPECT_EQ(app.FailCc(app.Call(nullptr, DG_CONTROL, DAT_IDENTITY, MSG_CLOSEDS, &twRequest)), TWCC_SEQERROR);
     twRequest = ById(987654321UL);
     EXPECT_EQ(app.FailCc(app.Call(nullptr, DG_CONTROL, DAT_IDENTITY, MSG_CLOSEDS, &twRequest)), TWCC_NODS);
-    EXPECT_EQ(app.FailCc(app.Call(nullptr, DG_CONTROL, DAT_IDENTITY, MSG_CLOSEDS, nullptr)), TWCC_BADDEST);
 
     EXPECT_EQ(app.CloseDs(0), TWRC_SUCCESS);
     EXPECT_EQ(app.DsmStatus(), TWCC_SUCCESS);
@@ -411,7 +430,6 @@ TEST_F(DsmTest, TwunkIdentityGivesIdentityAndPath)
     memset(&twtwunkidentity, 0, sizeof(twtwunkidentity));
     twtwunkidentity.identity.Id = 987654321UL;
     EXPECT_EQ(app.FailCc(app.Call(nullptr, DG_CONTROL, DAT_TWUNKIDENTITY, MSG_GET, &twtwunkidentity)), TWCC_NODS);
-    EXPECT_EQ(app.FailCc(app.Call(nullptr, DG_CONTROL, DAT_TWUNKIDENTITY, MSG_GET, nullptr)), TWCC_BADVALUE);
 }
 
 TEST_F(DsmTest, WithoutTheVariableTheFolderBesideTheDsmIsSearched)

@@ -49,7 +49,6 @@ TEST_F(DsmTest, EntryPointHandsOutTheDsmAndItsMemoryFunctions)
     twSmall.Size = 8;
     EXPECT_EQ(app.FailCc(app.Call(nullptr, DG_CONTROL, DAT_ENTRYPOINT, MSG_GET, &twSmall)), TWCC_BADVALUE);
     EXPECT_EQ(V(twSmall.DSM_Entry), nullptr);
-    EXPECT_EQ(app.FailCc(app.Call(nullptr, DG_CONTROL, DAT_ENTRYPOINT, MSG_GET, nullptr)), TWCC_BADVALUE);
     EXPECT_EQ(app.FailCc(app.Call(nullptr, DG_CONTROL, DAT_ENTRYPOINT, MSG_SET, &twentrypoint)), TWCC_BADPROTOCOL);
 
     // The entry point it hands out is the DSM itself.
@@ -221,13 +220,6 @@ TEST_F(DsmTest, TripletsWithoutAValidDestinationAreBadDest)
     EXPECT_EQ(app.FailCc(app.Call(&twClosed, DG_CUSTOM, FIXTURE_DAT_ECHO, MSG_GET, &fixtureecho)), TWCC_BADDEST);
 }
 
-TEST_F(DsmTest, DsmStatusNeedsItsRecord)
-{
-    App app;
-    ASSERT_EQ(app.OpenDsm(), TWRC_SUCCESS);
-    EXPECT_EQ(app.FailCc(app.Call(nullptr, DG_CONTROL, DAT_STATUS, MSG_GET, nullptr)), TWCC_BADVALUE);
-}
-
 TEST_F(DsmTest, AnExceptionOfASourceReachesTheCallerAndTheDsmStaysSound)
 {
     App app;
@@ -256,25 +248,19 @@ TEST_F(DsmTest, LogWritesOneLinePerCallWhileTheDsmIsInUse)
         App app;
         ASSERT_EQ(app.OpenDsm(), TWRC_SUCCESS);
         TW_IDENTITY twidentity;
-        app.Call(nullptr, DG_CONTROL, DAT_IDENTITY, MSG_GETFIRST, &twidentity);
-        app.Call(nullptr, DG_CONTROL, DAT_IDENTITY, MSG_GETNEXT, &twidentity);
         app.Call(nullptr, DG_CONTROL, 0x7777, 0x8123, &twidentity);
         TW_ENTRYPOINT twentrypoint = app.EntryPoint();
         int iForeign = 0;
         twentrypoint.DSM_MemFree(&iForeign);
         ASSERT_EQ(app.CloseDsm(), TWRC_SUCCESS);
     }
+    // (the lines of known triplets, read through the program: test_e2e_dsm.cpp)
     std::string szLog = e2e::ReadFile(szPath);
     EXPECT_EQ(szLog.find("old content"), std::string::npos);
-    EXPECT_EQ(CountLines(szLog, "DG_CONTROL/DAT_PARENT/MSG_OPENDSM rc=0 cc=0"), 1U);
-    EXPECT_EQ(CountLines(szLog, "DG_CONTROL/DAT_IDENTITY/MSG_GETFIRST rc=0"), 1U);
-    EXPECT_EQ(CountLines(szLog, "DG_CONTROL/DAT_IDENTITY/MSG_GETNEXT rc=0"), 1U);
     EXPECT_EQ(CountLines(szLog, "DG_CONTROL/DAT_0x7777/MSG_0x8123 rc=1 cc=12"), 1U);
-    EXPECT_EQ(CountLines(szLog, "DG_CONTROL/DAT_ENTRYPOINT/MSG_GET rc=0"), 1U);
     EXPECT_EQ(CountLines(szLog, "DSM_MemFree"), 1U);
     EXPECT_EQ(CountLines(szLog, "found "), 4U);
     EXPECT_EQ(CountLines(szLog, "skipped "), 1U);
-    EXPECT_EQ(CountLines(szLog, "DG_CONTROL/DAT_PARENT/MSG_CLOSEDSM rc=0"), 1U);
     EXPECT_EQ(CountLines(szLog, "log closed"), 1U);
 
     // The log is closed with the last application; without a mode a new

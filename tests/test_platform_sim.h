@@ -36,7 +36,7 @@ constexpr const char* kScanner1x = "Simulated Scanner 1.x";
 constexpr const char* kScannerZav = "Simulated Scanner ZAV";
 constexpr const char* kCamera = "Simulated Camera";
 
-using platformtest::Dsm;
+using dsmtest::Dsm;
 
 // One event received through the callback.
 struct Event
