@@ -204,18 +204,6 @@ inline std::vector<unsigned char> Range(TW_UINT16 a_u16Type, std::int64_t a_i64M
     return au8;
 }
 
-inline std::vector<unsigned char> RangeFix(double a_dMin, double a_dMax, double a_dStep, double a_dDefault, double a_dCurrent)
-{
-    std::vector<unsigned char> au8(sizeof(TW_RANGE), 0);
-    TwSetU16(au8.data(), TWTY_FIX32);
-    double ad[5] = {a_dMin, a_dMax, a_dStep, a_dDefault, a_dCurrent};
-    for (int ii = 0; ii < 5; ii++)
-    {
-        TwSetFix32(au8.data() + 2 + 8 * ii, Fix(ad[ii]));
-    }
-    return au8;
-}
-
 // A test folder with the journal and the configuration file; sets the
 // environment before the DSM is opened and restores it afterwards.
 class SimTest : public ::testing::Test

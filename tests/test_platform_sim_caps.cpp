@@ -118,27 +118,23 @@ TEST_F(SimCapsTest, ItemValuesReadBackInTheirLayout)
     EXPECT_EQ(con.Str(0), "Jane Tester");
 }
 
-TEST_F(SimCapsTest, GetCurrentAndDefaultAnswerOneValues)
+// (the one-value answers of MSG_GETCURRENT and MSG_GETDEFAULT, shown through
+// the program: test_e2e_control.cpp)
+TEST_F(SimCapsTest, ResetAnswersLikeGetAndArraysAnswerArrays)
 {
     App app(kScanner);
     ASSERT_TRUE(app.Opened());
     Container con;
     ASSERT_EQ(app.SetUInt16(ICAP_PIXELTYPE, TWPT_GRAY), TWRC_SUCCESS);
-    ASSERT_EQ(app.Cap(MSG_GETCURRENT, ICAP_PIXELTYPE, &con), TWRC_SUCCESS);
-    EXPECT_EQ(con.m_u16ConType, TWON_ONEVALUE);
-    EXPECT_EQ(con.Int(0), TWPT_GRAY);
-    ASSERT_EQ(app.Cap(MSG_GETDEFAULT, ICAP_PIXELTYPE, &con), TWRC_SUCCESS);
-    EXPECT_EQ(con.m_u16ConType, TWON_ONEVALUE);
-    EXPECT_EQ(con.Int(0), TWPT_BW);
-    // MSG_RESET answers like MSG_GET, after the reset.
     ASSERT_EQ(app.Cap(MSG_RESET, ICAP_PIXELTYPE, &con), TWRC_SUCCESS);
     EXPECT_EQ(con.m_u16ConType, TWON_ENUMERATION);
     EXPECT_EQ(con.Int(con.m_u64CurrentIndex), TWPT_BW);
-    // Arrays answer arrays: the supported events, then the chosen ones.
+    // The supported events, then the chosen ones.
     ASSERT_EQ(app.Cap(MSG_GET, CAP_DEVICEEVENT, &con), TWRC_SUCCESS);
     EXPECT_EQ(con.m_u16ConType, TWON_ARRAY);
     EXPECT_TRUE(Contains(con, TWDE_LAMPWARMUP));
     ASSERT_EQ(app.Cap(MSG_GETCURRENT, CAP_DEVICEEVENT, &con), TWRC_SUCCESS);
+    EXPECT_EQ(con.m_u16ConType, TWON_ARRAY);
     EXPECT_EQ(con.m_u64NumItems, 0u);
 }
 
@@ -208,7 +204,10 @@ TEST_F(SimCapsTest, RangeConstraintsAndRounding)
     EXPECT_EQ(con.RangeInt(0), -2000000000LL);
     EXPECT_EQ(con.RangeInt(1), 100);
     // A range constraint of an enumeration leaves the values on its steps.
-    EXPECT_EQ(app.SetCap(MSG_SETCONSTRAINT, ICAP_XRESOLUTION, TWON_RANGE, RangeFix(100, 300, 50, 100, 150)), TWRC_CHECKSTATUS);
+    auto fix = [](double a_d) { return TwFix32ToU32(Fix(a_d)); };   // a FIX32 in its range slot
+    EXPECT_EQ(app.SetCap(MSG_SETCONSTRAINT, ICAP_XRESOLUTION, TWON_RANGE,
+                         Range(TWTY_FIX32, fix(100), fix(300), fix(50), fix(100), fix(150))),
+              TWRC_CHECKSTATUS);
     ASSERT_EQ(app.Cap(MSG_GET, ICAP_XRESOLUTION, &con), TWRC_SUCCESS);
     ASSERT_EQ(con.m_u16ConType, TWON_ENUMERATION);
     ASSERT_EQ(con.m_u64NumItems, 4u);

@@ -314,25 +314,16 @@ TEST_F(SimXferTest, MemoryFileTransferInEachFormat)
     App app(kScanner);
     ASSERT_TRUE(app.Opened());
     ASSERT_TRUE(app.SmallPages(TWPT_RGB, TWSX_MEMFILE));
-    // TIFF: header, directory, pixels at the strip offset.
+    // TIFF: a memory file of colour (its pixels, in gray, through the program:
+    // test_e2e_xfer.cpp).
     ASSERT_EQ(app.SetUInt16(ICAP_IMAGEFILEFORMAT, TWFF_TIFF), TWRC_SUCCESS);
     ASSERT_TRUE(app.EnableAndWait());
     std::vector<TW_IMAGEMEMXFER> ablock;
     std::vector<unsigned char> au8 = MemoryTransfer(app, DAT_IMAGEMEMFILEXFER, 65536, &ablock);
-    ASSERT_GT(au8.size(), 8u);
     EXPECT_EQ(+ablock[0].Rows, TWON_DONTCARE32);
-    EXPECT_EQ(au8[0], 'I');
-    EXPECT_EQ(U16(au8.data() + 2), 42);
     const std::string szTiff(au8.begin(), au8.end());
-    EXPECT_EQ(tiffread::Tag(szTiff, 256), 425);
-    EXPECT_EQ(tiffread::Tag(szTiff, 257), 550);
     EXPECT_EQ(tiffread::Tag(szTiff, 262), 2);
-    const long lStrip = tiffread::Tag(szTiff, 273);
-    ASSERT_EQ(au8.size(), lStrip + 425u * 3 * 550);
-    const unsigned char* pu8Pixel = au8.data() + lStrip + (10 * 425 + 20) * 3;   // x 20, y 10
-    EXPECT_EQ(pu8Pixel[0], 20 + 37);
-    EXPECT_EQ(pu8Pixel[1], 20 + 11);
-    EXPECT_EQ(pu8Pixel[2], 30 + 101);
+    ASSERT_EQ(au8.size(), tiffread::Tag(szTiff, 273) + 425u * 3 * 550);
     TW_UINT16 u16Count = 0;
     ASSERT_EQ(app.EndXfer(&u16Count), TWRC_SUCCESS);
     ASSERT_EQ(u16Count, 9);
@@ -363,37 +354,30 @@ TEST_F(SimXferTest, MemoryFileTransferInEachFormat)
     EXPECT_EQ(image.m_iComponents, 3);
 }
 
-TEST_F(SimXferTest, FileTransferWritesTheNamedFile)
+// (the file it writes for a name the program sets: test_e2e_xfer.cpp)
+TEST_F(SimXferTest, FileTransferSetUpAndAFileThatCannotBeWritten)
 {
     App app(kScanner);
     ASSERT_TRUE(app.Opened());
     ASSERT_TRUE(app.SmallPages(TWPT_GRAY, TWSX_FILE));
-    TW_SETUPFILEXFER twsetup;
-    ASSERT_EQ(app.Call(DG_CONTROL, DAT_SETUPFILEXFER, MSG_GETDEFAULT, &twsetup), TWRC_SUCCESS);
-    EXPECT_STREQ(twsetup.FileName, "twain.bmp");
-    EXPECT_EQ(twsetup.Format, TWFF_BMP);
-    std::string szFile = m_szDir + "/page.tif";
-    std::memset(&twsetup, 0, sizeof(twsetup));
-    std::snprintf(twsetup.FileName, sizeof(twsetup.FileName), "%s", szFile.c_str());
+    TW_SETUPFILEXFER twsetup = {};
+    std::snprintf(twsetup.FileName, sizeof(twsetup.FileName), "%s", "/nonexistent-dir/x.tif");
     twsetup.Format = TWFF_PNG;
     EXPECT_EQ(app.FailCc(app.Call(DG_CONTROL, DAT_SETUPFILEXFER, MSG_SET, &twsetup)), TWCC_BADVALUE);
+    EXPECT_EQ(app.FailCc(app.Call(DG_CONTROL, DAT_SETUPFILEXFER, MSG_GETCURRENT, &twsetup)), TWCC_BADPROTOCOL);
     twsetup.Format = TWFF_TIFF;
+    ASSERT_EQ(app.Call(DG_CONTROL, DAT_SETUPFILEXFER, MSG_SET, &twsetup), TWRC_SUCCESS);
+    // A reset gives the defaults back.
+    TW_SETUPFILEXFER twsetupReset = {};
+    ASSERT_EQ(app.Call(DG_CONTROL, DAT_SETUPFILEXFER, MSG_RESET, &twsetupReset), TWRC_SUCCESS);
+    EXPECT_STREQ(twsetupReset.FileName, "twain.bmp");
+    EXPECT_EQ(twsetupReset.Format, TWFF_BMP);
     ASSERT_EQ(app.Call(DG_CONTROL, DAT_SETUPFILEXFER, MSG_SET, &twsetup), TWRC_SUCCESS);
     // The format is ICAP_IMAGEFILEFORMAT's.
     Container con;
     ASSERT_EQ(app.Cap(MSG_GETCURRENT, ICAP_IMAGEFILEFORMAT, &con), TWRC_SUCCESS);
     EXPECT_EQ(con.Int(0), TWFF_TIFF);
     ASSERT_TRUE(app.EnableAndWait());
-    ASSERT_EQ(app.Call(DG_IMAGE, DAT_IMAGEFILEXFER, MSG_GET, nullptr), TWRC_XFERDONE);
-    std::ifstream ifs(szFile, std::ios::binary);
-    std::vector<unsigned char> au8((std::istreambuf_iterator<char>(ifs)), std::istreambuf_iterator<char>());
-    ASSERT_GT(au8.size(), 425u * 550u);
-    EXPECT_EQ(au8[0], 'I');
-    EXPECT_EQ(au8[au8.size() - 1], Gray(424, 549, 1));
-    // A file that cannot be written.
-    ASSERT_EQ(app.EndXfer(), TWRC_SUCCESS);
-    std::snprintf(twsetup.FileName, sizeof(twsetup.FileName), "%s", "/nonexistent-dir/x.tif");
-    ASSERT_EQ(app.Call(DG_CONTROL, DAT_SETUPFILEXFER, MSG_SET, &twsetup), TWRC_SUCCESS);
     EXPECT_EQ(app.FailCc(app.Call(DG_IMAGE, DAT_IMAGEFILEXFER, MSG_GET, nullptr)), TWCC_FILEWRITEERROR);
 }
 
@@ -503,7 +487,20 @@ TEST_F(SimXferTest, ImageLayoutSetsTheFrameAndNumbers)
     App app(kScanner);
     ASSERT_TRUE(app.Opened());
     ASSERT_TRUE(app.SmallPages(TWPT_GRAY, TWSX_MEMORY));
+    // The default, and a reset to it.
     TW_IMAGELAYOUT twlayout = {};
+    twlayout.Frame.Right = Fix(2);
+    twlayout.Frame.Bottom = Fix(2);
+    twlayout.PageNumber = 7;
+    ASSERT_EQ(app.Call(DG_IMAGE, DAT_IMAGELAYOUT, MSG_SET, &twlayout), TWRC_SUCCESS);
+    ASSERT_EQ(app.Call(DG_IMAGE, DAT_IMAGELAYOUT, MSG_GETDEFAULT, &twlayout), TWRC_SUCCESS);
+    EXPECT_EQ(twlayout.Frame.Right.Whole, 8);
+    EXPECT_EQ(twlayout.Frame.Bottom.Whole, 11);
+    EXPECT_EQ(+twlayout.PageNumber, 1u);
+    std::memset(&twlayout, 0, sizeof(twlayout));
+    ASSERT_EQ(app.Call(DG_IMAGE, DAT_IMAGELAYOUT, MSG_RESET, &twlayout), TWRC_SUCCESS);
+    EXPECT_EQ(twlayout.Frame.Right.Whole, 8);
+    EXPECT_EQ(+twlayout.PageNumber, 1u);
     twlayout.Frame.Left = Fix(1);
     twlayout.Frame.Top = Fix(2);
     twlayout.Frame.Right = Fix(3);
@@ -598,42 +595,4 @@ TEST_F(SimXferTest, CameraSourceGivesOneImagePerEnabledCamera)
     ASSERT_EQ(app.Call(DG_IMAGE, DAT_IMAGEINFO, MSG_GET, &twinfo), TWRC_SUCCESS);
     EXPECT_EQ(twinfo.PixelType, TWPT_GRAY);
     EXPECT_EQ(twinfo.XResolution.Whole, 50);
-}
-
-TEST_F(SimXferTest, SetUpRecordsResetAndTheTransferGroup)
-{
-    App app(kScanner);
-    ASSERT_TRUE(app.Opened());
-    // DAT_SETUPFILEXFER: set, read, reset to the defaults.
-    TW_SETUPFILEXFER twsetup = {};
-    std::snprintf(twsetup.FileName, sizeof(twsetup.FileName), "%s", "scan.jpg");
-    twsetup.Format = TWFF_JFIF;
-    ASSERT_EQ(app.Call(DG_CONTROL, DAT_SETUPFILEXFER, MSG_SET, &twsetup), TWRC_SUCCESS);
-    std::memset(&twsetup, 0, sizeof(twsetup));
-    ASSERT_EQ(app.Call(DG_CONTROL, DAT_SETUPFILEXFER, MSG_GET, &twsetup), TWRC_SUCCESS);
-    EXPECT_STREQ(twsetup.FileName, "scan.jpg");
-    EXPECT_EQ(twsetup.Format, TWFF_JFIF);
-    ASSERT_EQ(app.Call(DG_CONTROL, DAT_SETUPFILEXFER, MSG_RESET, &twsetup), TWRC_SUCCESS);
-    EXPECT_STREQ(twsetup.FileName, "twain.bmp");
-    EXPECT_EQ(twsetup.Format, TWFF_BMP);
-    EXPECT_EQ(app.FailCc(app.Call(DG_CONTROL, DAT_SETUPFILEXFER, MSG_GETCURRENT, &twsetup)), TWCC_BADPROTOCOL);
-    // DAT_IMAGELAYOUT: the default and a reset.
-    TW_IMAGELAYOUT twlayout = {};
-    twlayout.Frame.Right = Fix(2);
-    twlayout.Frame.Bottom = Fix(2);
-    twlayout.PageNumber = 7;
-    ASSERT_EQ(app.Call(DG_IMAGE, DAT_IMAGELAYOUT, MSG_SET, &twlayout), TWRC_SUCCESS);
-    ASSERT_EQ(app.Call(DG_IMAGE, DAT_IMAGELAYOUT, MSG_GETDEFAULT, &twlayout), TWRC_SUCCESS);
-    EXPECT_EQ(twlayout.Frame.Right.Whole, 8);
-    EXPECT_EQ(twlayout.Frame.Bottom.Whole, 11);
-    ASSERT_EQ(app.Call(DG_IMAGE, DAT_IMAGELAYOUT, MSG_GETCURRENT, &twlayout), TWRC_SUCCESS);
-    EXPECT_EQ(twlayout.Frame.Right.Whole, 2);
-    EXPECT_EQ(+twlayout.PageNumber, 7u);
-    ASSERT_EQ(app.Call(DG_IMAGE, DAT_IMAGELAYOUT, MSG_RESET, &twlayout), TWRC_SUCCESS);
-    EXPECT_EQ(twlayout.Frame.Right.Whole, 8);
-    EXPECT_EQ(+twlayout.PageNumber, 1u);
-    // DAT_XFERGROUP: images only (its states: test_platform_sim_state.cpp).
-    TW_UINT32 u32Group = 0;
-    ASSERT_EQ(app.Call(DG_CONTROL, DAT_XFERGROUP, MSG_GET, &u32Group), TWRC_SUCCESS);
-    EXPECT_EQ(u32Group, DG_IMAGE);
 }
