@@ -33,43 +33,29 @@ TEST(TwainDefs, ItemSizesByType)
 
 TEST(TwainDefs, Fix32FromAndToNumbers)
 {
-    TW_FIX32 fix = { 1, 32768 };
-    EXPECT_DOUBLE_EQ(TwFix32ToDouble(fix), 1.5);
-    fix = { -2, 0 };
-    EXPECT_DOUBLE_EQ(TwFix32ToDouble(fix), -2.0);
-    fix = { 8, 0x8000 };
-    EXPECT_DOUBLE_EQ(TwFix32ToDouble(fix), 8.5);
-
-    fix = TwDoubleToFix32(300.0);
-    EXPECT_EQ(fix.Whole, 300);
-    EXPECT_EQ(fix.Frac, 0);
-    fix = TwDoubleToFix32(100.25);
-    EXPECT_EQ(fix.Whole, 100);
-    EXPECT_EQ(fix.Frac, 16384);
-    fix = TwDoubleToFix32(0.999999);                    // truncated, not rounded
-    EXPECT_EQ(fix.Whole, 0);
-    EXPECT_EQ(fix.Frac, 65535);
-    fix = TwDoubleToFix32(-7.0);
-    EXPECT_EQ(fix.Whole, -7);
-    EXPECT_EQ(fix.Frac, 0);
-    // A negative value reads back as itself: the whole part is the floor and
-    // the unsigned fraction adds to it.
-    fix = TwDoubleToFix32(-1.5);
-    EXPECT_EQ(fix.Whole, -2);
-    EXPECT_EQ(fix.Frac, 0x8000);
-    EXPECT_DOUBLE_EQ(TwFix32ToDouble(TwDoubleToFix32(-1.25)), -1.25);
-    // Out of range and not a number.
-    fix = TwDoubleToFix32(1e9);
-    EXPECT_EQ(fix.Whole, 32767);
-    fix = TwDoubleToFix32(-1e9);
-    EXPECT_EQ(fix.Whole, -32768);
-    EXPECT_EQ(fix.Frac, 0);
-    fix = TwDoubleToFix32(std::nan(""));
-    EXPECT_EQ(fix.Whole, 0);
-    EXPECT_EQ(fix.Frac, 0);
-
+    // Each row: a number and its FIX32. A negative value reads back as itself:
+    // the whole part is the floor and the unsigned fraction adds to it.
+    struct
+    {
+        double d;
+        int iWhole;
+        int iFrac;     // -1: out of range, any fraction
+        bool blBack;   // reads back as the number
+    } const cases[] = {
+        {1.5, 1, 32768, true},        {8.5, 8, 0x8000, true},    {300.0, 300, 0, true},  {100.25, 100, 16384, true},
+        {-7.0, -7, 0, true},          {-1.5, -2, 0x8000, true},  {-1.25, -2, 0xC000, true},
+        {0.999999, 0, 65535, false},  // truncated, not rounded
+        {1e9, 32767, -1, false},      {-1e9, -32768, 0, false},  {std::nan(""), 0, 0, false},
+    };
+    for (const auto& c : cases)
+    {
+        TW_FIX32 fix = TwDoubleToFix32(c.d);
+        EXPECT_EQ(fix.Whole, c.iWhole) << c.d;
+        EXPECT_TRUE(c.iFrac < 0 || fix.Frac == c.iFrac) << c.d;
+        EXPECT_TRUE(!c.blBack || TwFix32ToDouble(fix) == c.d) << c.d;
+    }
     // The packed 32-bit item: Whole in the low half, Frac in the high half.
-    fix = { 1, 0x8000 };
+    TW_FIX32 fix = { 1, 0x8000 };
     EXPECT_EQ(TwFix32ToU32(fix), 0x80000001UL);
     TW_FIX32 fixBack = TwU32ToFix32(0x80000001UL);
     EXPECT_EQ(fixBack.Whole, 1);
