@@ -19,8 +19,10 @@
 #include <cstdlib>
 #include <cstring>
 #include <map>
+#include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace dsmtest
 {
@@ -218,10 +220,20 @@ protected:
     }
     void TearDown() override
     {
+        m_apapp.clear();
         for (const auto& kv : m_mapsaved)
         {
             kv.second ? setenv(kv.first.c_str(), kv.second->c_str(), 1) : unsetenv(kv.first.c_str());
         }
+    }
+
+    // An application with the DSM open, closed at the end of the test (a
+    // refused open fails the test).
+    App& OpenApp(const char* a_szName = "DSM Test App")
+    {
+        m_apapp.emplace_back(new App(a_szName));
+        EXPECT_EQ(m_apapp.back()->OpenDsm(), TWRC_SUCCESS) << a_szName;
+        return *m_apapp.back();
     }
 
     static unsigned long LiveAllocations() { return Dsm::Get().pfnLiveAllocations(); }
@@ -229,6 +241,7 @@ protected:
     static unsigned long OpenApplications() { return Dsm::Get().pfnOpenApplications(); }
 
 private:
+    std::vector<std::unique_ptr<App>> m_apapp;
     std::map<std::string, std::optional<std::string>> m_mapsaved;   // the variables as they were
 };
 

@@ -82,8 +82,7 @@ TEST_F(DsmTest, TwoApplicationsOpenAndCloseWithTheirOwnIds)
 
 TEST_F(DsmTest, OpeningTwiceOrClosingUnopenedIsASequenceError)
 {
-    App app;
-    ASSERT_EQ(app.OpenDsm(), TWRC_SUCCESS);
+    App& app = OpenApp();
     TW_UINT32 u32Id = app.Identity()->Id;
     EXPECT_EQ(app.FailCc(app.OpenDsm()), TWCC_SEQERROR);
     EXPECT_EQ(V(app.Identity()->Id), u32Id);
@@ -140,8 +139,7 @@ TEST_F(DsmTest, CallsOfUnknownApplicationsAndNullOriginsFail)
 
 TEST_F(DsmTest, SourcesAreListedInFolderOrderUntilEndOfList)
 {
-    App app;
-    ASSERT_EQ(app.OpenDsm(), TWRC_SUCCESS);
+    App& app = OpenApp();
     TW_IDENTITY twidentity;
     EXPECT_EQ(app.Call(nullptr, DG_CONTROL, DAT_IDENTITY, MSG_GETNEXT, &twidentity), TWRC_ENDOFLIST);   // before any MSG_GETFIRST
     std::vector<TW_IDENTITY> vtwidentity = ListSources(app);
@@ -173,8 +171,7 @@ TEST_F(DsmTest, SourcesAreListedInFolderOrderUntilEndOfList)
 TEST_F(DsmTest, SourceFoldersComeFromTheEnvironmentInOrder)
 {
     setenv("TWAINDSM_SOURCES", (FixtureFolder("sources2") + ":" + FixtureFolder("sources")).c_str(), 1);
-    App app;
-    ASSERT_EQ(app.OpenDsm(), TWRC_SUCCESS);
+    App& app = OpenApp();
     std::vector<std::string> vszExpected = {"Fixture Gamma", "Fixture Alpha", "Fixture Refuser", s_szUnterminated,
                                             "Fixture Beta"};
     EXPECT_EQ(Names(ListSources(app)), vszExpected);
@@ -189,8 +186,7 @@ TEST_F(DsmTest, SourceFoldersComeFromTheEnvironmentInOrder)
 TEST_F(DsmTest, NoSourcesAtAll)
 {
     setenv("TWAINDSM_SOURCES", FixtureFolder("no-such-folder").c_str(), 1);
-    App app;
-    ASSERT_EQ(app.OpenDsm(), TWRC_SUCCESS);
+    App& app = OpenApp();
     TW_IDENTITY twidentity;
     EXPECT_EQ(app.Call(nullptr, DG_CONTROL, DAT_IDENTITY, MSG_GETFIRST, &twidentity), TWRC_ENDOFLIST);
     EXPECT_EQ(app.FailCc(app.Call(nullptr, DG_CONTROL, DAT_IDENTITY, MSG_GETDEFAULT, &twidentity)), TWCC_NODS);
@@ -199,8 +195,7 @@ TEST_F(DsmTest, NoSourcesAtAll)
 
 TEST_F(DsmTest, UnterminatedTextsOfASourceAreCutInsideTheirFields)
 {
-    App app;
-    ASSERT_EQ(app.OpenDsm(), TWRC_SUCCESS);
+    App& app = OpenApp();
     std::vector<TW_IDENTITY> vtwidentity = ListSources(app);
     ASSERT_EQ(vtwidentity.size(), 4U);
     const TW_IDENTITY& twidentity = vtwidentity[2];
@@ -262,8 +257,7 @@ TEST_F(DsmTest, DefaultSourceFromTheEnvironment)
 {
     setenv("TWAINDSM_SOURCES", (FixtureFolder("sources") + ":" + FixtureFolder("sources2")).c_str(), 1);
     setenv("TWAINDSM_DEFAULT", "Fixture Gamma", 1);
-    App app;
-    ASSERT_EQ(app.OpenDsm(), TWRC_SUCCESS);
+    App& app = OpenApp();
     TW_IDENTITY twidentity;
     ASSERT_EQ(app.Call(nullptr, DG_CONTROL, DAT_IDENTITY, MSG_GETDEFAULT, &twidentity), TWRC_SUCCESS);
     EXPECT_EQ(Name(twidentity), "Fixture Gamma");
@@ -279,8 +273,7 @@ TEST_F(DsmTest, DefaultSourceFromTheEnvironment)
 
 TEST_F(DsmTest, OpenSourceByIdByNameAndByDefault)
 {
-    App app;
-    ASSERT_EQ(app.OpenDsm(), TWRC_SUCCESS);
+    App& app = OpenApp();
     std::vector<TW_IDENTITY> vtwidentity = ListSources(app);
     ASSERT_EQ(vtwidentity.size(), 4U);
 
@@ -312,8 +305,7 @@ TEST_F(DsmTest, OpenSourceByIdByNameAndByDefault)
 
 TEST_F(DsmTest, OpenSourceFailures)
 {
-    App app;
-    ASSERT_EQ(app.OpenDsm(), TWRC_SUCCESS);
+    App& app = OpenApp();
 
     // Names must match whole.
     EXPECT_EQ(app.FailCc(app.OpenDsByName(0, "Fixture")), TWCC_NODS);
@@ -336,8 +328,7 @@ TEST_F(DsmTest, OpenSourceFailures)
 // fills or reads a bad value, a message DAT_IDENTITY lacks a bad protocol.
 TEST_F(DsmTest, TripletsWithoutTheirDataAreRefused)
 {
-    App app;
-    ASSERT_EQ(app.OpenDsm(), TWRC_SUCCESS);
+    App& app = OpenApp();
     const struct
     {
         TW_UINT16 u16Dat;
@@ -360,8 +351,7 @@ TEST_F(DsmTest, TripletsWithoutTheirDataAreRefused)
 
 TEST_F(DsmTest, UserSelectHasNoUserInterface)
 {
-    App app;
-    ASSERT_EQ(app.OpenDsm(), TWRC_SUCCESS);
+    App& app = OpenApp();
     TW_IDENTITY twidentity = Empty();
     EXPECT_EQ(app.FailCc(app.Call(nullptr, DG_CONTROL, DAT_IDENTITY, MSG_USERSELECT, &twidentity)), TWCC_BADPROTOCOL);
     EXPECT_EQ(V(twidentity.Id), 0UL);
@@ -369,8 +359,7 @@ TEST_F(DsmTest, UserSelectHasNoUserInterface)
 
 TEST_F(DsmTest, CloseSourceAndCloseDsmOrder)
 {
-    App app;
-    ASSERT_EQ(app.OpenDsm(), TWRC_SUCCESS);
+    App& app = OpenApp();
     std::vector<TW_IDENTITY> vtwidentity = ListSources(app);
     ASSERT_EQ(app.OpenDsByName(0, "Fixture Alpha"), TWRC_SUCCESS);
 
@@ -418,8 +407,7 @@ TEST_F(DsmTest, TwoApplicationsOpenTheSameSource)
 
 TEST_F(DsmTest, TwunkIdentityGivesIdentityAndPath)
 {
-    App app;
-    ASSERT_EQ(app.OpenDsm(), TWRC_SUCCESS);
+    App& app = OpenApp();
     std::vector<TW_IDENTITY> vtwidentity = ListSources(app);
     TW_TWUNKIDENTITY twtwunkidentity = {};
     twtwunkidentity.identity.Id = vtwidentity[3].Id;

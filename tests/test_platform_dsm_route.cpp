@@ -33,8 +33,7 @@ size_t CountLines(const std::string& a_szText, const std::string& a_szNeedle)
 
 TEST_F(DsmTest, EntryPointHandsOutTheDsmAndItsMemoryFunctions)
 {
-    App app;
-    ASSERT_EQ(app.OpenDsm(), TWRC_SUCCESS);
+    App& app = OpenApp();
     // Valid in state 3, before any source is open.
     TW_ENTRYPOINT twentrypoint = app.EntryPoint();
     EXPECT_EQ(V(twentrypoint.Size), sizeof(TW_ENTRYPOINT));
@@ -60,8 +59,7 @@ TEST_F(DsmTest, EntryPointHandsOutTheDsmAndItsMemoryFunctions)
 
 TEST_F(DsmTest, MemoryFunctionsCountLiveBlocksAndRefuseForeignOnes)
 {
-    App app;
-    ASSERT_EQ(app.OpenDsm(), TWRC_SUCCESS);
+    App& app = OpenApp();
     TW_ENTRYPOINT twentrypoint = app.EntryPoint();
     unsigned long ulLive = LiveAllocations();
     unsigned long ulFamily = FamilyErrors();
@@ -110,8 +108,7 @@ TEST_F(DsmTest, MemoryFunctionsCountLiveBlocksAndRefuseForeignOnes)
 
 TEST_F(DsmTest, SourceAndApplicationShareOneMemoryFamily)
 {
-    App app;
-    ASSERT_EQ(app.OpenDsm(), TWRC_SUCCESS);
+    App& app = OpenApp();
     TW_ENTRYPOINT twentrypoint = app.EntryPoint();
     ASSERT_EQ(app.OpenDsByName(0, "Fixture Alpha"), TWRC_SUCCESS);
     unsigned long ulLive = LiveAllocations();
@@ -136,8 +133,7 @@ TEST_F(DsmTest, SourceAndApplicationShareOneMemoryFamily)
 
 TEST_F(DsmTest, Ds2SourceGetsTheEntryPointBeforeItOpensAndA1xSourceDoesNot)
 {
-    App app;
-    ASSERT_EQ(app.OpenDsm(), TWRC_SUCCESS);
+    App& app = OpenApp();
     ASSERT_EQ(app.OpenDsByName(0, "Fixture Alpha"), TWRC_SUCCESS);
     ASSERT_EQ(app.OpenDsByName(1, "Fixture Beta"), TWRC_SUCCESS);
 
@@ -155,8 +151,7 @@ TEST_F(DsmTest, Ds2SourceGetsTheEntryPointBeforeItOpensAndA1xSourceDoesNot)
 
 TEST_F(DsmTest, TripletsReachTheSourceUnchanged)
 {
-    App app;
-    ASSERT_EQ(app.OpenDsm(), TWRC_SUCCESS);
+    App& app = OpenApp();
     ASSERT_EQ(app.OpenDsByName(0, "Fixture Alpha"), TWRC_SUCCESS);
     struct
     {
@@ -193,8 +188,7 @@ TEST_F(DsmTest, TripletsReachTheSourceUnchanged)
 
 TEST_F(DsmTest, TripletsWithoutAValidDestinationAreBadDest)
 {
-    App app;
-    ASSERT_EQ(app.OpenDsm(), TWRC_SUCCESS);
+    App& app = OpenApp();
     TW_CAPABILITY twcapability = {};
 
     // No source open, no destination.
@@ -222,8 +216,7 @@ TEST_F(DsmTest, TripletsWithoutAValidDestinationAreBadDest)
 
 TEST_F(DsmTest, AnExceptionOfASourceReachesTheCallerAndTheDsmStaysSound)
 {
-    App app;
-    ASSERT_EQ(app.OpenDsm(), TWRC_SUCCESS);
+    App& app = OpenApp();
     ASSERT_EQ(app.OpenDsByName(0, "Fixture Alpha"), TWRC_SUCCESS);
     EXPECT_THROW(app.Call(app.Source(0), DG_CUSTOM, FIXTURE_DAT_THROW, MSG_GET, nullptr), std::runtime_error);
     FixtureEcho fixtureecho = NewEcho(0);

@@ -23,6 +23,7 @@
 #include <cstring>
 #include <fstream>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <sstream>
 #include <string>
@@ -204,73 +205,6 @@ inline std::vector<unsigned char> Range(TW_UINT16 a_u16Type, std::int64_t a_i64M
     return au8;
 }
 
-// A test folder with the journal and the configuration file; sets the
-// environment before the DSM is opened and restores it afterwards.
-class SimTest : public ::testing::Test
-{
-protected:
-    void SetUp() override
-    {
-        ASSERT_NE(Dsm::Get().pvHandle, nullptr) << dlerror();
-        ASSERT_NE(Dsm::Get().pfnEntry, nullptr);
-        char szTemplate[] = "/tmp/dravo_simtest_XXXXXX";
-        ASSERT_NE(mkdtemp(szTemplate), nullptr);
-        m_szDir = szTemplate;
-        m_szJournal = m_szDir + "/journal.txt";
-        setenv("TWAINDSM_SOURCES", DRAVO_BINARY_DIR "/platform/twain", 1);
-        setenv("SIMSCANNER_JOURNAL", m_szJournal.c_str(), 1);
-        unsetenv("SIMSCANNER_CONFIG");
-        std::lock_guard<std::mutex> lock(Callbacks::Get().m_mutex);
-        Callbacks::Get().m_aevent.clear();
-        Callbacks::Get().m_pfnHook = nullptr;
-    }
-    void TearDown() override
-    {
-        {
-            std::lock_guard<std::mutex> lock(Callbacks::Get().m_mutex);
-            Callbacks::Get().m_pfnHook = nullptr;
-        }
-        unsetenv("SIMSCANNER_JOURNAL");
-        unsetenv("SIMSCANNER_CONFIG");
-        unsetenv("TWAINDSM_SOURCES");
-        std::string szCommand = "rm -rf '" + m_szDir + "'";
-        if (!m_szDir.empty() && std::system(szCommand.c_str()) != 0)
-        {
-            ADD_FAILURE() << "cannot remove " << m_szDir;
-        }
-    }
-
-    void Config(const std::string& a_szText)
-    {
-        std::string szPath = m_szDir + "/sim.cfg";
-        std::ofstream ofs(szPath);
-        ofs << a_szText;
-        ofs.close();
-        setenv("SIMSCANNER_CONFIG", szPath.c_str(), 1);
-    }
-
-    std::vector<std::string> Journal() const
-    {
-        std::vector<std::string> asz;
-        std::ifstream ifs(m_szJournal);
-        for (std::string sz; std::getline(ifs, sz);)
-            asz.push_back(sz);
-        return asz;
-    }
-    // Journal lines that contain every given text.
-    std::vector<std::string> JournalWith(std::initializer_list<const char*> a_asz) const
-    {
-        std::vector<std::string> aszOut;
-        for (const std::string& sz : Journal())
-            if (std::all_of(a_asz.begin(), a_asz.end(), [&](const char* a_sz) { return sz.find(a_sz) != std::string::npos; }))
-                aszOut.push_back(sz);
-        return aszOut;
-    }
-
-    std::string m_szDir;
-    std::string m_szJournal;
-};
-
 // An application (the DSM tests' own) with the DSM open and one simulated
 // source open in its first slot.
 class App : public dsmtest::App
@@ -387,6 +321,24 @@ public:
             Free(twcap.hContainer);
         }
         return u16Rc;
+    }
+
+    // The current value of a capability (an integer, a FIX32 or a text); a
+    // refused request gives a value no capability has.
+    std::int64_t CurrentInt(TW_UINT16 a_u16Cap)
+    {
+        Container con;
+        return Cap(MSG_GETCURRENT, a_u16Cap, &con) == TWRC_SUCCESS ? con.Int(0) : -0x7EEEEEEE;
+    }
+    double CurrentFix(TW_UINT16 a_u16Cap)
+    {
+        Container con;
+        return Cap(MSG_GETCURRENT, a_u16Cap, &con) == TWRC_SUCCESS ? con.Fix(0) : -0x7EEE;
+    }
+    std::string CurrentStr(TW_UINT16 a_u16Cap)
+    {
+        Container con;
+        return Cap(MSG_GETCURRENT, a_u16Cap, &con) == TWRC_SUCCESS ? con.Str(0) : "(refused)";
     }
 
     // Sends a container built by the test (copied into DSM memory).
@@ -519,6 +471,84 @@ private:
     TW_ENTRYPOINT m_twentrypoint;
     TW_UINT16     m_u16OpenDs = TWRC_FAILURE;
 };
+// A test folder with the journal and the configuration file; sets the
+// environment before the DSM is opened and restores it afterwards.
+class SimTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_NE(Dsm::Get().pvHandle, nullptr) << dlerror();
+        ASSERT_NE(Dsm::Get().pfnEntry, nullptr);
+        char szTemplate[] = "/tmp/dravo_simtest_XXXXXX";
+        ASSERT_NE(mkdtemp(szTemplate), nullptr);
+        m_szDir = szTemplate;
+        m_szJournal = m_szDir + "/journal.txt";
+        setenv("TWAINDSM_SOURCES", DRAVO_BINARY_DIR "/platform/twain", 1);
+        setenv("SIMSCANNER_JOURNAL", m_szJournal.c_str(), 1);
+        unsetenv("SIMSCANNER_CONFIG");
+        std::lock_guard<std::mutex> lock(Callbacks::Get().m_mutex);
+        Callbacks::Get().m_aevent.clear();
+        Callbacks::Get().m_pfnHook = nullptr;
+    }
+    void TearDown() override
+    {
+        m_apapp.clear();
+        {
+            std::lock_guard<std::mutex> lock(Callbacks::Get().m_mutex);
+            Callbacks::Get().m_pfnHook = nullptr;
+        }
+        unsetenv("SIMSCANNER_JOURNAL");
+        unsetenv("SIMSCANNER_CONFIG");
+        unsetenv("TWAINDSM_SOURCES");
+        std::string szCommand = "rm -rf '" + m_szDir + "'";
+        if (!m_szDir.empty() && std::system(szCommand.c_str()) != 0)
+        {
+            ADD_FAILURE() << "cannot remove " << m_szDir;
+        }
+    }
+
+    void Config(const std::string& a_szText)
+    {
+        std::string szPath = m_szDir + "/sim.cfg";
+        std::ofstream ofs(szPath);
+        ofs << a_szText;
+        ofs.close();
+        setenv("SIMSCANNER_CONFIG", szPath.c_str(), 1);
+    }
+
+    std::vector<std::string> Journal() const
+    {
+        std::vector<std::string> asz;
+        std::ifstream ifs(m_szJournal);
+        for (std::string sz; std::getline(ifs, sz);)
+            asz.push_back(sz);
+        return asz;
+    }
+    // Journal lines that contain every given text.
+    std::vector<std::string> JournalWith(std::initializer_list<const char*> a_asz) const
+    {
+        std::vector<std::string> aszOut;
+        for (const std::string& sz : Journal())
+            if (std::all_of(a_asz.begin(), a_asz.end(), [&](const char* a_sz) { return sz.find(a_sz) != std::string::npos; }))
+                aszOut.push_back(sz);
+        return aszOut;
+    }
+
+    // A source opened in an application of its own, closed at the end of
+    // the test (a source that does not open fails the test).
+    App& Open(const char* a_szSource, bool a_blApp2 = true, bool a_blCallback = true)
+    {
+        m_apapp.emplace_back(new App(a_szSource, a_blApp2, a_blCallback));
+        EXPECT_TRUE(m_apapp.back()->Opened()) << a_szSource;
+        return *m_apapp.back();
+    }
+
+    std::string m_szDir;
+    std::string m_szJournal;
+    std::vector<std::unique_ptr<App>> m_apapp;
+};
+
 } // namespace simtest
 
 #endif // DRAVO_TEST_PLATFORM_SIM_H

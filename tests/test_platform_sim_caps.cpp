@@ -38,8 +38,7 @@ bool Contains(const Container& a_con, std::int64_t a_i64)
 
 TEST_F(SimCapsTest, EveryItemTypeInEveryContainerShape)
 {
-    App app(kScanner);
-    ASSERT_TRUE(app.Opened());
+    App& app = Open(kScanner);
     for (int iType = 0; iType < 15; iType++)
     {
         TW_UINT16 u16Type = s_au16Type[iType];
@@ -80,8 +79,7 @@ TEST_F(SimCapsTest, EveryItemTypeInEveryContainerShape)
 
 TEST_F(SimCapsTest, ItemValuesReadBackInTheirLayout)
 {
-    App app(kScanner);
-    ASSERT_TRUE(app.Opened());
+    App& app = Open(kScanner);
     Container con;
     // INT8 enumeration: -100 -1 0 1 100, default 0.
     ASSERT_EQ(app.Cap(MSG_GET, kSimBase + 1, &con), TWRC_SUCCESS);
@@ -114,16 +112,14 @@ TEST_F(SimCapsTest, ItemValuesReadBackInTheirLayout)
     TwSetU16(au8.data(), TWTY_STR128);
     std::strcpy(reinterpret_cast<char*>(au8.data() + 2), "Jane Tester");
     ASSERT_EQ(app.SetCap(MSG_SET, CAP_AUTHOR, TWON_ONEVALUE, au8), TWRC_SUCCESS);
-    ASSERT_EQ(app.Cap(MSG_GETCURRENT, CAP_AUTHOR, &con), TWRC_SUCCESS);
-    EXPECT_EQ(con.Str(0), "Jane Tester");
+    EXPECT_EQ(app.CurrentStr(CAP_AUTHOR), "Jane Tester");
 }
 
 // (the one-value answers of MSG_GETCURRENT and MSG_GETDEFAULT, shown through
 // the program: test_e2e_control.cpp)
 TEST_F(SimCapsTest, ResetAnswersLikeGetAndArraysAnswerArrays)
 {
-    App app(kScanner);
-    ASSERT_TRUE(app.Opened());
+    App& app = Open(kScanner);
     Container con;
     ASSERT_EQ(app.SetUInt16(ICAP_PIXELTYPE, TWPT_GRAY), TWRC_SUCCESS);
     ASSERT_EQ(app.Cap(MSG_RESET, ICAP_PIXELTYPE, &con), TWRC_SUCCESS);
@@ -140,8 +136,7 @@ TEST_F(SimCapsTest, ResetAnswersLikeGetAndArraysAnswerArrays)
 
 TEST_F(SimCapsTest, ConstraintNarrowsWhatGetAnswers)
 {
-    App app(kScanner);
-    ASSERT_TRUE(app.Opened());
+    App& app = Open(kScanner);
     Container con;
     // An enumeration of two of the three pixel types, current gray.
     std::vector<unsigned char> au8 =
@@ -161,8 +156,7 @@ TEST_F(SimCapsTest, ConstraintNarrowsWhatGetAnswers)
     // A new constraint is measured against the device, not the old constraint.
     au8 = List(TWON_ENUMERATION, TWTY_UINT16, {Item<TW_UINT16>(TWPT_GRAY), Item<TW_UINT16>(TWPT_RGB)}, 1, 0);
     ASSERT_EQ(app.SetCap(MSG_SETCONSTRAINT, ICAP_PIXELTYPE, TWON_ENUMERATION, au8), TWRC_SUCCESS);
-    ASSERT_EQ(app.Cap(MSG_GETCURRENT, ICAP_PIXELTYPE, &con), TWRC_SUCCESS);
-    EXPECT_EQ(con.Int(0), TWPT_RGB);
+    EXPECT_EQ(app.CurrentInt(ICAP_PIXELTYPE), TWPT_RGB);
     // Values the device lacks are dropped with TWRC_CHECKSTATUS; none left is refused.
     au8 = List(TWON_ENUMERATION, TWTY_UINT16, {Item<TW_UINT16>(TWPT_GRAY), Item<TW_UINT16>(TWPT_CMYK)}, 0, 0);
     EXPECT_EQ(app.SetCap(MSG_SETCONSTRAINT, ICAP_PIXELTYPE, TWON_ENUMERATION, au8), TWRC_CHECKSTATUS);
@@ -175,8 +169,7 @@ TEST_F(SimCapsTest, ConstraintNarrowsWhatGetAnswers)
 
 TEST_F(SimCapsTest, RangeConstraintsAndRounding)
 {
-    App app(kScanner);
-    ASSERT_TRUE(app.Opened());
+    App& app = Open(kScanner);
     Container con;
     // CAP_SIM_INT16_RANGE: -30000 .. 30000 step 2.
     const TW_UINT16 u16Cap = kSimBase + 4 * 1 + 2;
@@ -217,14 +210,12 @@ TEST_F(SimCapsTest, RangeConstraintsAndRounding)
     // A FIX32 range rounds a fractional value to its step.
     const TW_UINT16 u16Fix = kSimBase + 4 * 7 + 2;
     EXPECT_EQ(app.SetCap(MSG_SET, u16Fix, TWON_ONEVALUE, OneValueOf<TW_FIX32>(TWTY_FIX32, Fix(1.3))), TWRC_CHECKSTATUS);
-    ASSERT_EQ(app.Cap(MSG_GETCURRENT, u16Fix, &con), TWRC_SUCCESS);
-    EXPECT_EQ(con.Fix(0), 1.25);
+    EXPECT_EQ(app.CurrentFix(u16Fix), 1.25);
 }
 
 TEST_F(SimCapsTest, SetWithAnEnumerationConstrainsAndSetsTheCurrentValue)
 {
-    App app(kScanner);
-    ASSERT_TRUE(app.Opened());
+    App& app = Open(kScanner);
     Container con;
     std::vector<unsigned char> au8 = List(TWON_ENUMERATION, TWTY_FIX32, {Item(Fix(150)), Item(Fix(300)), Item(Fix(600))}, 1, 0);
     ASSERT_EQ(app.SetCap(MSG_SET, ICAP_YRESOLUTION, TWON_ENUMERATION, au8), TWRC_SUCCESS);
@@ -238,9 +229,7 @@ TEST_F(SimCapsTest, SetWithAnEnumerationConstrainsAndSetsTheCurrentValue)
 
 TEST_F(SimCapsTest, StandardConditionCodes)
 {
-    App app(kScanner);
-    ASSERT_TRUE(app.Opened());
-    Container con;
+    App& app = Open(kScanner);
     // Unknown capability.
     EXPECT_EQ(app.FailCc(app.Cap(MSG_GET, 0x7FFF)), TWCC_CAPUNSUPPORTED);
     EXPECT_EQ(app.FailCc(app.Cap(MSG_QUERYSUPPORT, 0x7FFF)), TWCC_CAPUNSUPPORTED);
@@ -274,8 +263,7 @@ TEST_F(SimCapsTest, StandardConditionCodes)
 
 TEST_F(SimCapsTest, QuerySupportFlagsFollowTheTable)
 {
-    App app(kScanner);
-    ASSERT_TRUE(app.Opened());
+    App& app = Open(kScanner);
     Container con;
     ASSERT_EQ(app.Cap(MSG_QUERYSUPPORT, ICAP_PIXELTYPE, &con), TWRC_SUCCESS);
     EXPECT_EQ(con.m_u16ConType, TWON_ONEVALUE);
@@ -291,8 +279,7 @@ TEST_F(SimCapsTest, QuerySupportFlagsFollowTheTable)
 
 TEST_F(SimCapsTest, SupportedListsDescribeTheSource)
 {
-    App app(kScanner);
-    ASSERT_TRUE(app.Opened());
+    App& app = Open(kScanner);
     Container con;
     ASSERT_EQ(app.Cap(MSG_GET, CAP_SUPPORTEDCAPS, &con), TWRC_SUCCESS);
     EXPECT_EQ(con.m_u16ConType, TWON_ARRAY);
@@ -315,8 +302,7 @@ TEST_F(SimCapsTest, SupportedListsDescribeTheSource)
     EXPECT_FALSE(Contains(con, (static_cast<std::int64_t>(DG_CONTROL) << 16) | DAT_FILESYSTEM));
     ASSERT_EQ(app.Cap(MSG_GET, ICAP_SUPPORTEDEXTIMAGEINFO, &con), TWRC_SUCCESS);
     EXPECT_TRUE(Contains(con, TWEI_PAGENUMBER));
-    App appCamera(kCamera);
-    ASSERT_TRUE(appCamera.Opened());
+    App& appCamera = Open(kCamera);
     ASSERT_EQ(appCamera.Cap(MSG_GET, CAP_SUPPORTEDDATS, &con), TWRC_SUCCESS);
     EXPECT_TRUE(Contains(con, (static_cast<std::int64_t>(DG_CONTROL) << 16) | DAT_FILESYSTEM));
     ASSERT_EQ(appCamera.Cap(MSG_GET, CAP_SUPPORTEDCAPS, &con), TWRC_SUCCESS);
@@ -326,8 +312,7 @@ TEST_F(SimCapsTest, SupportedListsDescribeTheSource)
 
 TEST_F(SimCapsTest, BitDepthFollowsThePixelType)
 {
-    App app(kScanner);
-    ASSERT_TRUE(app.Opened());
+    App& app = Open(kScanner);
     Container con;
     ASSERT_EQ(app.Cap(MSG_GET, ICAP_BITDEPTH, &con), TWRC_SUCCESS);
     ASSERT_EQ(con.m_u64NumItems, 1u);
@@ -340,29 +325,23 @@ TEST_F(SimCapsTest, BitDepthFollowsThePixelType)
     ASSERT_EQ(app.SetUInt16(ICAP_COMPRESSION, TWCP_JPEG), TWRC_SUCCESS);
     EXPECT_EQ(app.Cap(MSG_GET, ICAP_JPEGQUALITY), TWRC_SUCCESS);
     ASSERT_EQ(app.SetUInt16(ICAP_PIXELTYPE, TWPT_BW), TWRC_SUCCESS);
-    ASSERT_EQ(app.Cap(MSG_GETCURRENT, ICAP_COMPRESSION, &con), TWRC_SUCCESS);
-    EXPECT_EQ(con.Int(0), TWCP_NONE);
+    EXPECT_EQ(app.CurrentInt(ICAP_COMPRESSION), TWCP_NONE);
 }
 
 TEST_F(SimCapsTest, LengthsAndResolutionsFollowTheUnits)
 {
-    App app(kScanner);
-    ASSERT_TRUE(app.Opened());
+    App& app = Open(kScanner);
     Container con;
     ASSERT_EQ(app.SetUInt16(ICAP_UNITS, TWUN_CENTIMETERS), TWRC_SUCCESS);
-    ASSERT_EQ(app.Cap(MSG_GETCURRENT, ICAP_PHYSICALWIDTH, &con), TWRC_SUCCESS);
-    EXPECT_NEAR(con.Fix(0), 21.59, 0.0001);
-    ASSERT_EQ(app.Cap(MSG_GETCURRENT, ICAP_XRESOLUTION, &con), TWRC_SUCCESS);
-    EXPECT_NEAR(con.Fix(0), 100 / 2.54, 0.0001);
+    EXPECT_NEAR(app.CurrentFix(ICAP_PHYSICALWIDTH), 21.59, 0.0001);
+    EXPECT_NEAR(app.CurrentFix(ICAP_XRESOLUTION), 100 / 2.54, 0.0001);
     // A value sent in centimetres is the same resolution.
     ASSERT_EQ(app.SetFix(ICAP_XRESOLUTION, 300 / 2.54), TWRC_SUCCESS);
     ASSERT_EQ(app.SetUInt16(ICAP_UNITS, TWUN_INCHES), TWRC_SUCCESS);
-    ASSERT_EQ(app.Cap(MSG_GETCURRENT, ICAP_XRESOLUTION, &con), TWRC_SUCCESS);
-    EXPECT_EQ(con.Fix(0), 300.0);
+    EXPECT_EQ(app.CurrentFix(ICAP_XRESOLUTION), 300.0);
     // In pixels a length counts dots at the current resolution.
     ASSERT_EQ(app.SetUInt16(ICAP_UNITS, TWUN_PIXELS), TWRC_SUCCESS);
-    ASSERT_EQ(app.Cap(MSG_GETCURRENT, ICAP_PHYSICALWIDTH, &con), TWRC_SUCCESS);
-    EXPECT_EQ(con.Fix(0), 2550.0);
+    EXPECT_EQ(app.CurrentFix(ICAP_PHYSICALWIDTH), 2550.0);
     ASSERT_EQ(app.Cap(MSG_GETCURRENT, ICAP_FRAMES, &con), TWRC_SUCCESS);
     EXPECT_EQ(TwGetFix32(con.ItemAt(0) + 8).Whole, 2550);   // right edge, 8.5 in at 300 dpi
     EXPECT_EQ(TwGetFix32(con.ItemAt(0) + 12).Whole, 1100);  // bottom edge, 11 in at 100 dpi
@@ -370,8 +349,7 @@ TEST_F(SimCapsTest, LengthsAndResolutionsFollowTheUnits)
 
 TEST_F(SimCapsTest, FramesAreCheckedAgainstTheScanArea)
 {
-    App app(kScanner);
-    ASSERT_TRUE(app.Opened());
+    App& app = Open(kScanner);
     Container con;
     auto frame = [](double a_dL, double a_dT, double a_dR, double a_dB) {
         TW_FRAME twframe = {Fix(a_dL), Fix(a_dT), Fix(a_dR), Fix(a_dB)};
@@ -394,9 +372,7 @@ TEST_F(SimCapsTest, FramesAreCheckedAgainstTheScanArea)
 
 TEST_F(SimCapsTest, CustomDataSavesAndRestoresTheSettings)
 {
-    App app(kScanner);
-    ASSERT_TRUE(app.Opened());
-    Container con;
+    App& app = Open(kScanner);
     ASSERT_EQ(app.SetUInt16(ICAP_PIXELTYPE, TWPT_GRAY), TWRC_SUCCESS);
     TW_CUSTOMDSDATA twcustom = {};
     ASSERT_EQ(app.Call(DG_CONTROL, DAT_CUSTOMDSDATA, MSG_GET, &twcustom), TWRC_SUCCESS);
@@ -405,8 +381,7 @@ TEST_F(SimCapsTest, CustomDataSavesAndRestoresTheSettings)
     ASSERT_EQ(app.SetUInt16(ICAP_PIXELTYPE, TWPT_RGB), TWRC_SUCCESS);
     ASSERT_EQ(app.Call(DG_CONTROL, DAT_CUSTOMDSDATA, MSG_SET, &twcustom), TWRC_SUCCESS);
     app.Free(twcustom.hData);
-    ASSERT_EQ(app.Cap(MSG_GETCURRENT, ICAP_PIXELTYPE, &con), TWRC_SUCCESS);
-    EXPECT_EQ(con.Int(0), TWPT_GRAY);
+    EXPECT_EQ(app.CurrentInt(ICAP_PIXELTYPE), TWPT_GRAY);
     // Nonsense is refused and changes nothing.
     TW_HANDLE h = app.Alloc(5);
     std::memcpy(app.Lock(h), "junk!", 5);
@@ -415,28 +390,22 @@ TEST_F(SimCapsTest, CustomDataSavesAndRestoresTheSettings)
     twcustom.InfoLength = 5;
     EXPECT_EQ(app.FailCc(app.Call(DG_CONTROL, DAT_CUSTOMDSDATA, MSG_SET, &twcustom)), TWCC_BADVALUE);
     app.Free(h);
-    ASSERT_EQ(app.Cap(MSG_GETCURRENT, ICAP_PIXELTYPE, &con), TWRC_SUCCESS);
-    EXPECT_EQ(con.Int(0), TWPT_GRAY);
+    EXPECT_EQ(app.CurrentInt(ICAP_PIXELTYPE), TWPT_GRAY);
 }
 
 TEST_F(SimCapsTest, CameraSettingsFollowTheFileSystemDirectory)
 {
-    App app(kCamera);
-    ASSERT_TRUE(app.Opened());
-    Container con;
+    App& app = Open(kCamera);
     // Each camera has its own pixel type (the listing: test_e2e_device.cpp).
     TW_FILESYSTEM twfs = {};
     std::strcpy(twfs.InputName, "/Camera_Bitonal_Top");
     ASSERT_EQ(app.Call(DG_CONTROL, DAT_FILESYSTEM, MSG_CHANGEDIRECTORY, &twfs), TWRC_SUCCESS);
-    ASSERT_EQ(app.Cap(MSG_GETCURRENT, ICAP_PIXELTYPE, &con), TWRC_SUCCESS);
-    EXPECT_EQ(con.Int(0), TWPT_BW);
+    EXPECT_EQ(app.CurrentInt(ICAP_PIXELTYPE), TWPT_BW);
     ASSERT_EQ(app.SetFix(ICAP_XRESOLUTION, 300), TWRC_SUCCESS);
     std::strcpy(twfs.InputName, "/Camera_Color_Top");
     ASSERT_EQ(app.Call(DG_CONTROL, DAT_FILESYSTEM, MSG_CHANGEDIRECTORY, &twfs), TWRC_SUCCESS);
-    ASSERT_EQ(app.Cap(MSG_GETCURRENT, ICAP_PIXELTYPE, &con), TWRC_SUCCESS);
-    EXPECT_EQ(con.Int(0), TWPT_RGB);
-    ASSERT_EQ(app.Cap(MSG_GETCURRENT, ICAP_XRESOLUTION, &con), TWRC_SUCCESS);
-    EXPECT_EQ(con.Fix(0), 100.0);
+    EXPECT_EQ(app.CurrentInt(ICAP_PIXELTYPE), TWPT_RGB);
+    EXPECT_EQ(app.CurrentFix(ICAP_XRESOLUTION), 100.0);
     std::memset(&twfs, 0, sizeof(twfs));
     ASSERT_EQ(app.Call(DG_CONTROL, DAT_FILESYSTEM, MSG_GETINFO, &twfs), TWRC_SUCCESS);
     EXPECT_STREQ(twfs.OutputName, "/Camera_Color_Top");
@@ -451,18 +420,15 @@ TEST_F(SimCapsTest, CameraSettingsFollowTheFileSystemDirectory)
 
 TEST_F(SimCapsTest, WindowSettingsFollowTheCurrentWindow)
 {
-    App app(kCamera);
-    ASSERT_TRUE(app.Opened());
+    App& app = Open(kCamera);
     Container con;
     ASSERT_EQ(app.Cap(MSG_GET, CAP_WINDOWCAMERA, &con), TWRC_SUCCESS);
     ASSERT_EQ(con.m_u16ConType, TWON_ENUMERATION);
     EXPECT_EQ(con.Int(con.m_u64CurrentIndex), TWWC_BASE_COLOR_FRONT);
-    ASSERT_EQ(app.Cap(MSG_GETCURRENT, ICAP_IMAGEFORMAT, &con), TWRC_SUCCESS);
-    EXPECT_EQ(con.Int(0), 2);
+    EXPECT_EQ(app.CurrentInt(ICAP_IMAGEFORMAT), 2);
     // Window 0 is bitonal; a frame set there stays there.
     ASSERT_EQ(app.SetUInt16(CAP_WINDOWCAMERA, TWWC_BASE_BITONAL_FRONT), TWRC_SUCCESS);
-    ASSERT_EQ(app.Cap(MSG_GETCURRENT, ICAP_IMAGEFORMAT, &con), TWRC_SUCCESS);
-    EXPECT_EQ(con.Int(0), 0);
+    EXPECT_EQ(app.CurrentInt(ICAP_IMAGEFORMAT), 0);
     TW_FRAMEANGLE twfa = {{Fix(1), Fix(2), Fix(3), Fix(4)}, -30};
     ASSERT_EQ(app.SetCap(MSG_SET, ICAP_FRAMESANGLE, TWON_ONEVALUE, OneValueOf<TW_FRAMEANGLE>(TWTY_FRAMEANGLE, twfa)), TWRC_SUCCESS);
     ASSERT_EQ(app.Cap(MSG_GET, ICAP_FRAMESANGLE, &con), TWRC_SUCCESS);
@@ -471,8 +437,7 @@ TEST_F(SimCapsTest, WindowSettingsFollowTheCurrentWindow)
     ASSERT_EQ(app.SetUInt16(CAP_WINDOWCAMERA, TWWC_BASE_COLOR_FRONT), TWRC_SUCCESS);
     ASSERT_EQ(app.Cap(MSG_GET, ICAP_FRAMESANGLE, &con), TWRC_SUCCESS);
     EXPECT_EQ(TwGetI32(con.ItemAt(0) + 16), 0);
-    ASSERT_EQ(app.Cap(MSG_GETCURRENT, CAP_CAMERAENABLE, &con), TWRC_SUCCESS);
-    EXPECT_EQ(con.Int(0), 1);
+    EXPECT_EQ(app.CurrentInt(CAP_CAMERAENABLE), 1);
 }
 
 TEST_F(SimCapsTest, LargeEnumerationsAreSetAndRead)
@@ -486,8 +451,7 @@ TEST_F(SimCapsTest, LargeEnumerationsAreSetAndRead)
         aau8.push_back(Item<TW_UINT32>(static_cast<TW_UINT32>(3 * (uCount - 1 - ii))));   // in reverse
     }
     Config(szConfig + " default=0\n");
-    App app(kScanner);
-    ASSERT_TRUE(app.Opened());
+    App& app = Open(kScanner);
     const TW_UINT16 u16Cap = kSimBase + 4 * 5 + 1;
     aau8.push_back(Item<TW_UINT32>(1));   // not a value of the device
     aau8.push_back(aau8[0]);              // twice

@@ -26,8 +26,7 @@ TEST_F(SimConfigTest, CapabilityRowsAreReplacedAddedAndRemoved)
            "cap 0x9000 array uint8 1 2 3\n"
            "cap CAP_AUTHOR onevalue str128 \"The Author\" readonly\n"
            "cap CAP_XFERCOUNT range int16 1 10 1 default=3\n");
-    App app(kScanner);
-    ASSERT_TRUE(app.Opened());
+    App& app = Open(kScanner);
     Container con;
     ASSERT_EQ(app.Cap(MSG_GET, ICAP_XRESOLUTION, &con), TWRC_SUCCESS);
     ASSERT_EQ(con.m_u64NumItems, 3u);
@@ -39,8 +38,7 @@ TEST_F(SimConfigTest, CapabilityRowsAreReplacedAddedAndRemoved)
     EXPECT_EQ(con.m_u16ItemType, TWTY_UINT8);
     EXPECT_EQ(con.m_u64NumItems, 3u);
     EXPECT_EQ(con.Int(2), 3);
-    ASSERT_EQ(app.Cap(MSG_GETCURRENT, CAP_AUTHOR, &con), TWRC_SUCCESS);
-    EXPECT_EQ(con.Str(0), "The Author");
+    EXPECT_EQ(app.CurrentStr(CAP_AUTHOR), "The Author");
     ASSERT_EQ(app.Cap(MSG_GET, CAP_XFERCOUNT, &con), TWRC_SUCCESS);
     EXPECT_EQ(con.m_u16ConType, TWON_RANGE);
     EXPECT_EQ(con.RangeInt(4), 3);
@@ -72,8 +70,7 @@ TEST_F(SimConfigTest, ErrorsAreReportedAndTheRestApplies)
            "frobnicate\n"
            "productname = \"unterminated\n"
            "pages = 1\n");
-    App app(kScanner);
-    ASSERT_TRUE(app.Opened());
+    App& app = Open(kScanner);
     std::vector<std::string> asz = JournalWith({"config", "scanner", "error="});
     ASSERT_EQ(asz.size(), 7u);
     EXPECT_NE(asz[0].find("sim.cfg:1:"), std::string::npos);
@@ -106,8 +103,7 @@ TEST_F(SimConfigTest, RefusedTripletsAnswerTheConfiguredCodes)
 {
     Config("fault refuse DG_CONTROL DAT_CAPABILITY MSG_GET cap=ICAP_PIXELTYPE rc=TWRC_FAILURE cc=TWCC_PAPERJAM skip=1 times=2\n"
            "fault refuse DG_CONTROL DAT_USERINTERFACE * cc=0x8042\n");
-    App app(kScanner);
-    ASSERT_TRUE(app.Opened());
+    App& app = Open(kScanner);
     EXPECT_EQ(app.Cap(MSG_GET, ICAP_PIXELTYPE), TWRC_SUCCESS);    // skipped once
     EXPECT_EQ(app.Cap(MSG_GET, ICAP_XRESOLUTION), TWRC_SUCCESS);  // another capability
     EXPECT_EQ(app.FailCc(app.Cap(MSG_GET, ICAP_PIXELTYPE)), TWCC_PAPERJAM);
@@ -123,8 +119,7 @@ TEST_F(SimConfigTest, AnsweredTripletsAreCarriedOutFirst)
 {
     Config("fault answer DG_CONTROL DAT_USERINTERFACE MSG_ENABLEDS rc=TWRC_CHECKSTATUS\n"
            "fault answer DG_IMAGE DAT_IMAGENATIVEXFER MSG_GET rc=TWRC_CANCEL\n");
-    App app(kScanner);
-    ASSERT_TRUE(app.Opened());
+    App& app = Open(kScanner);
     TW_USERINTERFACE twui = {};
     ASSERT_EQ(app.Call(DG_CONTROL, DAT_USERINTERFACE, MSG_ENABLEDS, &twui), TWRC_CHECKSTATUS);
     EXPECT_EQ(app.Cc(), TWCC_SUCCESS);
@@ -153,8 +148,7 @@ TEST_F(SimConfigTest, MalformedAnswers)
            "fault wrongsize DG_CONTROL DAT_CAPABILITY MSG_GET cap=ICAP_PIXELTYPE times=1 value=100\n"
            "fault unterminated DG_CONTROL DAT_CAPABILITY MSG_GET cap=ICAP_HALFTONES times=1\n"
            "fault nullhandle DG_CONTROL DAT_CAPABILITY MSG_GETCURRENT cap=ICAP_PIXELTYPE times=1\n");
-    App app(kScanner);
-    ASSERT_TRUE(app.Opened());
+    App& app = Open(kScanner);
     TW_CAPABILITY twcap;
     auto get = [&](TW_UINT16 a_u16Msg, TW_UINT16 a_u16Cap) {
         std::memset(&twcap, 0, sizeof(twcap));
@@ -226,8 +220,7 @@ TEST_F(SimConfigTest, JournalRecordsWhatTheApplicationSent)
 {
     // (the fields of a call line, as the end-to-end tests read them, are
     // checked there: container=, data=, rc=, cc= and state=)
-    App app(kScanner);
-    ASSERT_TRUE(app.Opened());
+    App& app = Open(kScanner);
     EXPECT_EQ(app.SetUInt16(ICAP_PIXELTYPE, 77), TWRC_FAILURE);
     EXPECT_EQ(JournalWith({"call", "DG_CONTROL/DAT_CAPABILITY/MSG_SET", "0x0001/0x0001/0x0006", "container=04004d00",
                            "cc=TWCC_BADVALUE(10)"}).size(), 1u);

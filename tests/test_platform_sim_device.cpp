@@ -68,8 +68,7 @@ TW_UINT16 SetTask(App& a_app, const std::string& a_szTask, std::string* a_pszRep
 TEST_F(SimDeviceTest, WithoutCamerasTheRootStillAnswers)
 {
     Config("[camera]\ncameras =\n");
-    App app(kCamera);
-    ASSERT_TRUE(app.Opened());
+    App& app = Open(kCamera);
     // The root's record, by name and as the current directory.
     for (const char* szName : {"/", ""})
     {
@@ -110,8 +109,7 @@ TEST_F(SimDeviceTest, AConfiguredListIsListedAndAddressed)
         TW_FILESYSTEM twfs = Named("/");
         EXPECT_EQ(appScanner.FailCc(appScanner.Call(DG_CONTROL, DAT_FILESYSTEM, MSG_GETINFO, &twfs)), TWCC_BADPROTOCOL);
     }
-    App app(kCamera);
-    ASSERT_TRUE(app.Opened());
+    App& app = Open(kCamera);
     EXPECT_EQ(JournalWith({"config", " camera error="}).size(), 2u);
     TW_FILESYSTEM twfs = Named("/");
     ASSERT_EQ(app.Call(DG_CONTROL, DAT_FILESYSTEM, MSG_GETFIRSTFILE, &twfs), TWRC_SUCCESS);
@@ -134,8 +132,7 @@ TEST_F(SimDeviceTest, AConfiguredListIsListedAndAddressed)
 TEST_F(SimDeviceTest, ZavWritesTheLogItIsAskedFor)
 {
     // (the service log and the standard sources' refusal: test_e2e_device.cpp)
-    App app(kScannerZav);
-    ASSERT_TRUE(app.Opened());
+    App& app = Open(kScannerZav);
     std::string szXml = m_szDir + "/general.log";
     std::vector<unsigned char> au8 = LogRequest(2, 2, szXml);
     ASSERT_EQ(app.Call(DG_CONTROL, DAT_LOG, MSG_GET, au8.data()), TWRC_SUCCESS);

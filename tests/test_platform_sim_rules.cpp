@@ -64,13 +64,10 @@ TEST_F(SimRulesTest, ExtendedCapabilitiesAreNegotiatedInStates5And6)
     }
     Callbacks::Get().m_aevent.clear();
     Config("cap CAP_EXTENDEDCAPS array uint16 0x0001\n");
-    App app(kScanner);
-    ASSERT_TRUE(app.Opened());
+    App& app = Open(kScanner);
     ASSERT_TRUE(app.EnableAndWait());
     EXPECT_EQ(app.SetCap(MSG_SET, CAP_XFERCOUNT, TWON_ONEVALUE, OneValueOf<TW_INT16>(TWTY_INT16, 1)), TWRC_SUCCESS);
-    Container con;
-    ASSERT_EQ(app.Cap(MSG_GETCURRENT, CAP_XFERCOUNT, &con), TWRC_SUCCESS);
-    EXPECT_EQ(con.Int(0), 1);
+    EXPECT_EQ(app.CurrentInt(CAP_XFERCOUNT), 1);
     EXPECT_EQ(app.Cap(MSG_RESET, CAP_XFERCOUNT), TWRC_SUCCESS);
     // Capabilities not listed, and the list itself, stay with state 4.
     EXPECT_EQ(app.FailCc(app.SetUInt16(ICAP_PIXELTYPE, TWPT_GRAY)), TWCC_SEQERROR);
@@ -97,8 +94,7 @@ TEST_F(SimRulesTest, LabelAndHelpMessagesFromProtocol21)
         }
     }
     // From 2.1 on: a help text, a label, and a label for each value.
-    App app(kScanner);
-    ASSERT_TRUE(app.Opened());
+    App& app = Open(kScanner);
     Container con;
     ASSERT_EQ(app.Cap(MSG_GETLABEL, ICAP_PIXELTYPE, &con), TWRC_SUCCESS);
     EXPECT_EQ(con.m_u16ConType, TWON_ONEVALUE);
@@ -117,8 +113,7 @@ TEST_F(SimRulesTest, LabelAndHelpMessagesFromProtocol21)
 TEST_F(SimRulesTest, ABatchTooLargeToCountIsReportedAsUnknown)
 {
     Config("pages = 40000\n");
-    App app(kScanner);
-    ASSERT_TRUE(app.Opened());
+    App& app = Open(kScanner);
     ASSERT_TRUE(app.SmallPages(TWPT_BW, TWSX_NATIVE));
     ASSERT_TRUE(app.EnableAndWait());
     TW_PENDINGXFERS twpending;
@@ -143,8 +138,7 @@ TEST_F(SimRulesTest, ImagesTooLargeForTheirFormatFailAndStripsStillFlow)
 {
     // 3000 x 3000 inches at 100 dpi: 300,000 pixels square, 90 GB of gray.
     Config("page = 3000 3000\npages = 20\n");
-    App app(kScanner);
-    ASSERT_TRUE(app.Opened());
+    App& app = Open(kScanner);
     ASSERT_EQ(app.SetUInt16(ICAP_PIXELTYPE, TWPT_GRAY), TWRC_SUCCESS);
     ASSERT_EQ(app.SetUInt16(ICAP_XFERMECH, TWSX_NATIVE), TWRC_SUCCESS);
     ASSERT_TRUE(app.EnableAndWait());
@@ -199,8 +193,7 @@ TEST_F(SimRulesTest, WrittenFilesAreWhatARealReaderExpects)
         GTEST_SKIP() << "file(1) is not installed";
     }
     Config("pages = 20\n");
-    App app(kScanner);
-    ASSERT_TRUE(app.Opened());
+    App& app = Open(kScanner);
     struct Case
     {
         TW_UINT16   m_u16Pixel;

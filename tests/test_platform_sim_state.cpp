@@ -17,8 +17,7 @@ TEST_F(SimStateTest, ConfigurationRenamesAndReversionsASource)
 {
     Config("[scanner]\nproductname = Renamed Scanner\nprotocol = 2.1\ninfo = \"custom info\"\nversion = 3.7\n"
            "[camera]\nproductname = Should Not Apply To Scanner\n");
-    App app("Renamed Scanner");
-    ASSERT_TRUE(app.Opened());
+    App& app = Open("Renamed Scanner");
     EXPECT_EQ(app.Ds().ProtocolMajor, 2);
     EXPECT_EQ(app.Ds().ProtocolMinor, 1);
     EXPECT_STREQ(app.Ds().Version.Info, "custom info");
@@ -30,8 +29,7 @@ TEST_F(SimStateTest, ConfigurationRenamesAndReversionsASource)
 
 TEST_F(SimStateTest, StateMachineRefusesTripletsOutOfSequence)
 {
-    App app(kScanner);
-    ASSERT_TRUE(app.Opened());
+    App& app = Open(kScanner);
     TW_USERINTERFACE twui = {};
     TW_PENDINGXFERS twpending = {};
     TW_IMAGEINFO twinfo;
@@ -148,8 +146,7 @@ TEST_F(SimStateTest, EachTripletIsTakenOnlyInItsStates)
 
 TEST_F(SimStateTest, StatusAnswersTheLastConditionAndKeepsIt)
 {
-    App app(kScanner);
-    ASSERT_TRUE(app.Opened());
+    App& app = Open(kScanner);
     EXPECT_EQ(app.FailCc(app.Cap(MSG_GET, 0x7777)), TWCC_CAPUNSUPPORTED);
     // Asking again answers the same: the status request does not replace it.
     EXPECT_EQ(app.Cc(), TWCC_CAPUNSUPPORTED);
@@ -162,8 +159,7 @@ TEST_F(SimStateTest, StatusAnswersTheLastConditionAndKeepsIt)
 
 TEST_F(SimStateTest, UnknownTripletsAndNullDataGetTheStandardCodes)
 {
-    App app(kScanner);
-    ASSERT_TRUE(app.Opened());
+    App& app = Open(kScanner);
     // A data argument type the source does not have.
     TW_FILESYSTEM twfs = {};
     EXPECT_EQ(app.FailCc(app.Call(DG_CONTROL, DAT_FILESYSTEM, MSG_GETINFO, &twfs)), TWCC_BADPROTOCOL);
@@ -189,8 +185,7 @@ TEST_F(SimStateTest, UnknownTripletsAndNullDataGetTheStandardCodes)
 
 TEST_F(SimStateTest, FirstGenerationSourceKnowsNoSecondGenerationMessages)
 {
-    App app(kScanner1x);
-    ASSERT_TRUE(app.Opened());
+    App& app = Open(kScanner1x);
     TW_CAPABILITY twcap = {};
     EXPECT_EQ(app.FailCc(app.Call(DG_CONTROL, DAT_CAPABILITY, MSG_RESETALL, &twcap)), TWCC_BADPROTOCOL);
     EXPECT_EQ(app.SetCap(MSG_SETCONSTRAINT, ICAP_PIXELTYPE, TWON_ONEVALUE, OneValueOf<TW_UINT16>(TWTY_UINT16, TWPT_GRAY)),
@@ -204,24 +199,19 @@ TEST_F(SimStateTest, FirstGenerationSourceKnowsNoSecondGenerationMessages)
 
 TEST_F(SimStateTest, ResetAllPutsEveryCapabilityBack)
 {
-    App app(kScanner);
-    ASSERT_TRUE(app.Opened());
+    App& app = Open(kScanner);
     ASSERT_EQ(app.SetUInt16(ICAP_PIXELTYPE, TWPT_RGB), TWRC_SUCCESS);
     ASSERT_EQ(app.SetFix(ICAP_XRESOLUTION, 300), TWRC_SUCCESS);
     TW_CAPABILITY twcap = {};
     ASSERT_EQ(app.Call(DG_CONTROL, DAT_CAPABILITY, MSG_RESETALL, &twcap), TWRC_SUCCESS);
-    Container con;
-    ASSERT_EQ(app.Cap(MSG_GETCURRENT, ICAP_PIXELTYPE, &con), TWRC_SUCCESS);
-    EXPECT_EQ(con.Int(0), TWPT_BW);
-    ASSERT_EQ(app.Cap(MSG_GETCURRENT, ICAP_XRESOLUTION, &con), TWRC_SUCCESS);
-    EXPECT_EQ(con.Fix(0), 100.0);
+    EXPECT_EQ(app.CurrentInt(ICAP_PIXELTYPE), TWPT_BW);
+    EXPECT_EQ(app.CurrentFix(ICAP_XRESOLUTION), 100.0);
 }
 
 TEST_F(SimStateTest, EmptyFeederRefusesToEnable)
 {
     Config("pages = 0\n");
-    App app(kScanner);
-    ASSERT_TRUE(app.Opened());
+    App& app = Open(kScanner);
     TW_USERINTERFACE twui = {};
     EXPECT_EQ(app.FailCc(app.Call(DG_CONTROL, DAT_USERINTERFACE, MSG_ENABLEDS, &twui)), TWCC_NOMEDIA);
     Container con;

@@ -132,8 +132,7 @@ bool DecodeJpeg(const std::vector<unsigned char>& a_au8, JpegImage& a_image)
 TEST_F(SimXferTest, NativeTransferIsABottomUpBitmapWhenConfigured)
 {
     Config("pages = 10\nnative = dib\n");
-    App app(kScanner);
-    ASSERT_TRUE(app.Opened());
+    App& app = Open(kScanner);
     const TW_UINT16 au16Pixel[] = {TWPT_BW, TWPT_GRAY, TWPT_RGB};
     unsigned uPage = 0;
     for (TW_UINT16 u16Pixel : au16Pixel)
@@ -203,8 +202,7 @@ TEST_F(SimXferTest, NativeTransferIsABottomUpBitmapWhenConfigured)
 
 TEST_F(SimXferTest, MemoryTransferDeliversWholeRows)
 {
-    App app(kScanner);
-    ASSERT_TRUE(app.Opened());
+    App& app = Open(kScanner);
     ASSERT_TRUE(app.SmallPages(TWPT_GRAY, TWSX_MEMORY));
     TW_SETUPMEMXFER twsetup;
     ASSERT_EQ(app.Call(DG_CONTROL, DAT_SETUPMEMXFER, MSG_GET, &twsetup), TWRC_SUCCESS);
@@ -247,8 +245,7 @@ TEST_F(SimXferTest, MemoryTransferDeliversWholeRows)
 
 TEST_F(SimXferTest, MemoryTransferOfBlackAndWhiteFollowsThePixelFlavour)
 {
-    App app(kScanner);
-    ASSERT_TRUE(app.Opened());
+    App& app = Open(kScanner);
     ASSERT_TRUE(app.SmallPages(TWPT_BW, TWSX_MEMORY));
     ASSERT_EQ(app.SetUInt16(ICAP_PIXELFLAVOR, TWPF_VANILLA), TWRC_SUCCESS);
     ASSERT_TRUE(app.EnableAndWait());
@@ -267,8 +264,7 @@ TEST_F(SimXferTest, MemoryTransferOfBlackAndWhiteFollowsThePixelFlavour)
 
 TEST_F(SimXferTest, MemoryTransferInJpeg)
 {
-    App app(kScanner);
-    ASSERT_TRUE(app.Opened());
+    App& app = Open(kScanner);
     ASSERT_TRUE(app.SmallPages(TWPT_GRAY, TWSX_MEMORY));
     ASSERT_EQ(app.SetUInt16(ICAP_COMPRESSION, TWCP_JPEG), TWRC_SUCCESS);
     ASSERT_EQ(app.SetCap(MSG_SET, ICAP_JPEGQUALITY, TWON_ONEVALUE, OneValueOf<TW_INT16>(TWTY_INT16, 100)), TWRC_SUCCESS);
@@ -311,8 +307,7 @@ TEST_F(SimXferTest, MemoryTransferInJpeg)
 TEST_F(SimXferTest, MemoryFileTransferInEachFormat)
 {
     Config("pages = 10\n");
-    App app(kScanner);
-    ASSERT_TRUE(app.Opened());
+    App& app = Open(kScanner);
     ASSERT_TRUE(app.SmallPages(TWPT_RGB, TWSX_MEMFILE));
     // TIFF: a memory file of colour (its pixels, in gray, through the program:
     // test_e2e_xfer.cpp).
@@ -357,8 +352,7 @@ TEST_F(SimXferTest, MemoryFileTransferInEachFormat)
 // (the file it writes for a name the program sets: test_e2e_xfer.cpp)
 TEST_F(SimXferTest, FileTransferSetUpAndAFileThatCannotBeWritten)
 {
-    App app(kScanner);
-    ASSERT_TRUE(app.Opened());
+    App& app = Open(kScanner);
     ASSERT_TRUE(app.SmallPages(TWPT_GRAY, TWSX_FILE));
     TW_SETUPFILEXFER twsetup = {};
     std::snprintf(twsetup.FileName, sizeof(twsetup.FileName), "%s", "/nonexistent-dir/x.tif");
@@ -374,9 +368,7 @@ TEST_F(SimXferTest, FileTransferSetUpAndAFileThatCannotBeWritten)
     EXPECT_EQ(twsetupReset.Format, TWFF_BMP);
     ASSERT_EQ(app.Call(DG_CONTROL, DAT_SETUPFILEXFER, MSG_SET, &twsetup), TWRC_SUCCESS);
     // The format is ICAP_IMAGEFILEFORMAT's.
-    Container con;
-    ASSERT_EQ(app.Cap(MSG_GETCURRENT, ICAP_IMAGEFILEFORMAT, &con), TWRC_SUCCESS);
-    EXPECT_EQ(con.Int(0), TWFF_TIFF);
+    EXPECT_EQ(app.CurrentInt(ICAP_IMAGEFILEFORMAT), TWFF_TIFF);
     ASSERT_TRUE(app.EnableAndWait());
     EXPECT_EQ(app.FailCc(app.Call(DG_IMAGE, DAT_IMAGEFILEXFER, MSG_GET, nullptr)), TWCC_FILEWRITEERROR);
 }
@@ -384,8 +376,7 @@ TEST_F(SimXferTest, FileTransferSetUpAndAFileThatCannotBeWritten)
 TEST_F(SimXferTest, FeederPagesSidesAndNumbers)
 {
     Config("pages = 2\n");
-    App app(kScanner);
-    ASSERT_TRUE(app.Opened());
+    App& app = Open(kScanner);
     ASSERT_TRUE(app.SmallPages(TWPT_GRAY, TWSX_NATIVE));
     ASSERT_EQ(app.SetCap(MSG_SET, CAP_DUPLEXENABLED, TWON_ONEVALUE, OneValueOf<TW_BOOL>(TWTY_BOOL, 1)), TWRC_SUCCESS);
     ASSERT_EQ(app.SetUInt16(ICAP_EXTIMAGEINFO, 1, TWTY_BOOL), TWRC_SUCCESS);
@@ -441,16 +432,13 @@ TEST_F(SimXferTest, FeederPagesSidesAndNumbers)
         EXPECT_EQ(u16Count, 3 - uImage);
     }
     // The feeder is empty now.
-    Container con;
-    ASSERT_EQ(app.Cap(MSG_GETCURRENT, CAP_FEEDERLOADED, &con), TWRC_SUCCESS);
-    EXPECT_EQ(con.Int(0), 0);
+    EXPECT_EQ(app.CurrentInt(CAP_FEEDERLOADED), 0);
 }
 
 TEST_F(SimXferTest, TransferCountStopFeederAndReset)
 {
     Config("pages = 5\n");
-    App app(kScanner);
-    ASSERT_TRUE(app.Opened());
+    App& app = Open(kScanner);
     ASSERT_TRUE(app.SmallPages(TWPT_BW, TWSX_NATIVE));
     ASSERT_EQ(app.SetCap(MSG_SET, CAP_XFERCOUNT, TWON_ONEVALUE, OneValueOf<TW_INT16>(TWTY_INT16, 2)), TWRC_SUCCESS);
     ASSERT_TRUE(app.EnableAndWait());
@@ -484,8 +472,7 @@ TEST_F(SimXferTest, TransferCountStopFeederAndReset)
 
 TEST_F(SimXferTest, ImageLayoutSetsTheFrameAndNumbers)
 {
-    App app(kScanner);
-    ASSERT_TRUE(app.Opened());
+    App& app = Open(kScanner);
     ASSERT_TRUE(app.SmallPages(TWPT_GRAY, TWSX_MEMORY));
     // The default, and a reset to it.
     TW_IMAGELAYOUT twlayout = {};
@@ -575,8 +562,7 @@ TEST_F(SimXferTest, AnOlderApplicationGetsCMemoryFromA2xSource)
 TEST_F(SimXferTest, CameraSourceGivesOneImagePerEnabledCamera)
 {
     Config("pages = 1\n");
-    App app(kCamera);
-    ASSERT_TRUE(app.Opened());
+    App& app = Open(kCamera);
     TW_FILESYSTEM twfs = {};
     std::strcpy(twfs.InputName, "/Camera_Gray_Bottom");
     ASSERT_EQ(app.Call(DG_CONTROL, DAT_FILESYSTEM, MSG_CHANGEDIRECTORY, &twfs), TWRC_SUCCESS);
