@@ -2,11 +2,12 @@
 //
 // The stand-in DSM through DSM_Entry: opening and closing it by several
 // applications, the list of Data Sources, the default source, opening and
-// closing sources, and its own triplets without their data.
+// closing sources, and its own triplets without their data. (The folder
+// beside the DSM, searched without TWAINDSM_SOURCES, holds the simulated
+// sources every end-to-end run and the connection's tests open.)
 
 #include "test_platform_dsm.h"
 
-#include <filesystem>
 #include <set>
 #include <vector>
 
@@ -418,58 +419,4 @@ TEST_F(DsmTest, TwunkIdentityGivesIdentityAndPath)
     memset(&twtwunkidentity, 0, sizeof(twtwunkidentity));
     twtwunkidentity.identity.Id = 987654321UL;
     EXPECT_EQ(app.FailCc(app.Call(nullptr, DG_CONTROL, DAT_TWUNKIDENTITY, MSG_GET, &twtwunkidentity)), TWCC_NODS);
-}
-
-TEST_F(DsmTest, WithoutTheVariableTheFolderBesideTheDsmIsSearched)
-{
-    // A copy of the DSM with a "twain" folder beside it holding one source.
-    char szTemplate[] = "/tmp/dsmbesideXXXXXX";
-    ASSERT_NE(mkdtemp(szTemplate), nullptr);
-    std::filesystem::path pathRoot(szTemplate);
-    std::filesystem::create_directories(pathRoot / "twain" / "vendor");
-    std::filesystem::copy_file(DRAVO_SIM_DSM_PATH, pathRoot / "libtwaindsm.so");
-    std::filesystem::copy_file(FixtureFolder("sources") + "/alpha.ds", pathRoot / "twain" / "vendor" / "copy.ds");
-    unsetenv("TWAINDSM_SOURCES");
-
-    void* pvCopy = dlopen((pathRoot / "libtwaindsm.so").c_str(), RTLD_NOW | RTLD_LOCAL);
-    ASSERT_NE(pvCopy, nullptr) << dlerror();
-    DSMENTRYPROC pfnEntry = reinterpret_cast<DSMENTRYPROC>(dlsym(pvCopy, "DSM_Entry"));
-    ASSERT_NE(pfnEntry, nullptr);
-    ASSERT_NE(reinterpret_cast<void*>(pfnEntry), reinterpret_cast<void*>(Dsm::Get().pfnEntry));
-
-    TW_IDENTITY twApp = {};
-    snprintf(twApp.ProductName, sizeof(twApp.ProductName), "Beside");
-    ASSERT_EQ(pfnEntry(&twApp, nullptr, DG_CONTROL, DAT_PARENT, MSG_OPENDSM, nullptr), TWRC_SUCCESS);
-    std::vector<std::string> vszPaths;
-    TW_TWUNKIDENTITY twtwunkidentity = {};
-    TW_UINT16 twrc = pfnEntry(&twApp, nullptr, DG_CONTROL, DAT_IDENTITY, MSG_GETFIRST, &twtwunkidentity.identity);
-    while (twrc == TWRC_SUCCESS && vszPaths.size() < 100)
-    {
-        EXPECT_EQ(pfnEntry(&twApp, nullptr, DG_CONTROL, DAT_TWUNKIDENTITY, MSG_GET, &twtwunkidentity), TWRC_SUCCESS);
-        vszPaths.push_back(twtwunkidentity.dsPath);
-        memset(&twtwunkidentity, 0, sizeof(twtwunkidentity));
-        twrc = pfnEntry(&twApp, nullptr, DG_CONTROL, DAT_IDENTITY, MSG_GETNEXT, &twtwunkidentity.identity);
-    }
-    EXPECT_EQ(twrc, TWRC_ENDOFLIST);
-    EXPECT_EQ(pfnEntry(&twApp, nullptr, DG_CONTROL, DAT_PARENT, MSG_CLOSEDSM, nullptr), TWRC_SUCCESS);
-    dlclose(pvCopy);
-
-    // The standard folder may hold sources of this machine; the copy's own
-    // folder must have given exactly its one source.
-    std::string szBeside = (pathRoot / "twain").string() + "/";
-    size_t uBeside = 0;
-    for (const std::string& szPath : vszPaths)
-    {
-        if (szPath.compare(0, szBeside.size(), szBeside) == 0)
-        {
-            EXPECT_EQ(szPath, szBeside + "vendor/copy.ds");
-            ++uBeside;
-        }
-        else
-        {
-            EXPECT_EQ(szPath.compare(0, 21, "/usr/local/lib/twain/"), 0) << szPath;
-        }
-    }
-    EXPECT_EQ(uBeside, 1U);
-    std::filesystem::remove_all(pathRoot);
 }
