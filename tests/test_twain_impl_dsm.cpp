@@ -11,14 +11,11 @@
 #include <gtest/gtest.h>
 
 #include <dlfcn.h>
-#include <sys/stat.h>
 
 #include <cctype>
 #include <cstdlib>
-#include <fstream>
 #include <mutex>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "clookup.h"
@@ -71,12 +68,12 @@ TW_UINT16 SpyEntry(pTW_IDENTITY a_pOrigin, pTW_IDENTITY a_pDest, TW_UINT32 a_twd
     return twrc;
 }
 
-class TwainSimTest : public testing::Test
+class TwainSimTest : public TwainImplTest
 {
 protected:
     void SetUp() override
     {
-        ASSERT_TRUE(m_env.HaveLookup()) << "the symbol table (tools/lookup.xml) is not built";
+        TwainImplTest::SetUp();
         // Keep the DSM loaded across the connection's own loading and
         // unloading, to read its allocation counter.
         m_pvDsm = dlopen(DRAVO_SIM_DSM_PATH, RTLD_NOW);
@@ -164,13 +161,10 @@ protected:
         return m_ptwainimpl->DSWait(TwainWords(a_aszWords));
     }
 
-    TwainTestEnv m_env;
-    TwainTestLog m_log;
     void *m_pvDsm = nullptr;
     DiagFunction m_pfnLive = nullptr;
     unsigned long m_ulLive = 0;
     std::string m_szConfig;
-    std::unique_ptr<CTwainImpl> m_ptwainimpl;
 };
 
 // ---------------------------------------------------------------------------
