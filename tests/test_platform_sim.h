@@ -139,19 +139,14 @@ struct Container
     }
 };
 
-// Builds a container in memory of the DSM for MSG_SET.
-inline std::vector<unsigned char> OneValue(TW_UINT16 a_u16Type, const void* a_pvItem, std::size_t a_uItem)
-{
-    std::vector<unsigned char> au8(2 + (a_uItem > 8 ? a_uItem : 8), 0);
-    TwSetU16(au8.data(), a_u16Type);
-    std::memcpy(au8.data() + 2, a_pvItem, a_uItem);
-    return au8;
-}
-
+// A one-value container of one item, for MSG_SET.
 template <typename T>
 std::vector<unsigned char> OneValueOf(TW_UINT16 a_u16Type, T a_t)
 {
-    return OneValue(a_u16Type, &a_t, sizeof(T));
+    std::vector<unsigned char> au8(2 + (sizeof(T) > 8 ? sizeof(T) : 8), 0);
+    TwSetU16(au8.data(), a_u16Type);
+    std::memcpy(au8.data() + 2, &a_t, sizeof(T));
+    return au8;
 }
 
 inline TW_FIX32 Fix(double a_d)
@@ -226,8 +221,7 @@ public:
         {
             return;
         }
-        m_u16OpenDs = OpenDsByName(0, a_szSource);
-        if ((m_u16OpenDs == TWRC_SUCCESS) && (AppIdentity().SupportedGroups & DF_DSM2) && a_blCallback)
+        if ((OpenDsByName(0, a_szSource) == TWRC_SUCCESS) && (AppIdentity().SupportedGroups & DF_DSM2) && a_blCallback)
         {
             TW_CALLBACK twcallback = {};
             twcallback.CallBackProc = reinterpret_cast<TW_MEMREF>(&CallbackProc);
@@ -240,7 +234,6 @@ public:
     }
 
     bool Opened() { return Ds().Id != 0; }
-    TW_UINT16 OpenResult() const { return m_u16OpenDs; }
     TW_IDENTITY& Ds() { return *Source(0); }
     TW_IDENTITY& AppIdentity() { return *Identity(); }
 
@@ -469,8 +462,8 @@ public:
 
 private:
     TW_ENTRYPOINT m_twentrypoint;
-    TW_UINT16     m_u16OpenDs = TWRC_FAILURE;
 };
+
 // A test folder with the journal and the configuration file; sets the
 // environment before the DSM is opened and restores it afterwards.
 class SimTest : public ::testing::Test
