@@ -52,18 +52,6 @@ protected:
     }
 };
 
-TEST_F(OsResourceTest, AFileWithoutArchiveHasNoResource)
-{
-    EOSSTS eossts;
-    EXPECT_EQ("<none>", Resource("SCRIPT", &eossts));
-    EXPECT_EQ(OS_STS_NOT_FOUND, eossts);
-    COsResource osresource;
-    EXPECT_EQ(OS_STS_FILE_NOT_FOUND, osresource.Open((m_services.Dir() / "missing").c_str(), "SCRIPT", 1));
-    EXPECT_EQ(nullptr, osresource.GetPointer());
-    EXPECT_EQ(0u, osresource.GetSize());
-    EXPECT_EQ(OS_STS_BAD_ARGUMENT, osresource.Open(m_szFile.c_str(), nullptr, 1));
-}
-
 TEST_F(OsResourceTest, AddReplaceAndRemoveKeepTheOriginalBody)
 {
     ASSERT_EQ(OS_STS_OK, Update("SCRIPT", "echo one\n"));
@@ -169,8 +157,13 @@ TEST_F(OsResourceTest, ANameWithoutTerminatorIsRefused)
     EXPECT_EQ(OS_STS_FAIL, eossts);
 }
 
+// (a program without an archive: test_e2e_embedded.cpp)
 TEST_F(OsResourceTest, ShortFilesAndForeignFootersHoldNoArchive)
 {
+    COsResource osresource;
+    EXPECT_EQ(OS_STS_FILE_NOT_FOUND, osresource.Open((m_services.Dir() / "missing").c_str(), "SCRIPT", 1));
+    EXPECT_EQ(nullptr, osresource.GetPointer());
+    EXPECT_EQ(OS_STS_BAD_ARGUMENT, osresource.Open(m_szFile.c_str(), nullptr, 1));
     OsTestWriteFile(m_szFile, "");
     EOSSTS eossts;
     Resource("SCRIPT", &eossts);
