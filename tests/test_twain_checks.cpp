@@ -33,11 +33,8 @@ protected:
 // ---------------------------------------------------------------------------
 TEST_F(TwainStatusTest, NamesFromTheSymbolTableWithHexadecimalFallbacks)
 {
+    // (names from the table: every refusal the program prints, test_e2e_*.cpp)
     char szTwrc[64], szTwcc[64];
-    m_ptwainimpl->GetStatusStrings(TWRC_FAILURE, TWCC_BADVALUE, szTwrc, sizeof(szTwrc), szTwcc, sizeof(szTwcc), false);
-    EXPECT_STREQ(szTwrc, "TWRC_FAILURE");
-    EXPECT_STREQ(szTwcc, "TWCC_BADVALUE");
-
     m_ptwainimpl->GetStatusStrings(0x1234, 0x4321, szTwrc, sizeof(szTwrc), szTwcc, sizeof(szTwcc), false);
     EXPECT_STREQ(szTwrc, "TWRC_0x1234");
     EXPECT_STREQ(szTwcc, "TWCC_0x4321");
