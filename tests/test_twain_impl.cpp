@@ -81,7 +81,7 @@ TEST_F(TwainImplTest, TitleAboveStateThreeShowsAtMost32CharactersOfTheProductNam
 
 // ---------------------------------------------------------------------------
 // Item readers on hand-built containers (lists, frames and FIX32 values are
-// read through the capability display: test_twain_dsshow.cpp)
+// read through the capability display: test_twain_show.cpp)
 // ---------------------------------------------------------------------------
 TEST_F(TwainImplTest, ItemsOneValueIntegersBySignedness)
 {
