@@ -1,12 +1,12 @@
 // test_os_runtime.cpp
-// Threads, child processes, events, mutexes, spin locks, time and the
-// language table.
+// Threads, child processes, events, time and the language table. (The
+// synchronisation objects of the services are used by no part of the
+// program.)
 #include <gtest/gtest.h>
 
 #include <atomic>
 #include <string>
 #include <thread>
-#include <vector>
 
 #include "osservices.h"
 #include "test_os_support.h"
@@ -98,66 +98,6 @@ TEST_F(OsRuntimeTest, AChildLeftRunningIsReapedWhenTheObjectGoes)
     ASSERT_EQ(OS_STS_OK, posthread->Spawn(0, "sleep", "sleep", "0.05", nullptr));
     delete posthread;   // must neither block nor leave a zombie behind
     COsTime::Sleep(200, __FILE__, __LINE__);
-}
-
-// ---------------------------------------------------------------------------
-// Synchronisation
-// ---------------------------------------------------------------------------
-
-TEST_F(OsRuntimeTest, AutomaticResetEventReleasesOneWait)
-{
-    COsSync ossync(OS_SYNCTYPE_EVENT, false, true);
-    EXPECT_EQ(OS_STS_OK, ossync.Wait(0));
-    EXPECT_EQ(OS_STS_TIMEOUT, ossync.Wait(10));
-    EXPECT_EQ(OS_STS_OK, ossync.Set());
-    EXPECT_EQ(OS_STS_OK, ossync.Reset());
-    EXPECT_EQ(OS_STS_TIMEOUT, ossync.Wait(10));
-    EXPECT_EQ(OS_STS_BAD_ARGUMENT, ossync.Lock(0));
-}
-
-TEST_F(OsRuntimeTest, MutexTimesOutWhileAnotherThreadHoldsIt)
-{
-    COsSync ossync(OS_SYNCTYPE_MUTEX);
-    ASSERT_EQ(OS_STS_OK, ossync.Lock());
-    EXPECT_EQ(OS_STS_OK, ossync.Lock(0));     // the owner may take it again
-    EXPECT_EQ(OS_STS_OK, ossync.Unlock());
-    EOSSTS eosstsOther = OS_STS_OK;
-    std::thread threadOther([&] { eosstsOther = ossync.Lock(20); });
-    threadOther.join();
-    EXPECT_EQ(OS_STS_TIMEOUT, eosstsOther);
-    EXPECT_EQ(OS_STS_OK, ossync.Unlock());
-    std::thread threadAfter([&] {
-        eosstsOther = ossync.Lock(1000);
-        ossync.Unlock();
-    });
-    threadAfter.join();
-    EXPECT_EQ(OS_STS_OK, eosstsOther);
-    EXPECT_EQ(OS_STS_BAD_ARGUMENT, ossync.Set());
-}
-
-TEST_F(OsRuntimeTest, SpinLockSerialisesThreads)
-{
-    static volatile intptr_t s_iLock = 0;
-    static long s_lCounter = 0;
-    s_lCounter = 0;
-    std::vector<std::thread> vectorThread;
-    for (int ii = 0; ii < 4; ii++)
-    {
-        vectorThread.emplace_back([] {
-            for (int jj = 0; jj < 20000; jj++)
-            {
-                COsSync::SpinLock(&s_iLock);
-                s_lCounter = s_lCounter + 1;
-                COsSync::SpinUnlock(&s_iLock);
-            }
-        });
-    }
-    for (std::thread& thread : vectorThread)
-    {
-        thread.join();
-    }
-    EXPECT_EQ(80000, s_lCounter);
-    EXPECT_EQ(0, s_iLock);
 }
 
 // ---------------------------------------------------------------------------
