@@ -50,25 +50,9 @@ TEST(OsCfg, TheServicesStartInOrderAndStopToNull)
     EXPECT_EQ(nullptr, g_poslocale);
 }
 
-TEST(OsCfg, SectionOneAnswersTheProgramLogAndDesktopFolders)
-{
-    OsTestServices services;
-    char szSelf[1024];
-    ssize_t iLen = readlink("/proc/self/exe", szSelf, sizeof(szSelf) - 1);
-    ASSERT_GT(iLen, 0);
-    szSelf[iLen] = '\0';
-    EXPECT_STREQ(szSelf, g_poscfg->Get(1, 21));
-    EXPECT_EQ(services.Dir() / "log", g_poscfg->Get(1, 12));
-    EXPECT_TRUE(std::filesystem::is_directory(services.Dir() / "log"));    // created when missing
-    EXPECT_STREQ("", g_poscfg->Get(1, 111));
-    const char* szDesktop = g_poscfg->Get(1, 6);
-    ASSERT_NE(nullptr, szDesktop);
-    EXPECT_TRUE(std::filesystem::is_directory(szDesktop)) << szDesktop;
-    EXPECT_EQ(szDesktop, g_poscfg->Get(1, 6));     // found once, then kept
-    EXPECT_STREQ("", g_poscfg->Get(1, 7));
-    EXPECT_STREQ("", g_poscfg->Get(2, 6));
-}
-
+// (the program's own path, the log folder made when missing and the desktop
+// as the program uses them: test_e2e_embedded.cpp, test_e2e_script_replay.cpp,
+// test_e2e_script.cpp)
 TEST(OsCfg, TheDesktopFallsBackToHome)
 {
     OsTestDir ostestdir;
@@ -115,6 +99,9 @@ TEST(OsCfg, TheHostSectionComesThroughTheArgumentsXml)
     EXPECT_STREQ("", g_poscfg->Get(1001, 1007));   // past the tag table
     EXPECT_STREQ("", g_poscfg->Get(1002, 1001));   // past the section table
     EXPECT_STREQ("", g_poscfg->Get(1000, 1000));
+    EXPECT_STREQ("", g_poscfg->Get(1, 111));   // a built-in tag without a value
+    EXPECT_STREQ("", g_poscfg->Get(1, 7));
+    EXPECT_STREQ("", g_poscfg->Get(2, 6));
     // By names, case-insensitively, host tables first, then the built-in ones.
     EXPECT_STREQ("1.9", g_poscfg->Get("DSIDENTITY", "initprotocolversion"));
     EXPECT_STREQ(g_poscfg->Get(1, 21), g_poscfg->Get("ossettings", "ApplicationPath"));

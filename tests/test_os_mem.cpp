@@ -1,5 +1,6 @@
 // test_os_mem.cpp
-// Tracked memory, handles, bit copies and mapped files.
+// Tracked memory, handles and mapped files. (The bit copies and the lock
+// functions a caller may register are used by no part of the program.)
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -59,35 +60,14 @@ TEST_F(OsMemTest, FreeNotOwnerReleasesOursAndForeignBlocks)
     EXPECT_EQ(OS_STS_OK, g_posmem->FreeNotOwner(pvForeign, __FILE__, __LINE__));
 }
 
-static int s_iUnlocks = 0;
-static char s_szLocked[16] = "locked";
-static void* OsMemTestLock(void* a_handle)
-{
-    (void)a_handle;
-    return s_szLocked;
-}
-static void OsMemTestUnlock(void* a_handle)
-{
-    (void)a_handle;
-    s_iUnlocks++;
-}
-
-TEST_F(OsMemTest, LockUsesTheRegisteredFunctionsElseTheHandle)
+TEST_F(OsMemTest, LockWithoutLockFunctionsGivesTheHandle)
 {
     int iHandle = 0;
     EXPECT_EQ(&iHandle, g_posmem->Lock(&iHandle));
     EXPECT_EQ(OS_STS_OK, g_posmem->Unlock(&iHandle));
     EXPECT_EQ(nullptr, g_posmem->Lock(nullptr));
     EXPECT_TRUE(m_services.LogHas("mem>>> a_handle is null..."));
-
-    g_posmem->SetLockFunctions(OsMemTestLock, OsMemTestUnlock);
-    s_iUnlocks = 0;
-    EXPECT_EQ(static_cast<void*>(s_szLocked), g_posmem->Lock(&iHandle));
-    EXPECT_EQ(OS_STS_OK, g_posmem->Unlock(&iHandle));
-    EXPECT_EQ(1, s_iUnlocks);
     EXPECT_EQ(OS_STS_BAD_ARGUMENT, g_posmem->Unlock(nullptr));
-    EXPECT_EQ(1, s_iUnlocks);
-    g_posmem->SetLockFunctions(nullptr, nullptr);
 }
 
 TEST_F(OsMemTest, SharedAllocMapsAFileAndGetSettingsGivesItsSize)
@@ -113,62 +93,4 @@ TEST_F(OsMemTest, SharedAllocMapsAFileAndGetSettingsGivesItsSize)
 
     EXPECT_EQ(nullptr, g_posmem->SharedAlloc(OS_MEMSHARED_FILEREADONLY, (m_services.Dir() / "missing").c_str()));
     EXPECT_EQ(nullptr, g_posmem->SharedAlloc(OS_MEMSHARED_FILEREADONLY, m_services.Dir().Path().c_str()));
-}
-
-// Bit copies: offset 0 is the most significant bit of the first byte.
-TEST(OsMemBits, CpyBitsSetsAndReadsSingleBits)
-{
-    unsigned char au8Map[4] = {0, 0, 0, 0};
-    unsigned char u8One = 0x80;
-    EXPECT_EQ(0, COsMem::CpyBits(au8Map, 4, 0, &u8One, 1, 0, 1));
-    EXPECT_EQ(0x80, au8Map[0]);
-    EXPECT_EQ(0, COsMem::CpyBits(au8Map, 4, 15, &u8One, 1, 0, 1));
-    EXPECT_EQ(0x01, au8Map[1]);
-    EXPECT_EQ(0, COsMem::CpyBits(au8Map, 4, 31, &u8One, 1, 0, 1));
-    EXPECT_EQ(0x01, au8Map[3]);
-    unsigned char u8Read = 0;
-    EXPECT_EQ(0, COsMem::CpyBits(&u8Read, 1, 7, au8Map, 4, 15, 1));
-    EXPECT_EQ(0x01, u8Read);
-    EXPECT_EQ(0, COsMem::CpyBits(&u8Read, 1, 7, au8Map, 4, 14, 1));
-    EXPECT_EQ(0x00, u8Read);
-    // Clearing a bit leaves its neighbours.
-    unsigned char u8Zero = 0;
-    au8Map[2] = 0xFF;
-    EXPECT_EQ(0, COsMem::CpyBits(au8Map, 4, 20, &u8Zero, 1, 0, 1));
-    EXPECT_EQ(0xF7, au8Map[2]);
-}
-
-TEST(OsMemBits, CpyBitsCopiesUnalignedRunsAcrossBytes)
-{
-    const unsigned char au8Src[2] = {0xA5, 0x3C};      // 1010 0101 0011 1100
-    unsigned char au8Dst[3] = {0xFF, 0xFF, 0xFF};
-    EXPECT_EQ(0, COsMem::CpyBits(au8Dst, 3, 3, au8Src, 2, 4, 8));  // bits 0101 0011 at offset 3
-    EXPECT_EQ(0xEA, au8Dst[0]);    // 111 01010
-    EXPECT_EQ(0x7F, au8Dst[1]);    // 011 11111
-    EXPECT_EQ(0xFF, au8Dst[2]);
-}
-
-TEST(OsMemBits, CpyBitsRefusesBadRunsAndArguments)
-{
-    unsigned char au8Dst[2] = {0, 0};
-    unsigned char u8Src = 0xFF;
-    EXPECT_EQ(1, COsMem::CpyBits(au8Dst, 2, 9, &u8Src, 1, 0, 8));  // past the destination
-    EXPECT_EQ(1, COsMem::CpyBits(au8Dst, 2, 0, &u8Src, 1, 1, 8));  // past the source
-    EXPECT_EQ(1, COsMem::CpyBits(au8Dst, 2, 0, &u8Src, 1, 0, 0));
-    EXPECT_EQ(1, COsMem::CpyBits(nullptr, 2, 0, &u8Src, 1, 0, 1));
-    EXPECT_EQ(1, COsMem::CpyBits(au8Dst, 2, 0, nullptr, 1, 0, 1));
-    EXPECT_EQ(1, COsMem::CpyBits(au8Dst, 0, 0, &u8Src, 1, 0, 1));
-    EXPECT_EQ(1, COsMem::CpyBits(au8Dst, 2, -1, &u8Src, 1, 0, 1));
-    EXPECT_EQ(0, au8Dst[0]);
-    EXPECT_EQ(0, au8Dst[1]);
-    EXPECT_EQ(0, COsMem::CpyBits(au8Dst, 2, 8, &u8Src, 1, 0, 8));  // exactly to the end
-    EXPECT_EQ(0xFF, au8Dst[1]);
-}
-
-TEST(OsMemBits, CpyBitsLogsTheAssertionLine)
-{
-    OsTestServices services;
-    unsigned char u8 = 0;
-    EXPECT_EQ(1, COsMem::CpyBits(&u8, 1, 0, &u8, 1, 0, 9));
-    EXPECT_TRUE(services.LogHas("OsMemCpyBits failed..."));
 }

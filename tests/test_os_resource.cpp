@@ -1,6 +1,6 @@
 // test_os_resource.cpp
 // The resource archive appended to a file: round trips and hostile footers.
-// The program reading its own archive: test_e2e_shell.cpp, test_twain_lookup_table.cpp.
+// The program reading its own archive: test_e2e_shell.cpp, test_twain_defs.cpp.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -51,18 +51,6 @@ protected:
         return osresource.Update(m_szFile.c_str(), a_szName, 1, a_szData.size(), a_szData.empty() ? nullptr : a_szData.data(), false, nullptr);
     }
 };
-
-TEST_F(OsResourceTest, AFileWithoutArchiveHasNoResource)
-{
-    EOSSTS eossts;
-    EXPECT_EQ("<none>", Resource("SCRIPT", &eossts));
-    EXPECT_EQ(OS_STS_NOT_FOUND, eossts);
-    COsResource osresource;
-    EXPECT_EQ(OS_STS_FILE_NOT_FOUND, osresource.Open((m_services.Dir() / "missing").c_str(), "SCRIPT", 1));
-    EXPECT_EQ(nullptr, osresource.GetPointer());
-    EXPECT_EQ(0u, osresource.GetSize());
-    EXPECT_EQ(OS_STS_BAD_ARGUMENT, osresource.Open(m_szFile.c_str(), nullptr, 1));
-}
 
 TEST_F(OsResourceTest, AddReplaceAndRemoveKeepTheOriginalBody)
 {
@@ -169,8 +157,13 @@ TEST_F(OsResourceTest, ANameWithoutTerminatorIsRefused)
     EXPECT_EQ(OS_STS_FAIL, eossts);
 }
 
+// (a program without an archive: test_e2e_embedded.cpp)
 TEST_F(OsResourceTest, ShortFilesAndForeignFootersHoldNoArchive)
 {
+    COsResource osresource;
+    EXPECT_EQ(OS_STS_FILE_NOT_FOUND, osresource.Open((m_services.Dir() / "missing").c_str(), "SCRIPT", 1));
+    EXPECT_EQ(nullptr, osresource.GetPointer());
+    EXPECT_EQ(OS_STS_BAD_ARGUMENT, osresource.Open(m_szFile.c_str(), nullptr, 1));
     OsTestWriteFile(m_szFile, "");
     EOSSTS eossts;
     Resource("SCRIPT", &eossts);

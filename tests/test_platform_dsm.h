@@ -1,26 +1,65 @@
 // test_platform_dsm.h
 //
-// Helpers of the DSM tests: the stand-in DSM loaded with dlopen (no code of
-// the program is linked), an application connection, and a fixture that
-// points the DSM at the test-only Data Sources and restores the environment.
+// Helpers of the DSM tests: the stand-in DSM loaded with dlopen once per
+// process (no code of the program is linked) with its entry and diagnostic
+// counters, an application connection, and a fixture that points the DSM at
+// the test-only Data Sources and restores the environment.
 
 #ifndef DRAVO_TEST_PLATFORM_DSM_H
 #define DRAVO_TEST_PLATFORM_DSM_H
 
 #include "../twain/twaindefs.h"
 #include "platform_fixtures/fixture_ds.h"
-#include "test_platform_dsmlib.h"
 
 #include <gtest/gtest.h>
 
+#include <dlfcn.h>
+
+#include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <map>
+#include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace dsmtest
 {
-using platformtest::Dsm;
+typedef unsigned long (*DiagProc)(void);
+
+// The DSM library with its entry and its diagnostic counters, loaded once
+// per process.
+struct Dsm
+{
+    void*        pvHandle = nullptr;
+    DSMENTRYPROC pfnEntry = nullptr;
+    DiagProc     pfnLiveAllocations = nullptr;
+    DiagProc     pfnFamilyErrors = nullptr;
+    DiagProc     pfnOpenApplications = nullptr;
+
+    static Dsm& Get()
+    {
+        static Dsm s_dsm = Load();
+        return s_dsm;
+    }
+
+private:
+    static Dsm Load()
+    {
+        Dsm dsm;
+        dsm.pvHandle = dlopen(DRAVO_SIM_DSM_PATH, RTLD_NOW | RTLD_LOCAL);
+        if (dsm.pvHandle)
+        {
+            dsm.pfnEntry = reinterpret_cast<DSMENTRYPROC>(dlsym(dsm.pvHandle, "DSM_Entry"));
+            dsm.pfnLiveAllocations = reinterpret_cast<DiagProc>(dlsym(dsm.pvHandle, "TwainDsmDiagLiveAllocations"));
+            dsm.pfnFamilyErrors = reinterpret_cast<DiagProc>(dlsym(dsm.pvHandle, "TwainDsmDiagFamilyErrors"));
+            dsm.pfnOpenApplications =
+                reinterpret_cast<DiagProc>(dlsym(dsm.pvHandle, "TwainDsmDiagOpenApplications"));
+        }
+        return dsm;
+    }
+};
 
 inline TW_UINT16 Entry(pTW_IDENTITY a_ptwOrigin, pTW_IDENTITY a_ptwDest, TW_UINT32 a_u32Dg, TW_UINT16 a_u16Dat,
                        TW_UINT16 a_u16Msg, TW_MEMREF a_pData)
@@ -37,9 +76,19 @@ inline std::string FixtureFolder(const char* a_szName)
 class App
 {
 public:
+    // Version 1, English/USA, protocol 2.4 with DF_APP2 or 1.9 without.
     explicit App(const char* a_szName = "DSM Test App", bool a_blApp2 = true)
     {
-        m_twidentity = platformtest::AppIdentity(a_szName, "DT", "test", a_blApp2, DG_CONTROL | DG_IMAGE | DG_CUSTOM);
+        m_twidentity.Version.MajorNum = 1;
+        m_twidentity.Version.Language = TWLG_ENGLISH_USA;
+        m_twidentity.Version.Country = TWCY_USA;
+        std::snprintf(m_twidentity.Version.Info, sizeof(m_twidentity.Version.Info), "test");
+        m_twidentity.ProtocolMajor = a_blApp2 ? 2 : 1;
+        m_twidentity.ProtocolMinor = a_blApp2 ? 4 : 9;
+        m_twidentity.SupportedGroups = DG_CONTROL | DG_IMAGE | DG_CUSTOM | (a_blApp2 ? DF_APP2 : 0);
+        std::snprintf(m_twidentity.Manufacturer, sizeof(m_twidentity.Manufacturer), "Tests");
+        std::snprintf(m_twidentity.ProductFamily, sizeof(m_twidentity.ProductFamily), "DT");
+        std::snprintf(m_twidentity.ProductName, sizeof(m_twidentity.ProductName), "%s", a_szName);
     }
     ~App()
     {
@@ -143,7 +192,7 @@ public:
     }
 
 private:
-    TW_IDENTITY m_twidentity;
+    TW_IDENTITY m_twidentity = {};
     TW_IDENTITY m_atwSources[4] = {};
     bool        m_blOpen = false;
 };
@@ -171,10 +220,20 @@ protected:
     }
     void TearDown() override
     {
+        m_apapp.clear();
         for (const auto& kv : m_mapsaved)
         {
             kv.second ? setenv(kv.first.c_str(), kv.second->c_str(), 1) : unsetenv(kv.first.c_str());
         }
+    }
+
+    // An application with the DSM open, closed at the end of the test (a
+    // refused open fails the test).
+    App& OpenApp(const char* a_szName = "DSM Test App")
+    {
+        m_apapp.emplace_back(new App(a_szName));
+        EXPECT_EQ(m_apapp.back()->OpenDsm(), TWRC_SUCCESS) << a_szName;
+        return *m_apapp.back();
     }
 
     static unsigned long LiveAllocations() { return Dsm::Get().pfnLiveAllocations(); }
@@ -182,6 +241,7 @@ protected:
     static unsigned long OpenApplications() { return Dsm::Get().pfnOpenApplications(); }
 
 private:
+    std::vector<std::unique_ptr<App>> m_apapp;
     std::map<std::string, std::optional<std::string>> m_mapsaved;   // the variables as they were
 };
 

@@ -108,8 +108,7 @@ TW_UINT16 SendFromSource(App& a_app, int a_iSlot, TW_UINT16 a_u16Msg)
 
 TEST_F(DsmTest, CallbackRegistrationNeedsAnOpenSourceAndARecord)
 {
-    App app;
-    ASSERT_EQ(app.OpenDsm(), TWRC_SUCCESS);
+    App& app = OpenApp();
     TW_CALLBACK twcallback = {};
     twcallback.CallBackProc = reinterpret_cast<TW_MEMREF>(&Receiver::Callback);
 
@@ -130,8 +129,7 @@ TEST_F(DsmTest, CallbackRegistrationNeedsAnOpenSourceAndARecord)
 
 TEST_F(DsmTest, MessageOfASourceWithoutCallbackFails)
 {
-    App app;
-    ASSERT_EQ(app.OpenDsm(), TWRC_SUCCESS);
+    App& app = OpenApp();
     ASSERT_EQ(app.OpenDsByName(0, "Fixture Alpha"), TWRC_SUCCESS);
     Receiver receiver(app.Identity()->Id);
     EXPECT_EQ(SendFromSource(app, 0, MSG_XFERREADY), TWRC_FAILURE);
@@ -140,8 +138,7 @@ TEST_F(DsmTest, MessageOfASourceWithoutCallbackFails)
 
 TEST_F(DsmTest, MessagesArriveOnTheSourceThreadAndTheCallbackMayCallAgain)
 {
-    App app;
-    ASSERT_EQ(app.OpenDsm(), TWRC_SUCCESS);
+    App& app = OpenApp();
     ASSERT_EQ(app.OpenDsByName(0, "Fixture Alpha"), TWRC_SUCCESS);
     std::mutex mtxReentry;
     std::vector<TW_UINT16> vu16Reentry;
@@ -186,8 +183,7 @@ TEST_F(DsmTest, MessagesArriveOnTheSourceThreadAndTheCallbackMayCallAgain)
 
 TEST_F(DsmTest, OnlyTheStandardMessagesOfASourceAreDelivered)
 {
-    App app;
-    ASSERT_EQ(app.OpenDsm(), TWRC_SUCCESS);
+    App& app = OpenApp();
     ASSERT_EQ(app.OpenDsByName(0, "Fixture Alpha"), TWRC_SUCCESS);
     Receiver receiver(app.Identity()->Id);
     ASSERT_EQ(Register(app, 0), TWRC_SUCCESS);
@@ -206,8 +202,7 @@ TEST_F(DsmTest, OnlyTheStandardMessagesOfASourceAreDelivered)
 
 TEST_F(DsmTest, Callback2GetsItsReferenceConstantBack)
 {
-    App app;
-    ASSERT_EQ(app.OpenDsm(), TWRC_SUCCESS);
+    App& app = OpenApp();
     ASSERT_EQ(app.OpenDsByName(0, "Fixture Alpha"), TWRC_SUCCESS);
     Receiver receiver(app.Identity()->Id);
     int iContext = 0;
@@ -244,8 +239,7 @@ TEST_F(DsmTest, EachApplicationHearsOnlyItsOwnSource)
 
 TEST_F(DsmTest, SourceClosedFromInsideItsOwnCallback)
 {
-    App app;
-    ASSERT_EQ(app.OpenDsm(), TWRC_SUCCESS);
+    App& app = OpenApp();
     ASSERT_EQ(app.OpenDsByName(0, "Fixture Alpha"), TWRC_SUCCESS);
     std::atomic<TW_UINT16> u16CloseRc{0xFFFF};
     Receiver receiver(app.Identity()->Id, [&](const Received&) {

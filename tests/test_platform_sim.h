@@ -23,6 +23,7 @@
 #include <cstring>
 #include <fstream>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <sstream>
 #include <string>
@@ -36,7 +37,7 @@ constexpr const char* kScanner1x = "Simulated Scanner 1.x";
 constexpr const char* kScannerZav = "Simulated Scanner ZAV";
 constexpr const char* kCamera = "Simulated Camera";
 
-using platformtest::Dsm;
+using dsmtest::Dsm;
 
 // One event received through the callback.
 struct Event
@@ -138,19 +139,14 @@ struct Container
     }
 };
 
-// Builds a container in memory of the DSM for MSG_SET.
-inline std::vector<unsigned char> OneValue(TW_UINT16 a_u16Type, const void* a_pvItem, std::size_t a_uItem)
-{
-    std::vector<unsigned char> au8(2 + (a_uItem > 8 ? a_uItem : 8), 0);
-    TwSetU16(au8.data(), a_u16Type);
-    std::memcpy(au8.data() + 2, a_pvItem, a_uItem);
-    return au8;
-}
-
+// A one-value container of one item, for MSG_SET.
 template <typename T>
 std::vector<unsigned char> OneValueOf(TW_UINT16 a_u16Type, T a_t)
 {
-    return OneValue(a_u16Type, &a_t, sizeof(T));
+    std::vector<unsigned char> au8(2 + (sizeof(T) > 8 ? sizeof(T) : 8), 0);
+    TwSetU16(au8.data(), a_u16Type);
+    std::memcpy(au8.data() + 2, &a_t, sizeof(T));
+    return au8;
 }
 
 inline TW_FIX32 Fix(double a_d)
@@ -204,85 +200,6 @@ inline std::vector<unsigned char> Range(TW_UINT16 a_u16Type, std::int64_t a_i64M
     return au8;
 }
 
-inline std::vector<unsigned char> RangeFix(double a_dMin, double a_dMax, double a_dStep, double a_dDefault, double a_dCurrent)
-{
-    std::vector<unsigned char> au8(sizeof(TW_RANGE), 0);
-    TwSetU16(au8.data(), TWTY_FIX32);
-    double ad[5] = {a_dMin, a_dMax, a_dStep, a_dDefault, a_dCurrent};
-    for (int ii = 0; ii < 5; ii++)
-    {
-        TwSetFix32(au8.data() + 2 + 8 * ii, Fix(ad[ii]));
-    }
-    return au8;
-}
-
-// A test folder with the journal and the configuration file; sets the
-// environment before the DSM is opened and restores it afterwards.
-class SimTest : public ::testing::Test
-{
-protected:
-    void SetUp() override
-    {
-        ASSERT_NE(Dsm::Get().pvHandle, nullptr) << dlerror();
-        ASSERT_NE(Dsm::Get().pfnEntry, nullptr);
-        char szTemplate[] = "/tmp/dravo_simtest_XXXXXX";
-        ASSERT_NE(mkdtemp(szTemplate), nullptr);
-        m_szDir = szTemplate;
-        m_szJournal = m_szDir + "/journal.txt";
-        setenv("TWAINDSM_SOURCES", DRAVO_BINARY_DIR "/platform/twain", 1);
-        setenv("SIMSCANNER_JOURNAL", m_szJournal.c_str(), 1);
-        unsetenv("SIMSCANNER_CONFIG");
-        std::lock_guard<std::mutex> lock(Callbacks::Get().m_mutex);
-        Callbacks::Get().m_aevent.clear();
-        Callbacks::Get().m_pfnHook = nullptr;
-    }
-    void TearDown() override
-    {
-        {
-            std::lock_guard<std::mutex> lock(Callbacks::Get().m_mutex);
-            Callbacks::Get().m_pfnHook = nullptr;
-        }
-        unsetenv("SIMSCANNER_JOURNAL");
-        unsetenv("SIMSCANNER_CONFIG");
-        unsetenv("TWAINDSM_SOURCES");
-        std::string szCommand = "rm -rf '" + m_szDir + "'";
-        if (!m_szDir.empty() && std::system(szCommand.c_str()) != 0)
-        {
-            ADD_FAILURE() << "cannot remove " << m_szDir;
-        }
-    }
-
-    void Config(const std::string& a_szText)
-    {
-        std::string szPath = m_szDir + "/sim.cfg";
-        std::ofstream ofs(szPath);
-        ofs << a_szText;
-        ofs.close();
-        setenv("SIMSCANNER_CONFIG", szPath.c_str(), 1);
-    }
-
-    std::vector<std::string> Journal() const
-    {
-        std::vector<std::string> asz;
-        std::ifstream ifs(m_szJournal);
-        for (std::string sz; std::getline(ifs, sz);)
-            asz.push_back(sz);
-        return asz;
-    }
-    // Journal lines that contain every given text.
-    std::vector<std::string> JournalWith(std::initializer_list<const char*> a_asz) const
-    {
-        std::vector<std::string> aszOut;
-        for (const std::string& sz : Journal())
-            if (std::all_of(a_asz.begin(), a_asz.end(), [&](const char* a_sz) { return sz.find(a_sz) != std::string::npos; }))
-                aszOut.push_back(sz);
-        return aszOut;
-    }
-
-    std::string m_szDir;
-    std::string m_szJournal;
-};
-
 // An application (the DSM tests' own) with the DSM open and one simulated
 // source open in its first slot.
 class App : public dsmtest::App
@@ -304,8 +221,7 @@ public:
         {
             return;
         }
-        m_u16OpenDs = OpenDsByName(0, a_szSource);
-        if ((m_u16OpenDs == TWRC_SUCCESS) && (AppIdentity().SupportedGroups & DF_DSM2) && a_blCallback)
+        if ((OpenDsByName(0, a_szSource) == TWRC_SUCCESS) && (AppIdentity().SupportedGroups & DF_DSM2) && a_blCallback)
         {
             TW_CALLBACK twcallback = {};
             twcallback.CallBackProc = reinterpret_cast<TW_MEMREF>(&CallbackProc);
@@ -318,7 +234,6 @@ public:
     }
 
     bool Opened() { return Ds().Id != 0; }
-    TW_UINT16 OpenResult() const { return m_u16OpenDs; }
     TW_IDENTITY& Ds() { return *Source(0); }
     TW_IDENTITY& AppIdentity() { return *Identity(); }
 
@@ -399,6 +314,24 @@ public:
             Free(twcap.hContainer);
         }
         return u16Rc;
+    }
+
+    // The current value of a capability (an integer, a FIX32 or a text); a
+    // refused request gives a value no capability has.
+    std::int64_t CurrentInt(TW_UINT16 a_u16Cap)
+    {
+        Container con;
+        return Cap(MSG_GETCURRENT, a_u16Cap, &con) == TWRC_SUCCESS ? con.Int(0) : -0x7EEEEEEE;
+    }
+    double CurrentFix(TW_UINT16 a_u16Cap)
+    {
+        Container con;
+        return Cap(MSG_GETCURRENT, a_u16Cap, &con) == TWRC_SUCCESS ? con.Fix(0) : -0x7EEE;
+    }
+    std::string CurrentStr(TW_UINT16 a_u16Cap)
+    {
+        Container con;
+        return Cap(MSG_GETCURRENT, a_u16Cap, &con) == TWRC_SUCCESS ? con.Str(0) : "(refused)";
     }
 
     // Sends a container built by the test (copied into DSM memory).
@@ -529,8 +462,86 @@ public:
 
 private:
     TW_ENTRYPOINT m_twentrypoint;
-    TW_UINT16     m_u16OpenDs = TWRC_FAILURE;
 };
+
+// A test folder with the journal and the configuration file; sets the
+// environment before the DSM is opened and restores it afterwards.
+class SimTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_NE(Dsm::Get().pvHandle, nullptr) << dlerror();
+        ASSERT_NE(Dsm::Get().pfnEntry, nullptr);
+        char szTemplate[] = "/tmp/dravo_simtest_XXXXXX";
+        ASSERT_NE(mkdtemp(szTemplate), nullptr);
+        m_szDir = szTemplate;
+        m_szJournal = m_szDir + "/journal.txt";
+        setenv("TWAINDSM_SOURCES", DRAVO_BINARY_DIR "/platform/twain", 1);
+        setenv("SIMSCANNER_JOURNAL", m_szJournal.c_str(), 1);
+        unsetenv("SIMSCANNER_CONFIG");
+        std::lock_guard<std::mutex> lock(Callbacks::Get().m_mutex);
+        Callbacks::Get().m_aevent.clear();
+        Callbacks::Get().m_pfnHook = nullptr;
+    }
+    void TearDown() override
+    {
+        m_apapp.clear();
+        {
+            std::lock_guard<std::mutex> lock(Callbacks::Get().m_mutex);
+            Callbacks::Get().m_pfnHook = nullptr;
+        }
+        unsetenv("SIMSCANNER_JOURNAL");
+        unsetenv("SIMSCANNER_CONFIG");
+        unsetenv("TWAINDSM_SOURCES");
+        std::string szCommand = "rm -rf '" + m_szDir + "'";
+        if (!m_szDir.empty() && std::system(szCommand.c_str()) != 0)
+        {
+            ADD_FAILURE() << "cannot remove " << m_szDir;
+        }
+    }
+
+    void Config(const std::string& a_szText)
+    {
+        std::string szPath = m_szDir + "/sim.cfg";
+        std::ofstream ofs(szPath);
+        ofs << a_szText;
+        ofs.close();
+        setenv("SIMSCANNER_CONFIG", szPath.c_str(), 1);
+    }
+
+    std::vector<std::string> Journal() const
+    {
+        std::vector<std::string> asz;
+        std::ifstream ifs(m_szJournal);
+        for (std::string sz; std::getline(ifs, sz);)
+            asz.push_back(sz);
+        return asz;
+    }
+    // Journal lines that contain every given text.
+    std::vector<std::string> JournalWith(std::initializer_list<const char*> a_asz) const
+    {
+        std::vector<std::string> aszOut;
+        for (const std::string& sz : Journal())
+            if (std::all_of(a_asz.begin(), a_asz.end(), [&](const char* a_sz) { return sz.find(a_sz) != std::string::npos; }))
+                aszOut.push_back(sz);
+        return aszOut;
+    }
+
+    // A source opened in an application of its own, closed at the end of
+    // the test (a source that does not open fails the test).
+    App& Open(const char* a_szSource, bool a_blApp2 = true, bool a_blCallback = true)
+    {
+        m_apapp.emplace_back(new App(a_szSource, a_blApp2, a_blCallback));
+        EXPECT_TRUE(m_apapp.back()->Opened()) << a_szSource;
+        return *m_apapp.back();
+    }
+
+    std::string m_szDir;
+    std::string m_szJournal;
+    std::vector<std::unique_ptr<App>> m_apapp;
+};
+
 } // namespace simtest
 
 #endif // DRAVO_TEST_PLATFORM_SIM_H

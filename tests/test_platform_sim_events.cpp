@@ -13,9 +13,7 @@ using namespace simtest;
 
 namespace
 {
-class SimEventsTest : public SimTest
-{
-};
+using SimEventsTest = SimTest;
 
 void SetHook(std::function<void(TW_UINT16)> a_pfn)
 {
@@ -36,8 +34,7 @@ TW_UINT16 SetDeviceEvents(App& a_app, std::initializer_list<TW_UINT16> a_au16)
 
 TEST_F(SimEventsTest, XferReadyComesFromTheSourceThreadAfterEnableReturned)
 {
-    App app(kScanner);
-    ASSERT_TRUE(app.Opened());
+    App& app = Open(kScanner);
     ASSERT_EQ(app.m_u16Callback, TWRC_SUCCESS);
     TW_USERINTERFACE twui = {};
     twui.ShowUI = 1;
@@ -62,8 +59,7 @@ TEST_F(SimEventsTest, XferReadyComesFromTheSourceThreadAfterEnableReturned)
 TEST_F(SimEventsTest, DisableBeforeTheEventCancelsIt)
 {
     Config("xferready.delay = 300\n");
-    App app(kScanner);
-    ASSERT_TRUE(app.Opened());
+    App& app = Open(kScanner);
     TW_USERINTERFACE twui = {};
     ASSERT_EQ(app.Call(DG_CONTROL, DAT_USERINTERFACE, MSG_ENABLEDS, &twui), TWRC_SUCCESS);
     ASSERT_EQ(app.Call(DG_CONTROL, DAT_USERINTERFACE, MSG_DISABLEDS, &twui), TWRC_SUCCESS);
@@ -76,8 +72,7 @@ TEST_F(SimEventsTest, DisableBeforeTheEventCancelsIt)
 
 TEST_F(SimEventsTest, UserInterfaceOnlyAnswersCloseOk)
 {
-    App app(kScanner);
-    ASSERT_TRUE(app.Opened());
+    App& app = Open(kScanner);
     TW_USERINTERFACE twui = {};
     twui.ShowUI = 1;
     ASSERT_EQ(app.Call(DG_CONTROL, DAT_USERINTERFACE, MSG_ENABLEDSUIONLY, &twui), TWRC_SUCCESS);
@@ -90,8 +85,7 @@ TEST_F(SimEventsTest, ConfiguredCloseRequestOnlyWhileEnabledAfterItsDelay)
 {
     Config("uionly.reply = none\non open send MSG_CLOSEDSREQ after 20 ms\n"
            "on enableuionly send MSG_CLOSEDSREQ after 200 ms\n");
-    App app(kScanner);
-    ASSERT_TRUE(app.Opened());
+    App& app = Open(kScanner);
     EXPECT_FALSE(app.WaitEvent(MSG_CLOSEDSREQ, 300)) << "not asked for in state 4";
     auto start = std::chrono::steady_clock::now();
     TW_USERINTERFACE twui = {};
@@ -105,8 +99,7 @@ TEST_F(SimEventsTest, ConfiguredCloseRequestOnlyWhileEnabledAfterItsDelay)
 TEST_F(SimEventsTest, CloseOkOnlyWhileEnabledForTheUserInterfaceOnly)
 {
     Config("xferready.delay = 60000\non open send MSG_CLOSEDSOK after 20 ms\non enable send MSG_CLOSEDSOK after 20 ms\n");
-    App app(kScanner);
-    ASSERT_TRUE(app.Opened());
+    App& app = Open(kScanner);
     EXPECT_FALSE(app.WaitEvent(MSG_CLOSEDSOK, 200)) << "not in state 4";
     TW_USERINTERFACE twui = {};
     ASSERT_EQ(app.Call(DG_CONTROL, DAT_USERINTERFACE, MSG_ENABLEDS, &twui), TWRC_SUCCESS);
@@ -122,8 +115,7 @@ TEST_F(SimEventsTest, DeviceEventsOnlyWhenAskedFor)
     Config("on enable send MSG_DEVICEEVENT TWDE_LAMPWARMUP after 10 ms timebeforefirstcapture=3000\n"
            "on enable send MSG_DEVICEEVENT TWDE_PAPERJAM\n"
            "on open send MSG_DEVICEEVENT TWDE_DEVICEADDED devicename=\"usb:1\"\n");
-    App app(kScanner);
-    ASSERT_TRUE(app.Opened());
+    App& app = Open(kScanner);
     // Not asked for in CAP_DEVICEEVENT: nothing comes.
     ASSERT_TRUE(app.EnableAndWait());
     EXPECT_EQ(app.EventCount(MSG_DEVICEEVENT), 0u);
@@ -132,8 +124,7 @@ TEST_F(SimEventsTest, DeviceEventsOnlyWhenAskedFor)
     app.Close();
 
     Callbacks::Get().m_aevent.clear();
-    App app2(kScanner);
-    ASSERT_TRUE(app2.Opened());
+    App& app2 = Open(kScanner);
     ASSERT_EQ(SetDeviceEvents(app2, {TWDE_LAMPWARMUP}), TWRC_SUCCESS);
     ASSERT_TRUE(app2.EnableAndWait());
     ASSERT_TRUE(app2.WaitEvent(MSG_DEVICEEVENT));
@@ -152,8 +143,7 @@ TEST_F(SimEventsTest, CallbackMayCallTheSourceBack)
     Config("xferready.delay = 1000\n"
            "on enable send MSG_DEVICEEVENT TWDE_DEVICEREADY after 20 ms\n"
            "on enable send MSG_CLOSEDSREQ after 60 ms\n");
-    App app(kScanner);
-    ASSERT_TRUE(app.Opened());
+    App& app = Open(kScanner);
     ASSERT_EQ(SetDeviceEvents(app, {TWDE_DEVICEREADY}), TWRC_SUCCESS);
     std::atomic<int> iDeviceRc(-1);
     std::atomic<TW_UINT32> u32Event(0xFFFF);
@@ -185,8 +175,7 @@ TEST_F(SimEventsTest, CallbackMayCallTheSourceBack)
 
 TEST_F(SimEventsTest, SourceWithoutCallbackDeliversEventsThroughDatEvent)
 {
-    App app(kScanner1x);
-    ASSERT_TRUE(app.Opened());
+    App& app = Open(kScanner1x);
     TW_USERINTERFACE twui = {};
     ASSERT_EQ(app.Call(DG_CONTROL, DAT_USERINTERFACE, MSG_ENABLEDS, &twui), TWRC_SUCCESS);
     // The first protocol generation: the application polls DAT_EVENT.
@@ -223,8 +212,7 @@ TEST_F(SimEventsTest, EventsOfAClosedSourceAreDropped)
 TEST_F(SimEventsTest, AnEventTheDsmRefusesLeavesTheStateUnchanged)
 {
     // No callback registered: the DSM cannot deliver MSG_XFERREADY.
-    App app(kScanner, true, false);
-    ASSERT_TRUE(app.Opened());
+    App& app = Open(kScanner, true, false);
     TW_USERINTERFACE twui = {};
     ASSERT_EQ(app.Call(DG_CONTROL, DAT_USERINTERFACE, MSG_ENABLEDS, &twui), TWRC_SUCCESS);
     for (int ii = 0; ii < 2000 && JournalWith({"send", "MSG_XFERREADY"}).empty(); ii++)
@@ -253,8 +241,7 @@ TEST_F(SimEventsTest, ManyEnableDisableCyclesWhileAnEventWaits)
     // The event thread waits for the far event while every enable adds one
     // and every disable takes it away again.
     Config("xferready.delay = 60000\non open send MSG_DEVICEEVENT TWDE_PAPERJAM after 600000 ms\n");
-    App app(kScanner);
-    ASSERT_TRUE(app.Opened());
+    App& app = Open(kScanner);
     TW_USERINTERFACE twui = {};
     for (int ii = 0; ii < 5000; ii++)
     {
@@ -275,8 +262,7 @@ TEST_F(SimEventsTest, ManyConfiguredEventsAllArrive)
     }
     Config(szConfig);
     unsetenv("SIMSCANNER_JOURNAL");
-    App app(kScanner);
-    ASSERT_TRUE(app.Opened());
+    App& app = Open(kScanner);
     TW_USERINTERFACE twui = {};
     ASSERT_EQ(app.Call(DG_CONTROL, DAT_USERINTERFACE, MSG_ENABLEDSUIONLY, &twui), TWRC_SUCCESS);
     // Polled, so that the callback seldom waits for the test's lock; a busy

@@ -1,5 +1,6 @@
 // Unit tests of the test log (CLog) and the test program's variables (CVar):
-// console echo, capture, the record file, the comparison with expected data.
+// capture, the record file, the comparison with expected data, the width of
+// a variable.
 // The console, the prefixes and line ends, recording and replaying run
 // through the program: test_e2e_shell.cpp, test_e2e_script.cpp.
 #include <gtest/gtest.h>
@@ -103,17 +104,6 @@ TEST_F(CLogTest, DataCaptureKeepsPlainLinesWithoutLineEnd)
     EXPECT_EQ(Captured().back(), "%%error, %s %d");
 }
 
-TEST_F(CLogTest, OverlongLinesAreCutToTheCaptureWidth)
-{
-    m_plog->ConsoleSet("off");
-    m_plog->DataSet("on");
-    std::string l255(255, 'a');
-    Plain(l255.c_str());
-    Plain((std::string(300, 'b') + "tail").c_str());
-    Plain("next");
-    EXPECT_EQ(Captured(), (std::vector<std::string>{l255, std::string(255, 'b'), "next"}));
-}
-
 TEST_F(CLogTest, CaptureStopsAtItsSizeAndTheComparisonFails)
 {
     m_plog->ConsoleSet("off");
@@ -133,32 +123,19 @@ TEST_F(CLogTest, CaptureStopsAtItsSizeAndTheComparisonFails)
     testing::internal::GetCapturedStdout();
 }
 
-TEST_F(CLogTest, RecordFileHoldsTranscriptAndDataBlock)
+// (the record file's transcript and data block: test_e2e_script.cpp)
+TEST_F(CLogTest, ARecordingStartsAFreshCaptureAndEndsIt)
 {
-    std::string name = m_tmp.File("rec");
     m_plog->ConsoleSet("off");
     m_plog->DataSet("on");
     Plain("stale line");
-    m_plog->RecordSet("on", name.c_str());
-    // A recording starts a fresh capture.
+    m_plog->RecordSet("on", m_tmp.File("rec").c_str());
     EXPECT_EQ(m_plog->DataCount(), 0);
     Transcript("echo hi");
     Plain("hi");
-    Transcript("log record off");
     m_plog->RecordSet("off", nullptr);
-    EXPECT_FALSE(m_tmp.Exists("rec"));
-    EXPECT_EQ(e2e::ReadFile(name + ".txt"), "log data on\r\n"
-                                       "echo hi\r\n"
-                                       "log data off\r\n"
-                                       "log compare\r\n"
-                                       "datadatadata\r\n"
-                                       "tw>>> echo hi\r\n"
-                                       "hi\r\n"
-                                       "tw>>> log data off\r\n"
-                                       "datadatadata\r\n");
-    // The capture stopped with the recording.
     Plain("later");
-    EXPECT_EQ(m_plog->DataCount(), 3);
+    EXPECT_EQ(Captured(), (std::vector<std::string>{"tw>>> echo hi", "hi"}));
 }
 
 TEST_F(CLogTest, RecordFileNames)
@@ -204,6 +181,8 @@ TEST_F(CLogTest, RecordUsageErrorsGoToStandardError)
     m_plog->RecordSet("sideways", nullptr);
     m_plog->RecordSet("on", name.c_str());
     m_plog->RecordSet("on", name.c_str());
+    m_plog->ConsoleSet("off");
+    m_plog->Status();
     m_plog->RecordSet("off", nullptr);
     m_plog->RecordSet("on", (m_tmp.File("missing-folder") + "/x").c_str());
     // A full disk: said once, however many lines follow.
@@ -217,52 +196,25 @@ TEST_F(CLogTest, RecordUsageErrorsGoToStandardError)
                                                       "record isn't running...\r\n"
                                                       "must specify on or off...\r\n"
                                                       "recording is already on...\r\n"
+                                                      "Console output is off...\r\n"
+                                                      "Data save is on...\r\n"
+                                                      "Recording is on...\r\n"
                                                       "unable to create file...\r\n"
                                                       "unable to write record file, the recording is incomplete...\r\n");
 }
 
-TEST_F(CLogTest, StatusReportsTheThreeSwitches)
-{
-    std::string name = m_tmp.File("r4");
-    m_plog->ConsoleSet("off");
-    m_plog->RecordSet("on", name.c_str());
-    testing::internal::CaptureStderr();
-    m_plog->Status();
-    m_plog->RecordSet("off", nullptr);
-    m_plog->Status();
-    EXPECT_EQ(testing::internal::GetCapturedStderr(), "Console output is off...\r\n"
-                                                      "Data save is on...\r\n"
-                                                      "Recording is on...\r\n"
-                                                      "Console output is off...\r\n"
-                                                      "Data save is off...\r\n"
-                                                      "Recording is off...\r\n");
-}
-
-TEST_F(CLogTest, DataCompareAgreesIgnoringCase)
-{
-    m_plog->ConsoleSet("off");
-    m_plog->DataSet("on");
-    Plain("Alpha");
-    Plain("beta");
-    Expected expected({"alpha", "BETA"});
-    EXPECT_EQ(m_plog->DataCompare(expected.Data(), expected.Count()), -1);
-}
-
-TEST_F(CLogTest, DataCompareFailsOnMissingOrExtraLines)
+// (an expected line missing, and no expected data: test_e2e_script.cpp,
+// test_e2e_shell.cpp)
+TEST_F(CLogTest, DataCompareIgnoresCaseAndFailsOnAMissingLine)
 {
     m_plog->ConsoleSet("off");
     m_plog->DataSet("on");
     Plain("one");
-    Plain("two");
+    Plain("Two");
     m_plog->DataSet("off");
+    Expected same({"ONE", "two"});
+    EXPECT_EQ(m_plog->DataCompare(same.Data(), same.Count()), -1);
     m_plog->ConsoleSet("on");
-
-    Expected shorter({"one"});
-    testing::internal::CaptureStdout();
-    EXPECT_EQ(m_plog->DataCompare(shorter.Data(), shorter.Count()), 1);
-    EXPECT_EQ(testing::internal::GetCapturedStdout(), "Fail at line 1\r\n"
-                                                      "Got:      <two>\r\n"
-                                                      "Expected: <>\r\n");
 
     Expected longer({"one", "two", "three"});
     testing::internal::CaptureStdout();
@@ -272,41 +224,12 @@ TEST_F(CLogTest, DataCompareFailsOnMissingOrExtraLines)
                                                       "Expected: <three>\r\n");
 }
 
-TEST_F(CLogTest, DataCompareWithoutExpectedDataFails)
+// The variables, their listing and the keys' errors run end to end
+// (test_e2e_shell.cpp); here the widest value that fits.
+TEST_F(CLogTest, AVariableHoldsAt31CharactersAndKeepsItsValueOtherwise)
 {
-    m_plog->DataSet("on");
-    testing::internal::CaptureStdout();
-    EXPECT_EQ(m_plog->DataCompare(nullptr, 0), 0);
-    Expected none({});
-    EXPECT_EQ(m_plog->DataCompare(none.Data(), 0), 0);
-    std::string out = testing::internal::GetCapturedStdout();
-    EXPECT_EQ(e2e::Count(out, "Fail: there is no expected data to compare with..."), 2);
-}
-
-// The listing of the variables and the keys' errors run end to end
-// (test_e2e_shell.cpp); here the initial values and the width of a value.
-TEST(CVarTest, InitialValuesAndTheWidthOfAValue)
-{
-    CVar *pvarSaved = g_pvar;
-    CLog *plogSaved = g_plog;
-    CVar var;
-    CLog log(nullptr);
-    g_plog = &log;
-    g_pvar = &var;
-
-    EXPECT_STREQ(var.Get("autodatstatus", false), "true");
-    EXPECT_STREQ(var.Get("ScriptName", false), "");
-    EXPECT_EQ(var.Get("nosuchkey", true), nullptr);
-
-    EXPECT_EQ(var.Set("PRODUCTNAME", "scanner one"), 0);
-    EXPECT_STREQ(var.Get("ProductName", false), "scanner one");
-    // A value that does not fit keeps the old one, and the key still counts.
-    EXPECT_EQ(var.Set("productname", std::string(32, 'x').c_str()), 0);
-    EXPECT_STREQ(var.Get("ProductName", false), "scanner one");
-    EXPECT_EQ(var.Set("productname", std::string(31, 'y').c_str()), 0);
-    EXPECT_STREQ(var.Get("ProductName", false), std::string(31, 'y').c_str());
-    EXPECT_EQ(var.Set("color", "blue"), 1);
-
-    g_plog = plogSaved;
-    g_pvar = pvarSaved;
+    EXPECT_EQ(g_pvar->Set("productname", std::string(31, 'y').c_str()), 0);
+    EXPECT_STREQ(g_pvar->Get("ProductName", false), std::string(31, 'y').c_str());
+    EXPECT_EQ(g_pvar->Set("PRODUCTNAME", std::string(32, 'x').c_str()), 0);
+    EXPECT_STREQ(g_pvar->Get("ProductName", false), std::string(31, 'y').c_str());
 }

@@ -1,9 +1,11 @@
 // test_twain_impl_support.h
 // Helpers of the connection's unit tests: a test log that captures the lines
-// a connection prints, a connection made on the heap, hand-built word vectors.
+// a connection prints, a connection made on the heap and the fixture that
+// holds one, hand-built word vectors.
 #ifndef DRAVO_TEST_TWAIN_IMPL_SUPPORT_H
 #define DRAVO_TEST_TWAIN_IMPL_SUPPORT_H
 
+#include <gtest/gtest.h>
 #include <unistd.h>
 
 #include <cctype>
@@ -107,6 +109,21 @@ inline std::unique_ptr<CTwainImpl> MakeTwainImpl(const char *a_szProtocol = "1.9
     return std::unique_ptr<CTwainImpl>(new CTwainImpl(a_szProtocol, a_szLanguage, a_iInstance));
 }
 
+// A connection without a DSM, with the services started, the symbol table
+// at hand and the plain lines it prints captured.
+class TwainImplTest : public testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(m_env.HaveLookup()) << "the symbol table (tools/lookup.xml) is not built";
+        m_ptwainimpl = MakeTwainImpl();
+    }
+    TwainTestEnv m_env;
+    TwainTestLog m_log;
+    std::unique_ptr<CTwainImpl> m_ptwainimpl;
+};
+
 // A word vector as the shell makes it: the words, then a null.
 class TwainWords
 {
@@ -128,6 +145,13 @@ public:
 private:
     std::vector<const char *> m_aszWords;
 };
+
+// A line of the extended image information in its text form.
+inline std::string EiiLine(const std::string &a_szName, const std::string &a_szType, const std::string &a_szValue)
+{
+    return a_szName + std::string(32 - a_szName.size(), '.') + a_szType + std::string(18 - a_szType.size(), '.') +
+           a_szValue;
+}
 
 // A test name made of the letters and digits of a text.
 inline std::string TwainTestName(const std::string &a_sz, size_t a_u64Index)

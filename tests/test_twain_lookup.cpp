@@ -167,83 +167,67 @@ TEST_F(LookupTable, FamiliesByNumberMatchTheFullValue)
     EXPECT_EQ(Table().Lookup(static_cast<ETWLOOKUP>(9), 0, 0, -1), nullptr);
 }
 
-TEST_F(LookupTable, CapabilityValuesMatchTheirLow16Bits)
+// Each row: a value of a capability's item type, with or without the custom
+// values, and the record and symbol it names (none: not found).
+TEST_F(LookupTable, CapabilityValuesNameTheirSymbolsAndListsTheirMembers)
 {
-    TwLookup* ptwlookup = Table().Lookup(ETWLOOKUP_CAPVALUE, TWPT_RGB, ICAP_PIXELTYPE, TWTY_UINT16);
-    ASSERT_NE(ptwlookup, nullptr);
-    EXPECT_STREQ(ptwlookup->szName, "ICAP_PIXELTYPE");
-    EXPECT_STREQ(ptwlookup->ptwenum->szSymbol, "TWPT_RGB");
-
-    // An entry of 0xFFFFFFFF answers to 0xFFFF, and to a 16-bit -1.
-    ptwlookup = Table().Lookup(ETWLOOKUP_CAPVALUE, 0xFFFF, CAP_LANGUAGE, TWTY_UINT16);
-    ASSERT_NE(ptwlookup, nullptr);
-    EXPECT_STREQ(ptwlookup->ptwenum->szSymbol, "TWLG_USERLOCALE");
-    ptwlookup = Table().Lookup(ETWLOOKUP_CAPVALUE, -1, ICAP_JPEGQUALITY, TWTY_INT16);
-    ASSERT_NE(ptwlookup, nullptr);
-    EXPECT_STREQ(ptwlookup->ptwenum->szSymbol, "TWJQ_HIGH");
-
-    // A wanted value above 0xFFFF matches nothing.
-    EXPECT_EQ(Table().Lookup(ETWLOOKUP_CAPVALUE, 0x10002, ICAP_PIXELTYPE, TWTY_UINT16), nullptr);
-    // Resolutions: "#300" with its friendly name.
-    ptwlookup = Table().Lookup(ETWLOOKUP_CAPVALUE, 300, ICAP_YRESOLUTION, TWTY_FIX32);
-    ASSERT_NE(ptwlookup, nullptr);
-    EXPECT_STREQ(ptwlookup->ptwenum->szSymbol, "#300");
-    EXPECT_STREQ(ptwlookup->ptwenum->szName, "300_dpi");
-    // No value list, or a value it lacks.
-    EXPECT_EQ(Table().Lookup(ETWLOOKUP_CAPVALUE, 1, CAP_XFERCOUNT, TWTY_INT16), nullptr);
-    EXPECT_EQ(Table().Lookup(ETWLOOKUP_CAPVALUE, 99, ICAP_PIXELTYPE, TWTY_UINT16), nullptr);
-    EXPECT_EQ(Table().Lookup(ETWLOOKUP_CAPVALUE, 0, 0x7777, TWTY_UINT16), nullptr);
-}
-
-TEST_F(LookupTable, SupportedCapsNameCapabilitiesAndCustomOnesOnlyOnRequest)
-{
+    struct
+    {
+        int iValue;
+        uint32_t u32Cap;
+        int iItemType;
+        bool blCustom;
+        const char* szRecord;
+        const char* szSymbol;
+    } const cases[] = {
+        // The low 16 bits count: an entry of 0xFFFFFFFF answers to 0xFFFF and to a 16-bit -1.
+        {TWPT_RGB, ICAP_PIXELTYPE, TWTY_UINT16, false, "ICAP_PIXELTYPE", "TWPT_RGB"},
+        {0xFFFF, CAP_LANGUAGE, TWTY_UINT16, false, "CAP_LANGUAGE", "TWLG_USERLOCALE"},
+        {-1, ICAP_JPEGQUALITY, TWTY_INT16, false, "ICAP_JPEGQUALITY", "TWJQ_HIGH"},
+        {0x10002, ICAP_PIXELTYPE, TWTY_UINT16, false, nullptr, nullptr},   // above 0xFFFF
+        {300, ICAP_YRESOLUTION, TWTY_FIX32, false, "ICAP_YRESOLUTION", "#300"},
+        // No value list, a value it lacks, a capability no record has.
+        {1, CAP_XFERCOUNT, TWTY_INT16, false, nullptr, nullptr},
+        {99, ICAP_PIXELTYPE, TWTY_UINT16, false, nullptr, nullptr},
+        {0, 0x7777, TWTY_UINT16, false, nullptr, nullptr},
+        // The supported capabilities name capabilities, custom ones only on request.
+        {0x1118, CAP_SUPPORTEDCAPS, TWTY_UINT16, false, "CAP_SUPPORTEDCAPS", "ICAP_XRESOLUTION"},
+        {0x1118, CAP_SUPPORTEDCAPSSEGMENTUNIQUE, TWTY_UINT16, true, "CAP_SUPPORTEDCAPSSEGMENTUNIQUE", "ICAP_XRESOLUTION"},
+        {CAP_WINDOWCAMERA, CAP_SUPPORTEDCAPS, TWTY_UINT16, false, nullptr, nullptr},
+        {CAP_WINDOWCAMERA, CAP_SUPPORTEDCAPS, TWTY_UINT16, true, "CAP_SUPPORTEDCAPS", "CAP_WINDOWCAMERA(*)"},
+        {0x8FFF, CAP_SUPPORTEDCAPS, TWTY_UINT16, true, nullptr, nullptr},
+        // A data group and type pair in a 32-bit item: the low 16 bits count.
+        {0x00010001, CAP_SUPPORTEDDATS, TWTY_UINT32, false, "CAP_SUPPORTEDDATS", "DAT_CAPABILITY"},
+        {0x00010001, CAP_SUPPORTEDDATS, TWTY_UINT16, false, nullptr, nullptr},
+        {0x10008001, CAP_SUPPORTEDDATS, TWTY_UINT32, false, nullptr, nullptr},
+        {0x10008001, CAP_SUPPORTEDDATS, TWTY_UINT32, true, "CAP_SUPPORTEDDATS", "DAT_STATUSRAW(*)"},
+        {TWEI_BARCODETEXT, ICAP_SUPPORTEDEXTIMAGEINFO, TWTY_UINT16, false, "ICAP_SUPPORTEDEXTIMAGEINFO", "TWEI_BARCODETEXT"},
+        {TWEI_HDR_PAGESIDE, ICAP_SUPPORTEDEXTIMAGEINFO, TWTY_UINT16, false, nullptr, nullptr},
+        {TWEI_HDR_PAGESIDE, ICAP_SUPPORTEDEXTIMAGEINFO, TWTY_UINT16, true, "ICAP_SUPPORTEDEXTIMAGEINFO", "TWEI_HDR_PAGESIDE(*)"},
+    };
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(std::to_string(&c - cases));
+        Table().SetCustomValues(c.blCustom);
+        TwLookup* ptwlookup = Table().Lookup(ETWLOOKUP_CAPVALUE, c.iValue, c.u32Cap, c.iItemType);
+        if (!c.szRecord)
+        {
+            EXPECT_EQ(ptwlookup, nullptr);
+            continue;
+        }
+        ASSERT_NE(ptwlookup, nullptr);
+        EXPECT_STREQ(ptwlookup->szName, c.szRecord);
+        EXPECT_STREQ(ptwlookup->ptwenum->szSymbol, c.szSymbol);
+    }
+    EXPECT_TRUE(Table().GetCustomValues());
+    // A resolution's friendly name; a member's value: the position of its
+    // capability record, or of its data argument type in the DAT_ list.
+    EXPECT_STREQ(Table().Lookup(ETWLOOKUP_CAPVALUE, 300, ICAP_YRESOLUTION, TWTY_FIX32)->ptwenum->szName, "300_dpi");
     TwLookup* ptwlookup = Table().Lookup(ETWLOOKUP_CAPVALUE, 0x1118, CAP_SUPPORTEDCAPS, TWTY_UINT16);
-    ASSERT_NE(ptwlookup, nullptr);
-    EXPECT_STREQ(ptwlookup->szName, "CAP_SUPPORTEDCAPS");
-    EXPECT_STREQ(ptwlookup->ptwenum->szSymbol, "ICAP_XRESOLUTION");
-    // The entry's value is the position of the capability record.
     const TwLookup* ptwlookupRecord = Table().GetRecord(static_cast<int>(ptwlookup->ptwenum->u32Value));
     ASSERT_NE(ptwlookupRecord, nullptr);
     EXPECT_STREQ(ptwlookupRecord->szName, "ICAP_XRESOLUTION");
-
-    EXPECT_EQ(Table().Lookup(ETWLOOKUP_CAPVALUE, CAP_WINDOWCAMERA, CAP_SUPPORTEDCAPS, TWTY_UINT16), nullptr);
-    Table().SetCustomValues(true);
-    ptwlookup = Table().Lookup(ETWLOOKUP_CAPVALUE, CAP_WINDOWCAMERA, CAP_SUPPORTEDCAPS, TWTY_UINT16);
-    ASSERT_NE(ptwlookup, nullptr);
-    EXPECT_STREQ(ptwlookup->ptwenum->szSymbol, "CAP_WINDOWCAMERA(*)");
-    ptwlookup = Table().Lookup(ETWLOOKUP_CAPVALUE, 0x1118, CAP_SUPPORTEDCAPSSEGMENTUNIQUE, TWTY_UINT16);
-    ASSERT_NE(ptwlookup, nullptr);
-    EXPECT_STREQ(ptwlookup->szName, "CAP_SUPPORTEDCAPSSEGMENTUNIQUE");
-    EXPECT_STREQ(ptwlookup->ptwenum->szSymbol, "ICAP_XRESOLUTION");
-    // An id no record has.
-    EXPECT_EQ(Table().Lookup(ETWLOOKUP_CAPVALUE, 0x8FFF, CAP_SUPPORTEDCAPS, TWTY_UINT16), nullptr);
-}
-
-TEST_F(LookupTable, SupportedDatsAndExtImageInfoNameTheirFamilies)
-{
-    // A data group and type pair in a 32-bit item: the low 16 bits count.
-    TwLookup* ptwlookup = Table().Lookup(ETWLOOKUP_CAPVALUE, 0x00010001, CAP_SUPPORTEDDATS, TWTY_UINT32);
-    ASSERT_NE(ptwlookup, nullptr);
-    EXPECT_STREQ(ptwlookup->szName, "CAP_SUPPORTEDDATS");
-    EXPECT_STREQ(ptwlookup->ptwenum->szSymbol, "DAT_CAPABILITY");
-    EXPECT_EQ(ptwlookup->ptwenum->u32Value, 1u);    // its place in the DAT_ list
-    EXPECT_EQ(Table().Lookup(ETWLOOKUP_CAPVALUE, 0x00010001, CAP_SUPPORTEDDATS, TWTY_UINT16), nullptr);
-
-    EXPECT_EQ(Table().Lookup(ETWLOOKUP_CAPVALUE, 0x10008001, CAP_SUPPORTEDDATS, TWTY_UINT32), nullptr);
-    Table().SetCustomValues(true);
-    ptwlookup = Table().Lookup(ETWLOOKUP_CAPVALUE, 0x10008001, CAP_SUPPORTEDDATS, TWTY_UINT32);
-    ASSERT_NE(ptwlookup, nullptr);
-    EXPECT_STREQ(ptwlookup->ptwenum->szSymbol, "DAT_STATUSRAW(*)");
-
-    ptwlookup = Table().Lookup(ETWLOOKUP_CAPVALUE, TWEI_BARCODETEXT, ICAP_SUPPORTEDEXTIMAGEINFO, TWTY_UINT16);
-    ASSERT_NE(ptwlookup, nullptr);
-    EXPECT_STREQ(ptwlookup->ptwenum->szSymbol, "TWEI_BARCODETEXT");
-    ptwlookup = Table().Lookup(ETWLOOKUP_CAPVALUE, TWEI_HDR_PAGESIDE, ICAP_SUPPORTEDEXTIMAGEINFO, TWTY_UINT16);
-    ASSERT_NE(ptwlookup, nullptr);
-    EXPECT_STREQ(ptwlookup->ptwenum->szSymbol, "TWEI_HDR_PAGESIDE(*)");
-    Table().SetCustomValues(false);
-    EXPECT_EQ(Table().Lookup(ETWLOOKUP_CAPVALUE, TWEI_HDR_PAGESIDE, ICAP_SUPPORTEDEXTIMAGEINFO, TWTY_UINT16), nullptr);
-    EXPECT_FALSE(Table().GetCustomValues());
+    EXPECT_EQ(Table().Lookup(ETWLOOKUP_CAPVALUE, 0x00010001, CAP_SUPPORTEDDATS, TWTY_UINT32)->ptwenum->u32Value, 1u);
 }
 
 TEST_F(LookupTable, EachFormKeepsItsOwnResult)
@@ -255,56 +239,52 @@ TEST_F(LookupTable, EachFormKeepsItsOwnResult)
     // The lookup by number did not disturb the result of the lookup by name.
     EXPECT_STREQ(ptwlookupName->ptwenum->szSymbol, "TWRC_CANCEL");
     EXPECT_STREQ(ptwlookupNumber->ptwenum->szSymbol, "TWCC_BADVALUE");
-    // The next lookup of the same form replaces it.
-    Table().Lookup("TWCC_DENIED");
-    EXPECT_STREQ(ptwlookupName->ptwenum->szSymbol, "TWCC_DENIED");
 }
 
 // ---------------------------------------------------------------------------
 // LookupEnum
 // ---------------------------------------------------------------------------
-TEST_F(LookupTable, EnumFriendlyNames)
+// Each row: a capability, a symbol, its friendly name (none: the name form
+// finds nothing) and its value (-1: the value form finds nothing); what is
+// not found leaves the buffers as they were.
+TEST_F(LookupTable, EnumNamesAndValuesOfACapabilitysSymbols)
 {
-    char szName[128];
-    EXPECT_EQ(Table().LookupEnum("CAP_LANGUAGE", "twlg_userlocale", szName, sizeof(szName)), 1);
-    EXPECT_STREQ(szName, "auto");
-    EXPECT_EQ(Table().LookupEnum("CAP_LANGUAGE", "TWLG_GERMAN_SWISS", szName, sizeof(szName)), 1);
-    EXPECT_STREQ(szName, "german_swiss");
-    EXPECT_EQ(Table().LookupEnum("ICAP_XRESOLUTION", "#300", szName, sizeof(szName)), 1);
-    EXPECT_STREQ(szName, "300_dpi");
-
+    struct
+    {
+        const char* szCap;
+        const char* szSymbol;
+        const char* szName;
+        int iValue;
+    } const cases[] = {
+        {"CAP_LANGUAGE", "twlg_userlocale", "auto", 0xFFFF},
+        {"CAP_LANGUAGE", "TWLG_GERMAN_SWISS", "german_swiss", 62},
+        {"CAP_LANGUAGE", "twlg_english_usa", "english_usa", 13},
+        {"ICAP_XRESOLUTION", "#300", "300_dpi", 300},
+        {"CAP_SUPPORTEDCAPS", "ICAP_XRESOLUTION", nullptr, 0x1118},
+        {"CAP_WINDOWCAMERA", "TWWC_1_COLOR_FRONT", "1_color_front", 6},
+        {"CAP_LANGUAGE", "TWLG_KLINGON", nullptr, -1},
+        {"CAP_NOSUCHTHING", "TWLG_ENGLISH", nullptr, -1},
+        {"CAP_XFERCOUNT", "TWLG_ENGLISH", nullptr, -1},
+        {"TWPT_RGB", "TWPT_BW", nullptr, -1},
+        {"ICAP_PIXELTYPE", "300", nullptr, -1},   // numbers are not symbols
+        {"ICAP_PIXELTYPE", "-1", nullptr, -1},
+        {"ICAP_PIXELTYPE", "TWPT_NOSUCH", nullptr, -1},
+        {"CAP_SUPPORTEDCAPS", "ICAP_NOSUCH", nullptr, -1},
+        {"CAP_SUPPORTEDCAPS", "TWPT_RGB", nullptr, -1},
+    };
+    for (const auto& c : cases)
+    {
+        char szName[128] = "unchanged";
+        TW_UINT16 u16 = 77;
+        EXPECT_EQ(Table().LookupEnum(c.szCap, c.szSymbol, szName, sizeof(szName)), c.szName ? 1 : 0) << c.szSymbol;
+        EXPECT_STREQ(szName, c.szName ? c.szName : "unchanged") << c.szSymbol;
+        EXPECT_EQ(Table().LookupEnum(c.szCap, c.szSymbol, &u16), c.iValue >= 0 ? 1 : 0) << c.szSymbol;
+        EXPECT_EQ(u16, c.iValue >= 0 ? c.iValue : 77) << c.szSymbol;
+    }
+    // A small buffer gets the name cut.
     char szSmall[4] = "xyz";
     EXPECT_EQ(Table().LookupEnum("CAP_LANGUAGE", "TWLG_ENGLISH_USA", szSmall, sizeof(szSmall)), 1);
     EXPECT_STREQ(szSmall, "eng");
-
-    strcpy(szName, "unchanged");
-    EXPECT_EQ(Table().LookupEnum("CAP_LANGUAGE", "TWLG_KLINGON", szName, sizeof(szName)), 0);
-    EXPECT_EQ(Table().LookupEnum("CAP_NOSUCHTHING", "TWLG_ENGLISH", szName, sizeof(szName)), 0);
-    EXPECT_EQ(Table().LookupEnum("CAP_XFERCOUNT", "TWLG_ENGLISH", szName, sizeof(szName)), 0);
-    EXPECT_EQ(Table().LookupEnum("TWPT_RGB", "TWPT_BW", szName, sizeof(szName)), 0);
-    EXPECT_STREQ(szName, "unchanged");
-}
-
-TEST_F(LookupTable, EnumValues)
-{
-    TW_UINT16 u16 = 0;
-    EXPECT_EQ(Table().LookupEnum("CAP_LANGUAGE", "twlg_english_usa", &u16), 1);
-    EXPECT_EQ(u16, 13);
-    EXPECT_EQ(Table().LookupEnum("CAP_LANGUAGE", "TWLG_USERLOCALE", &u16), 1);
-    EXPECT_EQ(u16, 0xFFFF);
-    EXPECT_EQ(Table().LookupEnum("CAP_SUPPORTEDCAPS", "ICAP_XRESOLUTION", &u16), 1);
-    EXPECT_EQ(u16, 0x1118);
-    EXPECT_EQ(Table().LookupEnum("CAP_WINDOWCAMERA", "TWWC_1_COLOR_FRONT", &u16), 1);
-    EXPECT_EQ(u16, 6);
-
-    u16 = 77;
-    EXPECT_EQ(Table().LookupEnum("ICAP_PIXELTYPE", "300", &u16), 0);     // numbers are not symbols
-    EXPECT_EQ(Table().LookupEnum("ICAP_PIXELTYPE", "-1", &u16), 0);
-    EXPECT_EQ(Table().LookupEnum("ICAP_PIXELTYPE", "TWPT_NOSUCH", &u16), 0);
-    EXPECT_EQ(Table().LookupEnum("CAP_SUPPORTEDCAPS", "ICAP_NOSUCH", &u16), 0);
-    EXPECT_EQ(Table().LookupEnum("CAP_SUPPORTEDCAPS", "TWPT_RGB", &u16), 0);
-    EXPECT_EQ(Table().LookupEnum("NOSUCHCAP", "TWPT_RGB", &u16), 0);
-    EXPECT_EQ(u16, 77);
 }
 
 // ---------------------------------------------------------------------------
@@ -325,19 +305,6 @@ TEST_F(LookupLoad, EmptyRecordNameSkipsTheRecordWithItsValues)
     TwLookup* ptwlookup = clookup.Lookup("TWPT_RGB");
     ASSERT_NE(ptwlookup, nullptr);
     EXPECT_EQ(ptwlookup->ptwenum->u32Value, 2u);
-}
-
-TEST_F(LookupLoad, CustomCapabilityOfTheSupportedList)
-{
-    CLookup clookup;
-    std::string szXml = Doc(Rec("CAP_SUPPORTEDCAPS", "1005", "4", "3") + Rec("CAP_MYCUSTOM", "8001", "4", "5"));
-    ASSERT_EQ(LoadXml(clookup, szXml), OS_STS_OK);
-    EXPECT_EQ(clookup.Lookup(ETWLOOKUP_CAPVALUE, 0x8001, CAP_SUPPORTEDCAPS, TWTY_UINT16), nullptr);
-    clookup.SetCustomValues(true);
-    TwLookup* ptwlookup = clookup.Lookup(ETWLOOKUP_CAPVALUE, 0x8001, CAP_SUPPORTEDCAPS, TWTY_UINT16);
-    ASSERT_NE(ptwlookup, nullptr);
-    EXPECT_STREQ(ptwlookup->ptwenum->szSymbol, "CAP_MYCUSTOM(*)");
-    EXPECT_EQ(ptwlookup->ptwenum->u32Value, 1u);
 }
 
 TEST_F(LookupLoad, TooManyRecordsKeepsTheFirstOnes)

@@ -63,7 +63,6 @@ std::mutex                                      s_mtx;
 std::map<TW_UINT32, std::shared_ptr<Connection>> s_mapconnection;
 TW_ENTRYPOINT                                   s_twentrypoint;
 bool                                            s_blEntryPoint = false;
-TW_UINT32                                       s_u32EntryPointSets = 0;
 std::atomic<TW_UINT16>                          s_u16Cc{TWCC_SUCCESS};
 
 template <size_t N>
@@ -190,7 +189,6 @@ extern "C" __attribute__((visibility("default"))) TW_UINT16 DS_Entry(pTW_IDENTIT
         std::lock_guard<std::mutex> lock(s_mtx);
         memcpy(&s_twentrypoint, pData, sizeof(s_twentrypoint));
         s_blEntryPoint = true;
-        ++s_u32EntryPointSets;
         return TWRC_SUCCESS;
     }
     if (DG == DG_CONTROL && DAT == DAT_IDENTITY && MSG == MSG_OPENDS)
@@ -256,9 +254,6 @@ extern "C" __attribute__((visibility("default"))) TW_UINT16 DS_Entry(pTW_IDENTIT
         pfixtureecho->MSG = MSG;
         pfixtureecho->OriginId = pOrigin->Id;
         pfixtureecho->OwnId = pconnection->twSelf.Id;
-        pfixtureecho->EntryPointSets = s_u32EntryPointSets;
-        pfixtureecho->EntryPointSize = s_blEntryPoint ? s_twentrypoint.Size : 0;
-        pfixtureecho->EntryPointDsmEntry = s_blEntryPoint ? s_twentrypoint.DSM_Entry : nullptr;
         pfixtureecho->Payload = pfixtureecho->Payload + 1;
         return TWRC_SUCCESS;
     }

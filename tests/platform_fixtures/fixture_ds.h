@@ -35,9 +35,6 @@ typedef struct {
     TW_UINT16    MSG;
     TW_UINT32    OriginId;           // the application's Id
     TW_UINT32    OwnId;              // the Id the DSM gave the source at MSG_OPENDS
-    TW_UINT32    EntryPointSets;     // DAT_ENTRYPOINT/MSG_SET received so far
-    TW_UINT32    EntryPointSize;     // Size of the last one
-    DSMENTRYPROC EntryPointDsmEntry; // its DSM_Entry
     TW_UINT32    Payload;            // copied from the caller's record, plus one
 } FixtureEcho;
 
