@@ -182,7 +182,10 @@ EOSSTS COsFile::Open(const char* a_szPath, EOSFILEOPEN a_eosfileopen, EOSFILEACC
             OSLOG_ASSERT("file>>> Open bad open mode %d <%s>", static_cast<int>(a_eosfileopen), a_szPath);
             return OS_STS_BAD_ARGUMENT;
     }
-    int iFd = open(a_szPath, iFlags, 0666);
+    // The open never waits (a FIFO without its other end would hold the
+    // program for ever: a read then finds the end, a write fails); the file
+    // is used blocking afterwards.
+    int iFd = open(a_szPath, iFlags | O_NONBLOCK, 0666);
     if (iFd < 0)
     {
         int iErrno = errno;
@@ -192,6 +195,7 @@ EOSSTS COsFile::Open(const char* a_szPath, EOSFILEOPEN a_eosfileopen, EOSFILEACC
         }
         return OsFileStatusFromErrno(iErrno);
     }
+    fcntl(iFd, F_SETFL, fcntl(iFd, F_GETFL) & ~O_NONBLOCK);
     struct stat statFile;
     if ((fstat(iFd, &statFile) == 0) && S_ISDIR(statFile.st_mode))
     {
