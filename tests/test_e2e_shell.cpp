@@ -3,8 +3,6 @@
 // commands and the built-in commands that need no TWAIN object.
 #include <gtest/gtest.h>
 
-#include <cstdint>
-#include <fstream>
 #include <string>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -429,65 +427,4 @@ TEST(E2eShellBuiltin, SystemStartsNothingThatIsMissing)
     e2e::Result r = sh.Run("system\nsystem ls -l\nexit\n");
     EXPECT_EQ(r.status, 0);
     EXPECT_TRUE(sh.Has("%%error, unable to start <ls>..."));
-}
-
-// ---------------------------------------------------------------------------
-// An executable that carries a SCRIPT resource
-// ---------------------------------------------------------------------------
-
-namespace
-{
-// Appends a resource archive holding one resource to a file.
-void AppendResource(const std::string &a_path, const std::string &a_name, const std::string &a_data)
-{
-    std::ifstream in(a_path, std::ios::binary | std::ios::ate);
-    uint64_t u64Start = static_cast<uint64_t>(in.tellg());
-    in.close();
-    const size_t sizeSlot = 56, iSlots = 64;
-    std::string footer(sizeSlot * iSlots, '\0');
-    auto put64 = [&](size_t a_pos, uint64_t a_u64) {
-        for (int ii = 0; ii < 8; ii++)
-            footer[a_pos + ii] = static_cast<char>((a_u64 >> (8 * ii)) & 0xFF);
-    };
-    footer.replace(0, a_name.size(), a_name);
-    put64(32, u64Start);
-    put64(40, a_data.size());
-    size_t marker = sizeSlot * (iSlots - 1);
-    footer.replace(marker, 9, "@!@zav@!@");
-    put64(marker + 32, u64Start);
-    put64(marker + 40, a_data.size() + footer.size());
-    std::ofstream out(a_path, std::ios::binary | std::ios::app);
-    out << a_data << footer;
-}
-} // namespace
-
-TEST(E2eShellStart, EmbeddedScriptSwitchesTheConsoleOffAndIsNotEchoed)
-{
-    e2e::TempDir tmp;
-    e2e::TempDir logdir;
-    std::string exe = tmp.File("dravo-embedded");
-    {
-        std::ifstream in(DRAVO_SIM_EXE, std::ios::binary);
-        std::ofstream out(exe, std::ios::binary);
-        out << in.rdbuf();
-    }
-    chmod(exe.c_str(), 0755);
-    AppendResource(exe, "SCRIPT", "echo from the script\n");
-
-    e2e::Options opt;
-    opt.args = {"a", "b c"};
-    opt.input = "getvar Language\necho typed\nexit\n";
-    opt.cwd = tmp.Path();
-    opt.setEnv["HOME"] = tmp.Path();
-    opt.setEnv["ZAV_LOGDIR"] = logdir.Path();
-    e2e::Result r = e2e::Run(exe, opt);
-    EXPECT_EQ(r.status, 0);
-    std::string out = shelltest::WithoutPrompts(r.out);
-    // The banner, then nothing of the first command ("runscript ..."):
-    // plain lines stay hidden, the message commands show themselves.
-    EXPECT_EQ(out.rfind(shelltest::Banner() + "\r\n", 0), 0u);
-    EXPECT_EQ(out.find("runscript"), std::string::npos);
-    EXPECT_EQ(out.find("unrecognized"), std::string::npos);
-    EXPECT_EQ(out.find("Language="), std::string::npos);
-    EXPECT_NE(out.find(Bold("typed") + "\r\n"), std::string::npos);
 }

@@ -1,6 +1,6 @@
 // test_os_resource.cpp
 // The resource archive appended to a file: round trips and hostile footers.
-// The program reading its own archive: test_e2e_shell.cpp, test_twain_defs.cpp.
+// The program reading its own archive: test_e2e_embedded.cpp, test_twain_defs.cpp.
 #include <gtest/gtest.h>
 
 #include <cstring>
