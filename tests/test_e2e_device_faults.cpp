@@ -49,10 +49,9 @@ TEST(E2eDeviceFaults, WhatTheSourceHandsOverIsFreedWhateverItAnswers)
     {
         SCOPED_TRACE(c.szCommands);
         SimShell sh(c.szConfig);
-        sh.SetEnv("TWAINDSM_LOG", sh.Dir().File("dsm.log"));
+        sh.KeepDsmLog();
         sh.Run("twcreate 2.4\ndsmopen\ndsopen \"Simulated Scanner ZAV\"\n" + c.szCommands + "exit\n");
         EXPECT_GE(sh.Journal({"rc=TWRC_CHECKSTATUS", "fault=answer"}).size(), 6u);
-        std::string szDsmLog = sh.Dir().Read("dsm.log");
-        EXPECT_NE(szDsmLog.find("closed the DSM, 0 memory block(s) live"), std::string::npos) << szDsmLog;
+        sh.ExpectDsmMemoryReturned();
     }
 }

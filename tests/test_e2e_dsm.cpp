@@ -46,8 +46,7 @@ public:
     {
         Dir().MakeDir("bin");
         SetEnv("TWAINDSM_SOURCES", s_szFixtures);
-        // (appended: the DSM would empty a "w" log at every open)
-        SetEnv("TWAINDSM_LOG", Dir().File("dsm.log"));
+        KeepDsmLog();
     }
     // The simulated scanner's sources beside the DSM, with its journal.
     void UseSimulatedScanner()
@@ -67,7 +66,6 @@ public:
         }
         return aszCalls;
     }
-    std::string DsmLog() const { return Dir().Read("dsm.log"); }
     // The simulator's journal: the triplets its sources received, as
     // "<source> <DG>/<DAT>/<MSG> ... rc=..." without the sequence number.
     std::vector<std::string> Journal() const

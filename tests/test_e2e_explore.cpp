@@ -1,7 +1,7 @@
 // test_e2e_explore.cpp
 // Faults found by using the program the way a tester does, each checked
-// through the running program: the memory of a first-generation source,
-// slot numbers too large for an int, and script files holding NUL bytes.
+// through the running program: slot numbers too large for an int, and
+// script files holding NUL bytes.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -11,21 +11,9 @@
 
 using shelltest::Bold;
 using shelltest::Shell;
-using shelltest::SimShell;
 
 namespace
 {
-
-// A simulated-scanner shell whose DSM keeps its log beside the journal.
-class LoggedDsmShell : public SimShell
-{
-public:
-    explicit LoggedDsmShell(const std::string &a_szConfig = "") : SimShell(a_szConfig)
-    {
-        SetEnv("TWAINDSM_LOG", Dir().File("dsm.log"));
-    }
-    std::string DsmLog() { return Dir().Read("dsm.log"); }
-};
 
 // The bytes of a literal, NUL bytes included.
 template <size_t N> std::string Bytes(const char (&a_ach)[N])
@@ -34,57 +22,6 @@ template <size_t N> std::string Bytes(const char (&a_ach)[N])
 }
 
 } // namespace
-
-// ---------------------------------------------------------------------------
-// Containers of a first-generation source
-// ---------------------------------------------------------------------------
-
-// A 1.x source never receives the DSM's memory functions, so the containers
-// it answers with are C memory even when the program speaks 2.x and holds
-// the DSM's functions: they must be freed as such, not handed to the DSM.
-TEST(E2eExploreMemory, ContainersOfAFirstGenerationSourceAreFreedByItsFamily)
-{
-    LoggedDsmShell sh;
-    e2e::Result r = sh.Run("twcreate 2.4\ndsmopen\ndsopen \"Simulated Scanner 1.x\"\nresetall\nresetall\ndsclose\n"
-                           "dsmclose\nexit\n");
-    EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(sh.CountOf("reset with ICAP_PIXELTYPE(TWPT_RGB)..."), 2);
-    EXPECT_EQ(sh.Journal({"scanner1x DG_CONTROL/DAT_CAPABILITY/MSG_GETCURRENT", "rc=TWRC_SUCCESS"}).size(), 2u);
-    std::string szDsmLog = sh.DsmLog();
-    EXPECT_NE(szDsmLog.find("MSG_OPENDSM"), std::string::npos) << "the DSM kept its log";
-    EXPECT_EQ(szDsmLog.find("DSM_MemFree"), std::string::npos) << szDsmLog;
-    EXPECT_EQ(r.err.find("LeakSanitizer"), std::string::npos) << r.err;
-}
-
-// The same with a source answering with malformed containers: whatever the
-// shape, the container goes back to the family that made it.
-TEST(E2eExploreMemory, MalformedContainersOfAFirstGenerationSourceAreFreedToo)
-{
-    for (const char *szFault : {"contype", "itemtype", "wrongsize", "unterminated"})
-    {
-        SCOPED_TRACE(szFault);
-        LoggedDsmShell sh(std::string("fault ") + szFault + " DG_CONTROL DAT_CAPABILITY MSG_GETCURRENT\n");
-        e2e::Result r = sh.Run("twcreate 2.4\ndsmopen\ndsopen \"Simulated Scanner 1.x\"\nresetall\ndsclose\n"
-                               "dsmclose\nexit\n");
-        EXPECT_EQ(r.status, 0) << r.err;
-        EXPECT_EQ(sh.Journal({"scanner1x DG_CONTROL/DAT_CAPABILITY/MSG_GETCURRENT", "fault="}).size(), 1u);
-        EXPECT_EQ(sh.DsmLog().find("DSM_MemFree"), std::string::npos) << sh.DsmLog();
-        EXPECT_EQ(r.err.find("LeakSanitizer"), std::string::npos) << r.err;
-    }
-}
-
-// A 2.x source still receives (and is freed through) the DSM's functions.
-TEST(E2eExploreMemory, ContainersOfASecondGenerationSourceStillGoThroughTheDsm)
-{
-    LoggedDsmShell sh("[zav]\nprotocol = 1.9\n");
-    e2e::Result r = sh.Run("twcreate 2.4\ndsmopen\ndsopen \"Simulated Scanner ZAV\"\nresetall\ndsclose\ndsmclose\n"
-                           "exit\n");
-    EXPECT_EQ(r.status, 0) << r.err;
-    // A 1.x protocol with DF_DS2 still in its groups: the ZAV profile reset.
-    EXPECT_TRUE(sh.Has("reset with CAP_PROFILES...")) << r.out;
-    EXPECT_EQ(sh.DsmLog().find("DSM_MemFree"), std::string::npos) << sh.DsmLog();
-    EXPECT_EQ(r.err.find("LeakSanitizer"), std::string::npos) << r.err;
-}
 
 // ---------------------------------------------------------------------------
 // Slot numbers

@@ -153,6 +153,27 @@ public:
     std::string ServicesLog() const { return m_logdir.Read("dravo.log"); }
     bool ServicesLogHas(const std::string &a_szText) const { return ServicesLog().find(a_szText) != std::string::npos; }
 
+    // The stand-in DSM's log, kept in the folder (appended: the DSM would
+    // empty a "w" log at every open).
+    void KeepDsmLog() { SetEnv("TWAINDSM_LOG", m_tmp.File("dsm.log")); }
+    std::string DsmLog() const { return m_tmp.Read("dsm.log"); }
+    // In the DSM's log: every application that closed the DSM left no block
+    // of its memory live, and no block went to DSM_MemFree that the DSM did
+    // not allocate (a container of the C library's family).
+    void ExpectDsmMemoryReturned() const
+    {
+        std::string szLog = DsmLog();
+        EXPECT_NE(szLog.find("closed the DSM"), std::string::npos) << szLog;
+        for (const std::string &szLine : e2e::Lines(szLog))
+        {
+            if (szLine.find("closed the DSM") != std::string::npos)
+            {
+                EXPECT_NE(szLine.find("closed the DSM, 0 memory block(s) live"), std::string::npos) << szLine;
+            }
+        }
+        EXPECT_EQ(szLog.find("DSM_MemFree"), std::string::npos) << szLog;
+    }
+
     e2e::TempDir &Dir() { return m_tmp; }
     const e2e::TempDir &Dir() const { return m_tmp; }
     // Variables set (over the defaults) or removed for the runs.
