@@ -204,58 +204,50 @@ TEST(E2eDsm, SetByIndexByFragmentAndItsErrors)
 
 TEST(E2eDsm, UserSelectFallsBackToTheChooserWithoutShell)
 {
-    DsmRun run;
-    // A stand-in chooser: it records its arguments one per line and picks Beta.
-    std::string szZenity = run.Dir().File("bin/zenity");
-    run.Dir().Write("bin/zenity", "#!/bin/sh\nfor a in \"$@\"; do printf '%s\\n' \"$a\"; done > \"$ZENITY_ARGS\"\n"
-                                  "printf 'Fixture Beta\\n'\n");
-    chmod(szZenity.c_str(), 0755);
-    run.SetEnv("PATH", run.Dir().File("bin") + ":/usr/bin:/bin");
-    run.SetEnv("ZENITY_ARGS", run.Dir().File("args.txt"));
-    run.Run("twcreate\ndsmopen\ndsmset userselect\ndsmlist\nexit\n");
-    ASSERT_EQ(run.Result().status, 0);
-    EXPECT_FALSE(run.Has("%%error, can't select driver...<userselect>")) << run.Result().out;
-    std::vector<std::string> aszArgs = e2e::Lines(run.Dir().Read("args.txt"));
-    std::vector<std::string> aszExpected = {"--list",        "--title",         "Select Source", "--column",
-                                            "Sources:",      "Fixture Alpha",   "Fixture Refuser",
-                                            std::string(33, 'Z'), "Fixture Beta"};
-    EXPECT_EQ(aszArgs, aszExpected);
-    // The choice became the DSM's default source.
-    EXPECT_NE(run.DsmLog().find("default source is now \"Fixture Beta\""), std::string::npos);
-    EXPECT_TRUE(run.HasSequence({"  0 - Fixture Alpha", "  1 - Fixture Refuser", "  2 - " + std::string(31, 'Z'),
-                                 s_szMark + " 3 - Fixture Beta"}))
-        << run.Result().out;
-}
-
-TEST(E2eDsm, UserSelectTakesTheFirst40BytesOfTheChoosersAnswer)
-{
-    DsmRun run;
-    // The chooser's answer goes on past 40 bytes: only the first 40 count, so
-    // the choice is cut at the line feed that ends "Fixture Beta".
-    run.Dir().Write("bin/zenity", "#!/bin/sh\nprintf 'Fixture Beta\\n%s\\n' " + std::string(40, 'x') + "\n");
-    chmod(run.Dir().File("bin/zenity").c_str(), 0755);
-    run.SetEnv("PATH", run.Dir().File("bin") + ":/usr/bin:/bin");
-    run.Run("twcreate\ndsmopen\ndsmset userselect\nexit\n");
-    ASSERT_EQ(run.Result().status, 0);
-    EXPECT_FALSE(run.Has("%%error, can't select driver...<userselect>")) << run.Result().out;
-    EXPECT_NE(run.DsmLog().find("default source is now \"Fixture Beta\""), std::string::npos);
-}
-
-TEST(E2eDsm, UserSelectFailsWhenNothingIsChosen)
-{
-    DsmRun run;
-    // A chooser that was cancelled (prints nothing), then none at all.
-    run.Dir().Write("bin/zenity", "#!/bin/sh\nexit 1\n");
-    chmod(run.Dir().File("bin/zenity").c_str(), 0755);
-    run.SetEnv("PATH", run.Dir().File("bin") + ":/usr/bin:/bin");
-    run.Run("twcreate\ndsmopen\ndsmset msg_userselect\nexit\n");
-    EXPECT_TRUE(run.Has("%%error, can't select driver...<msg_userselect>")) << run.Result().out;
-
-    DsmRun runNone;
-    runNone.SetEnv("PATH", runNone.Dir().File("bin"));
-    runNone.Run("twcreate\ndsmopen\ndsmset UserSelect\nexit\n");
-    EXPECT_TRUE(runNone.Has("%%error, can't select driver...<UserSelect>")) << runNone.Result().out;
-    EXPECT_EQ(runNone.Result().status, 0);
+    // A stand-in chooser that records its arguments one per line and picks
+    // Beta: only the first 40 bytes of its answer count, so the choice is cut
+    // at the line feed that ends "Fixture Beta".  Then a chooser that was
+    // cancelled (prints nothing), and none at all.
+    const struct
+    {
+        std::string szChooser;   // "": none on the PATH
+        const char *szWord;
+    } acase[] = {
+        {"for a in \"$@\"; do printf '%s\\n' \"$a\"; done > \"$ZENITY_ARGS\"\nprintf 'Fixture Beta\\n%s\\n' " +
+             std::string(40, 'x') + "\n",
+         "userselect"},
+        {"exit 1\n", "msg_userselect"},
+        {"", "UserSelect"},
+    };
+    for (const auto &c : acase)
+    {
+        SCOPED_TRACE(c.szWord);
+        DsmRun run;
+        if (!c.szChooser.empty())
+        {
+            run.Dir().Write("bin/zenity", "#!/bin/sh\n" + c.szChooser);
+            chmod(run.Dir().File("bin/zenity").c_str(), 0755);
+        }
+        run.SetEnv("PATH", run.Dir().File("bin") + (c.szChooser.empty() ? "" : ":/usr/bin:/bin"));
+        run.SetEnv("ZENITY_ARGS", run.Dir().File("args.txt"));
+        run.Run(std::string("twcreate\ndsmopen\ndsmset ") + c.szWord + "\ndsmlist\nexit\n");
+        ASSERT_EQ(run.Result().status, 0);
+        bool blChosen = &c == &acase[0];
+        EXPECT_EQ(run.Has(std::string("%%error, can't select driver...<") + c.szWord + ">"), !blChosen) << run.Result().out;
+        if (!blChosen)
+        {
+            continue;
+        }
+        std::vector<std::string> aszExpected = {"--list",        "--title",         "Select Source", "--column",
+                                                "Sources:",      "Fixture Alpha",   "Fixture Refuser",
+                                                std::string(33, 'Z'), "Fixture Beta"};
+        EXPECT_EQ(e2e::Lines(run.Dir().Read("args.txt")), aszExpected);
+        // The choice became the DSM's default source.
+        EXPECT_NE(run.DsmLog().find("default source is now \"Fixture Beta\""), std::string::npos);
+        EXPECT_TRUE(run.HasSequence({"  0 - Fixture Alpha", "  1 - Fixture Refuser", "  2 - " + std::string(31, 'Z'),
+                                     s_szMark + " 3 - Fixture Beta"}))
+            << run.Result().out;
+    }
 }
 
 TEST(E2eDsm, FindNamesCapabilitiesAndSymbols)
@@ -281,57 +273,39 @@ TEST(E2eDsm, FindNamesCapabilitiesAndSymbols)
 // ---------------------------------------------------------------------------
 // twdestroy (twlist, the prompt and the title: test_e2e_shell_twain.cpp)
 // ---------------------------------------------------------------------------
-TEST(E2eDsm, TwdestroyWithTheDsmOpenSendsNothing)
+TEST(E2eDsm, TwdestroyClosesNothingForTheDestroyedApplication)
 {
-    DsmRun run;
-    run.Run("twcreate\ndsmopen\ntwdestroy 0\ntwcreate\ndsmopen\ndsmlist silent\ndsmclose\nexit\n");
-    EXPECT_EQ(run.Result().status, 0) << run.Result().err;
-    EXPECT_EQ(run.Result().signal, 0);
-    EXPECT_TRUE(run.Has("the last CTwain object has been destroyed (none left)..."));
-    EXPECT_NE(run.Result().err.find(Title("Dravo (64-bit,0)")), std::string::npos);
-    // The destroyed application never closed the DSM; the second one did.
-    std::vector<std::string> aszCalls = run.DsmCalls();
-    std::vector<std::string> aszOpens, aszCloses;
-    for (const std::string &szCall : aszCalls)
+    // In state 3 and with a source open: the destroyed application never
+    // closed its source or the DSM, which kept its log open for it instead
+    // of starting afresh for the new one; the new one closed the DSM.
+    for (bool blSource : {false, true})
     {
-        std::string szOrigin = szCall.substr(0, szCall.find(' '));
-        if (szCall.find("MSG_OPENDSM") != std::string::npos)
-            aszOpens.push_back(szOrigin);
-        if (szCall.find("MSG_CLOSEDSM") != std::string::npos)
-            aszCloses.push_back(szOrigin);
-    }
-    ASSERT_EQ(aszOpens.size(), 2u) << run.DsmLog();
-    EXPECT_NE(aszOpens[0], aszOpens[1]);
-    EXPECT_EQ(aszCloses, std::vector<std::string>{aszOpens[1]});
-}
-
-TEST(E2eDsm, TwdestroyWithASourceOpenKeepsTheDsmLoaded)
-{
-    DsmRun run;
-    run.UseSimulatedScanner();
-    run.Run("twcreate 2.3\ndsmopen\ndsopen\ntwdestroy 0\ntwcreate\ndsmopen\ndsmlist silent\ntwlist\nexit\n");
-    EXPECT_EQ(run.Result().status, 0) << run.Result().err;
-    EXPECT_EQ(run.Result().signal, 0);
-    EXPECT_TRUE(run.Has("the last CTwain object has been destroyed (none left)..."));
-    EXPECT_TRUE(run.Has(s_szMark + " 0 - dsm open")) << run.Result().out;
-    // The DSM stayed loaded: it kept its log open for the destroyed
-    // application instead of starting afresh for the new one.
-    EXPECT_EQ(e2e::Count(run.DsmLog(), "dsm>>> log opened"), 1) << run.DsmLog();
-    // Nothing was closed for the destroyed application.
-    std::string szFirst;
-    for (const std::string &szCall : run.DsmCalls())
-    {
-        std::string szOrigin = szCall.substr(0, szCall.find(' '));
-        if (szFirst.empty() && (szCall.find("MSG_OPENDSM") != std::string::npos))
+        SCOPED_TRACE(blSource);
+        DsmRun run;
+        if (blSource)
         {
-            szFirst = szOrigin;
+            run.UseSimulatedScanner();
         }
-        if (szOrigin == szFirst)
+        run.Run(std::string("twcreate 2.3\ndsmopen\n") + (blSource ? "dsopen\n" : "") +
+                "twdestroy 0\ntwcreate\ndsmopen\ndsmlist silent\ntwlist\ndsmclose\nexit\n");
+        EXPECT_EQ(run.Result().status, 0) << run.Result().err;
+        EXPECT_TRUE(run.Has("the last CTwain object has been destroyed (none left)..."));
+        EXPECT_TRUE(run.Has(s_szMark + " 0 - dsm open")) << run.Result().out;
+        EXPECT_NE(run.Result().err.find(Title("Dravo (64-bit,0)")), std::string::npos);
+        EXPECT_EQ(e2e::Count(run.DsmLog(), "dsm>>> log opened"), 1) << run.DsmLog();
+        std::vector<std::string> aszOpens, aszCloses;
+        for (const std::string &szCall : run.DsmCalls())
         {
-            EXPECT_EQ(szCall.find("MSG_CLOSEDS"), std::string::npos) << szCall;
+            std::string szOrigin = szCall.substr(0, szCall.find(' '));
+            if (szCall.find("MSG_OPENDSM") != std::string::npos)
+                aszOpens.push_back(szOrigin);
+            if (szCall.find("MSG_CLOSEDS") != std::string::npos)   // of a source or of the DSM
+                aszCloses.push_back(szOrigin);
         }
+        ASSERT_EQ(aszOpens.size(), 2u) << run.DsmLog();
+        EXPECT_NE(aszOpens[0], aszOpens[1]);
+        EXPECT_EQ(aszCloses, std::vector<std::string>{aszOpens[1]});
     }
-    EXPECT_FALSE(szFirst.empty());
 }
 
 // In debug mode the DSM is told to write its own log beside the services log,
