@@ -1,14 +1,12 @@
-// End-to-end tests of the shell's TWAIN object slots and of the script tests
-// that go through the current TWAIN object, with the stand-in DSM open.
+// End-to-end tests of the shell's TWAIN object slots with the stand-in DSM
+// open, and of a command forwarded to the current object.
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <string>
 #include <vector>
 
 #include "test_e2e_shell_helpers.h"
 
-using shelltest::Bold;
 using shelltest::PromptStates;
 using shelltest::Shell;
 
@@ -57,18 +55,4 @@ TEST(E2eShellTwain, DisplayForwardsToTheCurrentObject)
     Shell sh;
     sh.Run("twcreate\ndisplay 3 50\nexit\n");
     EXPECT_TRUE(sh.HasSequence({"Images..............3", "Image Size (%)......50"}));
-}
-
-TEST(E2eShellTwain, StatusTestsGoThroughTheObject)
-{
-    Shell sh;
-    sh.Dir().Write("s.txt", "ifstatus TWRC_FAILURE AND TWCC_BADVALUE\n echo both\nend\n"
-                            "ifstatus TWRC_SUCCESS\n echo never\nend\n"
-                            "ifstatus not TWRC_SUCCESS\n echo not success\nend\n");
-    e2e::Result r = sh.Run("twcreate\ndsmopen\nreturn TWRC_FAILURE TWCC_BADVALUE\nrun s\nsetexitstatus\nexit\n");
-    EXPECT_EQ(r.status, 10);
-    EXPECT_TRUE(sh.Has(Bold("both")));
-    EXPECT_TRUE(sh.Has(Bold("not success")));
-    EXPECT_FALSE(sh.Has(Bold("never")));
-    EXPECT_TRUE(sh.Has("tw3>>> ifstatus TWRC_SUCCESS"));
 }
