@@ -16,6 +16,15 @@ using shelltest::Prompt;
 using shelltest::Red;
 using shelltest::Shell;
 
+namespace
+{
+// The bytes of a literal, NUL bytes included.
+template <size_t N> std::string Bytes(const char (&a_ach)[N])
+{
+    return std::string(a_ach, N - 1);
+}
+} // namespace
+
 // ---------------------------------------------------------------------------
 // Start-up, end of input, exit status
 // ---------------------------------------------------------------------------
@@ -70,30 +79,29 @@ TEST(E2eShellStart, ExitStatusFromTheWordsAndTheLastCodes)
 // The first command from the program arguments
 // ---------------------------------------------------------------------------
 
-TEST(E2eShellFirstCommand, ArgumentsAreJoinedQuotedAndEchoed)
+// The arguments are joined, quoted where they hold blanks, echoed and run;
+// exit ends at once, an unknown command goes on to the prompt.
+TEST(E2eShellFirstCommand, ArgumentsAreJoinedQuotedEchoedAndRun)
 {
+    const std::string szFirst = shelltest::Banner() + "\r\n\033[32mtw0>>>\033[0m ";
+    const struct
+    {
+        std::vector<std::string> aszArgs;
+        const char *szInput;
+        std::string szOut;
+    } acase[] = {
+        {{"echo", "a b", "c\td", "e"}, "exit\n",
+         szFirst + "echo \"a b\" \"c\td\" e\r\n" + Bold("\"a b\" \"c\td\" e") + "\r\n" + Prompt(0)},
+        {{"exit"}, "echo never\n", szFirst + "exit\r\n"},
+        {{"nonsense", "x"}, "exit\n", szFirst + "nonsense x\r\n%%unrecognized command, enter HELP for list\r\n" + Prompt(0)},
+    };
     Shell sh;
-    e2e::Result r = sh.Run("exit\n", {"echo", "a b", "c\td", "e"});
-    EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(r.out, shelltest::Banner() + "\r\n" + "\033[32mtw0>>>\033[0m echo \"a b\" \"c\td\" e\r\n" +
-                         Bold("\"a b\" \"c\td\" e") + "\r\n" + Prompt(0));
-}
-
-TEST(E2eShellFirstCommand, ExitAsFirstCommandEndsAtOnce)
-{
-    Shell sh;
-    e2e::Result r = sh.Run("echo never\n", {"exit"});
-    EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(r.out, shelltest::Banner() + "\r\n\033[32mtw0>>>\033[0m exit\r\n");
-}
-
-TEST(E2eShellFirstCommand, UnknownFirstCommandGoesOnToThePrompt)
-{
-    Shell sh;
-    e2e::Result r = sh.Run("exit\n", {"nonsense", "x"});
-    EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(r.out, shelltest::Banner() + "\r\n\033[32mtw0>>>\033[0m nonsense x\r\n" +
-                         "%%unrecognized command, enter HELP for list\r\n" + Prompt(0));
+    for (const auto &c : acase)
+    {
+        e2e::Result r = sh.Run(c.szInput, c.aszArgs);
+        EXPECT_EQ(r.status, 0);
+        EXPECT_EQ(r.out, c.szOut);
+    }
 }
 
 // ---------------------------------------------------------------------------
@@ -197,12 +205,22 @@ TEST(E2eShellLines, OverlongLinesGetAClearError)
     EXPECT_EQ(sh.Lines().size(), 5u);
 }
 
-TEST(E2eShellLines, ANulByteCutsOnlyItsOwnTypedLine)
+// A NUL byte ends its own line, typed or in a script; the lines after it
+// run, and a data block after it is still loaded for the comparison.
+TEST(E2eShellLines, ANulByteCutsOnlyItsOwnLine)
 {
     Shell sh;
-    e2e::Result r = sh.Run(std::string("echo a\0b\n", 9) + "echo next\nexit\n");
+    sh.Dir().Write("nul.txt", Bytes("echo first\x00hidden\x01\xff\n") + "echo second\r\n" + Bytes("\x00\x00\n") +
+                                  "echo third\n");
+    sh.Dir().Write("nuldata.txt", Bytes("; note\x00 dropped\n") +
+                                      "log data on\necho same\nlog data off\nlog compare\nexit\n"
+                                      "datadatadata\ntw>>> echo same\n\033[1msame\033[0m\ntw>>> log data off\n"
+                                      "datadatadata\n");
+    e2e::Result r = sh.Run(Bytes("echo a\0b\n") + "echo next\nrun nul\nrun nuldata\n");
     EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(sh.Lines(), (std::vector<std::string>{shelltest::Banner(), Bold("a"), Bold("next")}));
+    EXPECT_TRUE(sh.HasSequence({shelltest::Banner(), Bold("a"), Bold("next")})) << r.out;
+    EXPECT_TRUE(sh.HasInOrder({Bold("first"), Bold("second"), Bold("third"), "pass..."})) << r.out;
+    EXPECT_EQ(r.out.find("hidden"), std::string::npos);
 }
 
 TEST(E2eShellLines, WordsStopAt63)
@@ -286,18 +304,18 @@ TEST(E2eShellBuiltin, TwainCommandsWithoutAnObject)
 TEST(E2eShellBuiltin, TwainObjectSlots)
 {
     Shell sh;
+    // Numbers beyond the int range are out of range too, never another slot.
     e2e::Result r = sh.Run("twcreate\ntwcreate\ntwcreate 2.4\ntwcreate 1.9 TWLG_ENGLISH_USA\ntwcreate\n"
-                           "twlist\ntwdestroy 1\ntwcreate\ntwset 4\ntwset -1\ntwdestroy 7\ntwset\ntwdestroy\n"
-                           "twset x\ntwlist\nexit\n");
+                           "twlist\ntwdestroy 1\ntwcreate\ntwset 4\ntwset -1\ntwdestroy 7\ntwset 4294967296\n"
+                           "twdestroy 4294967296\ntwdestroy -4294967296\ntwset\ntwdestroy\ntwset x\ntwlist\nexit\n");
     EXPECT_EQ(r.status, 0);
+    const std::string szRange = "%%error, number must be in range 0 - 3";
     EXPECT_EQ(sh.Lines(),
               (std::vector<std::string>{shelltest::Banner(), "CTwain object: #0", "CTwain object: #1",
                                         "CTwain object: #2", "CTwain object: #3",
                                         "%%error, no room for another CTwain object...", "  0 - dsm closed",
                                         "  1 - dsm closed", "  2 - dsm closed", "\033[1m*\033[0m 3 - dsm closed",
-                                        "CTwain object: #1", "%%error, number must be in range 0 - 3",
-                                        "%%error, number must be in range 0 - 3",
-                                        "%%error, number must be in range 0 - 3",
+                                        "CTwain object: #1", szRange, szRange, szRange, szRange, szRange, szRange,
                                         "%%error, missing argument (must specify a number)",
                                         "%%error, missing argument (must specify a number)", "CTwain object: #0",
                                         "\033[1m*\033[0m 0 - dsm closed", "  1 - dsm closed", "  2 - dsm closed",
@@ -323,10 +341,14 @@ TEST(E2eShellBuiltin, DestroyingObjectsMovesTheCurrentOne)
 TEST(E2eShellBuiltin, MemorySlots)
 {
     Shell sh;
-    sh.Run("mem alloc 3 1000\nmem alloc 3 1000\nmem\nmem free 3\nmem free 3\nmem alloc 16 10\nmem alloc 2 abc\n"
-           "mem alloc 2\nmem alloc 2 -5\nmem free\nmem free 99\nmem bogus\nexit\n");
+    // A slot number beyond the int range names no slot (slot 3 keeps its block).
+    sh.Run("mem alloc 3 1000\nmem alloc 3 1000\nmem alloc 4294967299 20\nmem free 4294967299\nmem\nmem free 3\n"
+           "mem free 3\nmem alloc 16 10\nmem alloc 2 abc\nmem alloc 2\nmem alloc 2 -5\nmem free\nmem free 99\n"
+           "mem bogus\nexit\n");
     EXPECT_EQ(sh.Lines(),
-              (std::vector<std::string>{shelltest::Banner(), "Free Contiguous #0: 1073741824", "Free Contiguous #1: 0",
+              (std::vector<std::string>{shelltest::Banner(), "Must specify a slot number between 0 and 15...",
+                                        "Must specify a slot number between 0 and 15...",
+                                        "Free Contiguous #0: 1073741824", "Free Contiguous #1: 0",
                                         "Free Contiguous #2: 0", "Free Contiguous #3: 0", "Free Contiguous #4: 0",
                                         "Allocated #3: 1000", "Must specify a slot number between 0 and 15...",
                                         "Must specify a size greater than 0...",
