@@ -84,15 +84,3 @@ TEST(E2eCapGet, ARefusedEnableEndsAValidation)
     EXPECT_EQ(iFails % 2, 0);
     EXPECT_GT(iFails, 2 * 65000);
 }
-
-// A file system that never reaches the end of its list (it answers the same
-// entry again) ends the camera walk instead of keeping it going for ever.
-TEST(E2eCapGet, ACameraWalkEndsWhenTheSourceRepeatsAnEntry)
-{
-    SimShell sh("fault refuse DG_CONTROL DAT_FILESYSTEM MSG_GETNEXTFILE rc=TWRC_SUCCESS\n"
-                "fault refuse DG_CONTROL DAT_USERINTERFACE MSG_ENABLEDS\n");
-    sh.UnsetEnv("SIMSCANNER_JOURNAL");
-    sh.Run("twcreate 2.4\ndsmopen\ndsopen \"Simulated Camera\"\nget querysupport validate\nexit\n");
-    EXPECT_EQ(sh.CountAffixed("  processing ", "..."), 1);
-    EXPECT_TRUE(sh.HasInOrder({"  state 5 test...", "  ...failed on MSG_ENABLEDS"}));
-}

@@ -141,7 +141,4 @@ TEST(E2eCapSet, BadWordsPrintTheirLineAndSendNothing)
         EXPECT_TRUE(sh.Has(c.szOut)) << r.out;
         EXPECT_TRUE(sh.Journal({"DAT_CAPABILITY/MSG_SET"}).empty());
     }
-    SimShell sh;
-    sh.Run("set ICAP_PIXELTYPE TWPT_RGB\nexit\n");
-    EXPECT_TRUE(sh.Has("%%error, no current CTwain object..."));
 }

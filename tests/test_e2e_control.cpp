@@ -26,14 +26,6 @@ std::string Header(std::string a_szName, const std::string &a_szId)
 
 } // namespace
 
-TEST(E2eControl, WithoutATwainObjectEveryWordSaysSo)
-{
-    SimShell sh;
-    sh.Run("dat_autocolorlearn set\ndat_calibrate get\ndat_capability msg_get ICAP_UNITS\ndat_ecdo\necdo\n"
-           "dat_firmwaredownload set x\nfd set x\ndat_iccprofile\ndat_identity\ndi\nexit\n");
-    EXPECT_EQ(sh.CountOf("%%error, no current CTwain object..."), 10);
-}
-
 TEST(E2eControl, CapabilityMessagesShowEachContainerForm)
 {
     SimShell sh;

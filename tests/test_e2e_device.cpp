@@ -196,7 +196,7 @@ TEST(E2eDevice, CameraFileSystem)
     EXPECT_EQ(sh.Journal({"DAT_FILESYSTEM/MSG_GETNEXTFILE", "rc=TWRC_ENDOFLIST"}).size(), 1u);
 }
 
-TEST(E2eDevice, MalformedAnswersAndNoObject)
+TEST(E2eDevice, MalformedAnswers)
 {
     SimShell sh("[zav]\n"
                 "fault wrongsize DG_CONTROL DAT_CONSUMABLEMETERS MSG_GET value=100\n"
@@ -206,9 +206,8 @@ TEST(E2eDevice, MalformedAnswersAndNoObject)
                 "fault nullhandle DG_CONTROL DAT_OCPBUTTONS MSG_GET\n"
                 "fault nullhandle DG_CONTROL DAT_CUSTOMDSDATAGROUP MSG_GET\n"
                 "fault refuse DG_CONTROL DAT_TWUNKIDENTITY MSG_GET cc=TWCC_BUMMER\n");
-    sh.Run("dvi\nob\n" + s_szOpenZav + "dat_consumablemeters\ndvi\nsr\ndat_meters\nob\n"
+    sh.Run(s_szOpenZav + "dat_consumablemeters\ndvi\nsr\ndat_meters\nob\n"
                                        "dat_customdsdatagroup get TWCDG_GROUP_IAPRINTER out.bin\nexit\n");
-    EXPECT_EQ(sh.CountOf("%%error, no current CTwain object..."), 2);
     EXPECT_TRUE(sh.Has("  ConsumableMeters.Total.......102"));
     EXPECT_EQ(sh.CountAffixed("  ", " ConsumableMeterInfo"), 63) << "no more than the kept copy holds";
     EXPECT_TRUE(sh.Has("  szModelName........." + std::string(256, 'X')));
@@ -223,9 +222,8 @@ TEST(E2eDevice, ExtendedImageInfoRequests)
     // Before a transfer the source refuses; the request holds every item,
     // and TWEI_ICCPROFILE too when the configuration names a profile.
     SimShell sh;
-    sh.Run("ex\n" + s_szOpenZav + "ex\nex msg_bogus\nexit\n");
+    sh.Run(s_szOpenZav + "ex\nex msg_bogus\nexit\n");
     EXPECT_TRUE(sh.HasSequence({"TWRC_FAILURE/TWCC_SEQERROR", "unrecognized command..."}));
-    EXPECT_EQ(sh.CountOf("%%error, no current CTwain object..."), 1);
     EXPECT_EQ(sh.Journal({"DAT_EXTIMAGEINFO/MSG_GET", "data=4300000000000000" "19120000"}).size(), 1u);
     SimShell shIcc;
     shIcc.Dir().MakeDir("cfg");

@@ -294,11 +294,14 @@ TEST(E2eShellBlocks, DifferenceCommandsAtThePromptHaveNoLevelBelow)
 TEST(E2eShellBuiltin, TwainCommandsWithoutAnObject)
 {
     Shell sh;
-    e2e::Result r = sh.Run("twlist\ndsmopen\ndsmset 0\ndsmset\ndsmfind x\ndsmfind\ndsmlist\ndsmclose\ndisplay 1 2\nexit\n");
+    e2e::Result r = sh.Run("twlist\ndsmopen\ndsmset 0\ndsmset\ndsmfind x\ndsmfind\ndsmlist\ndsmclose\ndisplay 1 2\n"
+                           "dat_autocolorlearn set\ndat_calibrate get\ndat_capability msg_get ICAP_UNITS\ndat_ecdo\necdo\n"
+                           "dat_firmwaredownload set x\nfd set x\ndat_iccprofile\ndat_identity\ndi\ndvi\nob\nex\nii\n"
+                           "set ICAP_PIXELTYPE TWPT_RGB\ntwstress\nexit\n");
     EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(sh.CountOf("%%error, no current CTwain object..."), 6);
+    EXPECT_EQ(sh.CountOf("%%error, no current CTwain object..."), 22);
     EXPECT_TRUE(sh.Has("%%error, missing argument (must specify string)"));
-    EXPECT_EQ(sh.Lines().size(), 8u);
+    EXPECT_EQ(sh.Lines().size(), 24u);
 }
 
 TEST(E2eShellBuiltin, TwainObjectSlots)

@@ -81,8 +81,7 @@ TEST(E2eStress, AFaultySourceEndsTheRunAtItsTest)
     // good MSG_GET of DAT_SETUPMEMXFER refused: failed, nothing after it.
     SimShell sh("[zav]\nfault refuse DG_CONTROL DAT_EVENT MSG_PROCESSEVENT cc=TWCC_BADPROTOCOL times=1\n"
                 "fault refuse DG_CONTROL DAT_SETUPMEMXFER MSG_GET skip=1\n");
-    sh.Run("twstress\ntwcreate 2.0\ntwstress 2.0 ZAV\nexit\n");
-    EXPECT_EQ(sh.CountOf("%%error, no current CTwain object..."), 1);
+    sh.Run("twcreate 2.0\ntwstress 2.0 ZAV\nexit\n");
     EXPECT_TRUE(sh.HasSequence({"  MSG_PROCESSEVENT NULL (should fail)", "DAT_EVENT skipped...", ""}));
     EXPECT_TRUE(sh.HasSequence({"  MSG_GETDEFAULT NULL (should fail)", "  MSG_GET", "DAT_SETUPMEMXFER failed...",
                                 "CTwain object: #0"}));
