@@ -112,7 +112,9 @@ TEST(E2eScriptFiles, BlankLinesAndCrLfKeepTheLineNumbers)
     EXPECT_TRUE(sh.Has(Bold("after")));
 }
 
-TEST(E2eScriptFiles, LineTableLimit)
+// At most 8,191 lines, each of at most 511 characters: past either limit
+// the script stops, and the prompt goes on.
+TEST(E2eScriptFiles, LineCountAndLineLengthLimits)
 {
     Shell sh;
     std::string ok, tooMany;
@@ -122,20 +124,13 @@ TEST(E2eScriptFiles, LineTableLimit)
     tooMany = ok + ";\n";
     sh.Dir().Write("ok.txt", ok);
     sh.Dir().Write("big.txt", tooMany);
-    sh.Run("run ok\nrun big\necho back\nexit\n");
-    EXPECT_TRUE(sh.Has(Bold("last")));
-    EXPECT_TRUE(sh.Has("buffer overflow...(8192 lines in script)"));
-    EXPECT_EQ(sh.CountOf(Bold("last")), 1);
-    EXPECT_TRUE(sh.Has(Bold("back")));
-}
-
-TEST(E2eScriptFiles, OverlongScriptLineStopsTheScript)
-{
-    Shell sh;
     sh.Dir().Write("long.txt", "echo " + std::string(600, 'x') + "\necho not reached\n");
-    sh.Run("run long\ntally\nexit\n");
+    sh.Run("run ok\nrun big\nrun long\necho back\ntally\nexit\n");
+    EXPECT_EQ(sh.CountOf(Bold("last")), 1);
+    EXPECT_TRUE(sh.Has("buffer overflow...(8192 lines in script)"));
     EXPECT_TRUE(sh.Has(Err("long", Red("%%line too long (605 characters, at most 511)"))));
     EXPECT_FALSE(sh.Has(Bold("not reached")));
+    EXPECT_TRUE(sh.Has(Bold("back")));
     EXPECT_TRUE(sh.Has(Red("Errors: 1, Warnings: 0")));
 }
 
@@ -290,40 +285,26 @@ TEST(E2eScriptBlocks, RepeatCountsAndCounterLines)
     Shell sh;
     sh.Dir().Write("r.txt", "repeat 3\n  echo body\n  end\necho after\n");
     sh.Dir().Write("n.txt", "repeat 2\nrepeat 3\necho inner\nend\necho outer\nend\n");
-    sh.Run("run r\nrun n\nexit\n");
+    // Zero, one and a word run the body once; no number at all is said.
+    sh.Dir().Write("z.txt", "repeat 0\necho zero\nend\nrepeat 1\necho one\nend\nrepeat x\necho word\nend\n"
+                            "repeat\necho no number\n");
+    // The most negative count runs the body once, like any count below 1.
+    sh.Dir().Write("neg.txt", "repeat -2147483648\necho once\nend\necho past\n");
+    // A count past the counter's range is held at its largest value (not
+    // cut to its low bits); the prompt's answer "q" stops the loop.
+    sh.Dir().Write("huge.txt", "repeat 4294967298\necho in\nprompt\nend\n");
+    e2e::Result r = sh.Run("run r\nrun n\nrun z\nrun neg\nrun huge\n\nq\nexit\n");
+    EXPECT_EQ(r.status, 0);
     EXPECT_EQ(sh.CountOf(Bold("inner")), 6);
     EXPECT_EQ(sh.CountOf(Bold("outer")), 2);
     EXPECT_EQ(sh.CountOf(Bold("body")), 3);
     EXPECT_TRUE(sh.HasSequence({"tw0>>>   end", "tw0>>>", "tw0>>>   count 2", "tw0>>>   echo body"}));
     EXPECT_TRUE(sh.HasSequence({"tw0>>>   end", "tw0>>>", "tw0>>>   count 1", "tw0>>>   echo body"}));
     EXPECT_TRUE(sh.Has(Bold("after")));
-}
-
-TEST(E2eScriptBlocks, RepeatOnceForZeroOneAndNonNumbers)
-{
-    Shell sh;
-    sh.Dir().Write("z.txt", "repeat 0\necho zero\nend\nrepeat 1\necho one\nend\nrepeat x\necho word\nend\n"
-                            "repeat\necho no number\n");
-    sh.Run("run z\nexit\n");
-    EXPECT_EQ(sh.CountOf(Bold("zero")), 1);
-    EXPECT_EQ(sh.CountOf(Bold("one")), 1);
-    EXPECT_EQ(sh.CountOf(Bold("word")), 1);
+    for (const char *szOnce : {"zero", "one", "word", "no number", "once"})
+        EXPECT_EQ(sh.CountOf(Bold(szOnce)), 1) << szOnce;
     EXPECT_TRUE(sh.Has(Err("z", "must specify a number...")));
-    EXPECT_TRUE(sh.Has(Bold("no number")));
-}
-
-TEST(E2eScriptBlocks, RepeatCountsAtTheLimitsOfTheCounter)
-{
-    Shell sh;
-    // The most negative count runs the body once, like any count below 1.
-    sh.Dir().Write("neg.txt", "repeat -2147483648\necho once\nend\necho after\n");
-    // A count past the counter's range is held at its largest value (not
-    // cut to its low bits); the prompt's answer "q" stops the loop.
-    sh.Dir().Write("huge.txt", "repeat 4294967298\necho in\nprompt\nend\n");
-    e2e::Result r = sh.Run("run neg\nrun huge\n\nq\nexit\n");
-    EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(sh.CountOf(Bold("once")), 1);
-    EXPECT_TRUE(sh.Has(Bold("after")));
+    EXPECT_TRUE(sh.Has(Bold("past")));
     EXPECT_EQ(sh.CountOf(Bold("in")), 2);
     EXPECT_TRUE(sh.Has("tw0>>> count 2147483646")) << e2e::Count(r.out, "count");
 }
@@ -361,7 +342,7 @@ TEST(E2eScriptBlocks, StatusTestsOnReturnedCodes)
     }
 }
 
-TEST(E2eScriptBlocks, NestingToTheLimitAndPast)
+TEST(E2eScriptBlocks, NestingAndRecursionStopAtFifteenLevels)
 {
     Shell sh;
     // A script takes level 1; fourteen blocks reach level 15.
@@ -377,23 +358,17 @@ TEST(E2eScriptBlocks, NestingToTheLimitAndPast)
     tooDeep += "echo never\n";
     sh.Dir().Write("deep.txt", deep);
     sh.Dir().Write("toodeep.txt", tooDeep);
-    e2e::Result r = sh.Run("run deep\nrun toodeep\necho alive\nexit\n");
+    sh.Dir().Write("self.txt", "echo in\nrun self\n");
+    e2e::Result r = sh.Run("run deep\nrun toodeep\necho alive\nrun self\nbogus\nexit\n");
     EXPECT_EQ(r.status, 0);
     EXPECT_TRUE(sh.Has(Bold("deepest")));
     EXPECT_TRUE(sh.Has(Bold("out")));
-    EXPECT_TRUE(sh.Has(Err("toodeep", Red("%%error, too many nested blocks and scripts (at most 15 levels)"))));
+    const std::string szTooMany = Red("%%error, too many nested blocks and scripts (at most 15 levels)");
+    EXPECT_TRUE(sh.Has(Err("toodeep", szTooMany)));
     EXPECT_FALSE(sh.Has(Bold("never")));
     EXPECT_TRUE(sh.Has(Bold("alive")));
-}
-
-TEST(E2eScriptBlocks, RecursiveRunIsBounded)
-{
-    Shell sh;
-    sh.Dir().Write("self.txt", "echo in\nrun self\n");
-    e2e::Result r = sh.Run("run self\nbogus\nexit\n");
-    EXPECT_EQ(r.status, 0);
     EXPECT_EQ(sh.CountOf(Bold("in")), 15);
-    EXPECT_EQ(sh.CountOf(Err("self", Red("%%error, too many nested blocks and scripts (at most 15 levels)"))), 1);
+    EXPECT_EQ(sh.CountOf(Err("self", szTooMany)), 1);
     // Every run unwound: the prompt is back at depth 0.
     EXPECT_TRUE(sh.Has("%%unrecognized command, enter HELP for list"));
 }
@@ -516,11 +491,17 @@ TEST(E2eScriptData, DataBlockComparedPassAndFail)
     // An empty expected line is a line of its own: output without it fails.
     sh.Dir().Write("gap.txt", body + "datadatadata\ntw0>>> echo hello\n\n\033[1mhello\033[0m\ntw0>>> log data off\n"
                                      "datadatadata\n");
-    sh.Run("run pass\nrun fail\nrun short\nrun gap\nexit\n");
+    // A data block still open at the end of its script is closed there, with
+    // the lines it holds; then the prompt takes commands again.
+    sh.Dir().Write("cut.txt", body + "datadatadata\ntw>>> echo hello\n");
+    sh.Run("run pass\nrun fail\nrun short\nrun gap\nrun cut\necho after\nexit\n");
     EXPECT_EQ(sh.CountOf("pass..."), 1);
     EXPECT_TRUE(sh.HasSequence({"Fail at line 1", "Got:      <" + Bold("hello") + ">", "Expected: <goodbye>"}));
     EXPECT_TRUE(sh.HasSequence({"Fail at line 1", "Got:      <" + Bold("hello") + ">", "Expected: <>"}));
-    EXPECT_EQ(sh.CountOf("Expected: <>"), 2);
+    EXPECT_EQ(sh.CountOf("Expected: <>"), 3);
+    EXPECT_TRUE(sh.Has("DRAVO.ERROR():   " +
+                       Red("%%error, data block of cut not closed by datadatadata, closed after 1 lines")));
+    EXPECT_TRUE(sh.Has(Bold("after")));
 }
 
 TEST(E2eScriptData, RecordingReplaysAsAPassingScriptAndFailsOnceChanged)
