@@ -125,7 +125,9 @@ INSTANTIATE_TEST_SUITE_P(
                     OpenCase{"twcreate 1.x", "Dravo #0 ver=1.0 twn=1.9 grp=CUSTOM,IMAGE,CONTROL"},
                     OpenCase{"twcreate 1.6", "Dravo #0 ver=1.0 twn=1.6 grp=CUSTOM,IMAGE,CONTROL"},
                     OpenCase{"twcreate 2", "Dravo #0 ver=1.0 twn=2.0 grp=APP2,CUSTOM,IMAGE,CONTROL"},
-                    OpenCase{"twcreate 2.3", "Dravo #0 ver=1.0 twn=2.3 grp=APP2,CUSTOM,IMAGE,CONTROL"}),
+                    OpenCase{"twcreate 2.", "Dravo #0 ver=1.0 twn=2.0 grp=APP2,CUSTOM,IMAGE,CONTROL"},
+                    OpenCase{"twcreate 2.3", "Dravo #0 ver=1.0 twn=2.3 grp=APP2,CUSTOM,IMAGE,CONTROL"},
+                    OpenCase{"twcreate 2.12", "Dravo #0 ver=1.0 twn=2.12 grp=APP2,CUSTOM,IMAGE,CONTROL"}),
     [](const testing::TestParamInfo<OpenCase> &a_info) {
         std::string szName;
         for (const char *pc = a_info.param.szCreate; *pc; pc++)

@@ -50,9 +50,14 @@ TEST(E2eShellTwain, DsmCloseAndTeardownOfSeveralObjects)
     EXPECT_EQ(r.err.substr(last), "\033]2;Dravo (64-bit,0)\007");
 }
 
+// display sets what its words give (an empty word keeps the value) and shows both.
 TEST(E2eShellTwain, DisplayForwardsToTheCurrentObject)
 {
     Shell sh;
-    sh.Run("twcreate\ndisplay 3 50\nexit\n");
-    EXPECT_TRUE(sh.HasSequence({"Images..............3", "Image Size (%)......50"}));
+    sh.Run("twcreate\ndisplay\ndisplay 3 50\ndisplay \"\" 75\ndisplay 7\nexit\n");
+    EXPECT_EQ(sh.Lines(), (std::vector<std::string>{shelltest::Banner(), "CTwain object: #0", "Images..............0",
+                                                     "Image Size (%)......0", "Images..............3",
+                                                     "Image Size (%)......50", "Images..............3",
+                                                     "Image Size (%)......75", "Images..............7",
+                                                     "Image Size (%)......75"}));
 }
