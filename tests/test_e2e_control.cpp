@@ -131,14 +131,19 @@ TEST(E2eControl, TheMakersTripletsOnTheZavSource)
     EXPECT_EQ(sh.Journal({"zav DG_IMAGE/DAT_ICCPROFILE/MSG_GET", "cc=TWCC_SEQERROR"}).size(), 1u);
 }
 
+// The maker's triplets here and the device triplets (test_e2e_device.cpp)
+// reach a standard source, which refuses each; its pass-through echoes.
 TEST(E2eControl, AStandardSourceRefusesTheMakersTriplets)
 {
     SimShell sh;
     sh.Dir().Write("firmware.bin", "image");
     sh.Run("twcreate 2.4\ndsmopen\ndsopen \"Simulated Scanner\"\ndat_autocolorlearn set\ndat_calibrate get\n"
-           "dat_calibrate set TWCAL_CALIBRATIONTYPE_IMAGE\ndat_ecdo\ndat_firmwaredownload msg_set firmware.bin\nexit\n");
-    EXPECT_EQ(sh.CountOf("TWRC_FAILURE/TWCC_BADPROTOCOL"), 5);
-    EXPECT_EQ(sh.Journal({"scanner DG_", "rc=TWRC_FAILURE(1) cc=TWCC_BADPROTOCOL"}).size(), 5u);
+           "dat_calibrate set TWCAL_CALIBRATIONTYPE_IMAGE\ndat_ecdo\ndat_firmwaredownload msg_set firmware.bin\n"
+           "dat_consumablemeters\ndat_customdsdatagroup get\ndvi\nlg get TWGL_GENERAL TWDV_ADF\ndat_meters\nob\nov set\n"
+           "pu\npu msg_getinquiry\nsr\npu msg_passthru ping\nfs\nfs info\nexit\n");
+    EXPECT_EQ(sh.CountOf("TWRC_FAILURE/TWCC_BADPROTOCOL"), 17);
+    EXPECT_EQ(sh.Journal({"scanner DG_", "rc=TWRC_FAILURE(1) cc=TWCC_BADPROTOCOL"}).size(), 17u);
+    EXPECT_TRUE(sh.Has("ping")) << "the standard pass-through";
 }
 
 TEST(E2eControl, MalformedAnswersAreShownWithoutReadingPastThem)

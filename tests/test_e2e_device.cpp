@@ -17,7 +17,6 @@ namespace
 {
 
 const std::string s_szOpenZav = "twcreate 2.4\ndsmopen\ndsopen \"Simulated Scanner ZAV\"\n";
-const std::string s_szOpenScanner = "twcreate 2.4\ndsmopen\ndsopen \"Simulated Scanner\"\n";
 
 std::vector<std::string> Meter(const std::string &a_szIndex, const std::string &a_szType, const std::string &a_szFlags,
                                int a_iFrequency, int a_iLastReset, int a_iReminder)
@@ -171,15 +170,6 @@ TEST(E2eDevice, ButtonsOverridePassThruAndRawStatus)
     EXPECT_EQ(sh.CountOf("  LastText............Ready"), 1);
     EXPECT_EQ(sh.Journal({"DAT_STATUSRAW/MSG_GET "}).size(), 2u) << "a set is read back";
     EXPECT_EQ(sh.CountOf("*** unrecognized command get ***"), 1);
-}
-
-TEST(E2eDevice, StandardSourcesRefuseTheCustomTripletsAndEchoPassThru)
-{
-    SimShell sh;
-    sh.Run(s_szOpenScanner + "dat_consumablemeters\ndat_customdsdatagroup get\ndvi\nlg get TWGL_GENERAL TWDV_ADF\n"
-                             "dat_meters\nob\nov set\npu\npu msg_getinquiry\nsr\npu msg_passthru ping\nfs\nfs info\nexit\n");
-    EXPECT_EQ(sh.CountOf("TWRC_FAILURE/TWCC_BADPROTOCOL"), 12);
-    EXPECT_TRUE(sh.Has("ping")) << "the standard pass-through";
 }
 
 TEST(E2eDevice, CameraFileSystem)
