@@ -98,7 +98,7 @@ protected:
     }
     void Config(const std::string &a_szText)
     {
-        OsTestWriteFile(m_szConfig, a_szText);
+        e2e::WriteFile(m_szConfig, a_szText);
     }
 
     // A connection with the named source open, the spy in its path, the
