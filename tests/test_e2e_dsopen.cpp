@@ -6,6 +6,7 @@
 // object whose source is still open.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -55,22 +56,15 @@ TEST(E2eDsOpen, TheSourceChosenWithDsmset)
 
 TEST(E2eDsOpen, WithoutAChoiceTheDsmOpensItsDefault)
 {
-    // Which source is the default: the one dsmlist marks.
-    SimShell shList;
-    shList.Run("twcreate\ndsmopen\ndsmlist\nexit\n");
-    std::string szDefault;
-    for (const std::string &szLine : shList.Lines())
-    {
-        if (szLine.compare(0, s_szCurrent.size(), s_szCurrent) == 0 && szLine.find(" - ") != std::string::npos)
-        {
-            szDefault = szLine.substr(szLine.find(" - ") + 3);
-        }
-    }
-    ASSERT_FALSE(szDefault.empty()) << "dsmlist marks the default source";
-
     SimShell sh;
-    e2e::Result r = sh.Run("twcreate\ndsmopen\ndsopen \"\"\ntwlist\nexit\n");
+    e2e::Result r = sh.Run("twcreate\ndsmopen\ndsmlist\ndsopen \"\"\ntwlist\nexit\n");
     EXPECT_EQ(r.status, 0);
+    // Which source is the default: the one dsmlist marks (its first marked line).
+    auto it = std::find_if(sh.Lines().begin(), sh.Lines().end(), [](const std::string &a_sz) {
+        return a_sz.compare(0, s_szCurrent.size(), s_szCurrent) == 0 && a_sz.find(" - ") != std::string::npos;
+    });
+    ASSERT_NE(it, sh.Lines().end()) << "dsmlist marks the default source";
+    std::string szDefault = it->substr(it->find(" - ") + 3);
     EXPECT_EQ(sh.CountAffixed(szDefault + " ver=", ""), 1) << "an empty name opens the default, as none does";
     EXPECT_EQ(sh.CountAffixed(s_szCurrent + " 0 - " + szDefault + " ver=", " dsm=TWAINDSM"), 1);
 }
