@@ -3,8 +3,9 @@
 // of a job in native, memory, memory-file and file mode into image files
 // that hold the synthetic pages; the image index and the states of pending
 // transfers; cancelled and failed images; transfer set-up, status, layout
-// and transfer groups; the user-interface words and the discard counter;
-// camera windows; the maker's profiles and clock.
+// and transfer groups; the user-interface words, the discard counter and
+// the ICC profile of a waiting image; camera windows; the maker's profiles
+// and clock.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -213,13 +214,15 @@ TEST(E2eXfer, SetUpStatusLayoutAndTransferGroup)
     EXPECT_TRUE(sh.HasInOrder({"  XferGroup.......2 (IMAGE)", "TWRC_FAILURE/TWCC_BADPROTOCOL"})) << r.out;
 }
 
-TEST(E2eXfer, UserInterfaceWordsAndTheDiscardCounter)
+TEST(E2eXfer, UserInterfaceWordsTheDiscardCounterAndTheIccProfile)
 {
     SimShell sh;
     sh.SetEnv("ZAV_DISCARDXFERREADY", "1");
+    sh.KeepDsmLog();
     sh.Dir().Write("s.txt", "twcreate 2.4\ndsmopen\ndsopen \"Simulated Scanner\"\nui\nui bogus\nui msg_setupds\n"
                             "ui enableds showui=0 modalui\nwait 1500 msg_xferready\npx reset\nui disableds\n"
-                            "ui enableds showui\nwait 20000 msg_xferready\n");
+                            "ui enableds showui\nwait 20000 msg_xferready\ndat_iccprofile get\npx reset\nui disableds\n"
+                            "dsclose\ndsmclose\n");
     e2e::Result r = sh.Run("run s\nexit\n");
     EXPECT_EQ(r.status, 0);
     EXPECT_TRUE(sh.HasSequence({"tw4>>> ui", "must specify enableds or disableds", "tw4>>> ui bogus", "",
@@ -233,7 +236,11 @@ TEST(E2eXfer, UserInterfaceWordsAndTheDiscardCounter)
     EXPECT_EQ(sh.Journal({"DAT_USERINTERFACE/MSG_ENABLEDS", "data=01000000"}).size(), 1u);
     EXPECT_EQ(sh.CountOf("  *** Discarding MSG_XFERREADY... (1)"), 1) << r.out;
     EXPECT_EQ(sh.CountOf("  *** Got MSG_XFERREADY..."), 1) << r.out;
-    EXPECT_EQ(sh.PromptStates().back(), 6);
+    // In state 6 the ICC profile of the waiting image is shown, its memory
+    // owned by the program and given back to the DSM.
+    EXPECT_TRUE(sh.HasSequence({"tw6>>> dat_iccprofile get", "  Flags......0x11", "  Length.....132"})) << r.out;
+    EXPECT_EQ(sh.CountAffixed("  TheMem.....0x", ""), 1);
+    sh.ExpectDsmMemoryReturned();
 }
 
 TEST(E2eXfer, CameraWindowsAreListedAddedAndDeleted)

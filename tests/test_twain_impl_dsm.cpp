@@ -706,24 +706,6 @@ TEST_F(TwainSimTest, AHandleOfAClosedDsmIsNeitherFreedNorLockedByTheServicesLaye
     EXPECT_EQ(m_pfnLive(), m_ulLive);
 }
 
-TEST_F(TwainSimTest, TheIccProfileOfAWaitingImageIsShownAndFreed)
-{
-    Open("2.3");
-    Enable();
-    ASSERT_EQ(Wait({"wait", "20000", "msg_xferready"}), TWRC_SUCCESS);
-    ASSERT_EQ(m_ptwainimpl->GetTwState(), ETWSTATE_XFERREADY);
-    unsigned long ulWaiting = m_pfnLive();
-    m_log.Clear();
-    EXPECT_EQ(m_ptwainimpl->DSDatIccProfile(TwainWords({"dat_iccprofile", "get"})), TWRC_SUCCESS);
-    std::vector<std::string> aszLines = Lines();
-    ASSERT_EQ(aszLines.size(), 3u);
-    EXPECT_EQ(aszLines[0], "  Flags......0x11") << "owned by the application, a handle";
-    EXPECT_EQ(aszLines[1], "  Length.....132");
-    EXPECT_EQ(aszLines[2].compare(0, 15, "  TheMem.....0x"), 0) << aszLines[2];
-    EXPECT_EQ(m_pfnLive(), ulWaiting) << "the profile went back to the DSM";
-    m_ptwainimpl->RollBack(ETWSTATE_XFERREADY, ETWSTATE_NONE);
-}
-
 TEST_F(TwainSimTest, MalformedExtendedImageInformationIsShownWithoutReadingPastIt)
 {
     Config("cap ICAP_EXTIMAGEINFO onevalue bool TRUE\n[zav]\n"
