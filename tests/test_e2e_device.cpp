@@ -228,10 +228,17 @@ TEST(E2eDevice, ExtendedImageInfoRequests)
 
 TEST(E2eDevice, ExtendedImageInfoAfterANativeTransfer)
 {
-    SimShell sh("cap ICAP_EXTIMAGEINFO onevalue bool TRUE\n");
+    // The third to fifth requests are answered badly: texts without their
+    // terminator, a count past the request, null handles.
+    SimShell sh("cap ICAP_EXTIMAGEINFO onevalue bool TRUE\n[zav]\n"
+                "fault unterminated DG_IMAGE DAT_EXTIMAGEINFO MSG_GET skip=2 times=1\n"
+                "fault wrongsize DG_IMAGE DAT_EXTIMAGEINFO MSG_GET value=500 skip=2 times=1\n"
+                "fault nullhandle DG_IMAGE DAT_EXTIMAGEINFO MSG_GET skip=2 times=1\n");
     sh.Run(s_szOpenZav + "ui msg_enableds\nwait 2000\nxn\n"
                          "ex msg_get TWEI_BARCODETEXT twei_barcodetextlength TWEI_NOSUCH TWEI_HDR_DESKEWANGLE\n"
-                         "ex\npx msg_endxfer\nex msg_getspecial TWEI_PAGENUMBER\nexit\n");
+                         "ex\nex msg_get TWEI_HDR_BOOKNAME_A TWEI_HDR_BOOKNAME_B\nex msg_get TWEI_PAGENUMBER\n"
+                         "ex msg_get TWEI_BARCODETEXT TWEI_BARCODETEXTLENGTH TWEI_BARCODEX\n"
+                         "px msg_endxfer\nex msg_getspecial TWEI_PAGENUMBER\nexit\n");
     auto line = [](const std::string &a_szName, const std::string &a_szType, const std::string &a_szValue) {
         return a_szName + std::string(32 - a_szName.size(), '.') + a_szType + std::string(18 - a_szType.size(), '.') +
                a_szValue;
@@ -241,7 +248,15 @@ TEST(E2eDevice, ExtendedImageInfoAfterANativeTransfer)
                                 line("TWEI_BARCODETEXTLENGTH", "TWTY_UINT32", "10;4"),
                                 line("TWEI_HDR_DESKEWANGLE", "TWTY_INT32", "1.0005"), ""}));
     EXPECT_TRUE(sh.Has(line("TWEI_SKEWORIGINALANGLE", "TWTY_INT32", "-0.5000")));
-    EXPECT_EQ(sh.CountAffixed("TWEI_", ""), 3 + 67 + 1);
+    // The malformed answers are shown without reading past them.
+    const std::string szHeader = "  \033[31m\033[1mExtended Image Info\033[0m";
+    EXPECT_TRUE(sh.HasSequence({szHeader, line("TWEI_HDR_BOOKNAME_A", "TWTY_STR32", std::string(34, 'X')),
+                                line("TWEI_HDR_BOOKNAME_B", "TWTY_STR64", std::string(66, 'X')), ""}));
+    EXPECT_TRUE(sh.HasSequence({szHeader, line("TWEI_PAGENUMBER", "TWTY_UINT32", "1"), ""}));
+    EXPECT_TRUE(sh.HasSequence({szHeader, line("TWEI_BARCODETEXT", "TWTY_HANDLE", "NULL"),
+                                line("TWEI_BARCODETEXTLENGTH", "TWTY_UINT32", "NULL"),
+                                line("TWEI_BARCODEX", "TWTY_UINT32", "NULL"), ""}));
+    EXPECT_EQ(sh.CountAffixed("TWEI_", ""), 3 + 67 + 2 + 1 + 3 + 1);
     // Before the next transfer: the maker's MSG_GETSPECIAL, for the image to come.
     EXPECT_TRUE(sh.Has(line("TWEI_PAGENUMBER", "TWTY_UINT32", "2")));
     EXPECT_EQ(sh.Journal({"DAT_EXTIMAGEINFO/MSG_GETSPECIAL", "state=6->6", "rc=TWRC_SUCCESS"}).size(), 1u);

@@ -5,9 +5,9 @@
 // flag, choosing a source, the library kept while a source may be open), the
 // source's events (report lines, flags, state moves, auto-disable, the
 // discard counter, the device events), the wait command, the memory
-// families, opening and closing sources, the camera walks, roll-back and
-// extended image information where the source answers badly (configured
-// faults), and the DSM's count of live blocks.
+// families, opening and closing sources, the camera walks and roll-back
+// where the source answers badly (configured faults), and the DSM's count of
+// live blocks.
 #include <gtest/gtest.h>
 
 #include <dlfcn.h>
@@ -704,35 +704,6 @@ TEST_F(TwainSimTest, AHandleOfAClosedDsmIsNeitherFreedNorLockedByTheServicesLaye
     ASSERT_EQ(m_ptwainimpl->DSOpen("Simulated Scanner"), TWRC_SUCCESS);
     m_ptwainimpl->DsMemFree(handleDsm);
     EXPECT_EQ(m_pfnLive(), m_ulLive);
-}
-
-TEST_F(TwainSimTest, MalformedExtendedImageInformationIsShownWithoutReadingPastIt)
-{
-    Config("cap ICAP_EXTIMAGEINFO onevalue bool TRUE\n[zav]\n"
-           "fault unterminated DG_IMAGE DAT_EXTIMAGEINFO MSG_GET times=1\n"
-           "fault wrongsize DG_IMAGE DAT_EXTIMAGEINFO MSG_GET value=500 times=1\n"
-           "fault nullhandle DG_IMAGE DAT_EXTIMAGEINFO MSG_GET times=1\n");
-    Open("2.4", "Simulated Scanner ZAV");
-    Enable();
-    ASSERT_EQ(Wait({"wait", "20000", "msg_xferready"}), TWRC_SUCCESS);
-    TW_HANDLE hImage = nullptr;
-    ASSERT_EQ(m_ptwainimpl->DsmEntry(DG_IMAGE, DAT_IMAGENATIVEXFER, MSG_GET, &hImage, false, false), TWRC_XFERDONE);
-    m_ptwainimpl->DsMemFree(hImage);
-    m_ptwainimpl->SetTwState(ETWSTATE_XFERRING);
-    auto Run = [&](std::initializer_list<const char *> a_aszWords) {
-        m_log.Clear();
-        EXPECT_EQ(m_ptwainimpl->DSDatExtImageInfo(TwainWords(a_aszWords)), TWRC_SUCCESS);
-        return Lines();
-    };
-    std::vector<std::string> aszLines = Run({"ex", "msg_get", "TWEI_HDR_BOOKNAME_A", "TWEI_HDR_BOOKNAME_B"});
-    ASSERT_EQ(aszLines.size(), 5u);
-    EXPECT_EQ(aszLines[2], EiiLine("TWEI_HDR_BOOKNAME_A", "TWTY_STR32", std::string(34, 'X')));
-    EXPECT_EQ(aszLines[3], EiiLine("TWEI_HDR_BOOKNAME_B", "TWTY_STR64", std::string(66, 'X')));
-    EXPECT_EQ(Run({"ex", "msg_get", "TWEI_PAGENUMBER"}).size(), 4u) << "a count beyond the request is cut to it";
-    aszLines = Run({"ex", "msg_get", "TWEI_BARCODETEXT", "TWEI_BARCODETEXTLENGTH", "TWEI_BARCODEX"});
-    ASSERT_EQ(aszLines.size(), 6u);
-    EXPECT_EQ(aszLines[2], EiiLine("TWEI_BARCODETEXT", "TWTY_HANDLE", "NULL"));
-    EXPECT_EQ(aszLines[4], EiiLine("TWEI_BARCODEX", "TWTY_UINT32", "NULL"));
 }
 
 TEST_F(TwainSimTest, CapabilityAnswersAreKeptForTheScriptTests)
