@@ -29,15 +29,6 @@ template <size_t N> std::string Bytes(const char (&a_ach)[N])
 // Start-up, end of input, exit status
 // ---------------------------------------------------------------------------
 
-TEST(E2eShellStart, BannerTitlePromptAndExit)
-{
-    Shell sh;
-    e2e::Result r = sh.Run("exit\n");
-    EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(r.out, shelltest::Banner() + "\r\n" + Prompt(0));
-    EXPECT_EQ(r.err.rfind("\033]2;Dravo (64-bit,0)\007", 0), 0u) << r.err;
-}
-
 // The end of input ends like exit; the exit words take no number; the
 // status is the one chosen, or the last codes', cut to 16 bits (which the
 // system shows as its low byte).
@@ -72,7 +63,11 @@ TEST(E2eShellStart, ExitStatusFromTheWordsAndTheLastCodes)
         EXPECT_EQ(r.status, c.iStatus) << c.szInput;
         EXPECT_FALSE(sh.Has(Bold("never"))) << c.szInput;
     }
-    EXPECT_EQ(sh.Run("").out, shelltest::Banner() + "\r\n" + Prompt(0));
+    // The banner, the terminal title and the prompt, then nothing but the end.
+    e2e::Result r = sh.Run("exit\n");
+    EXPECT_EQ(r.out, shelltest::Banner() + "\r\n" + Prompt(0));
+    EXPECT_EQ(r.err.rfind("\033]2;Dravo (64-bit,0)\007", 0), 0u) << r.err;
+    EXPECT_EQ(sh.Run("").out, r.out);
 }
 
 // ---------------------------------------------------------------------------
