@@ -55,9 +55,13 @@ TEST(E2eControl, CapabilityMessagesShowEachContainerForm)
 TEST(E2eControl, CapabilityMisuseAndRefusals)
 {
     SimShell sh;
-    sh.Run(s_szOpenZav +
-           "dat_capability get ICAP_PIXELTYPE\ndat_capability msg_get CAP_NOSUCHTHING\ndat_capability msg_get\n"
-           "dat_capability msg_get 7777\ndat_capability msg_set\nreturn\nsetexitstatus\nexit\n");
+    sh.Run(s_szOpenZav + "di get\n"
+                         "dat_capability get ICAP_PIXELTYPE\ndat_capability msg_get CAP_NOSUCHTHING\ndat_capability msg_get\n"
+                         "dat_capability msg_get 7777\ndat_capability msg_set\nreturn\nsetexitstatus\nexit\n");
+    // With a source open the DSM still answers DAT_IDENTITY itself: its
+    // condition code is the one to print, not the source's.
+    EXPECT_EQ(sh.CountOf("TWRC_FAILURE/TWCC_BADPROTOCOL"), 1);
+    EXPECT_EQ(sh.CountOf("TWRC_FAILURE/TWCC_SUCCESS"), 0);
     EXPECT_TRUE(sh.HasSequence({"", "*** unrecognized command get ***", "", "*** CAP_NOSUCHTHING not found ***", "",
                                 "must provide a capability name...", "TWRC_FAILURE/TWCC_CAPUNSUPPORTED", "",
                                 "must provide a capability name..."}));
@@ -85,16 +89,6 @@ TEST(E2eControl, IdentityWalkDefaultOpenAndClose)
     // After the close no handler reaches a source.
     EXPECT_TRUE(sh.Journal({"DAT_CAPABILITY"}).empty());
     EXPECT_EQ(sh.CountAffixed("\033[1mICAP_PIXELTYPE", ""), 0);
-}
-
-TEST(E2eControl, AnIdentityRefusedByTheDsmNamesTheDsmsConditionCode)
-{
-    // With a source open the DSM still answers DAT_IDENTITY itself: its
-    // condition code is the one to print, not the source's.
-    SimShell sh;
-    sh.Run("twcreate 2.4\ndsmopen\ndsopen\ndi get\nexit\n");
-    EXPECT_EQ(sh.CountOf("TWRC_FAILURE/TWCC_BADPROTOCOL"), 1);
-    EXPECT_EQ(sh.CountOf("TWRC_FAILURE/TWCC_SUCCESS"), 0);
 }
 
 TEST(E2eControl, TheMakersTripletsOnTheZavSource)
