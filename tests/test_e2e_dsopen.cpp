@@ -13,7 +13,6 @@
 #include "test_e2e_shell_helpers.h"
 
 using shelltest::Bold;
-using shelltest::PromptStates;
 using shelltest::SimShell;
 
 namespace
@@ -29,7 +28,7 @@ TEST(E2eDsOpen, ByNameThenCloseWithTwlistPromptAndTitle)
     e2e::Result r = sh.Run("twcreate\ndsmopen\ndsopen \"Simulated Scanner ZAV\"\ntwlist\ndsclose\ntwlist\n"
                            "dsmclose\nexit\n");
     EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(PromptStates(r.out), (std::vector<int>{0, 0, 3, 4, 4, 3, 3, 0}));
+    EXPECT_EQ(sh.PromptStates(), (std::vector<int>{0, 0, 3, 4, 4, 3, 3, 0}));
     EXPECT_TRUE(sh.Has("Simulated Scanner ZAV ver=1.0 twn=2.4 grp=DS2,CUSTOM,IMAGE,CONTROL"));
     EXPECT_TRUE(sh.Has(s_szCurrent + " 0 - Simulated Scanner ZAV ver=1.0 twn=2.4 dsm=TWAINDSM"));
     EXPECT_TRUE(sh.Has(s_szCurrent + " 0 - dsm open"));
@@ -73,7 +72,7 @@ TEST(E2eDsOpen, ARefusedOpenPrintsTheCodesAndStaysInState3)
 {
     SimShell sh;
     e2e::Result r = sh.Run("twcreate\ndsmopen\ndsopen \"No Such Scanner\"\ntwlist\ndsclose\nreturn\nsetexitstatus\nexit\n");
-    EXPECT_EQ(PromptStates(r.out), (std::vector<int>{0, 0, 3, 3, 3, 3, 3, 3}));
+    EXPECT_EQ(sh.PromptStates(), (std::vector<int>{0, 0, 3, 3, 3, 3, 3, 3}));
     EXPECT_EQ(sh.CountAffixed("TWRC_FAILURE/TWCC_", ""), 1);
     EXPECT_TRUE(sh.Has(s_szCurrent + " 0 - dsm open"));
     EXPECT_TRUE(sh.Journal({"MSG_OPENDS"}).empty());
@@ -86,7 +85,7 @@ TEST(E2eDsOpen, OpenIsRefusedOutsideState3)
     SimShell sh;
     e2e::Result r = sh.Run("twcreate\ndsopen\ndsmopen\ndsopen \"Simulated Scanner\"\ndsopen \"Simulated Camera\"\n"
                            "dsmlist\ndsmclose\ndsmopen\nexit\n");
-    EXPECT_EQ(PromptStates(r.out), (std::vector<int>{0, 0, 0, 3, 4, 4, 4, 4, 4}));
+    EXPECT_EQ(sh.PromptStates(), (std::vector<int>{0, 0, 0, 3, 4, 4, 4, 4, 4}));
     EXPECT_EQ(sh.CountAffixed("TWRC_FAILURE/", ""), 2) << "state 0 and state 4";
     EXPECT_TRUE(sh.Journal({"camera DG_CONTROL/DAT_IDENTITY/MSG_OPENDS"}).empty());
     EXPECT_TRUE(sh.Has("%%error, can't list drivers while in state 4 or higher..."));

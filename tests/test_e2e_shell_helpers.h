@@ -63,14 +63,6 @@ inline std::string WithoutPrompts(const std::string &a_out, std::vector<int> *a_
     return out;
 }
 
-// The TWAIN states shown by the prompts, in order.
-inline std::vector<int> PromptStates(const std::string &a_out)
-{
-    std::vector<int> aiStates;
-    WithoutPrompts(a_out, &aiStates);
-    return aiStates;
-}
-
 // One shell run in its own folder.
 class Shell
 {

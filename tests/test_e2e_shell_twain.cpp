@@ -7,7 +7,6 @@
 
 #include "test_e2e_shell_helpers.h"
 
-using shelltest::PromptStates;
 using shelltest::Shell;
 
 namespace
@@ -22,7 +21,7 @@ TEST(E2eShellTwain, SlotsWithTheDsmOpen)
     e2e::Result r = sh.Run("twcreate\ndsmopen\ntwcreate\ntwlist\ntwdestroy 1\ntwlist\ntwcreate\ntwset 0\ntwlist\n"
                            "twdestroy 0\ntwlist\nexit\n");
     EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(PromptStates(r.out), (std::vector<int>{0, 0, 3, 0, 0, 3, 3, 0, 3, 3, 0, 0}));
+    EXPECT_EQ(sh.PromptStates(), (std::vector<int>{0, 0, 3, 0, 0, 3, 3, 0, 3, 3, 0, 0}));
     EXPECT_TRUE(sh.HasSequence({"  0 - dsm open", s_szCurrent + " 1 - dsm closed"}));
     // Destroying the current object makes the one left current, and writes
     // its title: once when the DSM opened, once when slot 0 became current.
@@ -38,7 +37,7 @@ TEST(E2eShellTwain, DsmCloseAndTeardownOfSeveralObjects)
     Shell sh;
     e2e::Result r = sh.Run("twcreate\ndsmopen\ndsmclose\ntwcreate\ntwcreate\ndsmopen\ntwdestroy 1\nexit\n");
     EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(PromptStates(r.out), (std::vector<int>{0, 0, 3, 0, 0, 0, 3, 3}));
+    EXPECT_EQ(sh.PromptStates(), (std::vector<int>{0, 0, 3, 0, 0, 0, 3, 3}));
     // The teardown closes the DSM of slot 2: the last title shows state 0.
     size_t last = r.err.rfind("\033]2;");
     ASSERT_NE(last, std::string::npos);
