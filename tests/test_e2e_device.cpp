@@ -140,14 +140,7 @@ TEST(E2eDevice, ButtonsOverridePassThruAndRawStatus)
     // The override document, and its outcome printed on success too.
     EXPECT_EQ(sh.CountOf("TWRC_SUCCESS/TWCC_SUCCESS"), 3);
     std::string szDoc = "<override>\n\t<documenttype>discovery</documenttype>\n\t<ecdo>MCDODefault</ecdo>\n</override>";
-    std::string szHex;
-    for (unsigned char c : szDoc)
-    {
-        char sz[3];
-        snprintf(sz, sizeof(sz), "%02x", c);
-        szHex += sz;
-    }
-    EXPECT_EQ(sh.Journal({"DAT_OVERRIDE/MSG_SET", "container=" + szHex + " "}).size(), 1u);
+    EXPECT_EQ(sh.Journal({"DAT_OVERRIDE/MSG_SET", "container=" + shelltest::Hex(szDoc) + " "}).size(), 1u);
     EXPECT_EQ(sh.Journal({"DAT_OVERRIDE/MSG_SET", "container=3c6f766572726964653e3c2f6f766572726964653e "}).size(), 1u) << "a prepared block";
     EXPECT_EQ(sh.Journal({"DAT_OVERRIDE/MSG_SET"}).size(), 2u) << "a block that cannot be opened sends nothing";
     EXPECT_EQ(sh.CountOf("*** unrecognized command  ***"), 2) << "ob with an empty word, ov without one";

@@ -212,6 +212,20 @@ public:
     }
 };
 
+// The bytes of a text as the simulator's journal writes data: two lower-case
+// hexadecimal digits each.
+inline std::string Hex(const std::string &a_sz)
+{
+    static const char s_achDigits[] = "0123456789abcdef";
+    std::string szHex;
+    for (unsigned char uch : a_sz)
+    {
+        szHex += s_achDigits[uch >> 4];
+        szHex += s_achDigits[uch & 15];
+    }
+    return szHex;
+}
+
 // The texts of the message commands.
 inline std::string Bold(const std::string &a_text)
 {
