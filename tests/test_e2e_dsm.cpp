@@ -50,6 +50,14 @@ public:
         }
         return aszCalls;
     }
+    // How many of those hold a_szText.
+    int CountCalls(const std::string &a_szText) const
+    {
+        std::vector<std::string> aszCalls = DsmCalls();
+        return static_cast<int>(std::count_if(aszCalls.begin(), aszCalls.end(), [&](const std::string &a_sz) {
+            return a_sz.find(a_szText) != std::string::npos;
+        }));
+    }
     // The simulator's journal: the triplets its sources received, as
     // "<source> <DG>/<DAT>/<MSG> ... rc=..." without the sequence number.
     std::vector<std::string> Journal() const
@@ -133,17 +141,10 @@ TEST(E2eDsm, OpenTwiceAndCloseAndOpenAgain)
     EXPECT_EQ(run.CountOf("Dravo #1 ver=1.0 twn=2.3 grp=APP2,CUSTOM,IMAGE,CONTROL"), 1);
     EXPECT_EQ(run.CountOf("Dravo #0 ver=1.0 twn=2.3 grp=APP2,CUSTOM,IMAGE,CONTROL"), 1);
     EXPECT_EQ(run.PromptStates(), (std::vector<int>{0, 0, 0, 3, 3, 0, 3, 0}));
-    std::vector<std::string> aszCalls = run.DsmCalls();
-    int iOpen = 0, iClose = 0;
-    for (const std::string &szCall : aszCalls)
-    {
-        iOpen += szCall.find("DAT_PARENT/MSG_OPENDSM rc=0") != std::string::npos;
-        iClose += szCall.find("DAT_PARENT/MSG_CLOSEDSM rc=0") != std::string::npos;
-        // Everything in state 3 goes to the DSM itself.
-        EXPECT_NE(szCall.find(" dest=0 "), std::string::npos) << szCall;
-    }
-    EXPECT_EQ(iOpen, 2);
-    EXPECT_EQ(iClose, 2);
+    EXPECT_EQ(run.CountCalls("DAT_PARENT/MSG_OPENDSM rc=0"), 2);
+    EXPECT_EQ(run.CountCalls("DAT_PARENT/MSG_CLOSEDSM rc=0"), 2);
+    // Everything in state 3 goes to the DSM itself.
+    EXPECT_EQ(run.CountCalls(" dest=0 "), static_cast<int>(run.DsmCalls().size())) << run.DsmLog();
 }
 
 // ---------------------------------------------------------------------------
@@ -159,16 +160,10 @@ TEST(E2eDsm, ListMarksTheDefaultSourceInBold)
                                         "  2 - " + std::string(31, 'Z'), "  3 - Fixture Beta"};
     EXPECT_TRUE(run.HasSequence(aszList)) << run.Result().out;
     EXPECT_EQ(run.CountOf(aszList[0]), 1);
-    std::vector<std::string> aszCalls = run.DsmCalls();
-    std::vector<std::string> aszTriplets;
-    for (const std::string &szCall : aszCalls)
-    {
-        aszTriplets.push_back(szCall.substr(szCall.find("DG_")));
-    }
-    // Four listings went to the DSM after its open, each ending with a status request.
-    EXPECT_EQ(std::count(aszTriplets.begin(), aszTriplets.end(), "DG_CONTROL/DAT_IDENTITY/MSG_GETDEFAULT rc=0 cc=0"), 3);
-    EXPECT_EQ(std::count(aszTriplets.begin(), aszTriplets.end(), "DG_CONTROL/DAT_IDENTITY/MSG_GETNEXT rc=7 cc=0"), 3);
-    EXPECT_EQ(std::count(aszTriplets.begin(), aszTriplets.end(), "DG_CONTROL/DAT_STATUS/MSG_GET rc=0 cc=0"), 3);
+    // The three listings after the DSM's open went to it, each ending with a status request.
+    EXPECT_EQ(run.CountCalls(" DG_CONTROL/DAT_IDENTITY/MSG_GETDEFAULT rc=0 cc=0"), 3);
+    EXPECT_EQ(run.CountCalls(" DG_CONTROL/DAT_IDENTITY/MSG_GETNEXT rc=7 cc=0"), 3);
+    EXPECT_EQ(run.CountCalls(" DG_CONTROL/DAT_STATUS/MSG_GET rc=0 cc=0"), 3);
 }
 
 TEST(E2eDsm, SetByIndexByFragmentAndItsErrors)
