@@ -10,18 +10,7 @@
 
 using shelltest::SimShell;
 
-namespace
-{
-
-int Count(const std::string &a_sz, const std::string &a_szPart)
-{
-    int n = 0;
-    for (size_t pos = a_sz.find(a_szPart); pos != std::string::npos; pos = a_sz.find(a_szPart, pos + 1))
-        n++;
-    return n;
-}
-
-} // namespace
+using e2e::Count;
 
 TEST(E2eCapDump, TheFileHoldsEverySupportedCapabilityAsEscapedXml)
 {

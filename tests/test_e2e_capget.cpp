@@ -17,12 +17,13 @@ const std::string s_szOpen = "twcreate 2.4\ndsmopen\ndsopen \"Simulated Scanner\
 const std::string s_szPixelType = "\033[1mICAP_PIXELTYPE                  0101\033[0m";
 } // namespace
 
-TEST(E2eCapGet, EachFormSendsItsMessageAndShowsTheAnswer)
+TEST(E2eCapGet, EachFormSendsItsMessageAndShowsTheAnswerAndMisuseIsSaid)
 {
     SimShell sh;
     e2e::Result r = sh.Run(s_szOpen + "get ICAP_PIXELTYPE\nget current ICAP_PIXELTYPE\nget default icap_pixeltype\n"
                                       "get querysupport ICAP_PIXELTYPE\nget 1118\nset ICAP_PIXELTYPE TWPT_RGB\n"
-                                      "reset ICAP_PIXELTYPE\nreset 102\nexit\n");
+                                      "reset ICAP_PIXELTYPE\nreset 102\nget\nget current\nget all\nget ICAP_NOPE\nreset\n"
+                                      "exit\n");
     EXPECT_EQ(r.status, 0);
     for (const char *szMsg : {"MSG_GET ", "MSG_GETCURRENT ", "MSG_GETDEFAULT ", "MSG_QUERYSUPPORT ", "MSG_RESET "})
         EXPECT_FALSE(sh.Journal({std::string("DAT_CAPABILITY/") + szMsg, "data=0101", "rc=TWRC_SUCCESS"}).empty())
@@ -32,12 +33,7 @@ TEST(E2eCapGet, EachFormSendsItsMessageAndShowsTheAnswer)
     EXPECT_TRUE(sh.Has("\033[1mCAP_1118                        1118\033[0m")) << "a hexadecimal id";
     EXPECT_TRUE(sh.Has("\033[1mCAP_102                         0102\033[0m")) << "a hexadecimal reset";
     EXPECT_TRUE(sh.HasSequence({s_szPixelType, "  curidx: TWPT_BW (0)"})) << "the reset's answer";
-}
-
-TEST(E2eCapGet, MisuseLinesAndStates)
-{
-    SimShell sh;
-    sh.Run(s_szOpen + "get\nget current\nget all\nget ICAP_NOPE\nreset\nexit\n");
+    // The misuse lines.
     EXPECT_EQ(sh.CountOf("*** must have one argument ***"), 2);
     EXPECT_EQ(sh.CountOf("*** must have two arguments ***"), 2);
     EXPECT_TRUE(sh.Has("*** ICAP_NOPE not found ***"));
@@ -83,16 +79,4 @@ TEST(E2eCapGet, ARefusedEnableEndsAValidation)
     int iFails = sh.CountAffixed("Fail: 0x", "");
     EXPECT_EQ(iFails % 2, 0);
     EXPECT_GT(iFails, 2 * 65000);
-}
-
-// A file system that never reaches the end of its list (it answers the same
-// entry again) ends the camera walk instead of keeping it going for ever.
-TEST(E2eCapGet, ACameraWalkEndsWhenTheSourceRepeatsAnEntry)
-{
-    SimShell sh("fault refuse DG_CONTROL DAT_FILESYSTEM MSG_GETNEXTFILE rc=TWRC_SUCCESS\n"
-                "fault refuse DG_CONTROL DAT_USERINTERFACE MSG_ENABLEDS\n");
-    sh.UnsetEnv("SIMSCANNER_JOURNAL");
-    sh.Run("twcreate 2.4\ndsmopen\ndsopen \"Simulated Camera\"\nget querysupport validate\nexit\n");
-    EXPECT_EQ(sh.CountAffixed("  processing ", "..."), 1);
-    EXPECT_TRUE(sh.HasInOrder({"  state 5 test...", "  ...failed on MSG_ENABLEDS"}));
 }

@@ -11,14 +11,19 @@
 using shelltest::SimShell;
 
 // A file system that answers its first entry again never reaches the end of
-// its list: the listing stops there instead of running for ever.
+// its list: the listing and the camera walk of a validation stop there
+// instead of running for ever.
 TEST(E2eDeviceFaults, AFileSystemListingEndsWhenAnEntryComesAgain)
 {
-    SimShell sh("fault refuse DG_CONTROL DAT_FILESYSTEM MSG_GETNEXTFILE rc=TWRC_SUCCESS\n");
-    sh.Run("twcreate 2.4\ndsmopen\ndsopen \"Simulated Camera\"\nfs\nexit\n");
+    SimShell sh("fault refuse DG_CONTROL DAT_FILESYSTEM MSG_GETNEXTFILE rc=TWRC_SUCCESS\n"
+                "fault refuse DG_CONTROL DAT_USERINTERFACE MSG_ENABLEDS\n");
+    sh.UnsetEnv("SIMSCANNER_JOURNAL");
+    sh.Run("twcreate 2.4\ndsmopen\ndsopen \"Simulated Camera\"\nfs\nget querysupport validate\nexit\n");
     EXPECT_EQ(sh.CountAffixed("00 OutputName.........", ""), 1);
     EXPECT_EQ(sh.CountAffixed("01 OutputName.........", ""), 0);
     EXPECT_TRUE(sh.Has("*** /Camera_Color_Top listed again, the listing ends ***"));
+    EXPECT_EQ(sh.CountAffixed("  processing ", "..."), 1);
+    EXPECT_TRUE(sh.HasInOrder({"  state 5 test...", "  ...failed on MSG_ENABLEDS"}));
 }
 
 // A source that hands over a container or a handle and answers other than
@@ -49,10 +54,9 @@ TEST(E2eDeviceFaults, WhatTheSourceHandsOverIsFreedWhateverItAnswers)
     {
         SCOPED_TRACE(c.szCommands);
         SimShell sh(c.szConfig);
-        sh.SetEnv("TWAINDSM_LOG", sh.Dir().File("dsm.log"));
+        sh.KeepDsmLog();
         sh.Run("twcreate 2.4\ndsmopen\ndsopen \"Simulated Scanner ZAV\"\n" + c.szCommands + "exit\n");
         EXPECT_GE(sh.Journal({"rc=TWRC_CHECKSTATUS", "fault=answer"}).size(), 6u);
-        std::string szDsmLog = sh.Dir().Read("dsm.log");
-        EXPECT_NE(szDsmLog.find("closed the DSM, 0 memory block(s) live"), std::string::npos) << szDsmLog;
+        sh.ExpectDsmMemoryReturned();
     }
 }

@@ -9,7 +9,6 @@
 
 #include <algorithm>
 #include <cctype>
-#include <cstdio>
 #include <map>
 #include <string>
 #include <vector>
@@ -22,21 +21,6 @@ namespace
 const std::string s_szFixtures = std::string(DRAVO_BINARY_DIR) + "/tests/platform_fixtures/sources";
 const std::string s_szMark = "\033[1m*\033[0m";
 
-// "NAME: decimal 0xhex" with a capability name.
-bool IsCapabilityLine(const std::string &a_szLine)
-{
-    size_t u64Colon = a_szLine.find(": ");
-    if ((u64Colon == std::string::npos) ||
-        ((a_szLine.compare(0, 4, "CAP_") != 0) && (a_szLine.compare(0, 5, "ICAP_") != 0)))
-    {
-        return false;
-    }
-    unsigned long ulId = 0, ulHex = 0;
-    char szRest[8] = "";
-    int iFields = sscanf(a_szLine.c_str() + u64Colon + 2, "%lu 0x%lx%7s", &ulId, &ulHex, szRest);
-    return (iFields == 2) && (ulId == ulHex);
-}
-
 // One run of dravo-sim in a fresh folder, with the fixture Data Sources and
 // the DSM's own log.
 class DsmRun : public shelltest::Shell
@@ -46,8 +30,7 @@ public:
     {
         Dir().MakeDir("bin");
         SetEnv("TWAINDSM_SOURCES", s_szFixtures);
-        // (appended: the DSM would empty a "w" log at every open)
-        SetEnv("TWAINDSM_LOG", Dir().File("dsm.log"));
+        KeepDsmLog();
     }
     // The simulated scanner's sources beside the DSM, with its journal.
     void UseSimulatedScanner()
@@ -67,7 +50,14 @@ public:
         }
         return aszCalls;
     }
-    std::string DsmLog() const { return Dir().Read("dsm.log"); }
+    // How many of those hold a_szText.
+    int CountCalls(const std::string &a_szText) const
+    {
+        std::vector<std::string> aszCalls = DsmCalls();
+        return static_cast<int>(std::count_if(aszCalls.begin(), aszCalls.end(), [&](const std::string &a_sz) {
+            return a_sz.find(a_szText) != std::string::npos;
+        }));
+    }
     // The simulator's journal: the triplets its sources received, as
     // "<source> <DG>/<DAT>/<MSG> ... rc=..." without the sequence number.
     std::vector<std::string> Journal() const
@@ -127,7 +117,9 @@ INSTANTIATE_TEST_SUITE_P(
                     OpenCase{"twcreate 1.x", "Dravo #0 ver=1.0 twn=1.9 grp=CUSTOM,IMAGE,CONTROL"},
                     OpenCase{"twcreate 1.6", "Dravo #0 ver=1.0 twn=1.6 grp=CUSTOM,IMAGE,CONTROL"},
                     OpenCase{"twcreate 2", "Dravo #0 ver=1.0 twn=2.0 grp=APP2,CUSTOM,IMAGE,CONTROL"},
-                    OpenCase{"twcreate 2.3", "Dravo #0 ver=1.0 twn=2.3 grp=APP2,CUSTOM,IMAGE,CONTROL"}),
+                    OpenCase{"twcreate 2.", "Dravo #0 ver=1.0 twn=2.0 grp=APP2,CUSTOM,IMAGE,CONTROL"},
+                    OpenCase{"twcreate 2.3", "Dravo #0 ver=1.0 twn=2.3 grp=APP2,CUSTOM,IMAGE,CONTROL"},
+                    OpenCase{"twcreate 2.12", "Dravo #0 ver=1.0 twn=2.12 grp=APP2,CUSTOM,IMAGE,CONTROL"}),
     [](const testing::TestParamInfo<OpenCase> &a_info) {
         std::string szName;
         for (const char *pc = a_info.param.szCreate; *pc; pc++)
@@ -149,17 +141,10 @@ TEST(E2eDsm, OpenTwiceAndCloseAndOpenAgain)
     EXPECT_EQ(run.CountOf("Dravo #1 ver=1.0 twn=2.3 grp=APP2,CUSTOM,IMAGE,CONTROL"), 1);
     EXPECT_EQ(run.CountOf("Dravo #0 ver=1.0 twn=2.3 grp=APP2,CUSTOM,IMAGE,CONTROL"), 1);
     EXPECT_EQ(run.PromptStates(), (std::vector<int>{0, 0, 0, 3, 3, 0, 3, 0}));
-    std::vector<std::string> aszCalls = run.DsmCalls();
-    int iOpen = 0, iClose = 0;
-    for (const std::string &szCall : aszCalls)
-    {
-        iOpen += szCall.find("DAT_PARENT/MSG_OPENDSM rc=0") != std::string::npos;
-        iClose += szCall.find("DAT_PARENT/MSG_CLOSEDSM rc=0") != std::string::npos;
-        // Everything in state 3 goes to the DSM itself.
-        EXPECT_NE(szCall.find(" dest=0 "), std::string::npos) << szCall;
-    }
-    EXPECT_EQ(iOpen, 2);
-    EXPECT_EQ(iClose, 2);
+    EXPECT_EQ(run.CountCalls("DAT_PARENT/MSG_OPENDSM rc=0"), 2);
+    EXPECT_EQ(run.CountCalls("DAT_PARENT/MSG_CLOSEDSM rc=0"), 2);
+    // Everything in state 3 goes to the DSM itself.
+    EXPECT_EQ(run.CountCalls(" dest=0 "), static_cast<int>(run.DsmCalls().size())) << run.DsmLog();
 }
 
 // ---------------------------------------------------------------------------
@@ -175,16 +160,10 @@ TEST(E2eDsm, ListMarksTheDefaultSourceInBold)
                                         "  2 - " + std::string(31, 'Z'), "  3 - Fixture Beta"};
     EXPECT_TRUE(run.HasSequence(aszList)) << run.Result().out;
     EXPECT_EQ(run.CountOf(aszList[0]), 1);
-    std::vector<std::string> aszCalls = run.DsmCalls();
-    std::vector<std::string> aszTriplets;
-    for (const std::string &szCall : aszCalls)
-    {
-        aszTriplets.push_back(szCall.substr(szCall.find("DG_")));
-    }
-    // Four listings went to the DSM after its open, each ending with a status request.
-    EXPECT_EQ(std::count(aszTriplets.begin(), aszTriplets.end(), "DG_CONTROL/DAT_IDENTITY/MSG_GETDEFAULT rc=0 cc=0"), 3);
-    EXPECT_EQ(std::count(aszTriplets.begin(), aszTriplets.end(), "DG_CONTROL/DAT_IDENTITY/MSG_GETNEXT rc=7 cc=0"), 3);
-    EXPECT_EQ(std::count(aszTriplets.begin(), aszTriplets.end(), "DG_CONTROL/DAT_STATUS/MSG_GET rc=0 cc=0"), 3);
+    // The three listings after the DSM's open went to it, each ending with a status request.
+    EXPECT_EQ(run.CountCalls(" DG_CONTROL/DAT_IDENTITY/MSG_GETDEFAULT rc=0 cc=0"), 3);
+    EXPECT_EQ(run.CountCalls(" DG_CONTROL/DAT_IDENTITY/MSG_GETNEXT rc=7 cc=0"), 3);
+    EXPECT_EQ(run.CountCalls(" DG_CONTROL/DAT_STATUS/MSG_GET rc=0 cc=0"), 3);
 }
 
 TEST(E2eDsm, SetByIndexByFragmentAndItsErrors)
@@ -206,58 +185,50 @@ TEST(E2eDsm, SetByIndexByFragmentAndItsErrors)
 
 TEST(E2eDsm, UserSelectFallsBackToTheChooserWithoutShell)
 {
-    DsmRun run;
-    // A stand-in chooser: it records its arguments one per line and picks Beta.
-    std::string szZenity = run.Dir().File("bin/zenity");
-    run.Dir().Write("bin/zenity", "#!/bin/sh\nfor a in \"$@\"; do printf '%s\\n' \"$a\"; done > \"$ZENITY_ARGS\"\n"
-                                  "printf 'Fixture Beta\\n'\n");
-    chmod(szZenity.c_str(), 0755);
-    run.SetEnv("PATH", run.Dir().File("bin") + ":/usr/bin:/bin");
-    run.SetEnv("ZENITY_ARGS", run.Dir().File("args.txt"));
-    run.Run("twcreate\ndsmopen\ndsmset userselect\ndsmlist\nexit\n");
-    ASSERT_EQ(run.Result().status, 0);
-    EXPECT_FALSE(run.Has("%%error, can't select driver...<userselect>")) << run.Result().out;
-    std::vector<std::string> aszArgs = e2e::Lines(run.Dir().Read("args.txt"));
-    std::vector<std::string> aszExpected = {"--list",        "--title",         "Select Source", "--column",
-                                            "Sources:",      "Fixture Alpha",   "Fixture Refuser",
-                                            std::string(33, 'Z'), "Fixture Beta"};
-    EXPECT_EQ(aszArgs, aszExpected);
-    // The choice became the DSM's default source.
-    EXPECT_NE(run.DsmLog().find("default source is now \"Fixture Beta\""), std::string::npos);
-    EXPECT_TRUE(run.HasSequence({"  0 - Fixture Alpha", "  1 - Fixture Refuser", "  2 - " + std::string(31, 'Z'),
-                                 s_szMark + " 3 - Fixture Beta"}))
-        << run.Result().out;
-}
-
-TEST(E2eDsm, UserSelectTakesTheFirst40BytesOfTheChoosersAnswer)
-{
-    DsmRun run;
-    // The chooser's answer goes on past 40 bytes: only the first 40 count, so
-    // the choice is cut at the line feed that ends "Fixture Beta".
-    run.Dir().Write("bin/zenity", "#!/bin/sh\nprintf 'Fixture Beta\\n%s\\n' " + std::string(40, 'x') + "\n");
-    chmod(run.Dir().File("bin/zenity").c_str(), 0755);
-    run.SetEnv("PATH", run.Dir().File("bin") + ":/usr/bin:/bin");
-    run.Run("twcreate\ndsmopen\ndsmset userselect\nexit\n");
-    ASSERT_EQ(run.Result().status, 0);
-    EXPECT_FALSE(run.Has("%%error, can't select driver...<userselect>")) << run.Result().out;
-    EXPECT_NE(run.DsmLog().find("default source is now \"Fixture Beta\""), std::string::npos);
-}
-
-TEST(E2eDsm, UserSelectFailsWhenNothingIsChosen)
-{
-    DsmRun run;
-    // A chooser that was cancelled (prints nothing), then none at all.
-    run.Dir().Write("bin/zenity", "#!/bin/sh\nexit 1\n");
-    chmod(run.Dir().File("bin/zenity").c_str(), 0755);
-    run.SetEnv("PATH", run.Dir().File("bin") + ":/usr/bin:/bin");
-    run.Run("twcreate\ndsmopen\ndsmset msg_userselect\nexit\n");
-    EXPECT_TRUE(run.Has("%%error, can't select driver...<msg_userselect>")) << run.Result().out;
-
-    DsmRun runNone;
-    runNone.SetEnv("PATH", runNone.Dir().File("bin"));
-    runNone.Run("twcreate\ndsmopen\ndsmset UserSelect\nexit\n");
-    EXPECT_TRUE(runNone.Has("%%error, can't select driver...<UserSelect>")) << runNone.Result().out;
-    EXPECT_EQ(runNone.Result().status, 0);
+    // A stand-in chooser that records its arguments one per line and picks
+    // Beta: only the first 40 bytes of its answer count, so the choice is cut
+    // at the line feed that ends "Fixture Beta".  Then a chooser that was
+    // cancelled (prints nothing), and none at all.
+    const struct
+    {
+        std::string szChooser;   // "": none on the PATH
+        const char *szWord;
+    } acase[] = {
+        {"for a in \"$@\"; do printf '%s\\n' \"$a\"; done > \"$ZENITY_ARGS\"\nprintf 'Fixture Beta\\n%s\\n' " +
+             std::string(40, 'x') + "\n",
+         "userselect"},
+        {"exit 1\n", "msg_userselect"},
+        {"", "UserSelect"},
+    };
+    for (const auto &c : acase)
+    {
+        SCOPED_TRACE(c.szWord);
+        DsmRun run;
+        if (!c.szChooser.empty())
+        {
+            run.Dir().Write("bin/zenity", "#!/bin/sh\n" + c.szChooser);
+            chmod(run.Dir().File("bin/zenity").c_str(), 0755);
+        }
+        run.SetEnv("PATH", run.Dir().File("bin") + (c.szChooser.empty() ? "" : ":/usr/bin:/bin"));
+        run.SetEnv("ZENITY_ARGS", run.Dir().File("args.txt"));
+        run.Run(std::string("twcreate\ndsmopen\ndsmset ") + c.szWord + "\ndsmlist\nexit\n");
+        ASSERT_EQ(run.Result().status, 0);
+        bool blChosen = &c == &acase[0];
+        EXPECT_EQ(run.Has(std::string("%%error, can't select driver...<") + c.szWord + ">"), !blChosen) << run.Result().out;
+        if (!blChosen)
+        {
+            continue;
+        }
+        std::vector<std::string> aszExpected = {"--list",        "--title",         "Select Source", "--column",
+                                                "Sources:",      "Fixture Alpha",   "Fixture Refuser",
+                                                std::string(33, 'Z'), "Fixture Beta"};
+        EXPECT_EQ(e2e::Lines(run.Dir().Read("args.txt")), aszExpected);
+        // The choice became the DSM's default source.
+        EXPECT_NE(run.DsmLog().find("default source is now \"Fixture Beta\""), std::string::npos);
+        EXPECT_TRUE(run.HasSequence({"  0 - Fixture Alpha", "  1 - Fixture Refuser", "  2 - " + std::string(31, 'Z'),
+                                     s_szMark + " 3 - Fixture Beta"}))
+            << run.Result().out;
+    }
 }
 
 TEST(E2eDsm, FindNamesCapabilitiesAndSymbols)
@@ -271,11 +242,7 @@ TEST(E2eDsm, FindNamesCapabilitiesAndSymbols)
     EXPECT_EQ(run.CountOf("ICAP_XRESOLUTION: 4376 0x1118"), 2);
     EXPECT_TRUE(run.Has("TWRC_BUSY: 32769 0x8001"));
     // A value of a capability: the capability first, then the symbol.
-    const std::vector<std::string> &aszLines = run.Lines();
-    auto it = std::find(aszLines.begin(), aszLines.end(), "TWPT_RGB: 2 0x2");
-    ASSERT_NE(it, aszLines.end()) << run.Result().out;
-    ASSERT_NE(it, aszLines.begin());
-    EXPECT_TRUE(IsCapabilityLine(*(it - 1))) << *(it - 1);
+    EXPECT_TRUE(run.HasSequence({"ICAP_PIXELTYPE: 257 0x101", "TWPT_RGB: 2 0x2"})) << run.Result().out;
     EXPECT_EQ(run.CountOf("%%error, string not found..."), 3);
     EXPECT_TRUE(run.ServicesLogHas("name not found..."));
 }
@@ -283,57 +250,39 @@ TEST(E2eDsm, FindNamesCapabilitiesAndSymbols)
 // ---------------------------------------------------------------------------
 // twdestroy (twlist, the prompt and the title: test_e2e_shell_twain.cpp)
 // ---------------------------------------------------------------------------
-TEST(E2eDsm, TwdestroyWithTheDsmOpenSendsNothing)
+TEST(E2eDsm, TwdestroyClosesNothingForTheDestroyedApplication)
 {
-    DsmRun run;
-    run.Run("twcreate\ndsmopen\ntwdestroy 0\ntwcreate\ndsmopen\ndsmlist silent\ndsmclose\nexit\n");
-    EXPECT_EQ(run.Result().status, 0) << run.Result().err;
-    EXPECT_EQ(run.Result().signal, 0);
-    EXPECT_TRUE(run.Has("the last CTwain object has been destroyed (none left)..."));
-    EXPECT_NE(run.Result().err.find(Title("Dravo (64-bit,0)")), std::string::npos);
-    // The destroyed application never closed the DSM; the second one did.
-    std::vector<std::string> aszCalls = run.DsmCalls();
-    std::vector<std::string> aszOpens, aszCloses;
-    for (const std::string &szCall : aszCalls)
+    // In state 3 and with a source open: the destroyed application never
+    // closed its source or the DSM, which kept its log open for it instead
+    // of starting afresh for the new one; the new one closed the DSM.
+    for (bool blSource : {false, true})
     {
-        std::string szOrigin = szCall.substr(0, szCall.find(' '));
-        if (szCall.find("MSG_OPENDSM") != std::string::npos)
-            aszOpens.push_back(szOrigin);
-        if (szCall.find("MSG_CLOSEDSM") != std::string::npos)
-            aszCloses.push_back(szOrigin);
-    }
-    ASSERT_EQ(aszOpens.size(), 2u) << run.DsmLog();
-    EXPECT_NE(aszOpens[0], aszOpens[1]);
-    EXPECT_EQ(aszCloses, std::vector<std::string>{aszOpens[1]});
-}
-
-TEST(E2eDsm, TwdestroyWithASourceOpenKeepsTheDsmLoaded)
-{
-    DsmRun run;
-    run.UseSimulatedScanner();
-    run.Run("twcreate 2.3\ndsmopen\ndsopen\ntwdestroy 0\ntwcreate\ndsmopen\ndsmlist silent\ntwlist\nexit\n");
-    EXPECT_EQ(run.Result().status, 0) << run.Result().err;
-    EXPECT_EQ(run.Result().signal, 0);
-    EXPECT_TRUE(run.Has("the last CTwain object has been destroyed (none left)..."));
-    EXPECT_TRUE(run.Has(s_szMark + " 0 - dsm open")) << run.Result().out;
-    // The DSM stayed loaded: it kept its log open for the destroyed
-    // application instead of starting afresh for the new one.
-    EXPECT_EQ(e2e::Count(run.DsmLog(), "dsm>>> log opened"), 1) << run.DsmLog();
-    // Nothing was closed for the destroyed application.
-    std::string szFirst;
-    for (const std::string &szCall : run.DsmCalls())
-    {
-        std::string szOrigin = szCall.substr(0, szCall.find(' '));
-        if (szFirst.empty() && (szCall.find("MSG_OPENDSM") != std::string::npos))
+        SCOPED_TRACE(blSource);
+        DsmRun run;
+        if (blSource)
         {
-            szFirst = szOrigin;
+            run.UseSimulatedScanner();
         }
-        if (szOrigin == szFirst)
+        run.Run(std::string("twcreate 2.3\ndsmopen\n") + (blSource ? "dsopen\n" : "") +
+                "twdestroy 0\ntwcreate\ndsmopen\ndsmlist silent\ntwlist\ndsmclose\nexit\n");
+        EXPECT_EQ(run.Result().status, 0) << run.Result().err;
+        EXPECT_TRUE(run.Has("the last CTwain object has been destroyed (none left)..."));
+        EXPECT_TRUE(run.Has(s_szMark + " 0 - dsm open")) << run.Result().out;
+        EXPECT_NE(run.Result().err.find(Title("Dravo (64-bit,0)")), std::string::npos);
+        EXPECT_EQ(e2e::Count(run.DsmLog(), "dsm>>> log opened"), 1) << run.DsmLog();
+        std::vector<std::string> aszOpens, aszCloses;
+        for (const std::string &szCall : run.DsmCalls())
         {
-            EXPECT_EQ(szCall.find("MSG_CLOSEDS"), std::string::npos) << szCall;
+            std::string szOrigin = szCall.substr(0, szCall.find(' '));
+            if (szCall.find("MSG_OPENDSM") != std::string::npos)
+                aszOpens.push_back(szOrigin);
+            if (szCall.find("MSG_CLOSEDS") != std::string::npos)   // of a source or of the DSM
+                aszCloses.push_back(szOrigin);
         }
+        ASSERT_EQ(aszOpens.size(), 2u) << run.DsmLog();
+        EXPECT_NE(aszOpens[0], aszOpens[1]);
+        EXPECT_EQ(aszCloses, std::vector<std::string>{aszOpens[1]});
     }
-    EXPECT_FALSE(szFirst.empty());
 }
 
 // In debug mode the DSM is told to write its own log beside the services log,
@@ -386,35 +335,27 @@ TEST(E2eDsm, EntryRoutesToTheSourceOnlyWhereItMust)
 
     // What went to the DSM and to whom: the source is the destination of a
     // call to the open source, and of a close only when asked for.
-    std::vector<std::string> aszCalls = run.DsmCalls();
+    auto Dest = [](const std::string &a_szCall) {
+        size_t u64Dest = a_szCall.find(" dest=") + 6;
+        return a_szCall.substr(u64Dest, a_szCall.find(' ', u64Dest) - u64Dest);
+    };
     std::string szSourceId;
-    for (const std::string &szCall : aszCalls)
+    std::vector<std::string> aszCloses;
+    for (const std::string &szCall : run.DsmCalls())
     {
         if (szCall.find("DAT_CAPABILITY/MSG_RESETALL") != std::string::npos)
+            szSourceId = Dest(szCall);
+        if (szCall.find("DAT_IDENTITY/MSG_CLOSEDS rc=0") != std::string::npos)
+            aszCloses.push_back(Dest(szCall));
+        if ((szCall.find("DAT_IDENTITY/MSG_OPENDS") != std::string::npos) ||
+            (szCall.find("DAT_IDENTITY/MSG_GET") != std::string::npos) || (szCall.find("DAT_PARENT") != std::string::npos))
         {
-            size_t u64Dest = szCall.find("dest=") + 5;
-            szSourceId = szCall.substr(u64Dest, szCall.find(' ', u64Dest) - u64Dest);
+            EXPECT_EQ(Dest(szCall), "0") << szCall;
         }
     }
     ASSERT_FALSE(szSourceId.empty()) << run.DsmLog();
     EXPECT_NE(szSourceId, "0");
-    std::vector<std::string> aszCloses;
-    for (const std::string &szCall : aszCalls)
-    {
-        if (szCall.find("DAT_IDENTITY/MSG_CLOSEDS rc=0") != std::string::npos)
-        {
-            aszCloses.push_back(szCall.substr(szCall.find("dest=")));
-        }
-        if ((szCall.find("DAT_IDENTITY/MSG_OPENDS") != std::string::npos) ||
-            (szCall.find("DAT_IDENTITY/MSG_GET") != std::string::npos) ||
-            (szCall.find("DAT_PARENT") != std::string::npos))
-        {
-            EXPECT_NE(szCall.find(" dest=0 "), std::string::npos) << szCall;
-        }
-    }
-    ASSERT_EQ(aszCloses.size(), 2u) << run.DsmLog();
-    EXPECT_EQ(aszCloses[0].substr(0, 5 + szSourceId.size() + 1), "dest=" + szSourceId + " ");
-    EXPECT_EQ(aszCloses[1].substr(0, 7), "dest=0 ");
+    EXPECT_EQ(aszCloses, (std::vector<std::string>{szSourceId, "0"})) << run.DsmLog();
 
     // The source received exactly the calls meant for it.
     std::vector<std::string> aszJournal = run.Journal();

@@ -1,6 +1,7 @@
 // End-to-end tests of the embedded script: a program made with makescript
 // runs its script at once with its own arguments and exits with the
-// script's status; runscript and dumpscript without a script; unpackage.
+// script's status, or leaves the typed lines to a console kept off;
+// runscript and dumpscript without a script; unpackage.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -46,9 +47,10 @@ TEST(E2eEmbedded, MadeProgramRunsItsScriptWithItsArguments)
     sh.Dir().MakeDir("log");
     sh.Dir().Write("test.txt", "; the script\r\necho got {1} and {2} and {3}\r\ndumpscript\r\n"
                                "setexitstatus TWRC_CANCEL\r\nreturn\r\necho not reached\r\n");
+    sh.Dir().Write("goon.txt", "echo from the script\n");
     sh.Dir().Write("empty.txt", "");
-    sh.Run("makescript test\nmakescript missing\nmakescript empty\nmakescript\nmakescriptandexit test.txt\n"
-           "echo not reached\n");
+    sh.Run("makescript goon\nmakescript test\nmakescript missing\nmakescript empty\nmakescript\n"
+           "makescriptandexit test.txt\necho not reached\n");
     EXPECT_TRUE(sh.HasInOrder({"Script not found...", "Update failed...", "Must specify a script name..."}));
     EXPECT_FALSE(sh.Has(Bold("not reached")));
     // Failures leave no copy behind; the copy is executable, not writable by others.
@@ -68,6 +70,18 @@ TEST(E2eEmbedded, MadeProgramRunsItsScriptWithItsArguments)
     // log folder for its run.
     EXPECT_EQ(sh.Dir().Read("Desktop/script.txt"), sh.Dir().Read("test.txt"));
     EXPECT_EQ(sh.Dir().Read("log/script.txt"), sh.Dir().Read("test.txt"));
+
+    // A script that does not end the program leaves the typed lines to the
+    // prompt with the console still off: nothing of the first command
+    // ("runscript ...") is echoed, plain lines stay hidden, the message
+    // commands show themselves.
+    r = RunCopy(sh, "dravo_goon", {"a", "b c"}, "getvar Language\necho typed\nexit\n");
+    EXPECT_EQ(r.status, 0);
+    std::string szOut = shelltest::WithoutPrompts(r.out);
+    EXPECT_EQ(szOut.rfind(shelltest::Banner() + "\r\n", 0), 0u);
+    for (const char *szHidden : {"runscript", "unrecognized", "Language="})
+        EXPECT_EQ(szOut.find(szHidden), std::string::npos) << szHidden;
+    EXPECT_NE(szOut.find(Bold("from the script") + "\r\n" + Bold("typed") + "\r\n"), std::string::npos) << szOut;
 }
 
 TEST(E2eEmbedded, WithoutScriptAndUnpackage)

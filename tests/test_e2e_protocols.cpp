@@ -36,7 +36,7 @@ TEST(E2eProtocols, OpenTheSourceAndGetItsEventsOrStopAtARefusal)
                     "on open send MSG_DEVICEEVENT TWDE_DEVICEADDED after 100 ms devicename=usb:2-1\n");
         sh.Dir().MakeDir("log");
         sh.SetEnv("ZAV_LOGDIR", sh.Dir().File("log"));
-        sh.SetEnv("TWAINDSM_LOG", sh.Dir().File("dsm.log"));
+        sh.KeepDsmLog();
         sh.SetEnv("TWAINDSM_REFUSE", c.szRefuse);
         e2e::Result r = sh.Run(std::string(c.szCreate) + "\ndsmopen\ndsopen \"" + c.szSource + "\"\n" +
                                (c.szError ? "" : "wait 10000 twde_deviceadded\ndat_capability msg_get ICAP_PIXELTYPE\n") +
@@ -51,7 +51,7 @@ TEST(E2eProtocols, OpenTheSourceAndGetItsEventsOrStopAtARefusal)
         {
             EXPECT_NE(sh.Dir().Read("log/dravo.log").find(c.szError), std::string::npos);
         }
-        std::string szDsmLog = sh.Dir().Read("dsm.log");
+        std::string szDsmLog = sh.DsmLog();
         size_t u64 = szDsmLog.find("DAT_ENTRYPOINT/MSG_GET ");
         EXPECT_EQ(u64 == std::string::npos, !c.szEntryPoint) << szDsmLog;
         if (c.szEntryPoint && u64 != std::string::npos)

@@ -1,10 +1,8 @@
-// End-to-end tests of recordings and their replays at the edges: lines longer
-// than a capture line, a data block cut short, a record file that cannot be
-// written; and the busy return code with and without a TWAIN object.
+// End-to-end tests of a recording of lines longer than a capture line, and
+// of the busy return code with and without a TWAIN object.
 #include <gtest/gtest.h>
 
 #include <string>
-#include <unistd.h>
 
 #include "test_e2e_shell_helpers.h"
 
@@ -25,29 +23,6 @@ TEST(E2eReplay, LongLinesAreRecordedCutAndReplayPassing)
         EXPECT_NE(block.find("\n" + head + std::string(255 - head.size(), 'x') + "\r\n"), std::string::npos) << head;
     // Warnings reach the services log with its debug level at 0.
     EXPECT_NE(sh.Dir().Read("log/dravo.log").find("DRAVO.WARNING(long): "), std::string::npos);
-}
-
-TEST(E2eReplay, DataBlockOpenAtTheEndOfItsScriptIsClosed)
-{
-    Shell sh;
-    sh.Dir().Write("cut.txt", "log data on\necho a\nlog data off\nlog compare\ndatadatadata\ntw>>> echo a\n");
-    e2e::Result r = sh.Run("run cut\necho after\nexit 3\n");
-    EXPECT_TRUE(sh.Has("DRAVO.ERROR():   " +
-                       shelltest::Red("%%error, data block of cut not closed by datadatadata, closed after 1 lines")));
-    // The script's commands ran and compared with the one line kept.
-    EXPECT_TRUE(sh.HasSequence({"Fail at line 1", "Got:      <" + shelltest::Bold("a") + ">", "Expected: <>"}));
-    // The prompt takes commands again: exit ends the program.
-    EXPECT_TRUE(sh.Has(shelltest::Bold("after")));
-    EXPECT_EQ(r.status, 0);
-}
-
-TEST(E2eReplay, RecordFileThatCannotBeWrittenIsReportedOnce)
-{
-    Shell sh;
-    ASSERT_EQ(symlink("/dev/full", sh.Dir().File("full.txt").c_str()), 0);
-    e2e::Result r = sh.Run("log record on full.txt\necho one\necho two\nlog record off\nexit\n");
-    EXPECT_EQ(e2e::Count(r.err, "unable to write record file, the recording is incomplete...\r\n"), 1) << r.err;
-    EXPECT_EQ(r.status, 0);
 }
 
 // "return TWRC_BUSY" sets the code the name has: the symbol table's 0x8001

@@ -3,8 +3,6 @@
 // commands and the built-in commands that need no TWAIN object.
 #include <gtest/gtest.h>
 
-#include <cstdint>
-#include <fstream>
 #include <string>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -18,18 +16,18 @@ using shelltest::Prompt;
 using shelltest::Red;
 using shelltest::Shell;
 
+namespace
+{
+// The bytes of a literal, NUL bytes included.
+template <size_t N> std::string Bytes(const char (&a_ach)[N])
+{
+    return std::string(a_ach, N - 1);
+}
+} // namespace
+
 // ---------------------------------------------------------------------------
 // Start-up, end of input, exit status
 // ---------------------------------------------------------------------------
-
-TEST(E2eShellStart, BannerTitlePromptAndExit)
-{
-    Shell sh;
-    e2e::Result r = sh.Run("exit\n");
-    EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(r.out, shelltest::Banner() + "\r\n" + Prompt(0));
-    EXPECT_EQ(r.err.rfind("\033]2;Dravo (64-bit,0)\007", 0), 0u) << r.err;
-}
 
 // The end of input ends like exit; the exit words take no number; the
 // status is the one chosen, or the last codes', cut to 16 bits (which the
@@ -65,60 +63,58 @@ TEST(E2eShellStart, ExitStatusFromTheWordsAndTheLastCodes)
         EXPECT_EQ(r.status, c.iStatus) << c.szInput;
         EXPECT_FALSE(sh.Has(Bold("never"))) << c.szInput;
     }
-    EXPECT_EQ(sh.Run("").out, shelltest::Banner() + "\r\n" + Prompt(0));
+    // The banner, the terminal title and the prompt, then nothing but the end.
+    e2e::Result r = sh.Run("exit\n");
+    EXPECT_EQ(r.out, shelltest::Banner() + "\r\n" + Prompt(0));
+    EXPECT_EQ(r.err.rfind("\033]2;Dravo (64-bit,0)\007", 0), 0u) << r.err;
+    EXPECT_EQ(sh.Run("").out, r.out);
 }
 
 // ---------------------------------------------------------------------------
 // The first command from the program arguments
 // ---------------------------------------------------------------------------
 
-TEST(E2eShellFirstCommand, ArgumentsAreJoinedQuotedAndEchoed)
+// The arguments are joined, quoted where they hold blanks, echoed and run;
+// exit ends at once, an unknown command goes on to the prompt.
+TEST(E2eShellFirstCommand, ArgumentsAreJoinedQuotedEchoedAndRun)
 {
+    const std::string szFirst = shelltest::Banner() + "\r\n\033[32mtw0>>>\033[0m ";
+    const struct
+    {
+        std::vector<std::string> aszArgs;
+        const char *szInput;
+        std::string szOut;
+    } acase[] = {
+        {{"echo", "a b", "c\td", "e"}, "exit\n",
+         szFirst + "echo \"a b\" \"c\td\" e\r\n" + Bold("\"a b\" \"c\td\" e") + "\r\n" + Prompt(0)},
+        {{"exit"}, "echo never\n", szFirst + "exit\r\n"},
+        {{"nonsense", "x"}, "exit\n", szFirst + "nonsense x\r\n%%unrecognized command, enter HELP for list\r\n" + Prompt(0)},
+    };
     Shell sh;
-    e2e::Result r = sh.Run("exit\n", {"echo", "a b", "c\td", "e"});
-    EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(r.out, shelltest::Banner() + "\r\n" + "\033[32mtw0>>>\033[0m echo \"a b\" \"c\td\" e\r\n" +
-                         Bold("\"a b\" \"c\td\" e") + "\r\n" + Prompt(0));
-}
-
-TEST(E2eShellFirstCommand, ExitAsFirstCommandEndsAtOnce)
-{
-    Shell sh;
-    e2e::Result r = sh.Run("echo never\n", {"exit"});
-    EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(r.out, shelltest::Banner() + "\r\n\033[32mtw0>>>\033[0m exit\r\n");
-}
-
-TEST(E2eShellFirstCommand, UnknownFirstCommandGoesOnToThePrompt)
-{
-    Shell sh;
-    e2e::Result r = sh.Run("exit\n", {"nonsense", "x"});
-    EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(r.out, shelltest::Banner() + "\r\n\033[32mtw0>>>\033[0m nonsense x\r\n" +
-                         "%%unrecognized command, enter HELP for list\r\n" + Prompt(0));
+    for (const auto &c : acase)
+    {
+        e2e::Result r = sh.Run(c.szInput, c.aszArgs);
+        EXPECT_EQ(r.status, 0);
+        EXPECT_EQ(r.out, c.szOut);
+    }
 }
 
 // ---------------------------------------------------------------------------
 // Lines, words, comments, labels
 // ---------------------------------------------------------------------------
 
-TEST(E2eShellLines, CommentsLabelsAndEmptyLinesDoNothing)
+TEST(E2eShellLines, CommentsLabelsAndEmptyLinesDoNothingUnknownWordsAreSaid)
 {
     Shell sh;
-    e2e::Result r = sh.Run("; a comment\n! another\n\n   \nlabel:\ngoto label\n   echo   indented\nexit\n");
+    e2e::Result r = sh.Run("; a comment\n! another\n\n   \nlabel:\ngoto label\n   echo   indented\n"
+                           "bogus word\nEcHo Mixed\nend\nforeachitem\nexit\n");
     EXPECT_EQ(r.status, 0);
     // Six lines printed nothing; the indented line is read from its first
     // word; two blanks make an empty word 1, which prints an empty text.
-    EXPECT_EQ(sh.Lines(), (std::vector<std::string>{shelltest::Banner(), ""}));
-}
-
-TEST(E2eShellLines, UnrecognizedWordAtThePrompt)
-{
-    Shell sh;
-    e2e::Result r = sh.Run("bogus word\nEcHo Mixed\nend\nforeachitem\nexit\n");
-    EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(sh.CountOf("%%unrecognized command, enter HELP for list"), 3);
-    EXPECT_TRUE(sh.Has(Bold("Mixed")));
+    // Command words are read in any case; the block words need a script.
+    const std::string szUnknown = "%%unrecognized command, enter HELP for list";
+    EXPECT_EQ(sh.Lines(), (std::vector<std::string>{shelltest::Banner(), "", szUnknown, Bold("Mixed"), szUnknown,
+                                                     szUnknown}));
 }
 
 TEST(E2eShellLines, QuotesGroupWords)
@@ -184,37 +180,40 @@ TEST(E2eShellLines, PercentSignsInTypedTextArePrintedAsTyped)
     EXPECT_NE(text.find("tw>>> echo %%%%\r\n\033[1m%%%%\033[0m\r\n"), std::string::npos) << text;
 }
 
-TEST(E2eShellLines, OverlongLinesGetAClearError)
+TEST(E2eShellLines, OverlongLinesAndTooManyWordsGetAClearError)
 {
     Shell sh;
     std::string l511 = "echo " + std::string(506, 'a');
     std::string l600 = "echo " + std::string(595, 'b');
     std::string l3000 = "echo " + std::string(2995, 'c');
-    e2e::Result r = sh.Run(l511 + "\n" + l600 + "\n" + l3000 + "\necho after\nexit\n");
+    std::string szWords = "echo";
+    for (int ii = 0; ii < 69; ii++)
+        szWords += " w";
+    e2e::Result r = sh.Run(l511 + "\n" + l600 + "\n" + l3000 + "\necho after\n" + szWords + "\nexit\n");
     EXPECT_EQ(r.status, 0);
     EXPECT_TRUE(sh.Has(Bold(std::string(506, 'a'))));
     EXPECT_TRUE(sh.Has("%%error, line too long (600 characters, at most 511), ignored..."));
     EXPECT_TRUE(sh.Has("%%error, line too long (more than 511 characters), ignored..."));
-    EXPECT_TRUE(sh.Has(Bold("after")));
-    EXPECT_EQ(sh.Lines().size(), 5u);
+    EXPECT_TRUE(sh.HasSequence({Bold("after"), "%%error, too many words (70), only the first 63 are used..."}));
+    EXPECT_EQ(sh.Lines().size(), 7u);
 }
 
-TEST(E2eShellLines, ANulByteCutsOnlyItsOwnTypedLine)
+// A NUL byte ends its own line, typed or in a script; the lines after it
+// run, and a data block after it is still loaded for the comparison.
+TEST(E2eShellLines, ANulByteCutsOnlyItsOwnLine)
 {
     Shell sh;
-    e2e::Result r = sh.Run(std::string("echo a\0b\n", 9) + "echo next\nexit\n");
+    sh.Dir().Write("nul.txt", Bytes("echo first\x00hidden\x01\xff\n") + "echo second\r\n" + Bytes("\x00\x00\n") +
+                                  "echo third\n");
+    sh.Dir().Write("nuldata.txt", Bytes("; note\x00 dropped\n") +
+                                      "log data on\necho same\nlog data off\nlog compare\nexit\n"
+                                      "datadatadata\ntw>>> echo same\n\033[1msame\033[0m\ntw>>> log data off\n"
+                                      "datadatadata\n");
+    e2e::Result r = sh.Run(Bytes("echo a\0b\n") + "echo next\nrun nul\nrun nuldata\n");
     EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(sh.Lines(), (std::vector<std::string>{shelltest::Banner(), Bold("a"), Bold("next")}));
-}
-
-TEST(E2eShellLines, WordsStopAt63)
-{
-    Shell sh;
-    std::string line = "echo";
-    for (int ii = 0; ii < 69; ii++)
-        line += " w";
-    sh.Run(line + "\nexit\n");
-    EXPECT_TRUE(sh.Has("%%error, too many words (70), only the first 63 are used..."));
+    EXPECT_TRUE(sh.HasSequence({shelltest::Banner(), Bold("a"), Bold("next")})) << r.out;
+    EXPECT_TRUE(sh.HasInOrder({Bold("first"), Bold("second"), Bold("third"), "pass..."})) << r.out;
+    EXPECT_EQ(r.out.find("hidden"), std::string::npos);
 }
 
 TEST(E2eShellLines, SizeCountAndColor)
@@ -254,21 +253,17 @@ TEST(E2eShellLines, PromptWaitsForALine)
 // Block words typed at the prompt
 // ---------------------------------------------------------------------------
 
-TEST(E2eShellBlocks, RepeatAtThePromptLeavesTheDepthRaised)
+// The difference commands have no level below the prompt; a repeat typed
+// there leaves the depth raised, so that "end" is no longer the prompt's.
+TEST(E2eShellBlocks, BlockWordsAtThePrompt)
 {
     Shell sh;
-    e2e::Result r = sh.Run("repeat 3\nend\necho not reached\n");
+    e2e::Result r = sh.Run("setdiff twrunargs.u32Count 4\nifdiff twrunargs\nrepeat 3\nend\necho not reached\n");
     EXPECT_EQ(r.status, 0);
-    EXPECT_TRUE(sh.Has("DRAVO.ERROR():   " + Red("%%unrecognized command (end), enter HELP for list")));
-    EXPECT_FALSE(sh.Has(Bold("not reached")));
-}
-
-TEST(E2eShellBlocks, DifferenceCommandsAtThePromptHaveNoLevelBelow)
-{
-    Shell sh;
-    sh.Run("setdiff twrunargs.u32Count 4\nifdiff twrunargs\nexit\n");
     EXPECT_TRUE(sh.Has("setdiff works only inside a script or block (there is no level below the prompt)..."));
     EXPECT_TRUE(sh.Has("ifdiff works only inside a script or block (there is no level below the prompt)..."));
+    EXPECT_TRUE(sh.Has("DRAVO.ERROR():   " + Red("%%unrecognized command (end), enter HELP for list")));
+    EXPECT_FALSE(sh.Has(Bold("not reached")));
 }
 
 // ---------------------------------------------------------------------------
@@ -278,28 +273,31 @@ TEST(E2eShellBlocks, DifferenceCommandsAtThePromptHaveNoLevelBelow)
 TEST(E2eShellBuiltin, TwainCommandsWithoutAnObject)
 {
     Shell sh;
-    e2e::Result r = sh.Run("twlist\ndsmopen\ndsmset 0\ndsmset\ndsmfind x\ndsmfind\ndsmlist\ndsmclose\ndisplay 1 2\nexit\n");
+    e2e::Result r = sh.Run("twlist\ndsmopen\ndsmset 0\ndsmset\ndsmfind x\ndsmfind\ndsmlist\ndsmclose\ndisplay 1 2\n"
+                           "dat_autocolorlearn set\ndat_calibrate get\ndat_capability msg_get ICAP_UNITS\ndat_ecdo\necdo\n"
+                           "dat_firmwaredownload set x\nfd set x\ndat_iccprofile\ndat_identity\ndi\ndvi\nob\nex\nii\n"
+                           "set ICAP_PIXELTYPE TWPT_RGB\ntwstress\nexit\n");
     EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(sh.CountOf("%%error, no current CTwain object..."), 6);
+    EXPECT_EQ(sh.CountOf("%%error, no current CTwain object..."), 22);
     EXPECT_TRUE(sh.Has("%%error, missing argument (must specify string)"));
-    EXPECT_EQ(sh.Lines().size(), 8u);
+    EXPECT_EQ(sh.Lines().size(), 24u);
 }
 
 TEST(E2eShellBuiltin, TwainObjectSlots)
 {
     Shell sh;
+    // Numbers beyond the int range are out of range too, never another slot.
     e2e::Result r = sh.Run("twcreate\ntwcreate\ntwcreate 2.4\ntwcreate 1.9 TWLG_ENGLISH_USA\ntwcreate\n"
-                           "twlist\ntwdestroy 1\ntwcreate\ntwset 4\ntwset -1\ntwdestroy 7\ntwset\ntwdestroy\n"
-                           "twset x\ntwlist\nexit\n");
+                           "twlist\ntwdestroy 1\ntwcreate\ntwset 4\ntwset -1\ntwdestroy 7\ntwset 4294967296\n"
+                           "twdestroy 4294967296\ntwdestroy -4294967296\ntwset\ntwdestroy\ntwset x\ntwlist\nexit\n");
     EXPECT_EQ(r.status, 0);
+    const std::string szRange = "%%error, number must be in range 0 - 3";
     EXPECT_EQ(sh.Lines(),
               (std::vector<std::string>{shelltest::Banner(), "CTwain object: #0", "CTwain object: #1",
                                         "CTwain object: #2", "CTwain object: #3",
                                         "%%error, no room for another CTwain object...", "  0 - dsm closed",
                                         "  1 - dsm closed", "  2 - dsm closed", "\033[1m*\033[0m 3 - dsm closed",
-                                        "CTwain object: #1", "%%error, number must be in range 0 - 3",
-                                        "%%error, number must be in range 0 - 3",
-                                        "%%error, number must be in range 0 - 3",
+                                        "CTwain object: #1", szRange, szRange, szRange, szRange, szRange, szRange,
                                         "%%error, missing argument (must specify a number)",
                                         "%%error, missing argument (must specify a number)", "CTwain object: #0",
                                         "\033[1m*\033[0m 0 - dsm closed", "  1 - dsm closed", "  2 - dsm closed",
@@ -325,10 +323,14 @@ TEST(E2eShellBuiltin, DestroyingObjectsMovesTheCurrentOne)
 TEST(E2eShellBuiltin, MemorySlots)
 {
     Shell sh;
-    sh.Run("mem alloc 3 1000\nmem alloc 3 1000\nmem\nmem free 3\nmem free 3\nmem alloc 16 10\nmem alloc 2 abc\n"
-           "mem alloc 2\nmem alloc 2 -5\nmem free\nmem free 99\nmem bogus\nexit\n");
+    // A slot number beyond the int range names no slot (slot 3 keeps its block).
+    sh.Run("mem alloc 3 1000\nmem alloc 3 1000\nmem alloc 4294967299 20\nmem free 4294967299\nmem\nmem free 3\n"
+           "mem free 3\nmem alloc 16 10\nmem alloc 2 abc\nmem alloc 2\nmem alloc 2 -5\nmem free\nmem free 99\n"
+           "mem bogus\nexit\n");
     EXPECT_EQ(sh.Lines(),
-              (std::vector<std::string>{shelltest::Banner(), "Free Contiguous #0: 1073741824", "Free Contiguous #1: 0",
+              (std::vector<std::string>{shelltest::Banner(), "Must specify a slot number between 0 and 15...",
+                                        "Must specify a slot number between 0 and 15...",
+                                        "Free Contiguous #0: 1073741824", "Free Contiguous #1: 0",
                                         "Free Contiguous #2: 0", "Free Contiguous #3: 0", "Free Contiguous #4: 0",
                                         "Allocated #3: 1000", "Must specify a slot number between 0 and 15...",
                                         "Must specify a size greater than 0...",
@@ -429,65 +431,4 @@ TEST(E2eShellBuiltin, SystemStartsNothingThatIsMissing)
     e2e::Result r = sh.Run("system\nsystem ls -l\nexit\n");
     EXPECT_EQ(r.status, 0);
     EXPECT_TRUE(sh.Has("%%error, unable to start <ls>..."));
-}
-
-// ---------------------------------------------------------------------------
-// An executable that carries a SCRIPT resource
-// ---------------------------------------------------------------------------
-
-namespace
-{
-// Appends a resource archive holding one resource to a file.
-void AppendResource(const std::string &a_path, const std::string &a_name, const std::string &a_data)
-{
-    std::ifstream in(a_path, std::ios::binary | std::ios::ate);
-    uint64_t u64Start = static_cast<uint64_t>(in.tellg());
-    in.close();
-    const size_t sizeSlot = 56, iSlots = 64;
-    std::string footer(sizeSlot * iSlots, '\0');
-    auto put64 = [&](size_t a_pos, uint64_t a_u64) {
-        for (int ii = 0; ii < 8; ii++)
-            footer[a_pos + ii] = static_cast<char>((a_u64 >> (8 * ii)) & 0xFF);
-    };
-    footer.replace(0, a_name.size(), a_name);
-    put64(32, u64Start);
-    put64(40, a_data.size());
-    size_t marker = sizeSlot * (iSlots - 1);
-    footer.replace(marker, 9, "@!@zav@!@");
-    put64(marker + 32, u64Start);
-    put64(marker + 40, a_data.size() + footer.size());
-    std::ofstream out(a_path, std::ios::binary | std::ios::app);
-    out << a_data << footer;
-}
-} // namespace
-
-TEST(E2eShellStart, EmbeddedScriptSwitchesTheConsoleOffAndIsNotEchoed)
-{
-    e2e::TempDir tmp;
-    e2e::TempDir logdir;
-    std::string exe = tmp.File("dravo-embedded");
-    {
-        std::ifstream in(DRAVO_SIM_EXE, std::ios::binary);
-        std::ofstream out(exe, std::ios::binary);
-        out << in.rdbuf();
-    }
-    chmod(exe.c_str(), 0755);
-    AppendResource(exe, "SCRIPT", "echo from the script\n");
-
-    e2e::Options opt;
-    opt.args = {"a", "b c"};
-    opt.input = "getvar Language\necho typed\nexit\n";
-    opt.cwd = tmp.Path();
-    opt.setEnv["HOME"] = tmp.Path();
-    opt.setEnv["ZAV_LOGDIR"] = logdir.Path();
-    e2e::Result r = e2e::Run(exe, opt);
-    EXPECT_EQ(r.status, 0);
-    std::string out = shelltest::WithoutPrompts(r.out);
-    // The banner, then nothing of the first command ("runscript ..."):
-    // plain lines stay hidden, the message commands show themselves.
-    EXPECT_EQ(out.rfind(shelltest::Banner() + "\r\n", 0), 0u);
-    EXPECT_EQ(out.find("runscript"), std::string::npos);
-    EXPECT_EQ(out.find("unrecognized"), std::string::npos);
-    EXPECT_EQ(out.find("Language="), std::string::npos);
-    EXPECT_NE(out.find(Bold("typed") + "\r\n"), std::string::npos);
 }

@@ -63,14 +63,6 @@ inline std::string WithoutPrompts(const std::string &a_out, std::vector<int> *a_
     return out;
 }
 
-// The TWAIN states shown by the prompts, in order.
-inline std::vector<int> PromptStates(const std::string &a_out)
-{
-    std::vector<int> aiStates;
-    WithoutPrompts(a_out, &aiStates);
-    return aiStates;
-}
-
 // One shell run in its own folder.
 class Shell
 {
@@ -153,6 +145,27 @@ public:
     std::string ServicesLog() const { return m_logdir.Read("dravo.log"); }
     bool ServicesLogHas(const std::string &a_szText) const { return ServicesLog().find(a_szText) != std::string::npos; }
 
+    // The stand-in DSM's log, kept in the folder (appended: the DSM would
+    // empty a "w" log at every open).
+    void KeepDsmLog() { SetEnv("TWAINDSM_LOG", m_tmp.File("dsm.log")); }
+    std::string DsmLog() const { return m_tmp.Read("dsm.log"); }
+    // In the DSM's log: every application that closed the DSM left no block
+    // of its memory live, and no block went to DSM_MemFree that the DSM did
+    // not allocate (a container of the C library's family).
+    void ExpectDsmMemoryReturned() const
+    {
+        std::string szLog = DsmLog();
+        EXPECT_NE(szLog.find("closed the DSM"), std::string::npos) << szLog;
+        for (const std::string &szLine : e2e::Lines(szLog))
+        {
+            if (szLine.find("closed the DSM") != std::string::npos)
+            {
+                EXPECT_NE(szLine.find("closed the DSM, 0 memory block(s) live"), std::string::npos) << szLine;
+            }
+        }
+        EXPECT_EQ(szLog.find("DSM_MemFree"), std::string::npos) << szLog;
+    }
+
     e2e::TempDir &Dir() { return m_tmp; }
     const e2e::TempDir &Dir() const { return m_tmp; }
     // Variables set (over the defaults) or removed for the runs.
@@ -198,6 +211,20 @@ public:
         return aszLines;
     }
 };
+
+// The bytes of a text as the simulator's journal writes data: two lower-case
+// hexadecimal digits each.
+inline std::string Hex(const std::string &a_sz)
+{
+    static const char s_achDigits[] = "0123456789abcdef";
+    std::string szHex;
+    for (unsigned char uch : a_sz)
+    {
+        szHex += s_achDigits[uch >> 4];
+        szHex += s_achDigits[uch & 15];
+    }
+    return szHex;
+}
 
 // The texts of the message commands.
 inline std::string Bold(const std::string &a_text)

@@ -61,6 +61,7 @@ TEST(E2eTwainDirect, TasksFromTheDefaultAFileAndTheLine)
     EXPECT_NE(aszCalls[0].find("0b04000000000000"), std::string::npos) << aszCalls[0];
 }
 
+// (the sources that do not know the triplet: test_platform_sim_device.cpp)
 TEST(E2eTwainDirect, RefusalsAndAMissingReply)
 {
     // The third reply lacks its NUL and claims more bytes than its block
@@ -73,12 +74,6 @@ TEST(E2eTwainDirect, RefusalsAndAMissingReply)
     sh.Run(s_szOpen + "run t\n");
     EXPECT_TRUE(sh.HasSequence({"", "", s_szStars, "(no data)"}));
     EXPECT_TRUE(sh.HasInOrder({Bold("no reply"), Bold("reply"), "        \"success\": true", Bold("long reply")}));
-
-    // A first-generation source does not know the triplet.
-    SimShell sh1;
-    sh1.Run("twcreate 2.4\ndsmopen\ndsmlist silent\ndsmset \"Simulated Scanner 1.x\"\ndsopen\n"
-            "dat_twaindirect msg_settask\n");
-    EXPECT_TRUE(sh1.Has("TWRC_FAILURE/TWCC_BADPROTOCOL"));
 }
 
 TEST(E2eTwainDirect, CertificationRunner)

@@ -3,8 +3,9 @@
 // of a job in native, memory, memory-file and file mode into image files
 // that hold the synthetic pages; the image index and the states of pending
 // transfers; cancelled and failed images; transfer set-up, status, layout
-// and transfer groups; the user-interface words and the discard counter;
-// camera windows; the maker's profiles and clock.
+// and transfer groups; the user-interface words, the discard counter and
+// the ICC profile of a waiting image; camera windows; the maker's profiles
+// and clock.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -23,6 +24,7 @@ namespace
 // black and white, at x, y.
 int Gray(int x, int y, int p) { return (x + 2 * y + 37 * p) % 256; }
 int Red(int x, int p) { return (x + 37 * p) % 256; }
+int Green(int y, int p) { return (2 * y + 11 * p) % 256; }
 int Blue(int x, int y, int p) { return (x + y + 101 * p) % 256; }
 bool Black(int x, int y, int p) { return (x / 8 + y / 8 + p) % 2 == 1; }
 
@@ -57,7 +59,7 @@ std::string Pixel(const char *a_szPixel)
 
 TEST(E2eXfer, EveryPageInEveryModeBecomesAFileOfTheSyntheticPage)
 {
-    enum EKind { eGray, eRgb, eBw, eJpeg, eG4, eBmpGray };
+    enum EKind { eGray, eRgb, eBw, eJpeg, eG4 };
     struct Case
     {
         const char *szName;
@@ -89,7 +91,12 @@ TEST(E2eXfer, EveryPageInEveryModeBecomesAFileOfTheSyntheticPage)
          Config("scanner", Mech("TWSX_FILE") + Pixel("TWPT_RGB") + "cap ICAP_IMAGEFILEFORMAT enum uint16 TWFF_TIFF TWFF_BMP default=TWFF_TIFF\n"),
          "sx set TWFF_TIFF scan%03d.tif\nxf\npx endxfer\n", {"scan000.tif", "scan001.tif"}, eRgb, 200, 150},
         {"native bitmap", "Simulated Scanner", Config("scanner", Mech("TWSX_NATIVE") + Pixel("TWPT_GRAY") + "native = dib\n"),
-         "xn get nat%02d.bmp\npx endxfer\n", {"nat00.bmp", "nat01.bmp"}, eBmpGray, 200, 150},
+         "xn get nat%02d.bmp\npx endxfer\n", {"nat00.bmp", "nat01.bmp"}, eGray, 200, 150},
+        {"native bitmap, black and white", "Simulated Scanner",
+         Config("scanner", Mech("TWSX_NATIVE") + Pixel("TWPT_BW") + "native = dib\n"), "xn get nat%02d.bmp\npx endxfer\n",
+         {"nat00.bmp", "nat01.bmp"}, eBw, 200, 150},
+        {"native bitmap, colour", "Simulated Scanner", Config("scanner", Mech("TWSX_NATIVE") + Pixel("TWPT_RGB") + "native = dib\n"),
+         "xn get nat%02d.bmp\npx endxfer\n", {"nat00.bmp", "nat01.bmp"}, eRgb, 200, 150},
         {"native TIFF", "Simulated Scanner", Config("scanner", Mech("TWSX_NATIVE") + Pixel("TWPT_RGB")),
          "xn get nat%02d.tif\npx endxfer\n", {"nat00.tif", "nat01.tif"}, eRgb, 200, 150},
     };
@@ -110,21 +117,31 @@ TEST(E2eXfer, EveryPageInEveryModeBecomesAFileOfTheSyntheticPage)
                 EXPECT_EQ(szFile.compare(0, 3, "\xFF\xD8\xFF"), 0);
                 continue;
             }
-            if (c.ekind == eBmpGray)
+            std::string szStrip;
+            if (szFile.compare(0, 2, "BM") == 0)
             {
-                // Bottom-up rows of 200 bytes after the palette.
-                ASSERT_EQ(szFile.compare(0, 2, "BM"), 0);
-                EXPECT_EQ(tiffread::U32(szFile, 18), (unsigned long)c.iWidth);
+                // A bitmap: bottom-up rows (a positive height) padded to whole
+                // 32-bit words after the palette (black, then white, for black
+                // and white), colour samples in blue-green-red order.
+                unsigned uBits = tiffread::U16(szFile, 28);
+                size_t uRow = (c.iWidth * uBits + 7) / 8, uStride = (c.iWidth * uBits + 31) / 32 * 4;
                 size_t uOffset = tiffread::U32(szFile, 10);
-                ASSERT_EQ(szFile.size(), uOffset + 200u * 150u);
-                for (int y : {0, 77, 149})
-                    EXPECT_EQ((uint8_t)szFile[uOffset + (149 - y) * 200 + 13], Gray(13, y, iPage));
-                continue;
+                EXPECT_EQ(tiffread::U32(szFile, 18), (unsigned long)c.iWidth);
+                EXPECT_EQ(tiffread::U32(szFile, 22), (unsigned long)c.iHeight);
+                ASSERT_EQ(szFile.size(), uOffset + uStride * c.iHeight);
+                EXPECT_TRUE(uBits != 1 || (tiffread::U32(szFile, 54) == 0 && tiffread::U32(szFile, 58) == 0xFFFFFF));
+                for (int y = c.iHeight - 1; y >= 0; y--)
+                    szStrip += szFile.substr(uOffset + y * uStride, uRow);
+                for (size_t u = 0; uBits == 24 && u + 2 < szStrip.size(); u += 3)
+                    std::swap(szStrip[u], szStrip[u + 2]);
             }
-            EXPECT_EQ(tiffread::Tag(szFile, 256), c.iWidth);
-            EXPECT_EQ(tiffread::Tag(szFile, 257), c.iHeight);
-            EXPECT_EQ(tiffread::Tag(szFile, 259), c.ekind == eG4 ? 4 : 1);
-            std::string szStrip = tiffread::Strip(szFile);
+            else
+            {
+                EXPECT_EQ(tiffread::Tag(szFile, 256), c.iWidth);
+                EXPECT_EQ(tiffread::Tag(szFile, 257), c.iHeight);
+                EXPECT_EQ(tiffread::Tag(szFile, 259), c.ekind == eG4 ? 4 : 1);
+                szStrip = tiffread::Strip(szFile);
+            }
             for (int y : {0, 9, c.iHeight - 1})
                 for (int x : {0, 11, c.iWidth - 1})
                 {
@@ -133,11 +150,12 @@ TEST(E2eXfer, EveryPageInEveryModeBecomesAFileOfTheSyntheticPage)
                     else if (c.ekind == eRgb)
                     {
                         EXPECT_EQ((uint8_t)szStrip.at((y * c.iWidth + x) * 3), Red(x, iPage));
+                        EXPECT_EQ((uint8_t)szStrip.at((y * c.iWidth + x) * 3 + 1), Green(y, iPage));
                         EXPECT_EQ((uint8_t)szStrip.at((y * c.iWidth + x) * 3 + 2), Blue(x, y, iPage));
                     }
                     else if (c.ekind == eBw)
                     {
-                        int iBit = ((uint8_t)szStrip.at(y * 25 + x / 8) >> (7 - x % 8)) & 1;
+                        int iBit = ((uint8_t)szStrip.at(y * ((c.iWidth + 7) / 8) + x / 8) >> (7 - x % 8)) & 1;
                         EXPECT_EQ(iBit == 0, Black(x, y, iPage)) << x << "," << y;
                     }
                 }
@@ -213,16 +231,17 @@ TEST(E2eXfer, SetUpStatusLayoutAndTransferGroup)
     EXPECT_TRUE(sh.HasInOrder({"  XferGroup.......2 (IMAGE)", "TWRC_FAILURE/TWCC_BADPROTOCOL"})) << r.out;
 }
 
-TEST(E2eXfer, UserInterfaceWordsAndTheDiscardCounter)
+TEST(E2eXfer, UserInterfaceWordsTheDiscardCounterAndTheIccProfile)
 {
     SimShell sh;
     sh.SetEnv("ZAV_DISCARDXFERREADY", "1");
+    sh.KeepDsmLog();
     sh.Dir().Write("s.txt", "twcreate 2.4\ndsmopen\ndsopen \"Simulated Scanner\"\nui\nui bogus\nui msg_setupds\n"
                             "ui enableds showui=0 modalui\nwait 1500 msg_xferready\npx reset\nui disableds\n"
-                            "ui enableds showui\nwait 20000 msg_xferready\n");
-    e2e::Result r = sh.Run("ii\nrun s\nexit\n");
+                            "ui enableds showui\nwait 20000 msg_xferready\ndat_iccprofile get\npx reset\nui disableds\n"
+                            "dsclose\ndsmclose\n");
+    e2e::Result r = sh.Run("run s\nexit\n");
     EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(sh.Lines().at(1), "%%error, no current CTwain object...");
     EXPECT_TRUE(sh.HasSequence({"tw4>>> ui", "must specify enableds or disableds", "tw4>>> ui bogus", "",
                                 "*** unrecognized command bogus ***", "tw4>>> ui msg_setupds",
                                 "TWRC_FAILURE/TWCC_BADPROTOCOL"}))
@@ -234,7 +253,11 @@ TEST(E2eXfer, UserInterfaceWordsAndTheDiscardCounter)
     EXPECT_EQ(sh.Journal({"DAT_USERINTERFACE/MSG_ENABLEDS", "data=01000000"}).size(), 1u);
     EXPECT_EQ(sh.CountOf("  *** Discarding MSG_XFERREADY... (1)"), 1) << r.out;
     EXPECT_EQ(sh.CountOf("  *** Got MSG_XFERREADY..."), 1) << r.out;
-    EXPECT_EQ(sh.PromptStates().back(), 6);
+    // In state 6 the ICC profile of the waiting image is shown, its memory
+    // owned by the program and given back to the DSM.
+    EXPECT_TRUE(sh.HasSequence({"tw6>>> dat_iccprofile get", "  Flags......0x11", "  Length.....132"})) << r.out;
+    EXPECT_EQ(sh.CountAffixed("  TheMem.....0x", ""), 1);
+    sh.ExpectDsmMemoryReturned();
 }
 
 TEST(E2eXfer, CameraWindowsAreListedAddedAndDeleted)

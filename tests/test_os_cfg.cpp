@@ -55,7 +55,7 @@ TEST(OsCfg, TheServicesStartInOrderAndStopToNull)
 // test_e2e_script.cpp)
 TEST(OsCfg, TheDesktopFallsBackToHome)
 {
-    OsTestDir ostestdir;
+    e2e::TempDir ostestdir;
     std::string szSavedHome = getenv("HOME") ? getenv("HOME") : "";
     std::string szSavedPath = getenv("PATH") ? getenv("PATH") : "";
     setenv("HOME", ostestdir.Path().c_str(), 1);
@@ -75,7 +75,7 @@ TEST(OsCfg, TheDesktopFallsBackToHome)
 
 TEST(OsCfg, TheLogFolderDefaultsToAFolderUnderHome)
 {
-    OsTestDir ostestdir;
+    e2e::TempDir ostestdir;
     std::string szSavedHome = getenv("HOME") ? getenv("HOME") : "";
     setenv("HOME", ostestdir.Path().c_str(), 1);
     {

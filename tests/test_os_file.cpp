@@ -145,7 +145,7 @@ TEST_F(OsFileTest, OpenRefusesFoldersAndClosedFilesRefuseIo)
 TEST_F(OsFileTest, ReadFileGivesATerminatedTrackedBuffer)
 {
     std::string szPath = Path("text.txt");
-    OsTestWriteFile(szPath, std::string("line1\nline2\0tail", 16));
+    e2e::WriteFile(szPath, std::string("line1\nline2\0tail", 16));
     char* szBuffer = nullptr;
     uint64_t u64Size = 0;
     ASSERT_EQ(OS_STS_OK, COsFile::ReadFile(szPath.c_str(), &szBuffer, false, 0, &u64Size, 0));
@@ -175,9 +175,9 @@ TEST_F(OsFileTest, CopyRefusesCopyingOntoItselfAndAMissingSource)
 {
     std::string szSource = Path("tool");
     std::string szTarget = Path("tool-copy");
-    OsTestWriteFile(szSource, "#!/bin/sh\nexit 0\n");
+    e2e::WriteFile(szSource, "#!/bin/sh\nexit 0\n");
     EXPECT_EQ(OS_STS_BAD_ARGUMENT, COsFile::Copy(szSource.c_str(), szSource.c_str()));
-    EXPECT_EQ(OsTestReadFile(szSource), "#!/bin/sh\nexit 0\n");
+    EXPECT_EQ(e2e::ReadFile(szSource), "#!/bin/sh\nexit 0\n");
     EXPECT_EQ(OS_STS_FILE_NOT_FOUND, COsFile::Copy(Path("none").c_str(), szTarget.c_str()));
 }
 
@@ -189,7 +189,7 @@ TEST_F(OsFileTest, CreateExistsAndDeleteByType)
     EXPECT_TRUE(COsFile::Exists(szFolder.c_str()));
     EXPECT_EQ(OS_STS_OK, COsFile::Create(szFolder.c_str(), nullptr));   // already there
     std::string szFile = Path("a/file.txt");
-    OsTestWriteFile(szFile, "x");
+    e2e::WriteFile(szFile, "x");
     EXPECT_EQ(OS_STS_ALREADY_EXISTS, COsFile::Create(szFile.c_str(), nullptr));
     EXPECT_EQ(OS_STS_FAIL, COsFile::Delete(szFile.c_str(), OS_FILETYPE_DIRECTORY, 0, false));
     EXPECT_TRUE(COsFile::Exists(szFile.c_str()));
@@ -238,7 +238,7 @@ TEST_F(OsFileTest, FindMatchesStarAndQuestionMark)
     std::filesystem::create_directory(szDir);
     for (const char* szName : {"a1.txt", "a22.txt", "b1.txt", "a1.log", ".hidden"})
     {
-        OsTestWriteFile(szDir + "/" + szName, "x");
+        e2e::WriteFile(szDir + "/" + szName, "x");
     }
     std::filesystem::create_directory(szDir + "/adir");
     EXPECT_EQ((std::vector<std::string>{"a1.txt", "a22.txt"}), OsFileTestFind(szDir + "/a*.txt"));
@@ -257,7 +257,7 @@ TEST_F(OsFileTest, FindMatchesStarAndQuestionMark)
 
 TEST_F(OsFileTest, FindGivesFullPathsAndSearchesTheCurrentFolder)
 {
-    OsTestWriteFile(Path("one.txt"), "x");
+    e2e::WriteFile(Path("one.txt"), "x");
     OsFileInfo osfileinfo;
     ASSERT_EQ(OS_STS_OK, COsFile::FindFirst((m_services.Dir() / "one.txt").c_str(), &osfileinfo));
     EXPECT_STREQ("one.txt", osfileinfo.szName);

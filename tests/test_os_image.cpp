@@ -30,7 +30,7 @@ class OsImageTest : public testing::Test
 {
 protected:
     OsTestServices m_services;
-    OsTestDir m_dir;
+    e2e::TempDir m_dir;
     COsImage m_osimage;
 };
 
@@ -52,7 +52,7 @@ TEST_F(OsImageTest, RawRowsBecomeATiffWithTheirSizeBitsAndPixels)
         std::string szData(uRow * c.iHeight, '\0');
         for (size_t ii = 0; ii < szData.size(); ii++)
             szData[ii] = (char)(ii * 7);
-        OsTestWriteFile(m_dir / "raw", szData);
+        e2e::WriteFile(m_dir / "raw", szData);
         // The report gives the sizes in 1/1200 inch, truncated.
         int iRes = c.iResolution;
         std::string szReport = Report(m_dir / "raw", "none", c.szFormat, iRes > 0 ? c.iWidth * 1200 / iRes : c.iWidth,
@@ -62,7 +62,7 @@ TEST_F(OsImageTest, RawRowsBecomeATiffWithTheirSizeBitsAndPixels)
                   OS_STS_OK)
             << m_osimage.GetError();
         EXPECT_EQ(std::string(m_osimage.GetFileName()), m_dir / "raw.tif");
-        std::string szTiff = OsTestReadFile(m_dir / "raw.tif");
+        std::string szTiff = e2e::ReadFile(m_dir / "raw.tif");
         EXPECT_EQ(tiffread::Tag(szTiff, 256), c.iWidth);
         EXPECT_EQ(tiffread::Tag(szTiff, 257), c.iHeight);
         EXPECT_EQ(tiffread::Tag(szTiff, 259), 1);
@@ -99,27 +99,27 @@ TEST_F(OsImageTest, CompressedDataPassesThroughUnderTheRightName)
     for (const Case &c : acase)
     {
         SCOPED_TRACE(c.szName);
-        OsTestWriteFile(m_dir / "data", c.szData);
+        e2e::WriteFile(m_dir / "data", c.szData);
         ASSERT_EQ(m_osimage.Create((m_dir / c.szName).c_str(), Report(m_dir / "data", "jpeg", "rgb_24", 1, 1, 0).c_str(),
                                    false, false, c.eosimagefileformat, OS_IMAGEMULTIPAGE_SINGLE, false, true, 0),
                   OS_STS_OK)
             << m_osimage.GetError();
         EXPECT_EQ(std::string(m_osimage.GetFileName()), m_dir / c.szWritten);
-        EXPECT_EQ(OsTestReadFile(m_dir / c.szWritten), c.szData);
+        EXPECT_EQ(e2e::ReadFile(m_dir / c.szWritten), c.szData);
     }
 
     // The raw data named as the image file itself is replaced by the image.
-    OsTestWriteFile(m_dir / "same.tif", std::string(4, '\x55'));
+    e2e::WriteFile(m_dir / "same.tif", std::string(4, '\x55'));
     ASSERT_EQ(m_osimage.Create((m_dir / "same.tif").c_str(), Report(m_dir / "same.tif", "none", "gray_8", 2, 2, 0).c_str(),
                                false, false, OS_IMAGEFILEFORMAT_BYNAME, OS_IMAGEMULTIPAGE_SINGLE, false, true, 0),
               OS_STS_OK);
-    EXPECT_EQ(tiffread::Tag(OsTestReadFile(m_dir / "same.tif"), 256), 2);
+    EXPECT_EQ(tiffread::Tag(e2e::ReadFile(m_dir / "same.tif"), 256), 2);
 }
 
 TEST_F(OsImageTest, DataThatCannotBecomeTheFileFailsAndLeavesNothing)
 {
-    OsTestWriteFile(m_dir / "raw", std::string(10, '\x01'));
-    OsTestWriteFile(m_dir / "empty", "");
+    e2e::WriteFile(m_dir / "raw", std::string(10, '\x01'));
+    e2e::WriteFile(m_dir / "empty", "");
     struct Case
     {
         const char *szName;

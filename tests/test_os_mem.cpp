@@ -73,7 +73,7 @@ TEST_F(OsMemTest, LockWithoutLockFunctionsGivesTheHandle)
 TEST_F(OsMemTest, SharedAllocMapsAFileAndGetSettingsGivesItsSize)
 {
     std::string szPath = m_services.Dir() / "script.txt";
-    OsTestWriteFile(szPath, "echo hello\n");
+    e2e::WriteFile(szPath, "echo hello\n");
     const char* sz = static_cast<const char*>(g_posmem->SharedAlloc(OS_MEMSHARED_FILEREADONLY, szPath.c_str()));
     ASSERT_NE(nullptr, sz);
     OsMemSettings osmemsettings;
@@ -84,7 +84,7 @@ TEST_F(OsMemTest, SharedAllocMapsAFileAndGetSettingsGivesItsSize)
     EXPECT_EQ(OS_STS_NOT_FOUND, g_posmem->GetSettings(szPath.c_str(), &osmemsettings, 0));
 
     std::string szEmpty = m_services.Dir() / "empty.txt";
-    OsTestWriteFile(szEmpty, "");
+    e2e::WriteFile(szEmpty, "");
     void* pvEmpty = g_posmem->SharedAlloc(OS_MEMSHARED_FILEREADONLY, szEmpty.c_str());
     ASSERT_NE(nullptr, pvEmpty);
     ASSERT_EQ(OS_STS_OK, g_posmem->GetSettings(szEmpty.c_str(), &osmemsettings, 0));

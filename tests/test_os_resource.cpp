@@ -1,6 +1,6 @@
 // test_os_resource.cpp
 // The resource archive appended to a file: round trips and hostile footers.
-// The program reading its own archive: test_e2e_shell.cpp, test_twain_defs.cpp.
+// The program reading its own archive: test_e2e_embedded.cpp, test_twain_defs.cpp.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -23,7 +23,7 @@ protected:
 
     void SetUp() override
     {
-        OsTestWriteFile(m_szFile, m_szBody);
+        e2e::WriteFile(m_szFile, m_szBody);
         chmod(m_szFile.c_str(), 0755);
     }
 
@@ -58,7 +58,7 @@ TEST_F(OsResourceTest, AddReplaceAndRemoveKeepTheOriginalBody)
     ASSERT_EQ(OS_STS_OK, Update("LOOKUP", "<lookup/>"));
     EXPECT_EQ("echo one\n", Resource("SCRIPT"));
     EXPECT_EQ("<lookup/>", Resource("lookup"));     // names ignore case
-    std::string szFile = OsTestReadFile(m_szFile);
+    std::string szFile = e2e::ReadFile(m_szFile);
     ASSERT_EQ(m_szBody.size() + 9 + 9 + FOOTER_SIZE, szFile.size());
     EXPECT_EQ(m_szBody, szFile.substr(0, m_szBody.size()));
     EXPECT_EQ(0, memcmp(szFile.data() + szFile.size() - 56, "@!@zav@!@", 10));
@@ -74,7 +74,7 @@ TEST_F(OsResourceTest, AddReplaceAndRemoveKeepTheOriginalBody)
     EXPECT_EQ(OS_STS_NOT_FOUND, Update("LOOKUP", ""));
 
     ASSERT_EQ(OS_STS_OK, Update("SCRIPT", ""));      // the last one: the archive goes
-    EXPECT_EQ(m_szBody, OsTestReadFile(m_szFile));
+    EXPECT_EQ(m_szBody, e2e::ReadFile(m_szFile));
     struct stat statFile;
     ASSERT_EQ(0, stat(m_szFile.c_str(), &statFile));
     EXPECT_EQ(0755u, statFile.st_mode & 0777);
@@ -116,7 +116,7 @@ static void OsResourcePatch(const std::string& a_szFile, int a_iSlot, int a_iFie
 TEST_F(OsResourceTest, HostileFootersAreRefused)
 {
     ASSERT_EQ(OS_STS_OK, Update("SCRIPT", "echo\n"));
-    std::string szGood = OsTestReadFile(m_szFile);
+    std::string szGood = e2e::ReadFile(m_szFile);
     const uint64_t u64FileSize = szGood.size();
 
     struct
@@ -133,15 +133,15 @@ TEST_F(OsResourceTest, HostileFootersAreRefused)
     };
     for (const auto& patch : aPatch)
     {
-        OsTestWriteFile(m_szFile, szGood);
+        e2e::WriteFile(m_szFile, szGood);
         OsResourcePatch(m_szFile, patch.iSlot, patch.iField, patch.u64Value);
         EOSSTS eossts;
         EXPECT_EQ("<none>", Resource("SCRIPT", &eossts));
         EXPECT_EQ(OS_STS_FAIL, eossts);
         // A damaged archive is not rewritten.
-        std::string szBefore = OsTestReadFile(m_szFile);
+        std::string szBefore = e2e::ReadFile(m_szFile);
         EXPECT_EQ(OS_STS_FAIL, Update("OTHER", "x"));
-        EXPECT_EQ(szBefore, OsTestReadFile(m_szFile));
+        EXPECT_EQ(szBefore, e2e::ReadFile(m_szFile));
     }
     EXPECT_TRUE(m_services.LogHas("res>>> damaged archive"));
 }
@@ -149,9 +149,9 @@ TEST_F(OsResourceTest, HostileFootersAreRefused)
 TEST_F(OsResourceTest, ANameWithoutTerminatorIsRefused)
 {
     ASSERT_EQ(OS_STS_OK, Update("SCRIPT", "echo\n"));
-    std::string szFile = OsTestReadFile(m_szFile);
+    std::string szFile = e2e::ReadFile(m_szFile);
     memset(&szFile[szFile.size() - FOOTER_SIZE], 'A', 32);
-    OsTestWriteFile(m_szFile, szFile);
+    e2e::WriteFile(m_szFile, szFile);
     EOSSTS eossts;
     Resource("SCRIPT", &eossts);
     EXPECT_EQ(OS_STS_FAIL, eossts);
@@ -164,11 +164,11 @@ TEST_F(OsResourceTest, ShortFilesAndForeignFootersHoldNoArchive)
     EXPECT_EQ(OS_STS_FILE_NOT_FOUND, osresource.Open((m_services.Dir() / "missing").c_str(), "SCRIPT", 1));
     EXPECT_EQ(nullptr, osresource.GetPointer());
     EXPECT_EQ(OS_STS_BAD_ARGUMENT, osresource.Open(m_szFile.c_str(), nullptr, 1));
-    OsTestWriteFile(m_szFile, "");
+    e2e::WriteFile(m_szFile, "");
     EOSSTS eossts;
     Resource("SCRIPT", &eossts);
     EXPECT_EQ(OS_STS_NOT_FOUND, eossts);
-    OsTestWriteFile(m_szFile, std::string(FOOTER_SIZE * 2, '\x55'));
+    e2e::WriteFile(m_szFile, std::string(FOOTER_SIZE * 2, '\x55'));
     Resource("SCRIPT", &eossts);
     EXPECT_EQ(OS_STS_NOT_FOUND, eossts);
     ASSERT_EQ(OS_STS_OK, Update("SCRIPT", "s"));

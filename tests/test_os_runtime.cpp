@@ -50,7 +50,7 @@ TEST_F(OsRuntimeTest, SpawnRunsAProgramWithItsArgumentVectorUpToAnEmptyArgument)
     int iExitCode = -1;
     ASSERT_EQ(OS_STS_OK, osthread.SpawnWait(5000, &iExitCode));
     EXPECT_EQ(0, iExitCode);
-    EXPECT_EQ("a b|$HOME;x|", OsTestReadFile(szOut));
+    EXPECT_EQ("a b|$HOME;x|", e2e::ReadFile(szOut));
     EXPECT_EQ(OS_STS_NOT_FOUND, osthread.SpawnWait(0, &iExitCode));
 
     ASSERT_EQ(OS_STS_OK, osthread.Spawn(0, "false", "false", nullptr));

@@ -2,7 +2,8 @@
 //
 // The stand-in DSM through DSM_Entry: callback registration and the delivery
 // of a Data Source's DAT_NULL messages to the application, from the source's
-// own thread, with calls back into the DSM from inside the callback.
+// own thread, with calls back into the DSM from inside the callback; two
+// applications on one source, each with its own connection.
 
 #include "test_platform_dsm.h"
 
@@ -213,7 +214,9 @@ TEST_F(DsmTest, Callback2GetsItsReferenceConstantBack)
     EXPECT_EQ(vreceived[0].pData, static_cast<TW_MEMREF>(&iContext));
 }
 
-TEST_F(DsmTest, EachApplicationHearsOnlyItsOwnSource)
+// Two applications open the same source: each connection has its own Id,
+// is no destination of the other application, and hears only its own source.
+TEST_F(DsmTest, TwoApplicationsOpenTheSameSourceAndEachHearsOnlyItsOwn)
 {
     App app1("First");
     App app2("Second");
@@ -221,6 +224,14 @@ TEST_F(DsmTest, EachApplicationHearsOnlyItsOwnSource)
     ASSERT_EQ(app2.OpenDsm(), TWRC_SUCCESS);
     ASSERT_EQ(app1.OpenDsByName(0, "Fixture Alpha"), TWRC_SUCCESS);
     ASSERT_EQ(app2.OpenDsByName(0, "Fixture Alpha"), TWRC_SUCCESS);
+    EXPECT_NE(V(app1.Source(0)->Id), V(app2.Source(0)->Id));
+    FixtureEcho fixtureecho = {};
+    ASSERT_EQ(app2.Echo(0, DG_CUSTOM, MSG_GET, fixtureecho), TWRC_SUCCESS);
+    EXPECT_EQ(V(fixtureecho.OriginId), V(app2.Identity()->Id));
+    EXPECT_EQ(V(fixtureecho.OwnId), V(app2.Source(0)->Id));
+    EXPECT_EQ(app1.Echo(0, DG_CUSTOM, MSG_GET, fixtureecho), TWRC_SUCCESS);
+    EXPECT_EQ(app1.FailCc(app1.Call(app2.Source(0), DG_CUSTOM, FIXTURE_DAT_ECHO, MSG_GET, &fixtureecho)), TWCC_BADDEST);
+
     Receiver receiver1(app1.Identity()->Id);
     Receiver receiver2(app2.Identity()->Id);
     ASSERT_EQ(Register(app1, 0), TWRC_SUCCESS);
@@ -235,6 +246,9 @@ TEST_F(DsmTest, EachApplicationHearsOnlyItsOwnSource)
     ASSERT_EQ(receiver2.Calls().size(), 2U);
     EXPECT_EQ(receiver2.Calls()[1].u16Msg, MSG_CLOSEDSREQ);
     EXPECT_EQ(receiver2.Calls()[1].u32Origin, V(app2.Source(0)->Id));
+    // One application's close leaves the other's connection open.
+    ASSERT_EQ(app1.CloseDs(0), TWRC_SUCCESS);
+    EXPECT_EQ(app2.Echo(0, DG_CUSTOM, MSG_GET, fixtureecho), TWRC_SUCCESS);
 }
 
 TEST_F(DsmTest, SourceClosedFromInsideItsOwnCallback)

@@ -375,27 +375,3 @@ TEST_F(DsmTest, CloseSourceAndCloseDsmOrder)
     EXPECT_EQ(app.CloseDsm(), TWRC_SUCCESS);
 }
 
-TEST_F(DsmTest, TwoApplicationsOpenTheSameSource)
-{
-    App app1("First");
-    App app2("Second");
-    ASSERT_EQ(app1.OpenDsm(), TWRC_SUCCESS);
-    ASSERT_EQ(app2.OpenDsm(), TWRC_SUCCESS);
-    ASSERT_EQ(app1.OpenDsByName(0, "Fixture Alpha"), TWRC_SUCCESS);
-    ASSERT_EQ(app2.OpenDsByName(0, "Fixture Alpha"), TWRC_SUCCESS);
-    // Each connection has its own Id.
-    EXPECT_NE(V(app1.Source(0)->Id), V(app2.Source(0)->Id));
-
-    FixtureEcho fixtureecho = {};
-    ASSERT_EQ(app2.Echo(0, DG_CUSTOM, MSG_GET, fixtureecho), TWRC_SUCCESS);
-    EXPECT_EQ(V(fixtureecho.OriginId), V(app2.Identity()->Id));
-    EXPECT_EQ(V(fixtureecho.OwnId), V(app2.Source(0)->Id));
-
-    // One application's source is not another's destination.
-    EXPECT_EQ(app1.Echo(0, DG_CUSTOM, MSG_GET, fixtureecho), TWRC_SUCCESS);
-    EXPECT_EQ(app1.FailCc(app1.Call(app2.Source(0), DG_CUSTOM, FIXTURE_DAT_ECHO, MSG_GET, &fixtureecho)), TWCC_BADDEST);
-
-    ASSERT_EQ(app1.CloseDs(0), TWRC_SUCCESS);
-    EXPECT_EQ(app2.Echo(0, DG_CUSTOM, MSG_GET, fixtureecho), TWRC_SUCCESS);
-}
-

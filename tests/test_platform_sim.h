@@ -10,6 +10,7 @@
 #define DRAVO_TEST_PLATFORM_SIM_H
 
 #include "../twain/twaindefs.h"
+#include "e2e_run.h"
 #include "test_platform_dsm.h"
 
 #include <gtest/gtest.h>
@@ -21,7 +22,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -473,10 +473,9 @@ protected:
     {
         ASSERT_NE(Dsm::Get().pvHandle, nullptr) << dlerror();
         ASSERT_NE(Dsm::Get().pfnEntry, nullptr);
-        char szTemplate[] = "/tmp/dravo_simtest_XXXXXX";
-        ASSERT_NE(mkdtemp(szTemplate), nullptr);
-        m_szDir = szTemplate;
-        m_szJournal = m_szDir + "/journal.txt";
+        ASSERT_FALSE(m_tmp.Path().empty());
+        m_szDir = m_tmp.Path();
+        m_szJournal = m_tmp.File("journal.txt");
         setenv("TWAINDSM_SOURCES", DRAVO_BINARY_DIR "/platform/twain", 1);
         setenv("SIMSCANNER_JOURNAL", m_szJournal.c_str(), 1);
         unsetenv("SIMSCANNER_CONFIG");
@@ -494,30 +493,15 @@ protected:
         unsetenv("SIMSCANNER_JOURNAL");
         unsetenv("SIMSCANNER_CONFIG");
         unsetenv("TWAINDSM_SOURCES");
-        std::string szCommand = "rm -rf '" + m_szDir + "'";
-        if (!m_szDir.empty() && std::system(szCommand.c_str()) != 0)
-        {
-            ADD_FAILURE() << "cannot remove " << m_szDir;
-        }
     }
 
     void Config(const std::string& a_szText)
     {
-        std::string szPath = m_szDir + "/sim.cfg";
-        std::ofstream ofs(szPath);
-        ofs << a_szText;
-        ofs.close();
-        setenv("SIMSCANNER_CONFIG", szPath.c_str(), 1);
+        m_tmp.Write("sim.cfg", a_szText);
+        setenv("SIMSCANNER_CONFIG", m_tmp.File("sim.cfg").c_str(), 1);
     }
 
-    std::vector<std::string> Journal() const
-    {
-        std::vector<std::string> asz;
-        std::ifstream ifs(m_szJournal);
-        for (std::string sz; std::getline(ifs, sz);)
-            asz.push_back(sz);
-        return asz;
-    }
+    std::vector<std::string> Journal() const { return e2e::Lines(e2e::ReadFile(m_szJournal)); }
     // Journal lines that contain every given text.
     std::vector<std::string> JournalWith(std::initializer_list<const char*> a_asz) const
     {
@@ -537,6 +521,7 @@ protected:
         return *m_apapp.back();
     }
 
+    e2e::TempDir m_tmp;   // removed after the applications below
     std::string m_szDir;
     std::string m_szJournal;
     std::vector<std::unique_ptr<App>> m_apapp;

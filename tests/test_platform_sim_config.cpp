@@ -2,8 +2,9 @@
 //
 // The configuration file, the fault injection and the journal of the
 // simulated sources: capability rows replaced, added and removed, errors in
-// the file reported without stopping the source, an answered transfer, an
-// exception out of DS_Entry, and the journal lines tests rely on.
+// the file reported without stopping the source, an answered transfer, and
+// the journal lines tests rely on. (An exception out of DS_Entry, through the
+// DSM and the program: test_e2e_dsm.cpp.)
 
 #include "test_platform_sim.h"
 
@@ -107,31 +108,6 @@ TEST_F(SimConfigTest, AnAnsweredTransferIsCarriedOutFirst)
     EXPECT_EQ(h, nullptr) << "a cancelled transfer delivers no image";
     EXPECT_EQ(app.EndXfer(), TWRC_SUCCESS) << "the transfer ended in state 7";
     EXPECT_EQ(JournalWith({"DAT_IMAGENATIVEXFER/MSG_GET", "state=6->7", "fault=answer", "rc=TWRC_CANCEL"}).size(), 1u);
-}
-
-TEST_F(SimConfigTest, ConfiguredExceptionLeavesDsEntry)
-{
-    // Straight to the source's entry, as a DSM would call it.
-    Config("fault throw DG_CONTROL DAT_CAPABILITY MSG_GET cap=ICAP_PIXELTYPE\n");
-    void* pv = dlopen(DRAVO_BINARY_DIR "/platform/twain/simscanner.ds", RTLD_NOW | RTLD_LOCAL);
-    ASSERT_NE(pv, nullptr) << dlerror();
-    DSENTRYPROC pfnDsEntry = reinterpret_cast<DSENTRYPROC>(dlsym(pv, "DS_Entry"));
-    ASSERT_NE(pfnDsEntry, nullptr);
-    TW_IDENTITY twapp = {};
-    twapp.Id = 4242;
-    TW_IDENTITY twds = {};
-    twds.Id = 4343;
-    ASSERT_EQ(pfnDsEntry(&twapp, DG_CONTROL, DAT_IDENTITY, MSG_OPENDS, &twds), TWRC_SUCCESS);
-    TW_CAPABILITY twcap = {};
-    twcap.Cap = ICAP_PIXELTYPE;
-    EXPECT_ANY_THROW(pfnDsEntry(&twapp, DG_CONTROL, DAT_CAPABILITY, MSG_GET, &twcap));
-    // The source goes on answering.
-    twcap.Cap = ICAP_XRESOLUTION;
-    ASSERT_EQ(pfnDsEntry(&twapp, DG_CONTROL, DAT_CAPABILITY, MSG_GET, &twcap), TWRC_SUCCESS);
-    std::free(twcap.hContainer);   // no DSM memory functions were given: C memory
-    EXPECT_EQ(pfnDsEntry(&twapp, DG_CONTROL, DAT_IDENTITY, MSG_CLOSEDS, &twds), TWRC_SUCCESS);
-    EXPECT_EQ(JournalWith({"fault=throw", "MSG_GET"}).size(), 1u);
-    dlclose(pv);
 }
 
 TEST_F(SimConfigTest, JournalRecordsWhatTheApplicationSent)

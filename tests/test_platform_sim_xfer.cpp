@@ -1,6 +1,7 @@
 // test_platform_sim_xfer.cpp
 //
-// Image transfers of the simulated sources, byte for byte: the native TIFF and bitmap,
+// Image transfers of the simulated sources, byte for byte: the native TIFF
+// (the native bitmap, through the program into a file: test_e2e_xfer.cpp),
 // memory strips (uncompressed and JPEG), memory files and files (TIFF, BMP,
 // JFIF), image information and layout, the feeder with its pages and sides,
 // pending transfers, extended image information, and the memory the source
@@ -28,20 +29,6 @@ unsigned Gray(std::int64_t a_x, std::int64_t a_y, unsigned a_uPage)
 bool Black(std::int64_t a_x, std::int64_t a_y, unsigned a_uPage)
 {
     return (((a_x / 8) + (a_y / 8) + a_uPage) & 1) != 0;
-}
-
-std::uint32_t U32(const unsigned char* a_pu8)
-{
-    std::uint32_t u;
-    std::memcpy(&u, a_pu8, 4);
-    return u;
-}
-
-std::uint16_t U16(const unsigned char* a_pu8)
-{
-    std::uint16_t u;
-    std::memcpy(&u, a_pu8, 2);
-    return u;
 }
 
 // Memory transfers until TWRC_XFERDONE; the blocks joined.
@@ -127,74 +114,6 @@ bool DecodeJpeg(const std::vector<unsigned char>& a_au8, JpegImage& a_image)
     pfnDestroy(&cinfo);
     return true;
 }
-}
-
-TEST_F(SimXferTest, NativeTransferIsABottomUpBitmapWhenConfigured)
-{
-    // (gray, through the program into a bitmap file: test_e2e_xfer.cpp)
-    Config("pages = 10\nnative = dib\n");
-    App& app = Open(kScanner);
-    const TW_UINT16 au16Pixel[] = {TWPT_BW, TWPT_RGB};
-    unsigned uPage = 0;
-    for (TW_UINT16 u16Pixel : au16Pixel)
-    {
-        SCOPED_TRACE("pixel type " + std::to_string(u16Pixel));
-        ASSERT_TRUE(app.SmallPages(u16Pixel, TWSX_NATIVE));
-        ASSERT_TRUE(app.EnableAndWait());
-        uPage++;
-        TW_IMAGEINFO twinfo;
-        ASSERT_EQ(app.Call(DG_IMAGE, DAT_IMAGEINFO, MSG_GET, &twinfo), TWRC_SUCCESS);
-        EXPECT_EQ(+twinfo.ImageWidth, 425);    // 8.5 in at 50 dpi
-        EXPECT_EQ(+twinfo.ImageLength, 550);   // 11 in
-        EXPECT_EQ(twinfo.XResolution.Whole, 50);
-        TW_HANDLE hDib = nullptr;
-        ASSERT_EQ(app.Call(DG_IMAGE, DAT_IMAGENATIVEXFER, MSG_GET, &hDib), TWRC_XFERDONE);
-        ASSERT_NE(hDib, nullptr);
-        const unsigned char* pu8 = static_cast<const unsigned char*>(app.Lock(hDib));
-        int iBits = (u16Pixel == TWPT_RGB) ? 24 : 1;
-        EXPECT_EQ(U32(pu8), 40u);
-        EXPECT_EQ(static_cast<std::int32_t>(U32(pu8 + 4)), 425);
-        EXPECT_EQ(static_cast<std::int32_t>(U32(pu8 + 8)), 550);   // positive: bottom-up
-        EXPECT_EQ(U16(pu8 + 14), iBits);
-        std::size_t uPalette = (iBits == 24) ? 0 : 2;
-        EXPECT_EQ(U32(pu8 + 32), uPalette);
-        std::size_t uStride = (425u * iBits + 31) / 32 * 4;
-        EXPECT_EQ(U32(pu8 + 20), uStride * 550);
-        const unsigned char* pu8Bits = pu8 + 40 + 4 * uPalette;
-        if (uPalette == 2)
-        {
-            EXPECT_EQ(pu8[40], 0);      // entry 0 black
-            EXPECT_EQ(pu8[44], 255);    // entry 1 white
-        }
-        const int aiX[] = {0, 7, 8, 200, 424};
-        const int aiY[] = {0, 1, 9, 300, 549};
-        for (int x : aiX)
-        {
-            for (int y : aiY)
-            {
-                const unsigned char* pu8Row = pu8Bits + uStride * (549 - y);
-                if (iBits == 24)
-                {
-                    EXPECT_EQ(pu8Row[3 * x + 2], (x + 37 * uPage) & 0xFF);
-                    EXPECT_EQ(pu8Row[3 * x + 1], (2 * y + 11 * uPage) & 0xFF);
-                    EXPECT_EQ(pu8Row[3 * x], (x + y + 101 * uPage) & 0xFF);
-                }
-                else
-                {
-                    bool blBit = ((pu8Row[x / 8] >> (7 - x % 8)) & 1) != 0;
-                    EXPECT_EQ(blBit, !Black(x, y, uPage)) << x << "," << y;   // 1 is white
-                }
-            }
-        }
-        app.Unlock(hDib);
-        app.Free(hDib);
-        TW_UINT16 u16Count = 0;
-        ASSERT_EQ(app.EndXfer(&u16Count), TWRC_SUCCESS);
-        EXPECT_GT(u16Count, 0);
-        ASSERT_TRUE(app.Disable());
-        // The cancelled images stay in the feeder, each transferred one is used up.
-        uPage++;
-    }
 }
 
 TEST_F(SimXferTest, MemoryTransferDeliversWholeRows)
@@ -329,8 +248,9 @@ TEST_F(SimXferTest, MemoryFileTransferInEachFormat)
     ASSERT_GT(au8.size(), 54u);
     EXPECT_EQ(au8[0], 'B');
     EXPECT_EQ(au8[1], 'M');
-    EXPECT_EQ(U32(au8.data() + 2), au8.size());
-    EXPECT_EQ(U32(au8.data() + 10), 54u);
+    const std::string szBmp(au8.begin(), au8.end());
+    EXPECT_EQ(tiffread::U32(szBmp, 2), au8.size());
+    EXPECT_EQ(tiffread::U32(szBmp, 10), 54u);
     app.EndXfer();
     ASSERT_TRUE(app.Disable());
     // JFIF.

@@ -142,8 +142,8 @@ namespace
 std::map<std::string, uint32_t> HeaderConstants()
 {
     std::map<std::string, uint32_t> mapValues;
-    std::istringstream in(lookuptest::ReadFile(std::string(DRAVO_SOURCE_DIR) + "/twain/twaindefs.h") + "\n" +
-                          lookuptest::ReadFile(std::string(DRAVO_SOURCE_DIR) + "/twain/twaindefs_caps.h"));
+    std::istringstream in(e2e::ReadFile(std::string(DRAVO_SOURCE_DIR) + "/twain/twaindefs.h") + "\n" +
+                          e2e::ReadFile(std::string(DRAVO_SOURCE_DIR) + "/twain/twaindefs_caps.h"));
     std::string szLine;
     while (std::getline(in, szLine))
     {
@@ -271,7 +271,7 @@ protected:
     {
         std::string szError;
         ASSERT_TRUE(lookuptest::SourceTable(m_records, szError)) << szError;
-        m_szXml = lookuptest::ReadFile(lookuptest::GeneratedXmlPath());
+        m_szXml = e2e::ReadFile(lookuptest::GeneratedXmlPath());
         ASSERT_FALSE(m_szXml.empty()) << "build the target dravo_lookup_xml first: " << lookuptest::GeneratedXmlPath();
     }
 
@@ -397,7 +397,7 @@ TEST_F(LookupBuilt, AppenderPutsTheTableIntoAnExecutableThatStillRuns)
 {
     std::string szTool = std::string(DRAVO_BINARY_DIR) + "/tools/dravo-resappend";
     ASSERT_TRUE(std::filesystem::exists(szTool)) << "build the target dravo-resappend first";
-    lookuptest::ScratchDir dir;
+    e2e::TempDir dir;
     std::string szExe = dir / "true-copy";
     std::filesystem::copy_file("/bin/true", szExe);
 

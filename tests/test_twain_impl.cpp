@@ -1,9 +1,9 @@
 // test_twain_impl.cpp
-// The TWAIN connection object: construction from protocol texts, the state
-// and the terminal title, the item readers on hand-built containers, the
-// display command, the entry call without a DSM, file names made from a
-// pattern, and the registry the DSM callback uses. The facade is exercised
-// end to end (test_e2e_shell_twain.cpp).
+// The TWAIN connection object: the language at construction, the state and
+// the terminal title, the item readers on hand-built containers, the entry
+// call without a DSM, file names made from a pattern, and the registry the
+// DSM callback uses. The facade is exercised end to end
+// (test_e2e_shell_twain.cpp).
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -14,40 +14,8 @@ namespace
 {
 
 // ---------------------------------------------------------------------------
-// Construction
+// Construction (the protocol forms through the program: test_e2e_dsm.cpp)
 // ---------------------------------------------------------------------------
-struct ProtocolCase
-{
-    const char *szProtocol;
-    uint32_t u32Major;
-    int32_t i32Minor;
-    bool blProtocol2;
-};
-
-class TwainImplProtocol : public testing::TestWithParam<ProtocolCase>
-{
-protected:
-    TwainTestEnv m_env;
-};
-
-TEST_P(TwainImplProtocol, ReadsMajorMinorAndTheProtocol2Flag)
-{
-    const ProtocolCase &c = GetParam();
-    auto ptwainimpl = MakeTwainImpl(c.szProtocol);
-    EXPECT_EQ(ptwainimpl->m_u32ProtocolMajor, c.u32Major) << c.szProtocol;
-    EXPECT_EQ(ptwainimpl->m_i32ProtocolMinor, c.i32Minor) << c.szProtocol;
-    EXPECT_EQ(ptwainimpl->m_blProtocol2, c.blProtocol2) << c.szProtocol;
-}
-
-INSTANTIATE_TEST_SUITE_P(Forms, TwainImplProtocol,
-                         testing::Values(ProtocolCase{"2.3", 2, 3, true}, ProtocolCase{"2", 2, 0, true},
-                                         ProtocolCase{"1", 1, 9, false}, ProtocolCase{"1.x", 1, 9, false},
-                                         ProtocolCase{"1.7", 1, 7, false}, ProtocolCase{"2.", 2, 0, true},
-                                         ProtocolCase{"2.12", 2, 12, true}, ProtocolCase{"", 0, 0, true}),
-                         [](const testing::TestParamInfo<ProtocolCase> &a_info) {
-                             return TwainTestName(a_info.param.szProtocol, a_info.index);
-                         });
-
 TEST_F(TwainImplTest, LanguageComesFromTheSymbolTable)
 {
     auto ptwainimplUsa = MakeTwainImpl("1.9", "TWLG_ENGLISH_USA");
@@ -140,22 +108,6 @@ TEST_F(TwainImplTest, ItemsStringsAreBoundedByItemWidthAndBuffer)
     strcpy(acList255.data() + 256, "second of 255");
     CTwainImpl::GetStringFromItem(acList255.data(), TWTY_STR255, 1, szOut, sizeof(szOut));
     EXPECT_STREQ(szOut, "second of 255");
-}
-
-// ---------------------------------------------------------------------------
-// Display settings
-// ---------------------------------------------------------------------------
-TEST_F(TwainImplTest, DisplaySetsAndPrintsTheImageSettings)
-{
-    m_ptwainimpl->DSDisplay(TwainWords({"display"}));
-    m_ptwainimpl->DSDisplay(TwainWords({"display", "3", "50"}));
-    m_ptwainimpl->DSDisplay(TwainWords({"display", "", "75"}));
-    m_ptwainimpl->DSDisplay(TwainWords({"display", "7"}));
-    std::vector<std::string> aszExpected = {"Images..............0", "Image Size (%)......0",
-                                            "Images..............3", "Image Size (%)......50",
-                                            "Images..............3", "Image Size (%)......75",
-                                            "Images..............7", "Image Size (%)......75"};
-    EXPECT_EQ(m_log.Lines(), aszExpected);
 }
 
 // ---------------------------------------------------------------------------

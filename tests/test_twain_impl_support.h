@@ -133,10 +133,6 @@ public:
         m_aszWords.push_back(nullptr);
         m_aszWords.push_back(nullptr);
     }
-    const char *const *Get() const
-    {
-        return m_aszWords.data();
-    }
     operator const char *const *() const
     {
         return m_aszWords.data();

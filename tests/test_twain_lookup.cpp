@@ -47,7 +47,7 @@ protected:
     {
         Services::Start();
         s_pclookup = new CLookup;
-        std::string szXml = lookuptest::ReadFile(lookuptest::GeneratedXmlPath());
+        std::string szXml = e2e::ReadFile(lookuptest::GeneratedXmlPath());
         s_eossts = szXml.empty() ? OS_STS_FAIL : LoadXml(*s_pclookup, szXml);
     }
     static void TearDownTestSuite()
@@ -461,7 +461,7 @@ TEST_F(LookupLoad, BrokenOrEmptyDocumentsLeaveAnEmptyTable)
 
 TEST_F(LookupLoad, MissingLookupFileSaysSoAndLeavesTheTableEmpty)
 {
-    lookuptest::ScratchDir dir;
+    e2e::TempDir dir;
     lookuptest::InDir indir(dir.Path());
     ASSERT_TRUE(indir.Ok());
     setenv("TORVIX_PATH_SOURCE", (dir / "nowhere").c_str(), 1);
@@ -481,9 +481,9 @@ TEST_F(LookupLoad, MissingLookupFileSaysSoAndLeavesTheTableEmpty)
 
 TEST_F(LookupLoad, LookupFileUnderTheSourceFolder)
 {
-    lookuptest::ScratchDir dir;
+    e2e::TempDir dir;
     std::filesystem::create_directories(dir / "src/main2/lib/database/data");
-    lookuptest::WriteFile(dir / "src/main2/lib/database/data/lookup.edres", Doc(Rec("CAP_FROMSOURCE", "2000", "4", "5")));
+    e2e::WriteFile(dir / "src/main2/lib/database/data/lookup.edres", Doc(Rec("CAP_FROMSOURCE", "2000", "4", "5")));
     std::filesystem::create_directories(dir / "run");
     lookuptest::InDir indir(dir / "run");
     ASSERT_TRUE(indir.Ok());

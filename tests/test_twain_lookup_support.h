@@ -21,11 +21,6 @@
 namespace lookuptest
 {
 
-// The scratch folder and file helpers of the services tests.
-typedef OsTestDir ScratchDir;
-inline std::string ReadFile(const std::string& a_szPath) { return OsTestReadFile(a_szPath); }
-inline void WriteFile(const std::string& a_szPath, const std::string& a_szText) { OsTestWriteFile(a_szPath, a_szText); }
-
 // The services, started for a suite unless something already started them.
 class Services
 {
@@ -70,8 +65,8 @@ private:
 // Load a table from an XML text, as the program does from "./lookup.edres".
 inline EOSSTS LoadXml(CLookup& a_clookup, const std::string& a_szXml)
 {
-    ScratchDir dir;
-    WriteFile(dir / "lookup.edres", a_szXml);
+    e2e::TempDir dir;
+    e2e::WriteFile(dir / "lookup.edres", a_szXml);
     InDir indir(dir.Path());
     return indir.Ok() ? a_clookup.Load() : OS_STS_FAIL;
 }
@@ -89,7 +84,7 @@ inline std::string GeneratedXmlPath()
 // The source table, read and checked by the generator's own reader.
 inline bool SourceTable(std::vector<lookuptab::Record>& a_records, std::string& a_error)
 {
-    std::string szText = ReadFile(SourceTablePath());
+    std::string szText = e2e::ReadFile(SourceTablePath());
     if (szText.empty())
     {
         a_error = "cannot read " + SourceTablePath();

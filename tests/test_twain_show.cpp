@@ -7,8 +7,8 @@
 // crafted entries of every item type (values in Item and in handles, value
 // names, ten-thousandths, dates, strings of every width, barcode texts with
 // their lengths, large texts, errors) in its text, XML and log forms.
-// (dat_extimageinfo against the simulated sources: test_e2e_device.cpp, and
-// its malformed answers: test_twain_impl_dsm.cpp.)
+// (dat_extimageinfo against the simulated sources, its malformed answers
+// too: test_e2e_device.cpp.)
 #include <gtest/gtest.h>
 
 #include <algorithm>

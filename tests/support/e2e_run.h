@@ -49,6 +49,13 @@ inline std::string ReadFile(const std::string &a_path)
     return ss.str();
 }
 
+// Writes a whole file, replacing what it held; folders are not created.
+inline void WriteFile(const std::string &a_path, const std::string &a_text)
+{
+    std::ofstream f(a_path, std::ios::binary | std::ios::trunc);
+    f << a_text;
+}
+
 // How to start the program.
 struct Options
 {
@@ -96,14 +103,11 @@ public:
 
     const std::string &Path() const { return m_path; }
     std::string File(const std::string &a_name) const { return m_path + "/" + a_name; }
+    std::string operator/(const std::string &a_name) const { return File(a_name); }
 
     // Writes a file (relative names are inside the directory); sub-folders
     // are not created.
-    void Write(const std::string &a_name, const std::string &a_text) const
-    {
-        std::ofstream f(Abs(a_name), std::ios::binary | std::ios::trunc);
-        f << a_text;
-    }
+    void Write(const std::string &a_name, const std::string &a_text) const { WriteFile(Abs(a_name), a_text); }
     // Reads a whole file; "" when it cannot be read.
     std::string Read(const std::string &a_name) const { return ReadFile(Abs(a_name)); }
     bool Exists(const std::string &a_name) const
