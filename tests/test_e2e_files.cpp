@@ -114,10 +114,16 @@ TEST(E2eFiles, WhatIsNoRegularFileOfSensibleSizeIsRefusedAtOnce)
             szScript += Fill(command.first, szFile) + "\n";
             aszExpected.push_back(Fill(command.second, szFile));
         }
+    // A package that is a FIFO is refused, not waited on.
+    ASSERT_EQ(mkfifo(sh.Dir().File("Desktop/pk").c_str(), 0600), 0);
+    szScript += "unpackage pk\n";
     sh.Dir().Write("s.txt", szScript);
     e2e::Result r = sh.Run("run s\nexit\n");
     EXPECT_EQ(r.status, 0);
     EXPECT_TRUE(sh.HasInOrder(aszExpected)) << r.out;
+    EXPECT_EQ(sh.CountAffixed("Unable to unpackage <", "/Desktop/pk>: not a package this build can read..."), 1);
     EXPECT_TRUE(sh.Journal({"DAT_PASSTHRU"}).empty());
-    EXPECT_EQ(NamesWith(sh.Dir().File("Desktop"), "dravo_"), 0);
+    // No copy made by makescript (unpackage leaves its empty folder).
+    EXPECT_EQ(NamesWith(sh.Dir().File("Desktop"), "dravo_"), 1);
+    EXPECT_TRUE(sh.Dir().Exists("Desktop/dravo_unpackage"));
 }
