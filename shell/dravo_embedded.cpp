@@ -119,7 +119,7 @@ bool CDravo::DoRunScript(DravoLine &a_dravoline)
     if (!blWritten)
     {
         COsString::SStrPrintf(szLine, sizeof(szLine), "Unable to open file...<%s>", "script.txt");
-        COsString::SStrCpy(szWhy, sizeof(szWhy), "the log folder's path is too long");
+        COsString::SStrCpy(szWhy, sizeof(szWhy), "the log folder gives no usable path");
         COsString::SStrCpy(szPath, sizeof(szPath), "script.txt");
     }
     else
