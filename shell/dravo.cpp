@@ -149,7 +149,7 @@ int DravoMain(int a_iArgc, char **a_aszArgv)
 CDravo::CDravo()
     : m_ptwain(nullptr), m_blDataBlock(false), m_iDataBlockLines(0), m_iDepth(0), m_u16LastRc(0), m_u16LastCc(0),
       m_u32TimerDepth(0), m_u32Errors(0), m_u32Warnings(0), m_u16ExitStatus(0), m_poseditline(nullptr), m_iScripts(0),
-      m_blDataBlockFull(false)
+      m_blDataBlockFull(false), m_blEmbeddedStart(false)
 {
     // The data block and the run-argument records (1.3 MB) are zero
     // already: the object comes from CDravo::operator new.

@@ -222,8 +222,12 @@ private:
     bool DoUnpackage(DravoLine &a_dravoline);
     // The copy of the program with a_szName (or a_szName.txt) embedded.
     void MakeScript(const char *a_szName);
-    // The own SCRIPT resource written to a file; false after the message.
-    bool WriteScriptResource(const char *a_szPath);
+    // The own SCRIPT resource written to a file.  False when it is missing or
+    // cannot be written: a_szLine gets the console line that says so and
+    // a_szWhy the reason for a line on standard error.
+    bool WriteScriptResource(const char *a_szPath, char *a_szLine, size_t a_sizeLine, char *a_szWhy, size_t a_sizeWhy);
+    // A line shown on the console even while it is switched off.
+    void PrintShown(const char *a_szText);
 
     // ------------------------------------------------ block stack
     // Opens level depth + 1 (its state cleared first); false, after an error
@@ -286,6 +290,7 @@ private:
     COsFile *m_poseditline;                             // the console, owned
     int m_iScripts;                                     // scripts running now
     bool m_blDataBlockFull;                             // data block lines were dropped
+    bool m_blEmbeddedStart;                             // the embedded script's first run
 };
 
 // The one shell object of the process (null when it could not be created).

@@ -6,6 +6,8 @@
 // onto the desktop.
 #include "dravo.h"
 
+#include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <new>
 #include <string>
@@ -47,22 +49,26 @@ template <typename T> void DravoDelete(T *a_pt)
 
 } // namespace
 
-// Writes the program's own SCRIPT resource to a_szPath.  False after the
-// message when it is missing or cannot be written.
-bool CDravo::WriteScriptResource(const char *a_szPath)
+// Writes the program's own SCRIPT resource to a_szPath.
+bool CDravo::WriteScriptResource(const char *a_szPath, char *a_szLine, size_t a_sizeLine, char *a_szWhy,
+                                 size_t a_sizeWhy)
 {
     COsResource *posresource = DravoNew<COsResource>("COsResource");
     if (!posresource || (posresource->Open(OS_RESOURCE_LOCAL, DRAVO_SCRIPTRESOURCE, DRAVO_SCRIPTTYPE) != OS_STS_OK))
     {
-        Print("SCRIPT not found...");
+        COsString::SStrCpy(a_szLine, a_sizeLine, "SCRIPT not found...");
+        COsString::SStrCpy(a_szWhy, a_sizeWhy, "the program carries no script");
         DravoDelete(posresource);
         return false;
     }
     // Written beside the file, which it replaces only when complete.
     COsFile *posfile = DravoNew<COsFile>("COsFile");
+    errno = 0;
     if (!posfile || (posfile->OpenTemp(a_szPath) != OS_STS_OK))
     {
-        Print("Unable to open file...<%s>", a_szPath);
+        int iErrno = errno;
+        COsString::SStrPrintf(a_szLine, a_sizeLine, "Unable to open file...<%s>", a_szPath);
+        COsString::SStrCpy(a_szWhy, a_sizeWhy, iErrno ? strerror(iErrno) : "it cannot be created");
         DravoDelete(posfile);
         posresource->Close();
         DravoDelete(posresource);
@@ -70,30 +76,66 @@ bool CDravo::WriteScriptResource(const char *a_szPath)
     }
     uint64_t u64Size = posresource->GetSize();
     uint64_t u64Written = 0;
+    errno = 0;
     bool blWritten = (u64Size == 0) || ((posfile->Write(posresource->GetPointer(), u64Size, &u64Written) == OS_STS_OK) &&
                                         (u64Written == u64Size));
     blWritten = blWritten && (posfile->Commit() == OS_STS_OK);
+    int iErrno = errno;
     DravoDelete(posfile);
     posresource->Close();
     DravoDelete(posresource);
     if (!blWritten)
     {
-        Print("Unable to write file...<%s>", a_szPath);
+        COsString::SStrPrintf(a_szLine, a_sizeLine, "Unable to write file...<%s>", a_szPath);
+        COsString::SStrCpy(a_szWhy, a_sizeWhy, iErrno ? strerror(iErrno) : "it cannot be written whole");
         return false;
     }
     return true;
 }
 
+void CDravo::PrintShown(const char *a_szText)
+{
+    char szConsole[8] = "on";
+    if (g_plog)
+    {
+        COsString::SStrCpy(szConsole, sizeof(szConsole), g_plog->ConsoleGet());
+        g_plog->ConsoleSet("on");
+    }
+    Print("%s", a_szText);
+    if (g_plog)
+        g_plog->ConsoleSet(szConsole);
+}
+
 bool CDravo::DoRunScript(DravoLine &a_dravoline)
 {
+    // The program's own start (its console off) cannot go on without its
+    // script: it says why on standard error and ends with status 1.
+    bool blEmbeddedStart = m_blEmbeddedStart;
+    m_blEmbeddedStart = false;
     char szPath[512];
-    if (!DravoPath(szPath, sizeof(szPath), OS_CFGTAG_LOGDIRECTORY, "script.txt"))
+    char szLine[640] = "";
+    char szWhy[256] = "";
+    bool blWritten = DravoPath(szPath, sizeof(szPath), OS_CFGTAG_LOGDIRECTORY, "script.txt");
+    if (!blWritten)
     {
-        Print("Unable to open file...<%s>", "script.txt");
-        return true;
+        COsString::SStrPrintf(szLine, sizeof(szLine), "Unable to open file...<%s>", "script.txt");
+        COsString::SStrCpy(szWhy, sizeof(szWhy), "the log folder gives no usable path");
+        COsString::SStrCpy(szPath, sizeof(szPath), "script.txt");
     }
-    if (!WriteScriptResource(szPath))
-        return true;
+    else
+    {
+        blWritten = WriteScriptResource(szPath, szLine, sizeof(szLine), szWhy, sizeof(szWhy));
+    }
+    if (!blWritten)
+    {
+        Print("%s", szLine);
+        if (!blEmbeddedStart)
+            return true;
+        fprintf(stderr, "unable to write the embedded script to <%s>: %s...\r\n", szPath, szWhy);
+        fflush(stderr);
+        m_u16ExitStatus = 1;
+        return false;
+    }
 
     // The script's arguments: words 2 to 4 as they are (a word holding a
     // blank stays one argument), empty ones left out.
@@ -112,11 +154,14 @@ bool CDravo::DoRunScript(DravoLine &a_dravoline)
 
 bool CDravo::DoDumpScript(DravoLine &)
 {
+    // Its failure is shown even by a program whose console is off.
     char szPath[512];
+    char szLine[640] = "";
+    char szWhy[256] = "";
     if (!DravoPath(szPath, sizeof(szPath), OS_CFGTAG_DESKTOPDIRECTORY, "script.txt"))
-        Print("Unable to open file...<%s>", "script.txt");
-    else
-        WriteScriptResource(szPath);
+        PrintShown("Unable to open file...<script.txt>");
+    else if (!WriteScriptResource(szPath, szLine, sizeof(szLine), szWhy, sizeof(szWhy)))
+        PrintShown(szLine);
     return true;
 }
 

@@ -222,7 +222,10 @@ int CDravo::Run(int a_iArgc, char **a_aszArgv)
             g_plog->Log(__FILE__, __LINE__, false, ELOGSTS_PLAIN, CLOG_CODEPAGE, "%s", szFirst);
         }
         ClearEndWords();
-        if (!Parse(szFirst, nullptr, 0, nullptr))
+        m_blEmbeddedStart = blEmbedded;
+        bool blGoOn = Parse(szFirst, nullptr, 0, nullptr);
+        m_blEmbeddedStart = false;
+        if (!blGoOn)
             return m_u16ExitStatus;
     }
 

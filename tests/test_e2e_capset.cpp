@@ -3,6 +3,7 @@
 // (as the source's journal records it), and the lines of bad command words.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -19,22 +20,25 @@ const std::string s_szPixelType = "\033[1mICAP_PIXELTYPE                  0101\0
 
 } // namespace
 
-// Every container and item type: the bytes the source received.
+// Every container and item type: the bytes the source received, and
+// whether the source's current value (MSG_GETCURRENT) was fetched first.
 TEST(E2eCapSet, EachLineSendsTheContainerItsWordsDescribe)
 {
     struct Case
     {
         std::string szLine;
         std::string szContainer;
+        bool blCurrent = false;
     };
     const std::string sz33(33, 'a');
     const std::vector<Case> acase = {
         // The source's current value with the item replaced (an enumerated FIX32, a symbol).
-        {"set ICAP_XRESOLUTION 300", "container=07002c01000000000000 "},
-        {"set ICAP_PIXELTYPE TWPT_RGB", "container=04000200000000000000 "},
-        // A ranged FIX32 and a ranged integer (8 bytes, sign-extended).
-        {"set ICAP_BRIGHTNESS -1.25", "container=0700feff00c000000000 "},
-        {"set 0x810a,TWON_RANGE,TWTY_INT32 -3", "container=0200fdffffffffffffff "},
+        {"set ICAP_XRESOLUTION 300", "container=07002c01000000000000 ", true},
+        {"set ICAP_PIXELTYPE TWPT_RGB", "container=04000200000000000000 ", true},
+        // A ranged FIX32 and ranged integers (8 bytes, sign-extended).
+        {"set ICAP_BRIGHTNESS -1.25", "container=0700feff00c000000000 ", true},
+        {"set 0x810a,TWON_RANGE,TWTY_INT32 -3", "container=0200fdffffffffffffff ", true},
+        {"set CAP_XFERCOUNT 5", "container=01000500000000000000 ", true},
         // New one-value containers from the three-part word.
         {"set 0x8111,TWON_ONEVALUE,TWTY_UINT16 1000", "container=0400e803000000000000 "},
         {"set 8100,0x5,0x0 -100", "container=00009c00000000000000 "},
@@ -61,6 +65,10 @@ TEST(E2eCapSet, EachLineSendsTheContainerItsWordsDescribe)
         std::vector<std::string> aszSet = sh.Journal({"DAT_CAPABILITY/MSG_SET "});
         ASSERT_EQ(aszSet.size(), 1u) << r.out;
         EXPECT_NE(aszSet[0].find(c.szContainer), std::string::npos) << aszSet[0];
+        std::vector<std::string> aszCap = sh.Journal({"DAT_CAPABILITY/"});
+        auto itSet = std::find(aszCap.begin(), aszCap.end(), aszSet[0]);
+        bool blCurrent = (itSet != aszCap.begin()) && ((itSet - 1)->find("/MSG_GETCURRENT ") != std::string::npos);
+        EXPECT_EQ(blCurrent, c.blCurrent);
     }
 }
 

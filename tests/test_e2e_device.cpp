@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <sys/stat.h>
 #include <vector>
 
 #include "test_e2e_shell_helpers.h"
@@ -35,7 +36,7 @@ TEST(E2eDevice, ConsumableMetersSetResetAndGet)
     sh.Run(s_szOpenZav + "dat_consumablemeters msg_set TWCONMTR_CLEANING 1 100 50 90 TWCONMTR_SEPARATIONPAD 1 200\n"
                          "dat_consumablemeters get\n"
                          "dat_consumablemeters msg_reset TWCONMTR_CLEANING\ndat_consumablemeters\n"
-                         "dat_consumablemeters set\ndat_consumablemeters msg_reset 9\nexit\n");
+                         "dat_consumablemeters set\ndat_consumablemeters msg_reset 9\ndat_consumablemeters msg_set\nexit\n");
     std::vector<std::string> aszAfterSet = {"  ConsumableMeters.Total.......2"};
     for (const auto &asz : {Meter("00", "TWCONMTR_CLEANING", "0x0001", 100, 50, 90),
                             Meter("01", "TWCONMTR_SEPARATIONPAD", "0x0001", 200, 0, 0)})
@@ -44,8 +45,10 @@ TEST(E2eDevice, ConsumableMetersSetResetAndGet)
     std::vector<std::string> aszAfterReset = Meter("00", "TWCONMTR_CLEANING", "0x0001", 100, 0, 90);
     EXPECT_TRUE(sh.HasSequence(aszAfterReset)) << "the reset meter starts again";
     // The record sent: count 2, the second meter of type 6 with its flags and frequency.
+    // (then a record without meters, which changes nothing)
     std::vector<std::string> aszSet = sh.Journal({"DAT_CONSUMABLEMETERS/MSG_SET", "rc=TWRC_SUCCESS"});
-    ASSERT_EQ(aszSet.size(), 1u);
+    ASSERT_EQ(aszSet.size(), 2u);
+    EXPECT_NE(aszSet[1].find("container=0000000000000000 "), std::string::npos) << aszSet[1];
     std::string szSecond = "0600000000000000" "0100000000000000" "c800000000000000";
     EXPECT_NE(aszSet[0].find("container=0200000000000000" "0100000000000000"), std::string::npos) << aszSet[0];
     EXPECT_NE(aszSet[0].find(szSecond, 16 + 2 * 552), std::string::npos) << aszSet[0];
@@ -126,8 +129,9 @@ TEST(E2eDevice, ButtonsOverridePassThruAndRawStatus)
     SimShell sh;
     sh.Dir().Write("task.json", "{\"task\":{}}");
     sh.Dir().Write("doc.xml", "<override></override>");
+    ASSERT_EQ(mkfifo(sh.Dir().File("fifo").c_str(), 0600), 0);
     sh.Run(s_szOpenZav + "ob\nob set 3,Go,5,Mode,7 1,Stop,2 0\nob\nob \"\"\n"
-                         "ov set\nov reset\nov\nov set doc.xml\nov set nosuch.xml\n"
+                         "ov set\nov reset\nov\nov set doc.xml\nov set nosuch.xml\nov set fifo\nov set .\n"
                          "pu\npu msg_getinquiry\npu msg_passthru \"hello device\"\npu msg_passthru task.json\npu msg_passthru\n"
                          "sr\nsr set\nsr msg_getdefault\nsr get\nexit\n");
     EXPECT_TRUE(sh.HasSequence({"", "      OCPButton NumDataFields...1"}));
@@ -143,6 +147,7 @@ TEST(E2eDevice, ButtonsOverridePassThruAndRawStatus)
     EXPECT_EQ(sh.Journal({"DAT_OVERRIDE/MSG_SET", "container=" + shelltest::Hex(szDoc) + " "}).size(), 1u);
     EXPECT_EQ(sh.Journal({"DAT_OVERRIDE/MSG_SET", "container=3c6f766572726964653e3c2f6f766572726964653e "}).size(), 1u) << "a prepared block";
     EXPECT_EQ(sh.Journal({"DAT_OVERRIDE/MSG_SET"}).size(), 2u) << "a block that cannot be opened sends nothing";
+    EXPECT_EQ(sh.CountOf("OsMemSharedAllocReadonly failed"), 3) << "a missing file, a FIFO, a folder";
     EXPECT_EQ(sh.CountOf("*** unrecognized command  ***"), 2) << "ob with an empty word, ov without one";
     // The meter read: a READ(10) of 30 bytes, decoded big-endian.
     EXPECT_EQ(sh.Journal({"DAT_PASSTHRU/MSG_GET", "container=28008000534d00001e00 ", "rc=TWRC_SUCCESS"}).size(), 1u);

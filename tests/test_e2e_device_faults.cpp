@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <sys/stat.h>
 #include <vector>
 
 #include "test_e2e_shell_helpers.h"
@@ -24,6 +25,18 @@ TEST(E2eDeviceFaults, AFileSystemListingEndsWhenAnEntryComesAgain)
     EXPECT_TRUE(sh.Has("*** /Camera_Color_Top listed again, the listing ends ***"));
     EXPECT_EQ(sh.CountAffixed("  processing ", "..."), 1);
     EXPECT_TRUE(sh.HasInOrder({"  state 5 test...", "  ...failed on MSG_ENABLEDS"}));
+}
+
+// A journal or an exported profile that names a FIFO is not waited for:
+// no journal, and the export fails.
+TEST(E2eDeviceFaults, TheSourceDoesNotWaitOnAFifo)
+{
+    SimShell sh;
+    ASSERT_EQ(mkfifo(sh.Dir().File("fifo").c_str(), 0600), 0);
+    sh.SetEnv("SIMSCANNER_JOURNAL", sh.Dir().File("fifo"));
+    sh.Run("twcreate 2.4\ndsmopen\ndsopen \"Simulated Scanner ZAV\"\ndat_profiles msg_profileexport fifo\nexit\n");
+    EXPECT_EQ(sh.PromptStates(), (std::vector<int>{0, 0, 3, 4, 4})) << "the source opened";
+    EXPECT_TRUE(sh.Has("TWRC_FAILURE/TWCC_FILEWRITEERROR"));
 }
 
 // A source that hands over a container or a handle and answers other than

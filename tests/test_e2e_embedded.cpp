@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <map>
 #include <string>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -17,9 +18,10 @@ using shelltest::Shell;
 
 namespace
 {
-// Runs a program made by makescript with the shell's folders.
+// Runs a program made by makescript with the shell's folders (or, for
+// HOME and ZAV_LOGDIR, the paths in a_env).
 e2e::Result RunCopy(Shell &a_sh, const std::string &a_szCopy, const std::vector<std::string> &a_aszArgs,
-                    const std::string &a_szInput = "")
+                    const std::string &a_szInput = "", const std::map<std::string, std::string> &a_env = {})
 {
     e2e::Options opt;
     opt.args = a_aszArgs;
@@ -27,6 +29,8 @@ e2e::Result RunCopy(Shell &a_sh, const std::string &a_szCopy, const std::vector<
     opt.cwd = a_sh.Dir().Path();
     opt.setEnv["HOME"] = a_sh.Dir().Path();
     opt.setEnv["ZAV_LOGDIR"] = a_sh.Dir().File("log");
+    for (const auto &kv : a_env)
+        opt.setEnv[kv.first] = kv.second;
     opt.unsetEnv = {"ZAV_DEBUG", "ZAV_OSCFGDIR", "XDG_CONFIG_HOME"};
     e2e::Result r = e2e::Run(a_sh.Dir().File("Desktop/" + a_szCopy), opt);
     EXPECT_EQ(r.err.find("Sanitizer"), std::string::npos) << r.err;
@@ -70,6 +74,19 @@ TEST(E2eEmbedded, MadeProgramRunsItsScriptWithItsArguments)
     // log folder for its run.
     EXPECT_EQ(sh.Dir().Read("Desktop/script.txt"), sh.Dir().Read("test.txt"));
     EXPECT_EQ(sh.Dir().Read("log/script.txt"), sh.Dir().Read("test.txt"));
+
+    // A log folder that cannot be written runs nothing: standard error says
+    // why and the status fails.  A desktop that cannot be written makes
+    // dumpscript say so on the console kept off.
+    const std::string szFile = sh.Dir().File("test.txt");
+    r = RunCopy(sh, "dravo_test", {"a"}, "", {{"ZAV_LOGDIR", szFile + "/sub"}});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("unable to write the embedded script to <" + szFile + "/sub/script.txt>: Not a directory...\r\n"),
+              std::string::npos) << r.err;
+    EXPECT_EQ(r.out.find("got"), std::string::npos) << r.out;
+    r = RunCopy(sh, "dravo_test", {"a"}, "", {{"HOME", szFile}});
+    EXPECT_EQ(r.status, 3);
+    EXPECT_NE(r.out.find("\r\nUnable to open file...<" + szFile + "/script.txt>\r\n"), std::string::npos) << r.out;
 
     // A script that does not end the program leaves the typed lines to the
     // prompt with the console still off: nothing of the first command

@@ -65,15 +65,19 @@ TEST(E2eTwainDirect, TasksFromTheDefaultAFileAndTheLine)
 TEST(E2eTwainDirect, RefusalsAndAMissingReply)
 {
     // The third reply lacks its NUL and claims more bytes than its block
-    // holds: it is read up to the block's end only.
+    // holds: it is read up to the block's end only.  The fourth comes with
+    // TWRC_CHECKSTATUS: shown after the codes (and released).
     SimShell sh("fault nullhandle DG_CONTROL DAT_TWAINDIRECT MSG_SETTASK times=1\n"
-                "fault wrongsize DG_CONTROL DAT_TWAINDIRECT MSG_SETTASK skip=1 times=1 value=64\n");
+                "fault wrongsize DG_CONTROL DAT_TWAINDIRECT MSG_SETTASK skip=1 times=1 value=64\n"
+                "fault answer DG_CONTROL DAT_TWAINDIRECT MSG_SETTASK skip=1 rc=TWRC_CHECKSTATUS\n");
     sh.Dir().Write("t.txt", "dat_twaindirect msg_settask\nifstatus not twrc_success\necho no reply\nend\n"
                             "dat_twaindirect msg_settask\nifstatus twrc_success\necho reply\nend\n"
-                            "dat_twaindirect msg_settask\nifstatus twrc_success\necho long reply\nend\n");
+                            "dat_twaindirect msg_settask\nifstatus twrc_success\necho long reply\nend\n"
+                            "dat_twaindirect msg_settask\n");
     sh.Run(s_szOpen + "run t\n");
     EXPECT_TRUE(sh.HasSequence({"", "", s_szStars, "(no data)"}));
     EXPECT_TRUE(sh.HasInOrder({Bold("no reply"), Bold("reply"), "        \"success\": true", Bold("long reply")}));
+    EXPECT_TRUE(sh.HasSequence({"TWRC_CHECKSTATUS/TWCC_SUCCESS", "", "", s_szStars, "{", "  \"actions\": ["}));
 }
 
 TEST(E2eTwainDirect, CertificationRunner)

@@ -10,6 +10,8 @@
 // by the application through the DSM, and the sources of earlier protocols
 // that do not know the triplet).
 
+#include <sys/stat.h>
+
 #include "e2e_run.h"
 #include "test_platform_sim.h"
 
@@ -132,8 +134,10 @@ TEST_F(SimDeviceTest, ZavWritesTheLogItIsAskedFor)
     ASSERT_EQ(app.Call(DG_CONTROL, DAT_LOG, MSG_GET, au8.data()), TWRC_SUCCESS);
     EXPECT_EQ(e2e::ReadFile(szXml), "<log><device>Simulated Scanner ZAV</device><sheets>3</sheets></log>\n");
 
-    // Bad requests: type, device, names without terminator or empty, and a
-    // file the device cannot write.
+    // Bad requests: type, device, names without terminator or empty, and
+    // files the device cannot write (a FIFO is not waited for).
+    std::string szFifo = m_szDir + "/fifo";
+    ASSERT_EQ(mkfifo(szFifo.c_str(), 0600), 0);
     struct
     {
         std::vector<unsigned char> au8;
@@ -146,6 +150,7 @@ TEST_F(SimDeviceTest, ZavWritesTheLogItIsAskedFor)
         {LogRequest(0, 1, ""), TWCC_BADVALUE},
         {LogRequest(0, 1, szXml, std::string(256, 'd')), TWCC_BADVALUE},
         {LogRequest(0, 1, m_szDir + "/no/such/folder.log"), TWCC_FILEWRITEERROR},
+        {LogRequest(0, 1, szFifo), TWCC_FILEWRITEERROR},
     };
     for (auto& bad : aBad)
     {

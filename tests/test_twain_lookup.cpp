@@ -6,6 +6,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <strings.h>
 #include <string>
 
 #include "clookup.h"
@@ -106,12 +107,28 @@ TEST_F(LookupTable, NamesOfSymbolsInAnyCaseGiveTheirFamilyOrCapabilityRecord)
 
 TEST_F(LookupTable, NameOfACapabilityIsTheRecordItself)
 {
+    // Records whose item and container types decide what set sends.
+    struct { const char* name; uint32_t id; uint32_t itemtype; uint32_t contype; } const records[] = {
+        { "icap_xresolution", 0x1118, TWTY_FIX32, TWON_ENUMERATION },
+        { "ICAP_PIXELTYPE", 0x0101, TWTY_UINT16, TWON_ENUMERATION },
+        { "ICAP_BITDEPTH", 0x112B, TWTY_UINT16, TWON_ENUMERATION },
+        { "CAP_SUPPORTEDCAPS", 0x1005, TWTY_UINT16, TWON_ARRAY },
+        { "CAP_XFERCOUNT", 0x0001, TWTY_INT16, TWON_RANGE },
+        { "CAP_CAMERAENABLE", 0x801D, TWTY_BOOL, TWON_ENUMERATION },
+        { "ICAP_FRAMESANGLE", 0x80BB, TWTY_FRAMEANGLE, TWON_ENUMERATION },
+    };
+    for (const auto& r : records)
+    {
+        TwLookup* ptwlookup = Table().Lookup(r.name);
+        ASSERT_NE(ptwlookup, nullptr) << r.name;
+        EXPECT_EQ(strcasecmp(ptwlookup->szName, r.name), 0) << r.name;
+        EXPECT_EQ(ptwlookup->u32Id, r.id) << r.name;
+        EXPECT_EQ(ptwlookup->u32ItemType, r.itemtype) << r.name;
+        EXPECT_EQ(ptwlookup->u32ConType, r.contype) << r.name;
+    }
     TwLookup* ptwlookup = Table().Lookup("icap_xresolution");
     ASSERT_NE(ptwlookup, nullptr);
     EXPECT_STREQ(ptwlookup->szName, "ICAP_XRESOLUTION");
-    EXPECT_EQ(ptwlookup->u32Id, 0x1118u);
-    EXPECT_EQ(ptwlookup->u32ItemType, static_cast<uint32_t>(TWTY_FIX32));
-    EXPECT_EQ(ptwlookup->u32ConType, static_cast<uint32_t>(TWON_ENUMERATION));
     ASSERT_NE(ptwlookup->ptwenum, nullptr);
     EXPECT_STREQ(ptwlookup->ptwenum[0].szSymbol, "#75");
     // The same record answers by id, and it is not a copy.

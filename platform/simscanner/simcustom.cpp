@@ -12,7 +12,6 @@
 #include <cstdio>
 #include <cstring>
 #include <ctime>
-#include <fstream>
 
 namespace
 {
@@ -207,15 +206,10 @@ TW_UINT16 CSimSession::DatProfiles(TW_UINT16 a_u16Msg, TW_MEMREF a_pData, SimJou
         }
         case MSG_PROFILEEXPORT:
         {
-            // The current profile: its name, then its settings.
-            std::ofstream file(szFilename, std::ios::binary | std::ios::trunc);
-            if (szFilename.empty() || !file)
-            {
-                return Fail(TWCC_FILEWRITEERROR);
-            }
-            file << current.m_szName << "\n" << current.m_szSettings;
-            file.close();
-            return file ? Succeed() : Fail(TWCC_FILEWRITEERROR);
+            // The current profile: its name, then its settings (into a
+            // regular file or a device; a FIFO is not waited for).
+            return SimWriteFile(szFilename, current.m_szName + "\n" + current.m_szSettings) ? Succeed()
+                                                                                           : Fail(TWCC_FILEWRITEERROR);
         }
         case MSG_PROFILEIMPORT:
         {

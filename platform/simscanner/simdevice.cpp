@@ -131,7 +131,10 @@ TW_UINT16 CSimSession::DatConsumableMeters(TW_UINT16 a_u16Msg, TW_MEMREF a_pData
         }
         std::memset(pu8, 0, uBytes);
         TwSetU32(pu8, uCount);
-        std::memcpy(pu8 + sizeof(TW_UINT32), m_device.m_ameter.data(), m_device.m_ameter.size() * sizeof(SimMeterInfo));
+        if (!m_device.m_ameter.empty())
+        {
+            std::memcpy(pu8 + sizeof(TW_UINT32), m_device.m_ameter.data(), m_device.m_ameter.size() * sizeof(SimMeterInfo));
+        }
         Unlock(h);
         TwSetPtr(a_pData, h);
         return Succeed();
@@ -155,8 +158,12 @@ TW_UINT16 CSimSession::DatConsumableMeters(TW_UINT16 a_u16Msg, TW_MEMREF a_pData
         Unlock(a_pData);
         return Fail(TWCC_BADVALUE);
     }
+    // A record without meters is valid: it changes nothing.
     std::vector<SimMeterInfo> ameter(u32Count);
-    std::memcpy(ameter.data(), pu8 + sizeof(TW_UINT32), u32Count * sizeof(SimMeterInfo));
+    if (u32Count > 0)
+    {
+        std::memcpy(ameter.data(), pu8 + sizeof(TW_UINT32), u32Count * sizeof(SimMeterInfo));
+    }
     a_call.m_szContainer = SimHex(pu8, sizeof(TW_UINT32) + u32Count * sizeof(SimMeterInfo));
     Unlock(a_pData);
     std::vector<SimMeterInfo> ameterNew = m_device.m_ameter;

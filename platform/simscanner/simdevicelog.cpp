@@ -10,7 +10,6 @@
 
 #include "simsession.h"
 
-#include <cstdio>
 #include <cstring>
 #include <string>
 
@@ -53,12 +52,6 @@ TW_UINT16 CSimSession::DatLog(TW_UINT16, TW_MEMREF a_pData, SimJournalCall&)
                 "description: " + szDescription + "\n" + "save images: " + (TwGetU16(pu8 + kSimLogSaveImages) ? "yes" : "no") +
                 "\n" + "sheets in the feeder: " + std::to_string(m_iSheets) + "\n";
     }
-    std::FILE* pfile = std::fopen(szFile, "wb");
-    if (pfile == nullptr)
-    {
-        return Fail(TWCC_FILEWRITEERROR);
-    }
-    bool blWritten = std::fwrite(szLog.data(), 1, szLog.size(), pfile) == szLog.size();
-    blWritten = (std::fclose(pfile) == 0) && blWritten;
-    return blWritten ? Succeed() : Fail(TWCC_FILEWRITEERROR);
+    // Not waited for: a FIFO or a folder is a file the device cannot write.
+    return SimWriteFile(szFile, szLog) ? Succeed() : Fail(TWCC_FILEWRITEERROR);
 }

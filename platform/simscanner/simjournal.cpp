@@ -7,8 +7,10 @@
 #include "simnames.h"
 
 #include <atomic>
+#include <cerrno>
 #include <cstdio>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace
@@ -86,24 +88,68 @@ void SimJournalNote(const std::string& a_szPath, const char* a_szDirection, cons
 
 namespace
 {
+// All of a text to an open file; false when a write fails.
+bool WriteAll(int a_iFd, const std::string& a_szText)
+{
+    const char* pch = a_szText.data();
+    std::size_t uLeft = a_szText.size();
+    while (uLeft > 0)
+    {
+        ssize_t iWritten = ::write(a_iFd, pch, uLeft);
+        if (iWritten < 0 && errno == EINTR)
+        {
+            continue;
+        }
+        if (iWritten <= 0)
+        {
+            return false;
+        }
+        pch += iWritten;
+        uLeft -= static_cast<std::size_t>(iWritten);
+    }
+    return true;
+}
+
+// A journal that cannot be opened is no journal: the source works on.
 void AppendLine(const std::string& a_szPath, const std::string& a_szLine)
 {
-    int iFd = ::open(a_szPath.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
+    int iFd = SimOpenForWriting(a_szPath, O_APPEND | O_CREAT);
     if (iFd >= 0)
     {
-        const char* pch = a_szLine.data();
-        std::size_t uLeft = a_szLine.size();
-        while (uLeft > 0)
-        {
-            ssize_t iWritten = ::write(iFd, pch, uLeft);
-            if (iWritten <= 0)
-            {
-                break;
-            }
-            pch += iWritten;
-            uLeft -= static_cast<std::size_t>(iWritten);
-        }
+        WriteAll(iFd, a_szLine);
         ::close(iFd);
     }
 }
+}
+
+int SimOpenForWriting(const std::string& a_szPath, int a_iFlags)
+{
+    if (a_szPath.empty())
+    {
+        return -1;
+    }
+    int iFd = ::open(a_szPath.c_str(), O_WRONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC | a_iFlags, 0644);
+    if (iFd < 0)
+    {
+        return -1;
+    }
+    struct stat st;
+    if (::fstat(iFd, &st) != 0 || !(S_ISREG(st.st_mode) || S_ISCHR(st.st_mode) || S_ISBLK(st.st_mode)) ||
+        ::fcntl(iFd, F_SETFL, ::fcntl(iFd, F_GETFL) & ~O_NONBLOCK) != 0)
+    {
+        ::close(iFd);
+        return -1;
+    }
+    return iFd;
+}
+
+bool SimWriteFile(const std::string& a_szPath, const std::string& a_szText)
+{
+    int iFd = SimOpenForWriting(a_szPath, O_CREAT | O_TRUNC);
+    if (iFd < 0)
+    {
+        return false;
+    }
+    bool blWritten = WriteAll(iFd, a_szText);
+    return (::close(iFd) == 0) && blWritten;
 }

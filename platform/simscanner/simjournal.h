@@ -40,4 +40,15 @@ void SimJournalNote(const std::string& a_szPath, const char* a_szDirection, cons
 // Returns the sequence number given to the line.
 std::uint64_t SimJournalWrite(const std::string& a_szPath, const SimJournalCall& a_call);
 
+// Every file the simulator writes (the journal, a device log, an exported
+// profile) is opened without waiting, then kept only when it is a regular
+// file or a device such as /dev/null: a FIFO (with or without a reader), a
+// folder or a socket gives -1. a_iFlags are added to O_WRONLY (O_APPEND,
+// O_CREAT, O_TRUNC); the descriptor is blocking once open.
+int SimOpenForWriting(const std::string& a_szPath, int a_iFlags);
+
+// A whole text written to a file opened so (created, or emptied first);
+// false when it cannot be opened or written.
+bool SimWriteFile(const std::string& a_szPath, const std::string& a_szText);
+
 #endif // DRAVO_SIMJOURNAL_H

@@ -52,7 +52,8 @@ TW_UINT16 CTwainImpl::DSDatOverride(const char *const *a_aszWords)
                                  : nullptr;
         OsMemSettings osmemsettings;
         memset(&osmemsettings, 0, sizeof(osmemsettings));
-        // A document of at most 16 MiB (a regular file, as SharedAlloc maps).
+        // A document of at most 16 MiB (a regular file, as SharedAlloc maps);
+        // anything else is refused on the console and in the services log.
         if (!pvBlock || g_posmem->GetSettings(szName, &osmemsettings) != OS_STS_OK ||
             osmemsettings.u64Size > (16ULL << 20))
         {
@@ -61,7 +62,7 @@ TW_UINT16 CTwainImpl::DSDatOverride(const char *const *a_aszWords)
             {
                 g_posmem->Free(pvBlock, __FILE__, __LINE__);
             }
-            return TWRC_FAILURE;
+            return DatUsage("%s", "OsMemSharedAllocReadonly failed");
         }
         twoverride override{osmemsettings.u64Size, static_cast<const char *>(pvBlock)};
         twrc = DsmEntry(DG_CONTROL, DAT_OVERRIDE, MSG_SET, &override, false, false);

@@ -139,9 +139,10 @@ std::string JsonText(COsJson &a_osjson, const std::string &a_szKey, size_t a_u64
 // Sending a task, taking the reply
 // ---------------------------------------------------------------------------
 
-// Sends one task; on success the reply's text (cut at a NUL) goes to
-// *a_pszReply and *a_pblReply says whether there was one (a missing or empty
-// reply records TWRC_FAILURE as the last return code).
+// Sends one task.  Whatever the source answers, a reply it hands back is
+// read (its text, cut at a NUL, to *a_pszReply; *a_pblReply says whether
+// there was one) and released.  A success without a reply records
+// TWRC_FAILURE as the last return code.
 TW_UINT16 TwainDirectSend(CTwainImpl &a_twainimpl, const char *a_szTask, std::string *a_pszReply, bool *a_pblReply)
 {
     *a_pblReply = false;
@@ -167,8 +168,6 @@ TW_UINT16 TwainDirectSend(CTwainImpl &a_twainimpl, const char *a_szTask, std::st
     twtwaindirect.SendSize = static_cast<TW_UINT32>(u64Size);
     TW_UINT16 twrc = a_twainimpl.DsmEntry(DG_CONTROL, DAT_TWAINDIRECT, MSG_SETTASK, &twtwaindirect, false, false);
     a_twainimpl.DsMemFree(hSend);
-    if (twrc != TWRC_SUCCESS)
-        return twrc;
 
     // The reply: as many bytes as the source says, but no more than its
     // block holds, cut at a NUL.
@@ -193,9 +192,35 @@ TW_UINT16 TwainDirectSend(CTwainImpl &a_twainimpl, const char *a_szTask, std::st
         a_twainimpl.DsMemUnlock(twtwaindirect.Receive);
     }
     a_twainimpl.DsMemFree(twtwaindirect.Receive);
-    if (!*a_pblReply)
+    if ((twrc == TWRC_SUCCESS) && !*a_pblReply)
         a_twainimpl.m_twrcLast = TWRC_FAILURE;
-    return TWRC_SUCCESS;
+    return twrc;
+}
+
+// The reply of a task as it is shown: two empty lines, the asterisks, and
+// the reply with every tab as two blanks.
+void TwainDirectShowReply(const std::string &a_szReply)
+{
+    TWAINLOG("%s", "");
+    TWAINLOG("%s", "");
+    TWAINLOG("%s", s_szAsterisks);
+    std::string szShown;
+    try
+    {
+        szShown.reserve(a_szReply.size() + 64);
+        for (char c : a_szReply)
+        {
+            if (c == '\t')
+                szShown += "  ";
+            else
+                szShown += c;
+        }
+    }
+    catch (...)
+    {
+        szShown.clear();
+    }
+    TWAINLOG("%s", szShown.empty() ? a_szReply.c_str() : szShown.c_str());
 }
 
 // One certification file: 1 passed, -1 failed, 0 skipped or refused.
@@ -414,34 +439,23 @@ TW_UINT16 CTwainImpl::DSDatTwainDirect(const char *const *a_aszWords)
     if (szFile && g_posmem)
         g_posmem->Free(szFile, __FILE__, __LINE__);
     if (twrc != TWRC_SUCCESS)
-        return DatPrintStatus(twrc);
-
-    TWAINLOG("%s", "");
-    TWAINLOG("%s", "");
-    TWAINLOG("%s", s_szAsterisks);
+    {
+        // A refusal that still carries a reply (TWRC_CHECKSTATUS, say)
+        // shows it after the codes.
+        DatPrintStatus(twrc);
+        if (blReply)
+            TwainDirectShowReply(szReply);
+        return twrc;
+    }
     if (!blReply)
     {
+        TWAINLOG("%s", "");
+        TWAINLOG("%s", "");
+        TWAINLOG("%s", s_szAsterisks);
         TWAINLOG("(no data)");
         return TWRC_FAILURE;
     }
-    // Every tab shows as two blanks.
-    std::string szShown;
-    try
-    {
-        szShown.reserve(szReply.size() + 64);
-        for (char c : szReply)
-        {
-            if (c == '\t')
-                szShown += "  ";
-            else
-                szShown += c;
-        }
-    }
-    catch (...)
-    {
-        szShown.clear();
-    }
-    TWAINLOG("%s", szShown.empty() ? szReply.c_str() : szShown.c_str());
+    TwainDirectShowReply(szReply);
     return TWRC_SUCCESS;
 }
 
