@@ -226,11 +226,13 @@ TEST(E2eXfer, ACancelledFailedOrContradictoryImageLeavesNoPartialFile)
     {
         SimShell sh("[scanner]\npages = 2\n" + Mech("TWSX_MEMORY") + Pixel("TWPT_RGB") + row.szFault + "\n");
         sh.Dir().Write("s.txt", Scan("Simulated Scanner", 1, "ii msg_get a\nxm\npx endxfer\nii msg_get b\nxm\nxm\n"));
+        for (const char *szName : {"a00000000.bmp", "a00000000.jpg"})   // older images of the name go
+            sh.Dir().Write(szName, "old");
         e2e::Result r = sh.Run("run s\nexit\n");
         EXPECT_EQ(r.status, 0);
         EXPECT_EQ(sh.CountOf("Write: 1045500 bytes"), row.iWrites) << r.out;
         EXPECT_TRUE(sh.Has(row.szLine)) << r.out;
-        for (const char *szName : {"a00000000", "a00000000.tif", "b00000001", "b00000001.tif"})
+        for (const char *szName : {"a00000000", "a00000000.tif", "a00000000.bmp", "a00000000.jpg", "b00000001", "b00000001.tif"})
             EXPECT_FALSE(sh.Dir().Exists(szName)) << szName;
     }
 }

@@ -332,7 +332,8 @@ void CTwainImpl::XferFinish(bool a_blFile)
     // the program, the extension of what it holds), and the raw data of a
     // memory transfer becomes the image file.
     size_t u64Name = strlen(m_szImageFileName);
-    if (a_blFile && m_twxferimage.blNameByContent && u64Name >= 4)
+    bool blRename = a_blFile && m_twxferimage.blNameByContent && u64Name >= 4;
+    if (blRename)
         COsString::SStrCpy(m_szImageFileName + u64Name - 4, 5,
                            ExtensionOfHead(m_twxferimage.au8Head, m_twxferimage.u32Head));
     TWAINLOG("Close: %s", m_szImageFileName);
@@ -340,7 +341,7 @@ void CTwainImpl::XferFinish(bool a_blFile)
     m_osfileXfer.Size(&u64Size);
     m_u64XferWritten = 0;
     m_blXferFinished = true;
-    if (m_osfileXfer.Commit(m_szImageFileName) != OS_STS_OK)
+    if (m_osfileXfer.Commit(blRename ? m_szImageFileName : nullptr) != OS_STS_OK)
     {
         TWAINLOG("cannot write <%s>, the image is not written...", m_szImageFileName);
         m_szImageReport[0] = 0;
