@@ -83,8 +83,10 @@ public:
 
     // Write a file whole or not at all.  OpenTemp creates a new file of its
     // own name beside a_szPath (in the same folder) and opens it for
-    // writing; Write and Printf fill it; Commit puts it in a_szPath's place
-    // by a rename, after flushing it to the disk when it replaces a file.
+    // writing (and reading back); Write and Printf fill it; Commit puts it in
+    // a_szPath's place by a rename, after flushing it to the disk when it
+    // replaces a file (Commit with a name: in that name's place instead, a
+    // name in the same folder).
     // So a_szPath holds either what it held before or the whole new file.
     // A failed write since OpenTemp makes Commit fail; Close (or the end of
     // the object) without Commit, and a failed Commit, remove the new file.
@@ -95,7 +97,7 @@ public:
     // reports its write errors; a folder gives OS_STS_FAIL.  Other failures
     // give the status of the system's error.
     EOSSTS OpenTemp(const char* a_szPath, int a_iMode = -1);
-    EOSSTS Commit();
+    EOSSTS Commit(const char* a_szPath = nullptr);
     // OpenTemp, Write and Commit of one block of data.
     static EOSSTS WriteWhole(const char* a_szPath, const void* a_pvData, uint64_t a_u64Size, int a_iMode = -1);
 

@@ -107,7 +107,7 @@ int OsFileTempOpen(const char* a_szPath, int a_iMode, std::string& a_szTarget, s
         char szSuffix[48];
         snprintf(szSuffix, sizeof(szSuffix), ".tmp-%d-%u", static_cast<int>(getpid()), s_uSerial++);
         a_szTemp = a_szTarget + szSuffix;
-        iFd = open(a_szTemp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        iFd = open(a_szTemp.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         iErrno = (iFd < 0) ? errno : 0;
     }
     if (iFd < 0)
@@ -188,7 +188,7 @@ EOSSTS COsFile::OpenTemp(const char* a_szPath, int a_iMode)
     return OS_STS_OK;
 }
 
-EOSSTS COsFile::Commit()
+EOSSTS COsFile::Commit(const char* a_szPath)
 {
     if (!m_posfileimpl)
     {
@@ -199,6 +199,11 @@ EOSSTS COsFile::Commit()
     {
         OSLOG_ERROR("file>>> Commit: no file from OpenTemp is open");
         return OS_STS_FAIL;
+    }
+    // Another name for the new file (a device was written to directly).
+    if (a_szPath && a_szPath[0] && !m_posfileimpl->m_szTemp.empty())
+    {
+        m_posfileimpl->m_szTarget = a_szPath;
     }
     EOSSTS eossts = OsFileTempCommit(m_posfileimpl->m_iFd, m_posfileimpl->m_szTemp, m_posfileimpl->m_szTarget,
                                      m_posfileimpl->m_iWriteErrno);

@@ -313,19 +313,31 @@ EOSSTS COsImageImpl::Describe(const char* a_szReport, uint64_t a_u64DataSize, Ti
         u16Photometric = 0;         // the fax convention: 0 is white
     }
 
-    // Sizes: 1/1200 inch at the resolution, or pixels without one.
+    // Sizes: 1/1200 inch at the resolution, or pixels without one; or the
+    // exact pixels of raw rows, when the report gives them.
+    char szPixelsX[32];
+    char szPixelsY[32];
+    bool blPixels = !blGroup4 &&
+                    !COsXml::GetContent(a_szReport, "<imagepixelwidth>", "</imagepixelwidth>", szPixelsX, sizeof(szPixelsX), false) &&
+                    !COsXml::GetContent(a_szReport, "<imagepixelheight>", "</imagepixelheight>", szPixelsY, sizeof(szPixelsY), false);
     char* pszEnd = nullptr;
-    double dWidth = strtod(szWidth, &pszEnd);
-    double dHeight = strtod(szHeight, nullptr);
+    double dWidth = strtod(blPixels ? szPixelsX : szWidth, &pszEnd);
+    double dHeight = strtod(blPixels ? szPixelsY : szHeight, nullptr);
     long lResolution = strtol(szResolution, nullptr, 10);
-    double dScale = (lResolution > 0) ? static_cast<double>(lResolution) / 1200.0 : 1.0;
+    double dScale = (lResolution > 0 && !blPixels) ? static_cast<double>(lResolution) / 1200.0 : 1.0;
     double dPixelsX = std::floor(dWidth * dScale + 0.5);
     double dPixelsY = std::floor(dHeight * dScale + 0.5);
     if (!(dPixelsX >= 1 && dPixelsX <= 0xFFFFFFFFu && dPixelsY >= 1 && dPixelsY <= 0xFFFFFFFFu))
-        return Fail(OS_STS_FAIL, "image size <%s x %s> is not usable", szWidth, szHeight);
+        return Fail(OS_STS_FAIL, "image size <%s x %s> is not usable", blPixels ? szPixelsX : szWidth,
+                    blPixels ? szPixelsY : szHeight);
     uint64_t u64Width = static_cast<uint64_t>(dPixelsX);
     uint64_t u64Height = static_cast<uint64_t>(dPixelsY);
     uint64_t u64Strip = a_u64DataSize;
+    uint64_t u64PixelRow = (u64Width * u16Samples * u16Bits + 7) / 8;
+    if (blPixels && (a_u64DataSize % u64PixelRow != 0 || a_u64DataSize / u64PixelRow != u64Height))
+        return Fail(OS_STS_FAIL, "%llu bytes of raw data are not the %llu x %llu pixels of the image",
+                    static_cast<unsigned long long>(a_u64DataSize), static_cast<unsigned long long>(u64Width),
+                    static_cast<unsigned long long>(u64Height));
     if (!blGroup4)
     {
         // The sizes of the report went through 1/1200 inch: when the data

@@ -10,6 +10,8 @@
 //     <imageheight>height in 1/1200 inch</imageheight>
 //     <imagesize>bytes of raw data</imagesize>
 //     <imageresolutionx>dots per inch, then "_dpi"</imageresolutionx>
+//     (optional, raw rows only: <imagepixelwidth>, <imagepixelheight>,
+//     the exact pixels, which the data must hold exactly)
 //   </reportimage>
 // A resolution of 0 or below means the width and height are pixels.
 //

@@ -116,15 +116,15 @@ bool DecodeJpeg(const std::vector<unsigned char>& a_au8, JpegImage& a_image)
 }
 }
 
-TEST_F(SimXferTest, MemoryTransferDeliversWholeRows)
+TEST_F(SimXferTest, MemoryTransferDeliversWholeRowsPaddedTo4Bytes)
 {
     App& app = Open(kScanner);
     ASSERT_TRUE(app.SmallPages(TWPT_GRAY, TWSX_MEMORY));
     TW_SETUPMEMXFER twsetup;
     ASSERT_EQ(app.Call(DG_CONTROL, DAT_SETUPMEMXFER, MSG_GET, &twsetup), TWRC_SUCCESS);
-    EXPECT_EQ(+twsetup.MinBufSize, 425u);
+    EXPECT_EQ(+twsetup.MinBufSize, 428u);
     EXPECT_EQ(+twsetup.MaxBufSize, TWON_DONTCARE32);
-    EXPECT_EQ(+twsetup.Preferred % 425, 0u);
+    EXPECT_EQ(+twsetup.Preferred % 428, 0u);
     ASSERT_TRUE(app.EnableAndWait());
     // Too small a buffer is refused and the transfer does not start.
     TW_IMAGEMEMXFER twmem = {};
@@ -137,20 +137,21 @@ TEST_F(SimXferTest, MemoryTransferDeliversWholeRows)
     TW_HANDLE hDib = nullptr;
     EXPECT_EQ(app.FailCc(app.Call(DG_IMAGE, DAT_IMAGENATIVEXFER, MSG_GET, &hDib)), TWCC_SEQERROR);
     std::vector<TW_IMAGEMEMXFER> ablock;
-    std::vector<unsigned char> au8 = MemoryTransfer(app, DAT_IMAGEMEMXFER, 425 * 64 + 100, &ablock, true);
-    ASSERT_EQ(au8.size(), 425u * 550u);
+    std::vector<unsigned char> au8 = MemoryTransfer(app, DAT_IMAGEMEMXFER, 428 * 64 + 100, &ablock, true);
+    ASSERT_EQ(au8.size(), 428u * 550u);
     ASSERT_EQ(ablock.size(), 9u);   // 64 rows a block
     EXPECT_EQ(+ablock[0].Rows, 64u);
     EXPECT_EQ(+ablock[1].YOffset, 64u);
     EXPECT_EQ(+ablock[8].Rows, 550u - 8 * 64);
-    EXPECT_EQ(+ablock[0].BytesPerRow, 425u);
+    EXPECT_EQ(+ablock[0].BytesPerRow, 428u);
     EXPECT_EQ(+ablock[0].Columns, 425u);
     EXPECT_EQ(ablock[0].Compression, TWCP_NONE);
     for (std::size_t y = 0; y < 550; y++)
     {
+        EXPECT_EQ(au8[y * 428 + 425] * 0x10000 + au8[y * 428 + 426] * 0x100 + au8[y * 428 + 427], 0xA55AA5) << y;
         for (std::size_t x = 0; x < 425; x++)
         {
-            if (au8[y * 425 + x] != Gray(x, y, 1))
+            if (au8[y * 428 + x] != Gray(x, y, 1))
             {
                 FAIL() << "pixel " << x << "," << y;
             }
@@ -166,7 +167,7 @@ TEST_F(SimXferTest, MemoryTransferOfBlackAndWhiteFollowsThePixelFlavour)
     ASSERT_EQ(app.SetUInt16(ICAP_PIXELFLAVOR, TWPF_VANILLA), TWRC_SUCCESS);
     ASSERT_TRUE(app.EnableAndWait());
     std::vector<unsigned char> au8 = MemoryTransfer(app, DAT_IMAGEMEMXFER, 1 << 20, nullptr);
-    std::size_t uRow = (425 + 7) / 8;
+    std::size_t uRow = 56;   // 54 bytes padded to 4
     ASSERT_EQ(au8.size(), uRow * 550);
     for (int y : {0, 7, 8, 100, 549})
     {
@@ -176,6 +177,35 @@ TEST_F(SimXferTest, MemoryTransferOfBlackAndWhiteFollowsThePixelFlavour)
             EXPECT_EQ(blBit, Black(x, y, 1)) << x << "," << y;   // vanilla: 1 is black
         }
     }
+}
+
+TEST_F(SimXferTest, MemoryTilesOfUnknownLengthLandAtTheirOffsets)
+{
+    Config("[scanner]\nmemory.tile = 100 64\nmemory.align = 2\nmemory.length = unknown\n");
+    App& app = Open(kScanner);
+    ASSERT_TRUE(app.SmallPages(TWPT_GRAY, TWSX_MEMORY));
+    ASSERT_TRUE(app.EnableAndWait());
+    TW_IMAGEINFO twinfo;
+    ASSERT_EQ(app.Call(DG_IMAGE, DAT_IMAGEINFO, MSG_GET, &twinfo), TWRC_SUCCESS);
+    EXPECT_EQ(+twinfo.ImageLength, -1);
+    std::vector<TW_IMAGEMEMXFER> ablock;
+    std::vector<unsigned char> au8 = MemoryTransfer(app, DAT_IMAGEMEMXFER, 1 << 16, &ablock);
+    ASSERT_EQ(ablock.size(), 9u * 5);   // bands of 64 rows, tiles of 100 columns (the last 25, 26 bytes a row)
+    EXPECT_EQ(+ablock[4].Columns, 25u);
+    EXPECT_EQ(+ablock[4].BytesPerRow, 26u);
+    std::vector<unsigned char> au8Image(425 * 550);
+    std::size_t uAt = 0;
+    for (const TW_IMAGEMEMXFER& twmem : ablock)
+    {
+        ASSERT_EQ(+twmem.BytesWritten, twmem.Rows * twmem.BytesPerRow);
+        EXPECT_EQ(+twmem.XOffset, 100u * ((&twmem - ablock.data()) % 5));
+        for (std::size_t y = 0; y < twmem.Rows; y++)
+            std::memcpy(&au8Image[(twmem.YOffset + y) * 425 + twmem.XOffset], &au8[uAt + y * twmem.BytesPerRow], twmem.Columns);
+        uAt += twmem.BytesWritten;
+    }
+    for (std::size_t y = 0; y < 550; y++)
+        for (std::size_t x = 0; x < 425; x++)
+            ASSERT_EQ(au8Image[y * 425 + x], Gray(x, y, 1)) << x << "," << y;
 }
 
 TEST_F(SimXferTest, MemoryTransferInJpeg)

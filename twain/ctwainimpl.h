@@ -164,6 +164,20 @@ enum ETWEVENT
     ETWEVENT_COUNT = 22
 };
 
+// The image a memory transfer writes, as its image information described
+// it, and what its blocks did so far.
+struct TwXferImage
+{
+    int64_t i64Width;       // pixels
+    int64_t i64Length;      // rows; -1 when the source does not know them
+    int32_t i32Bits;        // bits per pixel
+    int64_t i64Rows;        // the rows the blocks reached (uncompressed)
+    bool blPlaced;          // rows were placed (not appended as they came)
+    bool blNameByContent;   // a memory file's name takes its kind's extension
+    uint8_t au8Head[4];     // the first bytes written, u32Head of them
+    uint32_t u32Head;
+};
+
 // The plain fields of a connection, from the image object pointer on.
 // Construction zero-fills them and DSMClose zeroes them again, so they must
 // stay plain data (no objects with constructors, no owned pointers other
@@ -271,6 +285,8 @@ struct CTwainImplData
     // set when the image the report names is finished (in its file): later
     // blocks never open that file again; a new report clears it.
     bool m_blXferFinished;
+    // the image the report names (set with the report).
+    TwXferImage m_twxferimage;
 
     // 26. set by DSOpen when the application and the source both speak a
     // protocol above 2.01.
@@ -553,6 +569,16 @@ public:
     }
     // The memory and memory-file transfers (one block per call).
     TW_UINT16 DatMemoryXfer(const char *const *a_aszWords, bool a_blFile);
+    // Places an uncompressed block in the transfer file by its own fields
+    // (the block is rearranged in place); false, after a line naming the
+    // field, for a block that contradicts itself or the image, and for a
+    // failed write.  *a_pu64Placed: the image bytes it holds.
+    bool XferPlaceBlock(const TW_IMAGEMEMXFER &a_twmem, uint8_t *a_pu8Block, uint64_t a_u64Length, uint64_t *a_pu64Placed);
+    // Ends the raw rows of the image at the size of its rows.
+    bool XferPlaceEnd();
+    // Ends the image: the transfer file takes its name, and the raw data of
+    // a memory transfer becomes the image file.
+    void XferFinish(bool a_blFile);
     // Closes the transfer file of an image that did not end and removes it
     // (the file the transfer was writing beside the image's name: a file of
     // that name from before, or a finished image, is left alone).

@@ -408,6 +408,36 @@ void CParser::Setting(const std::string& a_szKey, const std::vector<Token>& a_at
         }
         m_config.m_blNativeDib = Equal(szValue, "dib");
     }
+    else if (Equal(a_szKey, "memory.align"))
+    {
+        if (!ParseInt(szValue, i64) || (i64 != 1 && i64 != 2 && i64 != 4))
+        {
+            Error("memory.align must be 1, 2 or 4");
+            return;
+        }
+        m_config.m_iMemoryAlign = static_cast<int>(i64);
+    }
+    else if (Equal(a_szKey, "memory.tile"))
+    {
+        std::int64_t i64Rows = 0;
+        if (a_atoken.size() != 2 || !ParseInt(a_atoken[0].m_sz, i64) || !ParseInt(a_atoken[1].m_sz, i64Rows) || i64 < 0 ||
+            i64 > 1000000 || i64Rows < 1 || i64Rows > 1000000)
+        {
+            Error("memory.tile needs columns (0 for whole rows) and rows");
+            return;
+        }
+        m_config.m_i64TileColumns = i64;
+        m_config.m_i64TileRows = i64Rows;
+    }
+    else if (Equal(a_szKey, "memory.length"))
+    {
+        if (!Equal(szValue, "known") && !Equal(szValue, "unknown"))
+        {
+            Error("memory.length must be known or unknown");
+            return;
+        }
+        m_config.m_blLengthUnknown = Equal(szValue, "unknown");
+    }
     else if (Equal(a_szKey, "cameras"))
     {
         Cameras(a_atoken);
@@ -1042,6 +1072,9 @@ SimConfig SimLoadConfig(const SimProfile& a_profile, const char* a_szPath)
     SimConfig config;
     config.m_profile = a_profile;
     config.m_adef = SimDefaultCaps(a_profile);
+    // As the widely used DSM's sample source, the standard scanner pads its
+    // memory rows to 4 bytes.
+    config.m_iMemoryAlign = (a_profile.m_szKey == "scanner") ? 4 : 1;
     if (a_szPath == nullptr || a_szPath[0] == '\0')
     {
         return config;

@@ -76,6 +76,14 @@ struct SimConfig
     std::uint32_t             m_u32UiOnlyDelayMs = 20;
     // The native image: a TIFF in memory (the standard's on Linux), or a DIB.
     bool                      m_blNativeDib = false;
+    // Uncompressed memory blocks: rows aligned to 1, 2 or 4 bytes (the
+    // padding alternates 0x5A and 0xA5); tiles of so many columns and rows
+    // (0 columns: whole rows); an image length the source does not know
+    // (ImageLength -1).
+    int                       m_iMemoryAlign = 1;
+    std::int64_t              m_i64TileColumns = 0;
+    std::int64_t              m_i64TileRows = 0;
+    bool                      m_blLengthUnknown = false;
     std::vector<SimEventRule> m_aevent;
     std::vector<SimFault>     m_afault;
     std::vector<std::string>  m_aszErrors;   // "<file>:<line>: <message>"

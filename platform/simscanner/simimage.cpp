@@ -142,6 +142,36 @@ void SimRenderRow(const SimImageParams& a_params, std::int64_t a_i64Y, unsigned 
     }
 }
 
+std::size_t SimMemoryRowBytes(const SimImageParams& a_params, std::int64_t a_i64Columns, int a_iAlign)
+{
+    std::size_t uAlign = (a_iAlign > 1) ? static_cast<std::size_t>(a_iAlign) : 1;
+    std::size_t uBytes = static_cast<std::size_t>((a_i64Columns * BitsPerPixel(a_params) + 7) / 8);
+    return (uBytes + uAlign - 1) / uAlign * uAlign;
+}
+
+void SimRenderColumns(const SimImageParams& a_params, std::int64_t a_i64Y, std::int64_t a_i64X, std::int64_t a_i64Columns,
+                      std::vector<unsigned char>& a_au8Row, unsigned char* a_pu8Out)
+{
+    a_au8Row.resize(SimRowBytes(a_params) + 1);
+    SimRenderRow(a_params, a_i64Y, a_au8Row.data());
+    std::int64_t i64Bits = BitsPerPixel(a_params);
+    std::size_t uBytes = static_cast<std::size_t>((a_i64Columns * i64Bits + 7) / 8);
+    if (i64Bits % 8 == 0)
+    {
+        std::memcpy(a_pu8Out, a_au8Row.data() + a_i64X * i64Bits / 8, uBytes);
+        return;
+    }
+    std::memset(a_pu8Out, 0, uBytes);
+    for (std::int64_t ii = 0; ii < a_i64Columns * i64Bits; ii++)
+    {
+        std::int64_t i64From = a_i64X * i64Bits + ii;
+        if ((a_au8Row[static_cast<std::size_t>(i64From / 8)] >> (7 - i64From % 8)) & 1)
+        {
+            a_pu8Out[ii / 8] |= static_cast<unsigned char>(0x80 >> (ii % 8));
+        }
+    }
+}
+
 bool SimBuildDib(const SimImageParams& a_params, std::vector<unsigned char>& a_au8)
 {
     a_au8.clear();

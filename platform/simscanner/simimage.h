@@ -49,6 +49,15 @@ std::size_t SimRowBytes(const SimImageParams& a_params);
 // layout of uncompressed memory transfers.
 void SimRenderRow(const SimImageParams& a_params, std::int64_t a_i64Y, unsigned char* a_pu8Row);
 
+// Bytes of a row of a_i64Columns pixels of a memory block, padded to a
+// multiple of a_iAlign bytes.
+std::size_t SimMemoryRowBytes(const SimImageParams& a_params, std::int64_t a_i64Columns, int a_iAlign);
+
+// The samples of a_i64Columns pixels of row y from column x, from the first
+// bit of a_pu8Out on (the bits after them 0); a_au8Row: room for a row.
+void SimRenderColumns(const SimImageParams& a_params, std::int64_t a_i64Y, std::int64_t a_i64X, std::int64_t a_i64Columns,
+                      std::vector<unsigned char>& a_au8Row, unsigned char* a_pu8Out);
+
 // The samples of one pixel as the formulas above give them (for tests and
 // tools); a_au8 receives 1 or 3 values, or the bit (0 or 1) for black and white.
 void SimPixel(const SimImageParams& a_params, std::int64_t a_i64X, std::int64_t a_i64Y, unsigned char a_au8[3]);

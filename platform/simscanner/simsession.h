@@ -235,7 +235,10 @@ private:
     // Transfer in progress (state 7).
     TW_UINT16                 m_u16XferDat = 0;       // the transfer that began the image
     bool                      m_blXferDone = false;
-    std::int64_t              m_i64RowsDone = 0;
+    std::int64_t              m_i64RowsDone = 0;      // rows (bands of tiles) sent
+    std::int64_t              m_i64TileX = 0;         // the next tile's column in its band
+    std::int64_t              m_i64BandRows = 0;      // the rows of the band's tiles
+    std::uint64_t             m_u64Sent = 0;          // the bytes of the image sent
     std::vector<unsigned char> m_au8Encoded;          // compressed data or a file in memory
     std::size_t               m_uEncodedDone = 0;
 

@@ -105,6 +105,9 @@ void CSimSession::ResetTransfer()
     m_u16XferDat = 0;
     m_blXferDone = false;
     m_i64RowsDone = 0;
+    m_i64TileX = 0;
+    m_i64BandRows = 0;
+    m_u64Sent = 0;
     m_au8Encoded.clear();
     m_au8Encoded.shrink_to_fit();
     m_uEncodedDone = 0;
@@ -206,7 +209,8 @@ void CSimSession::StartImage()
 
 std::size_t CSimSession::MinBufSize()
 {
-    std::size_t uRow = SimRowBytes(ParamsNow());
+    SimImageParams params = ParamsNow();
+    std::size_t uRow = SimMemoryRowBytes(params, params.m_i64Width, m_config.m_iMemoryAlign);
     return (uRow == 0) ? 1 : uRow;
 }
 
@@ -342,6 +346,12 @@ TW_UINT16 CSimSession::DatImageInfo(TW_UINT16, TW_MEMREF a_pData, SimJournalCall
         u16Compression = TWCP_JPEG;
     }
     ptwinfo->Compression = u16Compression;
+    // Rows in memory may come without a known length, as from a scanner
+    // that finds the end of the sheet.
+    if (i64Mech == TWSX_MEMORY && u16Compression == TWCP_NONE && m_config.m_blLengthUnknown)
+    {
+        ptwinfo->ImageLength = -1;
+    }
     return Succeed();
 }
 
@@ -530,7 +540,14 @@ TW_UINT16 CSimSession::MemoryBlock(pTW_IMAGEMEMXFER a_ptwmem, bool a_blFile)
     std::size_t uLength = a_ptwmem->Memory.Length;
     TW_MEMREF pMem = a_ptwmem->Memory.TheMem;
     const SimImageParams& params = m_paramsCurrent;
-    std::size_t uRow = SimRowBytes(params);
+    // Uncompressed: the rows of the next tile (whole rows without tiles),
+    // padded to the alignment.
+    std::int64_t i64Columns = params.m_i64Width - m_i64TileX;
+    if (m_config.m_i64TileColumns > 0 && m_config.m_i64TileColumns < i64Columns)
+    {
+        i64Columns = m_config.m_i64TileColumns;
+    }
+    std::size_t uRow = SimMemoryRowBytes(params, i64Columns, m_config.m_iMemoryAlign);
     bool blCompressed = a_blFile || params.m_u16Compression == TWCP_JPEG || params.m_u16Compression == TWCP_GROUP4;
     // The maker's convention: the last four bytes of a buffer carry the
     // image's size at the end of the image, so the data never uses them.
@@ -540,7 +557,8 @@ TW_UINT16 CSimSession::MemoryBlock(pTW_IMAGEMEMXFER a_ptwmem, bool a_blFile)
         uLength = (uLength > 4) ? uLength - 4 : 0;
     }
     if ((u32Flags & TWMF_APPOWNS) == 0 || (u32Flags & (TWMF_POINTER | TWMF_HANDLE)) == 0 || pMem == nullptr || uLength == 0 ||
-        (!blCompressed && uLength < uRow))
+        (!blCompressed && uLength < uRow) ||
+        (!blCompressed && m_i64TileX > 0 && uLength / uRow < static_cast<std::size_t>(m_i64BandRows)))
     {
         return Fail(TWCC_BADVALUE);
     }
@@ -600,28 +618,59 @@ TW_UINT16 CSimSession::MemoryBlock(pTW_IMAGEMEMXFER a_ptwmem, bool a_blFile)
     }
     else
     {
-        // Whole rows straight into the application's buffer.
-        std::int64_t i64Rows = static_cast<std::int64_t>(uLength / uRow);
-        std::int64_t i64Left = params.m_i64Height - m_i64RowsDone;
-        i64Rows = (i64Rows > i64Left) ? i64Left : i64Rows;
-        for (std::int64_t y = 0; y < i64Rows; y++)
+        // Rows straight into the application's buffer, or the next tile of
+        // a band of rows; the padding of each row alternates 0x5A and 0xA5.
+        if (m_i64TileX == 0)
         {
-            SimRenderRow(params, m_i64RowsDone + y, pu8 + static_cast<std::size_t>(y) * uRow);
+            std::int64_t i64Rows = static_cast<std::int64_t>(uLength / uRow);
+            std::int64_t i64Left = params.m_i64Height - m_i64RowsDone;
+            if (m_config.m_i64TileColumns > 0 && m_config.m_i64TileRows < i64Rows)
+            {
+                i64Rows = m_config.m_i64TileRows;
+            }
+            m_i64BandRows = (i64Rows > i64Left) ? i64Left : i64Rows;
         }
+        std::size_t uPacked = SimMemoryRowBytes(params, i64Columns, 1);
+        bool blWhole = (i64Columns == params.m_i64Width);
+        std::vector<unsigned char> au8Row;
+        for (std::int64_t y = 0; y < m_i64BandRows; y++)
+        {
+            unsigned char* pu8Row = pu8 + static_cast<std::size_t>(y) * uRow;
+            if (blWhole)
+            {
+                SimRenderRow(params, m_i64RowsDone + y, pu8Row);
+            }
+            else
+            {
+                SimRenderColumns(params, m_i64RowsDone + y, m_i64TileX, i64Columns, au8Row, pu8Row);
+            }
+            for (std::size_t ii = uPacked; ii < uRow; ii++)
+            {
+                pu8Row[ii] = (ii % 2 == 0) ? 0x5A : 0xA5;
+            }
+        }
+        // The fault wrongsize: a row said to be value bytes shorter.
+        std::int64_t i64Less = 0;
+        bool blShort = DeviceFault(i64Less, 4) == eSimFaultWrongSize;
         a_ptwmem->Compression = TWCP_NONE;
-        a_ptwmem->BytesPerRow = uRow;
-        a_ptwmem->Columns = params.m_i64Width;
-        a_ptwmem->Rows = i64Rows;
-        a_ptwmem->XOffset = 0;
+        a_ptwmem->BytesPerRow = blShort ? static_cast<TW_UINT32>(static_cast<std::int64_t>(uRow) - i64Less) : uRow;
+        a_ptwmem->Columns = i64Columns;
+        a_ptwmem->Rows = m_i64BandRows;
+        a_ptwmem->XOffset = m_i64TileX;
         a_ptwmem->YOffset = m_i64RowsDone;
-        a_ptwmem->BytesWritten = static_cast<std::size_t>(i64Rows) * uRow;
-        m_i64RowsDone += i64Rows;
+        a_ptwmem->BytesWritten = static_cast<std::size_t>(m_i64BandRows) * uRow;
+        m_i64TileX += i64Columns;
+        if (m_i64TileX >= params.m_i64Width)
+        {
+            m_i64TileX = 0;
+            m_i64RowsDone += m_i64BandRows;
+        }
         m_blXferDone = (m_i64RowsDone >= params.m_i64Height);
     }
+    m_u64Sent += a_ptwmem->BytesWritten;
     if (IsCustom() && m_blXferDone)
     {
-        std::uint64_t u64Image = blCompressed ? m_au8Encoded.size() : uRow * static_cast<std::uint64_t>(params.m_i64Height);
-        std::uint32_t u32Image = static_cast<std::uint32_t>(u64Image > 0xFFFFFFFFu ? 0xFFFFFFFFu : u64Image);
+        std::uint32_t u32Image = static_cast<std::uint32_t>(m_u64Sent > 0xFFFFFFFFu ? 0xFFFFFFFFu : m_u64Sent);
         for (int ii = 0; ii < 4; ii++)
         {
             pu8[uBuffer - 4 + ii] = static_cast<unsigned char>(u32Image >> (8 * ii));

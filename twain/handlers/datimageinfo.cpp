@@ -1,7 +1,7 @@
 // datimageinfo.cpp
 // DG_IMAGE / DAT_IMAGEINFO: the description of the image to transfer, and,
 // given a file name word, the image report that names the image file for
-// the memory transfers.
+// the memory transfers, with the image's geometry kept beside it.
 #include "ctwainimpl.h"
 
 #include <climits>
@@ -84,10 +84,11 @@ TW_UINT16 CTwainImpl::DSDatImageInfo(const char *const *a_aszWords)
             return DatUsage("image file name too long <%s>...", szName);
         }
         char szOld[sizeof(szFile) + 4];
-        snprintf(szOld, sizeof(szOld), "%s.jpg", szFile);
-        COsFile::Delete(szOld, OS_FILETYPE_FILE, 0, false);
-        snprintf(szOld, sizeof(szOld), "%s.tif", szFile);
-        COsFile::Delete(szOld, OS_FILETYPE_FILE, 0, false);
+        for (const char *szExtension : {".jpg", ".tif", ".bmp"})
+        {
+            snprintf(szOld, sizeof(szOld), "%s%s", szFile, szExtension);
+            COsFile::Delete(szOld, OS_FILETYPE_FILE, 0, false);
+        }
     }
 
     // The report of this image.
@@ -97,5 +98,9 @@ TW_UINT16 CTwainImpl::DSDatImageInfo(const char *const *a_aszWords)
     snprintf(m_szImageReport, sizeof(m_szImageReport), s_szReportFormat, szCompression, szFile, szFormat,
              ReportLength(twii.ImageWidth, iResolution), ReportLength(twii.ImageLength, iResolution), iResolution);
     m_blXferFinished = false;
+    memset(&m_twxferimage, 0, sizeof(m_twxferimage));
+    m_twxferimage.i64Width = twii.ImageWidth;
+    m_twxferimage.i64Length = twii.ImageLength;
+    m_twxferimage.i32Bits = twii.BitsPerPixel;
     return TWRC_SUCCESS;
 }
