@@ -172,6 +172,7 @@ struct TwXferImage
     int64_t i64Length;      // rows; -1 when the source does not know them
     int32_t i32Bits;        // bits per pixel
     int64_t i64Rows;        // the rows the blocks reached (uncompressed)
+    uint64_t u64Pixels;     // the pixels the blocks placed
     bool blPlaced;          // rows were placed (not appended as they came)
     bool blNameByContent;   // a memory file's name takes its kind's extension
     uint8_t au8Head[4];     // the first bytes written, u32Head of them

@@ -98,6 +98,7 @@ bool CTwainImpl::XferPlaceBlock(const TW_IMAGEMEMXFER &a_twmem, uint8_t *a_pu8Bl
     *a_pu64Placed = u64Count * u64Packed;
     TWAINLOG("Write: %llu bytes", static_cast<ull>(*a_pu64Placed));
     m_twxferimage.blPlaced = true;
+    m_twxferimage.u64Pixels += u64Count * u64Columns;
     if (u64Y + u64Count > static_cast<uint64_t>(m_twxferimage.i64Rows))
         m_twxferimage.i64Rows = static_cast<int64_t>(u64Y + u64Count);
     uint64_t u64BitX = u64X * u64Bits;
@@ -177,6 +178,13 @@ bool CTwainImpl::XferPlaceEnd()
                  static_cast<long long>(i64Rows));
         return false;
     }
+    // A source that declared its length and sent less (a refused block it
+    // went on after, a tile it left out) gets an image with blank parts: said.
+    uint64_t u64Pixels = 0;
+    if (!__builtin_mul_overflow(static_cast<uint64_t>(m_twxferimage.i64Width), static_cast<uint64_t>(i64Rows), &u64Pixels) &&
+        m_twxferimage.i64Length >= 0 && m_twxferimage.u64Pixels < u64Pixels)
+        TWAINLOG("%s: the blocks covered %llu of the image's %llu pixels, the rest is blank...", m_szImageFileName,
+                 static_cast<ull>(m_twxferimage.u64Pixels), static_cast<ull>(u64Pixels));
     uint64_t u64End = static_cast<uint64_t>(i64Rows) * u64Row;
     uint64_t u64Size = 0;
     uint64_t u64Done = 0;
