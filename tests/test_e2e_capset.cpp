@@ -138,3 +138,59 @@ TEST(E2eCapSet, BadWordsPrintTheirLineAndSendNothing)
         EXPECT_TRUE(sh.Journal({"DAT_CAPABILITY/MSG_SET"}).empty());
     }
 }
+
+// The codes a command leaves are its own triplet's, whatever the triplets
+// after it (a read-back, a display) answer: a script's ifstatus block sets
+// the exit status from them.  Each row: the source's configuration and name,
+// the command, the journal text of what follows its triplet (when a source
+// answers it), and the exit status (the condition code of a refusal, 0 after
+// a success).
+TEST(E2eCapSet, TheCodesACommandLeavesAreThoseOfItsOwnTriplet)
+{
+    const std::string szGetRefused = "fault refuse DG_CONTROL DAT_CAPABILITY MSG_GET\n";
+    const std::string szSetRefused = "fault refuse DG_CONTROL DAT_CAPABILITY MSG_SET cc=TWCC_BADVALUE\n";
+    const std::string szCamera = "[camera]\ngroups = 0x40001003\n";
+    const std::string szEnum = "ICAP_PIXELTYPE TWPT_BW TWPT_BW TWPT_GRAY";
+    const std::string szLayout = "dat_imagelayout set 0 0 8.5 11 1 1 1";
+    const struct
+    {
+        std::string szConfig;
+        std::string szSource;
+        std::string szLine;
+        std::string szAfter;
+        int iStatus;
+    } acase[] = {
+        {"", "Simulated Scanner", "set ICAP_XRESOLUTION 5000", "DAT_CAPABILITY/MSG_GET ", 10},
+        {szGetRefused, "Simulated Scanner", "set ICAP_XRESOLUTION 200", "DAT_CAPABILITY/MSG_GET ", 0},
+        {szSetRefused, "Simulated Scanner", "set " + szEnum, "DAT_CAPABILITY/MSG_GET ", 10},
+        {szGetRefused, "Simulated Scanner", "set " + szEnum, "DAT_CAPABILITY/MSG_GET ", 0},
+        {szSetRefused, "Simulated Scanner", "dat_capability msg_set ICAP_PIXELTYPE TWPT_GRAY", "", 10},
+        {"", "Simulated Scanner", "dat_capability msg_set ICAP_PIXELTYPE TWPT_GRAY", "", 0},
+        {"fault refuse DG_CONTROL DAT_CAPABILITY MSG_SETCONSTRAINT cc=TWCC_BADVALUE\n", "Simulated Scanner",
+         "dat_capability msg_setconstraint " + szEnum, "", 10},
+        {"", "Simulated Scanner", "dat_capability msg_setconstraint " + szEnum, "", 0},
+        {"fault refuse DG_IMAGE DAT_IMAGELAYOUT MSG_SET cc=TWCC_BADVALUE\n", "Simulated Scanner", szLayout, "", 10},
+        {"fault refuse DG_IMAGE DAT_IMAGELAYOUT MSG_GET\n", "Simulated Scanner", szLayout, "DAT_IMAGELAYOUT/MSG_GET ", 0},
+        {"fault refuse DG_CUSTOM DAT_STATUSRAW MSG_SET cc=TWCC_BADVALUE\n", "Simulated Scanner ZAV", "dat_statusraw set",
+         "", 10},
+        {"fault refuse DG_CUSTOM DAT_STATUSRAW MSG_GET\n", "Simulated Scanner ZAV", "dat_statusraw set",
+         "DAT_STATUSRAW/MSG_GET ", 0},
+        {"", "Simulated Scanner", "dat_identity set \"No Such Source\"", "", 3},
+        {"", "Simulated Scanner", "dat_identity set \"Simulated Scanner 1.x\"", "", 0},
+        {szCamera + "fault refuse DG_CONTROL DAT_WINDOW MSG_ADDWINDOW cc=TWCC_DENIED\n", "Simulated Camera", "wi add",
+         "", 16},
+        {szCamera + szGetRefused, "Simulated Camera", "wi add", "DAT_CAPABILITY/MSG_GET ", 0},
+    };
+    for (const auto &c : acase)
+    {
+        SCOPED_TRACE(c.szConfig + c.szLine);
+        SimShell sh(c.szConfig);
+        sh.Dir().Write("s.txt", c.szLine + "\nifstatus TWRC_FAILURE\n  setexitstatus\nend\n");
+        e2e::Result r = sh.Run("twcreate 2.4\ndsmopen\ndsopen \"" + c.szSource + "\"\nsetvar AutoDatStatus true\nrun s\nexit\n");
+        EXPECT_EQ(r.status, c.iStatus) << r.out;
+        if (!c.szAfter.empty())
+        {
+            EXPECT_FALSE(sh.Journal({c.szAfter, c.iStatus ? "rc=TWRC_SUCCESS" : "rc=TWRC_FAILURE"}).empty());
+        }
+    }
+}

@@ -155,6 +155,30 @@ TEST(E2eStress, ScanRateCountsImagesAndEndsWithTheBatch)
     EXPECT_EQ(sh.Result().err.find("failed..."), std::string::npos);
 }
 
+// A source whose image never ends (every block TWRC_SUCCESS, without data,
+// or after a first image, with that image's byte count): past what the
+// image holds the transfer fails, said as the test's other failures, and
+// everything is closed.
+TEST(E2eStress, ScanRateEndsWhenTheSourceNeverEndsItsImage)
+{
+    const struct
+    {
+        const char *szSkip;
+        const char *szImages;
+    } acase[] = {{"", "Images:          0"}, {" skip=1", "Images:          1"}};
+    for (const auto &c : acase)
+    {
+        SCOPED_TRACE(c.szSkip);
+        SimShell sh(std::string("[scanner]\nfault refuse DG_IMAGE DAT_IMAGEMEMXFER MSG_GET rc=TWRC_SUCCESS cc=TWCC_SUCCESS") +
+                    c.szSkip + "\n");
+        sh.Run("twstress 2.0 \"Simulated Scanner\" scan 3\nexit\n");
+        EXPECT_NE(sh.Result().err.find("DAT_IMAGEMEMXFER failed...1 (no end of the image after "), std::string::npos)
+            << sh.Result().err;
+        EXPECT_TRUE(sh.HasInOrder({"Scan Performance Test", c.szImages, "the last CTwain object has been destroyed (none left)..."}));
+        EXPECT_EQ(sh.Journal({"DAT_IDENTITY/MSG_CLOSEDS", "rc=TWRC_SUCCESS"}).size(), 1u);
+    }
+}
+
 TEST(E2eStress, AnEnableAnsweredCheckStatusIsUndoneOnTheWayBack)
 {
     // The source enabled itself with its user interface: the capability

@@ -150,6 +150,7 @@ static_assert(offsetof(twprofile, ProfileState) == 1826, "twprofile fields");
 #define TWAINIMPL_PROFILES      2048    // profile records
 #define TWAINIMPL_DSMPATH       512     // the DSM library path
 #define TWAINIMPL_IMAGEREPORT   8192    // the image report text
+#define TWAINIMPL_FILEWALK      4096    // entries a walk of a source's file system reads at most
 
 // The 22 event flags, in this order.
 enum ETWEVENT
@@ -374,8 +375,9 @@ public:
     TW_UINT16 FirstCamera(char *a_szCamera, size_t a_u64CameraSize);
     TW_UINT16 NextCamera(char *a_szCamera, size_t a_u64CameraSize);
     // The entries of the file-system walk under way: an entry the source
-    // answers a second time ends the walk (a source that never reaches the
-    // end of its list cannot keep a camera walk going for ever).
+    // answers a second time ends the walk, and so does one past
+    // TWAINIMPL_FILEWALK entries (a source that never reaches the end of
+    // its list cannot keep a camera walk going for ever).
     std::vector<std::string> m_aszCameraWalk;
     void RollBack(ETWSTATE a_etwstateFrom, ETWSTATE a_etwstateTo);
     TW_UINT16 DSResetall();
@@ -810,6 +812,33 @@ private:
     uint8_t *DiffCopy(int a_iStruct, bool a_blExpected, uint32_t a_u32Item);
     // True when a script level can be addressed (else a message is printed).
     bool DiffLevelValid(TW_UINT32 a_u32Level);
+};
+
+// The last codes of a command's own triplet, kept while the command sends
+// more triplets after it (a read-back, a display).  Made once that triplet
+// and its status line are done, it puts both the last return code and the
+// last condition code back when it goes out of scope, so that ifstatus,
+// setexitstatus and return see what the command was asked to do, whatever
+// the triplets after it answered.
+class CTwainKeepCodes
+{
+public:
+    explicit CTwainKeepCodes(CTwainImpl *a_ptwainimpl)
+        : m_ptwainimpl(a_ptwainimpl), m_twrc(a_ptwainimpl->m_twrcLast.load()), m_twcc(a_ptwainimpl->m_twccLast.load())
+    {
+    }
+    ~CTwainKeepCodes()
+    {
+        m_ptwainimpl->m_twrcLast = m_twrc;
+        m_ptwainimpl->m_twccLast = m_twcc;
+    }
+    CTwainKeepCodes(const CTwainKeepCodes &) = delete;
+    CTwainKeepCodes &operator=(const CTwainKeepCodes &) = delete;
+
+private:
+    CTwainImpl *m_ptwainimpl;
+    TW_UINT16 m_twrc;
+    TW_UINT16 m_twcc;
 };
 
 // Builds the group text of SupportedGroups (",DS2,APP2,...") into a_szOut

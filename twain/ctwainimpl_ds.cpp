@@ -326,6 +326,11 @@ TW_UINT16 CTwainImpl::NextCamera(char *a_szCamera, size_t a_u64CameraSize)
     // A file-system walk is under way.
     if (m_twfilesystem.OutputName[0])
     {
+        if (m_aszCameraWalk.size() >= TWAINIMPL_FILEWALK)
+        {
+            OSLOG_ERROR("NextCamera: more than %d entries, the walk ends...", TWAINIMPL_FILEWALK);
+            return TWRC_FAILURE;
+        }
         TW_UINT16 twrc = DsmEntry(DG_CONTROL, DAT_FILESYSTEM, MSG_GETNEXTFILE, &m_twfilesystem, false, false);
         if (twrc == TWRC_SUCCESS)
         {

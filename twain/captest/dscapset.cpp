@@ -403,6 +403,8 @@ TW_UINT16 CTwainImpl::DSSet(const char *const *a_aszWords, bool a_blShow)
         GetStatusStrings(twrc, 0, szTwrc, sizeof(szTwrc), szTwcc, sizeof(szTwcc), szAuto && !strcmp(szAuto, "true"));
         TWAINLOG("%s/%s", szTwrc, szTwcc);
     }
+    // The read-back leaves the set's codes as the last ones.
+    CTwainKeepCodes twainkeepcodes(this);
     if (a_blShow)
         DSCapGetReset(szCapability, &twlookup, "", MSG_GET);
 
@@ -565,6 +567,7 @@ TW_UINT16 CTwainImpl::DSSetConstrain(const char *const *a_aszWords, bool a_blSho
     TW_UINT16 twrc = DsmEntry(DG_CONTROL, DAT_CAPABILITY, twmsg, &twcapability, false, false);
     if (twrc != TWRC_SUCCESS)
         DatPrintStatus(twrc);
+    CTwainKeepCodes twainkeepcodes(this);
     if (a_blShow)
         DSCapGetReset(szCapability, &twlookup, "", MSG_GET);
     CapRelease(this, &twcapability);

@@ -43,6 +43,11 @@ const TW_UINT16 TWSTRESS_NODATA = 0xFFFF;   // the test sends no good data
 const int TWSCAN_READYPOLLS = 3000;
 // The application-owned block every memory strip is transferred into.
 const TW_UINT32 TWSCAN_BLOCK = 0x1000000;
+// The most blocks and bytes one image of the scan may take: far above any
+// real page (a million rows, 16 GiB).
+const uint64_t TWSCAN_MAXBLOCKS = 0x100000;
+const uint64_t TWSCAN_MAXBYTES = 0x400000000ULL;
+const uint64_t TWSCAN_SPAREBLOCKS = 4096;
 
 bool Present(const char *a_szWord)
 {
@@ -926,15 +931,15 @@ TW_UINT16 ScanXferMechMemory(CTwainImpl *a_ptwainimpl)
 }
 
 // Waits for the first image: image information answers once the source is
-// ready.  Gives the last code of the request.
-TW_UINT16 ScanWaitReady(CTwainImpl *a_ptwainimpl)
+// ready (its answer is kept in a_ptwimageinfo).  Gives the last code of the
+// request.
+TW_UINT16 ScanWaitReady(CTwainImpl *a_ptwainimpl, TW_IMAGEINFO *a_ptwimageinfo)
 {
     TW_UINT16 twrc = TWRC_FAILURE;
     for (int ii = 0; ii < TWSCAN_READYPOLLS; ii++)
     {
-        TW_IMAGEINFO twimageinfo;
-        memset(&twimageinfo, 0, sizeof(twimageinfo));
-        twrc = a_ptwainimpl->DsmEntry(DG_IMAGE, DAT_IMAGEINFO, MSG_GET, &twimageinfo, false, false);
+        memset(a_ptwimageinfo, 0, sizeof(*a_ptwimageinfo));
+        twrc = a_ptwainimpl->DsmEntry(DG_IMAGE, DAT_IMAGEINFO, MSG_GET, a_ptwimageinfo, false, false);
         if (twrc == TWRC_SUCCESS)
         {
             return twrc;
@@ -944,10 +949,56 @@ TW_UINT16 ScanWaitReady(CTwainImpl *a_ptwainimpl)
     return twrc;
 }
 
-// The images of the batch into the one block; gives 0 or the failing code.
-TW_UINT16 ScanTransfer(CTwainImpl *a_ptwainimpl, TW_IMAGEMEMXFER *a_ptwimagememxfer, int a_iImagesWanted,
-                       int *a_piImages)
+// How far the blocks of one image may go before the image is taken for one
+// that never ends (a source answering TWRC_SUCCESS for ever): by the image
+// information, four times its rows in blocks (a block carries a row at the
+// least) and a few thousand more, and four times its bytes and a block
+// more; never above the ceilings, which also bound an image of unknown size
+// (ImageLength -1).
+struct ScanBound
 {
+    uint64_t u64Blocks;
+    uint64_t u64Bytes;
+};
+
+ScanBound ScanBoundOf(const TW_IMAGEINFO *a_ptwimageinfo)
+{
+    ScanBound scanbound = {TWSCAN_MAXBLOCKS, TWSCAN_MAXBYTES};
+    const int64_t i64Width = a_ptwimageinfo ? a_ptwimageinfo->ImageWidth : 0;
+    const int64_t i64Length = a_ptwimageinfo ? a_ptwimageinfo->ImageLength : 0;
+    const int64_t i64Bits = a_ptwimageinfo ? a_ptwimageinfo->BitsPerPixel : 0;
+    if ((i64Width <= 0) || (i64Length <= 0) || (i64Bits <= 0))
+    {
+        return scanbound;
+    }
+    const uint64_t u64Rows = (static_cast<uint64_t>(i64Length) < TWSCAN_MAXBLOCKS) ? static_cast<uint64_t>(i64Length)
+                                                                                    : TWSCAN_MAXBLOCKS;
+    const uint64_t u64Width = (static_cast<uint64_t>(i64Width) < TWSCAN_MAXBYTES) ? static_cast<uint64_t>(i64Width)
+                                                                                   : TWSCAN_MAXBYTES;
+    const uint64_t u64RowBytes = (u64Width * static_cast<uint64_t>(i64Bits) + 7) / 8;
+    if (4 * u64Rows + TWSCAN_SPAREBLOCKS < TWSCAN_MAXBLOCKS)
+    {
+        scanbound.u64Blocks = 4 * u64Rows + TWSCAN_SPAREBLOCKS;
+    }
+    if (u64RowBytes <= (TWSCAN_MAXBYTES - TWSCAN_BLOCK) / 4 / u64Rows)
+    {
+        scanbound.u64Bytes = 4 * u64RowBytes * u64Rows + TWSCAN_BLOCK;
+    }
+    return scanbound;
+}
+
+// The images of the batch into the one block; gives 0 or the failing code.
+// Each image is bounded by the last image information known (the first
+// image's at first); one that goes past it (a batch may hold a longer page)
+// is bounded by its own, or by the ceilings when the source does not give
+// it.
+TW_UINT16 ScanTransfer(CTwainImpl *a_ptwainimpl, TW_IMAGEMEMXFER *a_ptwimagememxfer, const TW_IMAGEINFO *a_ptwimageinfo,
+                       int a_iImagesWanted, int *a_piImages)
+{
+    ScanBound scanbound = ScanBoundOf(a_ptwimageinfo);
+    uint64_t u64Blocks = 0;
+    uint64_t u64Bytes = 0;
+    bool blOwnInfo = false;
     for (;;)
     {
         TW_UINT16 twrc =
@@ -955,7 +1006,29 @@ TW_UINT16 ScanTransfer(CTwainImpl *a_ptwainimpl, TW_IMAGEMEMXFER *a_ptwimagememx
         if (twrc == TWRC_SUCCESS)
         {
             a_ptwainimpl->RaiseTwState(ETWSTATE_XFERRING);
-            continue;
+            u64Blocks++;
+            const uint64_t u64Written = a_ptwimagememxfer->BytesWritten;
+            u64Bytes += (u64Written < TWSCAN_BLOCK) ? u64Written : TWSCAN_BLOCK;
+            if ((u64Blocks <= scanbound.u64Blocks) && (u64Bytes <= scanbound.u64Bytes))
+            {
+                continue;
+            }
+            if (!blOwnInfo)
+            {
+                blOwnInfo = true;
+                TW_IMAGEINFO twimageinfo;
+                memset(&twimageinfo, 0, sizeof(twimageinfo));
+                bool blInfo = a_ptwainimpl->DsmEntry(DG_IMAGE, DAT_IMAGEINFO, MSG_GET, &twimageinfo, false, false) ==
+                              TWRC_SUCCESS;
+                scanbound = ScanBoundOf(blInfo ? &twimageinfo : nullptr);
+                if ((u64Blocks <= scanbound.u64Blocks) && (u64Bytes <= scanbound.u64Bytes))
+                {
+                    continue;
+                }
+            }
+            fprintf(stderr, "DAT_IMAGEMEMXFER failed...%d (no end of the image after %llu blocks, %llu bytes)\r\n",
+                    TWRC_FAILURE, static_cast<unsigned long long>(u64Blocks), static_cast<unsigned long long>(u64Bytes));
+            return TWRC_FAILURE;
         }
         if (twrc != TWRC_XFERDONE)
         {
@@ -972,6 +1045,9 @@ TW_UINT16 ScanTransfer(CTwainImpl *a_ptwainimpl, TW_IMAGEMEMXFER *a_ptwimagememx
             return twrc;
         }
         (*a_piImages)++;
+        u64Blocks = 0;
+        u64Bytes = 0;
+        blOwnInfo = false;
         a_ptwainimpl->SetTwState((twpendingxfers.Count != 0) ? ETWSTATE_XFERREADY : ETWSTATE_DSENABLED);
         // The count reached, or the batch ended before it.
         if ((*a_piImages >= a_iImagesWanted) || (twpendingxfers.Count == 0))
@@ -1035,11 +1111,13 @@ TW_UINT16 CTwainImpl::TWScan(const char *const *a_aszWords)
 
     int iImages = 0;
     double dSeconds = 0.0;
+    TW_IMAGEINFO twimageinfo;
+    memset(&twimageinfo, 0, sizeof(twimageinfo));
     twrc = StressEnable(this, MSG_ENABLEDS, false);
     // Enabled with its user interface (TWRC_CHECKSTATUS) it scans all the same.
     if ((twrc == TWRC_SUCCESS) || (twrc == TWRC_CHECKSTATUS))
     {
-        twrc = ScanWaitReady(this);
+        twrc = ScanWaitReady(this, &twimageinfo);
         if (twrc != TWRC_SUCCESS)
         {
             fprintf(stderr, "DAT_IMAGEINFO failed...%d\r\n", twrc);
@@ -1053,7 +1131,7 @@ TW_UINT16 CTwainImpl::TWScan(const char *const *a_aszWords)
     {
         OS_SLEEP(500);
         uint64_t u64Tick = OsTimeGetPerformanceTick();
-        twrc = ScanTransfer(this, &twimagememxfer, iImagesWanted, &iImages);
+        twrc = ScanTransfer(this, &twimagememxfer, &twimageinfo, iImagesWanted, &iImages);
         dSeconds = OsTimeGetPerformanceDiff(u64Tick);
     }
 

@@ -48,11 +48,17 @@ TW_UINT16 CTwainImpl::DSDatFileSystem(const char *const *a_aszWords)
     if (DatWordMissing(szMsg))
     {
         TW_UINT16 twrc = DsmEntry(DG_CONTROL, DAT_FILESYSTEM, MSG_GETFIRSTFILE, &twfs, false, false);
-        // A source that answers an entry a second time would never reach
-        // the end of its list: the listing ends there.
+        // A source that answers an entry a second time, or more entries
+        // than any file system of a device holds, would never reach the end
+        // of its list: the listing ends there.
         std::set<std::string> setszListed;
         for (int iIndex = 0; twrc == TWRC_SUCCESS; iIndex++)
         {
+            if (iIndex >= TWAINIMPL_FILEWALK)
+            {
+                TWAINLOG("*** more than %d entries, the listing ends ***", TWAINIMPL_FILEWALK);
+                return TWRC_FAILURE;
+            }
             std::string szEntry(twfs.OutputName, strnlen(twfs.OutputName, sizeof(twfs.OutputName)));
             if (!setszListed.insert(szEntry).second)
             {

@@ -67,21 +67,25 @@ TW_UINT16 CTwainImpl::DSDatImageLayout(const char *const *a_aszWords)
     // variable AutoDatStatus says so.
     const char *szAuto = g_pvar ? g_pvar->Get("AutoDatStatus", false) : nullptr;
     bool blAskStatus = szAuto && !strcmp(szAuto, "true");
-    char szTwrc[64];
-    char szTwcc[64];
-    TW_UINT16 twrc = DsmEntry(DG_IMAGE, DAT_IMAGELAYOUT, MSG_SET, &m_twimagelayout, false, false);
-    if (twrc == TWRC_SUCCESS && DatWord(szWord, "set", nullptr))
-    {
-        // The short form reads the layout back.
-        memset(&m_twimagelayout, 0, sizeof(m_twimagelayout));
-        twrc = DsmEntry(DG_IMAGE, DAT_IMAGELAYOUT, MSG_GET, &m_twimagelayout, false, false);
-        if (twrc == TWRC_SUCCESS)
-            PrintLayout(m_twimagelayout);
-    }
-    if (twrc != TWRC_SUCCESS)
-    {
-        GetStatusStrings(twrc, 0, szTwrc, sizeof(szTwrc), szTwcc, sizeof(szTwcc), blAskStatus);
+    auto printStatus = [&](TW_UINT16 a_twrc) -> TW_UINT16 {
+        char szTwrc[64];
+        char szTwcc[64];
+        GetStatusStrings(a_twrc, 0, szTwrc, sizeof(szTwrc), szTwcc, sizeof(szTwcc), blAskStatus);
         TWAINLOG("%s/%s", szTwrc, szTwcc);
-    }
-    return twrc;
+        return a_twrc;
+    };
+    TW_UINT16 twrc = DsmEntry(DG_IMAGE, DAT_IMAGELAYOUT, MSG_SET, &m_twimagelayout, false, false);
+    if (twrc != TWRC_SUCCESS)
+        return printStatus(twrc);
+    if (!DatWord(szWord, "set", nullptr))
+        return TWRC_SUCCESS;
+    // The short form reads the layout back; the set's codes stay the last
+    // ones.
+    CTwainKeepCodes twainkeepcodes(this);
+    memset(&m_twimagelayout, 0, sizeof(m_twimagelayout));
+    twrc = DsmEntry(DG_IMAGE, DAT_IMAGELAYOUT, MSG_GET, &m_twimagelayout, false, false);
+    if (twrc != TWRC_SUCCESS)
+        return printStatus(twrc);
+    PrintLayout(m_twimagelayout);
+    return TWRC_SUCCESS;
 }

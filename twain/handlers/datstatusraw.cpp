@@ -42,15 +42,21 @@ TW_UINT16 CTwainImpl::DSDatStatusRaw(const char *const *a_aszWords)
     twstatusraw status;
     memset(&status, 0, sizeof(status));
     TW_UINT16 twrc = DsmEntry(DG_CUSTOM, DAT_STATUSRAW, twmsg, &status, false, false);
-    if (twrc == TWRC_SUCCESS && twmsg == MSG_SET)
-    {
-        // A set is followed by a read of what it left.
-        memset(&status, 0, sizeof(status));
-        twrc = DsmEntry(DG_CUSTOM, DAT_STATUSRAW, MSG_GET, &status, false, false);
-    }
     if (twrc != TWRC_SUCCESS)
     {
         return DatPrintStatus(twrc);
+    }
+    if (twmsg == MSG_SET)
+    {
+        // A set is followed by a read of what it left; the set's codes stay
+        // the last ones.
+        CTwainKeepCodes twainkeepcodes(this);
+        memset(&status, 0, sizeof(status));
+        twrc = DsmEntry(DG_CUSTOM, DAT_STATUSRAW, MSG_GET, &status, false, false);
+        if (twrc != TWRC_SUCCESS)
+        {
+            return DatPrintStatus(twrc);
+        }
     }
     TWAINLOG("  CurrentState........%d", static_cast<int>(status.CurrentState));
     TWAINLOG("  LastZAVStatus.......%d", static_cast<int>(status.LastZAVStatus));

@@ -244,6 +244,8 @@ TW_UINT16 CTwainImpl::DSDatWindow(const char *const *a_aszWords)
         TWAINLOG("Added %s...", szSymbol);
     else
         TWAINLOG("Current address is now %s...", szSymbol);
+    // The windows are shown; the add's or delete's codes stay the last ones.
+    CTwainKeepCodes twainkeepcodes(this);
     const char *const aszEnabled[] = {"dat_window", "enabled", nullptr};
     DSShowWindows(aszEnabled);
     return TWRC_SUCCESS;
