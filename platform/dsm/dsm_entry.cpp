@@ -21,6 +21,8 @@
 
 #include "dsm_internal.h"
 
+#include <unwind.h>
+
 #include <cstdint>
 #include <cstdlib>
 #include <map>
@@ -47,7 +49,6 @@ struct DsmOpenSource
     std::shared_ptr<CDsmLibrary> plibrary;
     bool                         blOpen = false;      // false while MSG_OPENDS is under way
     std::thread::id              idOpening;           // the thread of that MSG_OPENDS
-    uintptr_t                    uOpeningFrame = 0;   // and the frame of its DSM_Entry
     bool                         blCallback = false;
     bool                         blCallback2 = false; // registered with DAT_CALLBACK2
     TWAINCALLBACKPROC            pfnCallback = nullptr;
@@ -81,9 +82,6 @@ typedef std::vector<std::pair<uintptr_t, std::shared_ptr<DsmOpenSource>>> DsmCal
 std::map<std::thread::id, DsmCalls> s_mapcalls;
 
 // Everything below marked "locked" expects s_mtx to be held.
-
-// The frame of the innermost DSM_Entry call of this thread (see DSM_Entry).
-thread_local uintptr_t t_uEntryFrame = 0;
 
 // Locked: builds the answer; a failure's condition code is kept for the
 // application (or, without one, for the DSM as a whole) until DAT_STATUS
@@ -329,7 +327,8 @@ DsmResult OpenDsm(TW_IDENTITY* a_ptwOrigin)
     return Answer(papp.get(), TWRC_SUCCESS, TWCC_SUCCESS);
 }
 
-bool OpeningLost(const DsmOpenSource& a_source);
+bool InsideAnOpening();
+bool OpeningLost(const DsmOpenSource& a_source, bool a_blInsideAnOpening);
 
 DsmResult CloseDsm(TW_IDENTITY* a_ptwOrigin)
 {
@@ -344,9 +343,10 @@ DsmResult CloseDsm(TW_IDENTITY* a_ptwOrigin)
     {
         return Answer(nullptr, TWRC_FAILURE, TWCC_SEQERROR);
     }
+    const bool blInsideAnOpening = !papp->mapopen.empty() && InsideAnOpening();
     for (const auto& kv : papp->mapopen)
     {
-        if (!OpeningLost(*kv.second))
+        if (!OpeningLost(*kv.second, blInsideAnOpening))
         {
             // The application must close its sources first.
             return Answer(papp.get(), TWRC_FAILURE, TWCC_SEQERROR);
@@ -397,15 +397,6 @@ DsmResult Parent(TW_IDENTITY* a_ptwOrigin, TW_UINT16 a_u16Msg)
 // open never came back keeps its source refused (TWCC_MAXCONNECTIONS, and
 // it cannot be closed) until the application closes the DSM, which frees it.
 
-// Locked: true when a source's open will never come back: it ran on this
-// thread, and this call is not nested inside it (a nested call's frame is
-// deeper, at a lower address).
-bool OpeningLost(const DsmOpenSource& a_source)
-{
-    return !a_source.blOpen && a_source.idOpening == std::this_thread::get_id() &&
-           a_source.uOpeningFrame <= t_uEntryFrame;
-}
-
 // The source being opened by one MSG_OPENDS call.  Trivially destructible.
 struct DsmOpening
 {
@@ -414,6 +405,43 @@ struct DsmOpening
     DSENTRYPROC    pfnEntry = nullptr;
     TW_IDENTITY    twidentity;              // the source's identity from the list
 };
+
+DsmResult RunOpening(TW_IDENTITY* a_ptwOrigin, TW_IDENTITY* a_ptwDs, const DsmOpening& a_dsmopening);
+
+// One frame of the stack walk of InsideAnOpening.
+_Unwind_Reason_Code FindRunOpening(struct _Unwind_Context* a_pcontext, void* a_pvFound)
+{
+    int iBeforeInstruction = 0;
+    uintptr_t uIp = _Unwind_GetIPInfo(a_pcontext, &iBeforeInstruction);
+    if (uIp == 0)
+    {
+        return _URC_END_OF_STACK;
+    }
+    // A return address: the call lies just before it.
+    void* pvFunction = _Unwind_FindEnclosingFunction(reinterpret_cast<void*>(iBeforeInstruction ? uIp : uIp - 1));
+    if (pvFunction == reinterpret_cast<void*>(&RunOpening))
+    {
+        *static_cast<bool*>(a_pvFound) = true;
+        return _URC_END_OF_STACK;
+    }
+    return _URC_NO_REASON;
+}
+
+// True when this thread runs inside a source's open: this call came from
+// the source (or from a callback it caused) while its open is under way.
+bool InsideAnOpening()
+{
+    bool blFound = false;
+    _Unwind_Backtrace(FindRunOpening, &blFound);
+    return blFound;
+}
+
+// True when a source's open will never come back: it ran on this thread,
+// and this thread is no longer inside an open (its frames are gone).
+bool OpeningLost(const DsmOpenSource& a_source, bool a_blInsideAnOpening)
+{
+    return !a_source.blOpen && a_source.idOpening == std::this_thread::get_id() && !a_blInsideAnOpening;
+}
 
 // Removes the source of a failed open from its application's table and
 // unloads its library (without the lock).
@@ -470,7 +498,6 @@ bool BeginOpening(TW_IDENTITY* a_ptwOrigin, TW_IDENTITY* a_ptwDs, DsmOpening& a_
         psource->u32Id = u32SourceId;
         psource->twidentity = dsmsourcefile.m_twidentity;
         psource->idOpening = std::this_thread::get_id();
-        psource->uOpeningFrame = t_uEntryFrame;
         papp->mapopen[u32SourceId] = psource;   // reserved; not open yet
         a_dsmopening.papp = papp.get();
         a_dsmopening.psource = psource.get();
@@ -502,8 +529,10 @@ DsmResult FailOpening(const DsmOpening& a_dsmopening, TW_UINT16 a_u16Rc, TW_UINT
     return Answer(a_dsmopening.papp, a_u16Rc, a_u16Cc);
 }
 
-// The calls into the source (nothing here has a destructor).
-DsmResult RunOpening(TW_IDENTITY* a_ptwOrigin, TW_IDENTITY* a_ptwDs, const DsmOpening& a_dsmopening)
+// The calls into the source (nothing here has a destructor).  Never inlined:
+// InsideAnOpening looks for its frame.
+__attribute__((noinline)) DsmResult RunOpening(TW_IDENTITY* a_ptwOrigin, TW_IDENTITY* a_ptwDs,
+                                               const DsmOpening& a_dsmopening)
 {
     // The caller's identity receives the source's identity and its Id.
     DsmCopyIdentity(a_ptwDs, &a_dsmopening.twidentity);
@@ -1013,22 +1042,7 @@ unsigned long DsmOpenApplicationCount()
 extern "C" DSM_EXPORT TW_UINT16 DSM_Entry(pTW_IDENTITY pOrigin, pTW_IDENTITY pDest, TW_UINT32 DG, TW_UINT16 DAT,
                                           TW_UINT16 MSG, TW_MEMREF pData)
 {
-    // Where this call's frame is (a call nested in it lies deeper); left
-    // behind by a call that never returns, and replaced by the next one.
-    const char cFrame = 0;
-    const uintptr_t uFrameOuter = t_uEntryFrame;
-    t_uEntryFrame = reinterpret_cast<uintptr_t>(&cFrame);
-    DsmResult dsmresult;
-    try
-    {
-        dsmresult = Dispatch(pOrigin, pDest, DG, DAT, MSG, pData);
-    }
-    catch (...)
-    {
-        t_uEntryFrame = uFrameOuter;
-        throw;
-    }
-    t_uEntryFrame = uFrameOuter;
+    DsmResult dsmresult = Dispatch(pOrigin, pDest, DG, DAT, MSG, pData);
     CDsmLog::Call(pOrigin, pDest, DG, DAT, MSG, dsmresult.u16Rc, dsmresult.iCc);
     if (DG == DG_CONTROL && DAT == DAT_PARENT)
     {
