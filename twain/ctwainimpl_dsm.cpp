@@ -327,8 +327,11 @@ void CTwainImpl::DSMList(const char *const *a_aszWords)
     }
     bool blSilent = a_aszWords && a_aszWords[0] && a_aszWords[1] && !strcasecmp(a_aszWords[1], "silent");
 
-    // The DSM's default source becomes the chosen one.
-    DsmEntry(DG_CONTROL, DAT_IDENTITY, MSG_GETDEFAULT, &m_twidentityDs, false, false);
+    // The DSM's default source becomes the chosen one.  (Without sources
+    // there is none: that condition is read at once, so that the status
+    // request after the walk tells only of the walk.)
+    GetStatusStrings(DsmEntry(DG_CONTROL, DAT_IDENTITY, MSG_GETDEFAULT, &m_twidentityDs, false, false), 0, nullptr, 0,
+                     nullptr, 0, true);
 
     memset(m_atwidentityList, 0, sizeof(m_atwidentityList));
     OSLOG_INFO("DG_CONTROL,DAT_IDENTITY,MSG_GETFIRST...");
@@ -419,8 +422,12 @@ TW_UINT16 CTwainImpl::DSMSet(const char *const *a_aszWords)
     {
         TW_IDENTITY twidentity;
         memset(&twidentity, 0, sizeof(twidentity));
-        if (DsmEntry(DG_CONTROL, DAT_IDENTITY, MSG_USERSELECT, &twidentity, false, false) != TWRC_SUCCESS)
+        TW_UINT16 twrc = DsmEntry(DG_CONTROL, DAT_IDENTITY, MSG_USERSELECT, &twidentity, false, false);
+        if (twrc != TWRC_SUCCESS)
         {
+            // A DSM without a chooser of its own: that refusal is read at
+            // once, so that it stands for no later call.
+            GetStatusStrings(twrc, 0, nullptr, 0, nullptr, 0, true);
             return DSMSetChooser();
         }
         TwainFieldText(twidentity.ProductName, sizeof(TW_STR32), szChoice, sizeof(szChoice));
