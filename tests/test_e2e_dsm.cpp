@@ -308,12 +308,16 @@ TEST(E2eDsm, TheStatusRequestKeepsTheLastReturnCode)
     run.Dir().Write("check.txt", "twcreate\ndsmopen\ndsmlist silent\n"
                                  "ifstatus TWRC_ENDOFLIST AND TWCC_SUCCESS\necho endoflist-kept\nend\n"
                                  "ifstatus TWRC_SUCCESS\necho success-wrong\nend\n"
+                                 // a success after a failure has no condition code of its own
+                                 "dat_identity msg_get\ndat_identity msg_getdefault\n"
+                                 "ifstatus TWRC_SUCCESS AND TWCC_SUCCESS\necho success-clean\nend\n"
                                  "return TWRC_FAILURE TWCC_BADVALUE\n");
     run.Dir().Write("after.txt", "ifstatus TWRC_FAILURE AND TWCC_BADVALUE\necho forced\nend\n");
     run.Run("run check\nrun after\nexit\n");
     ASSERT_EQ(run.Result().status, 0);
     EXPECT_TRUE(run.Has("\033[1mendoflist-kept\033[0m")) << run.Result().out;
     EXPECT_FALSE(run.Has("\033[1msuccess-wrong\033[0m"));
+    EXPECT_TRUE(run.HasInOrder({"TWRC_FAILURE/TWCC_BADPROTOCOL", "\033[1msuccess-clean\033[0m"}));
     EXPECT_TRUE(run.Has("\033[1mforced\033[0m")) << run.Result().out;
 }
 
@@ -380,7 +384,7 @@ TEST(E2eDsm, AnExceptionOrAFaultOutOfTheDsmIsAFailureAndTheProgramGoesOn)
 {
     // The source throws, or crashes, in its first answer to the get; then in
     // a device-event fetch on the callback's thread, nested in the call that
-    // delivers the event.  Each crashed call fails, recorded and said as
+    // delivers the event; then in its open.  Each crashed call fails, recorded and said as
     // such (the source that crashed is not asked why), and the next call to
     // the same source works.
     const std::string szGet = "dat_capability msg_get icap_xresolution\n";
@@ -399,6 +403,11 @@ TEST(E2eDsm, AnExceptionOrAFaultOutOfTheDsmIsAFailureAndTheProgramGoesOn)
          {"TWRC_FAILURE/crashed", "\033[1mrecorded\033[0m", "\033[1mICAP_XRESOLUTION                1118\033[0m"}},
         {szEvents + "fault crash DG_CONTROL DAT_DEVICEEVENT MSG_GET times=1\n", "wait 10000 twde_deviceadded\n",
          {"  *** Got MSG_DEVICEEVENT (get device event failed)...", "  *** Got MSG_DEVICEEVENT (TWDE_DEVICEADDED,<usb:7>)"}},
+        // A crash inside the open: the DSM refuses the source until it is
+        // closed and opened again.
+        {"fault crash DG_CONTROL DAT_IDENTITY MSG_OPENDS times=1\n",
+         "dsopen \"Simulated Scanner\"\ndsmclose\ndsmopen\ndsopen \"Simulated Scanner\"\n",
+         {"TWRC_FAILURE/crashed", "TWRC_FAILURE/TWCC_MAXCONNECTIONS", "Simulated Scanner ver=1.0 twn=2.4 grp=DS2,IMAGE,CONTROL"}},
     };
     for (const auto &row : arow)
     {
@@ -412,6 +421,7 @@ TEST(E2eDsm, AnExceptionOrAFaultOutOfTheDsmIsAFailureAndTheProgramGoesOn)
         EXPECT_TRUE(run.HasInOrder(row.aszLines)) << run.Result().out;
         EXPECT_TRUE(run.ServicesLogHas("pod.m_pfnDsmEntryProc crashed..."));
         EXPECT_TRUE(run.Has(s_szMark + " 0 - Simulated Scanner ver=1.0 twn=2.4 dsm=TWAINDSM")) << run.Result().out;
+        EXPECT_EQ(run.CountCalls("MSG_CLOSEDSM rc=0"), run.CountCalls("MSG_OPENDSM rc=0")) << run.DsmLog();
         // Nothing answered the crashed call; nobody asked the source why.
         std::vector<std::string> aszJournal = run.Journal();
         EXPECT_EQ(std::count_if(aszJournal.begin(), aszJournal.end(),

@@ -343,6 +343,16 @@ TEST_F(DsmTest, TripletsWithoutTheirDataAreRefused)
     }
 }
 
+TEST_F(DsmTest, AFailuresConditionCodeStaysUntilStatusReadsIt)
+{
+    App& app = OpenApp();
+    TW_IDENTITY twidentity = Empty();
+    EXPECT_EQ(app.Call(nullptr, DG_CONTROL, DAT_IDENTITY, MSG_GET, &twidentity), TWRC_FAILURE);
+    EXPECT_EQ(app.Call(nullptr, DG_CONTROL, DAT_IDENTITY, MSG_GETDEFAULT, &twidentity), TWRC_SUCCESS);
+    EXPECT_EQ(app.DsmStatus(), TWCC_BADPROTOCOL) << "a success leaves it";
+    EXPECT_EQ(app.DsmStatus(), TWCC_SUCCESS) << "reading clears it";
+}
+
 TEST_F(DsmTest, UserSelectHasNoUserInterface)
 {
     App& app = OpenApp();

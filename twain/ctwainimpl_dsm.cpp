@@ -63,6 +63,13 @@ bool DsmCall(DSMENTRYPROC a_pfnDsmEntryProc, pTW_IDENTITY a_ptwidentityOrigin, p
     return false;
 }
 
+// A condition code tells something only after TWRC_FAILURE, and after
+// TWRC_CHECKSTATUS, which tells the application to ask for it.
+bool StatusMeansSomething(TW_UINT16 a_twrc)
+{
+    return (a_twrc == TWRC_FAILURE) || (a_twrc == TWRC_CHECKSTATUS);
+}
+
 } // namespace
 
 // ---------------------------------------------------------------------------
@@ -103,34 +110,39 @@ TW_UINT16 CTwainImpl::DsmEntry(TW_UINT32 a_twdg, TW_UINT16 a_twdat, TW_UINT16 a_
 
     m_blLastCrashed = false;
     TW_UINT16 twrc;
-    if (!DsmCall(pfnDsmEntryProc, &m_twidentityApp, ptwidentityDest, a_twdg, a_twdat, a_twmsg, a_pdata, &twrc))
+    bool blAnswered =
+        DsmCall(pfnDsmEntryProc, &m_twidentityApp, ptwidentityDest, a_twdg, a_twdat, a_twmsg, a_pdata, &twrc);
+
+    // Recording for the script tests.  A triplet's condition code is known
+    // only once its status has been asked for (after a failure): until then
+    // it is TWCC_SUCCESS, never the code of an earlier call.
+    if (a_twdat != DAT_STATUS)
+    {
+        m_twrcLast = twrc;
+        m_twccLast = TWCC_SUCCESS;
+    }
+    else if (blAnswered && a_pdata)
+    {
+        m_twccLast = TwGetU16(a_pdata);
+    }
+    if (!blAnswered)
     {
         // Recorded as the failure it ended in; nobody answered it, so no
         // condition code is asked for.
         m_blLastCrashed = true;
-        if (a_twdat != DAT_STATUS)
-        {
-            m_twrcLast = TWRC_FAILURE;
-        }
         return TWRC_FAILURE;
     }
 
-    // Recording for the script tests.
-    if (a_twdat != DAT_STATUS)
-    {
-        m_twrcLast = twrc;
-    }
-    else if (a_pdata)
-    {
-        m_twccLast = TwGetU16(a_pdata);
-    }
-
+    // The caller wants the condition code of the call: it has one only
+    // after a failure, or when the answer says to ask for it.
     if (!a_blStatus)
     {
         return twrc;
     }
-
-    // The caller wants the condition code of the call.
+    if (!StatusMeansSomething(twrc))
+    {
+        return TWCC_SUCCESS;
+    }
     TW_STATUS twstatus;
     memset(&twstatus, 0, sizeof(twstatus));
     if (!DsmCall(pfnDsmEntryProc, &m_twidentityApp, blDsmAnswers ? nullptr : ptwidentityDest, DG_CONTROL, DAT_STATUS,
@@ -315,8 +327,11 @@ void CTwainImpl::DSMList(const char *const *a_aszWords)
     }
     bool blSilent = a_aszWords && a_aszWords[0] && a_aszWords[1] && !strcasecmp(a_aszWords[1], "silent");
 
-    // The DSM's default source becomes the chosen one.
-    DsmEntry(DG_CONTROL, DAT_IDENTITY, MSG_GETDEFAULT, &m_twidentityDs, false, false);
+    // The DSM's default source becomes the chosen one.  (Without sources
+    // there is none: that condition is read at once, so that the status
+    // request after the walk tells only of the walk.)
+    GetStatusStrings(DsmEntry(DG_CONTROL, DAT_IDENTITY, MSG_GETDEFAULT, &m_twidentityDs, false, false), 0, nullptr, 0,
+                     nullptr, 0, true);
 
     memset(m_atwidentityList, 0, sizeof(m_atwidentityList));
     OSLOG_INFO("DG_CONTROL,DAT_IDENTITY,MSG_GETFIRST...");
@@ -407,8 +422,12 @@ TW_UINT16 CTwainImpl::DSMSet(const char *const *a_aszWords)
     {
         TW_IDENTITY twidentity;
         memset(&twidentity, 0, sizeof(twidentity));
-        if (DsmEntry(DG_CONTROL, DAT_IDENTITY, MSG_USERSELECT, &twidentity, false, false) != TWRC_SUCCESS)
+        TW_UINT16 twrc = DsmEntry(DG_CONTROL, DAT_IDENTITY, MSG_USERSELECT, &twidentity, false, false);
+        if (twrc != TWRC_SUCCESS)
         {
+            // A DSM without a chooser of its own: that refusal is read at
+            // once, so that it stands for no later call.
+            GetStatusStrings(twrc, 0, nullptr, 0, nullptr, 0, true);
             return DSMSetChooser();
         }
         TwainFieldText(twidentity.ProductName, sizeof(TW_STR32), szChoice, sizeof(szChoice));

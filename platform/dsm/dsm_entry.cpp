@@ -13,8 +13,15 @@
 // open sources and its own condition code. One lock guards these tables; it
 // is never held while a Data Source or a callback runs, so either may call
 // DSM_Entry again from any thread.
+//
+// The condition code of a failure the DSM answers itself stays until
+// DAT_STATUS (without destination) reads it, which clears it; a success
+// leaves it alone.  So a code may be older than the last call: an
+// application asks for it only after TWRC_FAILURE (or TWRC_CHECKSTATUS).
 
 #include "dsm_internal.h"
+
+#include <unwind.h>
 
 #include <cstdint>
 #include <cstdlib>
@@ -41,6 +48,7 @@ struct DsmOpenSource
     TW_IDENTITY                  twidentity;
     std::shared_ptr<CDsmLibrary> plibrary;
     bool                         blOpen = false;      // false while MSG_OPENDS is under way
+    std::thread::id              idOpening;           // the thread of that MSG_OPENDS
     bool                         blCallback = false;
     bool                         blCallback2 = false; // registered with DAT_CALLBACK2
     TWAINCALLBACKPROC            pfnCallback = nullptr;
@@ -75,17 +83,14 @@ std::map<std::thread::id, DsmCalls> s_mapcalls;
 
 // Everything below marked "locked" expects s_mtx to be held.
 
-// Locked: records the condition code for the application (or, without one,
-// for the DSM as a whole) and builds the answer.
+// Locked: builds the answer; a failure's condition code is kept for the
+// application (or, without one, for the DSM as a whole) until DAT_STATUS
+// reads it.
 DsmResult Answer(DsmApp* a_papp, TW_UINT16 a_u16Rc, TW_UINT16 a_u16Cc)
 {
-    if (a_papp)
+    if (a_u16Rc == TWRC_FAILURE)
     {
-        a_papp->u16Cc = a_u16Cc;
-    }
-    else
-    {
-        s_u16Cc = a_u16Cc;
+        (a_papp ? a_papp->u16Cc : s_u16Cc) = a_u16Cc;
     }
     return DsmResult{a_u16Rc, a_u16Cc};
 }
@@ -322,21 +327,38 @@ DsmResult OpenDsm(TW_IDENTITY* a_ptwOrigin)
     return Answer(papp.get(), TWRC_SUCCESS, TWCC_SUCCESS);
 }
 
+bool InsideAnOpening();
+bool OpeningLost(const DsmOpenSource& a_source, bool a_blInsideAnOpening);
+
 DsmResult CloseDsm(TW_IDENTITY* a_ptwOrigin)
 {
     // What is still allocated when an application leaves goes to the log.
     const unsigned long ulLive = TwainDsmDiagLiveAllocations();
+    // Sources whose open never came back, freed (their libraries unloaded)
+    // once the lock is released.
+    std::vector<std::shared_ptr<DsmOpenSource>> vpsourceLost;
     DsmLock lock(s_mtx);
     std::shared_ptr<DsmApp> papp = FindApp(a_ptwOrigin);
     if (!papp)
     {
         return Answer(nullptr, TWRC_FAILURE, TWCC_SEQERROR);
     }
-    if (!papp->mapopen.empty())
+    const bool blInsideAnOpening = !papp->mapopen.empty() && InsideAnOpening();
+    for (const auto& kv : papp->mapopen)
     {
-        // The application must close its sources first.
-        return Answer(papp.get(), TWRC_FAILURE, TWCC_SEQERROR);
+        if (!OpeningLost(*kv.second, blInsideAnOpening))
+        {
+            // The application must close its sources first.
+            return Answer(papp.get(), TWRC_FAILURE, TWCC_SEQERROR);
+        }
     }
+    for (auto& kv : papp->mapopen)
+    {
+        CDsmLog::Line("%s never came back from MSG_OPENDS: freed",
+                      kv.second->plibrary ? kv.second->plibrary->Path().c_str() : "a source");
+        vpsourceLost.push_back(std::move(kv.second));
+    }
+    papp->mapopen.clear();
     s_mapapps.erase(papp->u32Id);
     CDsmLog::Line("application %lu closed the DSM, %lu memory block(s) live", papp->u32Id, ulLive);
     if (s_mapapps.empty())
@@ -366,110 +388,171 @@ DsmResult Parent(TW_IDENTITY* a_ptwOrigin, TW_UINT16 a_u16Msg)
 // DAT_IDENTITY
 // ---------------------------------------------------------------------------
 
-// Removes a source that failed to open from its application's table, unless
-// the open went through.
-class CDsmOpeningGuard
-{
-public:
-    CDsmOpeningGuard(std::shared_ptr<DsmApp> a_papp, std::shared_ptr<DsmOpenSource> a_psource)
-        : m_papp(std::move(a_papp)), m_psource(std::move(a_psource))
-    {
-    }
-    ~CDsmOpeningGuard()
-    {
-        if (m_blCommitted)
-        {
-            return;
-        }
-        std::shared_ptr<CDsmLibrary> plibrary;
-        {
-            DsmLock lock(s_mtx);
-            auto it = m_papp->mapopen.find(m_psource->u32Id);
-            if (it != m_papp->mapopen.end() && it->second == m_psource)
-            {
-                m_papp->mapopen.erase(it);
-            }
-            plibrary = std::move(m_psource->plibrary);
-        }
-        // The library, if any, is unloaded here, without the lock.
-    }
-    void Commit() { m_blCommitted = true; }
+// MSG_OPENDS runs the source three times (its entry points, the open, and on
+// a failure its status).  A source may crash there, and an application may
+// catch the fault and take its thread back past the DSM: nothing of this call
+// is ever unwound then.  So while the source runs, the frames of the open
+// hold nothing that needs a destructor; what the open owns lives in the
+// application's table, as a source that is not open yet.  A record whose
+// open never came back keeps its source refused (TWCC_MAXCONNECTIONS, and
+// it cannot be closed) until the application closes the DSM, which frees it.
 
-private:
-    std::shared_ptr<DsmApp>        m_papp;
-    std::shared_ptr<DsmOpenSource> m_psource;
-    bool                           m_blCommitted = false;
+// The source being opened by one MSG_OPENDS call.  Trivially destructible.
+struct DsmOpening
+{
+    DsmApp*        papp = nullptr;          // held by s_mapapps, which the open keeps
+    DsmOpenSource* psource = nullptr;       // held by the application's table
+    DSENTRYPROC    pfnEntry = nullptr;
+    TW_IDENTITY    twidentity;              // the source's identity from the list
 };
 
-DsmResult OpenDs(TW_IDENTITY* a_ptwOrigin, TW_IDENTITY* a_ptwDs)
+DsmResult RunOpening(TW_IDENTITY* a_ptwOrigin, TW_IDENTITY* a_ptwDs, const DsmOpening& a_dsmopening);
+
+// One frame of the stack walk of InsideAnOpening.
+_Unwind_Reason_Code FindRunOpening(struct _Unwind_Context* a_pcontext, void* a_pvFound)
 {
-    std::shared_ptr<DsmApp>        papp;
+    int iBeforeInstruction = 0;
+    uintptr_t uIp = _Unwind_GetIPInfo(a_pcontext, &iBeforeInstruction);
+    if (uIp == 0)
+    {
+        return _URC_END_OF_STACK;
+    }
+    // A return address: the call lies just before it.
+    void* pvFunction = _Unwind_FindEnclosingFunction(reinterpret_cast<void*>(iBeforeInstruction ? uIp : uIp - 1));
+    if (pvFunction == reinterpret_cast<void*>(&RunOpening))
+    {
+        *static_cast<bool*>(a_pvFound) = true;
+        return _URC_END_OF_STACK;
+    }
+    return _URC_NO_REASON;
+}
+
+// True when this thread runs inside a source's open: this call came from
+// the source (or from a callback it caused) while its open is under way.
+bool InsideAnOpening()
+{
+    bool blFound = false;
+    _Unwind_Backtrace(FindRunOpening, &blFound);
+    return blFound;
+}
+
+// True when a source's open will never come back: it ran on this thread,
+// and this thread is no longer inside an open (its frames are gone).
+bool OpeningLost(const DsmOpenSource& a_source, bool a_blInsideAnOpening)
+{
+    return !a_source.blOpen && a_source.idOpening == std::this_thread::get_id() && !a_blInsideAnOpening;
+}
+
+// Removes the source of a failed open from its application's table and
+// unloads its library (without the lock).
+void DropOpening(const DsmOpening& a_dsmopening)
+{
+    std::shared_ptr<CDsmLibrary> plibrary;
     std::shared_ptr<DsmOpenSource> psource;
-    DsmSourceFile                  dsmsourcefile;
     {
         DsmLock lock(s_mtx);
-        papp = FindApp(a_ptwOrigin);
+        auto it = a_dsmopening.papp->mapopen.find(a_dsmopening.psource->u32Id);
+        if (it != a_dsmopening.papp->mapopen.end() && it->second.get() == a_dsmopening.psource)
+        {
+            psource = std::move(it->second);
+            a_dsmopening.papp->mapopen.erase(it);
+            plibrary = std::move(psource->plibrary);
+        }
+    }
+}
+
+// Finds the source an open names, reserves it in the application's table
+// and loads its library; false with the answer when that fails.
+bool BeginOpening(TW_IDENTITY* a_ptwOrigin, TW_IDENTITY* a_ptwDs, DsmOpening& a_dsmopening, DsmResult& a_dsmresult)
+{
+    std::string szPath;
+    {
+        DsmLock lock(s_mtx);
+        std::shared_ptr<DsmApp> papp = FindApp(a_ptwOrigin);
         if (!papp)
         {
-            return Answer(nullptr, TWRC_FAILURE, TWCC_SEQERROR);
+            a_dsmresult = Answer(nullptr, TWRC_FAILURE, TWCC_SEQERROR);
+            return false;
         }
         if (!a_ptwDs)
         {
             // No identity names no destination.
-            return Answer(papp.get(), TWRC_FAILURE, TWCC_BADDEST);
+            a_dsmresult = Answer(papp.get(), TWRC_FAILURE, TWCC_BADDEST);
+            return false;
         }
         long lIndex = FindInList(*papp, a_ptwDs, true);
         if (lIndex < 0)
         {
-            return Answer(papp.get(), TWRC_FAILURE, TWCC_NODS);
+            a_dsmresult = Answer(papp.get(), TWRC_FAILURE, TWCC_NODS);
+            return false;
         }
-        dsmsourcefile = papp->vdsmsourcefile[static_cast<size_t>(lIndex)];
+        const DsmSourceFile& dsmsourcefile = papp->vdsmsourcefile[static_cast<size_t>(lIndex)];
         const TW_UINT32 u32SourceId = dsmsourcefile.m_twidentity.Id;
         if (papp->mapopen.count(u32SourceId))
         {
             // One connection per source and application.
-            return Answer(papp.get(), TWRC_FAILURE, TWCC_MAXCONNECTIONS);
+            a_dsmresult = Answer(papp.get(), TWRC_FAILURE, TWCC_MAXCONNECTIONS);
+            return false;
         }
-        psource = std::make_shared<DsmOpenSource>();
-        psource->u32Id = dsmsourcefile.m_twidentity.Id;
+        std::shared_ptr<DsmOpenSource> psource = std::make_shared<DsmOpenSource>();
+        psource->u32Id = u32SourceId;
         psource->twidentity = dsmsourcefile.m_twidentity;
-        papp->mapopen[psource->u32Id] = psource;   // reserved; not open yet
+        psource->idOpening = std::this_thread::get_id();
+        papp->mapopen[u32SourceId] = psource;   // reserved; not open yet
+        a_dsmopening.papp = papp.get();
+        a_dsmopening.psource = psource.get();
+        a_dsmopening.twidentity = dsmsourcefile.m_twidentity;
+        szPath = dsmsourcefile.m_szPath;
     }
-    CDsmOpeningGuard guard(papp, psource);
 
     std::string szError;
-    std::shared_ptr<CDsmLibrary> plibrary = CDsmLibrary::Load(dsmsourcefile.m_szPath, szError);
+    std::shared_ptr<CDsmLibrary> plibrary = CDsmLibrary::Load(szPath, szError);
     if (!plibrary)
     {
-        CDsmLog::Line("MSG_OPENDS: cannot load %s: %s", dsmsourcefile.m_szPath.c_str(), szError.c_str());
+        CDsmLog::Line("MSG_OPENDS: cannot load %s: %s", szPath.c_str(), szError.c_str());
+        DropOpening(a_dsmopening);
         DsmLock lock(s_mtx);
-        return Answer(papp.get(), TWRC_FAILURE, TWCC_OPERATIONERROR);
+        a_dsmresult = Answer(a_dsmopening.papp, TWRC_FAILURE, TWCC_OPERATIONERROR);
+        return false;
     }
-    {
-        DsmLock lock(s_mtx);
-        psource->plibrary = plibrary;   // released by the guard on failure
-    }
+    DsmLock lock(s_mtx);
+    a_dsmopening.pfnEntry = plibrary->Entry();
+    a_dsmopening.psource->plibrary = std::move(plibrary);
+    return true;
+}
 
+// Ends a failed open: the source leaves the table, the answer is recorded.
+DsmResult FailOpening(const DsmOpening& a_dsmopening, TW_UINT16 a_u16Rc, TW_UINT16 a_u16Cc)
+{
+    DropOpening(a_dsmopening);
+    DsmLock lock(s_mtx);
+    return Answer(a_dsmopening.papp, a_u16Rc, a_u16Cc);
+}
+
+// The calls into the source (nothing here has a destructor).  Never inlined:
+// InsideAnOpening looks for its frame.
+__attribute__((noinline)) DsmResult RunOpening(TW_IDENTITY* a_ptwOrigin, TW_IDENTITY* a_ptwDs,
+                                               const DsmOpening& a_dsmopening)
+{
     // The caller's identity receives the source's identity and its Id.
-    DsmCopyIdentity(a_ptwDs, &dsmsourcefile.m_twidentity);
+    DsmCopyIdentity(a_ptwDs, &a_dsmopening.twidentity);
 
-    if (dsmsourcefile.m_twidentity.SupportedGroups & DF_DS2)
+    if (a_dsmopening.twidentity.SupportedGroups & DF_DS2)
     {
         TW_ENTRYPOINT twentrypoint;
         memset(&twentrypoint, 0, sizeof(twentrypoint));
         twentrypoint.Size = sizeof(TW_ENTRYPOINT);
         DsmFillEntryPoint(&twentrypoint);
-        TW_UINT16 twrc = plibrary->Entry()(a_ptwOrigin, DG_CONTROL, DAT_ENTRYPOINT, MSG_SET, &twentrypoint);
+        TW_UINT16 twrc = a_dsmopening.pfnEntry(a_ptwOrigin, DG_CONTROL, DAT_ENTRYPOINT, MSG_SET, &twentrypoint);
         if (twrc != TWRC_SUCCESS)
         {
-            CDsmLog::Line("MSG_OPENDS: %s refused DAT_ENTRYPOINT/MSG_SET (rc=%u)", dsmsourcefile.m_szPath.c_str(),
-                          static_cast<unsigned int>(twrc));
-            DsmLock lock(s_mtx);
-            return Answer(papp.get(), TWRC_FAILURE, TWCC_OPERATIONERROR);
+            CDsmLog::Line("MSG_OPENDS: %s refused DAT_ENTRYPOINT/MSG_SET (rc=%u)",
+                          a_dsmopening.psource->plibrary->Path().c_str(), static_cast<unsigned int>(twrc));
+            return FailOpening(a_dsmopening, TWRC_FAILURE, TWCC_OPERATIONERROR);
         }
     }
 
-    TW_UINT16 twrc = plibrary->Entry()(a_ptwOrigin, DG_CONTROL, DAT_IDENTITY, MSG_OPENDS, a_ptwDs);
+    TW_UINT16 twrc = a_dsmopening.pfnEntry(a_ptwOrigin, DG_CONTROL, DAT_IDENTITY, MSG_OPENDS, a_ptwDs);
     if (twrc != TWRC_SUCCESS)
     {
         // The source is not open, so the application cannot ask it why:
@@ -477,22 +560,41 @@ DsmResult OpenDs(TW_IDENTITY* a_ptwOrigin, TW_IDENTITY* a_ptwDs)
         TW_STATUS twstatus;
         memset(&twstatus, 0, sizeof(twstatus));
         TW_UINT16 u16Cc = TWCC_OPERATIONERROR;
-        if (plibrary->Entry()(a_ptwOrigin, DG_CONTROL, DAT_STATUS, MSG_GET, &twstatus) == TWRC_SUCCESS &&
+        if (a_dsmopening.pfnEntry(a_ptwOrigin, DG_CONTROL, DAT_STATUS, MSG_GET, &twstatus) == TWRC_SUCCESS &&
             twstatus.ConditionCode != TWCC_SUCCESS)
         {
             u16Cc = twstatus.ConditionCode;
         }
-        DsmLock lock(s_mtx);
-        return Answer(papp.get(), twrc, u16Cc);
+        return FailOpening(a_dsmopening, twrc, u16Cc);
     }
 
     DsmLock lock(s_mtx);
-    DsmCopyIdentity(&psource->twidentity, a_ptwDs);
-    psource->twidentity.Id = psource->u32Id;
-    a_ptwDs->Id = psource->u32Id;
-    psource->blOpen = true;
-    guard.Commit();
-    return Answer(papp.get(), TWRC_SUCCESS, TWCC_SUCCESS);
+    DsmOpenSource& source = *a_dsmopening.psource;
+    DsmCopyIdentity(&source.twidentity, a_ptwDs);
+    source.twidentity.Id = source.u32Id;
+    a_ptwDs->Id = source.u32Id;
+    source.blOpen = true;
+    return Answer(a_dsmopening.papp, TWRC_SUCCESS, TWCC_SUCCESS);
+}
+
+DsmResult OpenDs(TW_IDENTITY* a_ptwOrigin, TW_IDENTITY* a_ptwDs)
+{
+    DsmOpening dsmopening;
+    DsmResult dsmresult;
+    if (!BeginOpening(a_ptwOrigin, a_ptwDs, dsmopening, dsmresult))
+    {
+        return dsmresult;
+    }
+    try
+    {
+        return RunOpening(a_ptwOrigin, a_ptwDs, dsmopening);
+    }
+    catch (...)
+    {
+        // A source's exception passes to the application; the open failed.
+        DropOpening(dsmopening);
+        throw;
+    }
 }
 
 DsmResult CloseDs(TW_IDENTITY* a_ptwOrigin, TW_IDENTITY* a_ptwDs)
@@ -581,10 +683,11 @@ DsmResult Identity(TW_IDENTITY* a_ptwOrigin, TW_UINT16 a_u16Msg, TW_MEMREF a_pDa
     {
         // An identity to fill or to name is the destination of these
         // messages (MSG_SET keeps the plain bad value).  MSG_GETFIRST fails
-        // before it gets to that, as the widely used DSM does: no condition.
+        // before it gets to that, as the widely used DSM does: it gives no
+        // condition code (the application's stays as it was).
         if (a_u16Msg == MSG_GETFIRST)
         {
-            return Answer(papp.get(), TWRC_FAILURE, TWCC_SUCCESS);
+            return DsmResult{TWRC_FAILURE, TWCC_SUCCESS};
         }
         return Answer(papp.get(), TWRC_FAILURE, (a_u16Msg == MSG_SET) ? TWCC_BADVALUE : TWCC_BADDEST);
     }
@@ -749,12 +852,14 @@ DsmResult Status(TW_IDENTITY* a_ptwOrigin, TW_UINT16 a_u16Msg, TW_MEMREF a_pData
     {
         return Answer(papp.get(), TWRC_FAILURE, TWCC_BADVALUE);
     }
+    // Reading the condition code clears it.
+    TW_UINT16& u16Cc = papp ? papp->u16Cc : s_u16Cc;
     TW_STATUS twstatus;
     memset(&twstatus, 0, sizeof(twstatus));
-    twstatus.ConditionCode = papp ? papp->u16Cc : s_u16Cc;
+    twstatus.ConditionCode = u16Cc;
     memcpy(a_pData, &twstatus, sizeof(twstatus));
-    // Reading the condition code resets it.
-    return Answer(papp.get(), TWRC_SUCCESS, TWCC_SUCCESS);
+    u16Cc = TWCC_SUCCESS;
+    return DsmResult{TWRC_SUCCESS, TWCC_SUCCESS};
 }
 
 // ---------------------------------------------------------------------------

@@ -32,20 +32,13 @@ const char* EnvOrEmpty(const char* a_szName)
     return (sz != nullptr) ? sz : "";
 }
 
-// A fault of a configuration that applies to a triplet before any session
-// exists (MSG_OPENDS): only refusals and exceptions.
-const SimFault* OpenFault(const SimConfig& a_config)
+// Whether a fault line is one for MSG_OPENDS, which comes before any session
+// exists: refusals, exceptions and crashes.
+bool IsOpenFault(const SimFault& a_fault)
 {
-    for (const SimFault& fault : a_config.m_afault)
-    {
-        if ((fault.m_u32Dg == kSimAny || fault.m_u32Dg == DG_CONTROL) && (fault.m_u32Dat == kSimAny || fault.m_u32Dat == DAT_IDENTITY) &&
-            (fault.m_u32Msg == kSimAny || fault.m_u32Msg == MSG_OPENDS) && fault.m_u32Skip == 0 && fault.m_u32Times > 0 &&
-            (fault.m_eAction == eSimFaultRefuse || fault.m_eAction == eSimFaultThrow))
-        {
-            return &fault;
-        }
-    }
-    return nullptr;
+    return (a_fault.m_u32Dg == kSimAny || a_fault.m_u32Dg == DG_CONTROL) && (a_fault.m_u32Dat == kSimAny || a_fault.m_u32Dat == DAT_IDENTITY) &&
+           (a_fault.m_u32Msg == kSimAny || a_fault.m_u32Msg == MSG_OPENDS) &&
+           (a_fault.m_eAction == eSimFaultRefuse || a_fault.m_eAction == eSimFaultThrow || a_fault.m_eAction == eSimFaultCrash);
 }
 
 const char* FaultName(ESimFaultAction a_eAction)
@@ -119,7 +112,7 @@ TW_UINT16 CSimSource::Entry(pTW_IDENTITY a_ptwidentityOrigin, TW_UINT32 a_u32Dg,
         try
         {
             bool blHandled = false;
-            u16Rc = Control(a_ptwidentityOrigin, a_u32Dg, a_u16Dat, a_u16Msg, a_pData, call, blHandled);
+            u16Rc = Control(a_ptwidentityOrigin, a_u32Dg, a_u16Dat, a_u16Msg, a_pData, call, blHandled, a_blCrash);
             if (!blHandled)
             {
                 auto it = m_mapsession.find(static_cast<TW_UINT32>(a_ptwidentityOrigin->Id));
@@ -225,10 +218,31 @@ TW_UINT16 CSimSource::Entry(pTW_IDENTITY a_ptwidentityOrigin, TW_UINT32 a_u32Dg,
     return u16Rc;
 }
 
+// The fault of this MSG_OPENDS.  Its skip= and times= count the opens of
+// this library, line by line (the library stays loaded), as a session
+// counts its own triplets.
+const SimFault* CSimSource::OpenFault(const SimConfig& a_config)
+{
+    const std::size_t uCount = a_config.m_afault.size();
+    m_au32OpenSeen.resize(std::max(m_au32OpenSeen.size(), uCount), 0);
+    m_au32OpenFired.resize(m_au32OpenSeen.size(), 0);
+    for (std::size_t ii = 0; ii < uCount; ii++)
+    {
+        const SimFault& fault = a_config.m_afault[ii];
+        if (!IsOpenFault(fault) || m_au32OpenSeen[ii]++ < fault.m_u32Skip || m_au32OpenFired[ii] >= fault.m_u32Times)
+        {
+            continue;
+        }
+        m_au32OpenFired[ii]++;
+        return &fault;
+    }
+    return nullptr;
+}
+
 // The triplets the library answers itself: the identity request of the DSM,
 // the DSM's entry points, and opening and closing.
 TW_UINT16 CSimSource::Control(pTW_IDENTITY a_ptwidentityOrigin, TW_UINT32 a_u32Dg, TW_UINT16 a_u16Dat, TW_UINT16 a_u16Msg,
-                              TW_MEMREF a_pData, SimJournalCall& a_call, bool& a_blHandled)
+                              TW_MEMREF a_pData, SimJournalCall& a_call, bool& a_blHandled, bool& a_blCrash)
 {
     a_blHandled = true;
     if (a_pData == nullptr)
@@ -296,6 +310,14 @@ TW_UINT16 CSimSource::Control(pTW_IDENTITY a_ptwidentityOrigin, TW_UINT32 a_u32D
             if (pfault->m_eAction == eSimFaultThrow)
             {
                 throw CSimThrownFault();
+            }
+            if (pfault->m_eAction == eSimFaultCrash)
+            {
+                // Nothing opened, nothing kept: DS_Entry crashes on return.
+                a_call.m_blRc = false;
+                a_call.m_blCc = false;
+                a_blCrash = true;
+                return TWRC_FAILURE;
             }
             a_call.m_u16Cc = pfault->m_u16Cc;
             m_mapOpenCondition[u32AppId] = pfault->m_u16Cc;

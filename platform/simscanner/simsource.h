@@ -48,7 +48,8 @@ private:
     };
 
     TW_UINT16 Control(pTW_IDENTITY a_ptwidentityOrigin, TW_UINT32 a_u32Dg, TW_UINT16 a_u16Dat, TW_UINT16 a_u16Msg,
-                      TW_MEMREF a_pData, SimJournalCall& a_call, bool& a_blHandled);
+                      TW_MEMREF a_pData, SimJournalCall& a_call, bool& a_blHandled, bool& a_blCrash);
+    const SimFault* OpenFault(const SimConfig& a_config);
     void LoadEnvironment();
     void JournalConfigErrors(const SimConfig& a_config);
     void Worker();
@@ -59,6 +60,8 @@ private:
     TW_ENTRYPOINT              m_twentrypoint;
     std::map<TW_UINT32, std::unique_ptr<CSimSession>> m_mapsession;
     std::map<TW_UINT32, TW_UINT16> m_mapOpenCondition;   // per application: why MSG_OPENDS failed
+    std::vector<std::uint32_t> m_au32OpenSeen;    // per fault line: the opens it matched
+    std::vector<std::uint32_t> m_au32OpenFired;   // and the faults it caused
     std::string                m_szJournal;
     std::string                m_szConfigPath;
     std::map<DueKey, SimEvent> m_mapdue;     // events whose call has returned

@@ -75,9 +75,13 @@ void Attempt(ErrorTest &a_errortest, const char *a_szLabel, const CapBuffer &a_c
     CapRelease(ptwainimpl, &twcapability);
 
     // The read-back: the saved bytes against as many of the new container.
+    // A refused one shows nothing; its condition is read all the same, so
+    // that it stands for no later attempt.
     CapBuffer capbuffer;
-    if ((CapRequest(ptwainimpl, a_errortest.u16Cap, MSG_GET, &twcapability) == TWRC_SUCCESS) &&
-        capbuffer.Read(ptwainimpl, twcapability.hContainer))
+    TW_UINT16 twrcGet = CapRequest(ptwainimpl, a_errortest.u16Cap, MSG_GET, &twcapability);
+    if (twrcGet != TWRC_SUCCESS)
+        ptwainimpl->GetStatusStrings(twrcGet, 0, nullptr, 0, nullptr, 0, true);
+    if ((twrcGet == TWRC_SUCCESS) && capbuffer.Read(ptwainimpl, twcapability.hContainer))
     {
         const CapBuffer &capbufferSaved = a_errortest.capbufferSaved;
         a_errortest.blDiffers = !capbuffer.Holds(0, capbufferSaved.Size()) ||

@@ -6,6 +6,13 @@
 
 #include <cstring>
 
+// A refused request of the probe is silent; its condition is read at once
+// all the same, so that it stands for no later call.
+static void ProbeForget(CTwainImpl *a_ptwainimpl, TW_UINT16 a_twrc)
+{
+    a_ptwainimpl->GetStatusStrings(a_twrc, 0, nullptr, 0, nullptr, 0, true);
+}
+
 // The application identity block.
 static void ProbeShowIdentity(const TW_IDENTITY *a_ptwidentity)
 {
@@ -35,8 +42,10 @@ static void ProbeShowImageLayout(CTwainImpl *a_ptwainimpl)
 {
     TW_IMAGELAYOUT twimagelayout;
     memset(&twimagelayout, 0, sizeof(twimagelayout));
-    if (a_ptwainimpl->DsmEntry(DG_IMAGE, DAT_IMAGELAYOUT, MSG_GET, &twimagelayout, false, false) != TWRC_SUCCESS)
+    TW_UINT16 twrc = a_ptwainimpl->DsmEntry(DG_IMAGE, DAT_IMAGELAYOUT, MSG_GET, &twimagelayout, false, false);
+    if (twrc != TWRC_SUCCESS)
     {
+        ProbeForget(a_ptwainimpl, twrc);
         return;
     }
     const TW_FRAME &twframe = twimagelayout.Frame;
@@ -87,8 +96,10 @@ TW_UINT16 CTwainImpl::DSProbe()
             TW_CAPABILITY twcapability;
             memset(&twcapability, 0, sizeof(twcapability));
             twcapability.Cap = static_cast<TW_UINT16>(u32Cap);
-            if (DsmEntry(DG_CONTROL, DAT_CAPABILITY, MSG_GET, &twcapability, false, false) != TWRC_SUCCESS)
+            TW_UINT16 twrc = DsmEntry(DG_CONTROL, DAT_CAPABILITY, MSG_GET, &twcapability, false, false);
+            if (twrc != TWRC_SUCCESS)
             {
+                ProbeForget(this, twrc);
                 DsMemFree(twcapability.hContainer);     // whatever came back with the refusal
                 continue;
             }

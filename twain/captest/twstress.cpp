@@ -85,7 +85,9 @@ TW_UINT16 StressOpenSource(CTwainImpl *a_ptwainimpl, const char *a_szSource)
 }
 
 // Sends each null attempt of a list (DG_CONTROL); stops at the first answer
-// that is not accepted.
+// that is not accepted.  The condition of a failure is read at once, also
+// where the return code is judged, so that it is never taken for the
+// condition of a later step (a DSM keeps it until it is read).
 EStress StressNulls(CTwainImpl *a_ptwainimpl, TW_UINT16 a_twdat, const StressNull *a_pstressnull, size_t a_u64Count,
                     bool a_blStatus)
 {
@@ -94,6 +96,10 @@ EStress StressNulls(CTwainImpl *a_ptwainimpl, TW_UINT16 a_twdat, const StressNul
         const StressNull &stressnull = a_pstressnull[ii];
         TWAINLOG("%s", stressnull.szLabel);
         TW_UINT16 tw = a_ptwainimpl->DsmEntry(DG_CONTROL, a_twdat, stressnull.twmsg, nullptr, a_blStatus, false);
+        if (!a_blStatus)
+        {
+            a_ptwainimpl->GetStatusStrings(tw, 0, nullptr, 0, nullptr, 0, true);
+        }
         if (stressnull.blSkipOnBadProtocol && (tw == TWCC_BADPROTOCOL))
         {
             return STRESS_SKIP;
@@ -107,7 +113,8 @@ EStress StressNulls(CTwainImpl *a_ptwainimpl, TW_UINT16 a_twdat, const StressNul
 }
 
 // One good-data step with its label: the condition code of the call must
-// be the one expected.
+// be the one expected (TWCC_SUCCESS stands for a success: a call that did
+// not fail has no condition code of its own).
 bool StressStep(CTwainImpl *a_ptwainimpl, const char *a_szLabel, TW_UINT32 a_twdg, TW_UINT16 a_twdat, TW_UINT16 a_twmsg,
                 TW_MEMREF a_pdata, TW_UINT16 a_twccExpected)
 {
@@ -596,12 +603,13 @@ EStress BodyStatusRaw(CTwainImpl *a_ptwainimpl, const char *)
         return STRESS_FAIL;
     }
     // A status record with room to spare: the source writes what it has.
+    // The failure expected is read at once, as the null attempts are.
     TW_UINT8 au8Status[1024];
     memset(au8Status, 0, sizeof(au8Status));
     TWAINLOG("%s", "  MSG_GET");
-    return (a_ptwainimpl->DsmEntry(DG_CONTROL, DAT_STATUSRAW, MSG_GET, au8Status, false, false) == TWRC_FAILURE)
-               ? STRESS_PASS
-               : STRESS_FAIL;
+    TW_UINT16 twrc = a_ptwainimpl->DsmEntry(DG_CONTROL, DAT_STATUSRAW, MSG_GET, au8Status, false, false);
+    a_ptwainimpl->GetStatusStrings(twrc, 0, nullptr, 0, nullptr, 0, true);
+    return (twrc == TWRC_FAILURE) ? STRESS_PASS : STRESS_FAIL;
 }
 
 // ---------------------------------------------------------------------------
