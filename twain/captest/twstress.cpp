@@ -399,8 +399,14 @@ EStress BodyFileSystem(CTwainImpl *a_ptwainimpl, const char *)
     memset(&twfilesystem, 0, sizeof(twfilesystem));
     TWAINLOG("%s", "  MSG_GETFIRSTFILE/MSG_GETNEXTFILE");
     TW_UINT16 twrc = a_ptwainimpl->DsmEntry(DG_CONTROL, DAT_FILESYSTEM, MSG_GETFIRSTFILE, &twfilesystem, false, false);
-    while (twrc == TWRC_SUCCESS)
+    for (int iEntry = 0; twrc == TWRC_SUCCESS; iEntry++)
     {
+        // A source that never reaches the end of its list fails the test.
+        if (iEntry >= TWAINIMPL_FILEWALK)
+        {
+            TWAINLOG("  more than %d entries, no TWRC_ENDOFLIST", TWAINIMPL_FILEWALK);
+            return STRESS_FAIL;
+        }
         if (!StressChangeDirectory(a_ptwainimpl, &twfilesystem))
         {
             return STRESS_FAIL;
