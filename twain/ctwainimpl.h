@@ -841,6 +841,13 @@ private:
     TW_UINT16 m_twcc;
 };
 
+// A condition code tells something only after TWRC_FAILURE, and after
+// TWRC_CHECKSTATUS, which tells the application to ask for it.
+inline bool TwainStatusMeansSomething(TW_UINT16 a_twrc)
+{
+    return (a_twrc == TWRC_FAILURE) || (a_twrc == TWRC_CHECKSTATUS);
+}
+
 // Builds the group text of SupportedGroups (",DS2,APP2,...") into a_szOut
 // without its leading comma.
 void TwainGroupText(TW_UINT32 a_u32Groups, char *a_szOut, size_t a_u64OutSize);

@@ -252,13 +252,11 @@ TW_UINT16 CTwainImpl::DSOpen(const char *a_szProductName)
             // 3 so that the DSM answers).
             SetTwState(ETWSTATE_DSMOPEN);
             OpenFailed(this, twrc);
-            const TW_UINT16 twcc = m_twccLast;
+            CTwainKeepCodes keep(this);
             if (DsmEntry(DG_CONTROL, DAT_IDENTITY, MSG_CLOSEDS, &m_twidentityDs, false, false) != TWRC_SUCCESS)
             {
                 OSLOG_ERROR("Entry(DAT_IDENTITY/MSG_CLOSEDS) failed...");
             }
-            m_twrcLast = twrc;
-            m_twccLast = twcc;
             return twrc;
         }
     }

@@ -63,13 +63,6 @@ bool DsmCall(DSMENTRYPROC a_pfnDsmEntryProc, pTW_IDENTITY a_ptwidentityOrigin, p
     return false;
 }
 
-// A condition code tells something only after TWRC_FAILURE, and after
-// TWRC_CHECKSTATUS, which tells the application to ask for it.
-bool StatusMeansSomething(TW_UINT16 a_twrc)
-{
-    return (a_twrc == TWRC_FAILURE) || (a_twrc == TWRC_CHECKSTATUS);
-}
-
 } // namespace
 
 // ---------------------------------------------------------------------------
@@ -139,7 +132,7 @@ TW_UINT16 CTwainImpl::DsmEntry(TW_UINT32 a_twdg, TW_UINT16 a_twdat, TW_UINT16 a_
     {
         return twrc;
     }
-    if (!StatusMeansSomething(twrc))
+    if (!TwainStatusMeansSomething(twrc))
     {
         return TWCC_SUCCESS;
     }

@@ -17,13 +17,6 @@ bool BeginsWith(const char *a_szText, const char *a_szPrefix)
     return !strncasecmp(a_szText, a_szPrefix, strlen(a_szPrefix));
 }
 
-// A condition code tells something only after TWRC_FAILURE, and after
-// TWRC_CHECKSTATUS, which tells the application to ask for it.
-bool StatusMeansSomething(TW_UINT16 a_twrc)
-{
-    return (a_twrc == TWRC_FAILURE) || (a_twrc == TWRC_CHECKSTATUS);
-}
-
 bool WordPresent(const char *const *a_aszWords, int a_iWord)
 {
     // Words end at the first missing or empty one.
@@ -49,7 +42,7 @@ void CTwainImpl::GetStatusStrings(TW_UINT16 a_twrc, TW_UINT16 a_twcc, char *a_sz
     // nobody answered it, and the source that crashed is not asked again.
     // Nor has a status request that crashed.
     bool blCrashed = m_blLastCrashed;
-    if (a_blAskStatus && !StatusMeansSomething(a_twrc))
+    if (a_blAskStatus && !TwainStatusMeansSomething(a_twrc))
     {
         // Only a failure, or an answer that says to ask, has a condition
         // code of its own: what the status holds now is an earlier call's.
