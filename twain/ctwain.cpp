@@ -202,6 +202,8 @@ void CTwain::DSOpen(const char *const *a_aszWords)
     {
         szName = a_aszWords[1];
     }
+    // Outside state 3 the open makes no call, so it has no condition code.
+    bool blCalls = m_ptwainimpl->GetTwState() == ETWSTATE_DSMOPEN;
     TW_UINT16 twrc = m_ptwainimpl->DSOpen(szName);
     if (twrc == TWRC_SUCCESS)
     {
@@ -210,8 +212,8 @@ void CTwain::DSOpen(const char *const *a_aszWords)
     // The open kept the condition code of its failing call.
     char szTwrc[64];
     char szTwcc[64];
-    m_ptwainimpl->GetStatusStrings(twrc, m_ptwainimpl->m_twccLast, szTwrc, sizeof(szTwrc), szTwcc, sizeof(szTwcc),
-                                   false);
+    m_ptwainimpl->GetStatusStrings(twrc, blCalls ? m_ptwainimpl->m_twccLast.load() : TW_UINT16(TWCC_SUCCESS), szTwrc,
+                                   sizeof(szTwrc), szTwcc, sizeof(szTwcc), false);
     TWAINLOG("%s/%s", szTwrc, szTwcc);
 }
 

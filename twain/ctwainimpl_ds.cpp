@@ -167,9 +167,11 @@ TW_UINT16 CTwainImpl::DSOpen(const char *a_szProductName)
     OSLOG_INFO("DSOpen(%s)", a_szProductName ? a_szProductName : "(null)");
     if (GetTwState() != ETWSTATE_DSMOPEN)
     {
+        // No call was made: there is no condition code to ask for (what the
+        // status holds now belongs to an earlier call).
         OSLOG_ERROR("DSOpen executed in wrong state...");
-        m_blLastCrashed = false;   // (whatever came before, this open made no call)
-        return OpenFailed(this, TWRC_FAILURE);
+        m_blLastCrashed = false;
+        return TWRC_FAILURE;
     }
 
     // The DSM's memory functions: only a second-generation application may
