@@ -108,8 +108,8 @@ TEST(E2eXfer, EveryPageInEveryModeBecomesAFileOfTheSyntheticPage)
                              Config("scanner", mode.szConfig + Pixel(pixel.szPixel)), mode.szPage, mode.szFile, pixel.ekind,
                              200, 150});
     acase.insert(acase.end(), {
-        {"memory colour in three blocks, the last one's size from the buffer", "Simulated Scanner ZAV",
-         "[zav]\npages = 2\n" + Mech("TWSX_MEMORY") + Pixel("TWPT_RGB"),
+        {"memory colour in three blocks of rows padded to 4 bytes, the last one's size from the buffer",
+         "Simulated Scanner ZAV", "[zav]\npages = 2\nmemory.align = 4\n" + Mech("TWSX_MEMORY") + Pixel("TWPT_RGB"),
          "ii msg_get pg%02d.tif\nxm get usememorylength\nxm get usememorylength\nxm get usememorylength\npx endxfer\n",
          "pg%02d.tif", eRgb, 850, 1100},
         {"memory JPEG", "Simulated Scanner",

@@ -263,7 +263,7 @@ TW_UINT16 CTwainImpl::DatMemoryXfer(const char *const *a_aszWords, bool a_blFile
     // Uncompressed rows are placed by their block's fields (which are
     // checked against the buffer); other data is appended as it comes,
     // never more than the buffer holds.
-    bool blPlace = !a_blFile && !blMemoryLength && twmem.Compression == TWCP_NONE;
+    bool blPlace = !a_blFile && twmem.Compression == TWCP_NONE;
     uint64_t u64Room = s_u32BlockLength;
     if (blMemoryLength && twrc == TWRC_XFERDONE)
     {
@@ -304,9 +304,11 @@ TW_UINT16 CTwainImpl::DatMemoryXfer(const char *const *a_aszWords, bool a_blFile
         if (twmem.BytesWritten != 0 && blPlace)
         {
             // A block that contradicts itself or the image spoils the image.
+            // (The bytes received are counted, padding included: an image's
+            // size in the buffer counts them so.)
             uint64_t u64Placed = 0;
-            blWritten = XferPlaceBlock(twmem, pu8Block, s_u32BlockLength, &u64Placed);
-            m_u64XferWritten += u64Placed;
+            blWritten = XferPlaceBlock(twmem, pu8Block, u64Room, &u64Placed);
+            m_u64XferWritten += twmem.BytesWritten;
         }
         else if (twmem.BytesWritten != 0)
         {
