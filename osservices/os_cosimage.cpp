@@ -43,44 +43,66 @@ uint32_t GetU32(const uint8_t* a_pu8)
            (static_cast<uint32_t>(a_pu8[2]) << 16) | (static_cast<uint32_t>(a_pu8[3]) << 24);
 }
 
+// The TIFFs written here are in the byte order of this machine, which is
+// the order of the samples of more than 8 bits that they hold as received.
 void PutU16(std::vector<uint8_t>& a_au8, uint16_t a_u16)
 {
-    a_au8.push_back(static_cast<uint8_t>(a_u16));
-    a_au8.push_back(static_cast<uint8_t>(a_u16 >> 8));
+    uint8_t au8[2];
+    memcpy(au8, &a_u16, 2);
+    a_au8.insert(a_au8.end(), au8, au8 + 2);
 }
 
 void PutU32(std::vector<uint8_t>& a_au8, uint32_t a_u32)
 {
-    for (int ii = 0; ii < 4; ii++)
-        a_au8.push_back(static_cast<uint8_t>(a_u32 >> (8 * ii)));
+    uint8_t au8[4];
+    memcpy(au8, &a_u32, 4);
+    a_au8.insert(a_au8.end(), au8, au8 + 4);
 }
 
-// Writes all bytes; false on an error.
-bool WriteAll(int a_iFd, const void* a_pv, size_t a_u64Size)
+// A TIFF header ("II" on a little-endian machine, "MM" on a big-endian one)
+// with the offset of the first directory.
+std::vector<uint8_t> TiffHeader(uint32_t a_u32Directory)
+{
+    const uint16_t u16One = 1;
+    uint8_t u8Order = 'I';
+    if (reinterpret_cast<const uint8_t*>(&u16One)[0] == 0)
+        u8Order = 'M';
+    std::vector<uint8_t> au8 = {u8Order, u8Order};
+    PutU16(au8, 42);
+    PutU32(au8, a_u32Directory);
+    return au8;
+}
+
+// Writes all bytes at an offset (below 0: at the file's position, such as
+// into a device); false on an error.
+bool WriteAll(int a_iFd, const void* a_pv, size_t a_u64Size, off_t a_i64At)
 {
     const uint8_t* pu8 = static_cast<const uint8_t*>(a_pv);
     while (a_u64Size > 0)
     {
-        ssize_t iWritten = write(a_iFd, pu8, a_u64Size);
+        ssize_t iWritten = a_i64At < 0 ? write(a_iFd, pu8, a_u64Size) : pwrite(a_iFd, pu8, a_u64Size, a_i64At);
         if (iWritten < 0 && errno == EINTR)
             continue;
         if (iWritten <= 0)
             return false;
         pu8 += iWritten;
+        a_i64At = a_i64At < 0 ? a_i64At : a_i64At + iWritten;
         a_u64Size -= static_cast<size_t>(iWritten);
     }
     return true;
 }
 
-// Copies a_u64Size bytes from the start of one file to the end of another
-// (in the kernel where it can).
-bool CopyBytes(int a_iFdIn, int a_iFdOut, uint64_t a_u64Size)
+// Copies a_u64Size bytes from offset a_i64In of one file to offset a_i64Out
+// of another (or of the same one, the ranges apart; below 0: at the file's
+// position), in the kernel where it can, else through a buffer of 1 MiB.
+bool CopyRange(int a_iFdIn, loff_t a_i64In, int a_iFdOut, loff_t a_i64Out, uint64_t a_u64Size)
 {
-    loff_t i64In = 0;
+    loff_t i64In = a_i64In;
+    loff_t i64Out = a_i64Out;
     bool blKernel = true;
     while (a_u64Size > 0 && blKernel)
     {
-        ssize_t iCopied = copy_file_range(a_iFdIn, &i64In, a_iFdOut, nullptr, a_u64Size, 0);
+        ssize_t iCopied = copy_file_range(a_iFdIn, &i64In, a_iFdOut, i64Out < 0 ? nullptr : &i64Out, a_u64Size, 0);
         if (iCopied < 0 && errno == EINTR)
             continue;
         if (iCopied <= 0)
@@ -101,10 +123,36 @@ bool CopyBytes(int a_iFdIn, int a_iFdOut, uint64_t a_u64Size)
         ssize_t iRead = pread(a_iFdIn, au8.data(), u64Chunk, i64In);
         if (iRead < 0 && errno == EINTR)
             continue;
-        if (iRead <= 0 || !WriteAll(a_iFdOut, au8.data(), static_cast<size_t>(iRead)))
+        if (iRead <= 0 || !WriteAll(a_iFdOut, au8.data(), static_cast<size_t>(iRead), i64Out))
             return false;
         i64In += iRead;
+        i64Out = i64Out < 0 ? i64Out : i64Out + iRead;
         a_u64Size -= static_cast<uint64_t>(iRead);
+    }
+    return true;
+}
+
+// Copies the bytes a_u64Size from offset 0 hold to a_i64Out, a place past
+// the end of the same file (which the caller then extends over it): the
+// holes of a sparse file are left out, as they read as zeros there too.
+bool CopyData(int a_iFdIn, int a_iFdOut, loff_t a_i64Out, uint64_t a_u64Size)
+{
+    loff_t i64At = 0;
+    loff_t i64End = static_cast<loff_t>(a_u64Size);
+    while (i64At < i64End)
+    {
+        loff_t i64Data = lseek(a_iFdIn, i64At, SEEK_DATA);
+        if (i64Data < 0)
+            return errno == ENXIO;      // nothing but a hole to the end
+        if (i64Data >= i64End)
+            break;
+        loff_t i64Hole = lseek(a_iFdIn, i64Data, SEEK_HOLE);
+        if (i64Hole < 0)
+            return false;
+        i64Hole = i64Hole < i64End ? i64Hole : i64End;
+        if (!CopyRange(a_iFdIn, i64Data, a_iFdOut, a_i64Out + i64Data, static_cast<uint64_t>(i64Hole - i64Data)))
+            return false;
+        i64At = i64Hole;
     }
     return true;
 }
@@ -299,13 +347,15 @@ EOSSTS COsImageImpl::Describe(const char* a_szReport, uint64_t a_u64DataSize, Ti
     uint16_t u16Photometric = 1;    // 0 is black
     if (!strcasecmp(szFormat, "bw"))
         u16Bits = 1;
-    else if (!strcasecmp(szFormat, "rgb_24"))
+    else if (!strcasecmp(szFormat, "rgb_24") || !strcasecmp(szFormat, "rgb_48"))
     {
         u16Samples = 3;
         u16Photometric = 2;
     }
-    else if (strcasecmp(szFormat, "gray_8"))
+    else if (strcasecmp(szFormat, "gray_8") && strcasecmp(szFormat, "gray_16"))
         return Fail(OS_STS_FAIL, "unknown image format <%s>", szFormat);
+    if (!strcasecmp(szFormat, "gray_16") || !strcasecmp(szFormat, "rgb_48"))
+        u16Bits = 16;
     if (blGroup4)
     {
         if (u16Bits != 1)
@@ -387,7 +437,8 @@ EOSSTS COsImageImpl::Describe(const char* a_szReport, uint64_t a_u64DataSize, Ti
 bool COsImageImpl::TiffInPlace(int a_iFd, const char* a_szRaw, const std::string& a_szOut, const TiffDesc& a_tiffdesc,
                                uint64_t a_u64DataSize)
 {
-    // Strips of about 64 KiB; the first one is copied to the end of the file.
+    // Strips of about 64 KiB (at least a row); the first one is copied to
+    // the end of the file, a piece at a time, whatever the size of a row.
     uint64_t u64RowBytes = a_tiffdesc.u64RowBytes;
     if (u64RowBytes == 0 || a_szOut == a_szRaw)
         return false;
@@ -407,27 +458,27 @@ bool COsImageImpl::TiffInPlace(int a_iFd, const char* a_szRaw, const std::string
         au32Offset.push_back(static_cast<uint32_t>(ii == 0 ? a_u64DataSize : ii * u64First));
         au32Count.push_back(static_cast<uint32_t>(u64StripRows * u64RowBytes));
     }
-    std::vector<uint8_t> au8(static_cast<size_t>(u64End - a_u64DataSize), 0);
-    if (pread(a_iFd, au8.data(), u64First, 0) != static_cast<ssize_t>(u64First))
-        return false;
     std::vector<uint8_t> au8Directory = TiffDirectory(a_tiffdesc, static_cast<uint32_t>(u64End), au32Offset, au32Count,
                                                       static_cast<uint32_t>(u64Rows));
-    au8.insert(au8.end(), au8Directory.begin(), au8Directory.end());
-    std::vector<uint8_t> au8Header = {'I', 'I', 42, 0};
-    PutU32(au8Header, static_cast<uint32_t>(u64End));
+    std::vector<uint8_t> au8Header = TiffHeader(static_cast<uint32_t>(u64End));
+    uint8_t au8First[8] = {0};
+    if (pread(a_iFd, au8First, sizeof(au8First), 0) != static_cast<ssize_t>(sizeof(au8First)))
+        return false;
 
+    // The data before the header goes in first: until the header is
+    // written, the raw data is whole.
     OsImageFd osimagefd;
     osimagefd.m_iFd = open(a_szRaw, O_WRONLY | O_CLOEXEC);
     if (osimagefd.m_iFd < 0)
         return false;
-    bool blDone = pwrite(osimagefd.m_iFd, au8.data(), au8.size(), static_cast<off_t>(a_u64DataSize)) ==
-                  static_cast<ssize_t>(au8.size());
-    blDone = blDone && pwrite(osimagefd.m_iFd, au8Header.data(), au8Header.size(), 0) == 8;
+    bool blDone = CopyData(a_iFd, osimagefd.m_iFd, static_cast<loff_t>(a_u64DataSize), u64First) &&
+                  WriteAll(osimagefd.m_iFd, au8Directory.data(), au8Directory.size(), static_cast<off_t>(u64End));
+    blDone = blDone && WriteAll(osimagefd.m_iFd, au8Header.data(), au8Header.size(), 0);
     blDone = blDone && rename(a_szRaw, a_szOut.c_str()) == 0;
     if (!blDone)
     {
         // Back as it was: the first bytes and the size of the raw data.
-        if (pwrite(osimagefd.m_iFd, au8.data(), 8, 0) != 8 || ftruncate(osimagefd.m_iFd, static_cast<off_t>(a_u64DataSize)) != 0)
+        if (pwrite(osimagefd.m_iFd, au8First, 8, 0) != 8 || ftruncate(osimagefd.m_iFd, static_cast<off_t>(a_u64DataSize)) != 0)
             OSLOG_ERROR("COsImage: the raw data <%s> could not be restored", a_szRaw);
         return false;
     }
@@ -492,8 +543,7 @@ EOSSTS COsImageImpl::Create(const char* a_szFileName, const char* a_szReport, EO
         // Else: header and directory, then the one strip.
         uint32_t u32Strip = static_cast<uint32_t>(tiffdesc.u64Data);
         uint32_t u32Directory = static_cast<uint32_t>(TiffDirectory(tiffdesc, 8, {0}, {u32Strip}, 0).size());
-        au8Header = {'I', 'I', 42, 0};
-        PutU32(au8Header, 8);
+        au8Header = TiffHeader(8);
         std::vector<uint8_t> au8Directory = TiffDirectory(tiffdesc, 8, {8 + u32Directory}, {u32Strip},
                                                           static_cast<uint32_t>(tiffdesc.u64Height));
         au8Header.insert(au8Header.end(), au8Directory.begin(), au8Directory.end());
@@ -508,7 +558,7 @@ EOSSTS COsImageImpl::Create(const char* a_szFileName, const char* a_szReport, EO
     int iFdOut = OsFileTempOpen(szOut.c_str(), -1, szTarget, szTemp, &eossts);
     if (iFdOut < 0)
         return Fail(eossts, "cannot create <%s>: %s", szOut.c_str(), strerror(errno));
-    bool blWritten = WriteAll(iFdOut, au8Header.data(), au8Header.size()) && CopyBytes(osimagefdIn.m_iFd, iFdOut, u64Copy);
+    bool blWritten = WriteAll(iFdOut, au8Header.data(), au8Header.size(), -1) && CopyRange(osimagefdIn.m_iFd, 0, iFdOut, -1, u64Copy);
     eossts = OsFileTempCommit(iFdOut, szTemp, szTarget, blWritten ? 0 : (errno ? errno : EIO));
     if (eossts != OS_STS_OK)
         return Fail(eossts, "cannot write <%s>: %s", szOut.c_str(), strerror(errno));

@@ -5,7 +5,7 @@
 //   <reportimage>
 //     <compressionmode>none | group4 | jpeg</compressionmode>
 //     <imagefilename>the raw data file</imagefilename>
-//     <imageformat>bw | gray_8 | rgb_24</imageformat>
+//     <imageformat>bw | gray_8 | gray_16 | rgb_24 | rgb_48</imageformat>
 //     <imagewidth>width in 1/1200 inch</imagewidth>
 //     <imageheight>height in 1/1200 inch</imageheight>
 //     <imagesize>bytes of raw data</imagesize>
@@ -17,9 +17,13 @@
 //
 // What is written:
 //   - JFIF: the JPEG data as it came (it must begin with a JPEG marker).
-//   - TIFF: one little-endian baseline TIFF with one strip, made from raw
-//     rows (bitonal with 0 black, 8-bit gray, 24-bit RGB, no padding) or
-//     from Group 4 data (compression 4, 0 white); TIFF data is copied.
+//   - TIFF: one baseline TIFF in the byte order of this machine, made from
+//     raw rows (bitonal with 0 black, gray and RGB of 8 or 16 bits a sample,
+//     16-bit samples in the machine's order, as memory transfers deliver
+//     them; no padding) or from Group 4 data (compression 4, 0 white); TIFF
+//     data is copied.  Whatever the size of the image or of its rows, the
+//     conversion works in buffers of at most 1 MiB (and the strip
+//     directory).
 //   - BMP: only BMP data as it came.
 // With OS_IMAGEFILEFORMAT_BYNAME the kind comes from the name's extension
 // (.tif/.tiff, .jpg/.jpeg/.jfif, .bmp); a name without one of these takes

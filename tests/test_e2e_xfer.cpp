@@ -28,13 +28,15 @@ int Red(int x, int p) { return (x + 37 * p) % 256; }
 int Green(int y, int p) { return (2 * y + 11 * p) % 256; }
 int Blue(int x, int y, int p) { return (x + y + 101 * p) % 256; }
 bool Black(int x, int y, int p) { return (x / 8 + y / 8 + p) % 2 == 1; }
+// The low byte of a 16-bit sample c (0 gray or red, 1 green, 2 blue).
+int Low(int x, int y, int p, int c) { return (3 * x + y + 59 * p + 85 * c) % 256; }
 
-// A script that opens a source, enables it and scans a_iPages pages with
-// the lines of one page.
-std::string Scan(const char *a_szSource, int a_iPages, const std::string &a_szPage)
+// A script that opens a source, sets it up, enables it and scans a_iPages
+// pages with the lines of one page.
+std::string Scan(const char *a_szSource, int a_iPages, const std::string &a_szPage, const std::string &a_szSetUp = "")
 {
-    std::string sz = std::string("twcreate 2.4\ndsmopen\ndsopen \"") + a_szSource +
-                     "\"\nui enableds\nwait 20000 msg_xferready\n";
+    std::string sz = std::string("twcreate 2.4\ndsmopen\ndsopen \"") + a_szSource + "\"\n" + a_szSetUp +
+                     "ui enableds\nwait 20000 msg_xferready\n";
     for (int ii = 0; ii < a_iPages; ii++)
         sz += a_szPage;
     return sz + "ui disableds\ndsclose\ndsmclose\n";
@@ -64,8 +66,10 @@ TEST(E2eXfer, EveryPageInEveryModeBecomesAFileOfTheSyntheticPage)
     // mode and pixel type, identical pixel for pixel: memory rows aligned to
     // 1, 2 and 4 bytes (the standard scanner's own) and in tiles of 60 x 40
     // (bits that share bytes with the next tile), native TIFF and bitmap,
-    // memory files and files; then the compressed kinds.
-    enum EKind { eGray, eRgb, eBw, eJpeg, eG4 };
+    // memory files and files, gray and colour also of 16 bits a sample
+    // (little-endian, as TWAIN memory data is here; not in a bitmap); then
+    // the compressed kinds.
+    enum EKind { eGray, eRgb, eBw, eJpeg, eG4, eGray16, eRgb48 };
     struct Case
     {
         std::string szName;
@@ -100,13 +104,14 @@ TEST(E2eXfer, EveryPageInEveryModeBecomesAFileOfTheSyntheticPage)
     {
         const char *szPixel;
         EKind ekind;
-    } apixel[] = {{"TWPT_BW", eBw}, {"TWPT_GRAY", eGray}, {"TWPT_RGB", eRgb}};
+    } apixel[] = {{"TWPT_BW", eBw}, {"TWPT_GRAY", eGray}, {"TWPT_RGB", eRgb}, {"TWPT_GRAY", eGray16}, {"TWPT_RGB", eRgb48}};
     std::vector<Case> acase;
     for (const auto &mode : amode)
         for (const auto &pixel : apixel)
-            acase.push_back({std::string(mode.szName) + ", " + pixel.szPixel, "Simulated Scanner",
-                             Config("scanner", mode.szConfig + Pixel(pixel.szPixel)), mode.szPage, mode.szFile, pixel.ekind,
-                             200, 150});
+            if (pixel.ekind < eGray16 || !strstr(mode.szFile, ".bmp"))
+                acase.push_back({std::string(mode.szName) + ", " + pixel.szPixel + (pixel.ekind >= eGray16 ? ", 16 bits" : ""),
+                                 "Simulated Scanner", Config("scanner", mode.szConfig + Pixel(pixel.szPixel)), mode.szPage,
+                                 mode.szFile, pixel.ekind, 200, 150});
     acase.insert(acase.end(), {
         {"memory colour in three blocks of rows padded to 4 bytes, the last one's size from the buffer",
          "Simulated Scanner ZAV", "[zav]\npages = 2\nmemory.align = 4\n" + Mech("TWSX_MEMORY") + Pixel("TWPT_RGB"),
@@ -125,7 +130,9 @@ TEST(E2eXfer, EveryPageInEveryModeBecomesAFileOfTheSyntheticPage)
     {
         SCOPED_TRACE(c.szName);
         SimShell sh(c.szConfig);
-        sh.Dir().Write("s.txt", Scan(c.szSource, 2, c.szPage));
+        bool bl16 = c.ekind >= eGray16;
+        std::string szSetUp = !bl16 ? "" : c.ekind == eGray16 ? "set ICAP_BITDEPTH #16\n" : "set ICAP_BITDEPTH #48\n";
+        sh.Dir().Write("s.txt", Scan(c.szSource, 2, c.szPage, szSetUp));
         e2e::Result r = sh.Run("run s\nexit\n");
         EXPECT_EQ(r.status, 0);
         EXPECT_EQ(sh.CountAffixed("TWRC_FAILURE", ""), 0) << r.out;
@@ -141,7 +148,9 @@ TEST(E2eXfer, EveryPageInEveryModeBecomesAFileOfTheSyntheticPage)
                 continue;
             }
             std::string szStrip;
-            size_t uRow = (c.iWidth * (c.ekind == eBw ? 1 : c.ekind == eGray ? 8 : 24) + 7) / 8;
+            int iSamples = (c.ekind == eRgb || c.ekind == eRgb48) ? 3 : 1;
+            int iBits = bl16 ? 16 : (c.ekind == eBw || c.ekind == eG4) ? 1 : 8;
+            size_t uRow = (c.iWidth * iSamples * iBits + 7) / 8;
             if (szFile.compare(0, 2, "BM") == 0)
             {
                 // A bitmap: bottom-up rows (a positive height) padded to whole
@@ -162,6 +171,7 @@ TEST(E2eXfer, EveryPageInEveryModeBecomesAFileOfTheSyntheticPage)
                 EXPECT_EQ(tiffread::Tag(szFile, 256), c.iWidth);
                 EXPECT_EQ(tiffread::Tag(szFile, 257), c.iHeight);
                 EXPECT_EQ(tiffread::Tag(szFile, 259), c.ekind == eG4 ? 4 : 1);
+                EXPECT_EQ(tiffread::Values(szFile, 258), std::vector<unsigned long>(iSamples, iBits));
                 szStrip = tiffread::Strip(szFile);
                 if (c.ekind == eG4)
                     continue;
@@ -171,7 +181,12 @@ TEST(E2eXfer, EveryPageInEveryModeBecomesAFileOfTheSyntheticPage)
                 for (int x = 0; x < c.iWidth; x++)
                 {
                     const uint8_t *pu8 = (const uint8_t *)szStrip.data() + y * uRow;
-                    bool blSame = c.ekind == eGray ? pu8[x] == Gray(x, y, iPage)
+                    auto Is16 = [&](int s, int v) {
+                        return tiffread::U16(szStrip, y * uRow + 2 * (iSamples * x + s)) == unsigned(256 * v + Low(x, y, iPage, s));
+                    };
+                    bool blSame = c.ekind == eGray16  ? Is16(0, Gray(x, y, iPage))
+                                  : c.ekind == eRgb48 ? Is16(0, Red(x, iPage)) && Is16(1, Green(y, iPage)) && Is16(2, Blue(x, y, iPage))
+                                  : c.ekind == eGray  ? pu8[x] == Gray(x, y, iPage)
                                   : c.ekind == eBw ? ((pu8[x / 8] >> (7 - x % 8)) & 1) == !Black(x, y, iPage)
                                                    : pu8[3 * x] == Red(x, iPage) && pu8[3 * x + 1] == Green(y, iPage) &&
                                                          pu8[3 * x + 2] == Blue(x, y, iPage);

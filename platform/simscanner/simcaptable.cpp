@@ -224,10 +224,11 @@ std::vector<SimCapDef> SimDefaultCaps(const SimProfile& a_profile)
     defCompression = Link(defCompression, ICAP_PIXELTYPE, TWPT_RGB, Ints({TWCP_NONE, TWCP_JPEG}), SimInt(TWCP_NONE));
     adef.push_back(defCompression);
     adef.push_back(Enum(ICAP_PIXELTYPE, TWTY_UINT16, Ints({TWPT_BW, TWPT_GRAY, TWPT_RGB}), SimInt(TWPT_BW)));
-    SimCapDef defBitDepth = Enum(ICAP_BITDEPTH, TWTY_UINT16, Ints({1, 8, 24}), SimInt(1));
+    // Bits a pixel: 8 or 16 bits a sample for gray and colour.
+    SimCapDef defBitDepth = Enum(ICAP_BITDEPTH, TWTY_UINT16, Ints({1, 8, 16, 24, 48}), SimInt(1));
     defBitDepth = Link(defBitDepth, ICAP_PIXELTYPE, TWPT_BW, Ints({1}), SimInt(1));
-    defBitDepth = Link(defBitDepth, ICAP_PIXELTYPE, TWPT_GRAY, Ints({8}), SimInt(8));
-    defBitDepth = Link(defBitDepth, ICAP_PIXELTYPE, TWPT_RGB, Ints({24}), SimInt(24));
+    defBitDepth = Link(defBitDepth, ICAP_PIXELTYPE, TWPT_GRAY, Ints({8, 16}), SimInt(8));
+    defBitDepth = Link(defBitDepth, ICAP_PIXELTYPE, TWPT_RGB, Ints({24, 48}), SimInt(24));
     adef.push_back(defBitDepth);
     adef.push_back(Enum(ICAP_IMAGEFILEFORMAT, TWTY_UINT16, Ints({TWFF_TIFF, TWFF_BMP, TWFF_JFIF}), SimInt(TWFF_BMP)));
     adef.push_back(Enum(ICAP_PIXELFLAVOR, TWTY_UINT16, Ints({TWPF_CHOCOLATE, TWPF_VANILLA}), SimInt(TWPF_CHOCOLATE)));

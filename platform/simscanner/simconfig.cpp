@@ -438,6 +438,18 @@ void CParser::Setting(const std::string& a_szKey, const std::vector<Token>& a_at
         }
         m_config.m_blLengthUnknown = Equal(szValue, "unknown");
     }
+    else if (Equal(a_szKey, "imageinfo.size"))
+    {
+        std::int64_t i64Length = 0;
+        if (a_atoken.size() != 2 || !ParseInt(a_atoken[0].m_sz, i64) || !ParseInt(a_atoken[1].m_sz, i64Length) || i64 < 0 ||
+            i64 > 0x7FFFFFFF || i64Length < -1 || i64Length > 0x7FFFFFFF)
+        {
+            Error("imageinfo.size needs a width (0 to 2147483647) and a length (-1 to 2147483647)");
+            return;
+        }
+        m_config.m_i64ClaimWidth = i64;
+        m_config.m_i64ClaimLength = i64Length;
+    }
     else if (Equal(a_szKey, "cameras"))
     {
         Cameras(a_atoken);

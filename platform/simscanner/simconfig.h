@@ -84,6 +84,9 @@ struct SimConfig
     std::int64_t              m_i64TileColumns = 0;
     std::int64_t              m_i64TileRows = 0;
     bool                      m_blLengthUnknown = false;
+    // A size DAT_IMAGEINFO claims whatever the page is (0 0: the page's own).
+    std::int64_t              m_i64ClaimWidth = 0;
+    std::int64_t              m_i64ClaimLength = 0;
     std::vector<SimEventRule> m_aevent;
     std::vector<SimFault>     m_afault;
     std::vector<std::string>  m_aszErrors;   // "<file>:<line>: <message>"

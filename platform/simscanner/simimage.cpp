@@ -48,13 +48,39 @@ int SamplesPerPixel(const SimImageParams& a_params)
 
 int BitsPerPixel(const SimImageParams& a_params)
 {
-    return (a_params.m_iPixelType == TWPT_RGB) ? 24 : (a_params.m_iPixelType == TWPT_GRAY) ? 8 : 1;
+    return SamplesPerPixel(a_params) * SimBitsPerSample(a_params);
 }
 
 std::uint32_t Mod256(std::int64_t a_i64)
 {
     return static_cast<std::uint32_t>(a_i64 & 0xFF);
 }
+
+// A 16-bit sample: its 8-bit value above, the page's low byte below.
+void Put16Sample(unsigned char* a_pu8, std::uint32_t a_u32High, std::int64_t a_i64X, std::int64_t a_i64Y, std::int64_t a_i64Page,
+                 int a_iSample)
+{
+    std::uint16_t u16 = static_cast<std::uint16_t>((a_u32High << 8) | Mod256(3 * a_i64X + a_i64Y + 59 * a_i64Page + 85 * a_iSample));
+    std::memcpy(a_pu8, &u16, 2);
+}
+
+// A TIFF header in the byte order of this machine ("II" little-endian).
+void PutTiffOrder(std::vector<unsigned char>& a_au8)
+{
+    const std::uint16_t u16One = 1;
+    unsigned char u8Low = 0;
+    std::memcpy(&u8Low, &u16One, 1);
+    a_au8[0] = a_au8[1] = (u8Low == 1) ? 'I' : 'M';
+}
+}
+
+int SimBitsPerSample(const SimImageParams& a_params)
+{
+    if (a_params.m_iPixelType == TWPT_BW)
+    {
+        return 1;
+    }
+    return (a_params.m_iBitDepth == 16 * SamplesPerPixel(a_params)) ? 16 : 8;
 }
 
 std::size_t SimRowBytes(const SimImageParams& a_params)
@@ -95,6 +121,19 @@ void SimRenderRow(const SimImageParams& a_params, std::int64_t a_i64Y, unsigned 
     {
         case TWPT_GRAY:
         {
+            if (SimBitsPerSample(a_params) == 16)
+            {
+                for (std::int64_t x = 0; x < i64Width; x++)
+                {
+                    Put16Sample(a_pu8Row + 2 * x, Mod256(x + 2 * a_i64Y + 37 * p), x, a_i64Y, p, 0);
+                    if (a_params.m_blVanilla)
+                    {
+                        a_pu8Row[2 * x] = static_cast<unsigned char>(~a_pu8Row[2 * x]);
+                        a_pu8Row[2 * x + 1] = static_cast<unsigned char>(~a_pu8Row[2 * x + 1]);
+                    }
+                }
+                break;
+            }
             // The row is the ramp from (2y + 37p) mod 256 on: copies of 256 bytes.
             const unsigned char* pu8Ramp = a_params.m_blVanilla ? s_ramps.m_au8Vanilla : s_ramps.m_au8Chocolate;
             std::uint32_t u32Start = Mod256(2 * a_i64Y + 37 * p);
@@ -112,6 +151,16 @@ void SimRenderRow(const SimImageParams& a_params, std::int64_t a_i64Y, unsigned 
             unsigned char u8G = static_cast<unsigned char>(Mod256(2 * a_i64Y + 11 * p));
             std::uint32_t u32R = Mod256(37 * p);
             std::uint32_t u32B = Mod256(a_i64Y + 101 * p);
+            if (SimBitsPerSample(a_params) == 16)
+            {
+                for (std::int64_t x = 0; x < i64Width; x++)
+                {
+                    Put16Sample(a_pu8Row + 6 * x, Mod256(x + 37 * p), x, a_i64Y, p, 0);
+                    Put16Sample(a_pu8Row + 6 * x + 2, u8G, x, a_i64Y, p, 1);
+                    Put16Sample(a_pu8Row + 6 * x + 4, Mod256(x + a_i64Y + 101 * p), x, a_i64Y, p, 2);
+                }
+                break;
+            }
             for (std::int64_t x = 0; x < i64Width; x++)
             {
                 a_pu8Row[3 * x] = static_cast<unsigned char>(u32R);
@@ -176,6 +225,10 @@ bool SimBuildDib(const SimImageParams& a_params, std::vector<unsigned char>& a_a
 {
     a_au8.clear();
     int iBits = BitsPerPixel(a_params);
+    if (SimBitsPerSample(a_params) == 16)
+    {
+        return false;
+    }
     std::size_t uPalette = (iBits == 1) ? 2 : (iBits == 8) ? 256 : 0;
     std::size_t uStride = (static_cast<std::size_t>(a_params.m_i64Width) * iBits + 31) / 32 * 4;
     std::size_t uHeader = 40 + 4 * uPalette;
@@ -254,7 +307,7 @@ bool SimBuildTiff(const SimImageParams& a_params, std::vector<unsigned char>& a_
 {
     a_au8.clear();
     int iSamples = SamplesPerPixel(a_params);
-    int iBitsPerSample = (a_params.m_iPixelType == TWPT_BW) ? 1 : 8;
+    int iBitsPerSample = SimBitsPerSample(a_params);
     std::size_t uRow = SimRowBytes(a_params);
     // Offsets and counts of a TIFF file are 32-bit: it stays below 4 GiB
     // (the directory and its values take less than 4 KiB).
@@ -273,8 +326,7 @@ bool SimBuildTiff(const SimImageParams& a_params, std::vector<unsigned char>& a_
     std::size_t uYRes = uXRes + 8;
     std::size_t uData = uYRes + 8;
     a_au8.assign(uData + uImage, 0);
-    a_au8[0] = 'I';
-    a_au8[1] = 'I';
+    PutTiffOrder(a_au8);
     Put16(a_au8, 2, 42);
     Put32(a_au8, 4, static_cast<std::uint32_t>(uDir));
     Put16(a_au8, uDir, u16Entries);
@@ -300,9 +352,9 @@ bool SimBuildTiff(const SimImageParams& a_params, std::vector<unsigned char>& a_
     if (iSamples == 3)
     {
         entry(258, 3, 3, static_cast<std::uint32_t>(uBits));
-        Put16(a_au8, uBits, 8);
-        Put16(a_au8, uBits + 2, 8);
-        Put16(a_au8, uBits + 4, 8);
+        Put16(a_au8, uBits, static_cast<std::uint16_t>(iBitsPerSample));
+        Put16(a_au8, uBits + 2, static_cast<std::uint16_t>(iBitsPerSample));
+        Put16(a_au8, uBits + 4, static_cast<std::uint16_t>(iBitsPerSample));
     }
     else
     {
@@ -409,7 +461,8 @@ bool CompressJpeg(const SimImageParams& a_params, int a_iComponents, unsigned ch
 bool SimBuildJpeg(const SimImageParams& a_params, std::vector<unsigned char>& a_au8)
 {
     a_au8.clear();
-    if (a_params.m_i64Width <= 0 || a_params.m_i64Height <= 0 || a_params.m_i64Width > 65500 || a_params.m_i64Height > 65500)
+    if (a_params.m_i64Width <= 0 || a_params.m_i64Height <= 0 || a_params.m_i64Width > 65500 || a_params.m_i64Height > 65500 ||
+        SimBitsPerSample(a_params) == 16)
     {
         return false;
     }

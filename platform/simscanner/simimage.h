@@ -8,11 +8,16 @@
 //   colour (24 bits) R = (x + 37p) mod 256, G = (2y + 11p) mod 256, B = (x + y + 101p) mod 256
 //   black and white  black when ((x / 8) + (y / 8) + p) is odd, else white
 //
+// With 16 bits a sample (ICAP_BITDEPTH 16 for gray, 48 for colour) each
+// sample is 256 times its 8-bit value plus (3x + y + 59p + 85c) mod 256,
+// c the sample's index (0 for gray; 0, 1, 2 for R, G, B), in the byte order
+// of this machine.
+//
 // x and y count pixels from the top-left corner of the image, p is the
 // page number (TW_IMAGELAYOUT.PageNumber, 1 for the first image after open).
 // The values above are for ICAP_PIXELFLAVOR TWPF_CHOCOLATE (0 is black);
-// with TWPF_VANILLA gray values are 255 - v and black-and-white bits are
-// inverted. Colour ignores the pixel flavour.
+// with TWPF_VANILLA gray values are 255 - v (65535 - v with 16 bits) and
+// black-and-white bits are inverted. Colour ignores the pixel flavour.
 
 #ifndef DRAVO_SIMIMAGE_H
 #define DRAVO_SIMIMAGE_H
@@ -26,7 +31,7 @@
 struct SimImageParams
 {
     int           m_iPixelType = TWPT_BW;
-    int           m_iBitDepth = 1;
+    int           m_iBitDepth = 1;          // bits a pixel: 1, 8, 16, 24 or 48
     double        m_dXRes = 100.0;
     double        m_dYRes = 100.0;
     std::int64_t  m_i64Width = 0;       // pixels
@@ -41,6 +46,9 @@ struct SimImageParams
     double        m_adFrame[4] = {0, 0, 0, 0};   // inches
     std::string   m_szCamera;
 };
+
+// Bits of one sample: 1, 8 or 16.
+int SimBitsPerSample(const SimImageParams& a_params);
 
 // Bytes of one row of raw samples (no padding).
 std::size_t SimRowBytes(const SimImageParams& a_params);
@@ -59,13 +67,14 @@ void SimRenderColumns(const SimImageParams& a_params, std::int64_t a_i64Y, std::
                       std::vector<unsigned char>& a_au8Row, unsigned char* a_pu8Out);
 
 // The samples of one pixel as the formulas above give them (for tests and
-// tools); a_au8 receives 1 or 3 values, or the bit (0 or 1) for black and white.
+// tools); a_au8 receives 1 or 3 values (of 8 bits), or the bit (0 or 1) for
+// black and white.
 void SimPixel(const SimImageParams& a_params, std::int64_t a_i64X, std::int64_t a_i64Y, unsigned char a_au8[3]);
 
 // A device-independent bitmap: BITMAPINFOHEADER, palette for 1 and 8 bits,
 // bottom-up rows padded to 4 bytes, colour in B, G, R order. False (and
 // nothing built) for an image the format's 32-bit sizes cannot describe; so
-// for the files below.
+// for the files below. A bitmap and JFIF have no 16-bit samples: false.
 bool SimBuildDib(const SimImageParams& a_params, std::vector<unsigned char>& a_au8);
 
 // Files: BMP (file header and the bitmap), baseline uncompressed TIFF, JFIF.

@@ -126,7 +126,10 @@ SimImageParams CSimSession::ParamsFor(const Slot& a_slot)
     {
         params.m_iPixelType = TWPT_BW;
     }
-    params.m_iBitDepth = (params.m_iPixelType == TWPT_RGB) ? 24 : (params.m_iPixelType == TWPT_GRAY) ? 8 : 1;
+    // 16 bits a sample when the bit depth says so (16 gray, 48 colour).
+    std::int64_t i64Depth = m_caps.CurrentInt(ICAP_BITDEPTH, 0);
+    params.m_iBitDepth = (params.m_iPixelType == TWPT_RGB) ? (i64Depth == 48 ? 48 : 24)
+                       : (params.m_iPixelType == TWPT_GRAY) ? (i64Depth == 16 ? 16 : 8) : 1;
     params.m_dXRes = SimFixToDouble(m_caps.Current(ICAP_XRESOLUTION).m_i64);
     params.m_dYRes = SimFixToDouble(m_caps.Current(ICAP_YRESOLUTION).m_i64);
     if (params.m_dXRes <= 0)
@@ -327,7 +330,7 @@ TW_UINT16 CSimSession::DatImageInfo(TW_UINT16, TW_MEMREF a_pData, SimJournalCall
     ptwinfo->SamplesPerPixel = static_cast<TW_INT16>(params.m_iPixelType == TWPT_RGB ? 3 : 1);
     for (int ii = 0; ii < ptwinfo->SamplesPerPixel; ii++)
     {
-        ptwinfo->BitsPerSample[ii] = static_cast<TW_INT16>(params.m_iPixelType == TWPT_BW ? 1 : 8);
+        ptwinfo->BitsPerSample[ii] = static_cast<TW_INT16>(SimBitsPerSample(params));
     }
     ptwinfo->BitsPerPixel = static_cast<TW_INT16>(params.m_iBitDepth);
     ptwinfo->Planar = 0;
@@ -351,6 +354,12 @@ TW_UINT16 CSimSession::DatImageInfo(TW_UINT16, TW_MEMREF a_pData, SimJournalCall
     if (i64Mech == TWSX_MEMORY && u16Compression == TWCP_NONE && m_config.m_blLengthUnknown)
     {
         ptwinfo->ImageLength = -1;
+    }
+    // A size claimed whatever the page is (the blocks stay the page's).
+    if (m_config.m_i64ClaimWidth != 0 || m_config.m_i64ClaimLength != 0)
+    {
+        ptwinfo->ImageWidth = static_cast<TW_INT32>(m_config.m_i64ClaimWidth);
+        ptwinfo->ImageLength = static_cast<TW_INT32>(m_config.m_i64ClaimLength);
     }
     return Succeed();
 }
@@ -460,7 +469,8 @@ TW_UINT16 CSimSession::DatImageNativeXfer(TW_UINT16, TW_MEMREF a_pData, SimJourn
     bool blBuilt = m_config.m_blNativeDib ? SimBuildDib(m_paramsCurrent, au8) : SimBuildTiff(m_paramsCurrent, au8);
     if (!blBuilt)
     {
-        return Fail(TWCC_LOWMEMORY);   // larger than the format can describe
+        // A bitmap has no 16-bit samples; else larger than the format can describe.
+        return Fail(m_config.m_blNativeDib && SimBitsPerSample(m_paramsCurrent) == 16 ? TWCC_BUMMER : TWCC_LOWMEMORY);
     }
     TW_HANDLE h = Alloc(au8.size());
     void* pv = (h != nullptr) ? Lock(h) : nullptr;

@@ -94,7 +94,8 @@ TW_UINT16 CTwainImpl::DSDatImageInfo(const char *const *a_aszWords)
     // The report of this image.
     int iResolution = twii.XResolution.Whole;
     const char *szCompression = (twii.Compression == TWCP_NONE) ? "none" : (twii.Compression == TWCP_GROUP4) ? "group4" : "jpeg";
-    const char *szFormat = (twii.PixelType == TWPT_RGB) ? "rgb_24" : (twii.PixelType == TWPT_BW) ? "bw" : "gray_8";
+    const char *szFormat = (twii.PixelType == TWPT_RGB) ? (twii.BitsPerPixel == 48 ? "rgb_48" : "rgb_24")
+                           : (twii.PixelType == TWPT_BW) ? "bw" : (twii.BitsPerPixel == 16 ? "gray_16" : "gray_8");
     snprintf(m_szImageReport, sizeof(m_szImageReport), s_szReportFormat, szCompression, szFile, szFormat,
              ReportLength(twii.ImageWidth, iResolution), ReportLength(twii.ImageLength, iResolution), iResolution);
     m_blXferFinished = false;
