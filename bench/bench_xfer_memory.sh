@@ -13,6 +13,7 @@
 # Run by hand; not part of the test suite.
 set -eu
 
+. "$(dirname "$0")/common.sh"
 exe=$(cd "$(dirname "${1:-build/shell/dravo-sim}")" && pwd)/$(basename "${1:-build/shell/dravo-sim}")
 dir=${2:-$(mktemp -d)}
 if [ ! -x "$exe" ]; then
@@ -25,16 +26,7 @@ trap 'rm -rf "$work"' EXIT
 export ZAV_LOGDIR="$work" HOME="$work"
 unset ZAV_DEBUG || true
 
-cat >"$work/sim.cfg" <<'CFG'
-[scanner]
-page = 10 10
-pages = 1
-cap ICAP_XRESOLUTION enum fix32 100 1000 default=1000
-cap ICAP_YRESOLUTION enum fix32 100 1000 default=1000
-cap ICAP_PIXELTYPE enum uint16 TWPT_GRAY
-cap ICAP_BITDEPTH enum uint16 8
-cap ICAP_XFERMECH enum uint16 TWSX_MEMORY
-CFG
+large_page_config >"$work/sim.cfg"
 head='twcreate 2.4\ndsmopen\ndsopen "Simulated Scanner"\nui enableds\nwait 10000 msg_xferready\n'
 tail='px endxfer\nui disableds\ndsclose\ndsmclose\n'
 printf "${head}ii msg_get page\nrepeat 97\nxm\nend\n${tail}" >"$work/scan.txt"

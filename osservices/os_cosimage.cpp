@@ -132,9 +132,10 @@ bool CopyRange(int a_iFdIn, loff_t a_i64In, int a_iFdOut, loff_t a_i64Out, uint6
     return true;
 }
 
-// Copies the bytes a_u64Size from offset 0 hold to a_i64Out, a place past
-// the end of the same file (which the caller then extends over it): the
-// holes of a sparse file are left out, as they read as zeros there too.
+// Copies the first a_u64Size bytes of a file to a_i64Out on, a place that
+// reads as zeros (a new file extended over it, or past the end of the same
+// file, which the caller then extends): the holes of a sparse file are
+// left out.
 bool CopyData(int a_iFdIn, int a_iFdOut, loff_t a_i64Out, uint64_t a_u64Size)
 {
     loff_t i64At = 0;
@@ -558,7 +559,15 @@ EOSSTS COsImageImpl::Create(const char* a_szFileName, const char* a_szReport, EO
     int iFdOut = OsFileTempOpen(szOut.c_str(), -1, szTarget, szTemp, &eossts);
     if (iFdOut < 0)
         return Fail(eossts, "cannot create <%s>: %s", szOut.c_str(), strerror(errno));
-    bool blWritten = WriteAll(iFdOut, au8Header.data(), au8Header.size(), -1) && CopyRange(osimagefdIn.m_iFd, 0, iFdOut, -1, u64Copy);
+    // A new file takes the data of sparse raw data alone (its holes stay
+    // holes); a device is written to in order.
+    bool blWritten = WriteAll(iFdOut, au8Header.data(), au8Header.size(), -1);
+    struct stat statOut;
+    if (blWritten && !szTemp.empty() && fstat(iFdOut, &statOut) == 0 && S_ISREG(statOut.st_mode))
+        blWritten = ftruncate(iFdOut, static_cast<off_t>(au8Header.size() + u64Copy)) == 0 &&
+                    CopyData(osimagefdIn.m_iFd, iFdOut, static_cast<loff_t>(au8Header.size()), u64Copy);
+    else
+        blWritten = blWritten && CopyRange(osimagefdIn.m_iFd, 0, iFdOut, -1, u64Copy);
     eossts = OsFileTempCommit(iFdOut, szTemp, szTarget, blWritten ? 0 : (errno ? errno : EIO));
     if (eossts != OS_STS_OK)
         return Fail(eossts, "cannot write <%s>: %s", szOut.c_str(), strerror(errno));
