@@ -619,7 +619,8 @@ public:
     void XferFinish(bool a_blFile);
     // Closes the transfer file of an image that did not end and removes it
     // (the file the transfer was writing beside the image's name: a file of
-    // that name from before, or a finished image, is left alone).
+    // that name from before, or a finished image, is left alone); what its
+    // blocks covered is forgotten.
     void XferFileDiscard();
 
     // -----------------------------------------------------------------------

@@ -102,6 +102,7 @@ const char *CTwainImpl::CapValueText(TW_UINT16 a_twcap, int a_iValue, char *a_sz
 
 void CTwainImpl::XferFileDiscard()
 {
+    m_twxfercoverage.Clear();
     if (!m_osfileXfer.IsOpen())
         return;
     m_osfileXfer.Close();

@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstring>
 #include <strings.h>
+#include <sys/stat.h>
 
 namespace
 {
@@ -398,6 +399,7 @@ void CTwainImpl::XferFinish(bool a_blFile)
     m_osfileXfer.Size(&u64Size);
     m_u64XferReceived = 0;
     m_blXferFinished = true;
+    m_twxfercoverage.Clear();
     if (u64Size == 0)
     {
         TWAINLOG("%s: the blocks %s, the image is not written...", m_szImageFileName,
@@ -409,7 +411,8 @@ void CTwainImpl::XferFinish(bool a_blFile)
     // file keeps the name it was given, or takes the extension of what it
     // holds; the raw data of a memory transfer is NAME.raw until it becomes
     // the image file.  A name that claims TIFF, JPEG or BMP holds nothing
-    // else: other data is raw data, and its name says so.
+    // else: other data is raw data, and its name says so.  A device (a name
+    // with a dot can be one) was written to directly: nothing to name or convert.
     char szImage[sizeof(m_szImageFileName)];
     char szName[sizeof(m_szImageFileName)];
     COsString::SStrCpy(szImage, sizeof(szImage), m_szImageFileName);
@@ -418,7 +421,13 @@ void CTwainImpl::XferFinish(bool a_blFile)
     const char *szClaim = "";
     EOSIMAGEKIND eosimagekind = COsImage::Sniff(m_twxferprogress.au8Head, m_twxferprogress.u32Head);
     bool blNamed = true;
-    if (!a_blFile)
+    struct stat statImage;
+    bool blDevice = stat(szImage, &statImage) == 0 && !S_ISREG(statImage.st_mode);
+    if (blDevice)
+    {
+        // (written to as it is)
+    }
+    else if (!a_blFile)
         blNamed = TwainRawName(szImage, szName, sizeof(szName));
     else if (m_twxferprogress.blNameByContent && strlen(szName) >= 4)
     {
@@ -443,7 +452,7 @@ void CTwainImpl::XferFinish(bool a_blFile)
     COsString::SStrCpy(m_szImageFileName, sizeof(m_szImageFileName), szName);
     if (szWhy[0])
         TWAINLOG("image file not written, raw data kept in <%s>: %s", szName, szWhy);
-    if (a_blFile)
+    if (a_blFile || blDevice)
         return;
 
     // This image's report: the first asterisks give the size; placed rows
