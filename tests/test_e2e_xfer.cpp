@@ -136,6 +136,7 @@ TEST(E2eXfer, EveryPageInEveryModeBecomesAFileOfTheSyntheticPage)
         e2e::Result r = sh.Run("run s\nexit\n");
         EXPECT_EQ(r.status, 0);
         EXPECT_EQ(sh.CountAffixed("TWRC_FAILURE", ""), 0) << r.out;
+        EXPECT_EQ(sh.CountAffixed("", "the rest is blank..."), 0) << r.out;
         for (int iPage = 1; iPage <= 2; iPage++)
         {
             char szName[64];
@@ -221,38 +222,83 @@ TEST(E2eXfer, EndsOfTransferMoveTheStateAndTheImageIndex)
 
 TEST(E2eXfer, ACancelledFailedOrContradictoryImageLeavesNoPartialFile)
 {
-    // Three blocks a page of 410 rows of 2552 bytes; the second page's first
-    // block is refused (the next one is written), or says its rows are
-    // shorter than its pixels, or longer than it holds (nothing more of the
-    // image is written), or ends the image early (kept, its gap said).
-    const std::string szBlock = " DG_IMAGE DAT_IMAGEMEMXFER MSG_GET skip=1 times=1";
+    // Three blocks a page of 410, 410 and 280 rows of 2552 bytes (411, 411
+    // and 278 rows of 2550 from the maker's source); the faults hit the
+    // second page (calls 1 on).  A block refused and sent again, lost, sent
+    // twice (counted once), overlapping or out of order; rows shorter than
+    // their pixels or longer than the block; the image ended early; blocks
+    // that place no pixel; an image size in the buffer that contradicts the
+    // blocks; data that becomes no image file.  A whole page b is as a clean
+    // run keeps it.
+    const std::string szBlock = " DG_IMAGE DAT_IMAGEMEMXFER MSG_GET ", szB = "b00000001: ", szNot = ", the image is not written...";
+    const std::string szLost = "fault answer" + szBlock + "rc=TWRC_FAILURE cc=TWCC_PAPERJAM times=1 skip=";
+    const std::string szBlank = " of the image's 935000 pixels, the rest is blank...", szNoPixel = szB + "the blocks placed no pixel" + szNot;
+    const std::string szJpeg = "cap ICAP_COMPRESSION enum uint16 TWCP_NONE TWCP_JPEG default=TWCP_JPEG\n";
+    const std::string szBmp = "cap ICAP_IMAGEFILEFORMAT enum uint16 TWFF_TIFF TWFF_BMP default=TWFF_BMP\n";
+    const std::string szKeptRaw = "image file not written, raw data kept in <b00000001.raw>: ";
+    const char *szSize = "xm get usememorylength";
     const struct
     {
         std::string szFault;
-        const char *szLine;
+        const char *szXm;       // the block command; the maker's source with the size in the buffer
+        int iCalls;             // of page b
+        std::string szLine;
         int iWrites;
-        bool blKept;
+        const char *szKept;     // "whole": b00000001.tif as the clean run
     } arow[] = {
-        {"fault refuse" + szBlock + " cc=TWCC_OPERATIONERROR", "TWRC_FAILURE/TWCC_OPERATIONERROR", 2, false},
-        {"fault wrongsize" + szBlock,
-         "b00000001: BytesPerRow 2548 is below the 2550 bytes of 850 pixels, the image is not written...", 1, false},
-        {"fault wrongsize" + szBlock + " value=-100",
-         "b00000001: BytesWritten 1046320 is short of 410 rows of 2652 bytes, the image is not written...", 1, false},
-        {"fault answer" + szBlock + " rc=TWRC_XFERDONE",
-         "b00000001: the blocks covered 348500 of the image's 935000 pixels, the rest is blank...", 2, true},
+        {"", "xm", 3, "Close: b00000001.raw", 4, "whole"},
+        {"fault refuse" + szBlock + "skip=1 times=1 cc=TWCC_OPERATIONERROR", "xm", 4, "TWRC_FAILURE/TWCC_OPERATIONERROR", 4, "whole"},
+        {"fault refuse" + szBlock + "skip=2 times=1", "xm", 4, szB + "the blocks covered 586500" + szBlank, 4, "b00000001.tif"},
+        {szLost + "2", "xm", 3, szB + "the blocks covered 238000" + szBlank, 3, "b00000001.tif"},
+        {szLost + "3", "xm", 4, "TWRC_FAILURE/TWCC_PAPERJAM", 3, ""},
+        {"fault rewind" + szBlock + "skip=2 times=1", "xm", 4, "Close: b00000001.raw", 5, "whole"},
+        {"fault rewind" + szBlock + "skip=3 times=1 value=100", "xm", 3, "Write: 969000 bytes", 4, "whole"},
+        {"fault answer" + szBlock + "skip=3 times=1 rc=TWRC_XFERDONE\nfault rewind" + szBlock + "skip=2 times=1", "xm", 3,
+         szB + "the blocks covered 697000" + szBlank, 4, "b00000001.tif"},
+        {"fault swap" + szBlock + "skip=1 times=1", "xm", 3, "Close: b00000001.raw", 4, "whole"},
+        {"fault wrongsize" + szBlock + "skip=1 times=1", "xm", 2, szB + "BytesPerRow 2548 is below the 2550 bytes of 850 pixels" + szNot,
+         1, ""},
+        {"fault wrongsize" + szBlock + "skip=1 times=1 value=-100", "xm", 2,
+         szB + "BytesWritten 1046320 is short of 410 rows of 2652 bytes" + szNot, 1, ""},
+        {"fault answer" + szBlock + "skip=1 times=1 rc=TWRC_XFERDONE", "xm", 2, szB + "the blocks covered 348500" + szBlank, 2,
+         "b00000001.tif"},
+        {"fault noplace" + szBlock + "skip=1 value=1", "xm", 3, szNoPixel, 1, ""},
+        {"fault noplace" + szBlock + "skip=1 value=2", "xm", 3, szNoPixel, 1, ""},
+        {"fault noplace" + szBlock + "skip=1 value=4", "xm", 3, szNoPixel, 1, ""},
+        {"memory.length = unknown\nfault noplace" + szBlock + "skip=1 value=2", "xm", 3, szNoPixel, 1, ""},
+        {"fault imagesize" + szBlock, szSize, 3, szB + "ImageSize 0 gives no size" + szNot, 3, ""},
+        {"fault imagesize" + szBlock + "value=1000", szSize, 3, szB + "ImageSize 1000 is below the 2096100 bytes already received" + szNot,
+         3, ""},
+        {"fault imagesize" + szBlock + "value=4000000", szSize, 3,
+         szB + "ImageSize 4000000 is past the 2096100 bytes already received and the 1048572 bytes of the buffer" + szNot, 3, ""},
+        {szJpeg + "fault imagesize" + szBlock + "skip=1 value=2", szSize, 1, szKeptRaw + "the data of <b00000001.raw> is not JPEG data",
+         2, "a00000000.jpg b00000001.raw"},
+        {Mech("TWSX_MEMFILE") + szBmp + "fault noplace DG_IMAGE DAT_IMAGEMEMFILEXFER MSG_GET skip=1 times=1 value=4",
+         "dat_imagememfilexfer", 3, szKeptRaw + "the memory file holds no TIFF, JPEG or BMP data", 3, "b00000001.raw"},
     };
+    std::string szWhole;
     for (const auto &row : arow)
     {
-        SimShell sh("[scanner]\npages = 2\n" + Mech("TWSX_MEMORY") + Pixel("TWPT_RGB") + row.szFault + "\n");
-        sh.Dir().Write("s.txt", Scan("Simulated Scanner", 1, "ii msg_get a\nxm\npx endxfer\nii msg_get b\nxm\nxm\n"));
+        SCOPED_TRACE(row.szFault);
+        std::string szXm = std::string(row.szXm) + "\n", szPage = "ii msg_get b\n";
+        for (int ii = 0; ii < row.iCalls; ii++)
+            szPage += szXm;
+        SimShell sh("[all]\npages = 2\n" + Mech("TWSX_MEMORY") + Pixel("TWPT_RGB") + row.szFault + "\n");
+        sh.Dir().Write("s.txt", Scan(strstr(row.szXm, "usememorylength") ? "Simulated Scanner ZAV" : "Simulated Scanner", 1,
+                                     "ii msg_get a\n" + szXm + "px endxfer\n" + szPage));
         for (const char *szName : {"a00000000.bmp", "a00000000.jpg"})   // older images of the name go
             sh.Dir().Write(szName, "old");
         e2e::Result r = sh.Run("run s\nexit\n");
         EXPECT_EQ(r.status, 0);
-        EXPECT_EQ(sh.CountOf("Write: 1045500 bytes"), row.iWrites) << r.out;
+        EXPECT_EQ(sh.CountAffixed("Write: ", " bytes"), row.iWrites) << r.out;
         EXPECT_TRUE(sh.Has(row.szLine)) << r.out;
-        for (const char *szName : {"a00000000", "a00000000.tif", "a00000000.bmp", "a00000000.jpg", "b00000001", "b00000001.tif"})
-            EXPECT_EQ(sh.Dir().Exists(szName), row.blKept && !strcmp(szName, "b00000001.tif")) << szName;
+        std::string szKept = std::string(" ") + (strcmp(row.szKept, "whole") ? row.szKept : "b00000001.tif") + " ";
+        for (const char *szName : {"a00000000", "a00000000.tif", "a00000000.bmp", "a00000000.jpg", "a00000000.raw", "b00000001",
+                                   "b00000001.tif", "b00000001.raw", "b00000001.bmp"})
+            EXPECT_EQ(sh.Dir().Exists(szName), szKept.find(std::string(" ") + szName + " ") != std::string::npos) << szName;
+        if (szWhole.empty())
+            szWhole = sh.Dir().Read("b00000001.tif");
+        EXPECT_TRUE(strcmp(row.szKept, "whole") || sh.Dir().Read("b00000001.tif") == szWhole);
     }
 }
 

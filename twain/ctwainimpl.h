@@ -23,6 +23,7 @@
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <map>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -166,18 +167,48 @@ enum ETWEVENT
 };
 
 // The image a memory transfer writes, as its image information described
-// it, and what its blocks did so far.
+// it (set with the image report).
 struct TwXferImage
 {
     int64_t i64Width;       // pixels
     int64_t i64Length;      // rows; -1 when the source does not know them
     int32_t i32Bits;        // bits per pixel
+};
+
+// What the blocks did to the transfer file: starts again whenever a
+// transfer file is opened.
+struct TwXferProgress
+{
     int64_t i64Rows;        // the rows the blocks reached (uncompressed)
-    uint64_t u64Pixels;     // the pixels the blocks placed
     bool blPlaced;          // rows were placed (not appended as they came)
     bool blNameByContent;   // a memory file's name takes its kind's extension
-    uint8_t au8Head[4];     // the first bytes written, u32Head of them
+    uint8_t au8Head[16];    // the first bytes written, u32Head of them
     uint32_t u32Head;
+};
+
+// The pixels of an image that the blocks of one transfer file covered, each
+// counted once however often blocks cover it: bands of rows that share their
+// covered columns.  It grows with the blocks received (whole-row blocks and
+// rows of tiles keep merging into one band), never with the size an image
+// claims.
+class CTwainCoverage
+{
+public:
+    void Clear();
+    void Add(uint64_t a_u64X, uint64_t a_u64Y, uint64_t a_u64Columns, uint64_t a_u64Rows);
+    uint64_t Pixels() const { return m_u64Pixels; }
+
+private:
+    typedef std::vector<std::pair<uint64_t, uint64_t>> Spans;   // sorted, apart: [first, end)
+    struct Band
+    {
+        uint64_t u64End;    // the row after the band
+        Spans aspan;        // its covered columns
+    };
+    // Makes a_u64Row the first row of a band when a band runs across it.
+    void Split(uint64_t a_u64Row);
+    std::map<uint64_t, Band> m_mapband;     // by first row
+    uint64_t m_u64Pixels = 0;
 };
 
 // The plain fields of a connection, from the image object pointer on.
@@ -279,16 +310,20 @@ struct CTwainImplData
     // image file name.
     char m_szImageReport[TWAINIMPL_IMAGEREPORT];
     char m_szImageFileName[512];
-    // the bytes of the current image written to the transfer file, and the
-    // buffer the memory transfers receive their blocks in (owned, from
-    // g_posmem; made at the first block, released with the image writer).
-    uint64_t m_u64XferWritten;
+    // the bytes the blocks of the current image brought (from its report
+    // on, whatever became of its files: what an image size in the buffer
+    // counts), and the buffer the memory transfers receive their blocks in
+    // (owned, from g_posmem; made at the first block, released with the
+    // image writer).
+    uint64_t m_u64XferReceived;
     uint8_t *m_pu8XferBlock;
     // set when the image the report names is finished (in its file): later
     // blocks never open that file again; a new report clears it.
     bool m_blXferFinished;
-    // the image the report names (set with the report).
+    // the image the report names (set with the report), and what the
+    // blocks did to its transfer file (with m_twxfercoverage).
     TwXferImage m_twxferimage;
+    TwXferProgress m_twxferprogress;
 
     // 26. set by DSOpen when the application and the source both speak a
     // protocol above 2.01.
@@ -584,7 +619,8 @@ public:
     void XferFinish(bool a_blFile);
     // Closes the transfer file of an image that did not end and removes it
     // (the file the transfer was writing beside the image's name: a file of
-    // that name from before, or a finished image, is left alone).
+    // that name from before, or a finished image, is left alone); what its
+    // blocks covered is forgotten.
     void XferFileDiscard();
 
     // -----------------------------------------------------------------------
@@ -766,6 +802,7 @@ public:
     // 5. the files of the image transfers.
     COsFile m_osfileXfer;
     COsFile m_osfileNative;
+    CTwainCoverage m_twxfercoverage;
 
     // 13. the event flags (1 set), written by the callback's thread.
     std::atomic<uint8_t> m_au8Event[ETWEVENT_COUNT];
@@ -856,6 +893,11 @@ void TwainGroupText(TW_UINT32 a_u32Groups, char *a_szOut, size_t a_u64OutSize);
 // (such as %03d) that receives a_iValue, and "%%" for a percent sign.  A
 // pattern is never handed to printf: anything else gives false.
 bool TwainFormatName(const char *a_szPattern, int a_iValue, char *a_szOut, size_t a_u64OutSize);
+
+// The name the raw data of a memory transfer is kept under: the image's
+// name with ".raw" appended (a name that ends so stays).  False when it
+// does not fit.
+bool TwainRawName(const char *a_szName, char *a_szOut, size_t a_u64OutSize);
 
 // Copies a text field of a TWAIN structure (a_u64FieldSize bytes, perhaps
 // without terminator) into a terminated buffer.

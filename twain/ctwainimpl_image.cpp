@@ -1,12 +1,15 @@
 // ctwainimpl_image.cpp
 // What the image handlers share: the image index, file names made from a
 // user's pattern, value symbols, TW_FIX32 from a decimal value, and the
-// discarding of an unfinished transfer file.
+// discarding of an unfinished transfer file, and the pixels a transfer's
+// blocks covered.
 #include "ctwainimpl.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <strings.h>
 
 #include "clookup.h"
 
@@ -79,6 +82,14 @@ bool TwainFormatName(const char *a_szPattern, int a_iValue, char *a_szOut, size_
     return true;
 }
 
+bool TwainRawName(const char *a_szName, char *a_szOut, size_t a_u64OutSize)
+{
+    size_t u64Name = strlen(a_szName);
+    bool blRaw = u64Name >= 4 && !strcasecmp(a_szName + u64Name - 4, ".raw");
+    int iOut = snprintf(a_szOut, a_u64OutSize, "%s%s", a_szName, blRaw ? "" : ".raw");
+    return iOut > 0 && static_cast<size_t>(iOut) < a_u64OutSize;
+}
+
 const char *CTwainImpl::CapValueText(TW_UINT16 a_twcap, int a_iValue, char *a_szOut, size_t a_u64OutSize)
 {
     TwLookup *ptwlookup = m_plookup ? m_plookup->Lookup(ETWLOOKUP_CAPVALUE, a_iValue, a_twcap, -1) : nullptr;
@@ -91,8 +102,113 @@ const char *CTwainImpl::CapValueText(TW_UINT16 a_twcap, int a_iValue, char *a_sz
 
 void CTwainImpl::XferFileDiscard()
 {
+    m_twxfercoverage.Clear();
     if (!m_osfileXfer.IsOpen())
         return;
     m_osfileXfer.Close();
-    m_u64XferWritten = 0;
+}
+
+namespace
+{
+
+uint64_t AddSaturated(uint64_t a_u64A, uint64_t a_u64B)
+{
+    uint64_t u64 = 0;
+    return __builtin_add_overflow(a_u64A, a_u64B, &u64) ? UINT64_MAX : u64;
+}
+
+uint64_t MulSaturated(uint64_t a_u64A, uint64_t a_u64B)
+{
+    uint64_t u64 = 0;
+    return __builtin_mul_overflow(a_u64A, a_u64B, &u64) ? UINT64_MAX : u64;
+}
+
+} // namespace
+
+void CTwainCoverage::Clear()
+{
+    m_mapband.clear();
+    m_u64Pixels = 0;
+}
+
+void CTwainCoverage::Split(uint64_t a_u64Row)
+{
+    auto it = m_mapband.upper_bound(a_u64Row);
+    if (it == m_mapband.begin())
+        return;
+    --it;
+    if (it->first == a_u64Row || it->second.u64End <= a_u64Row)
+        return;
+    Band band = it->second;
+    it->second.u64End = a_u64Row;
+    m_mapband.emplace_hint(std::next(it), a_u64Row, std::move(band));
+}
+
+void CTwainCoverage::Add(uint64_t a_u64X, uint64_t a_u64Y, uint64_t a_u64Columns, uint64_t a_u64Rows)
+{
+    if (a_u64Columns == 0 || a_u64Rows == 0)
+        return;
+    uint64_t u64End = a_u64Y + a_u64Rows, u64XEnd = a_u64X + a_u64Columns;
+    Split(a_u64Y);
+    Split(u64End);
+    // Each band of the rows gets the columns; rows without a band get one.
+    uint64_t u64Row = a_u64Y;
+    auto it = m_mapband.lower_bound(a_u64Y);
+    while (u64Row < u64End)
+    {
+        if (it == m_mapband.end() || it->first != u64Row)
+        {
+            uint64_t u64GapEnd = (it != m_mapband.end() && it->first < u64End) ? it->first : u64End;
+            it = std::next(m_mapband.emplace_hint(it, u64Row, Band{u64GapEnd, Spans{{a_u64X, u64XEnd}}}));
+            m_u64Pixels = AddSaturated(m_u64Pixels, MulSaturated(u64GapEnd - u64Row, a_u64Columns));
+            u64Row = u64GapEnd;
+            continue;
+        }
+        Spans aspan;
+        uint64_t u64First = a_u64X, u64Last = u64XEnd, u64New = a_u64Columns;
+        bool blIn = false;
+        for (const auto &span : it->second.aspan)
+        {
+            if (span.second < u64First || blIn)
+                aspan.push_back(span);
+            else if (span.first > u64Last)
+            {
+                aspan.emplace_back(u64First, u64Last);
+                aspan.push_back(span);
+                blIn = true;
+            }
+            else
+            {
+                // Touching or overlapping: one span, the overlap counted once.
+                uint64_t u64OverlapFirst = std::max(span.first, a_u64X), u64OverlapEnd = std::min(span.second, u64XEnd);
+                if (u64OverlapEnd > u64OverlapFirst)
+                    u64New -= u64OverlapEnd - u64OverlapFirst;
+                u64First = std::min(u64First, span.first);
+                u64Last = std::max(u64Last, span.second);
+            }
+        }
+        if (!blIn)
+            aspan.emplace_back(u64First, u64Last);
+        it->second.aspan.swap(aspan);
+        m_u64Pixels = AddSaturated(m_u64Pixels, MulSaturated(it->second.u64End - u64Row, u64New));
+        u64Row = it->second.u64End;
+        ++it;
+    }
+    // Neighbouring bands that now cover the same columns become one.
+    auto itPrev = m_mapband.lower_bound(a_u64Y);
+    if (itPrev != m_mapband.begin())
+        --itPrev;
+    while (itPrev != m_mapband.end())
+    {
+        auto itNext = std::next(itPrev);
+        if (itNext == m_mapband.end() || itNext->first > u64End)
+            break;
+        if (itPrev->second.u64End == itNext->first && itPrev->second.aspan == itNext->second.aspan)
+        {
+            itPrev->second.u64End = itNext->second.u64End;
+            m_mapband.erase(itNext);
+        }
+        else
+            itPrev = itNext;
+    }
 }

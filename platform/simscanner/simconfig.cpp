@@ -877,7 +877,9 @@ void CParser::Fault(const std::vector<Token>& a_atoken)
                          {"contype", eSimFaultConType},         {"itemtype", eSimFaultItemType},
                          {"badindex", eSimFaultBadIndex},       {"unterminated", eSimFaultUnterminated},
                          {"wrongsize", eSimFaultWrongSize},     {"nullhandle", eSimFaultNullHandle},
-                         {"answer", eSimFaultAnswer},           {"crash", eSimFaultCrash}};
+                         {"answer", eSimFaultAnswer},           {"crash", eSimFaultCrash},
+                         {"rewind", eSimFaultRewind},           {"swap", eSimFaultSwap},
+                         {"noplace", eSimFaultNoPlace},         {"imagesize", eSimFaultImageSize}};
     bool blFound = false;
     for (const auto& action : aaction)
     {

@@ -44,6 +44,10 @@ enum ESimFaultAction
     eSimFaultNullHandle,      // success with a null container handle
     eSimFaultAnswer,          // carry the triplet out, then answer the given codes
     eSimFaultCrash,           // a segmentation fault inside DS_Entry
+    eSimFaultRewind,          // a memory block that begins rows earlier (sent again)
+    eSimFaultSwap,            // a memory block and the next change places
+    eSimFaultNoPlace,         // a memory block that says it holds no pixel
+    eSimFaultImageSize,       // the image size in the last memory buffer: value, or none
 };
 
 constexpr std::uint32_t kSimAny = 0xFFFFFFFFu;

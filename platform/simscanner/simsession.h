@@ -239,6 +239,8 @@ private:
     std::int64_t              m_i64TileX = 0;         // the next tile's column in its band
     std::int64_t              m_i64BandRows = 0;      // the rows of the band's tiles
     std::uint64_t             m_u64Sent = 0;          // the bytes of the image sent
+    std::int64_t              m_i64SwapFirst = 0;     // the fault swap: the band owed next,
+    std::int64_t              m_i64SwapResume = 0;    // and where the rows go on after it (0: none)
     std::vector<unsigned char> m_au8Encoded;          // compressed data or a file in memory
     std::size_t               m_uEncodedDone = 0;
 

@@ -55,6 +55,10 @@ const char* FaultName(ESimFaultAction a_eAction)
         case eSimFaultNullHandle:   return "nullhandle";
         case eSimFaultAnswer:       return "answer";
         case eSimFaultCrash:        return "crash";
+        case eSimFaultRewind:       return "rewind";
+        case eSimFaultSwap:         return "swap";
+        case eSimFaultNoPlace:      return "noplace";
+        case eSimFaultImageSize:    return "imagesize";
     }
     return "?";
 }

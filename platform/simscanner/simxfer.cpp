@@ -108,6 +108,8 @@ void CSimSession::ResetTransfer()
     m_i64TileX = 0;
     m_i64BandRows = 0;
     m_u64Sent = 0;
+    m_i64SwapFirst = 0;
+    m_i64SwapResume = 0;
     m_au8Encoded.clear();
     m_au8Encoded.shrink_to_fit();
     m_uEncodedDone = 0;
@@ -630,14 +632,31 @@ TW_UINT16 CSimSession::MemoryBlock(pTW_IMAGEMEMXFER a_ptwmem, bool a_blFile)
     {
         // Rows straight into the application's buffer, or the next tile of
         // a band of rows; the padding of each row alternates 0x5A and 0xA5.
+        std::int64_t i64Fault = 0;
+        ESimFaultAction eFault = DeviceFault(i64Fault, -1);
+        bool blSwap = false;
         if (m_i64TileX == 0)
         {
             std::int64_t i64Rows = static_cast<std::int64_t>(uLength / uRow);
-            std::int64_t i64Left = params.m_i64Height - m_i64RowsDone;
             if (m_config.m_i64TileColumns > 0 && m_config.m_i64TileRows < i64Rows)
             {
                 i64Rows = m_config.m_i64TileRows;
             }
+            // The faults rewind (a band begins value rows earlier, by
+            // default the rows of the band before: sent again) and swap
+            // (the band after this one comes first).
+            if (eFault == eSimFaultRewind)
+            {
+                std::int64_t i64Back = (i64Fault < 0) ? m_i64BandRows : i64Fault;
+                m_i64RowsDone -= (i64Back > m_i64RowsDone) ? m_i64RowsDone : i64Back;
+            }
+            blSwap = eFault == eSimFaultSwap && m_i64SwapResume == 0 && m_i64RowsDone + i64Rows < params.m_i64Height;
+            if (blSwap)
+            {
+                m_i64SwapFirst = m_i64RowsDone;
+                m_i64RowsDone += i64Rows;
+            }
+            std::int64_t i64Left = params.m_i64Height - m_i64RowsDone;
             m_i64BandRows = (i64Rows > i64Left) ? i64Left : i64Rows;
         }
         std::size_t uPacked = SimMemoryRowBytes(params, i64Columns, 1);
@@ -674,13 +693,30 @@ TW_UINT16 CSimSession::MemoryBlock(pTW_IMAGEMEMXFER a_ptwmem, bool a_blFile)
         {
             m_i64TileX = 0;
             m_i64RowsDone += m_i64BandRows;
+            // After a swapped band the band owed, then on after both.
+            std::int64_t i64Next = blSwap ? m_i64SwapFirst : m_i64SwapResume;
+            m_i64SwapResume = blSwap ? m_i64RowsDone : 0;
+            m_i64RowsDone = (i64Next > 0 || blSwap) ? i64Next : m_i64RowsDone;
         }
-        m_blXferDone = (m_i64RowsDone >= params.m_i64Height);
+        m_blXferDone = (m_i64RowsDone >= params.m_i64Height) && m_i64SwapResume == 0;
+    }
+    // The fault noplace: a block whose fields say it holds no pixel (value:
+    // 1 Columns, 2 Rows, 4 BytesWritten answered 0; all by default).
+    std::int64_t i64Zero = 0;
+    if (DeviceFault(i64Zero, 7) == eSimFaultNoPlace)
+    {
+        a_ptwmem->Columns = (i64Zero & 1) ? 0 : a_ptwmem->Columns;
+        a_ptwmem->Rows = (i64Zero & 2) ? 0 : a_ptwmem->Rows;
+        a_ptwmem->BytesWritten = (i64Zero & 4) ? 0 : a_ptwmem->BytesWritten;
     }
     m_u64Sent += a_ptwmem->BytesWritten;
-    if (IsCustom() && m_blXferDone)
+    // The fault imagesize: the size is value instead, or none is written.
+    std::int64_t i64Size = -1;
+    bool blSize = DeviceFault(i64Size, -1) == eSimFaultImageSize;
+    if (IsCustom() && m_blXferDone && !(blSize && i64Size < 0))
     {
         std::uint32_t u32Image = static_cast<std::uint32_t>(m_u64Sent > 0xFFFFFFFFu ? 0xFFFFFFFFu : m_u64Sent);
+        u32Image = blSize ? static_cast<std::uint32_t>(i64Size) : u32Image;
         for (int ii = 0; ii < 4; ii++)
         {
             pu8[uBuffer - 4 + ii] = static_cast<unsigned char>(u32Image >> (8 * ii));

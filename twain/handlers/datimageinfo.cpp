@@ -1,7 +1,9 @@
 // datimageinfo.cpp
 // DG_IMAGE / DAT_IMAGEINFO: the description of the image to transfer, and,
 // given a file name word, the image report that names the image file for
-// the memory transfers, with the image's geometry kept beside it.
+// the memory transfers, with the image's geometry kept beside it.  Earlier
+// files of that name go (the image files, and the raw data a failed
+// conversion kept).
 #include "ctwainimpl.h"
 
 #include <climits>
@@ -75,6 +77,9 @@ TW_UINT16 CTwainImpl::DSDatImageInfo(const char *const *a_aszWords)
                              szName);
         }
         COsFile::Delete(szFile, OS_FILETYPE_FILE, 0, false);
+        char szRaw[sizeof(szFile) + 4];
+        if (TwainRawName(szFile, szRaw, sizeof(szRaw)))
+            COsFile::Delete(szRaw, OS_FILETYPE_FILE, 0, false);
     }
     else
     {
@@ -84,7 +89,7 @@ TW_UINT16 CTwainImpl::DSDatImageInfo(const char *const *a_aszWords)
             return DatUsage("image file name too long <%s>...", szName);
         }
         char szOld[sizeof(szFile) + 4];
-        for (const char *szExtension : {".jpg", ".tif", ".bmp"})
+        for (const char *szExtension : {".jpg", ".tif", ".bmp", ".raw"})
         {
             snprintf(szOld, sizeof(szOld), "%s%s", szFile, szExtension);
             COsFile::Delete(szOld, OS_FILETYPE_FILE, 0, false);
@@ -99,6 +104,7 @@ TW_UINT16 CTwainImpl::DSDatImageInfo(const char *const *a_aszWords)
     snprintf(m_szImageReport, sizeof(m_szImageReport), s_szReportFormat, szCompression, szFile, szFormat,
              ReportLength(twii.ImageWidth, iResolution), ReportLength(twii.ImageLength, iResolution), iResolution);
     m_blXferFinished = false;
+    m_u64XferReceived = 0;
     memset(&m_twxferimage, 0, sizeof(m_twxferimage));
     m_twxferimage.i64Width = twii.ImageWidth;
     m_twxferimage.i64Length = twii.ImageLength;

@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstring>
 #include <strings.h>
+#include <sys/stat.h>
 
 namespace
 {
@@ -18,14 +19,50 @@ const TW_UINT32 s_u32BlockLength = 1048576;
 
 typedef unsigned long long ull;
 
-// The extension of a memory file, from its first bytes (TIFF when unknown).
-const char *ExtensionOfHead(const uint8_t *a_pu8, uint32_t a_u32Size)
+// The image file kinds a name's extension claims (raw: none of them), their
+// extensions and names.
+const struct
 {
-    if (a_u32Size >= 2 && a_pu8[0] == 'B' && a_pu8[1] == 'M')
-        return ".bmp";
-    if (a_u32Size >= 3 && a_pu8[0] == 0xFF && a_pu8[1] == 0xD8 && a_pu8[2] == 0xFF)
-        return ".jpg";
-    return ".tif";
+    EOSIMAGEKIND eosimagekind;
+    const char *szExtension, *szText;
+} s_akind[] = {{OS_IMAGEKIND_TIFF, ".tif", "TIFF"}, {OS_IMAGEKIND_TIFF, ".tiff", "TIFF"}, {OS_IMAGEKIND_JFIF, ".jpg", "JPEG"},
+               {OS_IMAGEKIND_JFIF, ".jpeg", "JPEG"}, {OS_IMAGEKIND_JFIF, ".jfif", "JPEG"}, {OS_IMAGEKIND_BMP, ".bmp", "BMP"}};
+
+EOSIMAGEKIND KindOfName(const char *a_szName, const char **a_pszText)
+{
+    const char *szDot = strrchr(a_szName, '.');
+    for (const auto &kind : s_akind)
+        if (szDot && !strchr(szDot, '/') && !strcasecmp(szDot, kind.szExtension))
+        {
+            *a_pszText = kind.szText;
+            return kind.eosimagekind;
+        }
+    return OS_IMAGEKIND_RAW;
+}
+
+const char *ExtensionOfKind(EOSIMAGEKIND a_eosimagekind)
+{
+    for (const auto &kind : s_akind)
+        if (kind.eosimagekind == a_eosimagekind)
+            return kind.szExtension;
+    return ".raw";
+}
+
+// Puts a_szValue between the two tags of a report; false when they are
+// missing or it does not fit.
+bool ReportSetContent(char *a_szReport, size_t a_u64Size, const char *a_szOpen, const char *a_szClose, const char *a_szValue)
+{
+    char *pszStart = strstr(a_szReport, a_szOpen);
+    char *pszEnd = pszStart ? strstr(pszStart, a_szClose) : nullptr;
+    if (!pszEnd)
+        return false;
+    pszStart += strlen(a_szOpen);
+    size_t u64Value = strlen(a_szValue), u64Tail = strlen(pszEnd);
+    if (static_cast<size_t>(pszStart - a_szReport) + u64Value + u64Tail + 1 > a_u64Size)
+        return false;
+    memmove(pszStart + u64Value, pszEnd, u64Tail + 1);
+    memcpy(pszStart, a_szValue, u64Value);
+    return true;
 }
 
 } // namespace
@@ -97,10 +134,10 @@ bool CTwainImpl::XferPlaceBlock(const TW_IMAGEMEMXFER &a_twmem, uint8_t *a_pu8Bl
 
     *a_pu64Placed = u64Count * u64Packed;
     TWAINLOG("Write: %llu bytes", static_cast<ull>(*a_pu64Placed));
-    m_twxferimage.blPlaced = true;
-    m_twxferimage.u64Pixels += u64Count * u64Columns;
-    if (u64Y + u64Count > static_cast<uint64_t>(m_twxferimage.i64Rows))
-        m_twxferimage.i64Rows = static_cast<int64_t>(u64Y + u64Count);
+    m_twxferprogress.blPlaced = true;
+    m_twxfercoverage.Add(u64X, u64Y, u64Columns, u64Count);
+    if (u64Y + u64Count > static_cast<uint64_t>(m_twxferprogress.i64Rows))
+        m_twxferprogress.i64Rows = static_cast<int64_t>(u64Y + u64Count);
     uint64_t u64BitX = u64X * u64Bits;
     uint64_t u64At = u64Y * u64Row + u64BitX / 8;
     uint64_t u64Done = 0;
@@ -169,7 +206,7 @@ bool CTwainImpl::XferPlaceEnd()
 {
     // Rows no block reached are blank: the file ends with the last row.
     uint64_t u64Row = (static_cast<uint64_t>(m_twxferimage.i64Width) * static_cast<uint64_t>(m_twxferimage.i32Bits) + 7) / 8;
-    int64_t i64Rows = m_twxferimage.i64Length >= 0 ? m_twxferimage.i64Length : m_twxferimage.i64Rows;
+    int64_t i64Rows = m_twxferimage.i64Length >= 0 ? m_twxferimage.i64Length : m_twxferprogress.i64Rows;
     if (i64Rows <= 0)
         return true;
     if (static_cast<uint64_t>(i64Rows) > static_cast<uint64_t>(INT64_MAX) / u64Row)
@@ -178,13 +215,14 @@ bool CTwainImpl::XferPlaceEnd()
                  static_cast<long long>(i64Rows));
         return false;
     }
-    // A source that declared its length and sent less (a refused block it
-    // went on after, a tile it left out) gets an image with blank parts: said.
+    // Pixels no block of this file covered (a block refused before it, a
+    // tile or rows left out) are blank: said.
     uint64_t u64Pixels = 0;
-    if (!__builtin_mul_overflow(static_cast<uint64_t>(m_twxferimage.i64Width), static_cast<uint64_t>(i64Rows), &u64Pixels) &&
-        m_twxferimage.i64Length >= 0 && m_twxferimage.u64Pixels < u64Pixels)
+    if (__builtin_mul_overflow(static_cast<uint64_t>(m_twxferimage.i64Width), static_cast<uint64_t>(i64Rows), &u64Pixels))
+        u64Pixels = UINT64_MAX;
+    if (m_twxfercoverage.Pixels() < u64Pixels)
         TWAINLOG("%s: the blocks covered %llu of the image's %llu pixels, the rest is blank...", m_szImageFileName,
-                 static_cast<ull>(m_twxferimage.u64Pixels), static_cast<ull>(u64Pixels));
+                 static_cast<ull>(m_twxfercoverage.Pixels()), static_cast<ull>(u64Pixels));
     uint64_t u64End = static_cast<uint64_t>(i64Rows) * u64Row;
     uint64_t u64Size = 0;
     uint64_t u64Done = 0;
@@ -229,12 +267,11 @@ TW_UINT16 CTwainImpl::DatMemoryXfer(const char *const *a_aszWords, bool a_blFile
         // is complete; a finished image is never opened again.
         if (!m_osfileXfer.IsOpen() && !m_blXferFinished)
         {
+            // What the blocks did starts again with each file.
             COsString::SStrCpy(m_szImageFileName, sizeof(m_szImageFileName), szName);
-            m_u64XferWritten = 0;
-            m_twxferimage.i64Rows = 0;
-            m_twxferimage.blPlaced = false;
-            m_twxferimage.blNameByContent = blNameByContent;
-            m_twxferimage.u32Head = 0;
+            memset(&m_twxferprogress, 0, sizeof(m_twxferprogress));
+            m_twxferprogress.blNameByContent = blNameByContent;
+            m_twxfercoverage.Clear();
             if (!szName[0] || m_osfileXfer.OpenTemp(szName) != OS_STS_OK)
             {
                 TWAINLOG("cannot create <%s>, the image is not written...", szName);
@@ -265,6 +302,8 @@ TW_UINT16 CTwainImpl::DatMemoryXfer(const char *const *a_aszWords, bool a_blFile
     // never more than the buffer holds.
     bool blPlace = !a_blFile && twmem.Compression == TWCP_NONE;
     uint64_t u64Room = s_u32BlockLength;
+    uint32_t u32ImageSize = 0;
+    bool blSizeContradicts = false;
     if (blMemoryLength && twrc == TWRC_XFERDONE)
     {
         // The image's size travels in the buffer's last four bytes.
@@ -273,7 +312,11 @@ TW_UINT16 CTwainImpl::DatMemoryXfer(const char *const *a_aszWords, bool a_blFile
                            (static_cast<uint32_t>(pu8Block[u64Room - 1]) << 24);
         TWAINLOG("  ImageSize..........%u offset=%u", u32Size, static_cast<unsigned>(twmem.Memory.Length - 4));
         u64Room -= 4;
-        twmem.BytesWritten = (u32Size > m_u64XferWritten) ? static_cast<TW_UINT32>(u32Size - m_u64XferWritten) : 0;
+        // The size counts the bytes of all the image's blocks: none, fewer
+        // than came before, or more than this block holds contradicts them.
+        u32ImageSize = u32Size;
+        blSizeContradicts = u32Size == 0 || u32Size < m_u64XferReceived || u32Size - m_u64XferReceived > u64Room;
+        twmem.BytesWritten = blSizeContradicts ? 0 : static_cast<TW_UINT32>(u32Size - m_u64XferReceived);
     }
     if (!blPlace && twmem.BytesWritten > u64Room)
         twmem.BytesWritten = u64Room;
@@ -296,34 +339,48 @@ TW_UINT16 CTwainImpl::DatMemoryXfer(const char *const *a_aszWords, bool a_blFile
         return twrc;
     }
     SetTwState(ETWSTATE_XFERRING);
+    uint64_t u64Before = m_u64XferReceived;
+    m_u64XferReceived += twmem.BytesWritten;
     if (m_szImageReport[0] && m_blXferFinished && twmem.BytesWritten != 0)
         TWAINLOG("<%s> holds a finished image, this block is not written...", m_szImageFileName);
     if (m_szImageReport[0] && m_osfileXfer.IsOpen())
     {
         bool blWritten = true;
-        if (twmem.BytesWritten != 0 && blPlace)
+        if (blSizeContradicts)
+        {
+            blWritten = false;
+            if (u32ImageSize == 0)
+                TWAINLOG("%s: ImageSize 0 gives no size, the image is not written...", m_szImageFileName);
+            else if (u32ImageSize < u64Before)
+                TWAINLOG("%s: ImageSize %u is below the %llu bytes already received, the image is not written...",
+                         m_szImageFileName, static_cast<unsigned>(u32ImageSize), static_cast<ull>(u64Before));
+            else
+                TWAINLOG("%s: ImageSize %u is past the %llu bytes already received and the %llu bytes of the buffer, the "
+                         "image is not written...",
+                         m_szImageFileName, static_cast<unsigned>(u32ImageSize), static_cast<ull>(u64Before),
+                         static_cast<ull>(u64Room));
+        }
+        else if (twmem.BytesWritten != 0 && blPlace)
         {
             // A block that contradicts itself or the image spoils the image.
             // (The bytes received are counted, padding included: an image's
             // size in the buffer counts them so.)
             uint64_t u64Placed = 0;
             blWritten = XferPlaceBlock(twmem, pu8Block, u64Room, &u64Placed);
-            m_u64XferWritten += twmem.BytesWritten;
         }
         else if (twmem.BytesWritten != 0)
         {
             uint64_t u64Written = 0;
             TWAINLOG("Write: %d bytes", static_cast<int>(twmem.BytesWritten));
-            for (uint32_t ii = 0; m_twxferimage.u32Head < sizeof(m_twxferimage.au8Head) && ii < twmem.BytesWritten; ii++)
-                m_twxferimage.au8Head[m_twxferimage.u32Head++] = pu8Block[ii];
+            for (uint32_t ii = 0; m_twxferprogress.u32Head < sizeof(m_twxferprogress.au8Head) && ii < twmem.BytesWritten; ii++)
+                m_twxferprogress.au8Head[m_twxferprogress.u32Head++] = pu8Block[ii];
             blWritten = m_osfileXfer.SetFilePointer(OS_FILEPOINTER_END, 0) == OS_STS_OK &&
                         m_osfileXfer.Write(pu8Block, twmem.BytesWritten, &u64Written) == OS_STS_OK &&
                         u64Written == twmem.BytesWritten;
             if (!blWritten)
                 TWAINLOG("cannot write <%s>, the image is not written...", m_szImageFileName);
-            m_u64XferWritten += u64Written;
         }
-        if (blWritten && twrc == TWRC_XFERDONE && m_twxferimage.blPlaced)
+        if (blWritten && twrc == TWRC_XFERDONE && m_twxferprogress.blPlaced)
             blWritten = XferPlaceEnd();
         if (!blWritten)
         {
@@ -338,26 +395,64 @@ TW_UINT16 CTwainImpl::DatMemoryXfer(const char *const *a_aszWords, bool a_blFile
 
 void CTwainImpl::XferFinish(bool a_blFile)
 {
-    // The end of the image: the file takes its name (a memory file named by
-    // the program, the extension of what it holds), and the raw data of a
-    // memory transfer becomes the image file.
-    size_t u64Name = strlen(m_szImageFileName);
-    bool blRename = a_blFile && m_twxferimage.blNameByContent && u64Name >= 4;
-    if (blRename)
-        COsString::SStrCpy(m_szImageFileName + u64Name - 4, 5,
-                           ExtensionOfHead(m_twxferimage.au8Head, m_twxferimage.u32Head));
-    TWAINLOG("Close: %s", m_szImageFileName);
     uint64_t u64Size = 0;
     m_osfileXfer.Size(&u64Size);
-    m_u64XferWritten = 0;
+    m_u64XferReceived = 0;
     m_blXferFinished = true;
-    if (m_osfileXfer.Commit(blRename ? m_szImageFileName : nullptr) != OS_STS_OK)
+    m_twxfercoverage.Clear();
+    if (u64Size == 0)
     {
-        TWAINLOG("cannot write <%s>, the image is not written...", m_szImageFileName);
+        TWAINLOG("%s: the blocks %s, the image is not written...", m_szImageFileName,
+                 a_blFile ? "held no data" : "placed no pixel");
+        XferFileDiscard();
+        return;
+    }
+    // The end of the image: the transfer file takes its name.  A memory
+    // file keeps the name it was given, or takes the extension of what it
+    // holds; the raw data of a memory transfer is NAME.raw until it becomes
+    // the image file.  A name that claims TIFF, JPEG or BMP holds nothing
+    // else: other data is raw data, and its name says so.  A device (a name
+    // with a dot can be one) was written to directly: nothing to name or convert.
+    char szImage[sizeof(m_szImageFileName)];
+    char szName[sizeof(m_szImageFileName)];
+    COsString::SStrCpy(szImage, sizeof(szImage), m_szImageFileName);
+    COsString::SStrCpy(szName, sizeof(szName), szImage);
+    char szWhy[64] = "";
+    const char *szClaim = "";
+    EOSIMAGEKIND eosimagekind = COsImage::Sniff(m_twxferprogress.au8Head, m_twxferprogress.u32Head);
+    bool blNamed = true;
+    struct stat statImage;
+    bool blDevice = stat(szImage, &statImage) == 0 && !S_ISREG(statImage.st_mode);
+    if (blDevice)
+    {
+        // (written to as it is)
+    }
+    else if (!a_blFile)
+        blNamed = TwainRawName(szImage, szName, sizeof(szName));
+    else if (m_twxferprogress.blNameByContent && strlen(szName) >= 4)
+    {
+        COsString::SStrCpy(szName + strlen(szName) - 4, 5, ExtensionOfKind(eosimagekind));
+        if (eosimagekind == OS_IMAGEKIND_RAW)
+            snprintf(szWhy, sizeof(szWhy), "the memory file holds no TIFF, JPEG or BMP data");
+    }
+    else if (EOSIMAGEKIND eosimagekindName = KindOfName(szImage, &szClaim);
+             eosimagekindName != OS_IMAGEKIND_RAW && eosimagekindName != eosimagekind)
+    {
+        blNamed = TwainRawName(szImage, szName, sizeof(szName));
+        snprintf(szWhy, sizeof(szWhy), "the memory file holds no %s data", szClaim);
+    }
+    TWAINLOG("Close: %s", szName);
+    if (!blNamed || m_osfileXfer.Commit(szName) != OS_STS_OK)
+    {
+        TWAINLOG("cannot write <%s>, the image is not written...", szName);
+        XferFileDiscard();
         m_szImageReport[0] = 0;
         return;
     }
-    if (a_blFile || u64Size == 0)
+    COsString::SStrCpy(m_szImageFileName, sizeof(m_szImageFileName), szName);
+    if (szWhy[0])
+        TWAINLOG("image file not written, raw data kept in <%s>: %s", szName, szWhy);
+    if (a_blFile || blDevice)
         return;
 
     // This image's report: the first asterisks give the size; placed rows
@@ -370,9 +465,9 @@ void CTwainImpl::XferFinish(bool a_blFile)
     if (pszStars && iDigits > 0 && iDigits <= 12)
         memcpy(pszStars, szSize, static_cast<size_t>(iDigits));
     char *pszEnd = strstr(szReport, "</reportimage>");
-    if (m_twxferimage.blPlaced && pszEnd)
+    if (m_twxferprogress.blPlaced && pszEnd)
     {
-        int64_t i64Rows = m_twxferimage.i64Length >= 0 ? m_twxferimage.i64Length : m_twxferimage.i64Rows;
+        int64_t i64Rows = m_twxferimage.i64Length >= 0 ? m_twxferimage.i64Length : m_twxferprogress.i64Rows;
         snprintf(pszEnd, sizeof(szReport) - static_cast<size_t>(pszEnd - szReport),
                  "\t<imagepixelwidth>%lld</imagepixelwidth>\n\t\t<imagepixelheight>%lld</imagepixelheight>\n\t</reportimage>",
                  static_cast<long long>(m_twxferimage.i64Width), static_cast<long long>(i64Rows));
@@ -385,19 +480,20 @@ void CTwainImpl::XferFinish(bool a_blFile)
         m_posimage = new (std::nothrow) COsImage;
         OSLOG_NEW(m_posimage, "COsImage");
     }
-    char szRaw[sizeof(m_szImageFileName)];
-    COsString::SStrCpy(szRaw, sizeof(szRaw), m_szImageFileName);
+    // The image file is made from the raw data.
+    const char *szRaw = szName;
+    bool blReport = ReportSetContent(szReport, sizeof(szReport), "<imagefilename>", "</imagefilename>", szRaw);
     EOSSTS eossts = OS_STS_FAIL;
-    if (m_posimage && !strncmp(szCompression, "jpeg", 4))
+    if (blReport && m_posimage && !strncmp(szCompression, "jpeg", 4))
     {
         char szJpeg[sizeof(m_szImageFileName) + 4];
-        snprintf(szJpeg, sizeof(szJpeg), "%s.jpg", szRaw);
+        snprintf(szJpeg, sizeof(szJpeg), "%s.jpg", szImage);
         eossts = m_posimage->Create(szJpeg, szReport, false, false, OS_IMAGEFILEFORMAT_JFIF, OS_IMAGEMULTIPAGE_SINGLE, false,
                                     true, 0);
     }
-    else if (m_posimage)
+    else if (blReport && m_posimage)
     {
-        eossts = m_posimage->Create(szRaw, szReport, false, false, OS_IMAGEFILEFORMAT_BYNAME, OS_IMAGEMULTIPAGE_SINGLE, false,
+        eossts = m_posimage->Create(szImage, szReport, false, false, OS_IMAGEFILEFORMAT_BYNAME, OS_IMAGEMULTIPAGE_SINGLE, false,
                                     true, 0);
     }
     if (eossts == OS_STS_OK)
@@ -408,5 +504,6 @@ void CTwainImpl::XferFinish(bool a_blFile)
             COsFile::Delete(szRaw, OS_FILETYPE_FILE, 0, false);
     }
     else
-        TWAINLOG("image file not written, raw data kept in <%s>: %s", szRaw, m_posimage ? m_posimage->GetError() : "no memory");
+        TWAINLOG("image file not written, raw data kept in <%s>: %s", szRaw,
+                 !blReport ? "its name does not fit the image report" : m_posimage ? m_posimage->GetError() : "no memory");
 }
