@@ -504,6 +504,12 @@ EOSSTS COsImageImpl::Create(const char* a_szFileName, const char* a_szReport, EO
     uint8_t au8Head[16] = {0};
     ssize_t iHead = pread(osimagefdIn.m_iFd, au8Head, sizeof(au8Head), 0);
     EOSIMAGEKIND eosimagekindData = COsImage::Sniff(au8Head, iHead > 0 ? static_cast<uint64_t>(iHead) : 0);
+    // Rows (plain or Group 4) are raw data whatever their first bytes spell:
+    // pixels that happen to read "BM" or "II*" are still pixels.
+    char szCompression[32];
+    if (!COsXml::GetContent(a_szReport, "<compressionmode>", "</compressionmode>", szCompression, sizeof(szCompression), false) &&
+        (!strcasecmp(szCompression, "none") || !strcasecmp(szCompression, "group4")))
+        eosimagekindData = OS_IMAGEKIND_RAW;
     if (u64DataSize == 0)
         return Fail(OS_STS_FAIL, "the raw data <%s> is empty", szRaw);
 

@@ -44,7 +44,10 @@ TEST_F(OsImageTest, RawRowsBecomeATiffWithTheirSizeBitsAndPixels)
         const char *szFormat;
         int iWidth, iHeight, iResolution;    // pixels and dpi
         long lBits, lSamples, lPhotometric;
-    } acase[] = {{"bw", 21, 5, 300, 1, 1, 1}, {"gray_8", 7, 3, 150, 8, 1, 1}, {"rgb_24", 5, 4, 0, 8, 3, 2},
+        std::string szHead = "";    // first bytes of the rows: pixels, whatever they spell
+    } acase[] = {{"gray_8", 16, 2, 0, 8, 1, 1, "BM"}, {"gray_8", 8, 1, 0, 8, 1, 1, std::string("II*\0", 4)},
+                 {"bw", 64, 3, 0, 1, 1, 1, "\xFF\xD8\xFF"},
+                 {"bw", 21, 5, 300, 1, 1, 1}, {"gray_8", 7, 3, 150, 8, 1, 1}, {"rgb_24", 5, 4, 0, 8, 3, 2},
                  {"gray_8", 101, 2, 7, 8, 1, 1}, {"gray_16", 7, 3, 150, 16, 1, 1}, {"rgb_48", 5, 4, 0, 16, 3, 2},
                  // Rows wider than a strip, over 1 MiB: the raw file becomes
                  // the TIFF (its data then a hole, which stays one).
@@ -56,6 +59,7 @@ TEST_F(OsImageTest, RawRowsBecomeATiffWithTheirSizeBitsAndPixels)
         std::string szData(uRow * c.iHeight, '\0');
         for (size_t ii = 0; ii < szData.size() && ii < 5000; ii++)
             szData[ii] = (char)(ii * 7);
+        szData.replace(0, c.szHead.size(), c.szHead);
         e2e::WriteFile(m_dir / "raw", szData.substr(0, 5000));
         ASSERT_EQ(truncate((m_dir / "raw").c_str(), (off_t)szData.size()), 0);
         // The report gives the sizes in 1/1200 inch, truncated.
