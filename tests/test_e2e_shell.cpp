@@ -155,10 +155,23 @@ TEST(E2eShellLines, VariablesAndTheirErrors)
            "setvar AUTODATSTATUS false\ngetvar autodatstatus\ngetvar nothing\ngetvar\nexit\n");
     EXPECT_EQ(sh.Lines(), (std::vector<std::string>{shelltest::Banner(), "must specify a key and a value...",
                                                      "must specify a value (use \"\" for an empty value)...",
-                                                     "Error setting value...<Colour> <blue>", "ProductName=",
+                                                     "Error setting value...<Colour> <blue>",
+                                                     "ProductName is too long (at most 31 characters)..."
+                                                     "<0123456789012345678901234567890123>",
+                                                     "Error setting value...<ProductName> "
+                                                     "<0123456789012345678901234567890123>",
+                                                     "ProductName=",
                                                      "AutoDatStatus=false", "Value not found <nothing>...",
                                                      "Language=TWLG_ENGLISH_USA", "ProductName=",
                                                      "ProtocolVersion=1.9", "ScriptName=", "AutoDatStatus=false"}));
+    // The configured name is said to be too long as the program starts.
+    ASSERT_TRUE(sh.Dir().MakeDir("cfg"));
+    sh.Dir().Write("cfg/const.ini", "[dsIdentity]\nInitProductName=Simulated Scanner With A Long Name\n");
+    sh.SetEnv("ZAV_OSCFGDIR", sh.Dir().File("cfg"));
+    sh.Run("getvar ProductName\n");
+    EXPECT_EQ(sh.Lines(), (std::vector<std::string>{"InitProductName is too long (at most 31 characters)..."
+                                                     "<Simulated Scanner With A Long Name>",
+                                                     shelltest::Banner(), "ProductName="}));
 }
 
 TEST(E2eShellLines, MessageTextsAtThePrompt)
