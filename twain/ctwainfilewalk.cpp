@@ -88,18 +88,24 @@ CTwainFileWalk::EStep CTwainFileWalk::Next(CTwainImpl *a_ptwainimpl, TW_FILESYST
 CTwainFileWalk::EStep CTwainFileWalk::Answer(TW_UINT16 a_twrc, const TW_FILESYSTEM *a_ptwfilesystem)
 {
     m_twrc = a_twrc;
+    EStep estep = FILEWALK_ENTRY;
     if (a_twrc != TWRC_SUCCESS)
     {
-        return (a_twrc == TWRC_ENDOFLIST) ? FILEWALK_END : FILEWALK_FAILED;
+        estep = (a_twrc == TWRC_ENDOFLIST) ? FILEWALK_END : FILEWALK_FAILED;
     }
-    if (m_u64Entries >= TWAINIMPL_FILEWALK)
+    else if (m_u64Entries >= TWAINIMPL_FILEWALK)
     {
-        return FILEWALK_TOOMANY;
+        estep = FILEWALK_TOOMANY;
     }
-    if (!m_nameset.Insert(a_ptwfilesystem->OutputName,
-                          strnlen(a_ptwfilesystem->OutputName, sizeof(a_ptwfilesystem->OutputName))))
+    else if (!m_nameset.Insert(a_ptwfilesystem->OutputName,
+                               strnlen(a_ptwfilesystem->OutputName, sizeof(a_ptwfilesystem->OutputName))))
     {
-        return FILEWALK_AGAIN;
+        estep = FILEWALK_AGAIN;
+    }
+    if (estep != FILEWALK_ENTRY)
+    {
+        m_nameset.Clear();      // the walk is over: its names are not kept
+        return estep;
     }
     m_u64Entries++;
     return FILEWALK_ENTRY;
