@@ -29,8 +29,16 @@ bool CDravo::DoSetExitStatus(DravoLine &a_dravoline)
 {
     const char *szName = a_dravoline.aszCmd[1];
     if (Present(szName))
+    {
         m_u16ExitStatus = LookupStatus(szName);
-    else if ((m_u16LastRc == 1) && (m_u16LastCc != 0))
+        return true;
+    }
+    // The codes ifstatus would test now: with a TWAIN object its own last
+    // codes (those of the last command's triplet), not the copy that only
+    // ifstatus and return refresh.
+    if (m_ptwain)
+        m_ptwain->DSReturn(nullptr, &m_u16LastRc, &m_u16LastCc);
+    if ((m_u16LastRc == 1) && (m_u16LastCc != 0))
         m_u16ExitStatus = m_u16LastCc;
     else
         m_u16ExitStatus = m_u16LastRc;

@@ -81,6 +81,9 @@ TEST(E2eDevice, SettingsBlocksRoundTripThroughFiles)
     EXPECT_TRUE(sh.Has("  InfoLength......0")) << "an empty file sends an empty block";
     EXPECT_EQ(sh.CountOf("unable to create file..."), 1);
     EXPECT_EQ(sh.Journal({"DAT_CUSTOMDSDATAGROUP/MSG_SET"}).size(), 1u) << "a set without a group sends nothing";
+    EXPECT_EQ(sh.CountOf("usage: dat_customdsdatagroup msg_set filename "
+                         "TWCDG_GROUP_IAPRINTER|TWCDG_GROUP_NOIAPRINTER|TWCDG_GROUP_SORTBARCODE..."),
+              1);
 }
 
 TEST(E2eDevice, DeviceInformationLogMetersAndIdentity)

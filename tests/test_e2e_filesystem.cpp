@@ -41,3 +41,34 @@ TEST(E2eFileSystem, WithoutCamerasTheRootAnswersAndTheWalkTakesPixelTypes)
     EXPECT_NE(aszCd.back().find("data=2f00"), std::string::npos) << "back to the root";
     EXPECT_NE(aszCd.back().find("rc=TWRC_SUCCESS"), std::string::npos);
 }
+
+// The listing, the camera walk of dscap and the stress test's walk go to the
+// end of a long list, and end a list that goes round at its first name again
+// (a cut listing is a failure for ifstatus; the stress test fails).
+TEST(E2eFileSystem, WalksEndWhereTheSourceEnds)
+{
+    const struct
+    {
+        const char *szConfig;
+        int iEntries;
+        std::vector<std::string> aszEnd;
+    } acase[] = {
+        {"cameras.count = 10000\n", 10000, {"9999 OutputName.........\033[1m/Camera_10000\033[0m", "DAT_FILESYSTEM passed..."}},
+        {"cameras.count = 3\ncameras.loop = on\n", 3,
+         {"*** /Camera_1 listed again, the listing ends ***", "\033[1mcut\033[0m",
+          "  /Camera_1 listed again, no TWRC_ENDOFLIST", "DAT_FILESYSTEM failed..."}},
+    };
+    for (const auto &c : acase)
+    {
+        SCOPED_TRACE(c.szConfig);
+        SimShell sh(std::string("[camera]\ncap ICAP_GAMMA onevalue fix32 1 query=0 readonly\n") + c.szConfig);
+        sh.UnsetEnv("SIMSCANNER_JOURNAL");
+        sh.Dir().Write("s.txt", "fs\nifstatus TWRC_FAILURE\n  echo cut\nend\ndscap ICAP_GAMMA\n");
+        e2e::Result r = sh.Run("twcreate 2.4\ndsmopen\ndsopen \"Simulated Camera\"\nrun s\ntwstress 2.4 Camera\nexit\n");
+        EXPECT_EQ(sh.CountAffixed("   NumberOfSnippets...", ""), c.iEntries);
+        EXPECT_EQ(sh.CountAffixed("---/Camera_", "---00006000-----------------------"), c.iEntries);
+        EXPECT_EQ(sh.CountAffixed("  MSG_CHANGEDIRECTORY to /Camera_", ""), c.iEntries);
+        EXPECT_TRUE(sh.HasInOrder(c.aszEnd));
+        EXPECT_EQ(sh.Has("\033[1mcut\033[0m"), c.iEntries == 3);
+    }
+}

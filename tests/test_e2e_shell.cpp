@@ -34,12 +34,26 @@ template <size_t N> std::string Bytes(const char (&a_ach)[N])
 // system shows as its low byte).
 TEST(E2eShellStart, ExitStatusFromTheWordsAndTheLastCodes)
 {
+    // With a TWAIN object setexitstatus takes its last codes (the last
+    // command's), also when ifstatus or return copied older ones.
+    const std::string szOpen = "twcreate 2.4\ndsmopen\ndsopen \"Simulated Scanner\"\n";
+    const std::string szRefused = szOpen + "set ICAP_XRESOLUTION 700\n";
+    const std::string szSetAgain = szRefused + "ifstatus TWRC_FAILURE\nset ICAP_XRESOLUTION 200\n"; // (no end at the prompt)
+    const std::string szTwice = szOpen + "ui enableds\nui enableds\n";
     const struct
     {
-        const char *szInput;
+        std::string szInput;
         std::vector<std::string> aszArgs;
         int iStatus;
     } acase[] = {
+        {szRefused + "setexitstatus\nexit\n", {}, 10},
+        {szRefused + "return\nsetexitstatus\nexit\n", {}, 10},
+        {szSetAgain + "setexitstatus\nexit\n", {}, 0},
+        {szSetAgain + "return\nsetexitstatus\nexit\n", {}, 0},
+        {szTwice + "setexitstatus\nexit\n", {}, 11},
+        {szTwice + "return\nsetexitstatus\nexit\n", {}, 11},
+        {"twcreate\nsetexitstatus\nexit\n", {}, 0},
+        {"twcreate\nreturn\nsetexitstatus\nexit\n", {}, 0},
         {"", {}, 0},
         {"setexitstatus TWRC_CANCEL\n", {}, 3},
         {"setexitstatus TWRC_CANCEL\nexit\n", {}, 3},
@@ -141,10 +155,23 @@ TEST(E2eShellLines, VariablesAndTheirErrors)
            "setvar AUTODATSTATUS false\ngetvar autodatstatus\ngetvar nothing\ngetvar\nexit\n");
     EXPECT_EQ(sh.Lines(), (std::vector<std::string>{shelltest::Banner(), "must specify a key and a value...",
                                                      "must specify a value (use \"\" for an empty value)...",
-                                                     "Error setting value...<Colour> <blue>", "ProductName=",
+                                                     "Error setting value...<Colour> <blue>",
+                                                     "ProductName is too long (at most 31 characters)..."
+                                                     "<0123456789012345678901234567890123>",
+                                                     "Error setting value...<ProductName> "
+                                                     "<0123456789012345678901234567890123>",
+                                                     "ProductName=",
                                                      "AutoDatStatus=false", "Value not found <nothing>...",
                                                      "Language=TWLG_ENGLISH_USA", "ProductName=",
                                                      "ProtocolVersion=1.9", "ScriptName=", "AutoDatStatus=false"}));
+    // The configured name is said to be too long as the program starts.
+    ASSERT_TRUE(sh.Dir().MakeDir("cfg"));
+    sh.Dir().Write("cfg/const.ini", "[dsIdentity]\nInitProductName=Simulated Scanner With A Long Name\n");
+    sh.SetEnv("ZAV_OSCFGDIR", sh.Dir().File("cfg"));
+    sh.Run("getvar ProductName\n");
+    EXPECT_EQ(sh.Lines(), (std::vector<std::string>{"InitProductName is too long (at most 31 characters)..."
+                                                     "<Simulated Scanner With A Long Name>",
+                                                     shelltest::Banner(), "ProductName="}));
 }
 
 TEST(E2eShellLines, MessageTextsAtThePrompt)

@@ -230,6 +230,6 @@ TEST_F(CLogTest, AVariableHoldsAt31CharactersAndKeepsItsValueOtherwise)
 {
     EXPECT_EQ(g_pvar->Set("productname", std::string(31, 'y').c_str()), 0);
     EXPECT_STREQ(g_pvar->Get("ProductName", false), std::string(31, 'y').c_str());
-    EXPECT_EQ(g_pvar->Set("PRODUCTNAME", std::string(32, 'x').c_str()), 0);
+    EXPECT_EQ(g_pvar->Set("PRODUCTNAME", std::string(32, 'x').c_str()), 1);
     EXPECT_STREQ(g_pvar->Get("ProductName", false), std::string(31, 'y').c_str());
 }

@@ -554,6 +554,22 @@ const char *CLog::DataLine(int a_iIndex)
 
 namespace
 {
+// Copies a value into a variable: one that does not fit is said to be too
+// long (a_szName names it) and leaves the variable as it was.
+bool VarCopy(char *a_szVar, size_t a_sizeVar, const char *a_szName, const char *a_szValue)
+{
+    if (strlen(a_szValue) >= a_sizeVar)
+    {
+        if (g_plog)
+            g_plog->Log(__FILE__, __LINE__, false, ELOGSTS_PLAIN, CLOG_CODEPAGE,
+                        "%s is too long (at most %d characters)...<%s>", a_szName, static_cast<int>(a_sizeVar - 1),
+                        a_szValue);
+        return false;
+    }
+    memcpy(a_szVar, a_szValue, strlen(a_szValue) + 1);
+    return true;
+}
+
 // The shell's own configuration section and its first three tags.
 const int s_iSectionDsIdentity = 1001;
 const int s_iTagInitLanguage = 1001;
@@ -572,13 +588,13 @@ CVar::CVar()
     {
         const char *sz = g_poscfg->Get(s_iSectionDsIdentity, s_iTagInitLanguage);
         if (sz)
-            COsString::SStrCpy(m_szLanguage, sizeof(m_szLanguage), sz);
+            VarCopy(m_szLanguage, sizeof(m_szLanguage), "InitLanguage", sz);
         sz = g_poscfg->Get(s_iSectionDsIdentity, s_iTagInitProductName);
         if (sz)
-            COsString::SStrCpy(m_szProductName, sizeof(m_szProductName), sz);
+            VarCopy(m_szProductName, sizeof(m_szProductName), "InitProductName", sz);
         sz = g_poscfg->Get(s_iSectionDsIdentity, s_iTagInitProtocolVersion);
         if (sz)
-            COsString::SStrCpy(m_szProtocolVersion, sizeof(m_szProtocolVersion), sz);
+            VarCopy(m_szProtocolVersion, sizeof(m_szProtocolVersion), "InitProtocolVersion", sz);
     }
     COsString::SStrCpy(m_szAutoDatStatus, sizeof(m_szAutoDatStatus), "true");
 }
@@ -622,9 +638,8 @@ int CVar::Set(const char *a_szKey, const char *a_szValue)
     }
     else
         return 1;
-    // A value that does not fit leaves the old text (the copy reports it).
-    COsString::SStrCpy(szVar, sizeVar, a_szValue);
-    return 0;
+    // A value that does not fit leaves the old text.
+    return VarCopy(szVar, sizeVar, a_szKey, a_szValue) ? 0 : 1;
 }
 
 const char *CVar::Get(const char *a_szKey, bool a_blComplain)

@@ -77,7 +77,8 @@ public:
     void DSMList(const char *const *a_aszWords);
 
     // Status tests and expected values.  The last return and condition
-    // codes of the connection are copied to the caller's pointers.
+    // codes of the connection are copied to the caller's pointers (DSReturn
+    // with a null word vector only copies them).
     bool DSIfStatus(const char *const *a_aszWords, TW_UINT16 *a_ptwrcLast, TW_UINT16 *a_ptwccLast);
     void DSReturn(const char *const *a_aszWords, TW_UINT16 *a_ptwrcLast, TW_UINT16 *a_ptwccLast);
     // a_u32Level: the script level whose run arguments "twrunargs" addresses

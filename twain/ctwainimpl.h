@@ -32,6 +32,7 @@
 #include "twaindefs.h"
 #include "ctwain.h"
 #include "clog.h"
+#include "ctwainfilewalk.h"
 
 // One plain test-log line (not recorded, severity 1), when the log exists.
 #define TWAINLOG(...) \
@@ -151,7 +152,6 @@ static_assert(offsetof(twprofile, ProfileState) == 1826, "twprofile fields");
 #define TWAINIMPL_PROFILES      2048    // profile records
 #define TWAINIMPL_DSMPATH       512     // the DSM library path
 #define TWAINIMPL_IMAGEREPORT   8192    // the image report text
-#define TWAINIMPL_FILEWALK      4096    // entries a walk of a source's file system reads at most
 
 // The 22 event flags, in this order.
 enum ETWEVENT
@@ -409,11 +409,8 @@ public:
     // 0 a camera was selected and its name written; 6 no further camera; 1 failure.
     TW_UINT16 FirstCamera(char *a_szCamera, size_t a_u64CameraSize);
     TW_UINT16 NextCamera(char *a_szCamera, size_t a_u64CameraSize);
-    // The entries of the file-system walk under way: an entry the source
-    // answers a second time ends the walk, and so does one past
-    // TWAINIMPL_FILEWALK entries (a source that never reaches the end of
-    // its list cannot keep a camera walk going for ever).
-    std::vector<std::string> m_aszCameraWalk;
+    // The file-system walk under way (in m_twfilesystem).
+    CTwainFileWalk m_filewalkCamera;
     void RollBack(ETWSTATE a_etwstateFrom, ETWSTATE a_etwstateTo);
     TW_UINT16 DSResetall();
 

@@ -8,9 +8,7 @@
 // values.
 #include "ctwainimpl.h"
 
-#include <algorithm>
 #include <cstring>
-#include <string>
 
 #include "capbuffer.h"
 #include "clookup.h"
@@ -105,14 +103,6 @@ void CameraName(const char *a_szName, size_t a_u64NameSize, char *a_szCamera, si
     {
         TwainFieldText(a_szName, a_u64NameSize, a_szCamera, a_u64CameraSize);
     }
-}
-
-// The name of the entry the file-system walk found (OutputName).
-std::string CameraWalkEntry(const TW_FILESYSTEM &a_twfilesystem)
-{
-    char szEntry[sizeof(a_twfilesystem.OutputName) + 1];
-    TwainFieldText(a_twfilesystem.OutputName, sizeof(a_twfilesystem.OutputName), szEntry, sizeof(szEntry));
-    return szEntry;
 }
 
 // The file-system walk found an entry (its name in OutputName): it becomes
@@ -298,11 +288,8 @@ TW_UINT16 CTwainImpl::FirstCamera(char *a_szCamera, size_t a_u64CameraSize)
     // directory an earlier command left the source in.
     memset(&m_twfilesystem, 0, sizeof(m_twfilesystem));
     COsString::SStrCpy(m_twfilesystem.InputName, sizeof(m_twfilesystem.InputName), "/");
-    TW_UINT16 twrc = DsmEntry(DG_CONTROL, DAT_FILESYSTEM, MSG_GETFIRSTFILE, &m_twfilesystem, false, false);
-    m_aszCameraWalk.clear();
-    if (twrc == TWRC_SUCCESS)
+    if (m_filewalkCamera.First(this, &m_twfilesystem) == CTwainFileWalk::FILEWALK_ENTRY)
     {
-        m_aszCameraWalk.push_back(CameraWalkEntry(m_twfilesystem));
         FileCamera(this, a_szCamera, a_u64CameraSize);
         return TWRC_SUCCESS;
     }
@@ -328,25 +315,23 @@ TW_UINT16 CTwainImpl::NextCamera(char *a_szCamera, size_t a_u64CameraSize)
     // A file-system walk is under way.
     if (m_twfilesystem.OutputName[0])
     {
-        if (m_aszCameraWalk.size() >= TWAINIMPL_FILEWALK)
+        switch (m_filewalkCamera.Next(this, &m_twfilesystem))
         {
-            OSLOG_ERROR("NextCamera: more than %d entries, the walk ends...", TWAINIMPL_FILEWALK);
-            return TWRC_FAILURE;
-        }
-        TW_UINT16 twrc = DsmEntry(DG_CONTROL, DAT_FILESYSTEM, MSG_GETNEXTFILE, &m_twfilesystem, false, false);
-        if (twrc == TWRC_SUCCESS)
-        {
-            std::string szEntry = CameraWalkEntry(m_twfilesystem);
-            if (std::find(m_aszCameraWalk.begin(), m_aszCameraWalk.end(), szEntry) != m_aszCameraWalk.end())
-            {
-                OSLOG_ERROR("NextCamera: the file system answered %s again, the walk ends...", szEntry.c_str());
+            case CTwainFileWalk::FILEWALK_ENTRY:
+                FileCamera(this, a_szCamera, a_u64CameraSize);
+                return TWRC_SUCCESS;
+            case CTwainFileWalk::FILEWALK_END:
+                return TWRC_XFERDONE;
+            case CTwainFileWalk::FILEWALK_AGAIN:
+                OSLOG_ERROR("NextCamera: the file system answered %.*s again, the walk ends...",
+                            static_cast<int>(sizeof(m_twfilesystem.OutputName)), m_twfilesystem.OutputName);
                 return TWRC_FAILURE;
-            }
-            m_aszCameraWalk.push_back(szEntry);
-            FileCamera(this, a_szCamera, a_u64CameraSize);
-            return TWRC_SUCCESS;
+            case CTwainFileWalk::FILEWALK_TOOMANY:
+                OSLOG_ERROR("NextCamera: more than %d entries, the walk ends...", TWAINIMPL_FILEWALK);
+                return TWRC_FAILURE;
+            default:
+                return TWRC_FAILURE;
         }
-        return (twrc == TWRC_ENDOFLIST) ? TWRC_XFERDONE : TWRC_FAILURE;
     }
 
     // The pixel-type walk: after colour comes bitonal, and then no more.

@@ -454,6 +454,32 @@ void CParser::Setting(const std::string& a_szKey, const std::vector<Token>& a_at
     {
         Cameras(a_atoken);
     }
+    else if (Equal(a_szKey, "cameras.count") || Equal(a_szKey, "cameras.loop"))
+    {
+        bool blCount = Equal(a_szKey, "cameras.count");
+        if (!m_config.m_profile.m_blFileSystem)
+        {
+            Error(a_szKey + ": this source has no file system");
+        }
+        else if (blCount && (!ParseInt(szValue, i64) || i64 < 1 || i64 > 10000000))
+        {
+            Error("bad camera count '" + szValue + "' (1 to 10000000)");
+        }
+        else if (blCount)
+        {
+            m_config.m_profile.m_aszCameras.clear();
+            m_config.m_profile.m_u32Numbered = static_cast<std::uint32_t>(i64);
+            SimSetCameraDefaults(m_config.m_adef, {});
+        }
+        else if (!Equal(szValue, "on") && !Equal(szValue, "off"))
+        {
+            Error("cameras.loop must be on or off");
+        }
+        else
+        {
+            m_config.m_profile.m_blListingLoops = Equal(szValue, "on");
+        }
+    }
     else if (Equal(a_szKey, "uionly.reply"))
     {
         std::uint32_t u32 = 0;
@@ -507,6 +533,7 @@ void CParser::Cameras(const std::vector<Token>& a_atoken)
         aszCamera.push_back(sz);
     }
     m_config.m_profile.m_aszCameras = aszCamera;
+    m_config.m_profile.m_u32Numbered = 0;
     SimSetCameraDefaults(m_config.m_adef, aszCamera);
 }
 

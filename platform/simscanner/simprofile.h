@@ -10,6 +10,7 @@
 
 #include "simcaps.h"
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -22,6 +23,8 @@ struct SimProfile
     bool        m_blWindows = false;   // CAP_WINDOWCAMERA camera windows
     bool        m_blCustomQueryBits = false;  // adds the machine bit to MSG_QUERYSUPPORT answers
     std::vector<std::string> m_aszCameras;    // file-system names of the cameras
+    std::uint32_t m_u32Numbered = 0;          // instead of the names: so many cameras /Camera_1, /Camera_2, ...
+    bool        m_blListingLoops = false;     // the root's listing starts again after its last camera
 };
 
 // The profile this library was built for.

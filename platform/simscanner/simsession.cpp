@@ -927,7 +927,25 @@ TW_UINT16 CSimSession::DatDeviceEvent(TW_UINT16, TW_MEMREF a_pData, SimJournalCa
 
 int CSimSession::FindCamera(const std::string& a_szName) const
 {
-    const std::vector<std::string>& aszCamera = m_config.m_profile.m_aszCameras;
+    const SimProfile& profile = m_config.m_profile;
+    if (profile.m_u32Numbered != 0)
+    {
+        // "/Camera_<n>" (or without the slash), n from 1 without leading zeros.
+        std::string szDigits = a_szName.substr((!a_szName.empty() && a_szName[0] == '/') ? 1 : 0);
+        if (szDigits.compare(0, 7, "Camera_") != 0)
+        {
+            return -1;
+        }
+        szDigits.erase(0, 7);
+        if (szDigits.empty() || szDigits.size() > 10 || szDigits[0] == '0' ||
+            szDigits.find_first_not_of("0123456789") != std::string::npos)
+        {
+            return -1;
+        }
+        unsigned long long ullCamera = std::stoull(szDigits);
+        return (ullCamera <= profile.m_u32Numbered) ? static_cast<int>(ullCamera - 1) : -1;
+    }
+    const std::vector<std::string>& aszCamera = profile.m_aszCameras;
     for (std::size_t ii = 0; ii < aszCamera.size(); ii++)
     {
         if (aszCamera[ii] == a_szName || aszCamera[ii].substr(1) == a_szName)
@@ -938,10 +956,21 @@ int CSimSession::FindCamera(const std::string& a_szName) const
     return -1;
 }
 
+std::size_t CSimSession::CameraCount() const
+{
+    const SimProfile& profile = m_config.m_profile;
+    return (profile.m_u32Numbered != 0) ? profile.m_u32Numbered : profile.m_aszCameras.size();
+}
+
+std::string CSimSession::CameraName(std::size_t a_uCamera) const
+{
+    const SimProfile& profile = m_config.m_profile;
+    return (profile.m_u32Numbered != 0) ? "/Camera_" + std::to_string(a_uCamera + 1) : profile.m_aszCameras[a_uCamera];
+}
+
 void CSimSession::FillEntry(pTW_FILESYSTEM a_ptwfs, int a_iCamera)
 {
-    const std::vector<std::string>& aszCamera = m_config.m_profile.m_aszCameras;
-    std::string szName = (a_iCamera < 0) ? "/" : aszCamera[a_iCamera];
+    std::string szName = (a_iCamera < 0) ? "/" : CameraName(static_cast<std::size_t>(a_iCamera));
     std::memset(a_ptwfs->OutputName, 0, sizeof(a_ptwfs->OutputName));
     std::strncpy(a_ptwfs->OutputName, szName.c_str(), sizeof(a_ptwfs->OutputName) - 1);
     a_ptwfs->FileType = (a_iCamera < 0) ? TWFY_DIRECTORY
@@ -952,7 +981,7 @@ void CSimSession::FillEntry(pTW_FILESYSTEM a_ptwfs, int a_iCamera)
     std::memcpy(a_ptwfs->ModifiedTimeDate, a_ptwfs->CreateTimeDate, sizeof(a_ptwfs->ModifiedTimeDate));
     a_ptwfs->FreeSpace = 0;
     a_ptwfs->NewImageSize = 0;
-    a_ptwfs->NumberOfFiles = (a_iCamera < 0) ? aszCamera.size() : 0;
+    a_ptwfs->NumberOfFiles = (a_iCamera < 0) ? CameraCount() : 0;
     a_ptwfs->NumberOfSnippets = 0;
     a_ptwfs->DeviceGroupMask = 1;
 }
@@ -1017,14 +1046,8 @@ TW_UINT16 CSimSession::DatFileSystem(TW_UINT16 a_u16Msg, TW_MEMREF a_pData, SimJ
                 return Fail(TWCC_FILENOTFOUND);
             }
             Listing listing;
-            if (iDir == -1)
-            {
-                for (std::size_t ii = 0; ii < m_config.m_profile.m_aszCameras.size(); ii++)
-                {
-                    listing.m_aiEntry.push_back(static_cast<int>(ii));
-                }
-            }
-            if (listing.m_aiEntry.empty())
+            listing.m_uCount = (iDir == -1) ? CameraCount() : 0;
+            if (listing.m_uCount == 0)
             {
                 ptwfs->Context = nullptr;
                 return Succeed(TWRC_ENDOFLIST);
@@ -1032,7 +1055,7 @@ TW_UINT16 CSimSession::DatFileSystem(TW_UINT16 a_u16Msg, TW_MEMREF a_pData, SimJ
             listing.m_uNext = 1;
             std::uintptr_t uContext = m_uNextListing++;
             m_maplisting[uContext] = listing;
-            FillEntry(ptwfs, listing.m_aiEntry[0]);
+            FillEntry(ptwfs, 0);
             ptwfs->Context = reinterpret_cast<TW_MEMREF>(uContext);
             return Succeed();
         }
@@ -1043,13 +1066,18 @@ TW_UINT16 CSimSession::DatFileSystem(TW_UINT16 a_u16Msg, TW_MEMREF a_pData, SimJ
             {
                 return Fail(TWCC_BADVALUE);
             }
-            if (it->second.m_uNext >= it->second.m_aiEntry.size())
+            Listing& listing = it->second;
+            if (listing.m_uNext >= listing.m_uCount && m_config.m_profile.m_blListingLoops)
+            {
+                listing.m_uNext = 0;    // a list that never ends
+            }
+            if (listing.m_uNext >= listing.m_uCount)
             {
                 m_maplisting.erase(it);
                 ptwfs->Context = nullptr;
                 return Succeed(TWRC_ENDOFLIST);
             }
-            FillEntry(ptwfs, it->second.m_aiEntry[it->second.m_uNext++]);
+            FillEntry(ptwfs, static_cast<int>(listing.m_uNext++));
             return Succeed();
         }
         case MSG_GETCLOSE:

@@ -149,8 +149,8 @@ private:
     // An open DAT_FILESYSTEM listing.
     struct Listing
     {
-        std::vector<int> m_aiEntry;   // camera indexes
-        std::size_t      m_uNext = 0;
+        std::size_t m_uCount = 0;     // cameras 0 to m_uCount - 1
+        std::size_t m_uNext = 0;
     };
 
     TW_UINT16 Fail(TW_UINT16 a_u16Cc);
@@ -199,6 +199,8 @@ private:
 
     // Camera names and file-system entries.
     int  FindCamera(const std::string& a_szName) const;
+    std::size_t CameraCount() const;
+    std::string CameraName(std::size_t a_uCamera) const;
     void FillEntry(pTW_FILESYSTEM a_ptwfs, int a_iCamera);
 
     CSimSource&               m_source;

@@ -26,7 +26,7 @@ bool CSimSession::BuildBatch()
         // Every capture gives one image per enabled camera.
         int iSaved = m_caps.GetCamera();
         std::vector<int> aiCamera;
-        for (std::size_t ii = 0; ii < m_config.m_profile.m_aszCameras.size(); ii++)
+        for (std::size_t ii = 0; ii < CameraCount(); ii++)
         {
             m_caps.SetCamera(static_cast<int>(ii));
             if (m_caps.CurrentInt(CAP_CAMERAENABLED, 0) != 0)
@@ -41,7 +41,7 @@ bool CSimSession::BuildBatch()
             {
                 Slot slot;
                 slot.m_iCamera = aiCamera[ii];
-                slot.m_iSide = (m_config.m_profile.m_aszCameras[aiCamera[ii]].find("Bottom") != std::string::npos) ? TWCS_BOTTOM : TWCS_TOP;
+                slot.m_iSide = (CameraName(aiCamera[ii]).find("Bottom") != std::string::npos) ? TWCS_BOTTOM : TWCS_TOP;
                 slot.m_blNewSheet = (ii == 0);
                 slot.m_blConsumes = (ii == 0);
                 m_aslot.push_back(slot);
@@ -162,7 +162,7 @@ SimImageParams CSimSession::ParamsFor(const Slot& a_slot)
     params.m_iSide = a_slot.m_iSide;
     if (a_slot.m_iCamera >= 0)
     {
-        params.m_szCamera = m_config.m_profile.m_aszCameras[a_slot.m_iCamera];
+        params.m_szCamera = CameraName(a_slot.m_iCamera);
     }
     else
     {
@@ -181,7 +181,7 @@ SimImageParams CSimSession::ParamsNow()
         return m_paramsCurrent;
     }
     Slot slot;
-    if (IsCameraSource() && !m_config.m_profile.m_aszCameras.empty())
+    if (IsCameraSource() && CameraCount() != 0)
     {
         // At the root: the first camera's settings (a file system without
         // cameras has the settings for all cameras only).

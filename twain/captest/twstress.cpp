@@ -394,28 +394,34 @@ EStress BodyFileSystem(CTwainImpl *a_ptwainimpl, const char *)
         return (!bl2x && (twcc == TWCC_BADPROTOCOL)) ? STRESS_SKIP : STRESS_FAIL;
     }
 
-    // Into every entry of the list.
+    // Into every entry of the list.  A source that never reaches the end of
+    // its list fails the test.
     TW_FILESYSTEM twfilesystem;
     memset(&twfilesystem, 0, sizeof(twfilesystem));
     TWAINLOG("%s", "  MSG_GETFIRSTFILE/MSG_GETNEXTFILE");
-    TW_UINT16 twrc = a_ptwainimpl->DsmEntry(DG_CONTROL, DAT_FILESYSTEM, MSG_GETFIRSTFILE, &twfilesystem, false, false);
-    for (int iEntry = 0; twrc == TWRC_SUCCESS; iEntry++)
+    CTwainFileWalk filewalk;
+    CTwainFileWalk::EStep estep = filewalk.First(a_ptwainimpl, &twfilesystem);
+    for (; estep == CTwainFileWalk::FILEWALK_ENTRY; estep = filewalk.Next(a_ptwainimpl, &twfilesystem))
     {
-        // A source that never reaches the end of its list fails the test.
-        if (iEntry >= TWAINIMPL_FILEWALK)
-        {
-            TWAINLOG("  more than %d entries, no TWRC_ENDOFLIST", TWAINIMPL_FILEWALK);
-            return STRESS_FAIL;
-        }
         if (!StressChangeDirectory(a_ptwainimpl, &twfilesystem))
         {
             return STRESS_FAIL;
         }
-        twrc = a_ptwainimpl->DsmEntry(DG_CONTROL, DAT_FILESYSTEM, MSG_GETNEXTFILE, &twfilesystem, false, false);
-        if ((twrc != TWRC_SUCCESS) && (twrc != TWRC_ENDOFLIST))
-        {
-            return STRESS_FAIL;
-        }
+    }
+    if (estep == CTwainFileWalk::FILEWALK_AGAIN)
+    {
+        TWAINLOG("  %.*s listed again, no TWRC_ENDOFLIST", static_cast<int>(sizeof(twfilesystem.OutputName)),
+                 twfilesystem.OutputName);
+    }
+    else if (estep == CTwainFileWalk::FILEWALK_TOOMANY)
+    {
+        TWAINLOG("  more than %d entries, no TWRC_ENDOFLIST", TWAINIMPL_FILEWALK);
+    }
+    // The first call may fail at once (an empty file system); after an
+    // entry only the end of the list passes.
+    if ((estep != CTwainFileWalk::FILEWALK_END) && (filewalk.Entries() > 0))
+    {
+        return STRESS_FAIL;
     }
     return StressChangeDirectory(a_ptwainimpl, &twfilesystemInfo) ? STRESS_PASS : STRESS_FAIL;
 }

@@ -76,15 +76,11 @@ TW_UINT16 CTwainImpl::DSDatCustomDsDataGroup(const char *const *a_aszWords)
     }
     if (DatWord(szMsg, "msg_set", "set"))
     {
-        if (DatWordMissing(a_aszWords[2]))
+        if (DatWordMissing(a_aszWords[2]) || DatWordMissing(a_aszWords[3]))
         {
-            OSLOG_ERROR("must specify a filename...");
-            return TWRC_FAILURE;
-        }
-        if (DatWordMissing(a_aszWords[3]))
-        {
-            OSLOG_ERROR("must specify a group...");
-            return TWRC_FAILURE;
+            OSLOG_ERROR(DatWordMissing(a_aszWords[2]) ? "must specify a filename..." : "must specify a group...");
+            return DatUsage("usage: dat_customdsdatagroup msg_set filename "
+                            "TWCDG_GROUP_IAPRINTER|TWCDG_GROUP_NOIAPRINTER|TWCDG_GROUP_SORTBARCODE...");
         }
         TW_UINT32 u32Length = 0;
         TW_HANDLE hData = DatBlockFromFile(a_aszWords[2], &u32Length);

@@ -2,11 +2,10 @@
 // DAT_FILESYSTEM: list the Data Source's file system (its cameras), show the
 // current entry, change the directory.
 #include "ctwainimpl.h"
+#include "ctwainfilewalk.h"
 
 #include <cstdio>
 #include <cstring>
-#include <set>
-#include <string>
 
 namespace
 {
@@ -47,34 +46,34 @@ TW_UINT16 CTwainImpl::DSDatFileSystem(const char *const *a_aszWords)
     memset(&twfs, 0, sizeof(twfs));
     if (DatWordMissing(szMsg))
     {
-        TW_UINT16 twrc = DsmEntry(DG_CONTROL, DAT_FILESYSTEM, MSG_GETFIRSTFILE, &twfs, false, false);
-        // A source that answers an entry a second time, or more entries
-        // than any file system of a device holds, would never reach the end
-        // of its list: the listing ends there.
-        std::set<std::string> setszListed;
-        for (int iIndex = 0; twrc == TWRC_SUCCESS; iIndex++)
+        CTwainFileWalk filewalk;
+        CTwainFileWalk::EStep estep = filewalk.First(this, &twfs);
+        for (int iIndex = 0; estep == CTwainFileWalk::FILEWALK_ENTRY; iIndex++)
         {
-            if (iIndex >= TWAINIMPL_FILEWALK)
-            {
-                TWAINLOG("*** more than %d entries, the listing ends ***", TWAINIMPL_FILEWALK);
-                return TWRC_FAILURE;
-            }
-            std::string szEntry(twfs.OutputName, strnlen(twfs.OutputName, sizeof(twfs.OutputName)));
-            if (!setszListed.insert(szEntry).second)
-            {
-                TWAINLOG("*** %s listed again, the listing ends ***", szEntry.c_str());
-                return TWRC_FAILURE;
-            }
             TWAINLOG("%02d OutputName.........\033[1m%.*s\033[0m", iIndex, static_cast<int>(sizeof(twfs.OutputName)),
                      twfs.OutputName);
             ShowEntry(twfs, "   ");
-            twrc = DsmEntry(DG_CONTROL, DAT_FILESYSTEM, MSG_GETNEXTFILE, &twfs, false, false);
+            estep = filewalk.Next(this, &twfs);
         }
-        if (twrc == TWRC_ENDOFLIST)
+        switch (estep)
         {
-            return TWRC_SUCCESS;
+            case CTwainFileWalk::FILEWALK_END:
+                return TWRC_SUCCESS;
+            case CTwainFileWalk::FILEWALK_AGAIN:
+                TWAINLOG("*** %.*s listed again, the listing ends ***", static_cast<int>(sizeof(twfs.OutputName)),
+                         twfs.OutputName);
+                break;
+            case CTwainFileWalk::FILEWALK_TOOMANY:
+                TWAINLOG("*** more than %d entries, the listing ends ***", TWAINIMPL_FILEWALK);
+                break;
+            default:
+                DatPrintStatus(filewalk.Rc());
+                return TWRC_FAILURE;
         }
-        DatPrintStatus(twrc);
+        // The source answered success, but the listing did not reach its
+        // end: a failure for the script tests.
+        m_twrcLast = TWRC_FAILURE;
+        m_twccLast = TWCC_SUCCESS;
         return TWRC_FAILURE;
     }
     if (DatWord(szMsg, "msg_getinfo", "info") || DatWord(szMsg, "get", nullptr))
