@@ -237,7 +237,10 @@ TEST(E2eStress, ProbeListsIdentityLayoutAndCapabilitiesPerCamera)
     // Capabilities the symbol table does not name show up too.
     EXPECT_EQ(sh.CountOf(Bold("0x8100                          8100")), 2);
     EXPECT_EQ(sh.Journal({"zav DG_CONTROL/DAT_CAPABILITY/MSG_GET ", "data=ffff"}).size(), 2u);
-    // Each refusal's condition is read at once (and none else).
+    // Each refusal's condition is read at once (and none else), the file
+    // system's too.
     EXPECT_EQ(sh.Journal({"zav DG_CONTROL/DAT_STATUS/MSG_GET "}).size(),
-              sh.Journal({"zav DG_CONTROL/DAT_CAPABILITY/MSG_GET ", "rc=TWRC_FAILURE"}).size());
+              sh.Journal({"zav DG_CONTROL/DAT_CAPABILITY/MSG_GET ", "rc=TWRC_FAILURE"}).size() +
+                  sh.Journal({"zav DG_CONTROL/DAT_FILESYSTEM/MSG_GETFIRSTFILE ", "rc=TWRC_FAILURE"}).size());
+    EXPECT_EQ(sh.Journal({"zav DG_CONTROL/DAT_FILESYSTEM/MSG_GETFIRSTFILE ", "rc=TWRC_FAILURE"}).size(), 1u);
 }
