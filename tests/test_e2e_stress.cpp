@@ -127,6 +127,38 @@ TEST(E2eStress, VibrationLoopsPrintTheirDelaysAndLeaveNothingBehind)
     }
 }
 
+TEST(E2eStress, ACrashIsNeverTheFailureANullAttemptExpects)
+{
+    // A source that crashes at every null attempt of one test (those judged
+    // by the return code too): the test fails on its first one, said as its
+    // status line says a crash, and the run ends there with all closed.
+    const struct
+    {
+        const char *szDat;
+        const char *szFirstNull;
+        const char *szNext;
+    } arow[] = {
+        {"DAT_CAPABILITY", "MSG_GET", "DAT_CUSTOMDSDATA"},      {"DAT_CUSTOMDSDATA", "MSG_GET", "DAT_ENTRYPOINT"},
+        {"DAT_EVENT", "MSG_PROCESSEVENT", "DAT_FILESYSTEM"},    {"DAT_FILESYSTEM", "MSG_CHANGEDIRECTORY", "DAT_IDENTITY"},
+        {"DAT_SETUPFILEXFER", "MSG_GET", "DAT_SETUPMEMXFER"},   {"DAT_SETUPMEMXFER", "MSG_GET", "DAT_STATUS"},
+        {"DAT_STATUS", "MSG_GET", "DAT_USERINTERFACE"},         {"DAT_USERINTERFACE", "MSG_ENABLEDS", "DAT_XFERGROUP"},
+        {"DAT_XFERGROUP", "MSG_GET", "DAT_STATUSRAW"},          {"DAT_STATUSRAW", "MSG_GET", nullptr},
+    };
+    for (const auto &row : arow)
+    {
+        SCOPED_TRACE(row.szDat);
+        SimShell sh(std::string("[zav]\nxferready.delay = 600000\nfault crash * ") + row.szDat + " * data=null\n");
+        sh.Run("twstress 2.4 ZAV\nexit\n");
+        EXPECT_TRUE(sh.HasSequence({"  " + std::string(row.szFirstNull) + " NULL (should fail)", "  TWRC_FAILURE/crashed",
+                                    std::string(row.szDat) + " failed..."}))
+            << sh.Result().out;
+        EXPECT_FALSE(row.szNext && sh.Has(Title(row.szNext)));
+        EXPECT_FALSE(sh.Has("This section runs very slowly when using TWAIN_32.DLL, this is normal..."));
+        EXPECT_EQ(sh.Journal({"zav DG_CONTROL/DAT_IDENTITY/MSG_CLOSEDS", "rc=TWRC_SUCCESS"}).size(),
+                  sh.Journal({"zav DG_CONTROL/DAT_IDENTITY/MSG_OPENDS", "rc=TWRC_SUCCESS"}).size());
+    }
+}
+
 TEST(E2eStress, EachTestIsJudgedOnItsOwnStepsAnswers)
 {
     // The DSM keeps the condition code of a failure it answered until it is
