@@ -202,6 +202,9 @@ TEST(E2eStress, ScanRateCountsImagesAndEndsWithTheBatch)
     EXPECT_EQ(sh.Journal({"scanner DG_CONTROL/DAT_PENDINGXFERS/MSG_ENDXFER", "rc=TWRC_SUCCESS"}).size(), 2u);
     EXPECT_TRUE(sh.Journal({"DAT_IMAGEMEMXFER", "rc=TWRC_FAILURE"}).empty());
     EXPECT_EQ(sh.Result().err.find("failed..."), std::string::npos);
+    // Each poll refused before the first image has its condition read at once.
+    EXPECT_EQ(sh.Journal({"scanner DG_CONTROL/DAT_STATUS/MSG_GET "}).size(),
+              sh.Journal({"scanner DG_IMAGE/DAT_IMAGEINFO/MSG_GET ", "rc=TWRC_FAILURE"}).size());
 }
 
 // A source whose image never ends (every block TWRC_SUCCESS, without data,
