@@ -55,12 +55,14 @@ TEST(E2eControl, CapabilityMessagesShowEachContainerForm)
 TEST(E2eControl, CapabilityMisuseAndRefusals)
 {
     SimShell sh;
-    sh.Run(s_szOpenZav + "di get\n"
+    sh.Dir().Write("s.txt", "di msg_getdefault\nifstatus TWRC_FAILURE AND TWCC_BADPROTOCOL\necho source-refused\nend\n");
+    sh.Run(s_szOpenZav + "run s\n"
                          "dat_capability get ICAP_PIXELTYPE\ndat_capability msg_get CAP_NOSUCHTHING\ndat_capability msg_get\n"
                          "dat_capability msg_get 7777\ndat_capability msg_set\nreturn\nsetexitstatus\nexit\n");
-    // With a source open the DSM still answers DAT_IDENTITY itself: its
-    // condition code is the one to print, not the source's.
-    EXPECT_EQ(sh.CountOf("TWRC_FAILURE/TWCC_BADPROTOCOL"), 1);
+    // With a source open the DSM hands an identity request to the source,
+    // which refuses it: its condition code is the one to print and test.
+    EXPECT_TRUE(sh.HasInOrder({"TWRC_FAILURE/TWCC_BADPROTOCOL", Bold("source-refused")})) << sh.Result().out;
+    EXPECT_EQ(sh.Journal({"zav DG_CONTROL/DAT_IDENTITY/MSG_GETDEFAULT", "cc=TWCC_BADPROTOCOL"}).size(), 1u);
     EXPECT_EQ(sh.CountOf("TWRC_FAILURE/TWCC_SUCCESS"), 0);
     EXPECT_TRUE(sh.HasSequence({"", "*** unrecognized command get ***", "", "*** CAP_NOSUCHTHING not found ***", "",
                                 "must provide a capability name...", "TWRC_FAILURE/TWCC_CAPUNSUPPORTED", "",

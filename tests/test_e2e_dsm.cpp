@@ -211,8 +211,13 @@ TEST(E2eDsm, UserSelectFallsBackToTheChooserWithoutShell)
         }
         run.SetEnv("PATH", run.Dir().File("bin") + (c.szChooser.empty() ? "" : ":/usr/bin:/bin"));
         run.SetEnv("ZENITY_ARGS", run.Dir().File("args.txt"));
-        run.Run(std::string("twcreate\ndsmopen\ndsmset ") + c.szWord + "\ndsmlist\nexit\n");
+        run.Dir().Write("s.txt", std::string("dsmset ") + c.szWord +
+                                     "\nifstatus TWRC_FAILURE AND TWCC_BADPROTOCOL\necho userselect-refused\nend\n");
+        run.Run("twcreate\ndsmopen\nrun s\ndsmlist\nexit\n");
         ASSERT_EQ(run.Result().status, 0);
+        // The command's codes are its own refused MSG_USERSELECT's, whatever
+        // the chooser's walks answered.
+        EXPECT_TRUE(run.Has("\033[1muserselect-refused\033[0m")) << run.Result().out;
         bool blChosen = &c == &acase[0];
         EXPECT_EQ(run.Has(std::string("%%error, can't select driver...<") + c.szWord + ">"), !blChosen) << run.Result().out;
         if (!blChosen)

@@ -127,6 +127,38 @@ TEST(E2eStress, VibrationLoopsPrintTheirDelaysAndLeaveNothingBehind)
     }
 }
 
+TEST(E2eStress, ACrashIsNeverTheFailureANullAttemptExpects)
+{
+    // A source that crashes at every null attempt of one test (those judged
+    // by the return code too): the test fails on its first one, said as its
+    // status line says a crash, and the run ends there with all closed.
+    const struct
+    {
+        const char *szDat;
+        const char *szFirstNull;
+        const char *szNext;
+    } arow[] = {
+        {"DAT_CAPABILITY", "MSG_GET", "DAT_CUSTOMDSDATA"},      {"DAT_CUSTOMDSDATA", "MSG_GET", "DAT_ENTRYPOINT"},
+        {"DAT_EVENT", "MSG_PROCESSEVENT", "DAT_FILESYSTEM"},    {"DAT_FILESYSTEM", "MSG_CHANGEDIRECTORY", "DAT_IDENTITY"},
+        {"DAT_SETUPFILEXFER", "MSG_GET", "DAT_SETUPMEMXFER"},   {"DAT_SETUPMEMXFER", "MSG_GET", "DAT_STATUS"},
+        {"DAT_STATUS", "MSG_GET", "DAT_USERINTERFACE"},         {"DAT_USERINTERFACE", "MSG_ENABLEDS", "DAT_XFERGROUP"},
+        {"DAT_XFERGROUP", "MSG_GET", "DAT_STATUSRAW"},          {"DAT_STATUSRAW", "MSG_GET", nullptr},
+    };
+    for (const auto &row : arow)
+    {
+        SCOPED_TRACE(row.szDat);
+        SimShell sh(std::string("[zav]\nxferready.delay = 600000\nfault crash * ") + row.szDat + " * data=null\n");
+        sh.Run("twstress 2.4 ZAV\nexit\n");
+        EXPECT_TRUE(sh.HasSequence({"  " + std::string(row.szFirstNull) + " NULL (should fail)", "  TWRC_FAILURE/crashed",
+                                    std::string(row.szDat) + " failed..."}))
+            << sh.Result().out;
+        EXPECT_FALSE(row.szNext && sh.Has(Title(row.szNext)));
+        EXPECT_FALSE(sh.Has("This section runs very slowly when using TWAIN_32.DLL, this is normal..."));
+        EXPECT_EQ(sh.Journal({"zav DG_CONTROL/DAT_IDENTITY/MSG_CLOSEDS", "rc=TWRC_SUCCESS"}).size(),
+                  sh.Journal({"zav DG_CONTROL/DAT_IDENTITY/MSG_OPENDS", "rc=TWRC_SUCCESS"}).size());
+    }
+}
+
 TEST(E2eStress, EachTestIsJudgedOnItsOwnStepsAnswers)
 {
     // The DSM keeps the condition code of a failure it answered until it is
@@ -170,6 +202,9 @@ TEST(E2eStress, ScanRateCountsImagesAndEndsWithTheBatch)
     EXPECT_EQ(sh.Journal({"scanner DG_CONTROL/DAT_PENDINGXFERS/MSG_ENDXFER", "rc=TWRC_SUCCESS"}).size(), 2u);
     EXPECT_TRUE(sh.Journal({"DAT_IMAGEMEMXFER", "rc=TWRC_FAILURE"}).empty());
     EXPECT_EQ(sh.Result().err.find("failed..."), std::string::npos);
+    // Each poll refused before the first image has its condition read at once.
+    EXPECT_EQ(sh.Journal({"scanner DG_CONTROL/DAT_STATUS/MSG_GET "}).size(),
+              sh.Journal({"scanner DG_IMAGE/DAT_IMAGEINFO/MSG_GET ", "rc=TWRC_FAILURE"}).size());
 }
 
 // A source whose image never ends (every block TWRC_SUCCESS, without data,
@@ -238,7 +273,10 @@ TEST(E2eStress, ProbeListsIdentityLayoutAndCapabilitiesPerCamera)
     // Capabilities the symbol table does not name show up too.
     EXPECT_EQ(sh.CountOf(Bold("0x8100                          8100")), 2);
     EXPECT_EQ(sh.Journal({"zav DG_CONTROL/DAT_CAPABILITY/MSG_GET ", "data=ffff"}).size(), 2u);
-    // Each refusal's condition is read at once (and none else).
+    // Each refusal's condition is read at once (and none else), the file
+    // system's too.
     EXPECT_EQ(sh.Journal({"zav DG_CONTROL/DAT_STATUS/MSG_GET "}).size(),
-              sh.Journal({"zav DG_CONTROL/DAT_CAPABILITY/MSG_GET ", "rc=TWRC_FAILURE"}).size());
+              sh.Journal({"zav DG_CONTROL/DAT_CAPABILITY/MSG_GET ", "rc=TWRC_FAILURE"}).size() +
+                  sh.Journal({"zav DG_CONTROL/DAT_FILESYSTEM/MSG_GETFIRSTFILE ", "rc=TWRC_FAILURE"}).size());
+    EXPECT_EQ(sh.Journal({"zav DG_CONTROL/DAT_FILESYSTEM/MSG_GETFIRSTFILE ", "rc=TWRC_FAILURE"}).size(), 1u);
 }

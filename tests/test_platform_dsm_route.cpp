@@ -161,6 +161,28 @@ TEST_F(DsmTest, TripletsWithoutAValidDestinationAreBadDest)
     EXPECT_EQ(app.FailCc(app.Call(&twClosed, DG_CUSTOM, FIXTURE_DAT_ECHO, MSG_GET, &fixtureecho)), TWCC_BADDEST);
 }
 
+TEST_F(DsmTest, AnIdentityOrStatusRequestThatNamesASourceGoesToIt)
+{
+    // As the widely used DSM routes them: the source answers (and keeps the
+    // condition code of) an identity request addressed to it; the DSM only
+    // closes a source itself, and answers without a destination.
+    App& app = OpenApp();
+    ASSERT_EQ(app.OpenDsByName(0, "Fixture Alpha"), TWRC_SUCCESS);
+    TW_IDENTITY twidentity = {};
+    EXPECT_EQ(app.Call(app.Source(0), DG_CONTROL, DAT_IDENTITY, MSG_GETDEFAULT, &twidentity), TWRC_FAILURE);
+    EXPECT_EQ(app.DsmStatus(), TWCC_SUCCESS);
+    TW_STATUS twstatus = {};
+    ASSERT_EQ(app.Call(app.Source(0), DG_CONTROL, DAT_STATUS, MSG_GET, &twstatus), TWRC_SUCCESS);
+    EXPECT_EQ(twstatus.ConditionCode, TWCC_BADPROTOCOL);
+    ASSERT_EQ(app.Call(nullptr, DG_CONTROL, DAT_IDENTITY, MSG_GETDEFAULT, &twidentity), TWRC_SUCCESS);
+    twidentity = {};
+    ASSERT_EQ(app.Call(app.Source(0), DG_CONTROL, DAT_IDENTITY, MSG_GET, &twidentity), TWRC_SUCCESS);
+    EXPECT_EQ(Name(twidentity), "Fixture Alpha");
+    EXPECT_EQ(app.Call(app.Source(0), DG_CONTROL, DAT_IDENTITY, MSG_CLOSEDS, app.Source(0)), TWRC_SUCCESS);
+    app.Forget(0);
+    EXPECT_EQ(app.CloseDsm(), TWRC_SUCCESS);
+}
+
 TEST_F(DsmTest, AnExceptionOfASourceReachesTheCallerAndTheDsmStaysSound)
 {
     App& app = OpenApp();

@@ -227,9 +227,9 @@ CTwainImpl::CTwainImpl(const char *a_szProtocol, const char *a_szLanguage, int a
       m_etwstate(ETWSTATE_NONE),
       m_twrcLast(0),
       m_twccLast(0),
-      m_blLastToDsm(false),
-      m_blStatusOfDsm(false),
       m_blLastCrashed(false),
+      m_blCallToDsm(false),
+      m_blCallCrashed(false),
       m_i32DiscardXferReady(0)
 {
     ZeroConnection();
@@ -359,9 +359,9 @@ void CTwainImpl::ZeroConnection()
     m_etwstate = ETWSTATE_NONE;
     m_twrcLast = 0;
     m_twccLast = 0;
-    m_blLastToDsm = false;
-    m_blStatusOfDsm = false;
     m_blLastCrashed = false;
+    m_blCallToDsm = false;
+    m_blCallCrashed = false;
     m_i32DiscardXferReady = 0;
 }
 

@@ -389,12 +389,22 @@ public:
     // state 3 and below and for DAT_PARENT, DAT_TWUNKIDENTITY and DAT_IDENTITY
     // with MSG_USERSELECT, MSG_OPENDS or MSG_CLOSEDS, where it is the Data
     // Source identity only with a_blDestination and null otherwise.  Records
-    // the last return code (or, for DAT_STATUS, the last condition code).
-    // Without a_blStatus: the call's return code.  With it: a DAT_STATUS
-    // request follows and its condition code is returned (its return code
-    // when it fails).
+    // the last return code (or, for DAT_STATUS, the last condition code),
+    // unless a read-back is under way (CTwainReadBack).  Without a_blStatus:
+    // the call's return code.  With it: the condition code of a failure, read
+    // at once (ReadCondition; the status request's return code when that
+    // fails, TWRC_FAILURE when the call crashed).
     TW_UINT16 DsmEntry(TW_UINT32 a_twdg, TW_UINT16 a_twdat, TW_UINT16 a_twmsg, TW_MEMREF a_pdata, bool a_blStatus,
                        bool a_blDestination);
+    // The condition code of the latest triplet, a_twrc its return code: only
+    // a failure or TWRC_CHECKSTATUS has one, which is asked of whoever
+    // answered the triplet at once (DAT_STATUS with a null destination when
+    // the DSM answered it, with the source's identity when the source did)
+    // and recorded as the last condition code (unless a read-back is under
+    // way).  Anything else, and a triplet that crashed (nobody answered it:
+    // m_blCallCrashed), gives TWCC_SUCCESS without asking.  A status request
+    // that fails gives TWCC_SUCCESS, its return code in *a_ptwrcStatus.
+    TW_UINT16 ReadCondition(TW_UINT16 a_twrc, TW_UINT16 *a_ptwrcStatus = nullptr);
 
     // Prints the identity line "%s ver=%d.%d twn=%d.%d grp=%s" of an identity
     // (the application's in DSMOpen, the source's in DSOpen).
@@ -814,13 +824,14 @@ public:
     // triplet (also those the callback sends on its own thread).
     std::atomic<TW_UINT16> m_twrcLast;
     std::atomic<TW_UINT16> m_twccLast;
-    // Set by the entry call: the DSM itself answered the last triplet (not
-    // DAT_STATUS); while m_blStatusOfDsm is set, DAT_STATUS goes to the DSM.
-    std::atomic<bool> m_blLastToDsm;
-    std::atomic<bool> m_blStatusOfDsm;
-    // Set by the entry call: the last call crashed (an exception or a fault
-    // signal came out of the DSM), so nobody answered it.
+    // Recorded with them: the triplet of the last codes crashed (an
+    // exception or a fault signal came out of the DSM), so nobody answered it.
     std::atomic<bool> m_blLastCrashed;
+    // Set by every call of the entry call, recorded or not (a read-back's
+    // too): the DSM itself answered the latest call, and the latest call
+    // crashed.  ReadCondition asks whoever answered.
+    std::atomic<bool> m_blCallToDsm;
+    std::atomic<bool> m_blCallCrashed;
 
     // 23. the transfer-ready discard counter.
     std::atomic<int32_t> m_i32DiscardXferReady;
@@ -833,6 +844,10 @@ private:
     void ZeroConnection();
     // Forget this connection (destructor).
     void RegistryRemove();
+    // The entry call to a given destination: records the call (unless a
+    // read-back is under way) and gives its return code.
+    TW_UINT16 DsmCall(TW_UINT32 a_twdg, TW_UINT16 a_twdat, TW_UINT16 a_twmsg, TW_MEMREF a_pdata,
+                      pTW_IDENTITY a_ptwidentityDest);
     // The zenity chooser of DSMSet userselect.
     TW_UINT16 DSMSetChooser();
     // Unload what a failed DSMOpen loaded.
@@ -848,31 +863,25 @@ private:
     bool DiffLevelValid(TW_UINT32 a_u32Level);
 };
 
-// The last codes of a command's own triplet, kept while the command sends
-// more triplets after it (a read-back, a display).  Made once that triplet
-// and its status line are done, it puts both the last return code and the
-// last condition code back when it goes out of scope, so that ifstatus,
-// setexitstatus and return see what the command was asked to do, whatever
-// the triplets after it answered.
-class CTwainKeepCodes
+// While one lives, the entry call of its connection records nothing on this
+// thread: the triplets of a read-back or a display that follows a command's
+// own triplet (and their condition codes) leave that triplet's return and
+// condition codes and its crash flag as the last ones, so that ifstatus,
+// setexitstatus and return see what the command was asked to do.  Made once
+// that triplet and its status line are done.
+class CTwainReadBack
 {
 public:
-    explicit CTwainKeepCodes(CTwainImpl *a_ptwainimpl)
-        : m_ptwainimpl(a_ptwainimpl), m_twrc(a_ptwainimpl->m_twrcLast.load()), m_twcc(a_ptwainimpl->m_twccLast.load())
-    {
-    }
-    ~CTwainKeepCodes()
-    {
-        m_ptwainimpl->m_twrcLast = m_twrc;
-        m_ptwainimpl->m_twccLast = m_twcc;
-    }
-    CTwainKeepCodes(const CTwainKeepCodes &) = delete;
-    CTwainKeepCodes &operator=(const CTwainKeepCodes &) = delete;
+    explicit CTwainReadBack(const CTwainImpl *a_ptwainimpl);
+    ~CTwainReadBack();
+    CTwainReadBack(const CTwainReadBack &) = delete;
+    CTwainReadBack &operator=(const CTwainReadBack &) = delete;
+
+    // True while a read-back of this connection is under way on this thread.
+    static bool Active(const CTwainImpl *a_ptwainimpl);
 
 private:
-    CTwainImpl *m_ptwainimpl;
-    TW_UINT16 m_twrc;
-    TW_UINT16 m_twcc;
+    const CTwainImpl *m_ptwainimplOuter;
 };
 
 // A condition code tells something only after TWRC_FAILURE, and after

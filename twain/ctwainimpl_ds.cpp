@@ -134,14 +134,7 @@ bool PixelTypeCamera(CTwainImpl *a_ptwainimpl, TW_UINT16 a_twty, TW_UINT32 a_twp
 // replaces the DSM's record of it.  An open that crashed has none.
 TW_UINT16 OpenFailed(CTwainImpl *a_ptwainimpl, TW_UINT16 a_twrc)
 {
-    if (a_ptwainimpl->m_blLastCrashed)
-    {
-        return a_twrc;
-    }
-    TW_STATUS twstatus;
-    memset(&twstatus, 0, sizeof(twstatus));
-    a_ptwainimpl->DsmEntry(DG_CONTROL, DAT_STATUS, MSG_GET, &twstatus, false, false);
-    a_ptwainimpl->m_twccLast = twstatus.ConditionCode;
+    a_ptwainimpl->ReadCondition(a_twrc);
     return a_twrc;
 }
 
@@ -244,7 +237,7 @@ TW_UINT16 CTwainImpl::DSOpen(const char *a_szProductName)
             // 3 so that the DSM answers).
             SetTwState(ETWSTATE_DSMOPEN);
             OpenFailed(this, twrc);
-            CTwainKeepCodes keep(this);
+            CTwainReadBack twainreadback(this);
             if (DsmEntry(DG_CONTROL, DAT_IDENTITY, MSG_CLOSEDS, &m_twidentityDs, false, false) != TWRC_SUCCESS)
             {
                 OSLOG_ERROR("Entry(DAT_IDENTITY/MSG_CLOSEDS) failed...");
@@ -292,6 +285,13 @@ TW_UINT16 CTwainImpl::FirstCamera(char *a_szCamera, size_t a_u64CameraSize)
     {
         FileCamera(this, a_szCamera, a_u64CameraSize);
         return TWRC_SUCCESS;
+    }
+    // A source without a file system refuses: that condition is read at
+    // once.  One that crashed was not refused: it is said, and the walk ends.
+    ReadCondition(twrc);
+    if (CapSaidCrash(this, ""))
+    {
+        return TWRC_FAILURE;
     }
 
     // No file system: colour first, else bitonal.

@@ -40,7 +40,7 @@ void SetStr32(char *a_szField, const char *a_szText)
 // One call into the DSM inside the catch-all: a C++ exception or a fault
 // signal coming out of it is logged as the crash of the call, which has
 // then failed (TWRC_FAILURE in *a_ptwrc); false then.
-bool DsmCall(DSMENTRYPROC a_pfnDsmEntryProc, pTW_IDENTITY a_ptwidentityOrigin, pTW_IDENTITY a_ptwidentityDest,
+bool GuardedCall(DSMENTRYPROC a_pfnDsmEntryProc, pTW_IDENTITY a_ptwidentityOrigin, pTW_IDENTITY a_ptwidentityDest,
              TW_UINT32 a_twdg, TW_UINT16 a_twdat, TW_UINT16 a_twmsg, TW_MEMREF a_pdata, TW_UINT16 *a_ptwrc)
 {
     int iSignal = 0;
@@ -63,7 +63,38 @@ bool DsmCall(DSMENTRYPROC a_pfnDsmEntryProc, pTW_IDENTITY a_ptwidentityOrigin, p
     return false;
 }
 
+// The connection whose read-back is under way on this thread, if any.
+thread_local const CTwainImpl *s_ptwainimplReadBack = nullptr;
+
+// True when the DSM itself answers a triplet sent to a_ptwidentityDest, as
+// the widely used DSM routes them: everything without a destination (so
+// also DAT_STATUS, which asks for the DSM's own condition code), the
+// close of a source, and its own triplets (DAT_PARENT, DAT_ENTRYPOINT, the
+// callback registrations, DAT_TWUNKIDENTITY); an identity or status request
+// that names a source goes to that source, as does everything else.
+bool DsmAnswers(TW_UINT16 a_twdat, TW_UINT16 a_twmsg, const TW_IDENTITY *a_ptwidentityDest)
+{
+    return !a_ptwidentityDest || ((a_twdat == DAT_IDENTITY) && (a_twmsg == MSG_CLOSEDS)) ||
+           (a_twdat == DAT_PARENT) || (a_twdat == DAT_ENTRYPOINT) || (a_twdat == DAT_CALLBACK) ||
+           (a_twdat == DAT_CALLBACK2) || (a_twdat == DAT_TWUNKIDENTITY);
+}
+
 } // namespace
+
+CTwainReadBack::CTwainReadBack(const CTwainImpl *a_ptwainimpl) : m_ptwainimplOuter(s_ptwainimplReadBack)
+{
+    s_ptwainimplReadBack = a_ptwainimpl;
+}
+
+CTwainReadBack::~CTwainReadBack()
+{
+    s_ptwainimplReadBack = m_ptwainimplOuter;
+}
+
+bool CTwainReadBack::Active(const CTwainImpl *a_ptwainimpl)
+{
+    return a_ptwainimpl && (s_ptwainimplReadBack == a_ptwainimpl);
+}
 
 // ---------------------------------------------------------------------------
 // The entry call
@@ -71,16 +102,15 @@ bool DsmCall(DSMENTRYPROC a_pfnDsmEntryProc, pTW_IDENTITY a_ptwidentityOrigin, p
 TW_UINT16 CTwainImpl::DsmEntry(TW_UINT32 a_twdg, TW_UINT16 a_twdat, TW_UINT16 a_twmsg, TW_MEMREF a_pdata,
                                bool a_blStatus, bool a_blDestination)
 {
-    DSMENTRYPROC pfnDsmEntryProc = m_pfnDsmEntryProc;
-    if (!pfnDsmEntryProc)
+    if (!m_pfnDsmEntryProc)
     {
         OSLOG_ERROR("Entry can't be called till the driver is opened...");
         return TWRC_FAILURE;
     }
 
-    // Destination: the Data Source, except for the triplets that the DSM
-    // answers itself (and everything before a source is open), where the
-    // source goes along only when asked for.
+    // Destination: the Data Source, except for the triplets meant for the
+    // DSM (and everything before a source is open), where the source goes
+    // along only when asked for.
     pTW_IDENTITY ptwidentityDest = &m_twidentityDs;
     if ((GetTwState() < ETWSTATE_DSOPEN) || (a_twdat == DAT_PARENT) || (a_twdat == DAT_TWUNKIDENTITY) ||
         ((a_twdat == DAT_IDENTITY) &&
@@ -88,68 +118,81 @@ TW_UINT16 CTwainImpl::DsmEntry(TW_UINT32 a_twdg, TW_UINT16 a_twdat, TW_UINT16 a_
     {
         ptwidentityDest = a_blDestination ? &m_twidentityDs : nullptr;
     }
-    // Whatever the destination, the DSM answers these itself, and then only
-    // the DSM knows the condition code.
-    bool blDsmAnswers = !ptwidentityDest || (a_twdat == DAT_IDENTITY) || (a_twdat == DAT_PARENT) ||
-                        (a_twdat == DAT_TWUNKIDENTITY) || (a_twdat == DAT_ENTRYPOINT) || (a_twdat == DAT_CALLBACK);
-    if (a_twdat != DAT_STATUS)
-    {
-        m_blLastToDsm = blDsmAnswers;
-    }
-    else if (m_blStatusOfDsm)
-    {
-        ptwidentityDest = nullptr;
-    }
-
-    m_blLastCrashed = false;
-    TW_UINT16 twrc;
-    bool blAnswered =
-        DsmCall(pfnDsmEntryProc, &m_twidentityApp, ptwidentityDest, a_twdg, a_twdat, a_twmsg, a_pdata, &twrc);
-
-    // Recording for the script tests.  A triplet's condition code is known
-    // only once its status has been asked for (after a failure): until then
-    // it is TWCC_SUCCESS, never the code of an earlier call.
-    if (a_twdat != DAT_STATUS)
-    {
-        m_twrcLast = twrc;
-        m_twccLast = TWCC_SUCCESS;
-    }
-    else if (blAnswered && a_pdata)
-    {
-        m_twccLast = TwGetU16(a_pdata);
-    }
-    if (!blAnswered)
-    {
-        // Recorded as the failure it ended in; nobody answered it, so no
-        // condition code is asked for.
-        m_blLastCrashed = true;
-        return TWRC_FAILURE;
-    }
-
-    // The caller wants the condition code of the call: it has one only
-    // after a failure, or when the answer says to ask for it.
+    TW_UINT16 twrc = DsmCall(a_twdg, a_twdat, a_twmsg, a_pdata, ptwidentityDest);
     if (!a_blStatus)
     {
         return twrc;
     }
-    if (!TwainStatusMeansSomething(twrc))
+    if (m_blCallCrashed)
+    {
+        return TWRC_FAILURE;
+    }
+    TW_UINT16 twrcStatus = TWRC_SUCCESS;
+    TW_UINT16 twcc = ReadCondition(twrc, &twrcStatus);
+    return (twrcStatus != TWRC_SUCCESS) ? twrcStatus : twcc;
+}
+
+TW_UINT16 CTwainImpl::DsmCall(TW_UINT32 a_twdg, TW_UINT16 a_twdat, TW_UINT16 a_twmsg, TW_MEMREF a_pdata,
+                              pTW_IDENTITY a_ptwidentityDest)
+{
+    DSMENTRYPROC pfnDsmEntryProc = m_pfnDsmEntryProc;
+    if (!pfnDsmEntryProc)
+    {
+        OSLOG_ERROR("Entry can't be called till the driver is opened...");
+        m_blCallCrashed = false;
+        return TWRC_FAILURE;
+    }
+    TW_UINT16 twrc;
+    bool blAnswered =
+        GuardedCall(pfnDsmEntryProc, &m_twidentityApp, a_ptwidentityDest, a_twdg, a_twdat, a_twmsg, a_pdata, &twrc);
+    m_blCallCrashed = !blAnswered;
+    m_blCallToDsm = DsmAnswers(a_twdat, a_twmsg, a_ptwidentityDest);
+
+    // Recording for the script tests.  A triplet's condition code is known
+    // only once its status has been asked for (after a failure): until then
+    // it is TWCC_SUCCESS, never the code of an earlier call.  A call that
+    // crashed is recorded as the failure it ended in.
+    if (!CTwainReadBack::Active(this))
+    {
+        if (a_twdat != DAT_STATUS)
+        {
+            m_twrcLast = twrc;
+            m_twccLast = TWCC_SUCCESS;
+            m_blLastCrashed = !blAnswered;
+        }
+        else if (!blAnswered)
+        {
+            m_blLastCrashed = true;
+        }
+        else if (a_pdata)
+        {
+            m_twccLast = TwGetU16(a_pdata);
+        }
+    }
+    return twrc;
+}
+
+TW_UINT16 CTwainImpl::ReadCondition(TW_UINT16 a_twrc, TW_UINT16 *a_ptwrcStatus)
+{
+    if (a_ptwrcStatus)
+    {
+        *a_ptwrcStatus = TWRC_SUCCESS;
+    }
+    // Nobody answered a call that crashed, and the source that crashed is
+    // not asked again; a call that did not fail has no condition code of
+    // its own (what the status holds belongs to an earlier call).
+    if (m_blCallCrashed || !TwainStatusMeansSomething(a_twrc))
     {
         return TWCC_SUCCESS;
     }
     TW_STATUS twstatus;
     memset(&twstatus, 0, sizeof(twstatus));
-    if (!DsmCall(pfnDsmEntryProc, &m_twidentityApp, blDsmAnswers ? nullptr : ptwidentityDest, DG_CONTROL, DAT_STATUS,
-                 MSG_GET, &twstatus, &twrc))
+    TW_UINT16 twrc = DsmCall(DG_CONTROL, DAT_STATUS, MSG_GET, &twstatus, m_blCallToDsm ? nullptr : &m_twidentityDs);
+    if (a_ptwrcStatus)
     {
-        m_blLastCrashed = true;
-        return TWRC_FAILURE;
+        *a_ptwrcStatus = twrc;
     }
-    if (twrc != TWRC_SUCCESS)
-    {
-        return twrc;
-    }
-    m_twccLast = twstatus.ConditionCode;
-    return twstatus.ConditionCode;
+    return (twrc == TWRC_SUCCESS) ? twstatus.ConditionCode : TWCC_SUCCESS;
 }
 
 // ---------------------------------------------------------------------------
@@ -323,8 +366,7 @@ void CTwainImpl::DSMList(const char *const *a_aszWords)
     // The DSM's default source becomes the chosen one.  (Without sources
     // there is none: that condition is read at once, so that the status
     // request after the walk tells only of the walk.)
-    GetStatusStrings(DsmEntry(DG_CONTROL, DAT_IDENTITY, MSG_GETDEFAULT, &m_twidentityDs, false, false), 0, nullptr, 0,
-                     nullptr, 0, true);
+    ReadCondition(DsmEntry(DG_CONTROL, DAT_IDENTITY, MSG_GETDEFAULT, &m_twidentityDs, false, false));
 
     memset(m_atwidentityList, 0, sizeof(m_atwidentityList));
     OSLOG_INFO("DG_CONTROL,DAT_IDENTITY,MSG_GETFIRST...");
@@ -419,8 +461,10 @@ TW_UINT16 CTwainImpl::DSMSet(const char *const *a_aszWords)
         if (twrc != TWRC_SUCCESS)
         {
             // A DSM without a chooser of its own: that refusal is read at
-            // once, so that it stands for no later call.
-            GetStatusStrings(twrc, 0, nullptr, 0, nullptr, 0, true);
+            // once, and its codes stay the command's whatever our chooser's
+            // walks of the list answer.
+            ReadCondition(twrc);
+            CTwainReadBack twainreadback(this);
             return DSMSetChooser();
         }
         TwainFieldText(twidentity.ProductName, sizeof(TW_STR32), szChoice, sizeof(szChoice));

@@ -38,30 +38,16 @@ bool WordPresent(const char *const *a_aszWords, int a_iWord)
 void CTwainImpl::GetStatusStrings(TW_UINT16 a_twrc, TW_UINT16 a_twcc, char *a_szTwrc, size_t a_u64TwrcSize,
                                   char *a_szTwcc, size_t a_u64TwccSize, bool a_blAskStatus)
 {
-    // A call that crashed has no condition code, whatever the caller holds:
-    // nobody answered it, and the source that crashed is not asked again.
-    // Nor has a status request that crashed.
+    // With a_blAskStatus the codes are the latest triplet's, its condition
+    // code read now; otherwise the given ones, with the crash flag recorded
+    // with the last codes.  A call that crashed has no condition code,
+    // whatever the caller holds: nobody answered it.  Nor has a status
+    // request that crashed.
     bool blCrashed = m_blLastCrashed;
-    if (a_blAskStatus && !TwainStatusMeansSomething(a_twrc))
+    if (a_blAskStatus)
     {
-        // Only a failure, or an answer that says to ask, has a condition
-        // code of its own: what the status holds now is an earlier call's.
-        a_twcc = TWCC_SUCCESS;
-    }
-    else if (a_blAskStatus)
-    {
-        // Asked of whoever answered the last triplet: the DSM for the
-        // triplets it answers itself, else the Data Source.
-        TW_STATUS twstatus;
-        memset(&twstatus, 0, sizeof(twstatus));
-        if (!blCrashed)
-        {
-            m_blStatusOfDsm = m_blLastToDsm.load();
-            DsmEntry(DG_CONTROL, DAT_STATUS, MSG_GET, &twstatus, false, false);
-            m_blStatusOfDsm = false;
-            blCrashed = m_blLastCrashed;
-        }
-        a_twcc = twstatus.ConditionCode;
+        a_twcc = ReadCondition(a_twrc);
+        blCrashed = m_blCallCrashed;
     }
 
     if (a_szTwrc && a_u64TwrcSize)

@@ -2,11 +2,13 @@
 //
 // DSM_Entry: the one entry of the stand-in Data Source Manager.
 //
-// The DSM answers its own triplets (DG_CONTROL with DAT_PARENT, DAT_IDENTITY,
+// The DSM answers its own triplets (DG_CONTROL with DAT_PARENT,
 // DAT_ENTRYPOINT, DAT_CALLBACK, DAT_CALLBACK2, DAT_TWUNKIDENTITY, and
-// DAT_STATUS without destination), delivers DG_CONTROL/DAT_NULL messages of a
-// Data Source to the application's registered callback, and passes every
-// other triplet unchanged to the Data Source named by the destination.
+// DAT_IDENTITY and DAT_STATUS without destination, and MSG_CLOSEDS),
+// delivers DG_CONTROL/DAT_NULL messages of a Data Source to the
+// application's registered callback, and passes every other triplet
+// unchanged to the Data Source named by the destination (so also an identity
+// or status request that names a source), as the widely used DSM does.
 //
 // Every application that opens the DSM gets its own Id, its own list of Data
 // Sources (scanned at MSG_OPENDSM, each entry with an Id of its own), its own
@@ -20,8 +22,6 @@
 // application asks for it only after TWRC_FAILURE (or TWRC_CHECKSTATUS).
 
 #include "dsm_internal.h"
-
-#include <unwind.h>
 
 #include <cstdint>
 #include <cstdlib>
@@ -48,7 +48,6 @@ struct DsmOpenSource
     TW_IDENTITY                  twidentity;
     std::shared_ptr<CDsmLibrary> plibrary;
     bool                         blOpen = false;      // false while MSG_OPENDS is under way
-    std::thread::id              idOpening;           // the thread of that MSG_OPENDS
     bool                         blCallback = false;
     bool                         blCallback2 = false; // registered with DAT_CALLBACK2
     TWAINCALLBACKPROC            pfnCallback = nullptr;
@@ -76,10 +75,53 @@ TW_UINT16                                    s_u16Cc = TWCC_SUCCESS;    // code 
 
 typedef std::unique_lock<std::mutex> DsmLock;
 
-// The sources called whose answers are awaited, per thread, innermost last,
-// each with the frame of its call (see Forward).
-typedef std::vector<std::pair<uintptr_t, std::shared_ptr<DsmOpenSource>>> DsmCalls;
+// The calls into sources whose answers are awaited, per thread, innermost
+// last, each with the frame of its call and what it holds: the source (its
+// library stays loaded) and, for an open, the application whose table has
+// the open's record.
+struct DsmCall
+{
+    uintptr_t                      uFrame;
+    std::shared_ptr<DsmOpenSource> psource;
+    std::shared_ptr<DsmApp>        papp;
+};
+typedef std::vector<DsmCall> DsmCalls;
 std::map<std::thread::id, DsmCalls> s_mapcalls;
+
+// Locked: enters a call into a source on this thread, made from the frame
+// a_uFrame, and gives its place among the thread's calls.  A call whose
+// source never answers (it crashed, and the application's fault handler
+// took the thread back past this DSM) leaves its entry behind: entering a
+// call lets go of those whose frames are no deeper than its own, since a call
+// still under way is always further up the stack.  What is let go of goes to
+// a_dsmcallsDone, to be released after the lock (it may unload a library).
+size_t EnterCall(uintptr_t a_uFrame, std::shared_ptr<DsmOpenSource> a_psource, std::shared_ptr<DsmApp> a_papp,
+                 DsmCalls& a_dsmcallsDone)
+{
+    DsmCalls& dsmcalls = s_mapcalls[std::this_thread::get_id()];
+    while (!dsmcalls.empty() && dsmcalls.back().uFrame <= a_uFrame)
+    {
+        a_dsmcallsDone.push_back(std::move(dsmcalls.back()));
+        dsmcalls.pop_back();
+    }
+    dsmcalls.push_back(DsmCall{a_uFrame, std::move(a_psource), std::move(a_papp)});
+    return dsmcalls.size() - 1;
+}
+
+// Leaves the call entered at a_uCall (and any left behind inside it); what
+// it held is released once the lock is.
+void LeaveCall(size_t a_uCall)
+{
+    DsmCalls dsmcallsDone;
+    DsmLock lock(s_mtx);
+    DsmCalls& dsmcalls = s_mapcalls[std::this_thread::get_id()];
+    while (dsmcalls.size() > a_uCall)
+    {
+        dsmcallsDone.push_back(std::move(dsmcalls.back()));
+        dsmcalls.pop_back();
+    }
+    lock.unlock();
+}
 
 // Everything below marked "locked" expects s_mtx to be held.
 
@@ -327,36 +369,35 @@ DsmResult OpenDsm(TW_IDENTITY* a_ptwOrigin)
     return Answer(papp.get(), TWRC_SUCCESS, TWCC_SUCCESS);
 }
 
-bool InsideAnOpening();
-bool OpeningLost(const DsmOpenSource& a_source, bool a_blInsideAnOpening);
-
 DsmResult CloseDsm(TW_IDENTITY* a_ptwOrigin)
 {
     // What is still allocated when an application leaves goes to the log.
     const unsigned long ulLive = TwainDsmDiagLiveAllocations();
-    // Sources whose open never came back, freed (their libraries unloaded)
-    // once the lock is released.
-    std::vector<std::shared_ptr<DsmOpenSource>> vpsourceLost;
+    // The records of sources that never opened, freed (their libraries
+    // unloaded) once the lock is released.
+    std::vector<std::shared_ptr<DsmOpenSource>> vpsourceNeverOpened;
     DsmLock lock(s_mtx);
     std::shared_ptr<DsmApp> papp = FindApp(a_ptwOrigin);
     if (!papp)
     {
         return Answer(nullptr, TWRC_FAILURE, TWCC_SEQERROR);
     }
-    const bool blInsideAnOpening = !papp->mapopen.empty() && InsideAnOpening();
     for (const auto& kv : papp->mapopen)
     {
-        if (!OpeningLost(*kv.second, blInsideAnOpening))
+        if (kv.second->blOpen)
         {
             // The application must close its sources first.
             return Answer(papp.get(), TWRC_FAILURE, TWCC_SEQERROR);
         }
     }
+    // What is left are opens that never came back (the source crashed), or
+    // that are still under way (each holds its own record and application,
+    // and fails when it finds the application gone).
     for (auto& kv : papp->mapopen)
     {
         CDsmLog::Line("%s never came back from MSG_OPENDS: freed",
                       kv.second->plibrary ? kv.second->plibrary->Path().c_str() : "a source");
-        vpsourceLost.push_back(std::move(kv.second));
+        vpsourceNeverOpened.push_back(std::move(kv.second));
     }
     papp->mapopen.clear();
     s_mapapps.erase(papp->u32Id);
@@ -366,6 +407,8 @@ DsmResult CloseDsm(TW_IDENTITY* a_ptwOrigin)
         // The default chosen with MSG_SET lasts while the DSM is in use.
         s_szDefault.clear();
     }
+    lock.unlock();
+    vpsourceNeverOpened.clear();
     return DsmResult{TWRC_SUCCESS, TWCC_SUCCESS};
 }
 
@@ -392,83 +435,65 @@ DsmResult Parent(TW_IDENTITY* a_ptwOrigin, TW_UINT16 a_u16Msg)
 // a failure its status).  A source may crash there, and an application may
 // catch the fault and take its thread back past the DSM: nothing of this call
 // is ever unwound then.  So while the source runs, the frames of the open
-// hold nothing that needs a destructor; what the open owns lives in the
-// application's table, as a source that is not open yet.  A record whose
-// open never came back keeps its source refused (TWCC_MAXCONNECTIONS, and
-// it cannot be closed) until the application closes the DSM, which frees it.
+// hold nothing that needs a destructor: the open's record lives in the
+// application's table, as a source that is not open yet, and the record and
+// the application are held by the open's entry among the thread's calls
+// (EnterCall).  A record whose open never came back keeps its source refused
+// (TWCC_MAXCONNECTIONS, and it cannot be closed) until the application
+// closes the DSM, which drops the records of sources that never opened; the
+// entry is let go of by the thread's next call that is no deeper.  An open
+// still under way when its application closes the DSM finds its record gone
+// when the source answers: the source is closed again and the open fails.
 
 // The source being opened by one MSG_OPENDS call.  Trivially destructible.
 struct DsmOpening
 {
-    DsmApp*        papp = nullptr;          // held by s_mapapps, which the open keeps
-    DsmOpenSource* psource = nullptr;       // held by the application's table
+    DsmApp*        papp = nullptr;          // held by the open's call entry
+    DsmOpenSource* psource = nullptr;       // held by the open's call entry
     DSENTRYPROC    pfnEntry = nullptr;
     TW_IDENTITY    twidentity;              // the source's identity from the list
+    size_t         uCall = 0;               // the open's place among the thread's calls
 };
 
-DsmResult RunOpening(TW_IDENTITY* a_ptwOrigin, TW_IDENTITY* a_ptwDs, const DsmOpening& a_dsmopening);
-
-// One frame of the stack walk of InsideAnOpening.
-_Unwind_Reason_Code FindRunOpening(struct _Unwind_Context* a_pcontext, void* a_pvFound)
+// Locked: true while the open's record is in its application's table and
+// the application has the DSM open.
+bool OpeningKept(const DsmOpening& a_dsmopening)
 {
-    int iBeforeInstruction = 0;
-    uintptr_t uIp = _Unwind_GetIPInfo(a_pcontext, &iBeforeInstruction);
-    if (uIp == 0)
+    auto itApp = s_mapapps.find(a_dsmopening.papp->u32Id);
+    if (itApp == s_mapapps.end() || itApp->second.get() != a_dsmopening.papp)
     {
-        return _URC_END_OF_STACK;
+        return false;
     }
-    // A return address: the call lies just before it.
-    void* pvFunction = _Unwind_FindEnclosingFunction(reinterpret_cast<void*>(iBeforeInstruction ? uIp : uIp - 1));
-    if (pvFunction == reinterpret_cast<void*>(&RunOpening))
-    {
-        *static_cast<bool*>(a_pvFound) = true;
-        return _URC_END_OF_STACK;
-    }
-    return _URC_NO_REASON;
+    auto it = a_dsmopening.papp->mapopen.find(a_dsmopening.psource->u32Id);
+    return it != a_dsmopening.papp->mapopen.end() && it->second.get() == a_dsmopening.psource;
 }
 
-// True when this thread runs inside a source's open: this call came from
-// the source (or from a callback it caused) while its open is under way.
-bool InsideAnOpening()
-{
-    bool blFound = false;
-    _Unwind_Backtrace(FindRunOpening, &blFound);
-    return blFound;
-}
-
-// True when a source's open will never come back: it ran on this thread,
-// and this thread is no longer inside an open (its frames are gone).
-bool OpeningLost(const DsmOpenSource& a_source, bool a_blInsideAnOpening)
-{
-    return !a_source.blOpen && a_source.idOpening == std::this_thread::get_id() && !a_blInsideAnOpening;
-}
-
-// Removes the source of a failed open from its application's table and
-// unloads its library (without the lock).
+// Removes the record of a failed open from its application's table (the
+// library stays loaded until the open's call entry lets go of it).
 void DropOpening(const DsmOpening& a_dsmopening)
 {
-    std::shared_ptr<CDsmLibrary> plibrary;
     std::shared_ptr<DsmOpenSource> psource;
+    DsmLock lock(s_mtx);
+    if (OpeningKept(a_dsmopening))
     {
-        DsmLock lock(s_mtx);
-        auto it = a_dsmopening.papp->mapopen.find(a_dsmopening.psource->u32Id);
-        if (it != a_dsmopening.papp->mapopen.end() && it->second.get() == a_dsmopening.psource)
-        {
-            psource = std::move(it->second);
-            a_dsmopening.papp->mapopen.erase(it);
-            plibrary = std::move(psource->plibrary);
-        }
+        psource = std::move(a_dsmopening.papp->mapopen[a_dsmopening.psource->u32Id]);
+        a_dsmopening.papp->mapopen.erase(a_dsmopening.psource->u32Id);
     }
+    lock.unlock();
 }
 
-// Finds the source an open names, reserves it in the application's table
-// and loads its library; false with the answer when that fails.
-bool BeginOpening(TW_IDENTITY* a_ptwOrigin, TW_IDENTITY* a_ptwDs, DsmOpening& a_dsmopening, DsmResult& a_dsmresult)
+// Finds the source an open names, reserves it in the application's table,
+// loads its library and enters the open among the thread's calls (made from
+// a_uFrame); false with the answer when that fails.
+bool BeginOpening(TW_IDENTITY* a_ptwOrigin, TW_IDENTITY* a_ptwDs, uintptr_t a_uFrame, DsmOpening& a_dsmopening,
+                  DsmResult& a_dsmresult)
 {
     std::string szPath;
+    std::shared_ptr<DsmOpenSource> psource;
+    std::shared_ptr<DsmApp> papp;
     {
         DsmLock lock(s_mtx);
-        std::shared_ptr<DsmApp> papp = FindApp(a_ptwOrigin);
+        papp = FindApp(a_ptwOrigin);
         if (!papp)
         {
             a_dsmresult = Answer(nullptr, TWRC_FAILURE, TWCC_SEQERROR);
@@ -494,10 +519,9 @@ bool BeginOpening(TW_IDENTITY* a_ptwOrigin, TW_IDENTITY* a_ptwDs, DsmOpening& a_
             a_dsmresult = Answer(papp.get(), TWRC_FAILURE, TWCC_MAXCONNECTIONS);
             return false;
         }
-        std::shared_ptr<DsmOpenSource> psource = std::make_shared<DsmOpenSource>();
+        psource = std::make_shared<DsmOpenSource>();
         psource->u32Id = u32SourceId;
         psource->twidentity = dsmsourcefile.m_twidentity;
-        psource->idOpening = std::this_thread::get_id();
         papp->mapopen[u32SourceId] = psource;   // reserved; not open yet
         a_dsmopening.papp = papp.get();
         a_dsmopening.psource = psource.get();
@@ -507,17 +531,21 @@ bool BeginOpening(TW_IDENTITY* a_ptwOrigin, TW_IDENTITY* a_ptwDs, DsmOpening& a_
 
     std::string szError;
     std::shared_ptr<CDsmLibrary> plibrary = CDsmLibrary::Load(szPath, szError);
+    DsmCalls dsmcallsDone;
+    DsmLock lock(s_mtx);
     if (!plibrary)
     {
         CDsmLog::Line("MSG_OPENDS: cannot load %s: %s", szPath.c_str(), szError.c_str());
+        lock.unlock();
         DropOpening(a_dsmopening);
-        DsmLock lock(s_mtx);
+        lock.lock();
         a_dsmresult = Answer(a_dsmopening.papp, TWRC_FAILURE, TWCC_OPERATIONERROR);
         return false;
     }
-    DsmLock lock(s_mtx);
     a_dsmopening.pfnEntry = plibrary->Entry();
-    a_dsmopening.psource->plibrary = std::move(plibrary);
+    psource->plibrary = std::move(plibrary);
+    a_dsmopening.uCall = EnterCall(a_uFrame, std::move(psource), std::move(papp), dsmcallsDone);
+    lock.unlock();
     return true;
 }
 
@@ -529,10 +557,8 @@ DsmResult FailOpening(const DsmOpening& a_dsmopening, TW_UINT16 a_u16Rc, TW_UINT
     return Answer(a_dsmopening.papp, a_u16Rc, a_u16Cc);
 }
 
-// The calls into the source (nothing here has a destructor).  Never inlined:
-// InsideAnOpening looks for its frame.
-__attribute__((noinline)) DsmResult RunOpening(TW_IDENTITY* a_ptwOrigin, TW_IDENTITY* a_ptwDs,
-                                               const DsmOpening& a_dsmopening)
+// The calls into the source (nothing here has a destructor).
+DsmResult RunOpening(TW_IDENTITY* a_ptwOrigin, TW_IDENTITY* a_ptwDs, const DsmOpening& a_dsmopening)
 {
     // The caller's identity receives the source's identity and its Id.
     DsmCopyIdentity(a_ptwDs, &a_dsmopening.twidentity);
@@ -569,6 +595,17 @@ __attribute__((noinline)) DsmResult RunOpening(TW_IDENTITY* a_ptwOrigin, TW_IDEN
     }
 
     DsmLock lock(s_mtx);
+    if (!OpeningKept(a_dsmopening))
+    {
+        // The application closed the DSM meanwhile: the source is closed
+        // again, and the open is out of sequence.
+        lock.unlock();
+        CDsmLog::Line("MSG_OPENDS: %s opened after its application closed the DSM: closed again",
+                      a_dsmopening.psource->plibrary->Path().c_str());
+        a_dsmopening.pfnEntry(a_ptwOrigin, DG_CONTROL, DAT_IDENTITY, MSG_CLOSEDS, a_ptwDs);
+        lock.lock();
+        return Answer(nullptr, TWRC_FAILURE, TWCC_SEQERROR);
+    }
     DsmOpenSource& source = *a_dsmopening.psource;
     DsmCopyIdentity(&source.twidentity, a_ptwDs);
     source.twidentity.Id = source.u32Id;
@@ -579,22 +616,27 @@ __attribute__((noinline)) DsmResult RunOpening(TW_IDENTITY* a_ptwOrigin, TW_IDEN
 
 DsmResult OpenDs(TW_IDENTITY* a_ptwOrigin, TW_IDENTITY* a_ptwDs)
 {
+    // This frame outlasts every call of the open into the source.
+    const char cFrame = 0;
     DsmOpening dsmopening;
     DsmResult dsmresult;
-    if (!BeginOpening(a_ptwOrigin, a_ptwDs, dsmopening, dsmresult))
+    if (!BeginOpening(a_ptwOrigin, a_ptwDs, reinterpret_cast<uintptr_t>(&cFrame), dsmopening, dsmresult))
     {
         return dsmresult;
     }
     try
     {
-        return RunOpening(a_ptwOrigin, a_ptwDs, dsmopening);
+        dsmresult = RunOpening(a_ptwOrigin, a_ptwDs, dsmopening);
     }
     catch (...)
     {
         // A source's exception passes to the application; the open failed.
         DropOpening(dsmopening);
+        LeaveCall(dsmopening.uCall);
         throw;
     }
+    LeaveCall(dsmopening.uCall);
+    return dsmresult;
 }
 
 DsmResult CloseDs(TW_IDENTITY* a_ptwOrigin, TW_IDENTITY* a_ptwDs)
@@ -945,41 +987,18 @@ DsmResult Forward(TW_IDENTITY* a_ptwOrigin, TW_IDENTITY* a_ptwDest, TW_UINT32 a_
         }
     }
     // The source stays held (its library loaded) until it has answered, by
-    // an entry among its thread's calls, marked with where this call's frame
-    // is.  A source that never answers (it crashed, and the application's
-    // fault handler took the thread back past this DSM) leaves its entry
-    // behind: a later call lets go of those whose frames are no deeper than
-    // its own, since a call still under way is always further up the stack.
-    // (What is let go of is released after the lock: it may unload a library.)
+    // its entry among the thread's calls.
     const char cFrame = 0;
-    const uintptr_t uFrame = reinterpret_cast<uintptr_t>(&cFrame);
     const DSENTRYPROC pfnEntry = psource->plibrary->Entry();
     size_t uCall = 0;
     {
         DsmCalls dsmcallsDone;
         DsmLock lock(s_mtx);
-        DsmCalls& dsmcalls = s_mapcalls[std::this_thread::get_id()];
-        while (!dsmcalls.empty() && dsmcalls.back().first <= uFrame)
-        {
-            dsmcallsDone.push_back(std::move(dsmcalls.back()));
-            dsmcalls.pop_back();
-        }
-        uCall = dsmcalls.size();
-        dsmcalls.emplace_back(uFrame, std::move(psource));
+        uCall = EnterCall(reinterpret_cast<uintptr_t>(&cFrame), std::move(psource), nullptr, dsmcallsDone);
         lock.unlock();
     }
     TW_UINT16 twrc = pfnEntry(a_ptwOrigin, a_u32Dg, a_u16Dat, a_u16Msg, a_pData);
-    {
-        DsmCalls dsmcallsDone;
-        DsmLock lock(s_mtx);
-        DsmCalls& dsmcalls = s_mapcalls[std::this_thread::get_id()];
-        while (dsmcalls.size() > uCall)
-        {
-            dsmcallsDone.push_back(std::move(dsmcalls.back()));
-            dsmcalls.pop_back();
-        }
-        lock.unlock();
-    }
+    LeaveCall(uCall);
     return DsmResult{twrc, s_iCcFromSource};
 }
 
@@ -1000,7 +1019,14 @@ DsmResult Dispatch(TW_IDENTITY* a_ptwOrigin, TW_IDENTITY* a_ptwDest, TW_UINT32 a
         switch (a_u16Dat)
         {
             case DAT_PARENT:        return Parent(a_ptwOrigin, a_u16Msg);
-            case DAT_IDENTITY:      return Identity(a_ptwOrigin, a_u16Msg, a_pData);
+            case DAT_IDENTITY:
+                // An identity request that names a source goes to it; the
+                // DSM closes a source itself.
+                if (!a_ptwDest || a_u16Msg == MSG_CLOSEDS)
+                {
+                    return Identity(a_ptwOrigin, a_u16Msg, a_pData);
+                }
+                break;
             case DAT_ENTRYPOINT:    return EntryPoint(a_ptwOrigin, a_ptwDest, a_u16Msg, a_pData);
             case DAT_CALLBACK:
             case DAT_CALLBACK2:     return Callback(a_ptwOrigin, a_ptwDest, a_u16Dat, a_u16Msg, a_pData);

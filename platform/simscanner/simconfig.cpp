@@ -886,7 +886,7 @@ void CParser::On(const std::vector<Token>& a_atoken)
     m_config.m_aevent.push_back(rule);
 }
 
-// fault <action> <DG> <DAT> <MSG> [cap=..] [rc=..] [cc=..] [skip=n] [times=n] [value=n]
+// fault <action> <DG> <DAT> <MSG> [cap=..] [rc=..] [cc=..] [skip=n] [times=n] [value=n] [data=null]
 void CParser::Fault(const std::vector<Token>& a_atoken)
 {
     if (a_atoken.size() < 5)
@@ -956,6 +956,11 @@ void CParser::Fault(const std::vector<Token>& a_atoken)
         {
             blOk = ParseInt(szValue, i64) && i64 >= 0 && i64 < 0xFFFFFFFFLL;
             (Equal(szField, "skip") ? fault.m_u32Skip : fault.m_u32Times) = static_cast<std::uint32_t>(i64);
+        }
+        else if (blOk && Equal(szField, "data"))
+        {
+            blOk = Equal(szValue, "null");
+            fault.m_blNullData = true;
         }
         else if (blOk && Equal(szField, "value"))
         {

@@ -65,6 +65,7 @@ struct SimFault
     std::uint32_t   m_u32Times = kSimAny;   // then fault this many (all by default)
     std::int64_t    m_i64Value = 0;         // action detail (container type, item type, ...)
     bool            m_blValue = false;
+    bool            m_blNullData = false;   // only triplets sent with null data
 };
 
 struct SimConfig

@@ -126,7 +126,7 @@ const SimFault* CSimSession::MatchFault(TW_UINT32 a_u32Dg, TW_UINT16 a_u16Dat, T
     {
         const SimFault& fault = m_afault[ii];
         if ((fault.m_u32Dg != kSimAny && fault.m_u32Dg != (a_u32Dg & DG_MASK)) || (fault.m_u32Dat != kSimAny && fault.m_u32Dat != a_u16Dat) ||
-            (fault.m_u32Msg != kSimAny && fault.m_u32Msg != a_u16Msg))
+            (fault.m_u32Msg != kSimAny && fault.m_u32Msg != a_u16Msg) || (fault.m_blNullData && a_pData != nullptr))
         {
             continue;
         }

@@ -38,7 +38,8 @@ bool IsOpenFault(const SimFault& a_fault)
 {
     return (a_fault.m_u32Dg == kSimAny || a_fault.m_u32Dg == DG_CONTROL) && (a_fault.m_u32Dat == kSimAny || a_fault.m_u32Dat == DAT_IDENTITY) &&
            (a_fault.m_u32Msg == kSimAny || a_fault.m_u32Msg == MSG_OPENDS) &&
-           (a_fault.m_eAction == eSimFaultRefuse || a_fault.m_eAction == eSimFaultThrow || a_fault.m_eAction == eSimFaultCrash);
+           (a_fault.m_eAction == eSimFaultRefuse || a_fault.m_eAction == eSimFaultThrow || a_fault.m_eAction == eSimFaultCrash) &&
+           !a_fault.m_blNullData;   // an open comes with its identity
 }
 
 const char* FaultName(ESimFaultAction a_eAction)

@@ -260,6 +260,16 @@ void CapPrintStatus(CTwainImpl *a_ptwainimpl, const char *a_szIndent, TW_UINT16 
     TWAINLOG("%s%s/%s", a_szIndent, szTwrc, szTwcc);
 }
 
+bool CapSaidCrash(CTwainImpl *a_ptwainimpl, const char *a_szIndent, int a_iCap)
+{
+    if (!a_ptwainimpl->m_blCallCrashed)
+        return false;
+    if (a_iCap >= 0)
+        CapHeader(a_ptwainimpl, static_cast<TW_UINT16>(a_iCap));
+    CapPrintStatus(a_ptwainimpl, a_szIndent, TWRC_FAILURE);
+    return true;
+}
+
 void CapName(CTwainImpl *a_ptwainimpl, TW_UINT16 a_u16Cap, char *a_szName, size_t a_u64NameSize)
 {
     TwLookup *ptwlookup =

@@ -125,6 +125,12 @@ TW_UINT32 CapQueryFlags(CTwainImpl *a_ptwainimpl, const TW_CAPABILITY &a_twcapab
 // the Data Source, behind a_szIndent.
 void CapPrintStatus(CTwainImpl *a_ptwainimpl, const char *a_szIndent, TW_UINT16 a_twrc);
 
+// When the latest call crashed (where a refusal may be expected, a crash is
+// never taken for one): its status line as CapPrintStatus says it
+// ("TWRC_FAILURE/crashed" behind a_szIndent), after the capability's header
+// line when a_iCap is a capability id (not -1); true then.
+bool CapSaidCrash(CTwainImpl *a_ptwainimpl, const char *a_szIndent, int a_iCap = -1);
+
 // The name of a capability: the symbol table's record name, else "0x%04x".
 void CapName(CTwainImpl *a_ptwainimpl, TW_UINT16 a_u16Cap, char *a_szName, size_t a_u64NameSize);
 

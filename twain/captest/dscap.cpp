@@ -170,7 +170,10 @@ static TW_UINT16 Validate(CTwainImpl *a_ptwainimpl, TW_UINT16 a_twmsg, const cha
                 TW_CAPABILITY twcapability;
                 if (CapRequest(a_ptwainimpl, static_cast<TW_UINT16>(u32Id), MSG_QUERYSUPPORT, &twcapability) !=
                     TWRC_SUCCESS)
+                {
                     TWAINLOG("Fail: 0x%04x", static_cast<unsigned>(u32Id));
+                    CapSaidCrash(a_ptwainimpl, "  ");
+                }
                 CapRelease(a_ptwainimpl, &twcapability);
             }
         }

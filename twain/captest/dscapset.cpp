@@ -404,7 +404,7 @@ TW_UINT16 CTwainImpl::DSSet(const char *const *a_aszWords, bool a_blShow)
         TWAINLOG("%s/%s", szTwrc, szTwcc);
     }
     // The read-back leaves the set's codes as the last ones.
-    CTwainKeepCodes twainkeepcodes(this);
+    CTwainReadBack twainreadback(this);
     if (a_blShow)
         DSCapGetReset(szCapability, &twlookup, "", MSG_GET);
 
@@ -567,7 +567,7 @@ TW_UINT16 CTwainImpl::DSSetConstrain(const char *const *a_aszWords, bool a_blSho
     TW_UINT16 twrc = DsmEntry(DG_CONTROL, DAT_CAPABILITY, twmsg, &twcapability, false, false);
     if (twrc != TWRC_SUCCESS)
         DatPrintStatus(twrc);
-    CTwainKeepCodes twainkeepcodes(this);
+    CTwainReadBack twainreadback(this);
     if (a_blShow)
         DSCapGetReset(szCapability, &twlookup, "", MSG_GET);
     CapRelease(this, &twcapability);

@@ -46,8 +46,9 @@ void Step(Walk &a_walk, const CapBuffer &a_capbuffer)
     }
     CapRelease(ptwainimpl, &twcapability);
 
-    // The read-back.
-    CapRequest(ptwainimpl, a_walk.u16Cap, MSG_GET, &twcapability);
+    // The read-back (not examined, but one that crashed is said).
+    if (CapRequest(ptwainimpl, a_walk.u16Cap, MSG_GET, &twcapability) != TWRC_SUCCESS)
+        CapSaidCrash(ptwainimpl, "  ");
     if (twcapability.hContainer)
     {
         if (a_walk.twconType == TWON_RANGE)
@@ -86,7 +87,11 @@ bool UiWait(Walk &a_walk)
     twuserinterface.hParent = ptwainimpl->m_hParent;
     if (ptwainimpl->DsmEntry(DG_CONTROL, DAT_USERINTERFACE, MSG_ENABLEDSUIONLY, &twuserinterface, false, false) !=
         TWRC_SUCCESS)
+    {
+        // No wait without the dialog; a crash is no refusal, and is said.
+        CapSaidCrash(ptwainimpl, "  ");
         return true;
+    }
     ptwainimpl->RaiseTwState(ETWSTATE_DSENABLED);
     int iPolls = (ptwainimpl->m_twidentityDs.SupportedGroups & DF_DS2) ? s_iUiWaitPolls : 0;
     for (int ii = 0;; ii++)

@@ -496,13 +496,14 @@ void CTwainImpl::DSSupportedCaps()
             {
                 bitsetMask.set(u32Id);
             }
-            else if (twrcGet == TWRC_FAILURE)
+            else if ((twrcGet == TWRC_FAILURE) && (ReadCondition(twrcGet) == TWCC_CAPSEQERROR))
             {
-                TW_STATUS twstatus;
-                memset(&twstatus, 0, sizeof(twstatus));
-                if ((DsmEntry(DG_CONTROL, DAT_STATUS, MSG_GET, &twstatus, false, false) == TWRC_SUCCESS) &&
-                    (twstatus.ConditionCode == TWCC_CAPSEQERROR))
-                    bitsetMask.set(u32Id);
+                bitsetMask.set(u32Id);
+            }
+            else
+            {
+                // A request that crashed was not refused: it is said.
+                CapSaidCrash(this, "  ", static_cast<int>(u32Id));
             }
         }
     }

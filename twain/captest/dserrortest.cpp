@@ -76,11 +76,14 @@ void Attempt(ErrorTest &a_errortest, const char *a_szLabel, const CapBuffer &a_c
 
     // The read-back: the saved bytes against as many of the new container.
     // A refused one shows nothing; its condition is read all the same, so
-    // that it stands for no later attempt.
+    // that it stands for no later attempt.  One that crashed is said.
     CapBuffer capbuffer;
     TW_UINT16 twrcGet = CapRequest(ptwainimpl, a_errortest.u16Cap, MSG_GET, &twcapability);
     if (twrcGet != TWRC_SUCCESS)
-        ptwainimpl->GetStatusStrings(twrcGet, 0, nullptr, 0, nullptr, 0, true);
+    {
+        ptwainimpl->ReadCondition(twrcGet);
+        CapSaidCrash(ptwainimpl, "        ");
+    }
     if ((twrcGet == TWRC_SUCCESS) && capbuffer.Read(ptwainimpl, twcapability.hContainer))
     {
         const CapBuffer &capbufferSaved = a_errortest.capbufferSaved;

@@ -6,11 +6,17 @@
 
 #include <cstring>
 
+#include "capbuffer.h"
+
 // A refused request of the probe is silent; its condition is read at once
-// all the same, so that it stands for no later call.
-static void ProbeForget(CTwainImpl *a_ptwainimpl, TW_UINT16 a_twrc)
+// all the same, so that it stands for no later call.  A request that
+// crashed was not refused: it is said, after the capability's header when
+// a_iCap names one.
+static void ProbeRefused(CTwainImpl *a_ptwainimpl, TW_UINT16 a_twrc, int a_iCap)
 {
-    a_ptwainimpl->GetStatusStrings(a_twrc, 0, nullptr, 0, nullptr, 0, true);
+    a_ptwainimpl->ReadCondition(a_twrc);
+    if (CapSaidCrash(a_ptwainimpl, "  ", a_iCap))
+        TWAINLOG("%s", "");
 }
 
 // The application identity block.
@@ -45,7 +51,7 @@ static void ProbeShowImageLayout(CTwainImpl *a_ptwainimpl)
     TW_UINT16 twrc = a_ptwainimpl->DsmEntry(DG_IMAGE, DAT_IMAGELAYOUT, MSG_GET, &twimagelayout, false, false);
     if (twrc != TWRC_SUCCESS)
     {
-        ProbeForget(a_ptwainimpl, twrc);
+        ProbeRefused(a_ptwainimpl, twrc, -1);
         return;
     }
     const TW_FRAME &twframe = twimagelayout.Frame;
@@ -99,7 +105,7 @@ TW_UINT16 CTwainImpl::DSProbe()
             TW_UINT16 twrc = DsmEntry(DG_CONTROL, DAT_CAPABILITY, MSG_GET, &twcapability, false, false);
             if (twrc != TWRC_SUCCESS)
             {
-                ProbeForget(this, twrc);
+                ProbeRefused(this, twrc, static_cast<int>(u32Cap));
                 DsMemFree(twcapability.hContainer);     // whatever came back with the refusal
                 continue;
             }

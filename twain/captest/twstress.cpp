@@ -87,7 +87,8 @@ TW_UINT16 StressOpenSource(CTwainImpl *a_ptwainimpl, const char *a_szSource)
 // Sends each null attempt of a list (DG_CONTROL); stops at the first answer
 // that is not accepted.  The condition of a failure is read at once, also
 // where the return code is judged, so that it is never taken for the
-// condition of a later step (a DSM keeps it until it is read).
+// condition of a later step (a DSM keeps it until it is read).  A call that
+// crashed is no refusal: it fails the test, said as its status line.
 EStress StressNulls(CTwainImpl *a_ptwainimpl, TW_UINT16 a_twdat, const StressNull *a_pstressnull, size_t a_u64Count,
                     bool a_blStatus)
 {
@@ -98,7 +99,11 @@ EStress StressNulls(CTwainImpl *a_ptwainimpl, TW_UINT16 a_twdat, const StressNul
         TW_UINT16 tw = a_ptwainimpl->DsmEntry(DG_CONTROL, a_twdat, stressnull.twmsg, nullptr, a_blStatus, false);
         if (!a_blStatus)
         {
-            a_ptwainimpl->GetStatusStrings(tw, 0, nullptr, 0, nullptr, 0, true);
+            a_ptwainimpl->ReadCondition(tw);
+        }
+        if (CapSaidCrash(a_ptwainimpl, "  "))
+        {
+            return STRESS_FAIL;
         }
         if (stressnull.blSkipOnBadProtocol && (tw == TWCC_BADPROTOCOL))
         {
@@ -114,12 +119,13 @@ EStress StressNulls(CTwainImpl *a_ptwainimpl, TW_UINT16 a_twdat, const StressNul
 
 // One good-data step with its label: the condition code of the call must
 // be the one expected (TWCC_SUCCESS stands for a success: a call that did
-// not fail has no condition code of its own).
+// not fail has no condition code of its own); a call that crashed never is.
 bool StressStep(CTwainImpl *a_ptwainimpl, const char *a_szLabel, TW_UINT32 a_twdg, TW_UINT16 a_twdat, TW_UINT16 a_twmsg,
                 TW_MEMREF a_pdata, TW_UINT16 a_twccExpected)
 {
     TWAINLOG("%s", a_szLabel);
-    return a_ptwainimpl->DsmEntry(a_twdg, a_twdat, a_twmsg, a_pdata, true, false) == a_twccExpected;
+    TW_UINT16 twcc = a_ptwainimpl->DsmEntry(a_twdg, a_twdat, a_twmsg, a_pdata, true, false);
+    return !CapSaidCrash(a_ptwainimpl, "  ") && (twcc == a_twccExpected);
 }
 
 // Enables the source (MSG_ENABLEDS or MSG_ENABLEDSUIONLY) with a zeroed
@@ -620,8 +626,8 @@ EStress BodyStatusRaw(CTwainImpl *a_ptwainimpl, const char *)
     memset(au8Status, 0, sizeof(au8Status));
     TWAINLOG("%s", "  MSG_GET");
     TW_UINT16 twrc = a_ptwainimpl->DsmEntry(DG_CONTROL, DAT_STATUSRAW, MSG_GET, au8Status, false, false);
-    a_ptwainimpl->GetStatusStrings(twrc, 0, nullptr, 0, nullptr, 0, true);
-    return (twrc == TWRC_FAILURE) ? STRESS_PASS : STRESS_FAIL;
+    a_ptwainimpl->ReadCondition(twrc);
+    return (!CapSaidCrash(a_ptwainimpl, "  ") && (twrc == TWRC_FAILURE)) ? STRESS_PASS : STRESS_FAIL;
 }
 
 // ---------------------------------------------------------------------------
@@ -961,6 +967,13 @@ TW_UINT16 ScanWaitReady(CTwainImpl *a_ptwainimpl, TW_IMAGEINFO *a_ptwimageinfo)
         memset(a_ptwimageinfo, 0, sizeof(*a_ptwimageinfo));
         twrc = a_ptwainimpl->DsmEntry(DG_IMAGE, DAT_IMAGEINFO, MSG_GET, a_ptwimageinfo, false, false);
         if (twrc == TWRC_SUCCESS)
+        {
+            return twrc;
+        }
+        // Not ready yet: that refusal's condition is read at once.  A poll
+        // that crashed was no refusal: the wait ends.
+        a_ptwainimpl->ReadCondition(twrc);
+        if (a_ptwainimpl->m_blCallCrashed)
         {
             return twrc;
         }

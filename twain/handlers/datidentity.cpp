@@ -73,7 +73,7 @@ TW_UINT16 CTwainImpl::DSDatIdentity(const char *const *a_aszWords)
             return twrc;
         }
         // The new default is shown; the set's codes stay the last ones.
-        CTwainKeepCodes twainkeepcodes(this);
+        CTwainReadBack twainreadback(this);
         memset(&twidentity, 0, sizeof(twidentity));
         return send(MSG_GETDEFAULT, true);
     }

@@ -81,7 +81,7 @@ TW_UINT16 CTwainImpl::DSDatImageLayout(const char *const *a_aszWords)
         return TWRC_SUCCESS;
     // The short form reads the layout back; the set's codes stay the last
     // ones.
-    CTwainKeepCodes twainkeepcodes(this);
+    CTwainReadBack twainreadback(this);
     memset(&m_twimagelayout, 0, sizeof(m_twimagelayout));
     twrc = DsmEntry(DG_IMAGE, DAT_IMAGELAYOUT, MSG_GET, &m_twimagelayout, false, false);
     if (twrc != TWRC_SUCCESS)

@@ -50,7 +50,7 @@ TW_UINT16 CTwainImpl::DSDatStatusRaw(const char *const *a_aszWords)
     {
         // A set is followed by a read of what it left; the set's codes stay
         // the last ones.
-        CTwainKeepCodes twainkeepcodes(this);
+        CTwainReadBack twainreadback(this);
         memset(&status, 0, sizeof(status));
         twrc = DsmEntry(DG_CUSTOM, DAT_STATUSRAW, MSG_GET, &status, false, false);
         if (twrc != TWRC_SUCCESS)

@@ -245,7 +245,7 @@ TW_UINT16 CTwainImpl::DSDatWindow(const char *const *a_aszWords)
     else
         TWAINLOG("Current address is now %s...", szSymbol);
     // The windows are shown; the add's or delete's codes stay the last ones.
-    CTwainKeepCodes twainkeepcodes(this);
+    CTwainReadBack twainreadback(this);
     const char *const aszEnabled[] = {"dat_window", "enabled", nullptr};
     DSShowWindows(aszEnabled);
     return TWRC_SUCCESS;
