@@ -288,7 +288,7 @@ TW_UINT16 CTwainImpl::FirstCamera(char *a_szCamera, size_t a_u64CameraSize)
     }
     // A source without a file system refuses: that condition is read at
     // once.  One that crashed was not refused: it is said, and the walk ends.
-    ReadCondition(twrc);
+    ReadCondition(m_filewalkCamera.Rc());
     if (CapSaidCrash(this, ""))
     {
         return TWRC_FAILURE;
@@ -330,6 +330,9 @@ TW_UINT16 CTwainImpl::NextCamera(char *a_szCamera, size_t a_u64CameraSize)
                 OSLOG_ERROR("NextCamera: more than %d entries, the walk ends...", TWAINIMPL_FILEWALK);
                 return TWRC_FAILURE;
             default:
+                // A refusal ends the walk; a crash is said.
+                ReadCondition(m_filewalkCamera.Rc());
+                CapSaidCrash(this, "");
                 return TWRC_FAILURE;
         }
     }
