@@ -248,8 +248,8 @@ TEST(E2eXfer, ACancelledFailedOrContradictoryImageLeavesNoPartialFile)
     } arow[] = {
         {"", "xm", 3, "Close: b00000001.raw", 4, "whole"},
         {"fault refuse" + szBlock + "skip=1 times=1 cc=TWCC_OPERATIONERROR", "xm", 4, "TWRC_FAILURE/TWCC_OPERATIONERROR", 4, "whole"},
-        {"fault refuse" + szBlock + "skip=2 times=1", "xm", 4, szB + "the blocks covered 586500" + szBlank, 4, "b00000001.tif"},
-        {szLost + "2", "xm", 3, szB + "the blocks covered 238000" + szBlank, 3, "b00000001.tif"},
+        {"fault refuse" + szBlock + "skip=2 times=1", "xm", 4, "Close: b00000001.raw", 4, "whole"},
+        {szLost + "2", "xm", 3, szB + "the blocks covered 586500" + szBlank, 3, "b00000001.tif"},
         {szLost + "3", "xm", 4, "TWRC_FAILURE/TWCC_PAPERJAM", 3, ""},
         {"fault rewind" + szBlock + "skip=2 times=1", "xm", 4, "Close: b00000001.raw", 5, "whole"},
         {"fault rewind" + szBlock + "skip=3 times=1 value=100", "xm", 3, "Write: 969000 bytes", 4, "whole"},
@@ -275,6 +275,8 @@ TEST(E2eXfer, ACancelledFailedOrContradictoryImageLeavesNoPartialFile)
          2, "a00000000.jpg b00000001.raw"},
         {Mech("TWSX_MEMFILE") + szBmp + "fault noplace DG_IMAGE DAT_IMAGEMEMFILEXFER MSG_GET skip=1 times=1 value=4",
          "dat_imagememfilexfer", 3, szKeptRaw + "the memory file holds no TIFF, JPEG or BMP data", 3, "b00000001.raw"},
+        {Mech("TWSX_MEMFILE") + "fault answer DG_IMAGE DAT_IMAGEMEMFILEXFER MSG_GET rc=TWRC_FAILURE cc=TWCC_PAPERJAM times=1 skip=2",
+         "dat_imagememfilexfer", 3, szKeptRaw + "a block was refused, the data may lack it", 3, "b00000001.raw"},
     };
     std::string szWhole;
     for (const auto &row : arow)

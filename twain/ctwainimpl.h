@@ -182,6 +182,7 @@ struct TwXferProgress
     int64_t i64Rows;        // the rows the blocks reached (uncompressed)
     bool blPlaced;          // rows were placed (not appended as they came)
     bool blNameByContent;   // a memory file's name takes its kind's extension
+    bool blRefused;         // a block was refused while the file was open
     uint8_t au8Head[16];    // the first bytes written, u32Head of them
     uint32_t u32Head;
 };

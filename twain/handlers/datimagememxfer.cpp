@@ -332,10 +332,15 @@ TW_UINT16 CTwainImpl::DatMemoryXfer(const char *const *a_aszWords, bool a_blFile
     TWAINLOG("  YOffset............%d", static_cast<int>(twmem.YOffset));
     DatPrintStatus(twrc);
 
+    // A refused block writes nothing; the image's file stays open for the
+    // blocks to come (a source may send the block again).  Placed rows say
+    // at the image's end what no block covered; data appended as it came
+    // cannot tell a block sent again from one lost, so it is kept as raw
+    // data.  Ending or resetting the transfer drops the file.
     if (twrc != TWRC_SUCCESS && twrc != TWRC_XFERDONE)
     {
-        // The image will not be complete: its partial file goes.
-        XferFileDiscard();
+        if (m_osfileXfer.IsOpen())
+            m_twxferprogress.blRefused = true;
         return twrc;
     }
     SetTwState(ETWSTATE_XFERRING);
@@ -427,6 +432,14 @@ void CTwainImpl::XferFinish(bool a_blFile)
     {
         // (written to as it is)
     }
+    else if (m_twxferprogress.blRefused && !m_twxferprogress.blPlaced)
+    {
+        // (without the ".tif" a memory file named by its content took for now)
+        if (m_twxferprogress.blNameByContent && strlen(szImage) >= 4)
+            szImage[strlen(szImage) - 4] = 0;
+        blNamed = TwainRawName(szImage, szName, sizeof(szName));
+        snprintf(szWhy, sizeof(szWhy), "a block was refused, the data may lack it");
+    }
     else if (!a_blFile)
         blNamed = TwainRawName(szImage, szName, sizeof(szName));
     else if (m_twxferprogress.blNameByContent && strlen(szName) >= 4)
@@ -452,7 +465,7 @@ void CTwainImpl::XferFinish(bool a_blFile)
     COsString::SStrCpy(m_szImageFileName, sizeof(m_szImageFileName), szName);
     if (szWhy[0])
         TWAINLOG("image file not written, raw data kept in <%s>: %s", szName, szWhy);
-    if (a_blFile || blDevice)
+    if (a_blFile || blDevice || szWhy[0])
         return;
 
     // This image's report: the first asterisks give the size; placed rows
