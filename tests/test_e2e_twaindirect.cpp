@@ -121,4 +121,12 @@ TEST(E2eTwainDirect, CertificationRunner)
     EXPECT_TRUE(sh.HasInOrder({Bold("configure: bad source expected"), Bold("configure: good values"), Bold("pass: 1"),
                                Bold("fail: 1"), Bold("pass: 0"), Bold("fail: 0")}));
     EXPECT_FALSE(sh.Has(Bold("configure: good task")));
+
+    // A source that crashes fails the test, whatever the test expected.
+    SimShell shCrash("fault crash DG_CONTROL DAT_TWAINDIRECT MSG_SETTASK times=1\n");
+    shCrash.Dir().MakeDir("cert");
+    shCrash.Dir().MakeDir("cert/b");
+    shCrash.Dir().Write("cert/b/1.txt", e2e::ReadFile(dir.Path() + "/cert/b/1.txt"));
+    shCrash.Run(s_szOpen + "dat_twaindirect test cert\n");
+    EXPECT_TRUE(shCrash.HasInOrder({Red("TWRC_FAILURE/crashed"), Bold("pass: 0"), Bold("fail: 1")}));
 }

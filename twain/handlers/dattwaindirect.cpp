@@ -223,7 +223,7 @@ void TwainDirectShowReply(const std::string &a_szReply)
     TWAINLOG("%s", szShown.empty() ? a_szReply.c_str() : szShown.c_str());
 }
 
-// One certification file: 1 passed, -1 failed, 0 skipped or refused.
+// One certification file: 1 passed, -1 failed (a crash too), 0 skipped or refused.
 int TwainDirectTest(CTwainImpl &a_twainimpl, const char *a_szPath, COsJson &a_osjsonHeader, COsJson &a_osjsonReply,
                     const std::vector<std::string> &a_aszFilter)
 {
@@ -277,7 +277,8 @@ int TwainDirectTest(CTwainImpl &a_twainimpl, const char *a_szPath, COsJson &a_os
         char szTwcc[64];
         a_twainimpl.GetStatusStrings(twrc, 0, szTwrc, sizeof(szTwrc), szTwcc, sizeof(szTwcc), true);
         TWAINLOG("\033[31m\033[1m%s/%s\033[0m", szTwrc, szTwcc);
-        return 0;
+        // A refusal is no verdict; a crash is never what a test expects.
+        return a_twainimpl.m_blCallCrashed ? -1 : 0;
     }
     if (!blReply)
         TWAINLOG("(no data)");
