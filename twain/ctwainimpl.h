@@ -153,6 +153,16 @@ static_assert(offsetof(twprofile, ProfileState) == 1826, "twprofile fields");
 #define TWAINIMPL_DSMPATH       512     // the DSM library path
 #define TWAINIMPL_IMAGEREPORT   8192    // the image report text
 
+// Whether an entry call records its codes as the last return and condition
+// codes (and its crash flag with them).  A read-back or a display that
+// follows a command's own triplet records nothing, so that ifstatus,
+// setexitstatus and return see what the command was asked to do.
+enum ETWRECORD
+{
+    ETWRECORD_LAST = 0,                 // recorded as the last codes
+    ETWRECORD_NONE = 1                  // recorded nowhere
+};
+
 // The 22 event flags, in this order.
 enum ETWEVENT
 {
@@ -389,23 +399,27 @@ public:
     // The one entry call.  Destination: the Data Source identity, except in
     // state 3 and below and for DAT_PARENT, DAT_TWUNKIDENTITY and DAT_IDENTITY
     // with MSG_USERSELECT, MSG_OPENDS or MSG_CLOSEDS, where it is the Data
-    // Source identity only with a_blDestination and null otherwise.  Records
-    // the last return code (or, for DAT_STATUS, the last condition code),
-    // unless a read-back is under way (CTwainReadBack).  Without a_blStatus:
-    // the call's return code.  With it: the condition code of a failure, read
-    // at once (ReadCondition; the status request's return code when that
-    // fails, TWRC_FAILURE when the call crashed).
+    // Source identity only with a_blDestination and null otherwise.  With
+    // ETWRECORD_LAST it records the last return code and crash flag (or, for
+    // DAT_STATUS, the last condition code); with ETWRECORD_NONE (a read-back
+    // or a display after a command's own triplet) nothing.  Without
+    // a_blStatus: the call's return code.  With it: the condition code of a
+    // failure, read at once (ReadCondition, recording as the call does; the
+    // status request's return code when that fails, TWRC_FAILURE when the
+    // call crashed).
     TW_UINT16 DsmEntry(TW_UINT32 a_twdg, TW_UINT16 a_twdat, TW_UINT16 a_twmsg, TW_MEMREF a_pdata, bool a_blStatus,
-                       bool a_blDestination);
+                       bool a_blDestination, ETWRECORD a_etwrecord = ETWRECORD_LAST);
     // The condition code of the latest triplet, a_twrc its return code: only
     // a failure or TWRC_CHECKSTATUS has one, which is asked of whoever
     // answered the triplet at once (DAT_STATUS with a null destination when
     // the DSM answered it, with the source's identity when the source did)
-    // and recorded as the last condition code (unless a read-back is under
-    // way).  Anything else, and a triplet that crashed (nobody answered it:
+    // and, with ETWRECORD_LAST, recorded as the last condition code; pass
+    // ETWRECORD_NONE for the refusal of a call that recorded nothing.
+    // Anything else, and a triplet that crashed (nobody answered it:
     // m_blCallCrashed), gives TWCC_SUCCESS without asking.  A status request
     // that fails gives TWCC_SUCCESS, its return code in *a_ptwrcStatus.
-    TW_UINT16 ReadCondition(TW_UINT16 a_twrc, TW_UINT16 *a_ptwrcStatus = nullptr);
+    TW_UINT16 ReadCondition(TW_UINT16 a_twrc, TW_UINT16 *a_ptwrcStatus = nullptr,
+                            ETWRECORD a_etwrecord = ETWRECORD_LAST);
 
     // Prints the identity line "%s ver=%d.%d twn=%d.%d grp=%s" of an identity
     // (the application's in DSMOpen, the source's in DSOpen).
@@ -462,9 +476,10 @@ public:
 
     // The names of a return code and a condition code ("TWRC_0x%x" and
     // "TWCC_0x%x" when the symbol table lacks them).  With a_blAskStatus the
-    // condition code is first asked of the Data Source (DAT_STATUS).
+    // condition code is first asked of whoever answered (ReadCondition,
+    // recording as a_etwrecord says).
     void GetStatusStrings(TW_UINT16 a_twrc, TW_UINT16 a_twcc, char *a_szTwrc, size_t a_u64TwrcSize, char *a_szTwcc,
-                          size_t a_u64TwccSize, bool a_blAskStatus);
+                          size_t a_u64TwccSize, bool a_blAskStatus, ETWRECORD a_etwrecord = ETWRECORD_LAST);
     // Word 1 (a symbol) sets the last return code, word 2 the last condition
     // code; both are copied out; returns the last return code.
     TW_UINT16 DSReturn(const char *const *a_aszWords, TW_UINT16 *a_ptwrcLast, TW_UINT16 *a_ptwccLast);
@@ -506,8 +521,8 @@ public:
     // One plain line of usage text (printf format), no empty line; gives 1.
     TW_UINT16 DatUsage(const char *a_szFormat, ...) __attribute__((format(printf, 2, 3)));
     // "%s/%s" with the names of a_twrc and of the condition code asked of
-    // the Data Source; gives a_twrc.
-    TW_UINT16 DatPrintStatus(TW_UINT16 a_twrc);
+    // whoever answered (recorded as a_etwrecord says); gives a_twrc.
+    TW_UINT16 DatPrintStatus(TW_UINT16 a_twrc, ETWRECORD a_etwrecord = ETWRECORD_LAST);
 
     // -----------------------------------------------------------------------
     // Capability and identity display (dsshow.cpp)
@@ -574,8 +589,9 @@ public:
     TW_UINT16 DSDatUserInterface(const char *const *a_aszWords);
     TW_UINT16 DSDatUtc(const char *const *a_aszWords);
     TW_UINT16 DSDatWindow(const char *const *a_aszWords);
-    // The camera-window table (word 1 "enabled": enabled windows only).
-    TW_UINT16 DSShowWindows(const char *const *a_aszWords);
+    // The camera-window table (word 1 "enabled": enabled windows only); its
+    // triplets record as a_etwrecord says.
+    TW_UINT16 DSShowWindows(const char *const *a_aszWords, ETWRECORD a_etwrecord = ETWRECORD_LAST);
     TW_UINT16 DSDatXferGroup(const char *const *a_aszWords);
 
     // The image index: advanced by each successful end of a transfer, shared
@@ -706,7 +722,10 @@ public:
     TW_UINT16 DSReset(const char *const *a_aszWords);
     TW_UINT16 DSCap(const char *const *a_aszWords);
     TW_UINT16 DSCapExercise(TwLookup *a_ptwlookup, bool a_blCurrent);
-    TW_UINT16 DSCapGetReset(const char *a_szCapability, TwLookup *a_ptwlookup, const char *a_szCamera, TW_UINT16 a_twmsg);
+    // Sends a_twmsg for a capability and shows the answer or the refusal's
+    // status line, recording as a_etwrecord says.
+    TW_UINT16 DSCapGetReset(const char *a_szCapability, TwLookup *a_ptwlookup, const char *a_szCamera, TW_UINT16 a_twmsg,
+                            ETWRECORD a_etwrecord = ETWRECORD_LAST);
     TW_UINT16 DSCapGetSetOneValue(const char *a_szCapability, TwLookup *a_ptwlookup, const char *a_szCamera);
     // Steps a connection down from a_etwstateFrom to a_etwstateTo.
     TW_UINT16 ChangeState(ETWSTATE a_etwstateFrom, ETWSTATE a_etwstateTo, bool a_blKeep, int a_iUnused);
@@ -822,7 +841,8 @@ public:
     std::atomic<int> m_etwstate;
 
     // 21. the last return code and the last condition code, written by every
-    // triplet (also those the callback sends on its own thread).
+    // triplet sent with ETWRECORD_LAST (also those the callback sends on its
+    // own thread).
     std::atomic<TW_UINT16> m_twrcLast;
     std::atomic<TW_UINT16> m_twccLast;
     // Recorded with them: the triplet of the last codes crashed (an
@@ -845,11 +865,11 @@ private:
     void ZeroConnection();
     // Forget this connection (destructor).
     void RegistryRemove();
-    // The entry call to a given destination: records the call (unless a
-    // read-back is under way) and gives its return code.
+    // The entry call to a given destination: records the call as
+    // a_etwrecord says and gives its return code.
     TW_UINT16 DsmCall(TW_UINT32 a_twdg, TW_UINT16 a_twdat, TW_UINT16 a_twmsg, TW_MEMREF a_pdata,
-                      pTW_IDENTITY a_ptwidentityDest);
-    // The zenity chooser of DSMSet userselect.
+                      pTW_IDENTITY a_ptwidentityDest, ETWRECORD a_etwrecord);
+    // The zenity chooser of DSMSet userselect (its triplets record nothing).
     TW_UINT16 DSMSetChooser();
     // Unload what a failed DSMOpen loaded.
     void DSMOpenUndo();
@@ -862,27 +882,6 @@ private:
     uint8_t *DiffCopy(int a_iStruct, bool a_blExpected, uint32_t a_u32Item);
     // True when a script level can be addressed (else a message is printed).
     bool DiffLevelValid(TW_UINT32 a_u32Level);
-};
-
-// While one lives, the entry call of its connection records nothing on this
-// thread: the triplets of a read-back or a display that follows a command's
-// own triplet (and their condition codes) leave that triplet's return and
-// condition codes and its crash flag as the last ones, so that ifstatus,
-// setexitstatus and return see what the command was asked to do.  Made once
-// that triplet and its status line are done.
-class CTwainReadBack
-{
-public:
-    explicit CTwainReadBack(const CTwainImpl *a_ptwainimpl);
-    ~CTwainReadBack();
-    CTwainReadBack(const CTwainReadBack &) = delete;
-    CTwainReadBack &operator=(const CTwainReadBack &) = delete;
-
-    // True while a read-back of this connection is under way on this thread.
-    static bool Active(const CTwainImpl *a_ptwainimpl);
-
-private:
-    const CTwainImpl *m_ptwainimplOuter;
 };
 
 // A condition code tells something only after TWRC_FAILURE, and after

@@ -237,8 +237,8 @@ TW_UINT16 CTwainImpl::DSOpen(const char *a_szProductName)
             // 3 so that the DSM answers).
             SetTwState(ETWSTATE_DSMOPEN);
             OpenFailed(this, twrc);
-            CTwainReadBack twainreadback(this);
-            if (DsmEntry(DG_CONTROL, DAT_IDENTITY, MSG_CLOSEDS, &m_twidentityDs, false, false) != TWRC_SUCCESS)
+            if (DsmEntry(DG_CONTROL, DAT_IDENTITY, MSG_CLOSEDS, &m_twidentityDs, false, false, ETWRECORD_NONE) !=
+                TWRC_SUCCESS)
             {
                 OSLOG_ERROR("Entry(DAT_IDENTITY/MSG_CLOSEDS) failed...");
             }

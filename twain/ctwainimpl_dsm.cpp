@@ -63,9 +63,6 @@ bool GuardedCall(DSMENTRYPROC a_pfnDsmEntryProc, pTW_IDENTITY a_ptwidentityOrigi
     return false;
 }
 
-// The connection whose read-back is under way on this thread, if any.
-thread_local const CTwainImpl *s_ptwainimplReadBack = nullptr;
-
 // True when the DSM itself answers a triplet sent to a_ptwidentityDest, as
 // the widely used DSM routes them: everything without a destination (so
 // also DAT_STATUS, which asks for the DSM's own condition code), the
@@ -81,26 +78,11 @@ bool DsmAnswers(TW_UINT16 a_twdat, TW_UINT16 a_twmsg, const TW_IDENTITY *a_ptwid
 
 } // namespace
 
-CTwainReadBack::CTwainReadBack(const CTwainImpl *a_ptwainimpl) : m_ptwainimplOuter(s_ptwainimplReadBack)
-{
-    s_ptwainimplReadBack = a_ptwainimpl;
-}
-
-CTwainReadBack::~CTwainReadBack()
-{
-    s_ptwainimplReadBack = m_ptwainimplOuter;
-}
-
-bool CTwainReadBack::Active(const CTwainImpl *a_ptwainimpl)
-{
-    return a_ptwainimpl && (s_ptwainimplReadBack == a_ptwainimpl);
-}
-
 // ---------------------------------------------------------------------------
 // The entry call
 // ---------------------------------------------------------------------------
 TW_UINT16 CTwainImpl::DsmEntry(TW_UINT32 a_twdg, TW_UINT16 a_twdat, TW_UINT16 a_twmsg, TW_MEMREF a_pdata,
-                               bool a_blStatus, bool a_blDestination)
+                               bool a_blStatus, bool a_blDestination, ETWRECORD a_etwrecord)
 {
     if (!m_pfnDsmEntryProc)
     {
@@ -118,7 +100,7 @@ TW_UINT16 CTwainImpl::DsmEntry(TW_UINT32 a_twdg, TW_UINT16 a_twdat, TW_UINT16 a_
     {
         ptwidentityDest = a_blDestination ? &m_twidentityDs : nullptr;
     }
-    TW_UINT16 twrc = DsmCall(a_twdg, a_twdat, a_twmsg, a_pdata, ptwidentityDest);
+    TW_UINT16 twrc = DsmCall(a_twdg, a_twdat, a_twmsg, a_pdata, ptwidentityDest, a_etwrecord);
     if (!a_blStatus)
     {
         return twrc;
@@ -128,12 +110,12 @@ TW_UINT16 CTwainImpl::DsmEntry(TW_UINT32 a_twdg, TW_UINT16 a_twdat, TW_UINT16 a_
         return TWRC_FAILURE;
     }
     TW_UINT16 twrcStatus = TWRC_SUCCESS;
-    TW_UINT16 twcc = ReadCondition(twrc, &twrcStatus);
+    TW_UINT16 twcc = ReadCondition(twrc, &twrcStatus, a_etwrecord);
     return (twrcStatus != TWRC_SUCCESS) ? twrcStatus : twcc;
 }
 
 TW_UINT16 CTwainImpl::DsmCall(TW_UINT32 a_twdg, TW_UINT16 a_twdat, TW_UINT16 a_twmsg, TW_MEMREF a_pdata,
-                              pTW_IDENTITY a_ptwidentityDest)
+                              pTW_IDENTITY a_ptwidentityDest, ETWRECORD a_etwrecord)
 {
     DSMENTRYPROC pfnDsmEntryProc = m_pfnDsmEntryProc;
     if (!pfnDsmEntryProc)
@@ -152,7 +134,7 @@ TW_UINT16 CTwainImpl::DsmCall(TW_UINT32 a_twdg, TW_UINT16 a_twdat, TW_UINT16 a_t
     // only once its status has been asked for (after a failure): until then
     // it is TWCC_SUCCESS, never the code of an earlier call.  A call that
     // crashed is recorded as the failure it ended in.
-    if (!CTwainReadBack::Active(this))
+    if (a_etwrecord == ETWRECORD_LAST)
     {
         if (a_twdat != DAT_STATUS)
         {
@@ -172,7 +154,7 @@ TW_UINT16 CTwainImpl::DsmCall(TW_UINT32 a_twdg, TW_UINT16 a_twdat, TW_UINT16 a_t
     return twrc;
 }
 
-TW_UINT16 CTwainImpl::ReadCondition(TW_UINT16 a_twrc, TW_UINT16 *a_ptwrcStatus)
+TW_UINT16 CTwainImpl::ReadCondition(TW_UINT16 a_twrc, TW_UINT16 *a_ptwrcStatus, ETWRECORD a_etwrecord)
 {
     if (a_ptwrcStatus)
     {
@@ -187,7 +169,8 @@ TW_UINT16 CTwainImpl::ReadCondition(TW_UINT16 a_twrc, TW_UINT16 *a_ptwrcStatus)
     }
     TW_STATUS twstatus;
     memset(&twstatus, 0, sizeof(twstatus));
-    TW_UINT16 twrc = DsmCall(DG_CONTROL, DAT_STATUS, MSG_GET, &twstatus, m_blCallToDsm ? nullptr : &m_twidentityDs);
+    TW_UINT16 twrc = DsmCall(DG_CONTROL, DAT_STATUS, MSG_GET, &twstatus, m_blCallToDsm ? nullptr : &m_twidentityDs,
+                             a_etwrecord);
     if (a_ptwrcStatus)
     {
         *a_ptwrcStatus = twrc;
@@ -462,9 +445,8 @@ TW_UINT16 CTwainImpl::DSMSet(const char *const *a_aszWords)
         {
             // A DSM without a chooser of its own: that refusal is read at
             // once, and its codes stay the command's whatever our chooser's
-            // walks of the list answer.
+            // walks of the list answer (they record nothing).
             ReadCondition(twrc);
-            CTwainReadBack twainreadback(this);
             return DSMSetChooser();
         }
         TwainFieldText(twidentity.ProductName, sizeof(TW_STR32), szChoice, sizeof(szChoice));
@@ -501,7 +483,7 @@ TW_UINT16 CTwainImpl::DSMSetChooser()
     size_t u64Text = strlen(s_szChooser);
     TW_IDENTITY twidentity;
     memset(&twidentity, 0, sizeof(twidentity));
-    TW_UINT16 twrc = DsmEntry(DG_CONTROL, DAT_IDENTITY, MSG_GETFIRST, &twidentity, false, false);
+    TW_UINT16 twrc = DsmEntry(DG_CONTROL, DAT_IDENTITY, MSG_GETFIRST, &twidentity, false, false, ETWRECORD_NONE);
     while (twrc == TWRC_SUCCESS)
     {
         char szProductName[sizeof(TW_STR32)];
@@ -513,7 +495,7 @@ TW_UINT16 CTwainImpl::DSMSetChooser()
         }
         aszNames.push_back(szProductName);
         memset(&twidentity, 0, sizeof(twidentity));
-        twrc = DsmEntry(DG_CONTROL, DAT_IDENTITY, MSG_GETNEXT, &twidentity, false, false);
+        twrc = DsmEntry(DG_CONTROL, DAT_IDENTITY, MSG_GETNEXT, &twidentity, false, false, ETWRECORD_NONE);
     }
     if (aszNames.empty())
     {
@@ -601,18 +583,18 @@ TW_UINT16 CTwainImpl::DSMSetChooser()
     // The chosen source becomes the DSM's default source.  (A DSM whose list
     // never ends is not walked for ever.)
     memset(&twidentity, 0, sizeof(twidentity));
-    twrc = DsmEntry(DG_CONTROL, DAT_IDENTITY, MSG_GETFIRST, &twidentity, false, false);
+    twrc = DsmEntry(DG_CONTROL, DAT_IDENTITY, MSG_GETFIRST, &twidentity, false, false, ETWRECORD_NONE);
     for (int iWalked = 0; (twrc == TWRC_SUCCESS) && (iWalked < 65536); iWalked++)
     {
         char szProductName[sizeof(TW_STR32)];
         TwainFieldText(twidentity.ProductName, sizeof(TW_STR32), szProductName, sizeof(szProductName));
         if (!strcmp(szProductName, szChoice))
         {
-            twrc = DsmEntry(DG_CONTROL, DAT_IDENTITY, MSG_SET, &twidentity, false, false);
+            twrc = DsmEntry(DG_CONTROL, DAT_IDENTITY, MSG_SET, &twidentity, false, false, ETWRECORD_NONE);
             return (twrc == TWRC_SUCCESS) ? TWRC_SUCCESS : TWRC_FAILURE;
         }
         memset(&twidentity, 0, sizeof(twidentity));
-        twrc = DsmEntry(DG_CONTROL, DAT_IDENTITY, MSG_GETNEXT, &twidentity, false, false);
+        twrc = DsmEntry(DG_CONTROL, DAT_IDENTITY, MSG_GETNEXT, &twidentity, false, false, ETWRECORD_NONE);
     }
     OSLOG_ERROR("driver not found...<%s>", szChoice);
     return TWRC_FAILURE;

@@ -81,11 +81,11 @@ TW_UINT16 CTwainImpl::DatUsage(const char *a_szFormat, ...)
     return twrc;
 }
 
-TW_UINT16 CTwainImpl::DatPrintStatus(TW_UINT16 a_twrc)
+TW_UINT16 CTwainImpl::DatPrintStatus(TW_UINT16 a_twrc, ETWRECORD a_etwrecord)
 {
     char szTwrc[64];
     char szTwcc[64];
-    GetStatusStrings(a_twrc, 0, szTwrc, sizeof(szTwrc), szTwcc, sizeof(szTwcc), true);
+    GetStatusStrings(a_twrc, 0, szTwrc, sizeof(szTwrc), szTwcc, sizeof(szTwcc), true, a_etwrecord);
     TWAINLOG("%s/%s", szTwrc, szTwcc);
     return a_twrc;
 }

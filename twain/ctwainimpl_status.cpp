@@ -36,7 +36,7 @@ bool WordPresent(const char *const *a_aszWords, int a_iWord)
 // Code names
 // ---------------------------------------------------------------------------
 void CTwainImpl::GetStatusStrings(TW_UINT16 a_twrc, TW_UINT16 a_twcc, char *a_szTwrc, size_t a_u64TwrcSize,
-                                  char *a_szTwcc, size_t a_u64TwccSize, bool a_blAskStatus)
+                                  char *a_szTwcc, size_t a_u64TwccSize, bool a_blAskStatus, ETWRECORD a_etwrecord)
 {
     // With a_blAskStatus the codes are the latest triplet's, its condition
     // code read now; otherwise the given ones, with the crash flag recorded
@@ -46,7 +46,7 @@ void CTwainImpl::GetStatusStrings(TW_UINT16 a_twrc, TW_UINT16 a_twcc, char *a_sz
     bool blCrashed = m_blLastCrashed;
     if (a_blAskStatus)
     {
-        a_twcc = ReadCondition(a_twrc);
+        a_twcc = ReadCondition(a_twrc, nullptr, a_etwrecord);
         blCrashed = m_blCallCrashed;
     }
 

@@ -238,11 +238,12 @@ void CapRelease(CTwainImpl *a_ptwainimpl, TW_CAPABILITY *a_ptwcapability)
     a_ptwcapability->hContainer = nullptr;
 }
 
-TW_UINT16 CapRequest(CTwainImpl *a_ptwainimpl, TW_UINT16 a_u16Cap, TW_UINT16 a_twmsg, TW_CAPABILITY *a_ptwcapability)
+TW_UINT16 CapRequest(CTwainImpl *a_ptwainimpl, TW_UINT16 a_u16Cap, TW_UINT16 a_twmsg, TW_CAPABILITY *a_ptwcapability,
+                     ETWRECORD a_etwrecord)
 {
     memset(a_ptwcapability, 0, sizeof(*a_ptwcapability));
     a_ptwcapability->Cap = a_u16Cap;
-    return a_ptwainimpl->DsmEntry(DG_CONTROL, DAT_CAPABILITY, a_twmsg, a_ptwcapability, false, false);
+    return a_ptwainimpl->DsmEntry(DG_CONTROL, DAT_CAPABILITY, a_twmsg, a_ptwcapability, false, false, a_etwrecord);
 }
 
 TW_UINT32 CapQueryFlags(CTwainImpl *a_ptwainimpl, const TW_CAPABILITY &a_twcapability)
@@ -252,11 +253,11 @@ TW_UINT32 CapQueryFlags(CTwainImpl *a_ptwainimpl, const TW_CAPABILITY &a_twcapab
     return capbuffer.U32(CAPBUF_ONEVALUE_ITEM);
 }
 
-void CapPrintStatus(CTwainImpl *a_ptwainimpl, const char *a_szIndent, TW_UINT16 a_twrc)
+void CapPrintStatus(CTwainImpl *a_ptwainimpl, const char *a_szIndent, TW_UINT16 a_twrc, ETWRECORD a_etwrecord)
 {
     char szTwrc[64];
     char szTwcc[64];
-    a_ptwainimpl->GetStatusStrings(a_twrc, 0, szTwrc, sizeof(szTwrc), szTwcc, sizeof(szTwcc), true);
+    a_ptwainimpl->GetStatusStrings(a_twrc, 0, szTwrc, sizeof(szTwrc), szTwcc, sizeof(szTwcc), true, a_etwrecord);
     TWAINLOG("%s%s/%s", a_szIndent, szTwrc, szTwcc);
 }
 

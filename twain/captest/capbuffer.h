@@ -18,8 +18,7 @@
 #include <vector>
 
 #include "twaindefs.h"
-
-class CTwainImpl;
+#include "ctwainimpl.h"
 
 // Offsets of the container layouts of this build (2-byte packing, 8-byte
 // TW_UINT32).
@@ -112,18 +111,20 @@ bool CapReplace(CTwainImpl *a_ptwainimpl, TW_CAPABILITY *a_ptwcapability, const 
 void CapRelease(CTwainImpl *a_ptwainimpl, TW_CAPABILITY *a_ptwcapability);
 
 // DG_CONTROL / DAT_CAPABILITY with a_twmsg for a capability (ConType 0,
-// hContainer null): the return code; the answer stays in a_ptwcapability,
+// hContainer null), recorded as a_etwrecord says: the return code; the answer stays in a_ptwcapability,
 // whose container the caller frees whatever the code (a source may hand one
 // over with a refusal or a TWRC_CHECKSTATUS).
-TW_UINT16 CapRequest(CTwainImpl *a_ptwainimpl, TW_UINT16 a_u16Cap, TW_UINT16 a_twmsg, TW_CAPABILITY *a_ptwcapability);
+TW_UINT16 CapRequest(CTwainImpl *a_ptwainimpl, TW_UINT16 a_u16Cap, TW_UINT16 a_twmsg, TW_CAPABILITY *a_ptwcapability,
+                     ETWRECORD a_etwrecord = ETWRECORD_LAST);
 
 // The query-support flags of a one-value answer (its item as a full
 // TW_UINT32), bounded by the block received.
 TW_UINT32 CapQueryFlags(CTwainImpl *a_ptwainimpl, const TW_CAPABILITY &a_twcapability);
 
 // "%s/%s" with the names of a return code and of the condition code asked of
-// the Data Source, behind a_szIndent.
-void CapPrintStatus(CTwainImpl *a_ptwainimpl, const char *a_szIndent, TW_UINT16 a_twrc);
+// whoever answered (recorded as a_etwrecord says), behind a_szIndent.
+void CapPrintStatus(CTwainImpl *a_ptwainimpl, const char *a_szIndent, TW_UINT16 a_twrc,
+                    ETWRECORD a_etwrecord = ETWRECORD_LAST);
 
 // When the latest call crashed (where a refusal may be expected, a crash is
 // never taken for one): its status line as CapPrintStatus says it

@@ -524,16 +524,17 @@ TW_UINT16 CTwainImpl::DSCapExercise(TwLookup *a_ptwlookup, bool a_blCurrent)
     return TWRC_SUCCESS;
 }
 
-TW_UINT16 CTwainImpl::DSCapGetReset(const char *, TwLookup *a_ptwlookup, const char *, TW_UINT16 a_twmsg)
+TW_UINT16 CTwainImpl::DSCapGetReset(const char *, TwLookup *a_ptwlookup, const char *, TW_UINT16 a_twmsg,
+                                     ETWRECORD a_etwrecord)
 {
     if ((a_twmsg != MSG_GET) && (a_twmsg != MSG_GETCURRENT) && (a_twmsg != MSG_GETDEFAULT) && (a_twmsg != MSG_RESET) &&
         (a_twmsg != MSG_QUERYSUPPORT))
         return TWRC_FAILURE;
     TW_CAPABILITY twcapability;
-    TW_UINT16 twrc = CapRequest(this, static_cast<TW_UINT16>(a_ptwlookup->u32Id), a_twmsg, &twcapability);
+    TW_UINT16 twrc = CapRequest(this, static_cast<TW_UINT16>(a_ptwlookup->u32Id), a_twmsg, &twcapability, a_etwrecord);
     if (twrc != TWRC_SUCCESS)
     {
-        CapPrintStatus(this, "  ", twrc);
+        CapPrintStatus(this, "  ", twrc, a_etwrecord);
         CapRelease(this, &twcapability);
         return twrc;
     }

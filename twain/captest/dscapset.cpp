@@ -404,9 +404,8 @@ TW_UINT16 CTwainImpl::DSSet(const char *const *a_aszWords, bool a_blShow)
         TWAINLOG("%s/%s", szTwrc, szTwcc);
     }
     // The read-back leaves the set's codes as the last ones.
-    CTwainReadBack twainreadback(this);
     if (a_blShow)
-        DSCapGetReset(szCapability, &twlookup, "", MSG_GET);
+        DSCapGetReset(szCapability, &twlookup, "", MSG_GET, ETWRECORD_NONE);
 
     // The program follows the language it asked for, whatever the answer.
     if ((twlookup.u32Id == CAP_LANGUAGE) && m_plookup && g_poslocale && szValue)
@@ -567,9 +566,8 @@ TW_UINT16 CTwainImpl::DSSetConstrain(const char *const *a_aszWords, bool a_blSho
     TW_UINT16 twrc = DsmEntry(DG_CONTROL, DAT_CAPABILITY, twmsg, &twcapability, false, false);
     if (twrc != TWRC_SUCCESS)
         DatPrintStatus(twrc);
-    CTwainReadBack twainreadback(this);
     if (a_blShow)
-        DSCapGetReset(szCapability, &twlookup, "", MSG_GET);
+        DSCapGetReset(szCapability, &twlookup, "", MSG_GET, ETWRECORD_NONE);
     CapRelease(this, &twcapability);
     return TWRC_SUCCESS;
 }

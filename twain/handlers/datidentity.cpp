@@ -41,12 +41,13 @@ TW_UINT16 CTwainImpl::DSDatIdentity(const char *const *a_aszWords)
         }
     }
     // One message with the (zeroed) identity; a success shows the answer
-    // when asked, a refusal prints its codes.
-    auto send = [&](TW_UINT16 a_twmsg, bool a_blShow) -> TW_UINT16 {
-        TW_UINT16 twrc = DsmEntry(DG_CONTROL, DAT_IDENTITY, a_twmsg, &twidentity, false, false);
+    // when asked, a refusal prints its codes; both recorded as a_etwrecord
+    // says.
+    auto send = [&](TW_UINT16 a_twmsg, bool a_blShow, ETWRECORD a_etwrecord = ETWRECORD_LAST) -> TW_UINT16 {
+        TW_UINT16 twrc = DsmEntry(DG_CONTROL, DAT_IDENTITY, a_twmsg, &twidentity, false, false, a_etwrecord);
         if (twrc != TWRC_SUCCESS)
         {
-            return DatPrintStatus(twrc);
+            return DatPrintStatus(twrc, a_etwrecord);
         }
         if (a_blShow)
         {
@@ -73,9 +74,8 @@ TW_UINT16 CTwainImpl::DSDatIdentity(const char *const *a_aszWords)
             return twrc;
         }
         // The new default is shown; the set's codes stay the last ones.
-        CTwainReadBack twainreadback(this);
         memset(&twidentity, 0, sizeof(twidentity));
-        return send(MSG_GETDEFAULT, true);
+        return send(MSG_GETDEFAULT, true, ETWRECORD_NONE);
     }
 
     if (DatWord(szMessage, "msg_opends", "opends"))

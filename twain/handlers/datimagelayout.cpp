@@ -67,25 +67,24 @@ TW_UINT16 CTwainImpl::DSDatImageLayout(const char *const *a_aszWords)
     // variable AutoDatStatus says so.
     const char *szAuto = g_pvar ? g_pvar->Get("AutoDatStatus", false) : nullptr;
     bool blAskStatus = szAuto && !strcmp(szAuto, "true");
-    auto printStatus = [&](TW_UINT16 a_twrc) -> TW_UINT16 {
+    auto printStatus = [&](TW_UINT16 a_twrc, ETWRECORD a_etwrecord) -> TW_UINT16 {
         char szTwrc[64];
         char szTwcc[64];
-        GetStatusStrings(a_twrc, 0, szTwrc, sizeof(szTwrc), szTwcc, sizeof(szTwcc), blAskStatus);
+        GetStatusStrings(a_twrc, 0, szTwrc, sizeof(szTwrc), szTwcc, sizeof(szTwcc), blAskStatus, a_etwrecord);
         TWAINLOG("%s/%s", szTwrc, szTwcc);
         return a_twrc;
     };
     TW_UINT16 twrc = DsmEntry(DG_IMAGE, DAT_IMAGELAYOUT, MSG_SET, &m_twimagelayout, false, false);
     if (twrc != TWRC_SUCCESS)
-        return printStatus(twrc);
+        return printStatus(twrc, ETWRECORD_LAST);
     if (!DatWord(szWord, "set", nullptr))
         return TWRC_SUCCESS;
     // The short form reads the layout back; the set's codes stay the last
     // ones.
-    CTwainReadBack twainreadback(this);
     memset(&m_twimagelayout, 0, sizeof(m_twimagelayout));
-    twrc = DsmEntry(DG_IMAGE, DAT_IMAGELAYOUT, MSG_GET, &m_twimagelayout, false, false);
+    twrc = DsmEntry(DG_IMAGE, DAT_IMAGELAYOUT, MSG_GET, &m_twimagelayout, false, false, ETWRECORD_NONE);
     if (twrc != TWRC_SUCCESS)
-        return printStatus(twrc);
+        return printStatus(twrc, ETWRECORD_NONE);
     PrintLayout(m_twimagelayout);
     return TWRC_SUCCESS;
 }

@@ -50,12 +50,11 @@ TW_UINT16 CTwainImpl::DSDatStatusRaw(const char *const *a_aszWords)
     {
         // A set is followed by a read of what it left; the set's codes stay
         // the last ones.
-        CTwainReadBack twainreadback(this);
         memset(&status, 0, sizeof(status));
-        twrc = DsmEntry(DG_CUSTOM, DAT_STATUSRAW, MSG_GET, &status, false, false);
+        twrc = DsmEntry(DG_CUSTOM, DAT_STATUSRAW, MSG_GET, &status, false, false, ETWRECORD_NONE);
         if (twrc != TWRC_SUCCESS)
         {
-            return DatPrintStatus(twrc);
+            return DatPrintStatus(twrc, ETWRECORD_NONE);
         }
     }
     TWAINLOG("  CurrentState........%d", static_cast<int>(status.CurrentState));

@@ -70,17 +70,17 @@ void WindowLabel(int a_iWindow, char *a_szOut, size_t a_u64OutSize)
 
 } // namespace
 
-TW_UINT16 CTwainImpl::DSShowWindows(const char *const *a_aszWords)
+TW_UINT16 CTwainImpl::DSShowWindows(const char *const *a_aszWords, ETWRECORD a_etwrecord)
 {
     const char *szWord = (a_aszWords && a_aszWords[0]) ? a_aszWords[1] : nullptr;
     bool blEnabledOnly = szWord && !strcasecmp(szWord, "enabled");
     TW_CAPABILITY twcapWindow;
     memset(&twcapWindow, 0, sizeof(twcapWindow));
     twcapWindow.Cap = CAP_WINDOWCAMERA;
-    TW_UINT16 twrc = DsmEntry(DG_CONTROL, DAT_CAPABILITY, MSG_GET, &twcapWindow, false, false);
+    TW_UINT16 twrc = DsmEntry(DG_CONTROL, DAT_CAPABILITY, MSG_GET, &twcapWindow, false, false, a_etwrecord);
     if (twrc != TWRC_SUCCESS)
     {
-        DatPrintStatus(twrc);
+        DatPrintStatus(twrc, a_etwrecord);
         DsMemFree(twcapWindow.hContainer);
         return TWRC_SUCCESS;
     }
@@ -106,7 +106,7 @@ TW_UINT16 CTwainImpl::DSShowWindows(const char *const *a_aszWords)
             TWAINLOG("%s", "DsMemAlloc failed...");
             return TWRC_FAILURE;
         }
-        TW_UINT16 twrcSet = DsmEntry(DG_CONTROL, DAT_CAPABILITY, MSG_SET, &twcapWindow, false, false);
+        TW_UINT16 twrcSet = DsmEntry(DG_CONTROL, DAT_CAPABILITY, MSG_SET, &twcapWindow, false, false, a_etwrecord);
         CapRelease(this, &twcapWindow);
         return twrcSet;
     };
@@ -123,7 +123,7 @@ TW_UINT16 CTwainImpl::DSShowWindows(const char *const *a_aszWords)
         for (; twrc == TWRC_SUCCESS && iTaken < 3; iTaken++)
         {
             atwcap[iTaken].Cap = atwcapId[iTaken];
-            twrc = DsmEntry(DG_CONTROL, DAT_CAPABILITY, MSG_GET, &atwcap[iTaken], false, false);
+            twrc = DsmEntry(DG_CONTROL, DAT_CAPABILITY, MSG_GET, &atwcap[iTaken], false, false, a_etwrecord);
             if (twrc != TWRC_SUCCESS)
             {
                 // Whatever came back with a refusal is freed with the rest.
@@ -141,7 +141,7 @@ TW_UINT16 CTwainImpl::DSShowWindows(const char *const *a_aszWords)
         if (!blRead)
         {
             if (twrc != TWRC_SUCCESS)
-                DatPrintStatus(twrc);
+                DatPrintStatus(twrc, a_etwrecord);
             else
                 TWAINLOG("a camera window's settings could not be read...");
             for (int jj = 0; jj < iTaken; jj++)
@@ -208,7 +208,7 @@ TW_UINT16 CTwainImpl::DSShowWindows(const char *const *a_aszWords)
     // The window that was current becomes current again.
     twrc = selectWindow(u32Current);
     if (twrc != TWRC_SUCCESS)
-        DatPrintStatus(twrc);
+        DatPrintStatus(twrc, a_etwrecord);
     return TWRC_SUCCESS;
 }
 
@@ -245,8 +245,7 @@ TW_UINT16 CTwainImpl::DSDatWindow(const char *const *a_aszWords)
     else
         TWAINLOG("Current address is now %s...", szSymbol);
     // The windows are shown; the add's or delete's codes stay the last ones.
-    CTwainReadBack twainreadback(this);
     const char *const aszEnabled[] = {"dat_window", "enabled", nullptr};
-    DSShowWindows(aszEnabled);
+    DSShowWindows(aszEnabled, ETWRECORD_NONE);
     return TWRC_SUCCESS;
 }
