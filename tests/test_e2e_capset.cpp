@@ -164,6 +164,7 @@ TEST(E2eCapSet, TheCodesACommandLeavesAreThoseOfItsOwnTriplet)
         {szGetRefused, "Simulated Scanner", "set ICAP_XRESOLUTION 200", "DAT_CAPABILITY/MSG_GET ", 0},
         {szSetRefused, "Simulated Scanner", "set " + szEnum, "DAT_CAPABILITY/MSG_GET ", 10},
         {szGetRefused, "Simulated Scanner", "set " + szEnum, "DAT_CAPABILITY/MSG_GET ", 0},
+        {szSetRefused + szGetRefused, "Simulated Scanner", "set ICAP_XRESOLUTION 200", "", 10},
         {szSetRefused, "Simulated Scanner", "dat_capability msg_set ICAP_PIXELTYPE TWPT_GRAY", "", 10},
         {"", "Simulated Scanner", "dat_capability msg_set ICAP_PIXELTYPE TWPT_GRAY", "", 0},
         {"fault refuse DG_CONTROL DAT_CAPABILITY MSG_SETCONSTRAINT cc=TWCC_BADVALUE\n", "Simulated Scanner",

@@ -111,9 +111,10 @@ bool CapReplace(CTwainImpl *a_ptwainimpl, TW_CAPABILITY *a_ptwcapability, const 
 void CapRelease(CTwainImpl *a_ptwainimpl, TW_CAPABILITY *a_ptwcapability);
 
 // DG_CONTROL / DAT_CAPABILITY with a_twmsg for a capability (ConType 0,
-// hContainer null), recorded as a_etwrecord says: the return code; the answer stays in a_ptwcapability,
-// whose container the caller frees whatever the code (a source may hand one
-// over with a refusal or a TWRC_CHECKSTATUS).
+// hContainer null), recorded as a_etwrecord says: the return code; the
+// answer stays in a_ptwcapability, whose container the caller frees whatever
+// the code (a source may hand one over with a refusal or a
+// TWRC_CHECKSTATUS).
 TW_UINT16 CapRequest(CTwainImpl *a_ptwainimpl, TW_UINT16 a_u16Cap, TW_UINT16 a_twmsg, TW_CAPABILITY *a_ptwcapability,
                      ETWRECORD a_etwrecord = ETWRECORD_LAST);
 
