@@ -244,18 +244,24 @@ TEST(E2eXfer, ACancelledFailedOrContradictoryImageLeavesNoPartialFile)
         int iCalls;             // of page b
         std::string szLine;
         int iWrites;
-        const char *szKept;     // "whole": b00000001.tif as the clean run
+        const char *szKept;     // "whole [NAME]": NAME (b00000001.tif) as the clean run
+        const char *szPage = nullptr;   // the lines after "ii msg_get b" instead of the calls
     } arow[] = {
         {"", "xm", 3, "Close: b00000001.raw", 4, "whole"},
         {"fault refuse" + szBlock + "skip=1 times=1 cc=TWCC_OPERATIONERROR", "xm", 4, "TWRC_FAILURE/TWCC_OPERATIONERROR", 4, "whole"},
         {"fault refuse" + szBlock + "skip=2 times=1", "xm", 4, "Close: b00000001.raw", 4, "whole"},
+        {"fault refuse" + szBlock + "skip=3 times=1", "xm", 4, "Close: b00000001.raw", 4, "whole"},
+        {"fault refuse" + szBlock + "skip=1 times=1", "xm", 0, szB + "a new image report ends the image under way" + szNot, 4,
+         "whole c00000001.tif", "xm\nii msg_get c\nxm\nxm\nxm\n"},
         {szLost + "2", "xm", 3, szB + "the blocks covered 586500" + szBlank, 3, "b00000001.tif"},
-        {szLost + "3", "xm", 4, "TWRC_FAILURE/TWCC_PAPERJAM", 3, ""},
+        {szLost + "3", "xm", 4, szB + "the transfer ended before the image did" + szNot, 3, ""},
         {"fault rewind" + szBlock + "skip=2 times=1", "xm", 4, "Close: b00000001.raw", 5, "whole"},
         {"fault rewind" + szBlock + "skip=3 times=1 value=100", "xm", 3, "Write: 969000 bytes", 4, "whole"},
         {"fault answer" + szBlock + "skip=3 times=1 rc=TWRC_XFERDONE\nfault rewind" + szBlock + "skip=2 times=1", "xm", 3,
          szB + "the blocks covered 697000" + szBlank, 4, "b00000001.tif"},
         {"fault swap" + szBlock + "skip=1 times=1", "xm", 3, "Close: b00000001.raw", 4, "whole"},
+        {"fault compression" + szBlock + "skip=2 times=1", "xm", 3, szKeptRaw + "compressed and uncompressed blocks in one image", 4,
+         "b00000001.raw"},
         {"fault wrongsize" + szBlock + "skip=1 times=1", "xm", 2, szB + "BytesPerRow 2548 is below the 2550 bytes of 850 pixels" + szNot,
          1, ""},
         {"fault wrongsize" + szBlock + "skip=1 times=1 value=-100", "xm", 2,
@@ -275,6 +281,8 @@ TEST(E2eXfer, ACancelledFailedOrContradictoryImageLeavesNoPartialFile)
          2, "a00000000.jpg b00000001.raw"},
         {Mech("TWSX_MEMFILE") + szBmp + "fault noplace DG_IMAGE DAT_IMAGEMEMFILEXFER MSG_GET skip=1 times=1 value=4",
          "dat_imagememfilexfer", 3, szKeptRaw + "the memory file holds no TIFF, JPEG or BMP data", 3, "b00000001.raw"},
+        {Mech("TWSX_MEMFILE") + szBmp + "fault wrongsize DG_IMAGE DAT_IMAGEMEMFILEXFER MSG_GET skip=1 times=1",
+         "dat_imagememfilexfer", 3, "b00000001.tif: BytesWritten 1048580 is past the 1048576 bytes of the buffer" + szNot, 1, ""},
         {Mech("TWSX_MEMFILE") + "fault answer DG_IMAGE DAT_IMAGEMEMFILEXFER MSG_GET rc=TWRC_FAILURE cc=TWCC_PAPERJAM times=1 skip=2",
          "dat_imagememfilexfer", 3, szKeptRaw + "a block was refused, the data may lack it", 3, "b00000001.raw"},
     };
@@ -282,7 +290,7 @@ TEST(E2eXfer, ACancelledFailedOrContradictoryImageLeavesNoPartialFile)
     for (const auto &row : arow)
     {
         SCOPED_TRACE(row.szFault);
-        std::string szXm = std::string(row.szXm) + "\n", szPage = "ii msg_get b\n";
+        std::string szXm = std::string(row.szXm) + "\n", szPage = std::string("ii msg_get b\n") + (row.szPage ? row.szPage : "");
         for (int ii = 0; ii < row.iCalls; ii++)
             szPage += szXm;
         SimShell sh("[all]\npages = 2\n" + Mech("TWSX_MEMORY") + Pixel("TWPT_RGB") + row.szFault + "\n");
@@ -294,13 +302,15 @@ TEST(E2eXfer, ACancelledFailedOrContradictoryImageLeavesNoPartialFile)
         EXPECT_EQ(r.status, 0);
         EXPECT_EQ(sh.CountAffixed("Write: ", " bytes"), row.iWrites) << r.out;
         EXPECT_TRUE(sh.Has(row.szLine)) << r.out;
-        std::string szKept = std::string(" ") + (strcmp(row.szKept, "whole") ? row.szKept : "b00000001.tif") + " ";
+        bool blWhole = !strncmp(row.szKept, "whole", 5);
+        std::string szWholeName = !blWhole ? "" : row.szKept[5] ? row.szKept + 6 : "b00000001.tif";
+        std::string szKept = " " + (blWhole ? szWholeName : std::string(row.szKept)) + " ";
         for (const char *szName : {"a00000000", "a00000000.tif", "a00000000.bmp", "a00000000.jpg", "a00000000.raw", "b00000001",
-                                   "b00000001.tif", "b00000001.raw", "b00000001.bmp"})
+                                   "b00000001.tif", "b00000001.raw", "b00000001.bmp", "c00000001.tif"})
             EXPECT_EQ(sh.Dir().Exists(szName), szKept.find(std::string(" ") + szName + " ") != std::string::npos) << szName;
         if (szWhole.empty())
             szWhole = sh.Dir().Read("b00000001.tif");
-        EXPECT_TRUE(strcmp(row.szKept, "whole") || sh.Dir().Read("b00000001.tif") == szWhole);
+        EXPECT_TRUE(!blWhole || sh.Dir().Read(szWholeName) == szWhole);
     }
 }
 

@@ -333,8 +333,8 @@ CTwainImpl::~CTwainImpl()
 
 void CTwainImpl::DeleteImageWriter()
 {
-    // An image still arriving is given up, and its block buffer goes.
-    XferFileDiscard();
+    // An image still arriving is given up (said), and its block buffer goes.
+    XferFileDiscard("the transfer ended before the image did");
     if (m_pu8XferBlock && g_posmem)
         g_posmem->Free(m_pu8XferBlock, __FILE__, __LINE__);
     m_pu8XferBlock = nullptr;

@@ -191,6 +191,8 @@ struct TwXferProgress
 {
     int64_t i64Rows;        // the rows the blocks reached (uncompressed)
     bool blPlaced;          // rows were placed (not appended as they came)
+    bool blAppended;        // data was appended as it came
+    bool blMixed;           // a block of the other kind came (appended too)
     bool blNameByContent;   // a memory file's name takes its kind's extension
     bool blRefused;         // a block was refused while the file was open
     uint8_t au8Head[16];    // the first bytes written, u32Head of them
@@ -634,9 +636,15 @@ public:
     // Places an uncompressed block in the transfer file by its own fields
     // (the block is rearranged in place); false, after a line naming the
     // field, for a block that contradicts itself or the image, and for a
-    // failed write.  *a_pu64Placed: the image bytes it holds.
-    bool XferPlaceBlock(const TW_IMAGEMEMXFER &a_twmem, uint8_t *a_pu8Block, uint64_t a_u64Length, uint64_t *a_pu64Placed);
-    // Ends the raw rows of the image at the size of its rows.
+    // failed write.
+    bool XferPlaceBlock(const TW_IMAGEMEMXFER &a_twmem, uint8_t *a_pu8Block, uint64_t a_u64Length);
+    // False, after a line saying so, when a block's BytesWritten is past
+    // the a_u64Length bytes of its buffer.
+    bool XferBlockFits(uint64_t a_u64Written, uint64_t a_u64Length);
+    // Ends the raw rows of the image at the size of its rows, after saying
+    // how many of the image's pixels no block covered (they are blank);
+    // false, after a line, when the rows are more than a file holds or the
+    // file cannot be written.
     bool XferPlaceEnd();
     // Ends the image: the transfer file takes its name, and the raw data of
     // a memory transfer becomes the image file.
@@ -644,8 +652,9 @@ public:
     // Closes the transfer file of an image that did not end and removes it
     // (the file the transfer was writing beside the image's name: a file of
     // that name from before, or a finished image, is left alone); what its
-    // blocks covered is forgotten.
-    void XferFileDiscard();
+    // blocks covered is forgotten.  a_szWhy, when given, says why on the
+    // console (an image ended by a contradiction has said so already).
+    void XferFileDiscard(const char *a_szWhy = nullptr);
 
     // -----------------------------------------------------------------------
     // Extended image information; consumable meters, custom data, device

@@ -100,11 +100,13 @@ const char *CTwainImpl::CapValueText(TW_UINT16 a_twcap, int a_iValue, char *a_sz
     return a_szOut;
 }
 
-void CTwainImpl::XferFileDiscard()
+void CTwainImpl::XferFileDiscard(const char *a_szWhy)
 {
     m_twxfercoverage.Clear();
     if (!m_osfileXfer.IsOpen())
         return;
+    if (a_szWhy && !m_blXferFinished)
+        TWAINLOG("%s: %s, the image is not written...", m_szImageFileName, a_szWhy);
     m_osfileXfer.Close();
 }
 

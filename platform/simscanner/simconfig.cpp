@@ -906,7 +906,8 @@ void CParser::Fault(const std::vector<Token>& a_atoken)
                          {"wrongsize", eSimFaultWrongSize},     {"nullhandle", eSimFaultNullHandle},
                          {"answer", eSimFaultAnswer},           {"crash", eSimFaultCrash},
                          {"rewind", eSimFaultRewind},           {"swap", eSimFaultSwap},
-                         {"noplace", eSimFaultNoPlace},         {"imagesize", eSimFaultImageSize}};
+                         {"noplace", eSimFaultNoPlace},         {"imagesize", eSimFaultImageSize},
+                         {"compression", eSimFaultCompression}};
     bool blFound = false;
     for (const auto& action : aaction)
     {

@@ -48,6 +48,7 @@ enum ESimFaultAction
     eSimFaultSwap,            // a memory block and the next change places
     eSimFaultNoPlace,         // a memory block that says it holds no pixel
     eSimFaultImageSize,       // the image size in the last memory buffer: value, or none
+    eSimFaultCompression,     // a memory block that says it is compressed as value
 };
 
 constexpr std::uint32_t kSimAny = 0xFFFFFFFFu;

@@ -60,6 +60,7 @@ const char* FaultName(ESimFaultAction a_eAction)
         case eSimFaultSwap:         return "swap";
         case eSimFaultNoPlace:      return "noplace";
         case eSimFaultImageSize:    return "imagesize";
+        case eSimFaultCompression:  return "compression";
     }
     return "?";
 }

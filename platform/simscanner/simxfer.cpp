@@ -626,7 +626,10 @@ TW_UINT16 CSimSession::MemoryBlock(pTW_IMAGEMEMXFER a_ptwmem, bool a_blFile)
             a_ptwmem->XOffset = 0;
             a_ptwmem->YOffset = 0;
         }
-        a_ptwmem->BytesWritten = uChunk;
+        // The fault wrongsize: BytesWritten value bytes more than it holds.
+        std::int64_t i64More = 0;
+        bool blMore = DeviceFault(i64More, 4) == eSimFaultWrongSize;
+        a_ptwmem->BytesWritten = static_cast<TW_UINT32>(blMore ? static_cast<std::int64_t>(uChunk) + i64More : uChunk);
     }
     else
     {
@@ -708,6 +711,13 @@ TW_UINT16 CSimSession::MemoryBlock(pTW_IMAGEMEMXFER a_ptwmem, bool a_blFile)
         a_ptwmem->Columns = (i64Zero & 1) ? 0 : a_ptwmem->Columns;
         a_ptwmem->Rows = (i64Zero & 2) ? 0 : a_ptwmem->Rows;
         a_ptwmem->BytesWritten = (i64Zero & 4) ? 0 : a_ptwmem->BytesWritten;
+    }
+    // The fault compression: the block says its data is compressed as
+    // value (TWCP_JPEG by default) whatever the image's other blocks are.
+    std::int64_t i64Compression = 0;
+    if (DeviceFault(i64Compression, TWCP_JPEG) == eSimFaultCompression)
+    {
+        a_ptwmem->Compression = static_cast<TW_UINT16>(i64Compression);
     }
     m_u64Sent += a_ptwmem->BytesWritten;
     // The fault imagesize: the size is value instead, or none is written.

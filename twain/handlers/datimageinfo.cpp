@@ -30,6 +30,48 @@ int ReportLength(TW_INT32 a_i64Pixels, int a_iResolution)
     return static_cast<int>(i64 > INT_MAX ? INT_MAX : i64 < INT_MIN ? INT_MIN : i64);
 }
 
+// The image format of the report: the pixel layouts the image writer
+// converts (bitonal, gray of 8 or 16 bits, chunky RGB of 24 or 48 bits)
+// by its names; any other layout by a name it refuses (the pixel type,
+// bits per pixel, "_planar", and the samples when they are not the
+// type's), so that its raw data is kept as it came.
+void ReportFormat(const TW_IMAGEINFO &a_twii, char *a_szOut, size_t a_u64OutSize)
+{
+    int iBits = a_twii.BitsPerPixel, iSamples = a_twii.SamplesPerPixel;
+    bool blChunky = a_twii.Planar == 0 || iSamples == 1;
+    const char *szKnown = nullptr;
+    if (a_twii.PixelType == TWPT_BW && iSamples == 1 && iBits == 1)
+        szKnown = "bw";
+    else if (a_twii.PixelType == TWPT_GRAY && iSamples == 1 && (iBits == 8 || iBits == 16))
+        szKnown = iBits == 8 ? "gray_8" : "gray_16";
+    else if (a_twii.PixelType == TWPT_RGB && iSamples == 3 && blChunky && (iBits == 24 || iBits == 48))
+        szKnown = iBits == 24 ? "rgb_24" : "rgb_48";
+    if (szKnown)
+    {
+        snprintf(a_szOut, a_u64OutSize, "%s", szKnown);
+        return;
+    }
+    static const struct
+    {
+        int iType, iSamples;
+        const char *szName;
+    } s_atype[] = {{TWPT_BW, 1, "bw"},   {TWPT_GRAY, 1, "gray"}, {TWPT_RGB, 3, "rgb"},
+                   {TWPT_PALETTE, 1, "palette"}, {TWPT_CMY, 3, "cmy"}, {TWPT_CMYK, 4, "cmyk"}};
+    char szType[16];
+    snprintf(szType, sizeof(szType), "type%d", static_cast<int>(a_twii.PixelType));
+    int iTypeSamples = 0;
+    for (const auto &type : s_atype)
+        if (type.iType == a_twii.PixelType)
+        {
+            snprintf(szType, sizeof(szType), "%s", type.szName);
+            iTypeSamples = type.iSamples;
+        }
+    char szSamples[16] = "";
+    if (iSamples != iTypeSamples)
+        snprintf(szSamples, sizeof(szSamples), "_%dspp", iSamples);
+    snprintf(a_szOut, a_u64OutSize, "%s_%d%s%s", szType, iBits, blChunky ? "" : "_planar", szSamples);
+}
+
 } // namespace
 
 TW_UINT16 CTwainImpl::DSDatImageInfo(const char *const *a_aszWords)
@@ -96,11 +138,15 @@ TW_UINT16 CTwainImpl::DSDatImageInfo(const char *const *a_aszWords)
         }
     }
 
+    // A transfer file still open belongs to the image under way: it ends
+    // here, unwritten, and said.
+    XferFileDiscard("a new image report ends the image under way");
+
     // The report of this image.
     int iResolution = twii.XResolution.Whole;
     const char *szCompression = (twii.Compression == TWCP_NONE) ? "none" : (twii.Compression == TWCP_GROUP4) ? "group4" : "jpeg";
-    const char *szFormat = (twii.PixelType == TWPT_RGB) ? (twii.BitsPerPixel == 48 ? "rgb_48" : "rgb_24")
-                           : (twii.PixelType == TWPT_BW) ? "bw" : (twii.BitsPerPixel == 16 ? "gray_16" : "gray_8");
+    char szFormat[32];
+    ReportFormat(twii, szFormat, sizeof(szFormat));
     snprintf(m_szImageReport, sizeof(m_szImageReport), s_szReportFormat, szCompression, szFile, szFormat,
              ReportLength(twii.ImageWidth, iResolution), ReportLength(twii.ImageLength, iResolution), iResolution);
     m_blXferFinished = false;

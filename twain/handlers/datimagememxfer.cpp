@@ -72,10 +72,17 @@ TW_UINT16 CTwainImpl::DSDatImageMemXfer(const char *const *a_aszWords)
     return DatMemoryXfer(a_aszWords, false);
 }
 
-bool CTwainImpl::XferPlaceBlock(const TW_IMAGEMEMXFER &a_twmem, uint8_t *a_pu8Block, uint64_t a_u64Length,
-                                uint64_t *a_pu64Placed)
+bool CTwainImpl::XferBlockFits(uint64_t a_u64Written, uint64_t a_u64Length)
 {
-    *a_pu64Placed = 0;
+    if (a_u64Written <= a_u64Length)
+        return true;
+    TWAINLOG("%s: BytesWritten %llu is past the %llu bytes of the buffer, the image is not written...", m_szImageFileName,
+             static_cast<ull>(a_u64Written), static_cast<ull>(a_u64Length));
+    return false;
+}
+
+bool CTwainImpl::XferPlaceBlock(const TW_IMAGEMEMXFER &a_twmem, uint8_t *a_pu8Block, uint64_t a_u64Length)
+{
     const TwXferImage &twxferimage = m_twxferimage;
     const char *szName = m_szImageFileName;
     if (twxferimage.i64Width < 1 || twxferimage.i64Width > (1LL << 40) || twxferimage.i32Bits < 1 || twxferimage.i32Bits > 64)
@@ -115,12 +122,8 @@ bool CTwainImpl::XferPlaceBlock(const TW_IMAGEMEMXFER &a_twmem, uint8_t *a_pu8Bl
                  static_cast<ull>(u64PerRow), static_cast<ull>(u64Packed), static_cast<ull>(u64Columns));
         return false;
     }
-    if (u64Written > a_u64Length)
-    {
-        TWAINLOG("%s: BytesWritten %llu is past the %llu bytes of the buffer, the image is not written...", szName,
-                 static_cast<ull>(u64Written), static_cast<ull>(a_u64Length));
+    if (!XferBlockFits(u64Written, a_u64Length))
         return false;
-    }
     // The last row may lack its padding.
     if (u64Count > 0 && u64Packed > 0 &&
         (u64Count - 1 > u64Written / u64PerRow || (u64Count - 1) * u64PerRow + u64Packed > u64Written))
@@ -132,8 +135,7 @@ bool CTwainImpl::XferPlaceBlock(const TW_IMAGEMEMXFER &a_twmem, uint8_t *a_pu8Bl
     if (u64Count == 0 || u64Packed == 0)
         return true;
 
-    *a_pu64Placed = u64Count * u64Packed;
-    TWAINLOG("Write: %llu bytes", static_cast<ull>(*a_pu64Placed));
+    TWAINLOG("Write: %llu bytes", static_cast<ull>(u64Count * u64Packed));
     m_twxferprogress.blPlaced = true;
     m_twxfercoverage.Add(u64X, u64Y, u64Columns, u64Count);
     if (u64Y + u64Count > static_cast<uint64_t>(m_twxferprogress.i64Rows))
@@ -297,10 +299,14 @@ TW_UINT16 CTwainImpl::DatMemoryXfer(const char *const *a_aszWords, bool a_blFile
     twmem.Memory.Length = s_u32BlockLength;
     twmem.Memory.TheMem = pu8Block;
     TW_UINT16 twrc = DsmEntry(DG_IMAGE, a_blFile ? DAT_IMAGEMEMFILEXFER : DAT_IMAGEMEMXFER, MSG_GET, &twmem, false, false);
-    // Uncompressed rows are placed by their block's fields (which are
-    // checked against the buffer); other data is appended as it comes,
-    // never more than the buffer holds.
+    // Uncompressed rows are placed by their block's fields; other data is
+    // appended as it comes; both never more than the buffer holds.  An
+    // image keeps the kind of its first block: a block of the other kind
+    // is appended (it could overwrite what came), and the image is kept as
+    // raw data.
     bool blPlace = !a_blFile && twmem.Compression == TWCP_NONE;
+    bool blMixed = m_osfileXfer.IsOpen() && (blPlace ? m_twxferprogress.blAppended : m_twxferprogress.blPlaced);
+    blPlace = blPlace && !blMixed;
     uint64_t u64Room = s_u32BlockLength;
     uint32_t u32ImageSize = 0;
     bool blSizeContradicts = false;
@@ -318,10 +324,8 @@ TW_UINT16 CTwainImpl::DatMemoryXfer(const char *const *a_aszWords, bool a_blFile
         blSizeContradicts = u32Size == 0 || u32Size < m_u64XferReceived || u32Size - m_u64XferReceived > u64Room;
         twmem.BytesWritten = blSizeContradicts ? 0 : static_cast<TW_UINT32>(u32Size - m_u64XferReceived);
     }
-    if (!blPlace && twmem.BytesWritten > u64Room)
-        twmem.BytesWritten = u64Room;
     TWAINLOG("  BytesPerRow........%d", static_cast<int>(twmem.BytesPerRow));
-    TWAINLOG("  BytesWritten.......%d", static_cast<int>(twmem.BytesWritten));
+    TWAINLOG("  BytesWritten.......%u", static_cast<unsigned>(twmem.BytesWritten));
     TWAINLOG("  Columns............%d", static_cast<int>(twmem.Columns));
     TWAINLOG("  Compression........%d", twmem.Compression);
     TWAINLOG("  Memory.Flags.......0x%x", static_cast<unsigned>(twmem.Memory.Flags));
@@ -344,6 +348,8 @@ TW_UINT16 CTwainImpl::DatMemoryXfer(const char *const *a_aszWords, bool a_blFile
         return twrc;
     }
     SetTwState(ETWSTATE_XFERRING);
+    // The bytes received are counted, padding included: an image's size in
+    // the buffer counts them so.
     uint64_t u64Before = m_u64XferReceived;
     m_u64XferReceived += twmem.BytesWritten;
     if (m_szImageReport[0] && m_blXferFinished && twmem.BytesWritten != 0)
@@ -368,15 +374,16 @@ TW_UINT16 CTwainImpl::DatMemoryXfer(const char *const *a_aszWords, bool a_blFile
         else if (twmem.BytesWritten != 0 && blPlace)
         {
             // A block that contradicts itself or the image spoils the image.
-            // (The bytes received are counted, padding included: an image's
-            // size in the buffer counts them so.)
-            uint64_t u64Placed = 0;
-            blWritten = XferPlaceBlock(twmem, pu8Block, u64Room, &u64Placed);
+            blWritten = XferPlaceBlock(twmem, pu8Block, u64Room);
         }
+        else if (twmem.BytesWritten != 0 && !XferBlockFits(twmem.BytesWritten, u64Room))
+            blWritten = false;
         else if (twmem.BytesWritten != 0)
         {
             uint64_t u64Written = 0;
-            TWAINLOG("Write: %d bytes", static_cast<int>(twmem.BytesWritten));
+            m_twxferprogress.blAppended = true;
+            m_twxferprogress.blMixed = m_twxferprogress.blMixed || blMixed;
+            TWAINLOG("Write: %u bytes", static_cast<unsigned>(twmem.BytesWritten));
             for (uint32_t ii = 0; m_twxferprogress.u32Head < sizeof(m_twxferprogress.au8Head) && ii < twmem.BytesWritten; ii++)
                 m_twxferprogress.au8Head[m_twxferprogress.u32Head++] = pu8Block[ii];
             blWritten = m_osfileXfer.SetFilePointer(OS_FILEPOINTER_END, 0) == OS_STS_OK &&
@@ -385,7 +392,7 @@ TW_UINT16 CTwainImpl::DatMemoryXfer(const char *const *a_aszWords, bool a_blFile
             if (!blWritten)
                 TWAINLOG("cannot write <%s>, the image is not written...", m_szImageFileName);
         }
-        if (blWritten && twrc == TWRC_XFERDONE && m_twxferprogress.blPlaced)
+        if (blWritten && twrc == TWRC_XFERDONE && m_twxferprogress.blPlaced && !m_twxferprogress.blMixed)
             blWritten = XferPlaceEnd();
         if (!blWritten)
         {
@@ -405,7 +412,11 @@ void CTwainImpl::XferFinish(bool a_blFile)
     m_u64XferReceived = 0;
     m_blXferFinished = true;
     m_twxfercoverage.Clear();
-    if (u64Size == 0)
+    // A device (a name with a dot can be one) was written to directly:
+    // nothing to measure, name or convert.
+    struct stat statImage;
+    bool blDevice = stat(m_szImageFileName, &statImage) == 0 && !S_ISREG(statImage.st_mode);
+    if (u64Size == 0 && !blDevice)
     {
         TWAINLOG("%s: the blocks %s, the image is not written...", m_szImageFileName,
                  a_blFile ? "held no data" : "placed no pixel");
@@ -416,8 +427,7 @@ void CTwainImpl::XferFinish(bool a_blFile)
     // file keeps the name it was given, or takes the extension of what it
     // holds; the raw data of a memory transfer is NAME.raw until it becomes
     // the image file.  A name that claims TIFF, JPEG or BMP holds nothing
-    // else: other data is raw data, and its name says so.  A device (a name
-    // with a dot can be one) was written to directly: nothing to name or convert.
+    // else: other data is raw data, and its name says so.
     char szImage[sizeof(m_szImageFileName)];
     char szName[sizeof(m_szImageFileName)];
     COsString::SStrCpy(szImage, sizeof(szImage), m_szImageFileName);
@@ -426,11 +436,14 @@ void CTwainImpl::XferFinish(bool a_blFile)
     const char *szClaim = "";
     EOSIMAGEKIND eosimagekind = COsImage::Sniff(m_twxferprogress.au8Head, m_twxferprogress.u32Head);
     bool blNamed = true;
-    struct stat statImage;
-    bool blDevice = stat(szImage, &statImage) == 0 && !S_ISREG(statImage.st_mode);
     if (blDevice)
     {
         // (written to as it is)
+    }
+    else if (m_twxferprogress.blMixed)
+    {
+        blNamed = TwainRawName(szImage, szName, sizeof(szName));
+        snprintf(szWhy, sizeof(szWhy), "compressed and uncompressed blocks in one image");
     }
     else if (m_twxferprogress.blRefused && !m_twxferprogress.blPlaced)
     {

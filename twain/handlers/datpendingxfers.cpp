@@ -30,8 +30,8 @@ TW_UINT16 CTwainImpl::DSDatPendingXfers(const char *const *a_aszWords)
     if (twmsg == MSG_RESET || twmsg == MSG_ENDXFER || twmsg == MSG_ENDXFERSPECIAL)
     {
         // An image whose blocks were still arriving is cancelled: its
-        // partial file goes.
-        XferFileDiscard();
+        // partial file goes, and the console says so.
+        XferFileDiscard("the transfer ended before the image did");
     }
     if (twmsg == MSG_RESET)
         SetTwState(ETWSTATE_DSENABLED);
