@@ -158,39 +158,14 @@ bool CopyData(int a_iFdIn, int a_iFdOut, loff_t a_i64Out, uint64_t a_u64Size)
     return true;
 }
 
-// The extension of a file name (from its last dot after the last separator),
-// empty when it has none.
-std::string Extension(const std::string& a_szName)
+// The extensions of the image file kinds (the first one each kind's own),
+// and their names.
+const struct
 {
-    size_t uSlash = a_szName.find_last_of("/\\");
-    size_t uDot = a_szName.find_last_of('.');
-    if (uDot == std::string::npos || (uSlash != std::string::npos && uDot < uSlash))
-        return "";
-    return a_szName.substr(uDot);
-}
-
-// The kind an extension names; OS_IMAGEKIND_RAW when it names none.
-EOSIMAGEKIND KindOfExtension(const std::string& a_szExtension)
-{
-    const char* sz = a_szExtension.c_str();
-    if (!strcasecmp(sz, ".tif") || !strcasecmp(sz, ".tiff"))
-        return OS_IMAGEKIND_TIFF;
-    if (!strcasecmp(sz, ".jpg") || !strcasecmp(sz, ".jpeg") || !strcasecmp(sz, ".jfif"))
-        return OS_IMAGEKIND_JFIF;
-    if (!strcasecmp(sz, ".bmp"))
-        return OS_IMAGEKIND_BMP;
-    return OS_IMAGEKIND_RAW;
-}
-
-const char* ExtensionOfKind(EOSIMAGEKIND a_eosimagekind)
-{
-    switch (a_eosimagekind)
-    {
-        case OS_IMAGEKIND_JFIF: return ".jpg";
-        case OS_IMAGEKIND_BMP: return ".bmp";
-        default: return ".tif";
-    }
-}
+    EOSIMAGEKIND eosimagekind;
+    const char *szExtension, *szText;
+} s_akind[] = {{OS_IMAGEKIND_TIFF, ".tif", "TIFF"},  {OS_IMAGEKIND_TIFF, ".tiff", "TIFF"}, {OS_IMAGEKIND_JFIF, ".jpg", "JPEG"},
+               {OS_IMAGEKIND_JFIF, ".jpeg", "JPEG"}, {OS_IMAGEKIND_JFIF, ".jfif", "JPEG"}, {OS_IMAGEKIND_BMP, ".bmp", "BMP"}};
 
 // One directory entry of a TIFF being written.
 struct TiffEntry
@@ -420,7 +395,7 @@ EOSSTS COsImageImpl::Describe(const char* a_szReport, uint64_t a_u64DataSize, Ti
         }
         u64Strip = RowBytes(u64Width) * u64Height;
     }
-    if (u64Width > 0xFFFFFFFFu || u64Height > 0xFFFFFFFFu || u64Strip > 0xFFFF0000u || u64Strip == 0)
+    if (u64Width > 0xFFFFFFFFu || u64Height > 0xFFFFFFFFu || u64Strip > OS_IMAGE_TIFFDATAMAX || u64Strip == 0)
         return Fail(OS_STS_FAIL, "the image is too large for a TIFF");
 
     a_tiffdesc.u64Width = u64Width;
@@ -518,11 +493,11 @@ EOSSTS COsImageImpl::Create(const char* a_szFileName, const char* a_szReport, EO
     EOSIMAGEKIND eosimagekind = OS_IMAGEKIND_JFIF;
     if (a_eosimagefileformat == OS_IMAGEFILEFORMAT_BYNAME)
     {
-        eosimagekind = KindOfExtension(Extension(szOut));
+        eosimagekind = COsImage::KindOfName(szOut.c_str());
         if (eosimagekind == OS_IMAGEKIND_RAW)
         {
             eosimagekind = (eosimagekindData == OS_IMAGEKIND_RAW) ? OS_IMAGEKIND_TIFF : eosimagekindData;
-            szOut += ExtensionOfKind(eosimagekind);
+            szOut += COsImage::ExtensionOfKind(eosimagekind);
         }
     }
     else if (a_eosimagefileformat != OS_IMAGEFILEFORMAT_JFIF)
@@ -623,6 +598,31 @@ EOSIMAGEKIND COsImage::Sniff(const void* a_pvData, uint64_t a_u64Size)
     if (a_u64Size >= 14 && pu8[0] == 'B' && pu8[1] == 'M')
         return OS_IMAGEKIND_BMP;
     return OS_IMAGEKIND_RAW;
+}
+
+EOSIMAGEKIND COsImage::KindOfName(const char* a_szName)
+{
+    const char* szDot = a_szName ? strrchr(a_szName, '.') : nullptr;
+    for (const auto& kind : s_akind)
+        if (szDot && !strpbrk(szDot, "/\\") && !strcasecmp(szDot, kind.szExtension))
+            return kind.eosimagekind;
+    return OS_IMAGEKIND_RAW;
+}
+
+const char* COsImage::ExtensionOfKind(EOSIMAGEKIND a_eosimagekind)
+{
+    for (const auto& kind : s_akind)
+        if (kind.eosimagekind == a_eosimagekind)
+            return kind.szExtension;
+    return ".raw";
+}
+
+const char* COsImage::TextOfKind(EOSIMAGEKIND a_eosimagekind)
+{
+    for (const auto& kind : s_akind)
+        if (kind.eosimagekind == a_eosimagekind)
+            return kind.szText;
+    return "raw";
 }
 
 EOSSTS COsImage::TiffExtent(const void* a_pvData, uint64_t a_u64Limit, uint64_t* a_pu64Size)

@@ -39,6 +39,9 @@
 #include <cstddef>
 #include <cstdint>
 
+// The most data a TIFF holds: an image's rows beyond it cannot become one.
+#define OS_IMAGE_TIFFDATAMAX 0xFFFF0000ull
+
 // The file kind asked of Create.
 enum EOSIMAGEFILEFORMAT
 {
@@ -106,6 +109,15 @@ public:
 
     // The kind of a block of data (its first bytes).
     static EOSIMAGEKIND Sniff(const void* a_pvData, uint64_t a_u64Size);
+
+    // The kind a file name's extension claims (from its last dot after the
+    // last separator, case ignored: .tif/.tiff, .jpg/.jpeg/.jfif, .bmp);
+    // OS_IMAGEKIND_RAW when it claims none.
+    static EOSIMAGEKIND KindOfName(const char* a_szName);
+    // The extension of a kind (".tif", ".jpg", ".bmp"; ".raw" for raw data)
+    // and its name ("TIFF", "JPEG", "BMP"; "raw").
+    static const char* ExtensionOfKind(EOSIMAGEKIND a_eosimagekind);
+    static const char* TextOfKind(EOSIMAGEKIND a_eosimagekind);
 
     // The bytes a little-endian TIFF occupies (header, first directory, its
     // out-of-line values and strips).  0, or OS_STS_FAIL for a malformed or

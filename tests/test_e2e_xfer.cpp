@@ -228,8 +228,9 @@ TEST(E2eXfer, ACancelledFailedOrContradictoryImageLeavesNoPartialFile)
     // twice (counted once), overlapping or out of order; rows shorter than
     // their pixels or longer than the block; the image ended early; blocks
     // that place no pixel; an image size in the buffer that contradicts the
-    // blocks; data that becomes no image file.  A whole page b is as a clean
-    // run keeps it.
+    // blocks; a new image report mid-image; blocks of both kinds; a size no
+    // TIFF holds; data that becomes no image file.  A whole page b is as a
+    // clean run keeps it.
     const std::string szBlock = " DG_IMAGE DAT_IMAGEMEMXFER MSG_GET ", szB = "b00000001: ", szNot = ", the image is not written...";
     const std::string szLost = "fault answer" + szBlock + "rc=TWRC_FAILURE cc=TWCC_PAPERJAM times=1 skip=";
     const std::string szBlank = " of the image's 935000 pixels, the rest is blank...", szNoPixel = szB + "the blocks placed no pixel" + szNot;
@@ -260,6 +261,8 @@ TEST(E2eXfer, ACancelledFailedOrContradictoryImageLeavesNoPartialFile)
         {"fault answer" + szBlock + "skip=3 times=1 rc=TWRC_XFERDONE\nfault rewind" + szBlock + "skip=2 times=1", "xm", 3,
          szB + "the blocks covered 697000" + szBlank, 4, "b00000001.tif"},
         {"fault swap" + szBlock + "skip=1 times=1", "xm", 3, "Close: b00000001.raw", 4, "whole"},
+        {"imageinfo.size = 850 2000000", "xm", 3, szKeptRaw + "the image's 5100000000 bytes of rows are more than a TIFF holds", 4,
+         "b00000001.raw"},
         {"fault compression" + szBlock + "skip=2 times=1", "xm", 3, szKeptRaw + "compressed and uncompressed blocks in one image", 4,
          "b00000001.raw"},
         {"fault wrongsize" + szBlock + "skip=1 times=1", "xm", 2, szB + "BytesPerRow 2548 is below the 2550 bytes of 850 pixels" + szNot,

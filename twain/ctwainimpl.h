@@ -193,6 +193,7 @@ struct TwXferProgress
     bool blPlaced;          // rows were placed (not appended as they came)
     bool blAppended;        // data was appended as it came
     bool blMixed;           // a block of the other kind came (appended too)
+    uint64_t u64TooLarge;   // the bytes of rows of an image no TIFF holds (0: none)
     bool blNameByContent;   // a memory file's name takes its kind's extension
     bool blRefused;         // a block was refused while the file was open
     uint8_t au8Head[16];    // the first bytes written, u32Head of them
@@ -212,7 +213,8 @@ public:
     uint64_t Pixels() const { return m_u64Pixels; }
 
 private:
-    typedef std::vector<std::pair<uint64_t, uint64_t>> Spans;   // sorted, apart: [first, end)
+    typedef std::pair<uint64_t, uint64_t> Span;                 // [first, end)
+    typedef std::vector<Span> Spans;                            // sorted, apart
     struct Band
     {
         uint64_t u64End;    // the row after the band

@@ -166,32 +166,28 @@ void CTwainCoverage::Add(uint64_t a_u64X, uint64_t a_u64Y, uint64_t a_u64Columns
             u64Row = u64GapEnd;
             continue;
         }
-        Spans aspan;
+        // The spans the columns touch or overlap become one, in place; the
+        // overlap is counted once.
+        Spans &aspan = it->second.aspan;
+        auto itFirst = std::lower_bound(aspan.begin(), aspan.end(), a_u64X,
+                                        [](const Span &a_span, uint64_t a_u64) { return a_span.second < a_u64; });
+        auto itLast = itFirst;
         uint64_t u64First = a_u64X, u64Last = u64XEnd, u64New = a_u64Columns;
-        bool blIn = false;
-        for (const auto &span : it->second.aspan)
+        for (; itLast != aspan.end() && itLast->first <= u64XEnd; ++itLast)
         {
-            if (span.second < u64First || blIn)
-                aspan.push_back(span);
-            else if (span.first > u64Last)
-            {
-                aspan.emplace_back(u64First, u64Last);
-                aspan.push_back(span);
-                blIn = true;
-            }
-            else
-            {
-                // Touching or overlapping: one span, the overlap counted once.
-                uint64_t u64OverlapFirst = std::max(span.first, a_u64X), u64OverlapEnd = std::min(span.second, u64XEnd);
-                if (u64OverlapEnd > u64OverlapFirst)
-                    u64New -= u64OverlapEnd - u64OverlapFirst;
-                u64First = std::min(u64First, span.first);
-                u64Last = std::max(u64Last, span.second);
-            }
+            uint64_t u64OverlapFirst = std::max(itLast->first, a_u64X), u64OverlapEnd = std::min(itLast->second, u64XEnd);
+            if (u64OverlapEnd > u64OverlapFirst)
+                u64New -= u64OverlapEnd - u64OverlapFirst;
+            u64First = std::min(u64First, itLast->first);
+            u64Last = std::max(u64Last, itLast->second);
         }
-        if (!blIn)
-            aspan.emplace_back(u64First, u64Last);
-        it->second.aspan.swap(aspan);
+        if (itFirst == itLast)
+            aspan.emplace(itFirst, u64First, u64Last);
+        else
+        {
+            *itFirst = Span(u64First, u64Last);
+            aspan.erase(std::next(itFirst), itLast);
+        }
         m_u64Pixels = AddSaturated(m_u64Pixels, MulSaturated(it->second.u64End - u64Row, u64New));
         u64Row = it->second.u64End;
         ++it;

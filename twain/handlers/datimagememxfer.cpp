@@ -19,35 +19,6 @@ const TW_UINT32 s_u32BlockLength = 1048576;
 
 typedef unsigned long long ull;
 
-// The image file kinds a name's extension claims (raw: none of them), their
-// extensions and names.
-const struct
-{
-    EOSIMAGEKIND eosimagekind;
-    const char *szExtension, *szText;
-} s_akind[] = {{OS_IMAGEKIND_TIFF, ".tif", "TIFF"}, {OS_IMAGEKIND_TIFF, ".tiff", "TIFF"}, {OS_IMAGEKIND_JFIF, ".jpg", "JPEG"},
-               {OS_IMAGEKIND_JFIF, ".jpeg", "JPEG"}, {OS_IMAGEKIND_JFIF, ".jfif", "JPEG"}, {OS_IMAGEKIND_BMP, ".bmp", "BMP"}};
-
-EOSIMAGEKIND KindOfName(const char *a_szName, const char **a_pszText)
-{
-    const char *szDot = strrchr(a_szName, '.');
-    for (const auto &kind : s_akind)
-        if (szDot && !strchr(szDot, '/') && !strcasecmp(szDot, kind.szExtension))
-        {
-            *a_pszText = kind.szText;
-            return kind.eosimagekind;
-        }
-    return OS_IMAGEKIND_RAW;
-}
-
-const char *ExtensionOfKind(EOSIMAGEKIND a_eosimagekind)
-{
-    for (const auto &kind : s_akind)
-        if (kind.eosimagekind == a_eosimagekind)
-            return kind.szExtension;
-    return ".raw";
-}
-
 // Puts a_szValue between the two tags of a report; false when they are
 // missing or it does not fit.
 bool ReportSetContent(char *a_szReport, size_t a_u64Size, const char *a_szOpen, const char *a_szClose, const char *a_szValue)
@@ -217,6 +188,13 @@ bool CTwainImpl::XferPlaceEnd()
                  static_cast<long long>(i64Rows));
         return false;
     }
+    // Rows no TIFF holds stay as the blocks left them (kept as raw data).
+    uint64_t u64End = static_cast<uint64_t>(i64Rows) * u64Row;
+    if (u64End > OS_IMAGE_TIFFDATAMAX)
+    {
+        m_twxferprogress.u64TooLarge = u64End;
+        return true;
+    }
     // Pixels no block of this file covered (a block refused before it, a
     // tile or rows left out) are blank: said.
     uint64_t u64Pixels = 0;
@@ -225,7 +203,6 @@ bool CTwainImpl::XferPlaceEnd()
     if (m_twxfercoverage.Pixels() < u64Pixels)
         TWAINLOG("%s: the blocks covered %llu of the image's %llu pixels, the rest is blank...", m_szImageFileName,
                  static_cast<ull>(m_twxfercoverage.Pixels()), static_cast<ull>(u64Pixels));
-    uint64_t u64End = static_cast<uint64_t>(i64Rows) * u64Row;
     uint64_t u64Size = 0;
     uint64_t u64Done = 0;
     uint8_t u8Zero = 0;
@@ -432,13 +409,18 @@ void CTwainImpl::XferFinish(bool a_blFile)
     char szName[sizeof(m_szImageFileName)];
     COsString::SStrCpy(szImage, sizeof(szImage), m_szImageFileName);
     COsString::SStrCpy(szName, sizeof(szName), szImage);
-    char szWhy[64] = "";
-    const char *szClaim = "";
+    char szWhy[128] = "";
     EOSIMAGEKIND eosimagekind = COsImage::Sniff(m_twxferprogress.au8Head, m_twxferprogress.u32Head);
     bool blNamed = true;
     if (blDevice)
     {
         // (written to as it is)
+    }
+    else if (m_twxferprogress.u64TooLarge)
+    {
+        blNamed = TwainRawName(szImage, szName, sizeof(szName));
+        snprintf(szWhy, sizeof(szWhy), "the image's %llu bytes of rows are more than a TIFF holds",
+                 static_cast<ull>(m_twxferprogress.u64TooLarge));
     }
     else if (m_twxferprogress.blMixed)
     {
@@ -457,15 +439,15 @@ void CTwainImpl::XferFinish(bool a_blFile)
         blNamed = TwainRawName(szImage, szName, sizeof(szName));
     else if (m_twxferprogress.blNameByContent && strlen(szName) >= 4)
     {
-        COsString::SStrCpy(szName + strlen(szName) - 4, 5, ExtensionOfKind(eosimagekind));
+        COsString::SStrCpy(szName + strlen(szName) - 4, 5, COsImage::ExtensionOfKind(eosimagekind));
         if (eosimagekind == OS_IMAGEKIND_RAW)
             snprintf(szWhy, sizeof(szWhy), "the memory file holds no TIFF, JPEG or BMP data");
     }
-    else if (EOSIMAGEKIND eosimagekindName = KindOfName(szImage, &szClaim);
+    else if (EOSIMAGEKIND eosimagekindName = COsImage::KindOfName(szImage);
              eosimagekindName != OS_IMAGEKIND_RAW && eosimagekindName != eosimagekind)
     {
         blNamed = TwainRawName(szImage, szName, sizeof(szName));
-        snprintf(szWhy, sizeof(szWhy), "the memory file holds no %s data", szClaim);
+        snprintf(szWhy, sizeof(szWhy), "the memory file holds no %s data", COsImage::TextOfKind(eosimagekindName));
     }
     TWAINLOG("Close: %s", szName);
     if (!blNamed || m_osfileXfer.Commit(szName) != OS_STS_OK)
