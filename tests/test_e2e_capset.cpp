@@ -178,6 +178,8 @@ TEST(E2eCapSet, TheCodesACommandLeavesAreThoseOfItsOwnTriplet)
          "DAT_STATUSRAW/MSG_GET ", 0},
         {"", "", "dat_identity set \"No Such Source\"", "", 3},
         {"", "", "dat_identity set \"Simulated Scanner 1.x\"", "", 0},
+        {"", "Simulated Scanner", "di msg_getdefault", "", 9},    // the source refuses, and says why
+        {"", "Simulated Scanner", "ui enableds\ndi msg_closeds", "", 11},    // the DSM keeps the source's reason
         {szCamera + "fault refuse DG_CONTROL DAT_WINDOW MSG_ADDWINDOW cc=TWCC_DENIED\n", "Simulated Camera", "wi add",
          "", 16},
         {szCamera + szGetRefused, "Simulated Camera", "wi add", "DAT_CAPABILITY/MSG_GET ", 0},

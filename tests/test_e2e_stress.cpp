@@ -157,6 +157,12 @@ TEST(E2eStress, ACrashIsNeverTheFailureANullAttemptExpects)
         EXPECT_EQ(sh.Journal({"zav DG_CONTROL/DAT_IDENTITY/MSG_CLOSEDS", "rc=TWRC_SUCCESS"}).size(),
                   sh.Journal({"zav DG_CONTROL/DAT_IDENTITY/MSG_OPENDS", "rc=TWRC_SUCCESS"}).size());
     }
+
+    // Nor is a crash inside the walk of the file system an empty one.
+    SimShell sh("[camera]\nfault crash DG_CONTROL DAT_FILESYSTEM MSG_GETFIRSTFILE skip=1\n");
+    sh.Run("twstress 2.4 Camera\nexit\n");
+    EXPECT_TRUE(sh.HasSequence({"  MSG_GETFIRSTFILE/MSG_GETNEXTFILE", "  TWRC_FAILURE/crashed", "DAT_FILESYSTEM failed..."}))
+        << sh.Result().out;
 }
 
 TEST(E2eStress, EachTestIsJudgedOnItsOwnStepsAnswers)

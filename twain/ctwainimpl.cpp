@@ -18,6 +18,8 @@
 #endif
 
 std::atomic<CTwainImpl *> CTwainImpl::s_ptwainimpl(nullptr);
+thread_local bool CTwainImpl::s_blCallToDsm = false;
+thread_local bool CTwainImpl::s_blCallCrashed = false;
 
 // ---------------------------------------------------------------------------
 // Registry of live connections
@@ -228,8 +230,6 @@ CTwainImpl::CTwainImpl(const char *a_szProtocol, const char *a_szLanguage, int a
       m_twrcLast(0),
       m_twccLast(0),
       m_blLastCrashed(false),
-      m_blCallToDsm(false),
-      m_blCallCrashed(false),
       m_i32DiscardXferReady(0)
 {
     ZeroConnection();
@@ -360,8 +360,6 @@ void CTwainImpl::ZeroConnection()
     m_twrcLast = 0;
     m_twccLast = 0;
     m_blLastCrashed = false;
-    m_blCallToDsm = false;
-    m_blCallCrashed = false;
     m_i32DiscardXferReady = 0;
 }
 

@@ -420,7 +420,7 @@ public:
     // and, with ETWRECORD_LAST, recorded as the last condition code; pass
     // ETWRECORD_NONE for the refusal of a call that recorded nothing.
     // Anything else, and a triplet that crashed (nobody answered it:
-    // m_blCallCrashed), gives TWCC_SUCCESS without asking.  A status request
+    // s_blCallCrashed), gives TWCC_SUCCESS without asking.  A status request
     // that fails gives TWCC_SUCCESS, its return code in *a_ptwrcStatus.
     TW_UINT16 ReadCondition(TW_UINT16 a_twrc, TW_UINT16 *a_ptwrcStatus = nullptr,
                             ETWRECORD a_etwrecord = ETWRECORD_LAST);
@@ -860,10 +860,12 @@ public:
     // exception or a fault signal came out of the DSM), so nobody answered it.
     std::atomic<bool> m_blLastCrashed;
     // Set by every call of the entry call, recorded or not (a read-back's
-    // too): the DSM itself answered the latest call, and the latest call
-    // crashed.  ReadCondition asks whoever answered.
-    std::atomic<bool> m_blCallToDsm;
-    std::atomic<bool> m_blCallCrashed;
+    // too): the DSM itself answered the latest call on this thread, and that
+    // call crashed.  ReadCondition asks whoever answered.  Kept per thread,
+    // so that a call the callback makes on its own thread never stands in
+    // for the main thread's latest call.
+    static thread_local bool s_blCallToDsm;
+    static thread_local bool s_blCallCrashed;
 
     // 23. the transfer-ready discard counter.
     std::atomic<int32_t> m_i32DiscardXferReady;

@@ -105,7 +105,7 @@ TW_UINT16 CTwainImpl::DsmEntry(TW_UINT32 a_twdg, TW_UINT16 a_twdat, TW_UINT16 a_
     {
         return twrc;
     }
-    if (m_blCallCrashed)
+    if (s_blCallCrashed)
     {
         return TWRC_FAILURE;
     }
@@ -121,14 +121,14 @@ TW_UINT16 CTwainImpl::DsmCall(TW_UINT32 a_twdg, TW_UINT16 a_twdat, TW_UINT16 a_t
     if (!pfnDsmEntryProc)
     {
         OSLOG_ERROR("Entry can't be called till the driver is opened...");
-        m_blCallCrashed = false;
+        s_blCallCrashed = false;
         return TWRC_FAILURE;
     }
     TW_UINT16 twrc;
     bool blAnswered =
         GuardedCall(pfnDsmEntryProc, &m_twidentityApp, a_ptwidentityDest, a_twdg, a_twdat, a_twmsg, a_pdata, &twrc);
-    m_blCallCrashed = !blAnswered;
-    m_blCallToDsm = DsmAnswers(a_twdat, a_twmsg, a_ptwidentityDest);
+    s_blCallCrashed = !blAnswered;
+    s_blCallToDsm = DsmAnswers(a_twdat, a_twmsg, a_ptwidentityDest);
 
     // Recording for the script tests.  A triplet's condition code is known
     // only once its status has been asked for (after a failure): until then
@@ -163,13 +163,13 @@ TW_UINT16 CTwainImpl::ReadCondition(TW_UINT16 a_twrc, TW_UINT16 *a_ptwrcStatus, 
     // Nobody answered a call that crashed, and the source that crashed is
     // not asked again; a call that did not fail has no condition code of
     // its own (what the status holds belongs to an earlier call).
-    if (m_blCallCrashed || !TwainStatusMeansSomething(a_twrc))
+    if (s_blCallCrashed || !TwainStatusMeansSomething(a_twrc))
     {
         return TWCC_SUCCESS;
     }
     TW_STATUS twstatus;
     memset(&twstatus, 0, sizeof(twstatus));
-    TW_UINT16 twrc = DsmCall(DG_CONTROL, DAT_STATUS, MSG_GET, &twstatus, m_blCallToDsm ? nullptr : &m_twidentityDs,
+    TW_UINT16 twrc = DsmCall(DG_CONTROL, DAT_STATUS, MSG_GET, &twstatus, s_blCallToDsm ? nullptr : &m_twidentityDs,
                              a_etwrecord);
     if (a_ptwrcStatus)
     {

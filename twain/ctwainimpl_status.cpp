@@ -40,14 +40,14 @@ void CTwainImpl::GetStatusStrings(TW_UINT16 a_twrc, TW_UINT16 a_twcc, char *a_sz
 {
     // With a_blAskStatus the codes are the latest triplet's, its condition
     // code read now; otherwise the given ones, with the crash flag recorded
-    // with the last codes.  A call that crashed has no condition code,
+    // with the last codes (a read-back, which records nothing: its own).  A call that crashed has no condition code,
     // whatever the caller holds: nobody answered it.  Nor has a status
     // request that crashed.
-    bool blCrashed = m_blLastCrashed;
+    bool blCrashed = (a_etwrecord == ETWRECORD_NONE) ? s_blCallCrashed : m_blLastCrashed.load();
     if (a_blAskStatus)
     {
         a_twcc = ReadCondition(a_twrc, nullptr, a_etwrecord);
-        blCrashed = m_blCallCrashed;
+        blCrashed = s_blCallCrashed;
     }
 
     if (a_szTwrc && a_u64TwrcSize)

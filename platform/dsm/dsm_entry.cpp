@@ -137,6 +137,22 @@ DsmResult Answer(DsmApp* a_papp, TW_UINT16 a_u16Rc, TW_UINT16 a_u16Cc)
     return DsmResult{a_u16Rc, a_u16Cc};
 }
 
+// Not locked (it calls the source): the condition code of a source's
+// refusal of a triplet the DSM sent it on the application's behalf, which
+// the DSM then keeps as its own; TWCC_OPERATIONERROR when the source gives
+// none.
+TW_UINT16 SourceCondition(DSENTRYPROC a_pfnEntry, TW_IDENTITY* a_ptwOrigin)
+{
+    TW_STATUS twstatus;
+    memset(&twstatus, 0, sizeof(twstatus));
+    if (a_pfnEntry(a_ptwOrigin, DG_CONTROL, DAT_STATUS, MSG_GET, &twstatus) == TWRC_SUCCESS &&
+        twstatus.ConditionCode != TWCC_SUCCESS)
+    {
+        return twstatus.ConditionCode;
+    }
+    return TWCC_OPERATIONERROR;
+}
+
 // Locked.
 TW_UINT32 NextId()
 {
@@ -395,7 +411,7 @@ DsmResult CloseDsm(TW_IDENTITY* a_ptwOrigin)
     // and fails when it finds the application gone).
     for (auto& kv : papp->mapopen)
     {
-        CDsmLog::Line("%s never came back from MSG_OPENDS: freed",
+        CDsmLog::Line("%s never came back from MSG_OPENDS: dropped",
                       kv.second->plibrary ? kv.second->plibrary->Path().c_str() : "a source");
         vpsourceNeverOpened.push_back(std::move(kv.second));
     }
@@ -583,15 +599,7 @@ DsmResult RunOpening(TW_IDENTITY* a_ptwOrigin, TW_IDENTITY* a_ptwDs, const DsmOp
     {
         // The source is not open, so the application cannot ask it why:
         // the DSM keeps the source's condition code as its own.
-        TW_STATUS twstatus;
-        memset(&twstatus, 0, sizeof(twstatus));
-        TW_UINT16 u16Cc = TWCC_OPERATIONERROR;
-        if (a_dsmopening.pfnEntry(a_ptwOrigin, DG_CONTROL, DAT_STATUS, MSG_GET, &twstatus) == TWRC_SUCCESS &&
-            twstatus.ConditionCode != TWCC_SUCCESS)
-        {
-            u16Cc = twstatus.ConditionCode;
-        }
-        return FailOpening(a_dsmopening, twrc, u16Cc);
+        return FailOpening(a_dsmopening, twrc, SourceCondition(a_dsmopening.pfnEntry, a_ptwOrigin));
     }
 
     DsmLock lock(s_mtx);
@@ -667,8 +675,11 @@ DsmResult CloseDs(TW_IDENTITY* a_ptwOrigin, TW_IDENTITY* a_ptwDs)
     TW_UINT16 twrc = psource->plibrary->Entry()(a_ptwOrigin, DG_CONTROL, DAT_IDENTITY, MSG_CLOSEDS, a_ptwDs);
     if (twrc != TWRC_SUCCESS)
     {
-        // Still open: the application asks the source why.
-        return DsmResult{twrc, s_iCcFromSource};
+        // Still open.  The close is the DSM's own triplet: it keeps the
+        // source's condition code as its own, as for a refused open.
+        TW_UINT16 u16Cc = SourceCondition(psource->plibrary->Entry(), a_ptwOrigin);
+        DsmLock lock(s_mtx);
+        return Answer(papp.get(), twrc, u16Cc);
     }
 
     DsmResult dsmresult;

@@ -263,7 +263,7 @@ void CapPrintStatus(CTwainImpl *a_ptwainimpl, const char *a_szIndent, TW_UINT16 
 
 bool CapSaidCrash(CTwainImpl *a_ptwainimpl, const char *a_szIndent, int a_iCap)
 {
-    if (!a_ptwainimpl->m_blCallCrashed)
+    if (!CTwainImpl::s_blCallCrashed)
         return false;
     if (a_iCap >= 0)
         CapHeader(a_ptwainimpl, static_cast<TW_UINT16>(a_iCap));

@@ -423,6 +423,15 @@ EStress BodyFileSystem(CTwainImpl *a_ptwainimpl, const char *)
     {
         TWAINLOG("  more than %d entries, no TWRC_ENDOFLIST", TWAINIMPL_FILEWALK);
     }
+    else if (estep == CTwainFileWalk::FILEWALK_FAILED)
+    {
+        // A refusal's condition is read at once; a crash is no refusal.
+        a_ptwainimpl->ReadCondition(filewalk.Rc());
+        if (CapSaidCrash(a_ptwainimpl, "  "))
+        {
+            return STRESS_FAIL;
+        }
+    }
     // The first call may fail at once (an empty file system); after an
     // entry only the end of the list passes.
     if ((estep != CTwainFileWalk::FILEWALK_END) && (filewalk.Entries() > 0))
@@ -973,7 +982,7 @@ TW_UINT16 ScanWaitReady(CTwainImpl *a_ptwainimpl, TW_IMAGEINFO *a_ptwimageinfo)
         // Not ready yet: that refusal's condition is read at once.  A poll
         // that crashed was no refusal: the wait ends.
         a_ptwainimpl->ReadCondition(twrc);
-        if (a_ptwainimpl->m_blCallCrashed)
+        if (CTwainImpl::s_blCallCrashed)
         {
             return twrc;
         }

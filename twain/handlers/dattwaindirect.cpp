@@ -278,7 +278,7 @@ int TwainDirectTest(CTwainImpl &a_twainimpl, const char *a_szPath, COsJson &a_os
         a_twainimpl.GetStatusStrings(twrc, 0, szTwrc, sizeof(szTwrc), szTwcc, sizeof(szTwcc), true);
         TWAINLOG("\033[31m\033[1m%s/%s\033[0m", szTwrc, szTwcc);
         // A refusal is no verdict; a crash is never what a test expects.
-        return a_twainimpl.m_blCallCrashed ? -1 : 0;
+        return CTwainImpl::s_blCallCrashed ? -1 : 0;
     }
     if (!blReply)
         TWAINLOG("(no data)");
