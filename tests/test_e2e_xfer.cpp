@@ -237,6 +237,7 @@ TEST(E2eXfer, ACancelledFailedOrContradictoryImageLeavesNoPartialFile)
     const std::string szJpeg = "cap ICAP_COMPRESSION enum uint16 TWCP_NONE TWCP_JPEG default=TWCP_JPEG\n";
     const std::string szBmp = "cap ICAP_IMAGEFILEFORMAT enum uint16 TWFF_TIFF TWFF_BMP default=TWFF_BMP\n";
     const std::string szKeptRaw = "image file not written, raw data kept in <b00000001.raw>: ";
+    const std::string szEnded = szB + "the transfer ended before the image did" + szNot;
     const char *szSize = "xm get usememorylength";
     const struct
     {
@@ -252,10 +253,10 @@ TEST(E2eXfer, ACancelledFailedOrContradictoryImageLeavesNoPartialFile)
         {"fault refuse" + szBlock + "skip=1 times=1 cc=TWCC_OPERATIONERROR", "xm", 4, "TWRC_FAILURE/TWCC_OPERATIONERROR", 4, "whole"},
         {"fault refuse" + szBlock + "skip=2 times=1", "xm", 4, "Close: b00000001.raw", 4, "whole"},
         {"fault refuse" + szBlock + "skip=3 times=1", "xm", 4, "Close: b00000001.raw", 4, "whole"},
-        {"fault refuse" + szBlock + "skip=1 times=1", "xm", 0, szB + "a new image report ends the image under way" + szNot, 4,
-         "whole c00000001.tif", "xm\nii msg_get c\nxm\nxm\nxm\n"},
+        {"fault refuse" + szBlock + "skip=1 cc=TWCC_OPERATIONERROR", "xm", 2, "TWRC_FAILURE/TWCC_OPERATIONERROR", 1, ""},
+        {"", "xm", 0, szB + "a new image report ends the image under way" + szNot, 4, "c00000001.tif", "xm\nii msg_get c\nxm\nxm\n"},
         {szLost + "2", "xm", 3, szB + "the blocks covered 586500" + szBlank, 3, "b00000001.tif"},
-        {szLost + "3", "xm", 4, szB + "the transfer ended before the image did" + szNot, 3, ""},
+        {szLost + "3", "xm", 4, szEnded, 3, ""},
         {"fault rewind" + szBlock + "skip=2 times=1", "xm", 4, "Close: b00000001.raw", 5, "whole"},
         {"fault rewind" + szBlock + "skip=3 times=1 value=100", "xm", 3, "Write: 969000 bytes", 4, "whole"},
         {"fault answer" + szBlock + "skip=3 times=1 rc=TWRC_XFERDONE\nfault rewind" + szBlock + "skip=2 times=1", "xm", 3,
@@ -305,6 +306,7 @@ TEST(E2eXfer, ACancelledFailedOrContradictoryImageLeavesNoPartialFile)
         EXPECT_EQ(r.status, 0);
         EXPECT_EQ(sh.CountAffixed("Write: ", " bytes"), row.iWrites) << r.out;
         EXPECT_TRUE(sh.Has(row.szLine)) << r.out;
+        EXPECT_EQ(sh.Has(szEnded), row.szLine == szEnded);    // only an image that had begun
         bool blWhole = !strncmp(row.szKept, "whole", 5);
         std::string szWholeName = !blWhole ? "" : row.szKept[5] ? row.szKept + 6 : "b00000001.tif";
         std::string szKept = " " + (blWhole ? szWholeName : std::string(row.szKept)) + " ";

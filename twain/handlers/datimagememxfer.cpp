@@ -188,6 +188,14 @@ bool CTwainImpl::XferPlaceEnd()
                  static_cast<long long>(i64Rows));
         return false;
     }
+    // Pixels no block of this file covered (a block lost, a tile or rows
+    // left out) are blank: said.
+    uint64_t u64Pixels = 0;
+    if (__builtin_mul_overflow(static_cast<uint64_t>(m_twxferimage.i64Width), static_cast<uint64_t>(i64Rows), &u64Pixels))
+        u64Pixels = UINT64_MAX;
+    if (m_twxfercoverage.Pixels() < u64Pixels)
+        TWAINLOG("%s: the blocks covered %llu of the image's %llu pixels, the rest is blank...", m_szImageFileName,
+                 static_cast<ull>(m_twxfercoverage.Pixels()), static_cast<ull>(u64Pixels));
     // Rows no TIFF holds stay as the blocks left them (kept as raw data).
     uint64_t u64End = static_cast<uint64_t>(i64Rows) * u64Row;
     if (u64End > OS_IMAGE_TIFFDATAMAX)
@@ -195,14 +203,6 @@ bool CTwainImpl::XferPlaceEnd()
         m_twxferprogress.u64TooLarge = u64End;
         return true;
     }
-    // Pixels no block of this file covered (a block refused before it, a
-    // tile or rows left out) are blank: said.
-    uint64_t u64Pixels = 0;
-    if (__builtin_mul_overflow(static_cast<uint64_t>(m_twxferimage.i64Width), static_cast<uint64_t>(i64Rows), &u64Pixels))
-        u64Pixels = UINT64_MAX;
-    if (m_twxfercoverage.Pixels() < u64Pixels)
-        TWAINLOG("%s: the blocks covered %llu of the image's %llu pixels, the rest is blank...", m_szImageFileName,
-                 static_cast<ull>(m_twxfercoverage.Pixels()), static_cast<ull>(u64Pixels));
     uint64_t u64Size = 0;
     uint64_t u64Done = 0;
     uint8_t u8Zero = 0;
@@ -320,7 +320,11 @@ TW_UINT16 CTwainImpl::DatMemoryXfer(const char *const *a_aszWords, bool a_blFile
     // data.  Ending or resetting the transfer drops the file.
     if (twrc != TWRC_SUCCESS && twrc != TWRC_XFERDONE)
     {
-        if (m_osfileXfer.IsOpen())
+        // Before any block came nothing is lost: the file goes quietly (a
+        // wrong transfer mechanism, say) and the next block starts it again.
+        if (!m_twxferprogress.blPlaced && !m_twxferprogress.blAppended)
+            XferFileDiscard();
+        else if (m_osfileXfer.IsOpen())
             m_twxferprogress.blRefused = true;
         return twrc;
     }
