@@ -350,6 +350,17 @@ TEST(E2eXfer, SetUpStatusLayoutAndTransferGroup)
     EXPECT_TRUE(sh.HasInOrder({"  XferGroup.......2 (IMAGE)", "TWRC_FAILURE/TWCC_BADPROTOCOL"})) << r.out;
 }
 
+TEST(E2eXfer, EightByteFieldsPrintWhole)
+{
+    // A width of 2^40 and an offset past 2^32 print whole; values of 32 bits as ever.
+    SimShell sh("[scanner]\npages = 1\nimageinfo.size = 1099511627776 -1\n" + Mech("TWSX_MEMORY") +
+                "fault offset DG_IMAGE DAT_IMAGEMEMXFER MSG_GET value=4294967296\n");
+    sh.Dir().Write("s.txt", Scan("Simulated Scanner", 1, "ii\nxm\n"));
+    e2e::Result r = sh.Run("run s\nexit\n");
+    EXPECT_TRUE(sh.HasSequence({"  ImageWidth.........1099511627776", "  ImageLength........-1"})) << r.out;
+    EXPECT_TRUE(sh.HasSequence({"  XOffset............4294967296", "  YOffset............0"})) << r.out;
+}
+
 TEST(E2eXfer, UserInterfaceWordsTheDiscardCounterAndTheIccProfile)
 {
     SimShell sh;

@@ -196,6 +196,22 @@ void TwainGroupText(TW_UINT32 a_u32Groups, char *a_szOut, size_t a_u64OutSize)
     }
 }
 
+TwainInt::TwainInt(TW_INT32 a_i64Field)
+{
+    if (a_i64Field >= INT32_MIN && a_i64Field <= INT32_MAX)
+        snprintf(sz, sizeof(sz), "%d", static_cast<int>(a_i64Field));
+    else
+        snprintf(sz, sizeof(sz), "%lld", static_cast<long long>(a_i64Field));
+}
+
+TwainInt::TwainInt(TW_UINT32 a_u64Field)
+{
+    if (a_u64Field <= UINT32_MAX)
+        snprintf(sz, sizeof(sz), "%d", static_cast<int>(static_cast<uint32_t>(a_u64Field)));
+    else
+        snprintf(sz, sizeof(sz), "%llu", static_cast<unsigned long long>(a_u64Field));
+}
+
 void TwainFieldText(const char *a_szField, size_t a_u64FieldSize, char *a_szOut, size_t a_u64OutSize)
 {
     if (!a_szOut || (a_u64OutSize == 0))

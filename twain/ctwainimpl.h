@@ -922,4 +922,15 @@ bool TwainRawName(const char *a_szName, char *a_szOut, size_t a_u64OutSize);
 // without terminator) into a terminated buffer.
 void TwainFieldText(const char *a_szField, size_t a_u64FieldSize, char *a_szOut, size_t a_u64OutSize);
 
+// The "%d" text of an eight-byte TWAIN integer field: a value that fits 32
+// bits (a signed one as a signed 32-bit value) prints as its 32-bit self,
+// as it always has; any other prints whole, so that no digit the source
+// sent is lost.  Used as TwainInt(field).sz in a "%s".
+struct TwainInt
+{
+    explicit TwainInt(TW_INT32 a_i64Field);
+    explicit TwainInt(TW_UINT32 a_u64Field);
+    char sz[24];
+};
+
 #endif // DRAVO_CTWAINIMPL_H

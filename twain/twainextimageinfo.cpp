@@ -657,9 +657,9 @@ void CTwainExtImageInfo::GetValue(const TW_INFO &a_twinfo, TWAIN_EII_DATA *a_pda
                     }
                     if (a_pdata->blDate || a_pdata->blTime)
                     {
-                        snprintf(szNumber, sizeof(szNumber), a_pdata->blDate ? "%02d/%02d/%02d" : "%02d:%02d:%02d",
-                                 static_cast<int>(u64 / 10000), static_cast<int>(u64 / 100 % 100),
-                                 static_cast<int>(u64 % 100));
+                        // (the first field whole, however large)
+                        snprintf(szNumber, sizeof(szNumber), a_pdata->blDate ? "%02" PRIu64 "/%02d/%02d" : "%02" PRIu64 ":%02d:%02d",
+                                 u64 / 10000, static_cast<int>(u64 / 100 % 100), static_cast<int>(u64 % 100));
                     }
                     else
                     {

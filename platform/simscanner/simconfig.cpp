@@ -441,10 +441,11 @@ void CParser::Setting(const std::string& a_szKey, const std::vector<Token>& a_at
     else if (Equal(a_szKey, "imageinfo.size"))
     {
         std::int64_t i64Length = 0;
+        // (TW_INT32 is eight bytes here: a source can claim any of them)
         if (a_atoken.size() != 2 || !ParseInt(a_atoken[0].m_sz, i64) || !ParseInt(a_atoken[1].m_sz, i64Length) || i64 < 0 ||
-            i64 > 0x7FFFFFFF || i64Length < -1 || i64Length > 0x7FFFFFFF)
+            i64Length < -1)
         {
-            Error("imageinfo.size needs a width (0 to 2147483647) and a length (-1 to 2147483647)");
+            Error("imageinfo.size needs a width (0 or more) and a length (-1 or more)");
             return;
         }
         m_config.m_i64ClaimWidth = i64;
@@ -907,7 +908,7 @@ void CParser::Fault(const std::vector<Token>& a_atoken)
                          {"answer", eSimFaultAnswer},           {"crash", eSimFaultCrash},
                          {"rewind", eSimFaultRewind},           {"swap", eSimFaultSwap},
                          {"noplace", eSimFaultNoPlace},         {"imagesize", eSimFaultImageSize},
-                         {"compression", eSimFaultCompression}};
+                         {"compression", eSimFaultCompression}, {"offset", eSimFaultOffset}};
     bool blFound = false;
     for (const auto& action : aaction)
     {

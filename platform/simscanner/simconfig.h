@@ -49,6 +49,7 @@ enum ESimFaultAction
     eSimFaultNoPlace,         // a memory block that says it holds no pixel
     eSimFaultImageSize,       // the image size in the last memory buffer: value, or none
     eSimFaultCompression,     // a memory block that says it is compressed as value
+    eSimFaultOffset,          // a memory block whose XOffset says value
 };
 
 constexpr std::uint32_t kSimAny = 0xFFFFFFFFu;

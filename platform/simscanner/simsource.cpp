@@ -61,6 +61,7 @@ const char* FaultName(ESimFaultAction a_eAction)
         case eSimFaultNoPlace:      return "noplace";
         case eSimFaultImageSize:    return "imagesize";
         case eSimFaultCompression:  return "compression";
+        case eSimFaultOffset:       return "offset";
     }
     return "?";
 }

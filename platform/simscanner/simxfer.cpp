@@ -719,6 +719,12 @@ TW_UINT16 CSimSession::MemoryBlock(pTW_IMAGEMEMXFER a_ptwmem, bool a_blFile)
     {
         a_ptwmem->Compression = static_cast<TW_UINT16>(i64Compression);
     }
+    // The fault offset: the block's XOffset says value.
+    std::int64_t i64Offset = 0;
+    if (DeviceFault(i64Offset, 0) == eSimFaultOffset)
+    {
+        a_ptwmem->XOffset = static_cast<TW_UINT32>(i64Offset);
+    }
     m_u64Sent += a_ptwmem->BytesWritten;
     // The fault imagesize: the size is value instead, or none is written.
     std::int64_t i64Size = -1;

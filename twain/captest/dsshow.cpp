@@ -645,7 +645,7 @@ void CTwainImpl::DSShowIdentity(TW_IDENTITY *a_ptwidentity)
     TwainFieldText(twidentity.ProductFamily, sizeof(TW_STR32), szFamily, sizeof(szFamily));
     TwainFieldText(twidentity.ProductName, sizeof(TW_STR32), szProduct, sizeof(szProduct));
     TwainFieldText(twidentity.Version.Info, sizeof(TW_STR32), szInfo, sizeof(szInfo));
-    TWAINLOG("  Id.................%d", static_cast<int32_t>(twidentity.Id));
+    TWAINLOG("  Id.................%s", TwainInt(twidentity.Id).sz);
     TWAINLOG("  Manufacturer.......%s", szManufacturer);
     TWAINLOG("  ProductFamily......%s", szFamily);
     TWAINLOG("  ProductName........%s", szProduct);

@@ -96,7 +96,7 @@ TW_UINT16 CTwainImpl::DSDatCustomDsData(const char *const *a_aszWords)
         }
         memcpy(&m_twcustomdsdataExpected, &m_twcustomdsdata, sizeof(m_twcustomdsdata));
         TWAINLOG("  hData...........%p", m_twcustomdsdata.hData);
-        TWAINLOG("  InfoLength......%u", static_cast<unsigned>(m_twcustomdsdata.InfoLength));
+        TWAINLOG("  InfoLength......%llu", static_cast<unsigned long long>(m_twcustomdsdata.InfoLength));
         TW_UINT16 twrcFile = szFile ? DatBlockToFile(m_twcustomdsdata.hData, m_twcustomdsdata.InfoLength, szFile)
                                     : TWRC_SUCCESS;
         DsMemFree(m_twcustomdsdata.hData);
@@ -136,7 +136,7 @@ TW_UINT16 CTwainImpl::DSDatCustomDsData(const char *const *a_aszWords)
             return DatPrintStatus(twrc);
         }
         TWAINLOG("  hData...........%p", m_twcustomdsdata.hData);
-        TWAINLOG("  InfoLength......%u", static_cast<unsigned>(m_twcustomdsdata.InfoLength));
+        TWAINLOG("  InfoLength......%llu", static_cast<unsigned long long>(m_twcustomdsdata.InfoLength));
         DsMemFree(hData);
         return TWRC_SUCCESS;
     }

@@ -68,7 +68,7 @@ TW_UINT16 CTwainImpl::DSDatCustomDsDataGroup(const char *const *a_aszWords)
             }
         }
         TWAINLOG("  hData...........%p", group.hData);
-        TWAINLOG("  InfoLength......%u", static_cast<unsigned>(group.InfoLength));
+        TWAINLOG("  InfoLength......%llu", static_cast<unsigned long long>(group.InfoLength));
         TWAINLOG("  Group...........%u (%s)", static_cast<unsigned>(group.Group), szNames);
         TW_UINT16 twrcFile = szFile ? DatBlockToFile(group.hData, group.InfoLength, szFile) : TWRC_SUCCESS;
         DsMemFree(group.hData);
@@ -98,7 +98,7 @@ TW_UINT16 CTwainImpl::DSDatCustomDsDataGroup(const char *const *a_aszWords)
             return DatPrintStatus(twrc);
         }
         TWAINLOG("  hData...........%p", group.hData);
-        TWAINLOG("  InfoLength......%u", static_cast<unsigned>(group.InfoLength));
+        TWAINLOG("  InfoLength......%llu", static_cast<unsigned long long>(group.InfoLength));
         DsMemFree(hData);
         return TWRC_SUCCESS;
     }

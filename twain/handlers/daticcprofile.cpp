@@ -20,8 +20,8 @@ TW_UINT16 CTwainImpl::DSDatIccProfile(const char *const *a_aszWords)
     TW_UINT16 twrc = DsmEntry(DG_IMAGE, DAT_ICCPROFILE, MSG_GET, &twmemory, false, false);
     if (twrc == TWRC_SUCCESS)
     {
-        TWAINLOG("  Flags......0x%x", static_cast<uint32_t>(twmemory.Flags));
-        TWAINLOG("  Length.....%d", static_cast<int32_t>(twmemory.Length));
+        TWAINLOG("  Flags......0x%llx", static_cast<unsigned long long>(twmemory.Flags));
+        TWAINLOG("  Length.....%s", TwainInt(twmemory.Length).sz);
         TWAINLOG("  TheMem.....%p", twmemory.TheMem);
     }
     if (!(twmemory.Flags & (TWMF_DSMOWNS | TWMF_DSOWNS)))

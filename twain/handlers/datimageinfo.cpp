@@ -89,8 +89,8 @@ TW_UINT16 CTwainImpl::DSDatImageInfo(const char *const *a_aszWords)
     const TW_IMAGEINFO &twii = m_twimageinfo;
     TWAINLOG("  XResolution........%g", TwFix32ToDouble(twii.XResolution));
     TWAINLOG("  YResolution........%g", TwFix32ToDouble(twii.YResolution));
-    TWAINLOG("  ImageWidth.........%d", static_cast<int>(twii.ImageWidth));
-    TWAINLOG("  ImageLength........%d", static_cast<int>(twii.ImageLength));
+    TWAINLOG("  ImageWidth.........%s", TwainInt(twii.ImageWidth).sz);
+    TWAINLOG("  ImageLength........%s", TwainInt(twii.ImageLength).sz);
     TWAINLOG("  SamplesPerPixel....%d", twii.SamplesPerPixel);
     if (twii.SamplesPerPixel == 1)
         TWAINLOG("  BitsPerSample......%d", twii.BitsPerSample[0]);

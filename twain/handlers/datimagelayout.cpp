@@ -15,9 +15,9 @@ void PrintLayout(const TW_IMAGELAYOUT &a_twlayout)
     TWAINLOG("  Frame.Top..........%g", TwFix32ToDouble(a_twlayout.Frame.Top));
     TWAINLOG("  Frame.Right........%g", TwFix32ToDouble(a_twlayout.Frame.Right));
     TWAINLOG("  Frame.Bottom.......%g", TwFix32ToDouble(a_twlayout.Frame.Bottom));
-    TWAINLOG("  DocumentNumber.....%d", static_cast<int>(a_twlayout.DocumentNumber));
-    TWAINLOG("  PageNumber.........%d", static_cast<int>(a_twlayout.PageNumber));
-    TWAINLOG("  FrameNumber........%d", static_cast<int>(a_twlayout.FrameNumber));
+    TWAINLOG("  DocumentNumber.....%s", TwainInt(a_twlayout.DocumentNumber).sz);
+    TWAINLOG("  PageNumber.........%s", TwainInt(a_twlayout.PageNumber).sz);
+    TWAINLOG("  FrameNumber........%s", TwainInt(a_twlayout.FrameNumber).sz);
 }
 
 } // namespace

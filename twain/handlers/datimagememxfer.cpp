@@ -301,16 +301,16 @@ TW_UINT16 CTwainImpl::DatMemoryXfer(const char *const *a_aszWords, bool a_blFile
         blSizeContradicts = u32Size == 0 || u32Size < m_u64XferReceived || u32Size - m_u64XferReceived > u64Room;
         twmem.BytesWritten = blSizeContradicts ? 0 : static_cast<TW_UINT32>(u32Size - m_u64XferReceived);
     }
-    TWAINLOG("  BytesPerRow........%d", static_cast<int>(twmem.BytesPerRow));
-    TWAINLOG("  BytesWritten.......%u", static_cast<unsigned>(twmem.BytesWritten));
-    TWAINLOG("  Columns............%d", static_cast<int>(twmem.Columns));
+    TWAINLOG("  BytesPerRow........%s", TwainInt(twmem.BytesPerRow).sz);
+    TWAINLOG("  BytesWritten.......%llu", static_cast<ull>(twmem.BytesWritten));
+    TWAINLOG("  Columns............%s", TwainInt(twmem.Columns).sz);
     TWAINLOG("  Compression........%d", twmem.Compression);
-    TWAINLOG("  Memory.Flags.......0x%x", static_cast<unsigned>(twmem.Memory.Flags));
-    TWAINLOG("  Memory.Length......%d", static_cast<int>(twmem.Memory.Length));
+    TWAINLOG("  Memory.Flags.......0x%llx", static_cast<ull>(twmem.Memory.Flags));
+    TWAINLOG("  Memory.Length......%s", TwainInt(twmem.Memory.Length).sz);
     TWAINLOG("  Memory.TheMem......%p", twmem.Memory.TheMem);
-    TWAINLOG("  Rows...............%d", static_cast<int>(twmem.Rows));
-    TWAINLOG("  XOffset............%d", static_cast<int>(twmem.XOffset));
-    TWAINLOG("  YOffset............%d", static_cast<int>(twmem.YOffset));
+    TWAINLOG("  Rows...............%s", TwainInt(twmem.Rows).sz);
+    TWAINLOG("  XOffset............%s", TwainInt(twmem.XOffset).sz);
+    TWAINLOG("  YOffset............%s", TwainInt(twmem.YOffset).sz);
     DatPrintStatus(twrc);
 
     // A refused block writes nothing; the image's file stays open for the

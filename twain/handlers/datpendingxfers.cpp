@@ -26,7 +26,7 @@ TW_UINT16 CTwainImpl::DSDatPendingXfers(const char *const *a_aszWords)
     if (twrc != TWRC_SUCCESS)
         return DatPrintStatus(twrc);
     TWAINLOG("  Count...........%d", m_twpendingxfers.Count);
-    TWAINLOG("  EOJ/Reserved....%u", static_cast<unsigned>(m_twpendingxfers.EOJ));
+    TWAINLOG("  EOJ/Reserved....%llu", static_cast<unsigned long long>(m_twpendingxfers.EOJ));
     if (twmsg == MSG_RESET || twmsg == MSG_ENDXFER || twmsg == MSG_ENDXFERSPECIAL)
     {
         // An image whose blocks were still arriving is cancelled: its

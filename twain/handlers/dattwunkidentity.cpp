@@ -22,12 +22,12 @@ TW_UINT16 CTwainImpl::DSDatTwunkIdentity(const char *const *)
     const TW_IDENTITY &id = twtwunkidentity.identity;
 #define TWUNK_TEXT(a_field) static_cast<int>(sizeof(a_field)), a_field
     TWAINLOG("  dsPath......................%.*s", TWUNK_TEXT(twtwunkidentity.dsPath));
-    TWAINLOG("  identity.Id.................%d", static_cast<int>(id.Id));
+    TWAINLOG("  identity.Id.................%s", TwainInt(id.Id).sz);
     TWAINLOG("  identity.Manufacturer.......%.*s", TWUNK_TEXT(id.Manufacturer));
     TWAINLOG("  identity.ProductFamily......%.*s", TWUNK_TEXT(id.ProductFamily));
     TWAINLOG("  identity.ProductName........%.*s", TWUNK_TEXT(id.ProductName));
     TWAINLOG("  identity.Protocol...........%d.%d", id.ProtocolMajor, id.ProtocolMinor);
-    TWAINLOG("  identity.SupportedGroups....0x%08x", static_cast<unsigned>(id.SupportedGroups));
+    TWAINLOG("  identity.SupportedGroups....0x%08llx", static_cast<unsigned long long>(id.SupportedGroups));
     TWAINLOG("  identity.Version............%d.%d", id.Version.MajorNum, id.Version.MinorNum);
     TWAINLOG("  identity.Country............%d", id.Version.Country);
     TWAINLOG("  identity.Language...........%d", id.Version.Language);
