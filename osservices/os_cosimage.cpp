@@ -320,7 +320,13 @@ EOSSTS COsImageImpl::Describe(const char* a_szReport, uint64_t a_u64DataSize, Ti
         return Fail(OS_STS_FAIL, "raw data compressed as <%s> cannot become a TIFF", szCompression);
     uint16_t u16Samples = 1;
     uint16_t u16Bits = 8;
-    uint16_t u16Photometric = 1;    // 0 is black
+    // Gray and bitonal samples, and the bits Group 4 codes stand for, have
+    // 0 black unless the report says the source meant 0 white.
+    char szFlavor[16];
+    bool blVanilla = !COsXml::GetContent(a_szReport, "<imagepixelflavor>", "</imagepixelflavor>", szFlavor, sizeof(szFlavor),
+                                         false) &&
+                     !strcasecmp(szFlavor, "vanilla");
+    uint16_t u16Photometric = blVanilla ? 0 : 1;
     if (!strcasecmp(szFormat, "bw"))
         u16Bits = 1;
     else if (!strcasecmp(szFormat, "rgb_24") || !strcasecmp(szFormat, "rgb_48"))
@@ -332,12 +338,8 @@ EOSSTS COsImageImpl::Describe(const char* a_szReport, uint64_t a_u64DataSize, Ti
         return Fail(OS_STS_FAIL, "unknown image format <%s>", szFormat);
     if (!strcasecmp(szFormat, "gray_16") || !strcasecmp(szFormat, "rgb_48"))
         u16Bits = 16;
-    if (blGroup4)
-    {
-        if (u16Bits != 1)
-            return Fail(OS_STS_FAIL, "Group 4 data must be bitonal, not <%s>", szFormat);
-        u16Photometric = 0;         // the fax convention: 0 is white
-    }
+    if (blGroup4 && u16Bits != 1)
+        return Fail(OS_STS_FAIL, "Group 4 data must be bitonal, not <%s>", szFormat);
 
     // Sizes: 1/1200 inch at the resolution, or pixels without one; or the
     // exact pixels of raw rows, when the report gives them.

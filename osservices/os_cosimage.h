@@ -12,16 +12,20 @@
 //     <imageresolutionx>dots per inch, then "_dpi"</imageresolutionx>
 //     (optional, raw rows only: <imagepixelwidth>, <imagepixelheight>,
 //     the exact pixels, which the data must hold exactly)
+//     (optional: <imagepixelflavor>chocolate | vanilla</imagepixelflavor>,
+//     what a 0 sample or bit of gray, bitonal or Group 4 data is: black,
+//     the default, or white)
 //   </reportimage>
 // A resolution of 0 or below means the width and height are pixels.
 //
 // What is written:
 //   - JFIF: the JPEG data as it came (it must begin with a JPEG marker).
 //   - TIFF: one baseline TIFF in the byte order of this machine, made from
-//     raw rows (bitonal with 0 black, gray and RGB of 8 or 16 bits a sample,
-//     16-bit samples in the machine's order, as memory transfers deliver
-//     them; no padding) or from Group 4 data (compression 4, 0 white); TIFF
-//     data is copied.  Whatever the size of the image or of its rows, the
+//     raw rows (bitonal, gray and RGB of 8 or 16 bits a sample, 16-bit
+//     samples in the machine's order, as memory transfers deliver them; no
+//     padding) or from Group 4 data (compression 4), gray and bitonal
+//     samples as the report's flavor says (PhotometricInterpretation 1 for
+//     0 black, 0 for 0 white); TIFF data is copied.  Whatever the size of the image or of its rows, the
 //     conversion works in buffers of at most 1 MiB (and the strip
 //     directory).
 //   - BMP: only BMP data as it came.

@@ -67,8 +67,9 @@ TEST(E2eXfer, EveryPageInEveryModeBecomesAFileOfTheSyntheticPage)
     // 1, 2 and 4 bytes (the standard scanner's own) and in tiles of 60 x 40
     // (bits that share bytes with the next tile), native TIFF and bitmap,
     // memory files and files, gray and colour also of 16 bits a sample
-    // (little-endian, as TWAIN memory data is here; not in a bitmap); then
-    // the compressed kinds.
+    // (little-endian, as TWAIN memory data is here; not in a bitmap), gray
+    // and black and white also with 0 white (vanilla: the page as it looks,
+    // a TIFF's photometric tag honoured); then the compressed kinds.
     enum EKind { eGray, eRgb, eBw, eJpeg, eG4, eGray16, eRgb48 };
     struct Case
     {
@@ -100,17 +101,21 @@ TEST(E2eXfer, EveryPageInEveryModeBecomesAFileOfTheSyntheticPage)
         {"native TIFF", Mech("TWSX_NATIVE"), "xn get nat%02d.tif\npx endxfer\n", "nat%02d.tif"},
         {"native bitmap", Mech("TWSX_NATIVE") + "native = dib\n", "xn get nat%02d.bmp\npx endxfer\n", "nat%02d.bmp"},
     };
+    const std::string szVanilla = "enum uint16 TWPF_CHOCOLATE TWPF_VANILLA default=TWPF_VANILLA\n", szFlavor = "cap ICAP_PIXELFLAVOR ";
     const struct
     {
         const char *szPixel;
         EKind ekind;
-    } apixel[] = {{"TWPT_BW", eBw}, {"TWPT_GRAY", eGray}, {"TWPT_RGB", eRgb}, {"TWPT_GRAY", eGray16}, {"TWPT_RGB", eRgb48}};
+        std::string szFlavor = "";
+    } apixel[] = {{"TWPT_BW", eBw}, {"TWPT_GRAY", eGray}, {"TWPT_RGB", eRgb}, {"TWPT_GRAY", eGray16}, {"TWPT_RGB", eRgb48},
+                  {"TWPT_BW", eBw, szFlavor + szVanilla}, {"TWPT_GRAY", eGray, szFlavor + szVanilla}};
     std::vector<Case> acase;
     for (const auto &mode : amode)
         for (const auto &pixel : apixel)
             if (pixel.ekind < eGray16 || !strstr(mode.szFile, ".bmp"))
-                acase.push_back({std::string(mode.szName) + ", " + pixel.szPixel + (pixel.ekind >= eGray16 ? ", 16 bits" : ""),
-                                 "Simulated Scanner", Config("scanner", mode.szConfig + Pixel(pixel.szPixel)), mode.szPage,
+                acase.push_back({std::string(mode.szName) + ", " + pixel.szPixel + (pixel.ekind >= eGray16 ? ", 16 bits" : "") +
+                                     (pixel.szFlavor.empty() ? "" : ", vanilla"), "Simulated Scanner",
+                                 Config("scanner", mode.szConfig + Pixel(pixel.szPixel) + pixel.szFlavor), mode.szPage,
                                  mode.szFile, pixel.ekind, 200, 150});
     acase.insert(acase.end(), {
         {"memory colour in three blocks of rows padded to 4 bytes, the last one's size from the buffer",
@@ -125,6 +130,13 @@ TEST(E2eXfer, EveryPageInEveryModeBecomesAFileOfTheSyntheticPage)
         {"memory Group 4, image size in the block", "Simulated Scanner ZAV",
          Config("zav", Mech("TWSX_MEMORY") + "cap ICAP_COMPRESSION enum uint16 TWCP_NONE TWCP_GROUP4 default=TWCP_GROUP4\n"),
          "ii msg_get g\nxm get usememorylength\npx endxferspecial\n", "g%08d.tif", eG4, 200, 150},
+        {"memory Group 4, codes of 0 white", "Simulated Scanner",
+         Config("scanner", Mech("TWSX_MEMORY") + "cap ICAP_COMPRESSION enum uint16 TWCP_NONE TWCP_GROUP4 default=TWCP_GROUP4\n" +
+                               "cap ICAP_PIXELFLAVORCODES " + szVanilla), "ii msg_get g\nxm\npx endxfer\n", "g%08d.tif", eG4, 200, 150},
+        {"memory, the flavor of the maker's extended image information before the image", "Simulated Scanner ZAV",
+         Config("zav", Mech("TWSX_MEMORY") + Pixel("TWPT_GRAY") + szFlavor + szVanilla + "cap ICAP_EXTIMAGEINFO onevalue bool TRUE\n" +
+                           "fault refuse DG_CONTROL DAT_CAPABILITY MSG_GETCURRENT cap=ICAP_PIXELFLAVOR\n"),
+         "ii msg_get m\nex msg_getspecial TWEI_PIXELFLAVOR\nxm\npx endxferspecial\n", "m%08d.tif", eGray, 200, 150},
     });
     for (const Case &c : acase)
     {
@@ -149,6 +161,7 @@ TEST(E2eXfer, EveryPageInEveryModeBecomesAFileOfTheSyntheticPage)
                 continue;
             }
             std::string szStrip;
+            bool blWhite = false;   // a TIFF's samples of 0 white (Group 4: the sense of its codes)
             int iSamples = (c.ekind == eRgb || c.ekind == eRgb48) ? 3 : 1;
             int iBits = bl16 ? 16 : (c.ekind == eBw || c.ekind == eG4) ? 1 : 8;
             size_t uRow = (c.iWidth * iSamples * iBits + 7) / 8;
@@ -174,8 +187,12 @@ TEST(E2eXfer, EveryPageInEveryModeBecomesAFileOfTheSyntheticPage)
                 EXPECT_EQ(tiffread::Tag(szFile, 259), c.ekind == eG4 ? 4 : 1);
                 EXPECT_EQ(tiffread::Values(szFile, 258), std::vector<unsigned long>(iSamples, iBits));
                 szStrip = tiffread::Strip(szFile);
+                blWhite = tiffread::Tag(szFile, 262) == 0;
                 if (c.ekind == eG4)
+                {
+                    EXPECT_EQ(blWhite, c.szConfig.find(szVanilla) != std::string::npos);
                     continue;
+                }
             }
             ASSERT_EQ(szStrip.size(), uRow * c.iHeight);
             for (int y = 0; y < c.iHeight; y++)
@@ -187,8 +204,8 @@ TEST(E2eXfer, EveryPageInEveryModeBecomesAFileOfTheSyntheticPage)
                     };
                     bool blSame = c.ekind == eGray16  ? Is16(0, Gray(x, y, iPage))
                                   : c.ekind == eRgb48 ? Is16(0, Red(x, iPage)) && Is16(1, Green(y, iPage)) && Is16(2, Blue(x, y, iPage))
-                                  : c.ekind == eGray  ? pu8[x] == Gray(x, y, iPage)
-                                  : c.ekind == eBw ? ((pu8[x / 8] >> (7 - x % 8)) & 1) == !Black(x, y, iPage)
+                                  : c.ekind == eGray  ? (pu8[x] ^ (blWhite ? 255 : 0)) == Gray(x, y, iPage)
+                                  : c.ekind == eBw ? (((pu8[x / 8] >> (7 - x % 8)) & 1) ^ blWhite) == !Black(x, y, iPage)
                                                    : pu8[3 * x] == Red(x, iPage) && pu8[3 * x + 1] == Green(y, iPage) &&
                                                          pu8[3 * x + 2] == Blue(x, y, iPage);
                     ASSERT_TRUE(blSame) << szName << " " << x << "," << y;

@@ -183,6 +183,8 @@ struct TwXferImage
     int64_t i64Width;       // pixels
     int64_t i64Length;      // rows; -1 when the source does not know them
     int32_t i32Bits;        // bits per pixel
+    bool blFlavorFetched;   // the script fetched TWEI_PIXELFLAVOR of this image:
+    uint16_t u16Flavor;     // TWPF_CHOCOLATE or TWPF_VANILLA
 };
 
 // What the blocks did to the transfer file: starts again whenever a
@@ -657,6 +659,21 @@ public:
     // blocks covered is forgotten.  a_szWhy, when given, says why on the
     // console (an image ended by a contradiction has said so already).
     void XferFileDiscard(const char *a_szWhy = nullptr);
+    // The sense of the samples of the image a report describes (TWPF_*):
+    // for gray and bitonal rows, the TWEI_PIXELFLAVOR the script fetched
+    // for it, else the current ICAP_PIXELFLAVOR; for Group 4 data the
+    // current ICAP_PIXELFLAVORCODES (the sense of the codes).  At most one
+    // capability request, recorded nowhere and printing nothing; a source
+    // that does not answer, or answers no flavor, means TWPF_CHOCOLATE, the
+    // standard's default.  Other images need none and ask nothing.
+    TW_UINT16 XferPixelFlavor(const char *a_szReport);
+    // Adds the image's flavor to a report (<imagepixelflavor>, for the
+    // image writer): false when it does not fit.
+    bool XferReportFlavor(char *a_szReport, size_t a_u64ReportSize);
+    // Keeps TWEI_PIXELFLAVOR of an extended image information reply (its
+    // first a_u32Count entries) for the image the report names, when the
+    // source answered it with a flavor.
+    void XferNoteFlavor(const TW_EXTIMAGEINFO *a_ptwextimageinfo, uint32_t a_u32Count);
 
     // -----------------------------------------------------------------------
     // Extended image information; consumable meters, custom data, device

@@ -1,12 +1,13 @@
 // ctwainimpl_image.cpp
 // What the image handlers share: the image index, file names made from a
 // user's pattern, value symbols, TW_FIX32 from a decimal value, and the
-// discarding of an unfinished transfer file, and the pixels a transfer's
-// blocks covered.
+// discarding of an unfinished transfer file, the sense of an image's
+// samples, and the pixels a transfer's blocks covered.
 #include "ctwainimpl.h"
 
 #include <algorithm>
 #include <cmath>
+#include <cstddef>
 #include <cstdio>
 #include <cstring>
 #include <strings.h>
@@ -108,6 +109,78 @@ void CTwainImpl::XferFileDiscard(const char *a_szWhy)
     if (a_szWhy && !m_blXferFinished)
         TWAINLOG("%s: %s, the image is not written...", m_szImageFileName, a_szWhy);
     m_osfileXfer.Close();
+}
+
+TW_UINT16 CTwainImpl::XferPixelFlavor(const char *a_szReport)
+{
+    // Gray and bitonal rows, and Group 4 data, have a sense; colour and
+    // JPEG data have none of their own.
+    char szFormat[32];
+    char szCompression[16];
+    if (!a_szReport ||
+        COsXml::GetContent(a_szReport, "<imageformat>", "</imageformat>", szFormat, sizeof(szFormat), false) ||
+        COsXml::GetContent(a_szReport, "<compressionmode>", "</compressionmode>", szCompression, sizeof(szCompression), false))
+        return TWPF_CHOCOLATE;
+    bool blGroup4 = !strcmp(szCompression, "group4");
+    bool blGray = !strcmp(szFormat, "bw") || (!blGroup4 && (!strcmp(szFormat, "gray_8") || !strcmp(szFormat, "gray_16")));
+    if (!blGray || (!blGroup4 && strcmp(szCompression, "none")))
+        return TWPF_CHOCOLATE;
+    if (!blGroup4 && m_twxferimage.blFlavorFetched)
+        return m_twxferimage.u16Flavor;
+    TW_CAPABILITY twcapability;
+    memset(&twcapability, 0, sizeof(twcapability));
+    twcapability.Cap = blGroup4 ? ICAP_PIXELFLAVORCODES : ICAP_PIXELFLAVOR;
+    TW_UINT16 twrc = DsmEntry(DG_CONTROL, DAT_CAPABILITY, MSG_GETCURRENT, &twcapability, false, false, ETWRECORD_NONE);
+    TW_UINT16 twflavor = TWPF_CHOCOLATE;
+    if (!twcapability.hContainer)
+        return twflavor;
+    // One integer item in a one-value container, read no further than the
+    // source's block reaches; anything else says no flavor.
+    const uint8_t *pu8 = (twrc == TWRC_SUCCESS && twcapability.ConType == TWON_ONEVALUE)
+                             ? static_cast<const uint8_t *>(DsMemLock(twcapability.hContainer))
+                             : nullptr;
+    if (pu8)
+    {
+        size_t u64Size = DsMemSize(twcapability.hContainer, const_cast<uint8_t *>(pu8));
+        size_t u64Item = offsetof(TW_ONEVALUE, Item);
+        TW_UINT16 twty = u64Size >= u64Item ? TwGetU16(pu8 + offsetof(TW_ONEVALUE, ItemType)) : TWTY_STR32;
+        bool blInteger = twty <= TWTY_BOOL && TwItemSize(twty) != 0 && u64Size - u64Item >= TwItemSize(twty);
+        if (blInteger && GetIntFromItem(pu8 + u64Item, twty, 0) == TWPF_VANILLA)
+            twflavor = TWPF_VANILLA;
+        DsMemUnlock(twcapability.hContainer);
+    }
+    DsMemFree(twcapability.hContainer);
+    return twflavor;
+}
+
+bool CTwainImpl::XferReportFlavor(char *a_szReport, size_t a_u64ReportSize)
+{
+    const char *szFlavor = XferPixelFlavor(a_szReport) == TWPF_VANILLA ? "vanilla" : "chocolate";
+    char *pszEnd = strstr(a_szReport, "</reportimage>");
+    if (!pszEnd)
+        return false;
+    size_t u64Room = a_u64ReportSize - static_cast<size_t>(pszEnd - a_szReport);
+    int iWritten = snprintf(pszEnd, u64Room, "\t<imagepixelflavor>%s</imagepixelflavor>\n\t</reportimage>", szFlavor);
+    return iWritten > 0 && static_cast<size_t>(iWritten) < u64Room;
+}
+
+void CTwainImpl::XferNoteFlavor(const TW_EXTIMAGEINFO *a_ptwextimageinfo, uint32_t a_u32Count)
+{
+    const uint8_t *pu8Info = reinterpret_cast<const uint8_t *>(a_ptwextimageinfo) + offsetof(TW_EXTIMAGEINFO, Info);
+    for (uint32_t ii = 0; ii < a_u32Count; ii++)
+    {
+        TW_INFO twinfo;
+        memcpy(&twinfo, pu8Info + ii * sizeof(TW_INFO), sizeof(twinfo));
+        if (twinfo.InfoID != TWEI_PIXELFLAVOR || twinfo.ReturnCode != TWRC_SUCCESS || twinfo.NumItems != 1 ||
+            twinfo.ItemType > TWTY_BOOL || TwItemSize(twinfo.ItemType) == 0)
+            continue;
+        int32_t i32Flavor = GetIntFromItem(&twinfo.Item, twinfo.ItemType, 0);
+        if (i32Flavor != TWPF_CHOCOLATE && i32Flavor != TWPF_VANILLA)
+            continue;
+        m_twxferimage.blFlavorFetched = true;
+        m_twxferimage.u16Flavor = static_cast<uint16_t>(i32Flavor);
+        return;
+    }
 }
 
 namespace

@@ -3,7 +3,8 @@
 // Group 4 (ITU-T T.6) coding of a black-and-white page, for memory transfers
 // with ICAP_COMPRESSION TWCP_GROUP4: each row is coded against the row
 // above it (an imaginary white row for the first), white runs first, and
-// the data ends with the end-of-facsimile-block mark.
+// the data ends with the end-of-facsimile-block mark.  White runs are runs
+// of 0 bits, which ICAP_PIXELFLAVORCODES gives their shade (simimage.h).
 
 #include "simimage.h"
 
@@ -136,9 +137,10 @@ bool SimBuildG4(const SimImageParams& a_params, std::vector<unsigned char>& a_au
     {
         return false;
     }
-    // Black is the bit 0 of the chocolate rendering.
+    // The bits of the rendering in the codes' sense: runs of 1 bits are
+    // coded as black runs.
     SimImageParams params = a_params;
-    params.m_blVanilla = false;
+    params.m_blVanilla = a_params.m_blVanillaCodes;
     std::int64_t i64Width = params.m_i64Width;
     std::vector<unsigned char> au8Row(SimRowBytes(params));
     std::vector<bool> ablBlack(static_cast<std::size_t>(i64Width));
@@ -151,7 +153,7 @@ bool SimBuildG4(const SimImageParams& a_params, std::vector<unsigned char>& a_au
         SimRenderRow(params, y, au8Row.data());
         for (std::int64_t x = 0; x < i64Width; x++)
         {
-            ablBlack[static_cast<std::size_t>(x)] = ((au8Row[static_cast<std::size_t>(x / 8)] >> (7 - x % 8)) & 1) == 0;
+            ablBlack[static_cast<std::size_t>(x)] = ((au8Row[static_cast<std::size_t>(x / 8)] >> (7 - x % 8)) & 1) != 0;
         }
         Changes(ablBlack, ai64Cur);
         std::int64_t a0 = -1;

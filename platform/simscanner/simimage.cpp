@@ -438,11 +438,12 @@ bool CompressJpeg(const SimImageParams& a_params, int a_iComponents, unsigned ch
         SimRenderRow(a_params, cinfo.next_scanline, a_pu8Raw);
         if (a_params.m_iPixelType == TWPT_BW)
         {
-            // Black and white goes into the JPEG as 8-bit gray, black 0.
+            // Black and white goes into the JPEG as 8-bit gray, black 0
+            // (the bit 0 of chocolate).
             for (std::int64_t x = 0; x < a_params.m_i64Width; x++)
             {
                 bool blBit = ((a_pu8Raw[x / 8] >> (7 - x % 8)) & 1) != 0;
-                a_pu8Line[x] = (blBit != a_params.m_blVanilla) ? 255 : 0;
+                a_pu8Line[x] = blBit ? 255 : 0;
             }
         }
         else
@@ -466,12 +467,15 @@ bool SimBuildJpeg(const SimImageParams& a_params, std::vector<unsigned char>& a_
     {
         return false;
     }
-    int iComponents = SamplesPerPixel(a_params);
-    std::vector<unsigned char> au8Raw(SimRowBytes(a_params) + 1);
-    std::vector<unsigned char> au8Line(static_cast<std::size_t>(a_params.m_i64Width) * iComponents);
+    // JFIF samples are luminance, 0 black, whatever the flavour.
+    SimImageParams params = a_params;
+    params.m_blVanilla = false;
+    int iComponents = SamplesPerPixel(params);
+    std::vector<unsigned char> au8Raw(SimRowBytes(params) + 1);
+    std::vector<unsigned char> au8Line(static_cast<std::size_t>(params.m_i64Width) * iComponents);
     unsigned char* pu8Out = nullptr;
     unsigned long ulOut = 0;
-    bool blDone = CompressJpeg(a_params, iComponents, au8Raw.data(), au8Line.data(), &pu8Out, &ulOut);
+    bool blDone = CompressJpeg(params, iComponents, au8Raw.data(), au8Line.data(), &pu8Out, &ulOut);
     if (blDone && pu8Out != nullptr)
     {
         a_au8.assign(pu8Out, pu8Out + ulOut);

@@ -17,7 +17,13 @@
 // page number (TW_IMAGELAYOUT.PageNumber, 1 for the first image after open).
 // The values above are for ICAP_PIXELFLAVOR TWPF_CHOCOLATE (0 is black);
 // with TWPF_VANILLA gray values are 255 - v (65535 - v with 16 bits) and
-// black-and-white bits are inverted. Colour ignores the pixel flavour.
+// black-and-white bits are inverted. Colour ignores the pixel flavour, and so
+// do a bitmap (its palette gives 0 black) and JFIF (its samples are
+// luminance): they hold the page as it looks. Group 4 codes take the sense
+// of ICAP_PIXELFLAVORCODES (TWPF_CHOCOLATE, the standard's default, when a
+// source does not offer it): the runs of 0 bits, the ones coded as white
+// runs, are the darkest pixels under chocolate and the lightest under
+// vanilla.
 
 #ifndef DRAVO_SIMIMAGE_H
 #define DRAVO_SIMIMAGE_H
@@ -37,6 +43,7 @@ struct SimImageParams
     std::int64_t  m_i64Width = 0;       // pixels
     std::int64_t  m_i64Height = 0;
     bool          m_blVanilla = false;
+    bool          m_blVanillaCodes = false;   // ICAP_PIXELFLAVORCODES of Group 4 codes
     TW_UINT16     m_u16Compression = TWCP_NONE;   // of memory transfers
     int           m_iJpegQuality = 75;
     std::uint32_t m_u32Page = 1;
@@ -81,7 +88,7 @@ bool SimBuildDib(const SimImageParams& a_params, std::vector<unsigned char>& a_a
 bool SimBuildBmpFile(const SimImageParams& a_params, std::vector<unsigned char>& a_au8);
 bool SimBuildTiff(const SimImageParams& a_params, std::vector<unsigned char>& a_au8);
 bool SimBuildJpeg(const SimImageParams& a_params, std::vector<unsigned char>& a_au8);
-// Group 4 data of a black-and-white page (simg4.cpp).
+// Group 4 data of a black-and-white page, codes in their own sense (simg4.cpp).
 bool SimBuildG4(const SimImageParams& a_params, std::vector<unsigned char>& a_au8);
 
 // The file of a TWFF_ format (TIFF, BMP or JFIF); false for another format.

@@ -153,6 +153,7 @@ SimImageParams CSimSession::ParamsFor(const Slot& a_slot)
     params.m_i64Width = (params.m_i64Width < 1) ? 1 : params.m_i64Width;
     params.m_i64Height = (params.m_i64Height < 1) ? 1 : params.m_i64Height;
     params.m_blVanilla = m_caps.CurrentInt(ICAP_PIXELFLAVOR, TWPF_CHOCOLATE) == TWPF_VANILLA;
+    params.m_blVanillaCodes = m_caps.CurrentInt(ICAP_PIXELFLAVORCODES, TWPF_CHOCOLATE) == TWPF_VANILLA;
     params.m_u16Compression = static_cast<TW_UINT16>(m_caps.CurrentInt(ICAP_COMPRESSION, TWCP_NONE));
     if ((params.m_iPixelType == TWPT_BW) != (params.m_u16Compression == TWCP_GROUP4))
     {

@@ -1,6 +1,7 @@
 // datextimageinfo.cpp
 // DAT_EXTIMAGEINFO: the extended information of the image being transferred,
-// every item or the named ones, one text line per item.
+// every item or the named ones, one text line per item; the pixel flavor
+// it gives is kept for the image's file.
 #include "ctwainimpl.h"
 #include "twainextimageinfo.h"
 
@@ -85,6 +86,7 @@ TW_UINT16 CTwainImpl::DSDatExtImageInfo(const char *const *a_aszWords)
         TWAINLOG("%s", twainextimageinfo.GetInfoByIndex(ptwextimageinfo, uu, TWAIN_EII_DETAILS_TEXT));
     }
     TWAINLOG("%s", "");
+    XferNoteFlavor(ptwextimageinfo, u32Count);
     // Entries the source answered beyond the count it gave back hold handles too.
     twainextimageinfo.FreeHandles(ptwextimageinfo, static_cast<uint32_t>(u32Sent));
     g_posmem->Free(ptwextimageinfo, __FILE__, __LINE__);

@@ -484,6 +484,7 @@ void CTwainImpl::XferFinish(bool a_blFile)
                  "\t<imagepixelwidth>%lld</imagepixelwidth>\n\t\t<imagepixelheight>%lld</imagepixelheight>\n\t</reportimage>",
                  static_cast<long long>(m_twxferimage.i64Width), static_cast<long long>(i64Rows));
     }
+    XferReportFlavor(szReport, sizeof(szReport));
     char szCompression[16];
     if (COsXml::GetContent(szReport, "<compressionmode>", "</compressionmode>", szCompression, sizeof(szCompression), false))
         szCompression[0] = 0;
