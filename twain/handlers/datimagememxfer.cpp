@@ -351,6 +351,8 @@ TW_UINT16 CTwainImpl::DatMemoryXfer(const char *const *a_aszWords, bool a_blFile
     if (m_szImageReport[0] && m_osfileXfer.IsOpen())
     {
         bool blWritten = !blSizeContradicts;
+        if (a_blFile && twrc == TWRC_SUCCESS && twmem.BytesWritten == 0)
+            m_twxferprogress.blEmpty = true;
         // A block that says another compression than the image's makes the
         // image raw data, whatever the other blocks say.
         if (!a_blFile && twmem.Compression != m_twxferimage.u16Compression && !m_twxferprogress.blContradicts)
@@ -511,6 +513,15 @@ void CTwainImpl::XferFinish(bool a_blFile)
     {
         blNamed = TwainRawName(szImage, szName, sizeof(szName));
         snprintf(szWhy, sizeof(szWhy), "the memory file holds no %s data", COsImage::TextOfKind(eosimagekindName));
+    }
+    if (!szWhy[0] && !blDevice && m_twxferprogress.blEmpty)
+    {
+        // A block that wrote nothing before the end: a block whose data
+        // was lost cannot be told from one that held none.
+        if (m_twxferprogress.blNameByContent && strlen(szImage) >= 4)
+            szImage[strlen(szImage) - 4] = 0;
+        blNamed = TwainRawName(szImage, szName, sizeof(szName));
+        snprintf(szWhy, sizeof(szWhy), "a block before the end wrote 0 bytes, the data may lack it");
     }
     // A memory transfer's image is closed under the name it was opened
     // with; a memory file under the name it takes.
