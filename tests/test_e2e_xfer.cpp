@@ -144,6 +144,12 @@ TEST(E2eXfer, EveryPageInEveryModeBecomesAFileOfTheSyntheticPage)
             snprintf(szName, sizeof(szName), c.szFile.c_str(), iPage - 1);
             std::string szFile = sh.Dir().Read(szName);
             ASSERT_FALSE(szFile.empty()) << szName << "\n" << r.out;
+            // Memory transfers close the name they opened (an extension only
+            // when the name had one); memory files the name they take.
+            std::string szOpen = c.szPage.substr(0, c.szPage.find('\n')).find('.') != std::string::npos ? szName : std::string(szName).substr(0, strlen(szName) - 4);
+            bool blMemFile = c.szPage == szMemFile;
+            bool blMemory = c.szPage.find("xm") != std::string::npos || blMemFile;
+            EXPECT_TRUE(!blMemory || sh.HasInOrder({"Open: " + szOpen + (blMemFile ? ".tif" : ""), "Close: " + (blMemFile ? szName : szOpen)}));
             if (c.ekind == eJpeg)
             {
                 EXPECT_EQ(szFile.compare(0, 3, "\xFF\xD8\xFF"), 0);
