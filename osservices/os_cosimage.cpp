@@ -43,6 +43,193 @@ uint32_t GetU32(const uint8_t* a_pu8)
            (static_cast<uint32_t>(a_pu8[2]) << 16) | (static_cast<uint32_t>(a_pu8[3]) << 24);
 }
 
+// The bytes of an image, read at any offset: a block in memory, or an open
+// file read through a window of 64 KiB (what is measured is never read into
+// memory whole).
+class ImageBytes
+{
+public:
+    static const uint64_t s_u64Window = 65536;
+    ImageBytes(const uint8_t* a_pu8, uint64_t a_u64Size) : m_pu8(a_pu8), m_u64Size(a_u64Size) {}
+    ImageBytes(COsFile& a_osfile, uint64_t a_u64Size) : m_posfile(&a_osfile), m_u64Size(a_u64Size) {}
+    uint64_t Size() const { return m_u64Size; }
+    // The a_u64Count bytes at a_u64At (at most a window of them); null when
+    // they are not all there.
+    const uint8_t* Peek(uint64_t a_u64At, uint64_t a_u64Count)
+    {
+        if (a_u64Count > s_u64Window || a_u64At > m_u64Size || a_u64Count > m_u64Size - a_u64At)
+            return nullptr;
+        if (!m_posfile)
+            return m_pu8 + a_u64At;
+        if (a_u64At < m_u64WindowAt || a_u64At + a_u64Count > m_u64WindowAt + m_au8Window.size())
+        {
+            uint64_t u64Read = 0;
+            m_au8Window.resize(s_u64Window);
+            if (m_posfile->SetFilePointer(OS_FILEPOINTER_BEGIN, static_cast<int64_t>(a_u64At)) != OS_STS_OK ||
+                m_posfile->Read(m_au8Window.data(), s_u64Window, &u64Read) != OS_STS_OK)
+                u64Read = 0;
+            m_au8Window.resize(u64Read);
+            m_u64WindowAt = a_u64At;
+            if (u64Read < a_u64Count)
+                return nullptr;
+        }
+        return m_au8Window.data() + (a_u64At - m_u64WindowAt);
+    }
+
+private:
+    const uint8_t* m_pu8 = nullptr;
+    COsFile* m_posfile = nullptr;
+    uint64_t m_u64Size;
+    std::vector<uint8_t> m_au8Window;
+    uint64_t m_u64WindowAt = 0;
+};
+
+// Walks a TIFF (either byte order) as far as its header, first directory,
+// out-of-line values and strips or tiles reach: 0 when all of it lies in
+// the bytes, with *a_pu64Claimed its extent; OS_STS_FAIL otherwise, with
+// *a_pu64Claimed the furthest byte it claims (0 when it cannot be read).
+EOSSTS TiffWalk(ImageBytes& a_imagebytes, uint64_t* a_pu64Claimed)
+{
+    *a_pu64Claimed = 0;
+    const uint8_t* pu8 = a_imagebytes.Peek(0, 8);
+    bool blBig = pu8 && pu8[0] == 'M';
+    auto U16 = [blBig](const uint8_t* a_pu8) { return blBig ? static_cast<uint16_t>(a_pu8[0] << 8 | a_pu8[1]) : GetU16(a_pu8); };
+    auto U32 = [blBig, U16](const uint8_t* a_pu8) {
+        return blBig ? static_cast<uint32_t>(U16(a_pu8)) << 16 | U16(a_pu8 + 2) : GetU32(a_pu8);
+    };
+    if (!pu8 || pu8[0] != pu8[1] || (pu8[0] != 'I' && pu8[0] != 'M') || U16(pu8 + 2) != 42)
+        return OS_STS_FAIL;
+    uint64_t u64Ifd = U32(pu8 + 4);
+    pu8 = a_imagebytes.Peek(u64Ifd, 2);
+    uint64_t u64Entries = pu8 ? U16(pu8) : 0;
+    uint64_t u64End = u64Ifd + 2 + 12 * u64Entries + 4;
+    if (u64Ifd < 8 || (pu8 && u64Entries == 0))
+        return OS_STS_FAIL;
+    if (!pu8 || u64End > a_imagebytes.Size())
+    {
+        *a_pu64Claimed = pu8 ? u64End : u64Ifd + 2;
+        return OS_STS_FAIL;
+    }
+    // The size of one value of each field type (0: unknown type).
+    static const uint8_t s_au8TypeSize[13] = {0, 1, 1, 2, 4, 8, 1, 1, 2, 4, 8, 4, 8};
+    // The offsets and byte counts of the strips (0, 1) or tiles (2, 3):
+    // their type, count and where their values are.
+    struct
+    {
+        uint16_t u16Type;
+        uint64_t u64Count, u64At;
+    } aarray[4] = {};
+    for (uint64_t ii = 0; ii < u64Entries; ii++)
+    {
+        uint64_t u64Entry = u64Ifd + 2 + 12 * ii;
+        const uint8_t* pu8Entry = a_imagebytes.Peek(u64Entry, 12);
+        if (!pu8Entry)
+            return OS_STS_FAIL;
+        uint16_t u16Tag = U16(pu8Entry);
+        uint16_t u16Type = U16(pu8Entry + 2);
+        uint64_t u64Count = U32(pu8Entry + 4);
+        uint64_t u64Bytes = (u16Type < 13) ? s_au8TypeSize[u16Type] * u64Count : 0;
+        uint64_t u64At = u64Entry + 8;
+        if (u64Bytes > 4)
+        {
+            u64At = U32(pu8Entry + 8);
+            u64End = (u64At + u64Bytes > u64End) ? u64At + u64Bytes : u64End;
+        }
+        int iArray = u16Tag == 273 ? 0 : u16Tag == 279 ? 1 : u16Tag == 324 ? 2 : u16Tag == 325 ? 3 : -1;
+        if (iArray >= 0 && u16Type != 3 && u16Type != 4)
+            return OS_STS_FAIL;
+        if (iArray >= 0)
+            aarray[iArray] = {u16Type, u64Count, u64At};
+    }
+    int iFirst = aarray[0].u64Count ? 0 : 2;
+    if (aarray[iFirst].u64Count == 0 || aarray[iFirst].u64Count != aarray[iFirst + 1].u64Count)
+        return OS_STS_FAIL;
+    if (u64End > a_imagebytes.Size())
+    {
+        *a_pu64Claimed = u64End;
+        return OS_STS_FAIL;
+    }
+    for (uint64_t ii = 0; ii < aarray[iFirst].u64Count; ii++)
+    {
+        uint64_t au64[2];
+        for (int jj = 0; jj < 2; jj++)
+        {
+            const auto& array = aarray[iFirst + jj];
+            uint64_t u64Size = array.u16Type == 3 ? 2 : 4;
+            const uint8_t* pu8Value = a_imagebytes.Peek(array.u64At + u64Size * ii, u64Size);
+            if (!pu8Value)
+                return OS_STS_FAIL;
+            au64[jj] = u64Size == 2 ? U16(pu8Value) : U32(pu8Value);
+        }
+        u64End = (au64[0] + au64[1] > u64End) ? au64[0] + au64[1] : u64End;
+    }
+    *a_pu64Claimed = u64End;
+    return u64End <= a_imagebytes.Size() ? OS_STS_OK : OS_STS_FAIL;
+}
+
+// Walks a JPEG from its start marker through its segments and entropy-coded
+// data to its end marker: 0, with *a_pu64Claimed the bytes to the marker's
+// end; OS_STS_FAIL when the bytes end first (*a_pu64Claimed: the end of a
+// segment that reaches past them, else 0) or are no JPEG.
+EOSSTS JpegWalk(ImageBytes& a_imagebytes, uint64_t* a_pu64Claimed)
+{
+    *a_pu64Claimed = 0;
+    const uint8_t* pu8 = a_imagebytes.Peek(0, 2);
+    if (!pu8 || pu8[0] != 0xFF || pu8[1] != 0xD8)
+        return OS_STS_FAIL;
+    uint64_t u64At = 2;
+    for (;;)
+    {
+        // A marker (fill bytes before it allowed).
+        pu8 = a_imagebytes.Peek(u64At, 1);
+        if (!pu8 || pu8[0] != 0xFF)
+            return OS_STS_FAIL;
+        while ((pu8 = a_imagebytes.Peek(u64At + 1, 1)) && pu8[0] == 0xFF)
+            u64At++;
+        if (!pu8)
+            return OS_STS_FAIL;
+        uint8_t u8Marker = pu8[0];
+        u64At += 2;
+        if (u8Marker == 0xD9)
+        {
+            *a_pu64Claimed = u64At;
+            return OS_STS_OK;
+        }
+        if (u8Marker == 0x01 || (u8Marker >= 0xD0 && u8Marker <= 0xD7))
+            continue;
+        pu8 = a_imagebytes.Peek(u64At, 2);
+        uint64_t u64Length = pu8 ? static_cast<uint64_t>(pu8[0] << 8 | pu8[1]) : 2;
+        if (u64Length < 2 || u64At + u64Length > a_imagebytes.Size())
+        {
+            *a_pu64Claimed = u64Length < 2 ? 0 : u64At + u64Length;
+            return OS_STS_FAIL;
+        }
+        u64At += u64Length;
+        if (u8Marker != 0xDA)
+            continue;
+        // Entropy-coded data ends at a marker other than a stuffed 0xFF00
+        // or a restart marker.
+        for (;;)
+        {
+            uint64_t u64Left = a_imagebytes.Size() - u64At;
+            uint64_t u64Count = u64Left < ImageBytes::s_u64Window ? u64Left : ImageBytes::s_u64Window;
+            pu8 = a_imagebytes.Peek(u64At, u64Count);
+            if (!pu8 || u64Count < 2)
+                return OS_STS_FAIL;
+            const uint8_t* pu8Ff = static_cast<const uint8_t*>(memchr(pu8, 0xFF, u64Count - 1));
+            if (!pu8Ff)
+            {
+                u64At += u64Count - 1;
+                continue;
+            }
+            u64At += static_cast<uint64_t>(pu8Ff - pu8);
+            if (pu8Ff[1] != 0x00 && (pu8Ff[1] < 0xD0 || pu8Ff[1] > 0xD7))
+                break;
+            u64At += 2;
+        }
+    }
+}
+
 // The TIFFs written here are in the byte order of this machine, which is
 // the order of the samples of more than 8 bits that they hold as received.
 void PutU16(std::vector<uint8_t>& a_au8, uint16_t a_u16)
@@ -629,69 +816,57 @@ const char* COsImage::TextOfKind(EOSIMAGEKIND a_eosimagekind)
 
 EOSSTS COsImage::TiffExtent(const void* a_pvData, uint64_t a_u64Limit, uint64_t* a_pu64Size)
 {
-    const uint8_t* pu8 = static_cast<const uint8_t*>(a_pvData);
-    if (!pu8 || !a_pu64Size || a_u64Limit < 8 || pu8[0] != 'I' || pu8[1] != 'I' || GetU16(pu8 + 2) != 42)
+    if (!a_pvData || !a_pu64Size)
         return OS_STS_FAIL;
     *a_pu64Size = 0;
-    uint64_t u64Ifd = GetU32(pu8 + 4);
-    if (u64Ifd < 8 || u64Ifd + 2 > a_u64Limit)
+    ImageBytes imagebytes(static_cast<const uint8_t*>(a_pvData), a_u64Limit);
+    uint64_t u64Claimed = 0;
+    // (a native TIFF is little-endian, as this machine)
+    if (static_cast<const uint8_t*>(a_pvData)[0] != 'I' || TiffWalk(imagebytes, &u64Claimed) != OS_STS_OK)
         return OS_STS_FAIL;
-    uint64_t u64Entries = GetU16(pu8 + u64Ifd);
-    uint64_t u64End = u64Ifd + 2 + 12 * u64Entries + 4;
-    if (u64Entries == 0 || u64End > a_u64Limit)
-        return OS_STS_FAIL;
-    // The size of one value of each field type (0: unknown type).
-    static const uint8_t s_au8TypeSize[13] = {0, 1, 1, 2, 4, 8, 1, 1, 2, 4, 8, 4, 8};
-    const uint8_t* pu8Offsets = nullptr;
-    const uint8_t* pu8Counts = nullptr;
-    uint64_t u64Strips = 0;
-    uint16_t u16OffsetType = 0;
-    uint16_t u16CountType = 0;
-    for (uint64_t ii = 0; ii < u64Entries; ii++)
-    {
-        const uint8_t* pu8Entry = pu8 + u64Ifd + 2 + 12 * ii;
-        uint16_t u16Tag = GetU16(pu8Entry);
-        uint16_t u16Type = GetU16(pu8Entry + 2);
-        uint64_t u64Count = GetU32(pu8Entry + 4);
-        uint64_t u64Bytes = (u16Type < 13) ? s_au8TypeSize[u16Type] * u64Count : 0;
-        const uint8_t* pu8Value = pu8Entry + 8;
-        if (u64Bytes > 4)
-        {
-            uint64_t u64At = GetU32(pu8Entry + 8);
-            if (u64At + u64Bytes > a_u64Limit)
-                return OS_STS_FAIL;
-            u64End = (u64At + u64Bytes > u64End) ? u64At + u64Bytes : u64End;
-            pu8Value = pu8 + u64At;
-        }
-        if ((u16Tag == 273 || u16Tag == 279) && (u16Type != 3 && u16Type != 4))
-            return OS_STS_FAIL;
-        if (u16Tag == 273)
-        {
-            pu8Offsets = pu8Value;
-            u16OffsetType = u16Type;
-            u64Strips = u64Count;
-        }
-        else if (u16Tag == 279)
-        {
-            pu8Counts = pu8Value;
-            u16CountType = u16Type;
-            if (u64Count != u64Strips && pu8Offsets)
-                return OS_STS_FAIL;
-            u64Strips = u64Count;
-        }
-    }
-    if (!pu8Offsets || !pu8Counts || u64Strips == 0)
-        return OS_STS_FAIL;
-    for (uint64_t ii = 0; ii < u64Strips; ii++)
-    {
-        uint64_t u64Offset = (u16OffsetType == 3) ? GetU16(pu8Offsets + 2 * ii) : GetU32(pu8Offsets + 4 * ii);
-        uint64_t u64Count = (u16CountType == 3) ? GetU16(pu8Counts + 2 * ii) : GetU32(pu8Counts + 4 * ii);
-        if (u64Offset + u64Count > a_u64Limit)
-            return OS_STS_FAIL;
-        u64End = (u64Offset + u64Count > u64End) ? u64Offset + u64Count : u64End;
-    }
-    *a_pu64Size = u64End;
+    *a_pu64Size = u64Claimed;
     return OS_STS_OK;
+}
+
+EOSSTS COsImage::FileExtent(COsFile& a_osfile, OsImageExtent* a_posimageextent)
+{
+    if (!a_posimageextent)
+        return OS_STS_BAD_ARGUMENT;
+    memset(a_posimageextent, 0, sizeof(*a_posimageextent));
+    uint64_t u64Size = 0;
+    if (a_osfile.Size(&u64Size) != OS_STS_OK)
+        return OS_STS_FAIL;
+    ImageBytes imagebytes(a_osfile, u64Size);
+    const uint8_t* pu8Head = imagebytes.Peek(0, u64Size < 16 ? u64Size : 16);
+    a_posimageextent->u64Size = u64Size;
+    a_posimageextent->eosimagekind = Sniff(pu8Head, pu8Head ? (u64Size < 16 ? u64Size : 16) : 0);
+    uint64_t* pu64Claimed = &a_posimageextent->u64Claimed;
+    switch (a_posimageextent->eosimagekind)
+    {
+        case OS_IMAGEKIND_TIFF:
+            return TiffWalk(imagebytes, pu64Claimed);
+        case OS_IMAGEKIND_JFIF:
+            return JpegWalk(imagebytes, pu64Claimed);
+        case OS_IMAGEKIND_BMP:
+        {
+            // The file header's size and pixel offset, then the bitmap's
+            // own header (DibMeasure reads its first 40 bytes only).
+            const uint8_t* pu8 = imagebytes.Peek(0, 14 + 40);
+            if (!pu8)
+                return OS_STS_FAIL;
+            OsImageDib osimagedib;
+            EOSSTS eossts = DibMeasure(pu8 + 14, u64Size - 14, &osimagedib);
+            if (osimagedib.u64Size == 0)
+                return OS_STS_FAIL;
+            uint64_t u64Pixels = GetU32(pu8 + 10) + osimagedib.u64DataSize;
+            *pu64Claimed = 14 + osimagedib.u64Size;
+            for (uint64_t u64 : {static_cast<uint64_t>(GetU32(pu8 + 2)), u64Pixels})
+                *pu64Claimed = u64 > *pu64Claimed ? u64 : *pu64Claimed;
+            return (eossts == OS_STS_OK && *pu64Claimed <= u64Size) ? OS_STS_OK : OS_STS_FAIL;
+        }
+        default:
+            return OS_STS_OK;
+    }
 }
 
 EOSSTS COsImage::DibMeasure(const void* a_pvData, uint64_t a_u64Limit, OsImageDib* a_posimagedib)

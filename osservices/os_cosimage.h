@@ -86,6 +86,18 @@ struct OsImageDib
     uint64_t u64Size;           // header, palette and pixels
 };
 
+// What a file of image data claims against what it holds, as measured by
+// COsImage::FileExtent.
+struct OsImageExtent
+{
+    EOSIMAGEKIND eosimagekind;  // the kind its first bytes name
+    uint64_t u64Size;           // the bytes the file holds
+    uint64_t u64Claimed;        // the bytes its own structure reaches to; 0 when
+                                // that cannot be told (no JPEG end marker, a
+                                // malformed header)
+};
+
+class COsFile;
 class COsImageImpl;
 
 class COsImage
@@ -124,14 +136,24 @@ public:
     static const char* TextOfKind(EOSIMAGEKIND a_eosimagekind);
 
     // The bytes a little-endian TIFF occupies (header, first directory, its
-    // out-of-line values and strips).  0, or OS_STS_FAIL for a malformed or
-    // unsupported TIFF, or one reaching past a_u64Limit.
+    // out-of-line values and strips or tiles).  0, or OS_STS_FAIL for a
+    // malformed or unsupported TIFF, or one reaching past a_u64Limit.
     static EOSSTS TiffExtent(const void* a_pvData, uint64_t a_u64Limit, uint64_t* a_pu64Size);
 
     // The fields and extent of a bitmap beginning with its information
     // header.  0, or OS_STS_FAIL for a malformed one or one reaching past
     // a_u64Limit.
     static EOSSTS DibMeasure(const void* a_pvData, uint64_t a_u64Limit, OsImageDib* a_posimagedib);
+
+    // Measures the image in an open file by its own structure (the file's
+    // position moves): a TIFF of either byte order by its first directory
+    // and strips or tiles, a BMP by its file header's size and pixel offset
+    // and its bitmap's header, a JPEG by its segments and entropy-coded
+    // data up to its end marker; the file is read in pieces, never whole.
+    // 0 when the image lies whole in the file (or the file holds none of
+    // these kinds); OS_STS_FAIL when it claims more than the file holds or
+    // cannot be read.
+    static EOSSTS FileExtent(COsFile& a_osfile, OsImageExtent* a_posimageextent);
 
 private:
     COsImage(const COsImage&) = delete;

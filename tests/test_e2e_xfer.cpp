@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <cstring>
 #include <string>
+#include <sys/stat.h>
 #include <vector>
 
 #include "test_e2e_shell_helpers.h"
@@ -155,6 +156,12 @@ TEST(E2eXfer, EveryPageInEveryModeBecomesAFileOfTheSyntheticPage)
             snprintf(szName, sizeof(szName), c.szFile.c_str(), iPage - 1);
             std::string szFile = sh.Dir().Read(szName);
             ASSERT_FALSE(szFile.empty()) << szName << "\n" << r.out;
+            // Memory transfers close the name they opened (an extension only
+            // when the name had one); memory files the name they take.
+            std::string szOpen = c.szPage.substr(0, c.szPage.find('\n')).find('.') != std::string::npos ? szName : std::string(szName).substr(0, strlen(szName) - 4);
+            bool blMemFile = c.szPage == szMemFile;
+            bool blMemory = c.szPage.find("xm") != std::string::npos || blMemFile;
+            EXPECT_TRUE(!blMemory || sh.HasInOrder({"Open: " + szOpen + (blMemFile ? ".tif" : ""), "Close: " + (blMemFile ? szName : szOpen)}));
             if (c.ekind == eJpeg)
             {
                 EXPECT_EQ(szFile.compare(0, 3, "\xFF\xD8\xFF"), 0);
@@ -256,7 +263,10 @@ TEST(E2eXfer, ACancelledFailedOrContradictoryImageLeavesNoPartialFile)
     const std::string szKeptRaw = "image file not written, raw data kept in <b00000001.raw>: ";
     const std::string szEnded = szB + "the transfer ended before the image did" + szNot;
     const char *szSize = "xm get usememorylength";
-    const struct
+    const std::string szFile = "DG_IMAGE DAT_IMAGEMEMFILEXFER MSG_GET skip=", szInfo = "fault compression DG_IMAGE DAT_IMAGEINFO MSG_GET";
+    const std::string szMf = "memory file's ", szCut = "a block before the end wrote 0 bytes, the data may lack it";
+    const std::string szRes = "cap ICAP_XRESOLUTION enum fix32 100 600 default=600\ncap ICAP_YRESOLUTION enum fix32 100 600 default=600\n";
+    struct Row
     {
         std::string szFault;
         const char *szXm;       // the block command; the maker's source with the size in the buffer
@@ -265,24 +275,30 @@ TEST(E2eXfer, ACancelledFailedOrContradictoryImageLeavesNoPartialFile)
         int iWrites;
         const char *szKept;     // "whole [NAME]": NAME (b00000001.tif) as the clean run
         const char *szPage = nullptr;   // the lines after "ii msg_get b" instead of the calls
-    } arow[] = {
-        {"", "xm", 3, "Close: b00000001.raw", 4, "whole"},
+    };
+    std::vector<Row> arow = {
+        {"", "xm", 3, "Close: b00000001", 4, "whole"},
         {"fault refuse" + szBlock + "skip=1 times=1 cc=TWCC_OPERATIONERROR", "xm", 4, "TWRC_FAILURE/TWCC_OPERATIONERROR", 4, "whole"},
-        {"fault refuse" + szBlock + "skip=2 times=1", "xm", 4, "Close: b00000001.raw", 4, "whole"},
-        {"fault refuse" + szBlock + "skip=3 times=1", "xm", 4, "Close: b00000001.raw", 4, "whole"},
+        {"fault refuse" + szBlock + "skip=2 times=1", "xm", 4, "Close: b00000001", 4, "whole"},
+        {"fault refuse" + szBlock + "skip=3 times=1", "xm", 4, "Close: b00000001", 4, "whole"},
         {"fault refuse" + szBlock + "skip=1 cc=TWCC_OPERATIONERROR", "xm", 2, "TWRC_FAILURE/TWCC_OPERATIONERROR", 1, ""},
         {"", "xm", 0, szB + "a new image report ends the image under way" + szNot, 4, "c00000001.tif", "xm\nii msg_get c\nxm\nxm\n"},
         {szLost + "2", "xm", 3, szB + "the blocks covered 586500" + szBlank, 3, "b00000001.tif"},
         {szLost + "3", "xm", 4, szEnded, 3, ""},
-        {"fault rewind" + szBlock + "skip=2 times=1", "xm", 4, "Close: b00000001.raw", 5, "whole"},
+        {"fault rewind" + szBlock + "skip=2 times=1", "xm", 4, "Close: b00000001", 5, "whole"},
         {"fault rewind" + szBlock + "skip=3 times=1 value=100", "xm", 3, "Write: 969000 bytes", 4, "whole"},
         {"fault answer" + szBlock + "skip=3 times=1 rc=TWRC_XFERDONE\nfault rewind" + szBlock + "skip=2 times=1", "xm", 3,
          szB + "the blocks covered 697000" + szBlank, 4, "b00000001.tif"},
-        {"fault swap" + szBlock + "skip=1 times=1", "xm", 3, "Close: b00000001.raw", 4, "whole"},
-        {"imageinfo.size = 850 2000000", "xm", 3, szKeptRaw + "the image's 5100000000 bytes of rows are more than a TIFF holds", 4,
+        {"fault swap" + szBlock + "skip=1 times=1", "xm", 3, "Close: b00000001", 4, "whole"},
+        {"imageinfo.size = 850 2000000", "xm", 3, szKeptRaw + "the image's 5100000000 bytes of rows are more than a TIFF holds, its blocks are kept as they came, each after its fields", 4,
          "b00000001.raw"},
-        {"fault compression" + szBlock + "skip=2 times=1", "xm", 3, szKeptRaw + "compressed and uncompressed blocks in one image", 4,
+        {"imageinfo.size = 2147483647 2147483647\nfault answer" + szBlock + "skip=1 times=1 rc=TWRC_XFERDONE", "xm", 1,
+         szKeptRaw + "the image's 13835058042397261827 bytes of rows are more than a TIFF holds, its blocks are kept as they came, each after its fields", 2, "b00000001.raw"},
+        {"fault compression" + szBlock + "skip=2 times=1", "xm", 3, szKeptRaw + "compressed and uncompressed blocks in one image, a block's Compression TWCP_JPEG is not the image information's TWCP_NONE", 4,
          "b00000001.raw"},
+        {"fault compression" + szBlock + "value=7", "xm", 3, szKeptRaw + "a block's Compression TWCP_LZW is not the image information's TWCP_NONE", 4, "b00000001.raw"},
+        {szInfo + " value=5", "xm", 3, szKeptRaw + "a block's Compression TWCP_NONE is not the image information's TWCP_GROUP4", 4, "b00000001.raw"},
+        {szInfo, "xm", 3, szKeptRaw + "a block's Compression TWCP_NONE is not the image information's TWCP_JPEG", 4, "b00000001.raw"},
         {"fault wrongsize" + szBlock + "skip=1 times=1", "xm", 2, szB + "BytesPerRow 2548 is below the 2550 bytes of 850 pixels" + szNot,
          1, ""},
         {"fault wrongsize" + szBlock + "skip=1 times=1 value=-100", "xm", 2,
@@ -307,6 +323,23 @@ TEST(E2eXfer, ACancelledFailedOrContradictoryImageLeavesNoPartialFile)
         {Mech("TWSX_MEMFILE") + "fault answer DG_IMAGE DAT_IMAGEMEMFILEXFER MSG_GET rc=TWRC_FAILURE cc=TWCC_PAPERJAM times=1 skip=2",
          "dat_imagememfilexfer", 3, szKeptRaw + "a block was refused, the data may lack it", 3, "b00000001.raw"},
     };
+    // Memory files cut short: ended after the first block, a middle block
+    // of 0 bytes, the last block 1000 bytes short.
+    const struct
+    {
+        std::string szFormat, szEnded, szMiddle, szShort;
+    } amemfile[] = {
+        {"TWFF_TIFF\n", "TIFF claims 2805182 bytes, 1048576 came", "TIFF claims 2805182 bytes, 1756606 came", "TIFF claims 2805182 bytes, 2804182 came"},
+        {"TWFF_BMP\n", "BMP claims 2807254 bytes, 1048576 came", "BMP claims 2807254 bytes, 1758678 came", "BMP claims 2807254 bytes, 2806254 came"},
+        {"TWFF_JFIF\n" + szRes, "JPEG has no end marker in the 1048576 bytes that came", "", "JPEG has no end marker in the 3094346 bytes that came"},
+    };
+    for (const auto &memfile : amemfile)
+    {
+        std::string szSetUp = Mech("TWSX_MEMFILE") + "cap ICAP_IMAGEFILEFORMAT enum uint16 TWFF_TIFF TWFF_BMP TWFF_JFIF default=" + memfile.szFormat + "fault ";
+        arow.push_back({szSetUp + "answer " + szFile + "1 times=1 rc=TWRC_XFERDONE", "dat_imagememfilexfer", 1, szKeptRaw + "the " + szMf + memfile.szEnded, 2, "b00000001.raw"});
+        arow.push_back({szSetUp + "noplace " + szFile + "2 times=1 value=4", "dat_imagememfilexfer", 3, szKeptRaw + (memfile.szMiddle.empty() ? szCut : "the " + szMf + memfile.szMiddle), 3, "b00000001.raw"});
+        arow.push_back({szSetUp + "wrongsize " + szFile + "3 times=1 value=-1000", "dat_imagememfilexfer", 3, szKeptRaw + "the " + szMf + memfile.szShort, 4, "b00000001.raw"});
+    }
     std::string szWhole;
     for (const auto &row : arow)
     {
@@ -329,7 +362,11 @@ TEST(E2eXfer, ACancelledFailedOrContradictoryImageLeavesNoPartialFile)
         std::string szKept = " " + (blWhole ? szWholeName : std::string(row.szKept)) + " ";
         for (const char *szName : {"a00000000", "a00000000.tif", "a00000000.bmp", "a00000000.jpg", "a00000000.raw", "b00000001",
                                    "b00000001.tif", "b00000001.raw", "b00000001.bmp", "c00000001.tif"})
+        {
             EXPECT_EQ(sh.Dir().Exists(szName), szKept.find(std::string(" ") + szName + " ") != std::string::npos) << szName;
+            struct stat st;     // no file larger than 4 GiB and what came
+            EXPECT_TRUE(stat(sh.Dir().File(szName).c_str(), &st) != 0 || st.st_size <= (1LL << 32) + (4 << 20)) << szName;
+        }
         if (szWhole.empty())
             szWhole = sh.Dir().Read("b00000001.tif");
         EXPECT_TRUE(!blWhole || sh.Dir().Read(szWholeName) == szWhole);

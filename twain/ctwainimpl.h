@@ -185,6 +185,7 @@ struct TwXferImage
     int32_t i32Bits;        // bits per pixel
     bool blFlavorFetched;   // the script fetched TWEI_PIXELFLAVOR of this image:
     uint16_t u16Flavor;     // TWPF_CHOCOLATE or TWPF_VANILLA
+    uint16_t u16Compression; // what its blocks are to be compressed as
 };
 
 // What the blocks did to the transfer file: starts again whenever a
@@ -195,9 +196,13 @@ struct TwXferProgress
     bool blPlaced;          // rows were placed (not appended as they came)
     bool blAppended;        // data was appended as it came
     bool blMixed;           // a block of the other kind came (appended too)
-    uint64_t u64TooLarge;   // the bytes of rows of an image no TIFF holds (0: none)
+    uint64_t u64TooLarge;   // the bytes of rows of an image no TIFF holds (0: none):
+                            // its blocks are kept as they came, with their fields
+    bool blContradicts;     // a block's Compression was not the image's,
+    uint16_t u16Compression;    // the first such block's
     bool blNameByContent;   // a memory file's name takes its kind's extension
     bool blRefused;         // a block was refused while the file was open
+    bool blEmpty;           // a memory file's block before the end wrote nothing
     uint8_t au8Head[16];    // the first bytes written, u32Head of them
     uint32_t u32Head;
 };
@@ -645,10 +650,15 @@ public:
     // False, after a line saying so, when a block's BytesWritten is past
     // the a_u64Length bytes of its buffer.
     bool XferBlockFits(uint64_t a_u64Written, uint64_t a_u64Length);
+    // The bytes of rows of an image no TIFF holds, as its information (or,
+    // when its length is not known, the rows this uncompressed block
+    // reaches) gives them; 0 for an image a TIFF holds.
+    uint64_t XferTooLarge(const TW_IMAGEMEMXFER &a_twmem) const;
     // Ends the raw rows of the image at the size of its rows, after saying
     // how many of the image's pixels no block covered (they are blank);
     // false, after a line, when the rows are more than a file holds or the
-    // file cannot be written.
+    // file cannot be written.  The rows of an image no TIFF holds stay as
+    // the blocks left them.
     bool XferPlaceEnd();
     // Ends the image: the transfer file takes its name, and the raw data of
     // a memory transfer becomes the image file.

@@ -364,6 +364,13 @@ TW_UINT16 CSimSession::DatImageInfo(TW_UINT16, TW_MEMREF a_pData, SimJournalCall
         ptwinfo->ImageWidth = static_cast<TW_INT32>(m_config.m_i64ClaimWidth);
         ptwinfo->ImageLength = static_cast<TW_INT32>(m_config.m_i64ClaimLength);
     }
+    // The fault compression: the information says value (TWCP_JPEG by
+    // default) whatever the transfer delivers.
+    std::int64_t i64Compression = 0;
+    if (DeviceFault(i64Compression, TWCP_JPEG) == eSimFaultCompression)
+    {
+        ptwinfo->Compression = static_cast<TW_UINT16>(i64Compression);
+    }
     return Succeed();
 }
 

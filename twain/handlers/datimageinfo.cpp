@@ -155,5 +155,6 @@ TW_UINT16 CTwainImpl::DSDatImageInfo(const char *const *a_aszWords)
     m_twxferimage.i64Width = twii.ImageWidth;
     m_twxferimage.i64Length = twii.ImageLength;
     m_twxferimage.i32Bits = twii.BitsPerPixel;
+    m_twxferimage.u16Compression = twii.Compression;
     return TWRC_SUCCESS;
 }

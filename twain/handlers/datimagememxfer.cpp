@@ -52,6 +52,23 @@ bool CTwainImpl::XferBlockFits(uint64_t a_u64Written, uint64_t a_u64Length)
     return false;
 }
 
+uint64_t CTwainImpl::XferTooLarge(const TW_IMAGEMEMXFER &a_twmem) const
+{
+    const TwXferImage &twxferimage = m_twxferimage;
+    // (rows the image information cannot describe are XferPlaceBlock's to say)
+    if (twxferimage.i64Width < 1 || twxferimage.i64Width > (1LL << 40) || twxferimage.i32Bits < 1 || twxferimage.i32Bits > 64)
+        return 0;
+    uint64_t u64Row = (static_cast<uint64_t>(twxferimage.i64Width) * static_cast<uint64_t>(twxferimage.i32Bits) + 7) / 8;
+    uint64_t u64Rows = twxferimage.i64Length >= 0 ? static_cast<uint64_t>(twxferimage.i64Length)
+                                                  : static_cast<uint64_t>(a_twmem.YOffset) + a_twmem.Rows;
+    uint64_t u64Bytes = 0;
+    if (__builtin_mul_overflow(u64Rows, u64Row, &u64Bytes))
+        u64Bytes = UINT64_MAX;
+    bool blTooLarge = u64Bytes > OS_IMAGE_TIFFDATAMAX || static_cast<uint64_t>(twxferimage.i64Width) > 0xFFFFFFFFull ||
+                      u64Rows > 0xFFFFFFFFull;
+    return blTooLarge ? u64Bytes : 0;
+}
+
 bool CTwainImpl::XferPlaceBlock(const TW_IMAGEMEMXFER &a_twmem, uint8_t *a_pu8Block, uint64_t a_u64Length)
 {
     const TwXferImage &twxferimage = m_twxferimage;
@@ -177,6 +194,8 @@ bool CTwainImpl::XferPlaceBlock(const TW_IMAGEMEMXFER &a_twmem, uint8_t *a_pu8Bl
 
 bool CTwainImpl::XferPlaceEnd()
 {
+    if (m_twxferprogress.u64TooLarge)
+        return true;
     // Rows no block reached are blank: the file ends with the last row.
     uint64_t u64Row = (static_cast<uint64_t>(m_twxferimage.i64Width) * static_cast<uint64_t>(m_twxferimage.i32Bits) + 7) / 8;
     int64_t i64Rows = m_twxferimage.i64Length >= 0 ? m_twxferimage.i64Length : m_twxferprogress.i64Rows;
@@ -196,13 +215,7 @@ bool CTwainImpl::XferPlaceEnd()
     if (m_twxfercoverage.Pixels() < u64Pixels)
         TWAINLOG("%s: the blocks covered %llu of the image's %llu pixels, the rest is blank...", m_szImageFileName,
                  static_cast<ull>(m_twxfercoverage.Pixels()), static_cast<ull>(u64Pixels));
-    // Rows no TIFF holds stay as the blocks left them (kept as raw data).
     uint64_t u64End = static_cast<uint64_t>(i64Rows) * u64Row;
-    if (u64End > OS_IMAGE_TIFFDATAMAX)
-    {
-        m_twxferprogress.u64TooLarge = u64End;
-        return true;
-    }
     uint64_t u64Size = 0;
     uint64_t u64Done = 0;
     uint8_t u8Zero = 0;
@@ -337,10 +350,23 @@ TW_UINT16 CTwainImpl::DatMemoryXfer(const char *const *a_aszWords, bool a_blFile
         TWAINLOG("<%s> holds a finished image, this block is not written...", m_szImageFileName);
     if (m_szImageReport[0] && m_osfileXfer.IsOpen())
     {
-        bool blWritten = true;
+        bool blWritten = !blSizeContradicts;
+        if (a_blFile && twrc == TWRC_SUCCESS && twmem.BytesWritten == 0)
+            m_twxferprogress.blEmpty = true;
+        // A block that says another compression than the image's makes the
+        // image raw data, whatever the other blocks say.
+        if (!a_blFile && twmem.Compression != m_twxferimage.u16Compression && !m_twxferprogress.blContradicts)
+        {
+            m_twxferprogress.blContradicts = true;
+            m_twxferprogress.u16Compression = twmem.Compression;
+        }
+        // Rows of an image no TIFF holds are not placed (its file would be
+        // as large as the image): from the first block that shows it, every
+        // block is kept as it came, after its fields.
+        if (blPlace && twmem.BytesWritten != 0 && !m_twxferprogress.u64TooLarge)
+            m_twxferprogress.u64TooLarge = XferTooLarge(twmem);
         if (blSizeContradicts)
         {
-            blWritten = false;
             if (u32ImageSize == 0)
                 TWAINLOG("%s: ImageSize 0 gives no size, the image is not written...", m_szImageFileName);
             else if (u32ImageSize < u64Before)
@@ -352,7 +378,7 @@ TW_UINT16 CTwainImpl::DatMemoryXfer(const char *const *a_aszWords, bool a_blFile
                          m_szImageFileName, static_cast<unsigned>(u32ImageSize), static_cast<ull>(u64Before),
                          static_cast<ull>(u64Room));
         }
-        else if (twmem.BytesWritten != 0 && blPlace)
+        else if (twmem.BytesWritten != 0 && blPlace && !m_twxferprogress.u64TooLarge)
         {
             // A block that contradicts itself or the image spoils the image.
             blWritten = XferPlaceBlock(twmem, pu8Block, u64Room);
@@ -367,7 +393,16 @@ TW_UINT16 CTwainImpl::DatMemoryXfer(const char *const *a_aszWords, bool a_blFile
             TWAINLOG("Write: %u bytes", static_cast<unsigned>(twmem.BytesWritten));
             for (uint32_t ii = 0; m_twxferprogress.u32Head < sizeof(m_twxferprogress.au8Head) && ii < twmem.BytesWritten; ii++)
                 m_twxferprogress.au8Head[m_twxferprogress.u32Head++] = pu8Block[ii];
+            // The fields: seven 64-bit little-endian numbers.
+            uint8_t au8Fields[7 * 8];
+            uint64_t au64Field[7] = {twmem.Compression, twmem.BytesPerRow, twmem.Columns, twmem.Rows,
+                                     twmem.XOffset,     twmem.YOffset,     twmem.BytesWritten};
+            for (size_t ii = 0; ii < sizeof(au8Fields); ii++)
+                au8Fields[ii] = static_cast<uint8_t>(au64Field[ii / 8] >> (8 * (ii % 8)));
             blWritten = m_osfileXfer.SetFilePointer(OS_FILEPOINTER_END, 0) == OS_STS_OK &&
+                        (!m_twxferprogress.u64TooLarge ||
+                         (m_osfileXfer.Write(au8Fields, sizeof(au8Fields), &u64Written) == OS_STS_OK &&
+                          u64Written == sizeof(au8Fields))) &&
                         m_osfileXfer.Write(pu8Block, twmem.BytesWritten, &u64Written) == OS_STS_OK &&
                         u64Written == twmem.BytesWritten;
             if (!blWritten)
@@ -413,8 +448,9 @@ void CTwainImpl::XferFinish(bool a_blFile)
     char szName[sizeof(m_szImageFileName)];
     COsString::SStrCpy(szImage, sizeof(szImage), m_szImageFileName);
     COsString::SStrCpy(szName, sizeof(szName), szImage);
-    char szWhy[128] = "";
+    char szWhy[256] = "";
     EOSIMAGEKIND eosimagekind = COsImage::Sniff(m_twxferprogress.au8Head, m_twxferprogress.u32Head);
+    OsImageExtent osimageextent;
     bool blNamed = true;
     if (blDevice)
     {
@@ -423,13 +459,21 @@ void CTwainImpl::XferFinish(bool a_blFile)
     else if (m_twxferprogress.u64TooLarge)
     {
         blNamed = TwainRawName(szImage, szName, sizeof(szName));
-        snprintf(szWhy, sizeof(szWhy), "the image's %llu bytes of rows are more than a TIFF holds",
-                 static_cast<ull>(m_twxferprogress.u64TooLarge));
+        snprintf(szWhy, sizeof(szWhy), "the image's %llu bytes of rows are more than a TIFF holds, %s",
+                 static_cast<ull>(m_twxferprogress.u64TooLarge),
+                 m_twxferprogress.blPlaced ? "the blocks from the first that showed it are kept as they came, each after its fields"
+                                           : "its blocks are kept as they came, each after its fields");
     }
-    else if (m_twxferprogress.blMixed)
+    else if (m_twxferprogress.blContradicts)
     {
+        // (blocks of both kinds always contradict the image too)
+        char szBlock[64];
+        char szImageCompression[64];
         blNamed = TwainRawName(szImage, szName, sizeof(szName));
-        snprintf(szWhy, sizeof(szWhy), "compressed and uncompressed blocks in one image");
+        snprintf(szWhy, sizeof(szWhy), "%sa block's Compression %s is not the image information's %s",
+                 m_twxferprogress.blMixed ? "compressed and uncompressed blocks in one image, " : "",
+                 CapValueText(ICAP_COMPRESSION, m_twxferprogress.u16Compression, szBlock, sizeof(szBlock)),
+                 CapValueText(ICAP_COMPRESSION, m_twxferimage.u16Compression, szImageCompression, sizeof(szImageCompression)));
     }
     else if (m_twxferprogress.blRefused && !m_twxferprogress.blPlaced)
     {
@@ -441,6 +485,23 @@ void CTwainImpl::XferFinish(bool a_blFile)
     }
     else if (!a_blFile)
         blNamed = TwainRawName(szImage, szName, sizeof(szName));
+    else if (COsImage::FileExtent(m_osfileXfer, &osimageextent) != OS_STS_OK)
+    {
+        // A memory file that claims more than came (cut short, a block lost
+        // or short) is no image.
+        if (m_twxferprogress.blNameByContent && strlen(szImage) >= 4)
+            szImage[strlen(szImage) - 4] = 0;
+        blNamed = TwainRawName(szImage, szName, sizeof(szName));
+        const char *szKind = COsImage::TextOfKind(osimageextent.eosimagekind);
+        if (osimageextent.u64Claimed > osimageextent.u64Size)
+            snprintf(szWhy, sizeof(szWhy), "the memory file's %s claims %llu bytes, %llu came", szKind,
+                     static_cast<ull>(osimageextent.u64Claimed), static_cast<ull>(osimageextent.u64Size));
+        else if (osimageextent.eosimagekind == OS_IMAGEKIND_JFIF)
+            snprintf(szWhy, sizeof(szWhy), "the memory file's JPEG has no end marker in the %llu bytes that came",
+                     static_cast<ull>(osimageextent.u64Size));
+        else
+            snprintf(szWhy, sizeof(szWhy), "the memory file's %s cannot be read by its own header", szKind);
+    }
     else if (m_twxferprogress.blNameByContent && strlen(szName) >= 4)
     {
         COsString::SStrCpy(szName + strlen(szName) - 4, 5, COsImage::ExtensionOfKind(eosimagekind));
@@ -453,7 +514,18 @@ void CTwainImpl::XferFinish(bool a_blFile)
         blNamed = TwainRawName(szImage, szName, sizeof(szName));
         snprintf(szWhy, sizeof(szWhy), "the memory file holds no %s data", COsImage::TextOfKind(eosimagekindName));
     }
-    TWAINLOG("Close: %s", szName);
+    if (!szWhy[0] && !blDevice && m_twxferprogress.blEmpty)
+    {
+        // A block that wrote nothing before the end: a block whose data
+        // was lost cannot be told from one that held none.
+        if (m_twxferprogress.blNameByContent && strlen(szImage) >= 4)
+            szImage[strlen(szImage) - 4] = 0;
+        blNamed = TwainRawName(szImage, szName, sizeof(szName));
+        snprintf(szWhy, sizeof(szWhy), "a block before the end wrote 0 bytes, the data may lack it");
+    }
+    // A memory transfer's image is closed under the name it was opened
+    // with; a memory file under the name it takes.
+    TWAINLOG("Close: %s", a_blFile ? szName : szImage);
     if (!blNamed || m_osfileXfer.Commit(szName) != OS_STS_OK)
     {
         TWAINLOG("cannot write <%s>, the image is not written...", szName);
