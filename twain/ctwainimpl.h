@@ -662,7 +662,7 @@ public:
     bool XferPlaceEnd();
     // Ends the image: the transfer file takes its name, and the raw data of
     // a memory transfer becomes the image file.
-    void XferFinish(bool a_blFile);
+    void XferFinish(bool a_blFile, const char *a_szOpen);
     // Closes the transfer file of an image that did not end and removes it
     // (the file the transfer was writing beside the image's name: a file of
     // that name from before, or a finished image, is left alone); what its

@@ -238,7 +238,9 @@ TW_UINT16 CTwainImpl::DatMemoryXfer(const char *const *a_aszWords, bool a_blFile
     const char *szMode = szWord ? a_aszWords[2] : nullptr;
     bool blMemoryLength = szMode && !strcasecmp(szMode, "usememorylength");
 
-    // The file of this image, named by the image report.
+    // The file of this image, named by the image report.  The "Close:"
+    // line of the image's last block names what "Open:" named.
+    char szOpen[sizeof(m_szImageFileName)] = "";
     if (m_szImageReport[0])
     {
         char szName[512];
@@ -255,6 +257,7 @@ TW_UINT16 CTwainImpl::DatMemoryXfer(const char *const *a_aszWords, bool a_blFile
                 memmove(szName, szName + 2, strlen(szName + 2) + 1);
         }
         TWAINLOG("Open: %s", szName);
+        COsString::SStrCpy(szOpen, sizeof(szOpen), szName);
         // The image is written beside its name and takes the name when it
         // is complete; a finished image is never opened again.
         if (!m_osfileXfer.IsOpen() && !m_blXferFinished)
@@ -348,6 +351,9 @@ TW_UINT16 CTwainImpl::DatMemoryXfer(const char *const *a_aszWords, bool a_blFile
     m_u64XferReceived += twmem.BytesWritten;
     if (m_szImageReport[0] && m_blXferFinished && twmem.BytesWritten != 0)
         TWAINLOG("<%s> holds a finished image, this block is not written...", m_szImageFileName);
+    // The last block of an image with data closes it, said whether or not
+    // the image is written.
+    bool blClose = twrc == TWRC_XFERDONE && m_szImageReport[0] && twmem.BytesWritten != 0;
     if (m_szImageReport[0] && m_osfileXfer.IsOpen())
     {
         bool blWritten = !blSizeContradicts;
@@ -416,12 +422,17 @@ TW_UINT16 CTwainImpl::DatMemoryXfer(const char *const *a_aszWords, bool a_blFile
             m_szImageReport[0] = 0;
         }
         if (twrc == TWRC_XFERDONE && m_osfileXfer.IsOpen())
-            XferFinish(a_blFile);
+        {
+            XferFinish(a_blFile, szOpen);
+            blClose = false;
+        }
     }
+    if (blClose)
+        TWAINLOG("Close: %s", szOpen);
     return twrc;
 }
 
-void CTwainImpl::XferFinish(bool a_blFile)
+void CTwainImpl::XferFinish(bool a_blFile, const char *a_szOpen)
 {
     uint64_t u64Size = 0;
     m_osfileXfer.Size(&u64Size);
@@ -434,6 +445,7 @@ void CTwainImpl::XferFinish(bool a_blFile)
     bool blDevice = stat(m_szImageFileName, &statImage) == 0 && !S_ISREG(statImage.st_mode);
     if (u64Size == 0 && !blDevice)
     {
+        TWAINLOG("Close: %s", a_szOpen);
         TWAINLOG("%s: the blocks %s, the image is not written...", m_szImageFileName,
                  a_blFile ? "held no data" : "placed no pixel");
         XferFileDiscard();
@@ -525,7 +537,7 @@ void CTwainImpl::XferFinish(bool a_blFile)
     }
     // A memory transfer's image is closed under the name it was opened
     // with; a memory file under the name it takes.
-    TWAINLOG("Close: %s", a_blFile ? szName : szImage);
+    TWAINLOG("Close: %s", a_blFile ? szName : a_szOpen);
     if (!blNamed || m_osfileXfer.Commit(szName) != OS_STS_OK)
     {
         TWAINLOG("cannot write <%s>, the image is not written...", szName);
