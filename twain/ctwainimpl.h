@@ -918,9 +918,7 @@ private:
     // Forget this connection (destructor).
     void RegistryRemove();
     // The entry call to a given destination: records the call as
-    // a_etwrecord says and gives its return code.  Without a DSM nothing is
-    // sent: a triplet that would have been recorded is refused
-    // (TWCC_SEQERROR; a status request records nothing).
+    // a_etwrecord says and gives its return code.
     TW_UINT16 DsmCall(TW_UINT32 a_twdg, TW_UINT16 a_twdat, TW_UINT16 a_twmsg, TW_MEMREF a_pdata,
                       pTW_IDENTITY a_ptwidentityDest, ETWRECORD a_etwrecord);
     // The zenity chooser of DSMSet userselect (its triplets record nothing).

@@ -94,7 +94,8 @@ TW_UINT16 CTwainImpl::DsmEntry(TW_UINT32 a_twdg, TW_UINT16 a_twdat, TW_UINT16 a_
 {
     if (!m_pfnDsmEntryProc)
     {
-        return DsmCall(a_twdg, a_twdat, a_twmsg, a_pdata, nullptr, a_etwrecord);
+        OSLOG_ERROR("Entry can't be called till the driver is opened...");
+        return TWRC_FAILURE;
     }
 
     // Destination: the Data Source, except for the triplets meant for the
@@ -129,10 +130,6 @@ TW_UINT16 CTwainImpl::DsmCall(TW_UINT32 a_twdg, TW_UINT16 a_twdat, TW_UINT16 a_t
     {
         OSLOG_ERROR("Entry can't be called till the driver is opened...");
         s_blCallCrashed = false;
-        if ((a_etwrecord == ETWRECORD_LAST) && (a_twdat != DAT_STATUS))
-        {
-            Refuse(TWCC_SEQERROR);
-        }
         return TWRC_FAILURE;
     }
     TW_UINT16 twrc;
@@ -420,7 +417,8 @@ TW_UINT16 CTwainImpl::DSMList(const char *const *a_aszWords)
     DsmEntry(DG_CONTROL, DAT_STATUS, MSG_GET, &twstatus, false, false);
     OSLOG_INFO("DG_CONTROL,DAT_IDENTITY...%d %d/%d", iCount, static_cast<int>(m_twrcLast.load()),
                static_cast<int>(m_twccLast.load()));
-    return TWRC_SUCCESS;
+    // Without a DSM nothing was listed: out of sequence.
+    return m_pfnDsmEntryProc ? TWRC_SUCCESS : Refuse(TWCC_SEQERROR);
 }
 
 TW_UINT16 CTwainImpl::DSMSet(const char *const *a_aszWords)
