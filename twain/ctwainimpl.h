@@ -416,8 +416,8 @@ public:
     // or a display after a command's own triplet) nothing.  Without
     // a_blStatus: the call's return code.  With it: the condition code of a
     // failure, read at once (ReadCondition, recording as the call does; the
-    // status request's return code when that fails, TWRC_FAILURE when the
-    // call crashed).
+    // last status request's return code when nobody could say, TWRC_FAILURE
+    // when the call crashed).
     TW_UINT16 DsmEntry(TW_UINT32 a_twdg, TW_UINT16 a_twdat, TW_UINT16 a_twmsg, TW_MEMREF a_pdata, bool a_blStatus,
                        bool a_blDestination, ETWRECORD a_etwrecord = ETWRECORD_LAST);
     // The condition code of the latest triplet, a_twrc its return code: only
