@@ -258,8 +258,10 @@ private:
     void PrintSev(int a_iSeverity, const char *a_szFormat, ...) __attribute__((format(printf, 3, 4)));
     // Writes the terminal title escape for the current object.
     void WriteTitle();
-    // True when there is a current TWAIN object; else prints the error line.
-    bool HaveTwain();
+    // True when there is a current TWAIN object; else prints the error line
+    // and, for a command meant to send a triplet, leaves TWRC_FAILURE and
+    // TWCC_SEQERROR as the last codes.
+    bool HaveTwain(bool a_blTriplet = true);
     // The slot of an existing TWAIN object named by the command's first
     // argument; -1 after the error line when it is missing, out of range or empty.
     int UsedTwainSlot(char **a_aszCmd);

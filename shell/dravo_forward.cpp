@@ -14,11 +14,17 @@
 #include "ctwain.h"
 #include "osservices.h"
 
-bool CDravo::HaveTwain()
+bool CDravo::HaveTwain(bool a_blTriplet)
 {
     if (m_ptwain)
         return true;
     Print("%%%%error, no current CTwain object...");
+    // A command meant to send a triplet sent none: it is no success.
+    if (a_blTriplet)
+    {
+        m_u16LastRc = TWRC_FAILURE;
+        m_u16LastCc = TWCC_SEQERROR;
+    }
     return false;
 }
 
@@ -40,11 +46,20 @@ bool CDravo::HaveTwain()
 
 DRAVO_FORWARD(CmdDsmlist, DSMList)
 DRAVO_FORWARD_NOWORDS(CmdDsmclose, DSMClose)
-DRAVO_FORWARD(CmdDisplay, DSDisplay)
+// Display and wait send no triplet of their own: they keep the codes.
+void CDravo::CmdDisplay(char **a_aszCmd)
+{
+    if (HaveTwain(false))
+        m_ptwain->DSDisplay(a_aszCmd);
+}
 DRAVO_FORWARD(CmdDsopen, DSOpen)
 DRAVO_FORWARD(CmdDsclose, DSClose)
 DRAVO_FORWARD_NOWORDS(CmdDsresetall, DSResetall)
-DRAVO_FORWARD(CmdDswait, DSWait)
+void CDravo::CmdDswait(char **a_aszCmd)
+{
+    if (HaveTwain(false))
+        m_ptwain->DSWait(a_aszCmd);
+}
 
 // Data argument handlers.
 
@@ -127,6 +142,6 @@ void CDravo::CmdDsmfind(char **a_aszCmd)
         Print("%%%%error, missing argument (must specify string)");
         return;
     }
-    if (HaveTwain() && !m_ptwain->DSMFind(a_aszCmd[1]))
+    if (HaveTwain(false) && !m_ptwain->DSMFind(a_aszCmd[1]))
         Print("%%%%error, string not found...");
 }

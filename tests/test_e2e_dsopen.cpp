@@ -81,8 +81,8 @@ TEST(E2eDsOpen, OpenIsRefusedOutsideState3)
     e2e::Result r = sh.Run("twcreate\ndsopen\ndsmopen\ndsopen \"Simulated Scanner\"\nset ICAP_XRESOLUTION 5000\n"
                            "dsopen \"Simulated Camera\"\ndsmlist\ndsmclose\ndsmopen\nexit\n");
     EXPECT_EQ(sh.PromptStates(), (std::vector<int>{0, 0, 0, 3, 4, 4, 4, 4, 4, 4}));
-    // No call, so no condition code: not the refused set's, and none asked for.
-    EXPECT_EQ(sh.CountAffixed("TWRC_FAILURE/TWCC_SUCCESS", ""), 2) << "state 0 and state 4";
+    // No call: the program's own refusal, not the refused set's code, none asked for.
+    EXPECT_EQ(sh.CountAffixed("TWRC_FAILURE/TWCC_SEQERROR", ""), 2) << "state 0 and state 4";
     EXPECT_EQ(sh.Journal({"DG_CONTROL/DAT_STATUS/MSG_GET"}).size(), 1u) << "the set's";
     EXPECT_TRUE(sh.Journal({"camera DG_CONTROL/DAT_IDENTITY/MSG_OPENDS"}).empty());
     EXPECT_TRUE(sh.Has("%%error, can't list drivers while in state 4 or higher..."));

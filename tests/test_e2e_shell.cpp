@@ -40,12 +40,32 @@ TEST(E2eShellStart, ExitStatusFromTheWordsAndTheLastCodes)
     const std::string szRefused = szOpen + "set ICAP_XRESOLUTION 700\n";
     const std::string szSetAgain = szRefused + "ifstatus TWRC_FAILURE\nset ICAP_XRESOLUTION 200\n"; // (no end at the prompt)
     const std::string szTwice = szOpen + "ui enableds\nui enableds\n";
+    // A command the program refuses itself leaves a failure, also after
+    // another refusal; rows with a test run as a script that ends with it.
+    const std::string szList = "twcreate 2.4\ndsmopen\ndsmlist\n";
+    const char *szBad = "TWRC_FAILURE AND TWCC_BADVALUE", *szNoDs = "TWRC_FAILURE AND TWCC_NODS";
+    const char *szSeq = "TWRC_FAILURE AND TWCC_SEQERROR";
     const struct
     {
         std::string szInput;
         std::vector<std::string> aszArgs;
         int iStatus;
+        const char *szTest = nullptr;
     } acase[] = {
+        {szOpen + "set ICAP_BITDEPTH 16\n", {}, 10, szBad},
+        {szTwice + "set ICAP_BITDEPTH 16\n", {}, 10, szBad},
+        {szOpen + "set ICAP_NOSUCHCAP 3\n", {}, 10, szBad},
+        {szOpen + "set ICAP_NOSUCHCAP 3\nget ICAP_NOSUCHCAP\necho kept\n", {}, 10, szBad},
+        {szOpen + "set ICAP_XRESOLUTION\n", {}, 10, szBad},
+        {szOpen + "dscap ICAP_NOSUCHCAP\n", {}, 10, szBad},
+        {szList + "dsmset 7\n", {}, 3, szNoDs},
+        {szList + "dsmset 1\ndsmset 7\ndsopen\n", {}, 3, szNoDs},
+        // (out of sequence: the second open and choice found a source open)
+        {szList + "dsmset 7\ndsopen \"Simulated Scanner\"\ndsclose\ndsopen\ndsopen\n", {}, 11, szSeq},
+        {szList + "dsmset 7\ndsmset 1\ndsopen\ndsmset 1\n", {}, 11, szSeq},
+        {"twcreate 2.4\ndsmopen\nset ICAP_NOSUCHCAP 3\n", {}, 11, szSeq},
+        {"dsmopen\n", {}, 11, szSeq},
+        {szOpen + "di closeds\ndi\n", {}, 12, "TWRC_FAILURE AND TWCC_BADDEST"},
         {szRefused + "setexitstatus\nexit\n", {}, 10},
         {szRefused + "return\nsetexitstatus\nexit\n", {}, 10},
         {szSetAgain + "setexitstatus\nexit\n", {}, 0},
@@ -73,9 +93,12 @@ TEST(E2eShellStart, ExitStatusFromTheWordsAndTheLastCodes)
     Shell sh;
     for (const auto &c : acase)
     {
-        e2e::Result r = sh.Run(c.szInput, c.aszArgs);
+        if (c.szTest)
+            sh.Dir().Write("t.txt", c.szInput + "ifstatus " + c.szTest + "\necho pass\nend\n");
+        e2e::Result r = sh.Run(c.szTest ? "run t\nsetexitstatus\nexit\n" : c.szInput, c.aszArgs);
         EXPECT_EQ(r.status, c.iStatus) << c.szInput;
         EXPECT_FALSE(sh.Has(Bold("never"))) << c.szInput;
+        EXPECT_EQ(sh.Has(Bold("pass")), c.szTest != nullptr) << c.szInput;
     }
     // The banner, the terminal title and the prompt, then nothing but the end.
     e2e::Result r = sh.Run("exit\n");

@@ -55,15 +55,64 @@ TEST_F(TwainStatusTest, NamesFromTheSymbolTableWithHexadecimalFallbacks)
     EXPECT_STREQ(szTwcc, "TWCC_0x0");
 }
 
+// The answers of the status requests, [0] the source's, [1] the DSM's, and
+// how often each was asked; every other triplet fails.
+TW_UINT16 s_atwrcStatus[2], s_atwccStatus[2];
+int s_aiAsked[2];
+TW_UINT16 StatusLevels(pTW_IDENTITY, pTW_IDENTITY a_pDest, TW_UINT32, TW_UINT16 a_twdat, TW_UINT16, TW_MEMREF a_pdata)
+{
+    int iLevel = a_pDest ? 0 : 1;
+    if (a_twdat != DAT_STATUS)
+        return TWRC_FAILURE;
+    s_aiAsked[iLevel]++;
+    static_cast<TW_STATUS *>(a_pdata)->ConditionCode = s_atwccStatus[iLevel];
+    return s_atwrcStatus[iLevel];
+}
+
+// A failure's condition is asked of whoever answered it; when the source
+// cannot say, the DSM; when nobody can, it is TWCC_BUMMER (never SUCCESS).
 TEST_F(TwainStatusTest, AskingForTheStatusReplacesTheConditionCode)
 {
-    // Without a DSM the status request fails and the condition code is the
-    // zeroed status record's.
+    // Without a DSM both requests fail.
     char szTwrc[64], szTwcc[64];
-    m_ptwainimpl->GetStatusStrings(TWRC_FAILURE, TWCC_BUMMER, szTwrc, sizeof(szTwrc), szTwcc, sizeof(szTwcc), true);
+    m_ptwainimpl->GetStatusStrings(TWRC_FAILURE, TWCC_BADCAP, szTwrc, sizeof(szTwrc), szTwcc, sizeof(szTwcc), true);
     EXPECT_STREQ(szTwrc, "TWRC_FAILURE");
-    EXPECT_STREQ(szTwcc, "TWCC_SUCCESS");
+    EXPECT_STREQ(szTwcc, "TWCC_BUMMER");
     EXPECT_TRUE(m_env.Services().LogHas("Entry can't be called till the driver is opened..."));
+
+    // Each row: the triplet goes to the source, the two answers, the code
+    // and how often each was asked.
+    const struct
+    {
+        bool blSource;
+        TW_UINT16 twrcDs, twccDs, twrcDsm, twccDsm;
+        const char *szTwcc;
+        int iDs, iDsm;
+    } acase[] = {
+        {true, TWRC_SUCCESS, TWCC_BADCAP, TWRC_SUCCESS, TWCC_DENIED, "TWCC_BADCAP", 1, 0},
+        {true, TWRC_FAILURE, 0, TWRC_SUCCESS, TWCC_BADDEST, "TWCC_BADDEST", 1, 1},
+        {true, TWRC_FAILURE, 0, TWRC_SUCCESS, TWCC_SUCCESS, "TWCC_BUMMER", 1, 1},
+        {true, TWRC_FAILURE, 0, TWRC_FAILURE, TWCC_BADDEST, "TWCC_BUMMER", 1, 1},
+        {false, TWRC_SUCCESS, TWCC_DENIED, TWRC_FAILURE, TWCC_BADDEST, "TWCC_BUMMER", 0, 1},
+        {false, TWRC_SUCCESS, TWCC_DENIED, TWRC_SUCCESS, TWCC_SUCCESS, "TWCC_SUCCESS", 0, 1},
+    };
+    m_ptwainimpl->m_pfnDsmEntryProc = StatusLevels;
+    m_ptwainimpl->m_twidentityDs.Id = 1;
+    m_ptwainimpl->m_etwstate = ETWSTATE_DSOPEN;
+    for (const auto &c : acase)
+    {
+        s_atwrcStatus[0] = c.twrcDs, s_atwccStatus[0] = c.twccDs, s_atwrcStatus[1] = c.twrcDsm;
+        s_atwccStatus[1] = c.twccDsm, s_aiAsked[0] = s_aiAsked[1] = 0;
+        TW_CAPABILITY twcapability = {};
+        m_ptwainimpl->DsmEntry(DG_CONTROL, c.blSource ? DAT_CAPABILITY : DAT_PARENT, MSG_GET, &twcapability, 0, 0);
+        m_ptwainimpl->GetStatusStrings(TWRC_FAILURE, 0, szTwrc, sizeof(szTwrc), szTwcc, sizeof(szTwcc), true);
+        EXPECT_STREQ(szTwcc, c.szTwcc) << c.twrcDs << c.twrcDsm;
+        EXPECT_TRUE(IfStatus({"ifstatus", c.szTwcc}));
+        EXPECT_EQ(s_aiAsked[0], c.iDs);
+        EXPECT_EQ(s_aiAsked[1], c.iDsm);
+    }
+    m_ptwainimpl->m_pfnDsmEntryProc = nullptr;
+    m_ptwainimpl->m_etwstate = ETWSTATE_NONE;
 }
 
 // ---------------------------------------------------------------------------

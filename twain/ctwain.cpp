@@ -80,7 +80,7 @@ bool CTwain::DSMOpen()
         CTWAIN_NULLIMPL();
         return false;
     }
-    return m_ptwainimpl->DSMOpen() == TWRC_SUCCESS;
+    return m_ptwainimpl->Command(&CTwainImpl::DSMOpen) == TWRC_SUCCESS;
 }
 
 bool CTwain::DSMSet(const char *const *a_aszWords)
@@ -90,7 +90,7 @@ bool CTwain::DSMSet(const char *const *a_aszWords)
         CTWAIN_NULLIMPL();
         return false;
     }
-    return m_ptwainimpl->DSMSet(a_aszWords) == TWRC_SUCCESS;
+    return m_ptwainimpl->Command(&CTwainImpl::DSMSet, a_aszWords) == TWRC_SUCCESS;
 }
 
 bool CTwain::DSMFind(const char *a_szName)
@@ -110,7 +110,7 @@ void CTwain::DSMClose()
         CTWAIN_NULLIMPL();
         return;
     }
-    m_ptwainimpl->DSMClose();
+    m_ptwainimpl->Command(&CTwainImpl::DSMClose);
 }
 
 void CTwain::DSMList(const char *const *a_aszWords)
@@ -120,7 +120,7 @@ void CTwain::DSMList(const char *const *a_aszWords)
         CTWAIN_NULLIMPL();
         return;
     }
-    m_ptwainimpl->DSMList(a_aszWords);
+    m_ptwainimpl->Command(&CTwainImpl::DSMList, a_aszWords);
 }
 
 bool CTwain::DSIfStatus(const char *const *a_aszWords, TW_UINT16 *a_ptwrcLast, TW_UINT16 *a_ptwccLast)
@@ -202,18 +202,17 @@ void CTwain::DSOpen(const char *const *a_aszWords)
     {
         szName = a_aszWords[1];
     }
-    // Outside state 3 the open makes no call, so it has no condition code.
-    bool blCalls = m_ptwainimpl->GetTwState() == ETWSTATE_DSMOPEN;
-    TW_UINT16 twrc = m_ptwainimpl->DSOpen(szName);
+    TW_UINT16 twrc = m_ptwainimpl->Command(&CTwainImpl::DSOpen, szName);
     if (twrc == TWRC_SUCCESS)
     {
         return;
     }
-    // The open kept the condition code of its failing call.
+    // The open kept the condition code of its failing call, or the reason
+    // the program refused it.
     char szTwrc[64];
     char szTwcc[64];
-    m_ptwainimpl->GetStatusStrings(twrc, blCalls ? m_ptwainimpl->m_twccLast.load() : TW_UINT16(TWCC_SUCCESS), szTwrc,
-                                   sizeof(szTwrc), szTwcc, sizeof(szTwcc), false);
+    m_ptwainimpl->GetStatusStrings(twrc, m_ptwainimpl->m_twccLast.load(), szTwrc, sizeof(szTwrc), szTwcc,
+                                   sizeof(szTwcc), false);
     TWAINLOG("%s/%s", szTwrc, szTwcc);
 }
 
@@ -224,7 +223,7 @@ void CTwain::DSClose(const char *const *a_aszWords)
         CTWAIN_NULLIMPL();
         return;
     }
-    m_ptwainimpl->DSClose(a_aszWords);
+    m_ptwainimpl->Command(&CTwainImpl::DSClose, a_aszWords);
 }
 
 void CTwain::DSResetall()
@@ -234,7 +233,7 @@ void CTwain::DSResetall()
         CTWAIN_NULLIMPL();
         return;
     }
-    m_ptwainimpl->DSResetall();
+    m_ptwainimpl->Command(&CTwainImpl::DSResetall);
 }
 
 void CTwain::DSWait(const char *const *a_aszWords)
@@ -248,7 +247,8 @@ void CTwain::DSWait(const char *const *a_aszWords)
 }
 
 // A member that hands the command's words to the connection's member of the
-// same name; the outcome stays in the connection as its last codes.
+// same name; the outcome stays in the connection as its last codes (a
+// command refused before any triplet leaves a failure, CTwainImpl::Command).
 #define CTWAIN_FORWARD_WORDS(a_member)                                                                                 \
     void CTwain::a_member(const char *const *a_aszWords)                                                               \
     {                                                                                                                  \
@@ -257,7 +257,7 @@ void CTwain::DSWait(const char *const *a_aszWords)
             CTWAIN_NULLIMPL();                                                                                         \
             return;                                                                                                    \
         }                                                                                                              \
-        m_ptwainimpl->a_member(a_aszWords);                                                                            \
+        m_ptwainimpl->Command(&CTwainImpl::a_member, a_aszWords);                                                      \
     }
 
 // Control handlers.
@@ -293,7 +293,7 @@ void CTwain::DSDatProfiles(const char *const *a_aszWords, int a_iCount)
         CTWAIN_NULLIMPL();
         return;
     }
-    m_ptwainimpl->DSDatProfiles(a_aszWords, a_iCount);
+    m_ptwainimpl->Command(&CTwainImpl::DSDatProfiles, a_aszWords, a_iCount);
 }
 
 // Extended image information and the device triplets.
@@ -328,7 +328,7 @@ void CTwain::DSSet(const char *const *a_aszWords)
         CTWAIN_NULLIMPL();
         return;
     }
-    m_ptwainimpl->DSSet(a_aszWords, true);
+    m_ptwainimpl->Command(&CTwainImpl::DSSet, a_aszWords, true);
 }
 
 // Probe and stress tests.
@@ -339,7 +339,7 @@ void CTwain::DSProbe()
         CTWAIN_NULLIMPL();
         return;
     }
-    m_ptwainimpl->DSProbe();
+    m_ptwainimpl->Command(&CTwainImpl::DSProbe);
 }
 
 CTWAIN_FORWARD_WORDS(TWStress)

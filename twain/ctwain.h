@@ -7,6 +7,10 @@
 // the handle stays usable: every member writes "m_ptwainimpl is null..." to
 // the services log (flag 64) and returns its failure value.
 //
+// A command that is meant to send a triplet and fails without sending one
+// (the connection refused its words or its state) leaves TWRC_FAILURE as the
+// last return code, with the reason as the condition code (CTwainImpl::Command).
+//
 // Word vectors: the command's words as the shell split them, word 0 being the
 // command word itself; a missing word is a null pointer and ends the list, as
 // does an empty word.

@@ -26,6 +26,7 @@
 #include <map>
 #include <mutex>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "osservices.h"
@@ -350,6 +351,11 @@ struct CTwainImplData
     // 26. set by DSOpen when the application and the source both speak a
     // protocol above 2.01.
     bool m_blBothAbove201;
+
+    // 27. set when the last dsmset could not select the source it was
+    // asked for: an open without a name then opens nothing (a test must
+    // not run on another source); a choice, a listing or an open clears it.
+    bool m_blChoiceRefused;
 };
 
 class CTwainImpl : public CTwainImplData
@@ -401,9 +407,10 @@ public:
     // Data Source Manager (ctwainimpl_dsm.cpp)
     // -----------------------------------------------------------------------
 
+    // Each gives 0, or 1 when it refused (see Refuse) or the DSM failed.
     TW_UINT16 DSMOpen();
-    void DSMClose();
-    void DSMList(const char *const *a_aszWords);
+    TW_UINT16 DSMClose();
+    TW_UINT16 DSMList(const char *const *a_aszWords);
     TW_UINT16 DSMSet(const char *const *a_aszWords);
     TW_UINT16 DSMFind(const char *a_szName);
 
@@ -416,8 +423,8 @@ public:
     // or a display after a command's own triplet) nothing.  Without
     // a_blStatus: the call's return code.  With it: the condition code of a
     // failure, read at once (ReadCondition, recording as the call does; the
-    // status request's return code when that fails, TWRC_FAILURE when the
-    // call crashed).
+    // last status request's return code when nobody could say, TWRC_FAILURE
+    // when the call crashed).
     TW_UINT16 DsmEntry(TW_UINT32 a_twdg, TW_UINT16 a_twdat, TW_UINT16 a_twmsg, TW_MEMREF a_pdata, bool a_blStatus,
                        bool a_blDestination, ETWRECORD a_etwrecord = ETWRECORD_LAST);
     // The condition code of the latest triplet, a_twrc its return code: only
@@ -427,8 +434,10 @@ public:
     // and, with ETWRECORD_LAST, recorded as the last condition code; pass
     // ETWRECORD_NONE for the refusal of a call that recorded nothing.
     // Anything else, and a triplet that crashed (nobody answered it:
-    // s_blCallCrashed), gives TWCC_SUCCESS without asking.  A status request
-    // that fails gives TWCC_SUCCESS, its return code in *a_ptwrcStatus.
+    // s_blCallCrashed), gives TWCC_SUCCESS without asking.  When the source
+    // cannot answer its status request, the DSM is asked (it says why);
+    // when the DSM cannot say either, the condition is TWCC_BUMMER, the
+    // failing request's return code in *a_ptwrcStatus.
     TW_UINT16 ReadCondition(TW_UINT16 a_twrc, TW_UINT16 *a_ptwrcStatus = nullptr,
                             ETWRECORD a_etwrecord = ETWRECORD_LAST);
 
@@ -506,6 +515,32 @@ public:
     TW_UINT16 DSSetRunArgs(TW_UINT32 a_u32Level, const char *const *a_aszArgs);
 
     // -----------------------------------------------------------------------
+    // The codes a shell command leaves (ctwainimpl_status.cpp)
+    //
+    // Every triplet recorded as the last codes is counted.  A command that
+    // fails without recording one was refused by the program itself (its
+    // words did not resolve or were missing): it leaves TWRC_FAILURE with
+    // TWCC_BADVALUE, so that no test takes the codes of the command before
+    // for its own.  A refusal for another reason (the state, no source to
+    // select), or one that comes after a preparatory triplet of the command,
+    // is recorded where it happens with Refuse.  The facade runs every
+    // command that is meant to send a triplet through Command.
+    // -----------------------------------------------------------------------
+
+    template <typename... T, typename... A> TW_UINT16 Command(TW_UINT16 (CTwainImpl::*a_pfn)(T...), A &&...a_args)
+    {
+        uint64_t u64Recorded = m_u64Recorded;
+        TW_UINT16 twrc = (this->*a_pfn)(std::forward<A>(a_args)...);
+        CommandEnd(u64Recorded, twrc);
+        return twrc;
+    }
+    // a_u64Recorded: the count when the command began; a_twrc its result.
+    void CommandEnd(uint64_t a_u64Recorded, TW_UINT16 a_twrc);
+    // Records TWRC_FAILURE with a_twcc as the last codes of a triplet the
+    // program answered itself; gives TWRC_FAILURE.
+    TW_UINT16 Refuse(TW_UINT16 a_twcc);
+
+    // -----------------------------------------------------------------------
     // The common frame of the data argument handlers (ctwainimpl_frame.cpp).
     // Every handler takes the command's words (word 0 the command, 1 the
     // message word, 2 onwards the operands) and returns a TWAIN return code:
@@ -513,7 +548,8 @@ public:
     // -----------------------------------------------------------------------
 
     // True when a Data Source is open; otherwise writes "We don't have a
-    // valid ID for the DS..." to the services log (flag 1) and gives false.
+    // valid ID for the DS..." to the services log (flag 1), refuses the
+    // command as out of sequence (TWCC_SEQERROR) and gives false.
     bool DatGuard();
     // True when a_szWord is a_szFull or (when given) a_szShort, ignoring case;
     // a null word never matches.
@@ -886,6 +922,9 @@ public:
     // Recorded with them: the triplet of the last codes crashed (an
     // exception or a fault signal came out of the DSM), so nobody answered it.
     std::atomic<bool> m_blLastCrashed;
+    // The triplets recorded as the last codes so far, refusals of the
+    // program included (never zeroed: only its moves count).
+    std::atomic<uint64_t> m_u64Recorded{0};
     // Set by every call of the entry call, recorded or not (a read-back's
     // too): the DSM itself answered the latest call on this thread, and that
     // call crashed.  ReadCondition asks whoever answered.  Kept per thread,

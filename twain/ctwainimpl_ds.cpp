@@ -150,11 +150,17 @@ TW_UINT16 CTwainImpl::DSOpen(const char *a_szProductName)
     OSLOG_INFO("DSOpen(%s)", a_szProductName ? a_szProductName : "(null)");
     if (GetTwState() != ETWSTATE_DSMOPEN)
     {
-        // No call was made: there is no condition code to ask for (what the
+        // No call was made: the program refuses the open itself (what the
         // status holds now belongs to an earlier call).
         OSLOG_ERROR("DSOpen executed in wrong state...");
-        m_blLastCrashed = false;
-        return TWRC_FAILURE;
+        return Refuse(TWCC_SEQERROR);
+    }
+    if (!a_szProductName && m_blChoiceRefused)
+    {
+        // The source asked for could not be chosen: opening the DSM's
+        // default instead would test another source.
+        OSLOG_ERROR("DSOpen: dsmset chose no source, nothing is opened without a name...");
+        return Refuse(TWCC_NODS);
     }
 
     // The DSM's memory functions: only a second-generation application may
@@ -218,6 +224,7 @@ TW_UINT16 CTwainImpl::DSOpen(const char *a_szProductName)
 
     PrintIdentity(&m_twidentityDs);
     SetTwState(ETWSTATE_DSOPEN);
+    m_blChoiceRefused = false;
 
     // The event callback.
     bool blRegister = ((m_twidentityApp.SupportedGroups & DF_APP2) && (m_twidentityApp.SupportedGroups & DF_DSM2)) ||
@@ -258,7 +265,7 @@ TW_UINT16 CTwainImpl::DSClose(const char *const *a_aszWords)
 {
     if (m_twidentityDs.Id == 0)
     {
-        return TWRC_FAILURE;
+        return Refuse(TWCC_SEQERROR);
     }
     bool blDestination = a_aszWords && a_aszWords[0] && a_aszWords[1] && a_aszWords[1][0];
     TW_UINT16 twrc = DsmEntry(DG_CONTROL, DAT_IDENTITY, MSG_CLOSEDS, &m_twidentityDs, false, blDestination);
@@ -419,7 +426,7 @@ TW_UINT16 CTwainImpl::DSResetall()
     if (m_twidentityDs.Id == 0)
     {
         OSLOG_ERROR("We don't have a valid ID for the DS...");
-        return TWRC_FAILURE;
+        return Refuse(TWCC_SEQERROR);
     }
 
     TW_CAPABILITY twcapability;

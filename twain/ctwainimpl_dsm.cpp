@@ -76,6 +76,14 @@ bool DsmAnswers(TW_UINT16 a_twdat, TW_UINT16 a_twmsg, const TW_IDENTITY *a_ptwid
            (a_twdat == DAT_CALLBACK2) || (a_twdat == DAT_TWUNKIDENTITY);
 }
 
+// A source dsmset cannot select: no source (TWCC_NODS), and none is
+// opened without a name until a choice succeeds.
+TW_UINT16 RefuseChoice(CTwainImpl *a_ptwainimpl)
+{
+    a_ptwainimpl->m_blChoiceRefused = true;
+    return a_ptwainimpl->Refuse(TWCC_NODS);
+}
+
 } // namespace
 
 // ---------------------------------------------------------------------------
@@ -136,6 +144,7 @@ TW_UINT16 CTwainImpl::DsmCall(TW_UINT32 a_twdg, TW_UINT16 a_twdat, TW_UINT16 a_t
     // crashed is recorded as the failure it ended in.
     if (a_etwrecord == ETWRECORD_LAST)
     {
+        m_u64Recorded++;
         if (a_twdat != DAT_STATUS)
         {
             m_twrcLast = twrc;
@@ -169,13 +178,33 @@ TW_UINT16 CTwainImpl::ReadCondition(TW_UINT16 a_twrc, TW_UINT16 *a_ptwrcStatus, 
     }
     TW_STATUS twstatus;
     memset(&twstatus, 0, sizeof(twstatus));
-    TW_UINT16 twrc = DsmCall(DG_CONTROL, DAT_STATUS, MSG_GET, &twstatus, s_blCallToDsm ? nullptr : &m_twidentityDs,
+    bool blToDsm = s_blCallToDsm;
+    TW_UINT16 twrc = DsmCall(DG_CONTROL, DAT_STATUS, MSG_GET, &twstatus, blToDsm ? nullptr : &m_twidentityDs,
                              a_etwrecord);
+    bool blSaid = twrc == TWRC_SUCCESS;
+    if (!blSaid && !blToDsm && !s_blCallCrashed)
+    {
+        // The source cannot answer (it is gone, say): the DSM tells why,
+        // when it has something to tell.
+        memset(&twstatus, 0, sizeof(twstatus));
+        twrc = DsmCall(DG_CONTROL, DAT_STATUS, MSG_GET, &twstatus, nullptr, a_etwrecord);
+        blSaid = (twrc == TWRC_SUCCESS) && (twstatus.ConditionCode != TWCC_SUCCESS);
+    }
     if (a_ptwrcStatus)
     {
         *a_ptwrcStatus = twrc;
     }
-    return (twrc == TWRC_SUCCESS) ? twstatus.ConditionCode : TWCC_SUCCESS;
+    if (blSaid)
+    {
+        return twstatus.ConditionCode;
+    }
+    // Nobody can say why the triplet failed: a failure of unknown cause (a
+    // status request that crashed says so with its crash flag).
+    if ((a_etwrecord == ETWRECORD_LAST) && !s_blCallCrashed)
+    {
+        m_twccLast = TWCC_BUMMER;
+    }
+    return TWCC_BUMMER;
 }
 
 // ---------------------------------------------------------------------------
@@ -203,12 +232,12 @@ TW_UINT16 CTwainImpl::DSMOpen()
     if (m_twidentityApp.Id != 0)
     {
         OSLOG_ERROR("The DSM seems to have assigned an ID already...");
-        return TWRC_FAILURE;
+        return Refuse(TWCC_SEQERROR);
     }
     if (GetTwState() >= 2)
     {
         OSLOG_ERROR("DSMOpen executed in wrong state...");
-        return TWRC_FAILURE;
+        return Refuse(TWCC_SEQERROR);
     }
 
     // The application identity.
@@ -245,7 +274,7 @@ TW_UINT16 CTwainImpl::DSMOpen()
     if (!m_posfileDsm)
     {
         OSLOG_ERROR("OsMemNew failed...");
-        return TWRC_FAILURE;
+        return Refuse(TWCC_LOWMEMORY);
     }
     OSLOG_NEW(m_posfileDsm, "COsFile");
     COsString::SStrCpy(m_szTwDsm, sizeof(m_szTwDsm), "TWAINDSM");
@@ -273,7 +302,8 @@ TW_UINT16 CTwainImpl::DSMOpen()
     {
         OSLOG_ASSERT("SharedLibraryGetProc() failed...");
         DSMOpenUndo();
-        return TWRC_FAILURE;
+        // No DSM to ask: the services log says why.
+        return Refuse(TWCC_BUMMER);
     }
 
     // Open it.
@@ -310,11 +340,12 @@ void CTwainImpl::DSMOpenUndo()
     m_szDsmPath[0] = 0;
 }
 
-void CTwainImpl::DSMClose()
+TW_UINT16 CTwainImpl::DSMClose()
 {
     if (GetTwState() > ETWSTATE_DSMOPEN)
     {
-        return;
+        // A source is open: the close is out of sequence.
+        return Refuse(TWCC_SEQERROR);
     }
     if (m_posfileDsm)
     {
@@ -331,18 +362,19 @@ void CTwainImpl::DSMClose()
         RegistryNoteAppId();
     }
     SetTwState(ETWSTATE_NONE);
+    return TWRC_SUCCESS;
 }
 
 // ---------------------------------------------------------------------------
 // List, choose and find
 // ---------------------------------------------------------------------------
-void CTwainImpl::DSMList(const char *const *a_aszWords)
+TW_UINT16 CTwainImpl::DSMList(const char *const *a_aszWords)
 {
     if (GetTwState() >= ETWSTATE_DSOPEN)
     {
         OSLOG_ERROR("DSMList executed in wrong state...");
         TWAINLOG("%%%%error, can't list drivers while in state 4 or higher...");
-        return;
+        return Refuse(TWCC_SEQERROR);
     }
     bool blSilent = a_aszWords && a_aszWords[0] && a_aszWords[1] && !strcasecmp(a_aszWords[1], "silent");
 
@@ -350,6 +382,7 @@ void CTwainImpl::DSMList(const char *const *a_aszWords)
     // there is none: that condition is read at once, so that the status
     // request after the walk tells only of the walk.)
     ReadCondition(DsmEntry(DG_CONTROL, DAT_IDENTITY, MSG_GETDEFAULT, &m_twidentityDs, false, false));
+    m_blChoiceRefused = false;
 
     memset(m_atwidentityList, 0, sizeof(m_atwidentityList));
     OSLOG_INFO("DG_CONTROL,DAT_IDENTITY,MSG_GETFIRST...");
@@ -384,6 +417,8 @@ void CTwainImpl::DSMList(const char *const *a_aszWords)
     DsmEntry(DG_CONTROL, DAT_STATUS, MSG_GET, &twstatus, false, false);
     OSLOG_INFO("DG_CONTROL,DAT_IDENTITY...%d %d/%d", iCount, static_cast<int>(m_twrcLast.load()),
                static_cast<int>(m_twccLast.load()));
+    // Without a DSM nothing was listed: out of sequence.
+    return m_pfnDsmEntryProc ? TWRC_SUCCESS : Refuse(TWCC_SEQERROR);
 }
 
 TW_UINT16 CTwainImpl::DSMSet(const char *const *a_aszWords)
@@ -396,7 +431,7 @@ TW_UINT16 CTwainImpl::DSMSet(const char *const *a_aszWords)
     if (GetTwState() != ETWSTATE_DSMOPEN)
     {
         OSLOG_ERROR("DSMSet executed in wrong state...");
-        return TWRC_FAILURE;
+        return Refuse(TWCC_SEQERROR);
     }
 
     if (!szChoice[0] && g_pvar)
@@ -420,13 +455,14 @@ TW_UINT16 CTwainImpl::DSMSet(const char *const *a_aszWords)
         if ((lIndex < 0) || (lIndex >= TWAINIMPL_DSLIST))
         {
             OSLOG_ERROR("index out of range...");
-            return TWRC_FAILURE;
+            return RefuseChoice(this);
         }
         if (m_atwidentityList[lIndex].Id == 0)
         {
             OSLOG_ERROR("no driver at this index...");
-            return TWRC_FAILURE;
+            return RefuseChoice(this);
         }
+        m_blChoiceRefused = false;
         m_u32ListIndex = static_cast<uint32_t>(lIndex);
         memcpy(&m_twidentityDs, &m_atwidentityList[lIndex], sizeof(m_twidentityDs));
         char szProductName[sizeof(TW_STR32)];
@@ -463,6 +499,7 @@ TW_UINT16 CTwainImpl::DSMSet(const char *const *a_aszWords)
         TwainFieldText(m_atwidentityList[ii].ProductName, sizeof(TW_STR32), szProductName, sizeof(szProductName));
         if (strstr(szProductName, szChoice))
         {
+            m_blChoiceRefused = false;
             m_u32ListIndex = static_cast<uint32_t>(ii);
             memcpy(&m_twidentityDs, &m_atwidentityList[ii], sizeof(m_twidentityDs));
             TWAINLOG("set to %.31s", szProductName);
@@ -470,7 +507,7 @@ TW_UINT16 CTwainImpl::DSMSet(const char *const *a_aszWords)
         }
     }
     OSLOG_ERROR("driver not found...<%s>", szChoice);
-    return TWRC_FAILURE;
+    return RefuseChoice(this);
 }
 
 TW_UINT16 CTwainImpl::DSMSetChooser()

@@ -14,6 +14,7 @@ bool CTwainImpl::DatGuard()
         return true;
     if (g_poslog)
         g_poslog->Message(__FILE__, __LINE__, OS_LOGFLAG_ERROR, "We don't have a valid ID for the DS...");
+    Refuse(TWCC_SEQERROR);
     return false;
 }
 

@@ -143,6 +143,28 @@ TW_UINT16 CTwainImpl::DSReturn(const char *const *a_aszWords, TW_UINT16 *a_ptwrc
 }
 
 // ---------------------------------------------------------------------------
+// The codes a shell command leaves
+// ---------------------------------------------------------------------------
+void CTwainImpl::CommandEnd(uint64_t a_u64Recorded, TW_UINT16 a_twrc)
+{
+    // A failure that recorded nothing: the words were refused before any
+    // triplet could carry them.
+    if ((a_twrc != TWRC_SUCCESS) && (m_u64Recorded == a_u64Recorded))
+    {
+        Refuse(TWCC_BADVALUE);
+    }
+}
+
+TW_UINT16 CTwainImpl::Refuse(TW_UINT16 a_twcc)
+{
+    m_twrcLast = TWRC_FAILURE;
+    m_twccLast = a_twcc;
+    m_blLastCrashed = false;
+    m_u64Recorded++;
+    return TWRC_FAILURE;
+}
+
+// ---------------------------------------------------------------------------
 // The status test
 // ---------------------------------------------------------------------------
 bool CTwainImpl::DSIfStatus(const char *const *a_aszWords, TW_UINT16 *a_ptwrcLast, TW_UINT16 *a_ptwccLast)

@@ -351,7 +351,7 @@ TW_UINT16 CTwainImpl::DSReset(const char *const *a_aszWords)
     if (GetTwState() != ETWSTATE_DSOPEN)
     {
         OSLOG_ERROR("DSReset executed in wrong state (%d), needs state 4...", static_cast<int>(GetTwState()));
-        return TWRC_FAILURE;
+        return Refuse(TWCC_SEQERROR);
     }
     TwLookup twlookup;
     if (!ResolveCapability(this, szFirst, &twlookup))
@@ -369,7 +369,7 @@ TW_UINT16 CTwainImpl::DSCap(const char *const *a_aszWords)
     if (GetTwState() != ETWSTATE_DSOPEN)
     {
         OSLOG_ERROR("DSCap executed in wrong state (%d), needs state 4...", static_cast<int>(GetTwState()));
-        return TWRC_FAILURE;
+        return Refuse(TWCC_SEQERROR);
     }
     const char *szFirst = WordAt(a_aszWords, 1);
     if (!Present(szFirst))
@@ -397,6 +397,9 @@ TW_UINT16 CTwainImpl::DSCap(const char *const *a_aszWords)
         return TWRC_SUCCESS;
     }
 
+    // A name that is not found is passed over; the command still fails at
+    // its end (after the reset), as a capability asked for went untested.
+    bool blRefused = false;
     for (int ii = 1; Present(WordAt(a_aszWords, ii)); ii++)
     {
         const char *szWord = a_aszWords[ii];
@@ -404,6 +407,7 @@ TW_UINT16 CTwainImpl::DSCap(const char *const *a_aszWords)
         if (!ptwlookup)
         {
             DatMisuse("*** %s not found ***", szWord);
+            blRefused = true;
             continue;
         }
         TwLookup twlookup = *ptwlookup;
@@ -419,7 +423,7 @@ TW_UINT16 CTwainImpl::DSCap(const char *const *a_aszWords)
         if (Is(szSecond, "current"))
             return TWRC_SUCCESS;
     }
-    return TWRC_SUCCESS;
+    return blRefused ? Refuse(TWCC_BADVALUE) : TWRC_SUCCESS;
 }
 
 // The nine steps of the battery for one capability.

@@ -373,22 +373,25 @@ TW_UINT16 CTwainImpl::DSSet(const char *const *a_aszWords, bool a_blShow)
         if ((twlookup.u32ConType != TWON_ENUMERATION) && (twlookup.u32ConType != TWON_RANGE))
         {
             CapRelease(this, &twcapability);
-            return DatMisuse("*** unrecognized container...%d ***", static_cast<int>(twlookup.u32ConType));
+            DatMisuse("*** unrecognized container...%d ***", static_cast<int>(twlookup.u32ConType));
+            return Refuse(TWCC_BADVALUE);
         }
         efill = (twlookup.u32ConType == TWON_ENUMERATION) ? EFILL_ENUM : EFILL_RANGE;
         // The source's answer is edited in a copy that holds a whole item.
         capbuffer.Read(this, twcapability.hContainer);
         capbuffer.Grow(CAPBUF_ONEVALUE_ITEM + ((WriteWidth(twty) > 8) ? WriteWidth(twty) : 8));
     }
+    // The current value read above is only the frame of the value to set:
+    // a value refused now leaves the set refused, not the read's success.
     if (FillItem(this, capbuffer, twlookup, a_aszWords, efill) != TWRC_SUCCESS)
     {
         CapRelease(this, &twcapability);
-        return TWRC_FAILURE;
+        return Refuse(TWCC_BADVALUE);
     }
     if (!CapReplace(this, &twcapability, capbuffer))
     {
         TWAINLOG("%s", "DsMemAlloc failed...");
-        return TWRC_FAILURE;
+        return Refuse(TWCC_LOWMEMORY);
     }
 
     // Send, report, read back.
@@ -560,7 +563,7 @@ TW_UINT16 CTwainImpl::DSSetConstrain(const char *const *a_aszWords, bool a_blSho
     if (!twcapability.hContainer)
     {
         TWAINLOG("%s", "DsMemAlloc failed...");
-        return TWRC_FAILURE;
+        return Refuse(TWCC_LOWMEMORY);
     }
     TW_UINT16 twmsg = (a_aszWords[0] && !strcasecmp(a_aszWords[0], "setconstraint")) ? MSG_SETCONSTRAINT : MSG_SET;
     TW_UINT16 twrc = DsmEntry(DG_CONTROL, DAT_CAPABILITY, twmsg, &twcapability, false, false);

@@ -107,7 +107,7 @@ TW_UINT16 CTwainImpl::DSDump(const char *const *)
     if (GetTwState() != ETWSTATE_DSOPEN)
     {
         OSLOG_ERROR("DSDump executed in wrong state...");
-        return TWRC_FAILURE;
+        return Refuse(TWCC_SEQERROR);
     }
     DSResetall();
 

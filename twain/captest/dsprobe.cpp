@@ -75,12 +75,12 @@ TW_UINT16 CTwainImpl::DSProbe()
     if (m_twidentityDs.Id == 0)
     {
         OSLOG_ERROR("We don't have a valid ID for the DS...");
-        return TWRC_FAILURE;
+        return Refuse(TWCC_SEQERROR);
     }
     if (GetTwState() != ETWSTATE_DSOPEN)
     {
         OSLOG_ERROR("DSProbe executed in wrong state...");
-        return TWRC_FAILURE;
+        return Refuse(TWCC_SEQERROR);
     }
 
     DSResetall();
