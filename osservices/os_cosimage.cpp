@@ -914,3 +914,41 @@ EOSSTS COsImage::DibMeasure(const void* a_pvData, uint64_t a_u64Limit, OsImageDi
         return OS_STS_FAIL;
     return OS_STS_OK;
 }
+
+EOSSTS COsImage::SetMinIsWhite(const char* a_szFile, bool a_blMinIsWhite)
+{
+    OsImageFd osimagefd;
+    osimagefd.m_iFd = a_szFile ? open(a_szFile, O_RDWR | O_CLOEXEC) : -1;
+    if (osimagefd.m_iFd < 0)
+        return OS_STS_IO_ERROR;
+    uint8_t au8Header[8];
+    if (pread(osimagefd.m_iFd, au8Header, sizeof(au8Header), 0) != static_cast<ssize_t>(sizeof(au8Header)))
+        return OS_STS_FAIL;
+    bool blBig = au8Header[0] == 'M';
+    auto U16 = [blBig](const uint8_t* a_pu8) { return blBig ? static_cast<uint16_t>(a_pu8[0] << 8 | a_pu8[1]) : GetU16(a_pu8); };
+    if (au8Header[0] != au8Header[1] || (au8Header[0] != 'I' && au8Header[0] != 'M') || U16(au8Header + 2) != 42)
+        return OS_STS_FAIL;
+    uint32_t u32Directory = blBig ? (static_cast<uint32_t>(U16(au8Header + 4)) << 16 | U16(au8Header + 6)) : GetU32(au8Header + 4);
+    uint8_t au8Count[2];
+    if (pread(osimagefd.m_iFd, au8Count, sizeof(au8Count), u32Directory) != static_cast<ssize_t>(sizeof(au8Count)))
+        return OS_STS_FAIL;
+    std::vector<uint8_t> au8Entries(static_cast<size_t>(U16(au8Count)) * 12);
+    if (pread(osimagefd.m_iFd, au8Entries.data(), au8Entries.size(), static_cast<off_t>(u32Directory) + 2) !=
+        static_cast<ssize_t>(au8Entries.size()))
+        return OS_STS_FAIL;
+    for (size_t ii = 0; ii < au8Entries.size(); ii += 12)
+    {
+        const uint8_t* pu8 = au8Entries.data() + ii;
+        uint32_t u32Count = blBig ? (static_cast<uint32_t>(U16(pu8 + 4)) << 16 | U16(pu8 + 6)) : GetU32(pu8 + 4);
+        if (U16(pu8) != 262)
+            continue;
+        if (U16(pu8 + 2) != 3 || u32Count != 1 || U16(pu8 + 8) > 1)
+            return OS_STS_FAIL;
+        uint8_t au8Value[2] = {0, 0};
+        au8Value[blBig ? 1 : 0] = a_blMinIsWhite ? 0 : 1;
+        return WriteAll(osimagefd.m_iFd, au8Value, sizeof(au8Value), static_cast<off_t>(u32Directory) + 2 + ii + 8)
+                   ? OS_STS_OK
+                   : OS_STS_IO_ERROR;
+    }
+    return OS_STS_FAIL;
+}

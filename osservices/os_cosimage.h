@@ -155,6 +155,13 @@ public:
     // cannot be read.
     static EOSSTS FileExtent(COsFile& a_osfile, OsImageExtent* a_posimageextent);
 
+    // Makes a gray or bitonal TIFF file say min-is-white (true) or
+    // min-is-black: its first directory's one-value
+    // PhotometricInterpretation of 0 or 1 is set in place.  0; OS_STS_FAIL
+    // for a file without such a tag (another kind, colour, Group 4 data);
+    // OS_STS_IO_ERROR when it cannot be read or written.
+    static EOSSTS SetMinIsWhite(const char* a_szFile, bool a_blMinIsWhite);
+
 private:
     COsImage(const COsImage&) = delete;
     COsImage& operator=(const COsImage&) = delete;

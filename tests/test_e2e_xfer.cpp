@@ -138,6 +138,10 @@ TEST(E2eXfer, EveryPageInEveryModeBecomesAFileOfTheSyntheticPage)
          Config("zav", Mech("TWSX_MEMORY") + Pixel("TWPT_GRAY") + szFlavor + szVanilla + "cap ICAP_EXTIMAGEINFO onevalue bool TRUE\n" +
                            "fault refuse DG_CONTROL DAT_CAPABILITY MSG_GETCURRENT cap=ICAP_PIXELFLAVOR\n"),
          "ii msg_get m\nex msg_getspecial TWEI_PIXELFLAVOR\nxm\npx endxferspecial\n", "m%08d.tif", eGray, 200, 150},
+        {"memory, the flavor of the extended image information after the image", "Simulated Scanner",
+         Config("scanner", Mech("TWSX_MEMORY") + Pixel("TWPT_BW") + szFlavor + szVanilla + "cap ICAP_EXTIMAGEINFO onevalue bool TRUE\n" +
+                               "fault refuse DG_CONTROL DAT_CAPABILITY MSG_GETCURRENT cap=ICAP_PIXELFLAVOR\n"),
+         "ii msg_get m\nxm\nex msg_get TWEI_PIXELFLAVOR\npx endxfer\n", "m%08d.tif", eBw, 200, 150},
     });
     for (const Case &c : acase)
     {

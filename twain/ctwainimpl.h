@@ -186,6 +186,9 @@ struct TwXferImage
     int32_t i32Bits;        // bits per pixel
     bool blFlavorFetched;   // the script fetched TWEI_PIXELFLAVOR of this image:
     uint16_t u16Flavor;     // TWPF_CHOCOLATE or TWPF_VANILLA
+    bool blFlavorRows;      // gray or bitonal rows, whose sense TWEI_PIXELFLAVOR gives
+    bool blFlavorTiff;      // their TIFF is written, in the sense of
+    uint16_t u16FlavorTiff; // this flavor
     uint16_t u16Compression; // what its blocks are to be compressed as
 };
 

@@ -125,6 +125,7 @@ TW_UINT16 CTwainImpl::XferPixelFlavor(const char *a_szReport)
     bool blGray = !strcmp(szFormat, "bw") || (!blGroup4 && (!strcmp(szFormat, "gray_8") || !strcmp(szFormat, "gray_16")));
     if (!blGray || (!blGroup4 && strcmp(szCompression, "none")))
         return TWPF_CHOCOLATE;
+    m_twxferimage.blFlavorRows = !blGroup4;
     if (!blGroup4 && m_twxferimage.blFlavorFetched)
         return m_twxferimage.u16Flavor;
     TW_CAPABILITY twcapability;
@@ -155,7 +156,8 @@ TW_UINT16 CTwainImpl::XferPixelFlavor(const char *a_szReport)
 
 bool CTwainImpl::XferReportFlavor(char *a_szReport, size_t a_u64ReportSize)
 {
-    const char *szFlavor = XferPixelFlavor(a_szReport) == TWPF_VANILLA ? "vanilla" : "chocolate";
+    m_twxferimage.u16FlavorTiff = XferPixelFlavor(a_szReport);
+    const char *szFlavor = m_twxferimage.u16FlavorTiff == TWPF_VANILLA ? "vanilla" : "chocolate";
     char *pszEnd = strstr(a_szReport, "</reportimage>");
     if (!pszEnd)
         return false;
@@ -179,6 +181,23 @@ void CTwainImpl::XferNoteFlavor(const TW_EXTIMAGEINFO *a_ptwextimageinfo, uint32
             continue;
         m_twxferimage.blFlavorFetched = true;
         m_twxferimage.u16Flavor = static_cast<uint16_t>(i32Flavor);
+        // A source answers the extended information once the image is
+        // done, when its TIFF is written already: one of the other sense
+        // is made to say the fetched one.
+        if (m_blXferFinished && m_twxferimage.blFlavorTiff && m_twxferimage.u16FlavorTiff != i32Flavor)
+        {
+            bool blVanilla = i32Flavor == TWPF_VANILLA;
+            const char *szSays = blVanilla ? "TWPF_VANILLA" : "TWPF_CHOCOLATE", *szWas = blVanilla ? "TWPF_CHOCOLATE" : "TWPF_VANILLA";
+            if (COsImage::SetMinIsWhite(m_szImageFileName, blVanilla) == OS_STS_OK)
+            {
+                m_twxferimage.u16FlavorTiff = static_cast<uint16_t>(i32Flavor);
+                TWAINLOG("%s: TWEI_PIXELFLAVOR says %s, the image was written as %s: it now says %s...", m_szImageFileName,
+                         szSays, szWas, szSays);
+            }
+            else
+                TWAINLOG("cannot write <%s>, it stays written as %s where TWEI_PIXELFLAVOR says %s...", m_szImageFileName, szWas,
+                         szSays);
+        }
         return;
     }
 }

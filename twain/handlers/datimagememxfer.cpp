@@ -599,6 +599,10 @@ void CTwainImpl::XferFinish(bool a_blFile, const char *a_szOpen)
         COsString::SStrCpy(m_szImageFileName, sizeof(m_szImageFileName), m_posimage->GetFileName());
         if (strcmp(szRaw, m_szImageFileName))
             COsFile::Delete(szRaw, OS_FILETYPE_FILE, 0, false);
+        // (the sense of gray and bitonal rows, which the extended image
+        // information may still give)
+        m_twxferimage.blFlavorTiff =
+            m_twxferimage.blFlavorRows && COsImage::KindOfName(m_szImageFileName) == OS_IMAGEKIND_TIFF;
     }
     else
         TWAINLOG("image file not written, raw data kept in <%s>: %s", szRaw,
