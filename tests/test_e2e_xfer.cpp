@@ -102,7 +102,8 @@ TEST(E2eXfer, EveryPageInEveryModeBecomesAFileOfTheSyntheticPage)
         {"native TIFF", Mech("TWSX_NATIVE"), "xn get nat%02d.tif\npx endxfer\n", "nat%02d.tif"},
         {"native bitmap", Mech("TWSX_NATIVE") + "native = dib\n", "xn get nat%02d.bmp\npx endxfer\n", "nat%02d.bmp"},
     };
-    const std::string szVanilla = "enum uint16 TWPF_CHOCOLATE TWPF_VANILLA default=TWPF_VANILLA\n", szFlavor = "cap ICAP_PIXELFLAVOR ";
+    const std::string szVanilla = "enum uint16 TWPF_CHOCOLATE TWPF_VANILLA default=TWPF_VANILLA\n";
+    const std::string szFlavor = "cap ICAP_PIXELFLAVOR ", szExt = "cap ICAP_EXTIMAGEINFO onevalue bool TRUE\n";
     const struct
     {
         const char *szPixel;
@@ -133,13 +134,14 @@ TEST(E2eXfer, EveryPageInEveryModeBecomesAFileOfTheSyntheticPage)
          "ii msg_get g\nxm get usememorylength\npx endxferspecial\n", "g%08d.tif", eG4, 200, 150},
         {"memory Group 4, codes of 0 white", "Simulated Scanner",
          Config("scanner", Mech("TWSX_MEMORY") + "cap ICAP_COMPRESSION enum uint16 TWCP_NONE TWCP_GROUP4 default=TWCP_GROUP4\n" +
-                               "cap ICAP_PIXELFLAVORCODES " + szVanilla), "ii msg_get g\nxm\npx endxfer\n", "g%08d.tif", eG4, 200, 150},
+                               "cap ICAP_PIXELFLAVORCODES " + szVanilla),
+         "ii msg_get g\nxm\npx endxfer\n", "g%08d.tif", eG4, 200, 150},
         {"memory, the flavor of the maker's extended image information before the image", "Simulated Scanner ZAV",
-         Config("zav", Mech("TWSX_MEMORY") + Pixel("TWPT_GRAY") + szFlavor + szVanilla + "cap ICAP_EXTIMAGEINFO onevalue bool TRUE\n" +
+         Config("zav", Mech("TWSX_MEMORY") + Pixel("TWPT_GRAY") + szFlavor + szVanilla + szExt +
                            "fault refuse DG_CONTROL DAT_CAPABILITY MSG_GETCURRENT cap=ICAP_PIXELFLAVOR\n"),
          "ii msg_get m\nex msg_getspecial TWEI_PIXELFLAVOR\nxm\npx endxferspecial\n", "m%08d.tif", eGray, 200, 150},
         {"memory, the flavor of the extended image information after the image", "Simulated Scanner",
-         Config("scanner", Mech("TWSX_MEMORY") + Pixel("TWPT_BW") + szFlavor + szVanilla + "cap ICAP_EXTIMAGEINFO onevalue bool TRUE\n" +
+         Config("scanner", Mech("TWSX_MEMORY") + Pixel("TWPT_BW") + szFlavor + szVanilla + szExt +
                                "fault refuse DG_CONTROL DAT_CAPABILITY MSG_GETCURRENT cap=ICAP_PIXELFLAVOR\n"),
          "ii msg_get m\nxm\nex msg_get TWEI_PIXELFLAVOR\npx endxfer\n", "m%08d.tif", eBw, 200, 150},
     });
@@ -162,10 +164,12 @@ TEST(E2eXfer, EveryPageInEveryModeBecomesAFileOfTheSyntheticPage)
             ASSERT_FALSE(szFile.empty()) << szName << "\n" << r.out;
             // Memory transfers close the name they opened (an extension only
             // when the name had one); memory files the name they take.
-            std::string szOpen = c.szPage.substr(0, c.szPage.find('\n')).find('.') != std::string::npos ? szName : std::string(szName).substr(0, strlen(szName) - 4);
+            bool blDot = c.szPage.substr(0, c.szPage.find('\n')).find('.') != std::string::npos;
+            std::string szOpen = blDot ? szName : std::string(szName).substr(0, strlen(szName) - 4);
             bool blMemFile = c.szPage == szMemFile;
             bool blMemory = c.szPage.find("xm") != std::string::npos || blMemFile;
-            EXPECT_TRUE(!blMemory || sh.HasInOrder({"Open: " + szOpen + (blMemFile ? ".tif" : ""), "Close: " + (blMemFile ? szName : szOpen)}));
+            EXPECT_TRUE(!blMemory ||
+                        sh.HasInOrder({"Open: " + szOpen + (blMemFile ? ".tif" : ""), "Close: " + (blMemFile ? szName : szOpen)}));
             if (c.ekind == eJpeg)
             {
                 EXPECT_EQ(szFile.compare(0, 3, "\xFF\xD8\xFF"), 0);
@@ -269,6 +273,8 @@ TEST(E2eXfer, ACancelledFailedOrContradictoryImageLeavesNoPartialFile)
     const char *szSize = "xm get usememorylength";
     const std::string szFile = "DG_IMAGE DAT_IMAGEMEMFILEXFER MSG_GET skip=", szInfo = "fault compression DG_IMAGE DAT_IMAGEINFO MSG_GET";
     const std::string szMf = "memory file's ", szCut = "a block before the end wrote 0 bytes, the data may lack it";
+    const std::string szBig = " bytes of rows are more than a TIFF holds, its blocks are kept as they came, each after its fields";
+    const std::string szNotInfo = " is not the image information's TWCP_";
     const std::string szRes = "cap ICAP_XRESOLUTION enum fix32 100 600 default=600\ncap ICAP_YRESOLUTION enum fix32 100 600 default=600\n";
     struct Row
     {
@@ -294,15 +300,16 @@ TEST(E2eXfer, ACancelledFailedOrContradictoryImageLeavesNoPartialFile)
         {"fault answer" + szBlock + "skip=3 times=1 rc=TWRC_XFERDONE\nfault rewind" + szBlock + "skip=2 times=1", "xm", 3,
          szB + "the blocks covered 697000" + szBlank, 4, "b00000001.tif"},
         {"fault swap" + szBlock + "skip=1 times=1", "xm", 3, "Close: b00000001", 4, "whole"},
-        {"imageinfo.size = 850 2000000", "xm", 3, szKeptRaw + "the image's 5100000000 bytes of rows are more than a TIFF holds, its blocks are kept as they came, each after its fields", 4,
-         "b00000001.raw"},
+        {"imageinfo.size = 850 2000000", "xm", 3, szKeptRaw + "the image's 5100000000" + szBig, 4, "b00000001.raw"},
         {"imageinfo.size = 2147483647 2147483647\nfault answer" + szBlock + "skip=1 times=1 rc=TWRC_XFERDONE", "xm", 1,
-         szKeptRaw + "the image's 13835058042397261827 bytes of rows are more than a TIFF holds, its blocks are kept as they came, each after its fields", 2, "b00000001.raw"},
-        {"fault compression" + szBlock + "skip=2 times=1", "xm", 3, szKeptRaw + "compressed and uncompressed blocks in one image, a block's Compression TWCP_JPEG is not the image information's TWCP_NONE", 4,
+         szKeptRaw + "the image's 13835058042397261827" + szBig, 2, "b00000001.raw"},
+        {"fault compression" + szBlock + "skip=2 times=1", "xm", 3,
+         szKeptRaw + "compressed and uncompressed blocks in one image, a block's Compression TWCP_JPEG" + szNotInfo + "NONE", 4,
          "b00000001.raw"},
-        {"fault compression" + szBlock + "value=7", "xm", 3, szKeptRaw + "a block's Compression TWCP_LZW is not the image information's TWCP_NONE", 4, "b00000001.raw"},
-        {szInfo + " value=5", "xm", 3, szKeptRaw + "a block's Compression TWCP_NONE is not the image information's TWCP_GROUP4", 4, "b00000001.raw"},
-        {szInfo, "xm", 3, szKeptRaw + "a block's Compression TWCP_NONE is not the image information's TWCP_JPEG", 4, "b00000001.raw"},
+        {"fault compression" + szBlock + "value=7", "xm", 3, szKeptRaw + "a block's Compression TWCP_LZW" + szNotInfo + "NONE", 4,
+         "b00000001.raw"},
+        {szInfo + " value=5", "xm", 3, szKeptRaw + "a block's Compression TWCP_NONE" + szNotInfo + "GROUP4", 4, "b00000001.raw"},
+        {szInfo, "xm", 3, szKeptRaw + "a block's Compression TWCP_NONE" + szNotInfo + "JPEG", 4, "b00000001.raw"},
         {"fault wrongsize" + szBlock + "skip=1 times=1", "xm", 2, szB + "BytesPerRow 2548 is below the 2550 bytes of 850 pixels" + szNot,
          1, ""},
         {"fault wrongsize" + szBlock + "skip=1 times=1 value=-100", "xm", 2,
@@ -333,16 +340,24 @@ TEST(E2eXfer, ACancelledFailedOrContradictoryImageLeavesNoPartialFile)
     {
         std::string szFormat, szEnded, szMiddle, szShort;
     } amemfile[] = {
-        {"TWFF_TIFF\n", "TIFF claims 2805182 bytes, 1048576 came", "TIFF claims 2805182 bytes, 1756606 came", "TIFF claims 2805182 bytes, 2804182 came"},
-        {"TWFF_BMP\n", "BMP claims 2807254 bytes, 1048576 came", "BMP claims 2807254 bytes, 1758678 came", "BMP claims 2807254 bytes, 2806254 came"},
-        {"TWFF_JFIF\n" + szRes, "JPEG has no end marker in the 1048576 bytes that came", "", "JPEG has no end marker in the 3094346 bytes that came"},
+        {"TWFF_TIFF\n", "TIFF claims 2805182 bytes, 1048576 came", "TIFF claims 2805182 bytes, 1756606 came",
+         "TIFF claims 2805182 bytes, 2804182 came"},
+        {"TWFF_BMP\n", "BMP claims 2807254 bytes, 1048576 came", "BMP claims 2807254 bytes, 1758678 came",
+         "BMP claims 2807254 bytes, 2806254 came"},
+        {"TWFF_JFIF\n" + szRes, "JPEG has no end marker in the 1048576 bytes that came", "",
+         "JPEG has no end marker in the 3094346 bytes that came"},
     };
     for (const auto &memfile : amemfile)
     {
-        std::string szSetUp = Mech("TWSX_MEMFILE") + "cap ICAP_IMAGEFILEFORMAT enum uint16 TWFF_TIFF TWFF_BMP TWFF_JFIF default=" + memfile.szFormat + "fault ";
-        arow.push_back({szSetUp + "answer " + szFile + "1 times=1 rc=TWRC_XFERDONE", "dat_imagememfilexfer", 1, szKeptRaw + "the " + szMf + memfile.szEnded, 2, "b00000001.raw"});
-        arow.push_back({szSetUp + "noplace " + szFile + "2 times=1 value=4", "dat_imagememfilexfer", 3, szKeptRaw + (memfile.szMiddle.empty() ? szCut : "the " + szMf + memfile.szMiddle), 3, "b00000001.raw"});
-        arow.push_back({szSetUp + "wrongsize " + szFile + "3 times=1 value=-1000", "dat_imagememfilexfer", 3, szKeptRaw + "the " + szMf + memfile.szShort, 4, "b00000001.raw"});
+        std::string szSetUp = Mech("TWSX_MEMFILE") + "cap ICAP_IMAGEFILEFORMAT enum uint16 TWFF_TIFF TWFF_BMP TWFF_JFIF default=" +
+                              memfile.szFormat + "fault ";
+        const char *szMfx = "dat_imagememfilexfer", *szRaw = "b00000001.raw";
+        std::string szMiddle = memfile.szMiddle.empty() ? szCut : "the " + szMf + memfile.szMiddle;
+        arow.push_back({szSetUp + "answer " + szFile + "1 times=1 rc=TWRC_XFERDONE", szMfx, 1, szKeptRaw + "the " + szMf + memfile.szEnded,
+                        2, szRaw});
+        arow.push_back({szSetUp + "noplace " + szFile + "2 times=1 value=4", szMfx, 3, szKeptRaw + szMiddle, 3, szRaw});
+        arow.push_back({szSetUp + "wrongsize " + szFile + "3 times=1 value=-1000", szMfx, 3, szKeptRaw + "the " + szMf + memfile.szShort,
+                        4, szRaw});
     }
     std::string szWhole;
     for (const auto &row : arow)
