@@ -206,7 +206,7 @@ struct TwXferProgress
     uint16_t u16Compression;    // the first such block's
     bool blNameByContent;   // a memory file's name takes its kind's extension
     bool blRefused;         // a block was refused while the file was open
-    bool blEmpty;           // a memory file's block before the end wrote nothing
+    bool blEmpty;           // a block of data kept as it came wrote nothing before the end
     uint8_t au8Head[16];    // the first bytes written, u32Head of them
     uint32_t u32Head;
 };

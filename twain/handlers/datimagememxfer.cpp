@@ -357,7 +357,7 @@ TW_UINT16 CTwainImpl::DatMemoryXfer(const char *const *a_aszWords, bool a_blFile
     if (m_szImageReport[0] && m_osfileXfer.IsOpen())
     {
         bool blWritten = !blSizeContradicts;
-        if (a_blFile && twrc == TWRC_SUCCESS && twmem.BytesWritten == 0)
+        if (!blPlace && twrc == TWRC_SUCCESS && twmem.BytesWritten == 0)
             m_twxferprogress.blEmpty = true;
         // A block that says another compression than the image's makes the
         // image raw data, whatever the other blocks say.
@@ -494,6 +494,14 @@ void CTwainImpl::XferFinish(bool a_blFile, const char *a_szOpen)
             szImage[strlen(szImage) - 4] = 0;
         blNamed = TwainRawName(szImage, szName, sizeof(szName));
         snprintf(szWhy, sizeof(szWhy), "a block was refused, the data may lack it");
+    }
+    else if (!a_blFile && m_twxferimage.u16Compression == TWCP_JPEG &&
+             COsImage::FileExtent(m_osfileXfer, &osimageextent) != OS_STS_OK)
+    {
+        // JPEG blocks that end before their data does are no image.
+        blNamed = TwainRawName(szImage, szName, sizeof(szName));
+        snprintf(szWhy, sizeof(szWhy), "the JPEG data has no end marker in the %llu bytes that came",
+                 static_cast<ull>(osimageextent.u64Size));
     }
     else if (!a_blFile)
         blNamed = TwainRawName(szImage, szName, sizeof(szName));
