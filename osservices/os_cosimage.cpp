@@ -43,6 +43,21 @@ uint32_t GetU32(const uint8_t* a_pu8)
            (static_cast<uint32_t>(a_pu8[2]) << 16) | (static_cast<uint32_t>(a_pu8[3]) << 24);
 }
 
+// Reads the numbers of a TIFF in its byte order ("MM" big-endian, "II"
+// little-endian).
+struct TiffOrder
+{
+    bool blBig;
+    uint16_t U16(const uint8_t* a_pu8) const
+    {
+        return blBig ? static_cast<uint16_t>(a_pu8[0] << 8 | a_pu8[1]) : GetU16(a_pu8);
+    }
+    uint32_t U32(const uint8_t* a_pu8) const
+    {
+        return blBig ? static_cast<uint32_t>(U16(a_pu8)) << 16 | U16(a_pu8 + 2) : GetU32(a_pu8);
+    }
+};
+
 // The bytes of an image, read at any offset: a block in memory, or an open
 // file read through a window of 64 KiB (what is measured is never read into
 // memory whole).
@@ -92,11 +107,9 @@ EOSSTS TiffWalk(ImageBytes& a_imagebytes, uint64_t* a_pu64Claimed)
 {
     *a_pu64Claimed = 0;
     const uint8_t* pu8 = a_imagebytes.Peek(0, 8);
-    bool blBig = pu8 && pu8[0] == 'M';
-    auto U16 = [blBig](const uint8_t* a_pu8) { return blBig ? static_cast<uint16_t>(a_pu8[0] << 8 | a_pu8[1]) : GetU16(a_pu8); };
-    auto U32 = [blBig, U16](const uint8_t* a_pu8) {
-        return blBig ? static_cast<uint32_t>(U16(a_pu8)) << 16 | U16(a_pu8 + 2) : GetU32(a_pu8);
-    };
+    const TiffOrder tifforder{pu8 && pu8[0] == 'M'};
+    auto U16 = [&tifforder](const uint8_t* a_pu8) { return tifforder.U16(a_pu8); };
+    auto U32 = [&tifforder](const uint8_t* a_pu8) { return tifforder.U32(a_pu8); };
     if (!pu8 || pu8[0] != pu8[1] || (pu8[0] != 'I' && pu8[0] != 'M') || U16(pu8 + 2) != 42)
         return OS_STS_FAIL;
     uint64_t u64Ifd = U32(pu8 + 4);
@@ -924,28 +937,26 @@ EOSSTS COsImage::SetMinIsWhite(const char* a_szFile, bool a_blMinIsWhite)
     uint8_t au8Header[8];
     if (pread(osimagefd.m_iFd, au8Header, sizeof(au8Header), 0) != static_cast<ssize_t>(sizeof(au8Header)))
         return OS_STS_FAIL;
-    bool blBig = au8Header[0] == 'M';
-    auto U16 = [blBig](const uint8_t* a_pu8) { return blBig ? static_cast<uint16_t>(a_pu8[0] << 8 | a_pu8[1]) : GetU16(a_pu8); };
-    if (au8Header[0] != au8Header[1] || (au8Header[0] != 'I' && au8Header[0] != 'M') || U16(au8Header + 2) != 42)
+    const TiffOrder tifforder{au8Header[0] == 'M'};
+    if (au8Header[0] != au8Header[1] || (au8Header[0] != 'I' && au8Header[0] != 'M') || tifforder.U16(au8Header + 2) != 42)
         return OS_STS_FAIL;
-    uint32_t u32Directory = blBig ? (static_cast<uint32_t>(U16(au8Header + 4)) << 16 | U16(au8Header + 6)) : GetU32(au8Header + 4);
+    uint32_t u32Directory = tifforder.U32(au8Header + 4);
     uint8_t au8Count[2];
     if (pread(osimagefd.m_iFd, au8Count, sizeof(au8Count), u32Directory) != static_cast<ssize_t>(sizeof(au8Count)))
         return OS_STS_FAIL;
-    std::vector<uint8_t> au8Entries(static_cast<size_t>(U16(au8Count)) * 12);
+    std::vector<uint8_t> au8Entries(static_cast<size_t>(tifforder.U16(au8Count)) * 12);
     if (pread(osimagefd.m_iFd, au8Entries.data(), au8Entries.size(), static_cast<off_t>(u32Directory) + 2) !=
         static_cast<ssize_t>(au8Entries.size()))
         return OS_STS_FAIL;
     for (size_t ii = 0; ii < au8Entries.size(); ii += 12)
     {
         const uint8_t* pu8 = au8Entries.data() + ii;
-        uint32_t u32Count = blBig ? (static_cast<uint32_t>(U16(pu8 + 4)) << 16 | U16(pu8 + 6)) : GetU32(pu8 + 4);
-        if (U16(pu8) != 262)
+        if (tifforder.U16(pu8) != 262)
             continue;
-        if (U16(pu8 + 2) != 3 || u32Count != 1 || U16(pu8 + 8) > 1)
+        if (tifforder.U16(pu8 + 2) != 3 || tifforder.U32(pu8 + 4) != 1 || tifforder.U16(pu8 + 8) > 1)
             return OS_STS_FAIL;
         uint8_t au8Value[2] = {0, 0};
-        au8Value[blBig ? 1 : 0] = a_blMinIsWhite ? 0 : 1;
+        au8Value[tifforder.blBig ? 1 : 0] = a_blMinIsWhite ? 0 : 1;
         return WriteAll(osimagefd.m_iFd, au8Value, sizeof(au8Value), static_cast<off_t>(u32Directory) + 2 + ii + 8)
                    ? OS_STS_OK
                    : OS_STS_IO_ERROR;
